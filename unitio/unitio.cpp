@@ -1,0 +1,2 @@
+// Placeholder until the unit table is built.
+#include "unitio.hpp"
