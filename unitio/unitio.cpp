@@ -1,2 +1,93 @@
-// Placeholder until the unit table is built.
 #include "unitio.hpp"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace unitio {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct OpenUnit {
+    std::unique_ptr<std::FILE, FileCloser> file;
+    std::string path;
+    Access access;
+};
+
+// The process-wide table. The host, the plug-in and the engine run on one
+// thread, one call at a time, so the table needs no lock.
+std::map<Unit, OpenUnit>& table() {
+    static std::map<Unit, OpenUnit> units;
+    return units;
+}
+
+OpenUnit* find(Unit unit) {
+    auto it = table().find(unit);
+    return it == table().end() ? nullptr : &it->second;
+}
+
+const char* mode_of(Access access) {
+    switch (access) {
+        case Access::read: return "rb";
+        case Access::write: return "wb";
+        case Access::append: return "ab";
+    }
+    return "rb";
+}
+
+}  // namespace
+
+bool open(Unit unit, std::string_view path, Access access) {
+    close(unit);
+    std::string name(path);
+    std::FILE* f = std::fopen(name.c_str(), mode_of(access));
+    if (f == nullptr) return false;
+    table().emplace(unit, OpenUnit{std::unique_ptr<std::FILE, FileCloser>(f), name, access});
+    return true;
+}
+
+void close(Unit unit) { table().erase(unit); }
+
+bool is_open(Unit unit) { return find(unit) != nullptr; }
+
+std::string path_of(Unit unit) {
+    const OpenUnit* u = find(unit);
+    return u ? u->path : std::string{};
+}
+
+bool write_record(Unit unit, std::string_view record) {
+    OpenUnit* u = find(unit);
+    if (u == nullptr || u->access == Access::read) return false;
+    std::FILE* f = u->file.get();
+    if (!record.empty() && std::fwrite(record.data(), 1, record.size(), f) != record.size())
+        return false;
+    return std::fputc('\n', f) != EOF;
+}
+
+ReadStatus read_record(Unit unit, std::size_t max_chars, std::string& out) {
+    out.clear();
+    OpenUnit* u = find(unit);
+    if (u == nullptr || u->access != Access::read) return ReadStatus::error;
+    std::FILE* f = u->file.get();
+    int c = std::fgetc(f);
+    if (c == EOF) return std::ferror(f) ? ReadStatus::error : ReadStatus::end_of_file;
+    // A record ends at LF; a CR before it belongs to the line end, not the text.
+    while (c != EOF && c != '\n') {
+        if (out.size() < max_chars) out.push_back(static_cast<char>(c));
+        c = std::fgetc(f);
+    }
+    if (c == EOF && std::ferror(f)) return ReadStatus::error;
+    if (!out.empty() && out.back() == '\r' && out.size() <= max_chars) out.pop_back();
+    return ReadStatus::ok;
+}
+
+void flush(Unit unit) {
+    if (OpenUnit* u = find(unit)) std::fflush(u->file.get());
+}
+
+void close_all() { table().clear(); }
+
+}  // namespace unitio
