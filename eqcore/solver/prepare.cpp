@@ -93,6 +93,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.V.assign(sz(S) * sz(E), 0.0);
     ws.y.assign(sz(S), 0.0);
     ws.dln.assign(sz(S), 0.0);
+    ws.res.assign(sz(S), 0.0);
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);

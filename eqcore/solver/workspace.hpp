@@ -73,6 +73,7 @@ struct Workspace {
     std::vector<std::size_t> cpiv;
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
+    std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
     // the linear program of the start
