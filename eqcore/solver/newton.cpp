@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <Eigen/Dense>
+
 #include "solver/dense_lu.hpp"
 #include "solver/workspace.hpp"
 #include "thermo/excess.hpp"
@@ -137,7 +139,71 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     }
 }
 
+// Null space of the stoichiometry rows of the present constituents: the
+// directions along which pi is free. Rare (a singular system), so it may
+// allocate.
+int free_directions(Workspace& ws) {
+    const int E = ws.E;
+    int rows = 0;
+    for (const Candidate& c : ws.cand)
+        if (c.present) rows += c.count;
+    Eigen::MatrixXd A(std::max(rows, 1), E);
+    A.setZero();
+    int r = 0;
+    for (const Candidate& c : ws.cand)
+        if (c.present)
+            for (int s = c.first; s < c.first + c.count; ++s, ++r)
+                for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
+    Eigen::FullPivLU<Eigen::MatrixXd> lu(A);
+    ws.null_dim = static_cast<int>(lu.dimensionOfKernel());
+    if (ws.null_dim == 0) return 0;
+    Eigen::HouseholderQR<Eigen::MatrixXd> qr(lu.kernel());
+    const Eigen::MatrixXd Q = qr.householderQ() * Eigen::MatrixXd::Identity(E, ws.null_dim);
+    for (int q = 0; q < ws.null_dim; ++q)
+        for (int j = 0; j < E; ++j) ws.null[sz(q) * sz(E) + sz(j)] = Q(j, q);
+    return ws.null_dim;
+}
+
 }  // namespace
+
+void settle_free_potentials(Workspace& ws) {
+    const int E = ws.E, k = ws.null_dim;
+    if (k == 0) return;
+    // Newton on w minimising ln sum_c Z_c(pi + N w), Z_c = sum_i exp(a_i.pi - mu°_i).
+    Eigen::VectorXd grad(k), w(k);
+    Eigen::MatrixXd hess(k, k);
+    Eigen::VectorXd na(k);
+    for (int it = 0; it < 30; ++it) {
+        double Z = 0.0;
+        grad.setZero();
+        hess.setZero();
+        double top = -1e300;
+        for (const Candidate& c : ws.cand)
+            if (!c.present && !c.excluded && !c.pure && c.ideal)
+                for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)]);
+        if (top == -1e300) return;
+        for (const Candidate& c : ws.cand) {
+            if (c.present || c.excluded || c.pure || !c.ideal) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                const double z = std::exp(a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)] - top);
+                for (int q = 0; q < k; ++q) na(q) = a_dot(ws, s, ws.null.data() + sz(q) * sz(E));
+                Z += z;
+                grad += z * na;
+                hess += z * na * na.transpose();
+            }
+        }
+        grad /= Z;
+        hess = hess / Z - grad * grad.transpose();
+        Eigen::LDLT<Eigen::MatrixXd> ldlt(hess);
+        if (ldlt.info() != Eigen::Success || ldlt.rcond() < 1e-12) return;  // Z does not depend on the free directions
+        w = -ldlt.solve(grad);
+        const double len = w.norm();
+        if (len > 5.0) w *= 5.0 / len;
+        for (int q = 0; q < k; ++q)
+            for (int j = 0; j < E; ++j) ws.pi[sz(j)] += w(q) * ws.null[sz(q) * sz(E) + sz(j)];
+        if (len < 1e-12) return;
+    }
+}
 
 void evaluate_mu(Workspace& ws) {
     for (const Candidate& c : ws.cand) {
@@ -162,11 +228,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     const int E = ws.E;
     const int NC = static_cast<int>(ws.cand.size());
     removed = -1;
+    ws.null_dim = 0;
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
         for (const Candidate& c : ws.cand) dim += c.present ? 1 : 0;
-        const std::size_t d = sz(dim);
+        // Free directions of pi, when the present phases leave some, are
+        // held fixed by border rows.
+        const int nd = ws.null_dim;
+        const std::size_t d = sz(dim + nd);
         std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
         // Element balance residuals b - A n.
@@ -195,7 +265,17 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         }
         for (int j = 0; j < E; ++j)
             for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
-        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv)) return NewtonOutcome::singular;
+        for (int q = 0; q < nd; ++q)
+            for (int j = 0; j < E; ++j)
+                ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] = ws.null[sz(q) * sz(E) + sz(j)];
+        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv)) {
+            if (nd == 0 && free_directions(ws) > 0) {
+                --it;
+                --ws.iterations;
+                continue;
+            }
+            return NewtonOutcome::singular;
+        }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];

@@ -87,6 +87,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             continue;
         }
         if (out == NewtonOutcome::diverged) break;
+        settle_free_potentials(ws);
         // Converged on this assemblage: test the absent phases.
         int best = -1;
         double best_df = -ws.opt.stability_tol;
