@@ -75,32 +75,17 @@ Failure data_file_failure(const DataError& e) {
                                          ": " + std::string(what));
 }
 
-const System& Session::system() const {
-    if (!has_system_) throw Failure(Error::no_system, "read a data file first");
-    return system_;
+void Session::throw_no_system() const { throw Failure(Error::no_system, "read a data file first"); }
+
+void Session::throw_phase_range(std::int64_t number) const {
+    throw Failure(Error::phase_out_of_range, "phase " + std::to_string(number) + " (the system has " +
+                                                 std::to_string(system_.phase_count()) + " phases)");
 }
 
-int Session::phase_from_number(std::int64_t number) const {
-    const int n = system().phase_count();
-    if (number < 1 || number > n)
-        throw Failure(Error::phase_out_of_range,
-                      "phase " + std::to_string(number) + " (the system has " + std::to_string(n) + " phases)");
-    return static_cast<int>(number - 1);
-}
-
-int Session::constituent_from_number(int phase, std::int64_t number) const {
-    check_phase(phase);
+void Session::throw_constituent_range(int phase, std::int64_t number) const {
     const Phase& ph = system_.phases[static_cast<std::size_t>(phase)];
-    if (number < 1 || number > ph.count)
-        throw Failure(Error::constituent_out_of_range, "constituent " + std::to_string(number) + " of phase " +
-                                                           ph.name + " (it has " + std::to_string(ph.count) + ")");
-    return static_cast<int>(number - 1);
-}
-
-void Session::check_phase(int phase) const { (void)phase_from_number(std::int64_t{phase} + 1); }
-
-void Session::check_constituent(int phase, int constituent) const {
-    (void)constituent_from_number(phase, std::int64_t{constituent} + 1);
+    throw Failure(Error::constituent_out_of_range, "constituent " + std::to_string(number) + " of phase " + ph.name +
+                                                       " (it has " + std::to_string(ph.count) + ")");
 }
 
 int Session::phase_index(std::string_view name) const {

@@ -69,16 +69,29 @@ public:
     // Failure(Error::data_file) naming file, line and field.
     void read_dat_file(const std::string& path);
     bool has_system() const { return has_system_; }
-    const System& system() const;  // throws Error::no_system
+    const System& system() const {  // throws Error::no_system
+        if (!has_system_) throw_no_system();
+        return system_;
+    }
     const std::string& data_source() const { return source_; }
 
     // Index checks: throw phase_out_of_range / constituent_out_of_range.
-    void check_phase(int phase) const;
-    void check_constituent(int phase, int constituent) const;
+    void check_phase(int phase) const { (void)phase_from_number(std::int64_t{phase} + 1); }
+    void check_constituent(int phase, int constituent) const {
+        (void)constituent_from_number(phase, std::int64_t{constituent} + 1);
+    }
     // A phase or constituent number counted from 1, as callers of the entry
     // points give it, turned into a checked index.
-    int phase_from_number(std::int64_t number) const;
-    int constituent_from_number(int phase, std::int64_t number) const;
+    int phase_from_number(std::int64_t number) const {
+        if (number < 1 || number > system().phase_count()) throw_phase_range(number);
+        return static_cast<int>(number - 1);
+    }
+    int constituent_from_number(int phase, std::int64_t number) const {
+        check_phase(phase);
+        if (number < 1 || number > system_.phases[static_cast<std::size_t>(phase)].count)
+            throw_constituent_range(phase, number);
+        return static_cast<int>(number - 1);
+    }
     // Phase by name: the first 24 characters of both compared exactly,
     // trailing blanks ignored. Throws Error::unknown_phase.
     int phase_index(std::string_view name) const;
@@ -138,6 +151,9 @@ public:
     const LastError& last_error() const { return last_error_; }
 
 private:
+    [[noreturn]] void throw_no_system() const;
+    [[noreturn]] void throw_phase_range(std::int64_t number) const;
+    [[noreturn]] void throw_constituent_range(int phase, std::int64_t number) const;
     // Every change that could make a calculated result differ ends here.
     void invalidate_result() { result_current_ = false; }
     Stream* find_stream(std::string_view name);
