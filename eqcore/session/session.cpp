@@ -27,6 +27,7 @@ void Session::reset() {
     has_system_ = false;
     system_ = System{};
     source_.clear();
+    cst_header_.reset();
     phase_entered_.clear();
     constituent_entered_.clear();
     tlow_ = kDefaultTlow;
@@ -47,6 +48,7 @@ void Session::set_io_unit(IoKind which, std::int64_t unit) {
 void Session::load(System sys, std::string source) {
     system_ = std::move(sys);
     source_ = std::move(source);
+    cst_header_.reset();
     has_system_ = true;
     phase_entered_.assign(system_.phases.size(), true);
     constituent_entered_.assign(system_.constituents.size(), true);
@@ -65,14 +67,34 @@ void Session::read_dat_file(const std::string& path) {
     load(std::move(sys), path);
 }
 
+void Session::read_cst_file(const std::string& path) {
+    CstFile f;
+    try {
+        f = read_cst(path);
+    } catch (const DataError& e) {
+        throw data_file_failure(e);
+    }
+    load(std::move(f.system), path);
+    cst_header_ = std::move(f.header);
+}
+
+const CstHeader& Session::cst_header() const {
+    if (!cst_header_)
+        throw Failure(Error::no_binary_header, has_system_ ? "the system was read from " + shorten_left(source_, 50)
+                                                           : std::string("no data file has been read"));
+    return *cst_header_;
+}
+
 Failure data_file_failure(const DataError& e) {
     // The reader's text starts with "file:line: "; the path may be long, so
     // it is shortened from the left to keep file, line and field in view.
     std::string_view what = e.what();
     const std::string prefix = e.file() + ":" + std::to_string(e.line()) + ": ";
     if (what.substr(0, prefix.size()) == prefix) what.remove_prefix(prefix.size());
-    return Failure(Error::data_file, "file " + shorten_left(e.file(), 48) + ", line " + std::to_string(e.line()) +
-                                         ": " + std::string(what));
+    // A binary file has no lines (line 0): its text gives the byte offset.
+    const std::string where =
+        "file " + shorten_left(e.file(), 48) + (e.line() > 0 ? ", line " + std::to_string(e.line()) : std::string());
+    return Failure(Error::data_file, where + ": " + std::string(what));
 }
 
 void Session::throw_no_system() const { throw Failure(Error::no_system, "read a data file first"); }

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/cst.hpp"
 #include "data/system.hpp"
 #include "session/conditions.hpp"
 #include "session/error.hpp"
@@ -68,6 +69,11 @@ public:
     // Reads an ASCII data file and loads it; a reader error becomes
     // Failure(Error::data_file) naming file, line and field.
     void read_dat_file(const std::string& path);
+    // Reads a binary data file and loads it, keeping its header.
+    void read_cst_file(const std::string& path);
+    // Header of the binary file the loaded system came from; throws
+    // Error::no_binary_header when the system was not read from one.
+    const CstHeader& cst_header() const;
     bool has_system() const { return has_system_; }
     const System& system() const {  // throws Error::no_system
         if (!has_system_) throw_no_system();
@@ -163,6 +169,7 @@ private:
     bool has_system_ = false;
     System system_;
     std::string source_;
+    std::optional<CstHeader> cst_header_;
     std::vector<bool> phase_entered_;
     std::vector<bool> constituent_entered_;  // system order
     double tlow_ = kDefaultTlow;
