@@ -120,7 +120,8 @@ extern "C" void ZMTH_ROOT1N(ftn::Int* iflag, ftn::Real* x, const ftn::Real* f, f
         return;
     }
     if (!first) update_bracket(now, rfwork);
-    if (std::fabs(now.f) < std::fabs(s.best.f)) s.best = now;
+    // On a tie the newer point is the base, so that a flat stretch is crossed.
+    if (std::fabs(now.f) <= std::fabs(s.best.f)) s.best = now;
 
     if (rfwork[5] == 1.0 && std::fabs(s.b.x - s.a.x) <= xtol) {
         *x = std::fabs(s.a.f) < std::fabs(s.b.f) ? s.a.x : s.b.x;
