@@ -4,13 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "eqlink_blocks.hpp"
 #include "host_services.hpp"
 #include "host_test_support.hpp"
-
-extern "C" struct EqlinkConfigForTests {
-    char filen[256];
-    ftn::Logical ldebug;
-} EQLINK_CONFIG;
 
 namespace {
 
@@ -35,14 +31,14 @@ TEST_F(RunSetUp, FixedValuesOfTheHostBlocks) {
     EXPECT_EQ(DMS_RGLOB[12].r(), 1.0e-6);
     EXPECT_EQ(DMS_RGLOB[13].r(), 100.0);
     EXPECT_EQ(PPUTL_PPGLOB[2].r(), 8314.462618);
-    EXPECT_EQ(std::string(EQLINK_CONFIG.filen, 11), "c-h-o-n.dat");
-    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.filen, 256}).size(), 11u);
-    EXPECT_NE(EQLINK_CONFIG.ldebug & 1, 0);
+    EXPECT_EQ(std::string(EQLINK_CONFIG.EQLINK_FILEN.c, 11), "c-h-o-n.dat");
+    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.EQLINK_FILEN.c, 256}).size(), 11u);
+    EXPECT_NE(EQLINK_CONFIG.LDEBUG & 1, 0);
 
     run.set_trace(false);
     run.set_data_file("");
-    EXPECT_EQ(EQLINK_CONFIG.ldebug & 1, 0);
-    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.filen, 256}), "");
+    EXPECT_EQ(EQLINK_CONFIG.LDEBUG & 1, 0);
+    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.EQLINK_FILEN.c, 256}), "");
     EXPECT_THROW(run.set_data_file(std::string(257, 'a')), elvar::SetupError);
 
     run.set_property_request(3, 1);
