@@ -27,10 +27,6 @@ TEST_F(RunSetUp, FixedValuesOfTheHostBlocks) {
     EXPECT_EQ(DMS_GLOBAL[7].i(), 2147483647);
     EXPECT_EQ(DMS_GLOBAL[17].i(), 2);
     EXPECT_EQ(DMS_RGLOB[0].r(), 1.0e35);
-    EXPECT_EQ(DMS_RGLOB[4].r(), 1.0e-12);
-    EXPECT_EQ(DMS_RGLOB[12].r(), 1.0e-6);
-    EXPECT_EQ(DMS_RGLOB[13].r(), 100.0);
-    EXPECT_EQ(PPUTL_PPGLOB[2].r(), 8314.462618);
     EXPECT_EQ(std::string(EQLINK_CONFIG.EQLINK_FILEN.c, 11), "c-h-o-n.dat");
     EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.EQLINK_FILEN.c, 256}).size(), 11u);
     EXPECT_NE(EQLINK_CONFIG.LDEBUG & 1, 0);
