@@ -29,16 +29,16 @@ void BM_RootFinderFlashSearch(benchmark::State& state) {
 BENCHMARK(BM_RootFinderFlashSearch);
 
 void BM_PackSubstream(benchmark::State& state) {
-    elvar::RunSpec spec;
-    spec.report_path = "/dev/null";
-    spec.terminal = elvar::TerminalMode::capture;
+    elvar::RunSetup setup;
+    setup.report_path = "/dev/null";
+    setup.terminal = elvar::TerminalMode::capture;
     const auto n = static_cast<std::size_t>(state.range(0));
     for (std::size_t k = 0; k < n; ++k) {
         std::string id = std::to_string(k);
         id.insert(id.begin(), 'C');
-        spec.components.push_back({id, "H2O:G1", "H2O", {}});
+        setup.components.push_back({id, "H2O:G1", "H2O", {}});
     }
-    elvar::Run run(spec);
+    elvar::Run run(setup);
     std::vector<double> sub(n + 9, 0.0);
     for (std::size_t k = 0; k < n; k += 3) sub[k] = 1.0e-3 * static_cast<double>(k + 1);
     std::vector<ftn::Int> idx(n);
