@@ -75,6 +75,11 @@ Solver& Solver::operator=(Solver&&) noexcept = default;
 
 void Solver::forget() { ws_->have_solution = false; }
 
+void Solver::reset() {
+    ws_ = std::make_unique<detail::Workspace>();
+    ws_->opt = options_;
+}
+
 EquilibriumResult Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& conditions) {
     EquilibriumResult r;
     equilibrate(problem, conditions, r);
