@@ -77,6 +77,7 @@ struct Workspace {
     std::vector<double> dln;              // per slot: composition change, log form
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
     std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
+    std::vector<double> per_element;      // per element: scratch
     // Directions of pi the present phases leave free (all material in phases
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;
