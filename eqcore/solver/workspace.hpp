@@ -40,6 +40,7 @@ struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
+    std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
     std::vector<int> elem;        // active element -> system element
     std::vector<Candidate> cand;
