@@ -3,8 +3,6 @@
 // phase, until no absent phase has a negative driving force.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "solver/workspace.hpp"
@@ -66,11 +64,6 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
-        if (std::getenv("EQDBG")) {
-            fprintf(stderr, "round %d outcome %d removed %d:", round, static_cast<int>(out), removed);
-            for (const Candidate& c : ws.cand) { fprintf(stderr, " %s%s(%g:", c.present ? "+" : "-", ws.sys->phases[sz(c.phase)].name.c_str(), c.N); for (int q = c.first; q < c.first + c.count; ++q) fprintf(stderr, " %g", ws.n[sz(q)]); fprintf(stderr, ")"); }
-            fprintf(stderr, "\n");
-        }
         if (out == NewtonOutcome::phase_removed) continue;
         if (out == NewtonOutcome::singular) {
             // Right after an addition the assemblage breaks the phase rule:
