@@ -110,7 +110,7 @@ Stage flash_entry(const FlashCall& c, FlashState& s) {
     s.NCOMP = DMS_NCOMP[0].i();
     // The start-up refuses more host components than the map holds; a count
     // beyond the work arrays is never packed.
-    if (s.NCOMP < 0 || s.NCOMP > static_cast<ftn::Int>(kMaxComponents)) {
+    if (s.NCOMP < 0 || s.NCOMP > eqlink::kMaxComponents) {
         *c.KER = -1;
         return Stage::stop;
     }

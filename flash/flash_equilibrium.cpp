@@ -63,7 +63,7 @@ void add_product(Packed& p, ftn::Int component, ftn::Real flow) {
             return;
         }
     }
-    if (static_cast<std::size_t>(p.n) >= kMaxComponents) return;  // every component is there
+    if (static_cast<std::size_t>(p.n) >= kMaxPacked) return;  // every component is there
     p.idx[static_cast<std::size_t>(p.n)] = component;
     p.x[static_cast<std::size_t>(p.n)] = flow;
     ++p.n;

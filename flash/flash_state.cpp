@@ -35,24 +35,24 @@ void set_vcalc(FlashState& s, ftn::Real v) {
 MapEntry find_map(ftn::Int component) {
     MapEntry e;
     e.record = FNDMAP(component, e.phase, e.constituent);
-    if (e.record != 0) e.kind = EQLINK_ELVCA.map_record(e.record)[3];
+    if (e.record != 0) e.kind = eqlink::map_record(e.record).kind;
     return e;
 }
 
 ftn::Int map_count() { return EQLINK_ELVCA.NMAP; }
 
 MapEntry map_record(ftn::Int record) {
-    const auto& m = EQLINK_ELVCA.map_record(record);
-    return {record, m[2], m[1], m[3]};
+    const MapRecord& m = eqlink::map_record(record);
+    return {record, m.phase, m.constituent, m.kind};
 }
 
-ftn::Int map_component(ftn::Int record) { return EQLINK_ELVCA.map_record(record)[0]; }
+ftn::Int map_component(ftn::Int record) { return eqlink::map_record(record).component; }
 
-ftn::Real mwfac(ftn::Int component) { return EQLINK_ELVCA.MWFAC[component - 1]; }
+ftn::Real mwfac(ftn::Int component) { return eqlink::mwfac(component); }
 
 ftn::Int phase_count() { return EQLINK_ELVCA.NPH; }
 
-std::string_view phase_name(ftn::Int phase) { return EQLINK_ELVCA.PHNAME[phase - 1].full(); }
+std::string_view phase_name(ftn::Int phase) { return phname(phase).full(); }
 
 std::string component_identifier(ftn::Int component) {
     const ftn::Int at = DMS_IPOFF4[1].i() + 2 * component - 1;

@@ -9,13 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "eqlink_blocks.hpp"
 #include "fortran.hpp"
 #include "report.hpp"
 
 namespace eqlink::flash {
 
 // Host components a flash can hold: the capacity of the component map.
-inline constexpr std::size_t kMaxComponents = 1500;
+inline constexpr std::size_t kMaxPacked = static_cast<std::size_t>(eqlink::kMaxComponents);
 
 // Unit and file of the engine's listing of a flash calculation.
 inline constexpr ftn::Int kListUnit = 71;
@@ -52,8 +53,8 @@ struct FlashCall {
 // One packed substream: host indices, mole fractions (or flows while the
 // products are collected), count and total flow.
 struct Packed {
-    std::array<ftn::Int, kMaxComponents> idx{};
-    std::array<ftn::Real, kMaxComponents> x{};
+    std::array<ftn::Int, kMaxPacked> idx{};
+    std::array<ftn::Real, kMaxPacked> x{};
     ftn::Int n = 0;
     ftn::Real flow = 0.0;
 };
@@ -76,7 +77,7 @@ struct FlashState {
     ftn::Chars<2> OPTCE{};
 
     Packed mixed, solid, nonconv;      // IDXM/XM, IDXCS/XCS, IDXNC/XNC
-    std::array<ftn::Real, kMaxComponents> YVAP{}, XLIQ{};
+    std::array<ftn::Real, kMaxPacked> YVAP{}, XLIQ{};
 
     // Root-finder work words; word 4 is the finder's and is left alone.
     std::array<ftn::Real, 6> RFWORK{};
