@@ -2,7 +2,7 @@
 // checks of the specification and the reset of the engine.
 #include <string>
 
-#include "castrt.hpp"
+#include "startup.hpp"
 #include "eqcore_calls.hpp"
 #include "flash_messages.hpp"
 #include "flash_stages.hpp"
@@ -14,21 +14,26 @@ namespace eqlink::flash {
 namespace {
 
 // List-directed output of text and integer items on records of 80
-// characters: an item that does not fit on the current record starts the
-// next one, which begins with a blank.
+// characters: every record begins with a blank, a text after a number is
+// separated from it by a blank, and an item that does not fit on the
+// current record starts the next one.
 void trace_listed(std::initializer_list<std::pair<std::string_view, ftn::Int>> items) {
     constexpr std::size_t kWidth = 80;
-    std::string line = " ";
-    auto put = [&](const std::string& item) {
+    std::string line(1, ' ');
+    auto put = [&](std::string_view item) {
         if (line.size() + item.size() > kWidth && line.size() > 1) {
             trace({line});
-            line = " ";
+            line.assign(1, ' ');
         }
-        line += item;
+        line.append(item);
     };
+    bool after_number = false;
     for (const auto& [text, value] : items) {
-        put(std::string(text));
+        std::string item(after_number ? 1 : 0, ' ');
+        item.append(text);
+        put(item);
         put(fmt90::list(value));
+        after_number = true;
     }
     trace({line});
 }

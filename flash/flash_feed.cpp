@@ -10,7 +10,7 @@
 #include "flash_stages.hpp"
 #include "fortran_format.hpp"
 #include "host_services.hpp"
-#include "lchksb.hpp"
+#include "startup.hpp"
 
 namespace eqlink::flash {
 

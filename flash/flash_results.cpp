@@ -159,7 +159,9 @@ Stage flash_results(const FlashCall& c, FlashState& s) {
     check_single_phase(c, s);
     trace({"Stream flashed.   vcalc = " + fmt90::F(s.VCALC, 10, 5)});
     normalise_phases(s);
-    trace({" " + fmt90::F(s.T, 15, 2) + " " + fmt90::F(s.P, 15, 2) + " "});
+    std::string tp(1, ' ');
+    tp.append(fmt90::F(s.T, 15, 2)).append(1, ' ').append(fmt90::F(s.P, 15, 2)).append(1, ' ');
+    trace({tp});
 
     solid_properties(s);
     mixed_properties(s);
@@ -177,7 +179,7 @@ Stage flash_results(const FlashCall& c, FlashState& s) {
     const ftn::Real QCALC = term(s.solid.flow, s.HS) - s.HIN +
                             (term(s.SUMV, s.HV) + term(s.SUML, s.HL)) * s.mixed.flow;
     stwkwk(22).set_r(QCALC);
-    trace({" DUTY STWKWK_QCALC =" + fmt90::list(QCALC)});
+    trace({"  DUTY STWKWK_QCALC =" + fmt90::list(QCALC)});
 
     write_stream_vector(c, s);
     if (tracing()) dump_stream_vector(c, s);

@@ -17,7 +17,7 @@ ftn::Real phase_property(PhaseProperty which, ftn::Real T, ftn::Real P, const ft
     std::array<ftn::Real, 4> dprop{};
     const ftn::Int level = state().KPDIAG;
     auto call = [&](auto routine) {
-        routine(&T, &P, x, &n, idx, &level, kValueOnly.data(), prop.data(), dprop.data());
+        routine(T, P, x, n, idx, level, kValueOnly.data(), prop.data(), dprop.data());
     };
     switch (which) {
         case PhaseProperty::vapour_enthalpy: call(CAHMXV); break;
