@@ -2,41 +2,16 @@
 // checks of the specification and the reset of the engine.
 #include <string>
 
-#include "startup.hpp"
 #include "eqcore_calls.hpp"
 #include "flash_messages.hpp"
 #include "flash_stages.hpp"
 #include "fortran_format.hpp"
 #include "host_services.hpp"
+#include "startup.hpp"
 
 namespace eqlink::flash {
 
 namespace {
-
-// List-directed output of text and integer items on records of 80
-// characters: every record begins with a blank, a text after a number is
-// separated from it by a blank, and an item that does not fit on the
-// current record starts the next one.
-void trace_listed(std::initializer_list<std::pair<std::string_view, ftn::Int>> items) {
-    constexpr std::size_t kWidth = 80;
-    std::string line(1, ' ');
-    auto put = [&](std::string_view item) {
-        if (line.size() + item.size() > kWidth && line.size() > 1) {
-            trace({line});
-            line.assign(1, ' ');
-        }
-        line.append(item);
-    };
-    bool after_number = false;
-    for (const auto& [text, value] : items) {
-        std::string item(after_number ? 1 : 0, ' ');
-        item.append(text);
-        put(item);
-        put(fmt90::list(value));
-        after_number = true;
-    }
-    trace({line});
-}
 
 // The temperature of the flash: the work area's, else the first
 // substream's, else 500 K.
@@ -127,11 +102,12 @@ Stage flash_entry(const FlashCall& c, FlashState& s) {
     s.P = stwkwk(20).r();
     s.DUTY = stwkwk(27).r();
 
-    // A one-substream stream has no second start word to show.
-    trace_listed({{" ncc=", s.NCOMP},
-                  {"   nph=", c.NSUBS},
-                  {"    lpb(1)=", c.NSUBS >= 1 ? c.lpb(1) : 0},
-                  {"   lpb(2)=", c.NSUBS >= 2 ? c.lpb(2) : 0}});
+    // One list-directed record, on two lines of the terminal's width. A
+    // one-substream stream has no second start word to show: 0 stands there.
+    trace({(fmt90::ListRecord() << " ncc=" << s.NCOMP << "   nph=" << c.NSUBS).str(),
+           (fmt90::ListRecord() << "    lpb(1)=" << (c.NSUBS >= 1 ? c.lpb(1) : 0) << "   lpb(2)="
+                                << (c.NSUBS >= 2 ? c.lpb(2) : 0))
+               .str()});
     s.HIN = feed_enthalpy(c);
     trace({"", "Starting CAFLSH",
            "T, P, HIN, DUTY  " + fmt90::F(s.T, 10, 2) + "  " + fmt90::F(s.P, 10, 1) + "  " +

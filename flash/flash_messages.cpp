@@ -5,6 +5,7 @@
 
 #include "flash_state.hpp"
 #include "fortran_format.hpp"
+#include "messages.hpp"
 #include "report.hpp"
 
 namespace eqlink::flash::msg {
@@ -27,7 +28,7 @@ void unmapped_component(ftn::Int number, ftn::Int component) {
 void engine_failure(ftn::Int noerr, ftn::Int step, bool with_status) {
     const std::string first = "      Unknown EQCORE error in step " + fmt90::I(step, 1) +
                               " of equilibrium calculations.";
-    std::string second = "      EQCORE/Elvar interface terminates.";
+    std::string second = message_line(kEqcoreInterfaceTerminates);
     if (with_status) second += fmt90::I(noerr, 4);
     report(1, noerr, {first, second});
 }

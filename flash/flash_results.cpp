@@ -179,7 +179,7 @@ Stage flash_results(const FlashCall& c, FlashState& s) {
     const ftn::Real QCALC = term(s.solid.flow, s.HS) - s.HIN +
                             (term(s.SUMV, s.HV) + term(s.SUML, s.HL)) * s.mixed.flow;
     stwkwk(22).set_r(QCALC);
-    trace({"  DUTY STWKWK_QCALC =" + fmt90::list(QCALC)});
+    trace({(fmt90::ListRecord() << " DUTY STWKWK_QCALC =" << QCALC).str()});
 
     write_stream_vector(c, s);
     if (tracing()) dump_stream_vector(c, s);
