@@ -69,7 +69,8 @@ double bracketed_step() {
     return x;
 }
 
-// Takes in the new point; returns true when it closes a bracket or narrows it.
+// Takes in the new point: it opens the bracket when its sign differs from the
+// best point's, and once bracketed it replaces one end.
 void update_bracket(const Point& now, double* rfwork) {
     Search& s = search;
     if (rfwork[5] == 1.0) {
@@ -120,7 +121,8 @@ extern "C" void ZMTH_ROOT1N(ftn::Int* iflag, ftn::Real* x, const ftn::Real* f, f
         return;
     }
     if (!first) update_bracket(now, rfwork);
-    if (std::fabs(now.f) < std::fabs(s.best.f)) s.best = now;
+    // On a tie the newer point is the base, so that a flat stretch is crossed.
+    if (std::fabs(now.f) <= std::fabs(s.best.f)) s.best = now;
 
     if (rfwork[5] == 1.0 && std::fabs(s.b.x - s.a.x) <= xtol) {
         *x = std::fabs(s.a.f) < std::fabs(s.b.f) ? s.a.x : s.b.x;
