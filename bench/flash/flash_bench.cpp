@@ -20,7 +20,7 @@ std::vector<Component> components() {
 }
 
 // One equation naming every species: the flash only asks which take part.
-elvar::ChemistrySpec chemistry() {
+elvar::Chemistry chemistry() {
     std::vector<std::pair<std::string, double>> all;
     for (const char* s : kSpecies) all.emplace_back(s, 1.0);
     return {{all}};

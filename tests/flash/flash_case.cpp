@@ -24,9 +24,9 @@ WorkingDirectory::~WorkingDirectory() {
 
 namespace {
 
-elvar::RunSpec run_spec(const std::string& data, const std::vector<Component>& components,
-                        const std::vector<elvar::ChemistrySpec>& chemistries, bool trace) {
-    elvar::RunSpec spec;
+elvar::RunSetup run_spec(const std::string& data, const std::vector<Component>& components,
+                        const std::vector<elvar::Chemistry>& chemistries, bool trace) {
+    elvar::RunSetup spec;
     spec.case_name = "flash";
     spec.data_file = data;
     spec.trace = trace;
@@ -39,7 +39,7 @@ elvar::RunSpec run_spec(const std::string& data, const std::vector<Component>& c
 }  // namespace
 
 FlashCase::FlashCase(const std::string& data, const std::vector<Component>& components,
-                     const std::vector<elvar::ChemistrySpec>& chemistries, bool trace)
+                     const std::vector<elvar::Chemistry>& chemistries, bool trace)
     : cwd_(dir_.path()), run_(run_spec(data, components, chemistries, trace)) {
     elvar::clear_message_log();
     elvar::clear_terminal();

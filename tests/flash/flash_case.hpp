@@ -37,7 +37,7 @@ private:
 class FlashCase {
 public:
     FlashCase(const std::string& data, const std::vector<Component>& components,
-              const std::vector<elvar::ChemistrySpec>& chemistries = {}, bool trace = false);
+              const std::vector<elvar::Chemistry>& chemistries = {}, bool trace = false);
 
     elvar::Run& run() { return run_; }
     ftn::Int component(const std::string& id) const { return run_.component(id); }

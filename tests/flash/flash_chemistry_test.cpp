@@ -94,7 +94,7 @@ struct GasFeed {
 
     GasFeed(const std::string& data, std::size_t n, const std::vector<Equation>& equations,
             std::map<std::string, double> f, double pressure, bool trace = false)
-        : c(data_file(data), gas_components(n), {elvar::ChemistrySpec{equations}}, trace),
+        : c(data_file(data), gas_components(n), {elvar::Chemistry{equations}}, trace),
           count(n), feed(std::move(f)), layout(c.ncomp(), {SubstreamType::mixed}), P(pressure) {}
 
     double feed_mw() const {
@@ -330,7 +330,7 @@ TEST(FlashWithChemistry, StreamLeftByAFlashThatStoppedAddsNothingToTheNext) {
 TEST(FlashWithChemistry, ComponentWithTwoProductRecordsKeepsBoth) {
     FlashCase c(data_file("c-h-o-n.dat"),
                 {{"H2O", "H2O:G1", "H2O"}, {"H2OL", "H2O:L1", "H2O"}, {"N2", "N2:G1", "N2"}},
-                {elvar::ChemistrySpec{{{{"H2O", -1.0}, {"H2OL", 1.0}}}}});
+                {elvar::Chemistry{{{{"H2O", -1.0}, {"H2OL", 1.0}}}}});
     const double T = 300.0, P = 1.0e5;
     property(401, {c.component("N2")}, {1.0}, T, P);  // starts the engine up
     // A second record of the water vapour component, on the liquid water
@@ -364,7 +364,7 @@ TEST(FlashWithChemistry, ComponentWithTwoProductRecordsKeepsBoth) {
 TEST(FlashWithChemistry, TwoLiquidPhasesAreReported) {
     FlashCase c(std::string(FLASH_TEST_DATA_DIR) + "/two-liquids.dat",
                 {{"N2", "N2:G1", "N2"}, {"O2", "O2:G1", "O2"}, {"N2L", "N2:L1", "N2"}, {"O2L", "O2:L1", "O2"}},
-                {elvar::ChemistrySpec{{{{"N2", -1.0}, {"N2L", 1.0}}, {{"O2", -1.0}, {"O2L", 1.0}}}}});
+                {elvar::Chemistry{{{{"N2", -1.0}, {"N2L", 1.0}}, {{"O2", -1.0}, {"O2L", 1.0}}}}});
     const StreamLayout layout(c.ncomp(), {SubstreamType::mixed});
     SubstreamValues in;
     in.flows = c.flows({{"N2", 1.0}, {"O2", 1.0}});
