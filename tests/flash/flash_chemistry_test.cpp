@@ -232,7 +232,7 @@ TEST(FlashWithChemistry, AdiabaticFlashReachesTheEnginesAdiabaticTemperature) {
 
 TEST(FlashWithChemistry, DutyFlashComputesTheSpecifiedDuty) {
     GasFeed g("c-h-o-n.dat", 18, methane_air_equations(), kMethaneAir, 1.0e5);
-    for (const double duty : {0.0, -2.0e8, 1.0e8}) {
+    for (const double duty : {0.0, -1.5e7, 1.0e8}) {
         FlashArgs a = g.args(298.15, 1);
         g.c.flash(a, {kRmiss, g.P, duty});
         ASSERT_EQ(a.ker, 0);
