@@ -41,7 +41,7 @@ public:
     long long integer(std::string_view field, int index = 0);
     double real(std::string_view field, int index = 0);
     // True when the next token of the record parses as an integer (it is not
-    // consumed). False at end of file.
+    // consumed, but errors now point at its line). False at end of file.
     bool next_is_integer();
     // Ends the current record: the rest of its last line is discarded.
     void end_record();
@@ -57,6 +57,7 @@ private:
     std::string_view next_token(std::string_view field, int index);
     std::string describe(std::string_view field, int index) const;
     void skip_to_next_line();
+    int last_line() const;
 
     std::string text_;
     std::string file_;

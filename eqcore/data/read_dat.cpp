@@ -496,12 +496,13 @@ void DatReader::check_ranges(Constituent& c, const std::string& label, int line)
 
 void DatReader::check_qkto_species(const Phase& p) {
     // Supported: Kohler extrapolation only, i.e. one group and unit weights.
+    lex_.set_context("phase " + p.name);
     for (const QktoRecord& r : qkto_records_) {
         if (r.w != 1.0)
-            lex_.fail_at(r.line, "phase " + p.name + ", model record: QKTO variant not supported (weight " +
+            lex_.fail_at(r.line, "model record: QKTO variant not supported (weight " +
                                      fmt_real(r.w) + ", expected 1.0)");
         if (r.g != qkto_records_.front().g)
-            lex_.fail_at(r.line, "phase " + p.name + ", model record: QKTO variant not supported (group " +
+            lex_.fail_at(r.line, "model record: QKTO variant not supported (group " +
                                      std::to_string(r.g) + " differs from group " +
                                      std::to_string(qkto_records_.front().g) + " of the first species)");
     }

@@ -15,6 +15,8 @@ inline std::string example(const std::string& file) { return std::string(EQLINK_
 
 inline System load(const std::string& file) { return read_dat(example(file)); }
 
+inline std::string test_data(const std::string& file) { return std::string(EQCORE_TEST_DATA_DIR) + "/" + file; }
+
 inline System parse(const std::string& text, const std::string& name = "test.dat") {
     std::istringstream in(text);
     return read_dat(in, name);
