@@ -200,4 +200,17 @@ std::string list(double value) {
     return item;
 }
 
+ListRecord& ListRecord::number(const std::string& item) {
+    record_ += item;
+    after_text_ = false;
+    return *this;
+}
+
+ListRecord& ListRecord::operator<<(std::string_view text) {
+    if (!after_text_) record_ += ' ';
+    record_ += text;
+    after_text_ = true;
+    return *this;
+}
+
 }  // namespace fmt90

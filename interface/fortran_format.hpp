@@ -15,6 +15,7 @@
 // an exponent width of 0 in the four-argument forms) gives w asterisks.
 #pragma once
 
+#include <concepts>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,26 @@ std::string A(std::string_view text, int w);
 // (followed by 5 blanks), else d.dddE+ddd.
 std::string list(ftn::Int value);
 std::string list(double value);
+
+// One record of list-directed output with several items, joined as a
+// list-directed WRITE joins them: every number brings its blank; a text
+// follows a text directly and anything else after a blank.
+//   (ListRecord() << " ncc=" << ncomp << "   nph=" << nsubs).str()
+class ListRecord {
+public:
+    template <std::integral T>
+        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
+    ListRecord& operator<<(T value) {
+        return number(list(static_cast<ftn::Int>(value)));
+    }
+    ListRecord& operator<<(double value) { return number(list(value)); }
+    ListRecord& operator<<(std::string_view text);
+    const std::string& str() const { return record_; }
+
+private:
+    ListRecord& number(const std::string& item);
+    std::string record_;
+    bool after_text_ = false;
+};
 
 }  // namespace fmt90

@@ -1,5 +1,7 @@
 #include "report.hpp"
 
+#include <algorithm>
+
 #include "eqlink_blocks.hpp"
 #include "host_services.hpp"
 #include "unitio.hpp"

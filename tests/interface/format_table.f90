@@ -3,7 +3,9 @@
 !   <descriptor> <value> [<characters written>]
 ! Reals are given by Z and the 16 hex digits of their bit pattern, so that
 ! the value read back is exactly the one formatted here; integers in decimal;
-! texts between brackets. "LIST" is list-directed output of one item.
+! texts between brackets. "LIST" is list-directed output of one item;
+! "RECORD n" the whole record of the n-th list-directed WRITE of mixed
+! items below (the tests build the same records).
 ! Each item is written to a scratch file and read back with its exact length,
 ! so that trailing blanks are kept.
 program format_table
@@ -73,9 +75,30 @@ program format_table
       call put_text(text_descriptors(i), texts(j)(1:text_lengths(j)))
     end do
   end do
+  rewind(u)
+  write(u, *) ' ncc=', 5_i8, '   nph=', -3_i8, 'x', 'y'
+  call put_record(1)
+  write(u, *) ' DUTY STWKWK_QCALC =', 1234.5_dp
+  call put_record(2)
+  write(u, *) 1234.5_dp, 5_i8, 'abc', 1234.5_dp
+  call put_record(3)
+  write(u, *)
+  call put_record(4)
+  write(u, *) '', 5_i8
+  call put_record(5)
+  write(u, *) -1.0e-3_dp, 'z', 2_i8
+  call put_record(6)
   close(u)
 
 contains
+
+  ! The record just written, read back whole.
+  subroutine put_record(n)
+    integer, intent(in) :: n
+    character(len=4) :: label
+    write(label, '(I0)') n
+    write(*, '(A)') 'RECORD ' // trim(label) // ' [' // read_back() // ']'
+  end subroutine
 
   subroutine add(x)
     real(dp), intent(in) :: x

@@ -7,6 +7,7 @@
 #include "eqlink_blocks.hpp"
 #include "host_double.hpp"
 #include "host_services.hpp"
+#include "messages.hpp"
 #include "report.hpp"
 #include "saved_blocks.hpp"
 #include "scratch_dir.hpp"
@@ -60,7 +61,7 @@ TEST_F(Reporting, AsksTheHostWithTheMessageKey) {
 
 TEST_F(Reporting, WhenTheHostDeclinesTheErrorBufferIsLeftUntouched) {
     calls.irrchk_answer = 0;
-    EXPECT_FALSE(eqlink::report(id, {1, 3, 4}, {"      ELVAR/EQCORE INTERFACE TERMINATES"}));
+    EXPECT_FALSE(eqlink::report(id, {1, 3, 4}, {eqlink::message_line(eqlink::kInterfaceTerminates)}));
     EXPECT_EQ(calls.irrchk.size(), 1u);
     EXPECT_TRUE(calls.errprt.empty());
     for (int i = 1; i <= 10; ++i) EXPECT_EQ(host_double::errout_line(i), std::string(80, '#'));
@@ -68,7 +69,7 @@ TEST_F(Reporting, WhenTheHostDeclinesTheErrorBufferIsLeftUntouched) {
 
 TEST_F(Reporting, AcceptedLinesArePaddedOrCutTo80AndPrinted) {
     const std::string long_line(100, 'x');
-    EXPECT_TRUE(eqlink::report(id, {1, 3, 4}, {"      FIRST", long_line}));
+    EXPECT_TRUE(eqlink::report(id, {1, 3, 4}, {eqlink::message_line("FIRST"), long_line}));
     EXPECT_EQ(calls.errprt, std::vector<ftn::Int>{2});
     EXPECT_EQ(host_double::errout_line(1), padded("      FIRST"));
     EXPECT_EQ(host_double::errout_line(2), std::string(80, 'x'));
