@@ -2,6 +2,8 @@
 // records, the solution dictionary and the mapping's failures.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "startup_fixture.hpp"
 
 namespace startup_test {
@@ -278,6 +280,53 @@ TEST_F(MappingTest, PurePhasesWithUnderscoresAndStates) {
     // Gas constituents: H H2 O O2 OH H2O HO2 H2O2 O3 N N2 NO NO2 N2O NH3 CO CO2 CH4 Ar;
     // phase 2 C_graphite(s), phase 3 H2O_liquid(liq).
     expect_map({{1, 6, 1, 1}, {4, 16, 1, 1}, {5, 19, 1, 1}, {3, 1, 2, 3}, {2, 1, 3, 2}});
+}
+
+}  // namespace
+}  // namespace startup_test
+
+namespace startup_test {
+namespace {
+
+TEST_F(MappingTest, TraceLinesOfTheMappingAndDebugLinesOnTheReport) {
+    copy(data_dir() / "mapping.dat", "mapping.dat");
+    write("EQSOLN.TXT", kSlagDictionary);
+    start_run("mapping.dat", mapping_components(), true);
+    castrt();
+    ASSERT_EQ(ierr, 0);
+    EXPECT_TRUE(terminal_has(""));
+    EXPECT_TRUE(terminal_has("In data mapping."));
+    EXPECT_TRUE(terminal_has("    checking                              CO2     ELindex =   3"));
+    EXPECT_TRUE(terminal_has("    checking                               Co     ELindex =   2"));
+    EXPECT_TRUE(terminal_has("       Const. ALO1.5:SLAG             is in soln SLAG - SLAG-LIQUID"));
+    EXPECT_TRUE(terminal_has("          Comp. index   8    MWFAC=2.000    EL index #  7"));
+    EXPECT_TRUE(terminal_has("          CA constituent    2      CA phase    2      state    2"));
+    EXPECT_TRUE(terminal_has("       Const. AL2O3:S1                is pure phase Al2O3_corundum(s)"));
+    EXPECT_TRUE(terminal_has("          CA constituent    1      CA phase    4      state    3"));
+
+    // Report records keep their trailing blanks; compare without them.
+    std::string report;
+    {
+        std::istringstream in(report_text());
+        for (std::string line; std::getline(in, line);) report += std::string(ftn::trim_right(line)) + "\n";
+    }
+    for (const char* line : {"      Mapping gases\n", "      Looking among CA gases\n",
+                             "      EL component mapped to CA gas constituent   6\n", "      Mapping all other phases\n",
+                             "      Checking CA phase   2\n", "      Solution phase SLAG\n",
+                             "      Solution name  SLAG-LIQUID\n", "      Member of solution phase\n", "      Match!\n",
+                             "      Pure phase Al2O3_corundum(s)\n"}) {
+        EXPECT_NE(report.find(line), std::string::npos) << line;
+    }
+}
+
+TEST_F(MappingTest, WithoutTraceNoDebugLinesReachTheReport) {
+    copy(data_dir() / "mapping.dat", "mapping.dat");
+    write("EQSOLN.TXT", kSlagDictionary);
+    start_run("mapping.dat", mapping_components(), false);
+    castrt();
+    ASSERT_EQ(ierr, 0);
+    EXPECT_EQ(report_text().find("Mapping gases"), std::string::npos);
+    EXPECT_FALSE(terminal_has("In data mapping."));
 }
 
 }  // namespace
