@@ -20,6 +20,8 @@ std::string fail_io;          // ECSIO name that fails
 bool fail_size = false;       // ECSIZE fails
 bool fail_nph = false;        // ECNPH fails
 ftn::Int limit_na = 0;        // NA reported by ECSIZE when positive
+ftn::Int fake_phases = 0;     // when positive: a system of this many phases,
+                              // gas "GAS" (O2) then solutions "SLAG" (FeO)
 
 template <class F>
 F next(const char* name) {
@@ -66,8 +68,55 @@ extern "C" void PPSTUB_ECNPH(ftn::Int* count, ftn::Int* noerr) {
         *noerr = kFailure;
         return;
     }
+    if (fake_phases > 0) {
+        *count = fake_phases;
+        *noerr = 0;
+        return;
+    }
     static const auto real = next<void (*)(ftn::Int*, ftn::Int*)>("PPSTUB_ECNPH");
     real(count, noerr);
+}
+
+extern "C" void PPSTUB_ECPNM(const ftn::Int* phase, char* name, ftn::Int* noerr, ftn::Len name_len) {
+    if (fake_phases > 0) {
+        ftn::fill(name, name_len, *phase == 1 ? "GAS" : "SLAG");
+        *noerr = 0;
+        return;
+    }
+    static const auto real = next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECPNM");
+    real(phase, name, noerr, name_len);
+}
+
+extern "C" void PPSTUB_ECMODL(const ftn::Int* phase, char* model, ftn::Int* noerr, ftn::Len model_len) {
+    if (fake_phases > 0) {
+        ftn::fill(model, model_len, "IDMX");
+        *noerr = 0;
+        return;
+    }
+    static const auto real = next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECMODL");
+    real(phase, model, noerr, model_len);
+}
+
+extern "C" void PPSTUB_ECNPC(const ftn::Int* phase, ftn::Int* count, ftn::Int* noerr) {
+    if (fake_phases > 0) {
+        *count = 1;
+        *noerr = 0;
+        return;
+    }
+    static const auto real = next<void (*)(const ftn::Int*, ftn::Int*, ftn::Int*)>("PPSTUB_ECNPC");
+    real(phase, count, noerr);
+}
+
+extern "C" void PPSTUB_ECCNM(const ftn::Int* phase, const ftn::Int* constituent, char* name, ftn::Int* noerr,
+                             ftn::Len name_len) {
+    if (fake_phases > 0) {
+        ftn::fill(name, name_len, *phase == 1 ? "O2" : "FeO");
+        *noerr = 0;
+        return;
+    }
+    static const auto real =
+        next<void (*)(const ftn::Int*, const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECCNM");
+    real(phase, constituent, name, noerr, name_len);
 }
 
 namespace startup_test {
@@ -80,6 +129,7 @@ protected:
         fail_io.clear();
         fail_size = fail_nph = false;
         limit_na = 0;
+        fake_phases = 0;
         StartupTest::TearDown();
     }
     void start() {
@@ -133,7 +183,7 @@ TEST_F(EngineFailureTest, OneComponentMoreThanNaIsRefused) {
     start();
     EXPECT_EQ(ierr, 2);
     EXPECT_FALSE(started());
-    EXPECT_EQ(EQLINK_ELVCA.NMAP, 0);
+    EXPECT_FALSE(has_message(25));  // stopped before the phases were listed
     const elvar::Message m = message(2);
     EXPECT_EQ(m.severity, 0);
     EXPECT_EQ(m.name(), "MAPDAT");
@@ -153,6 +203,50 @@ TEST_F(EngineFailureTest, FailedPhaseCountEndsTheMapping) {
     EXPECT_EQ(m.severity, 1);
     EXPECT_EQ(m.lines, (std::vector<std::string>{"      Unknown EQCORE error when calling PPSTUB_ECNPH",
                                                  "      EQCORE/Elvar interface terminates with codes 8 and 999"}));
+}
+
+TEST_F(EngineFailureTest, MorePhasesThanTheBlockHoldsFailTheStartUp) {
+    fake_phases = 1501;
+    start();
+    EXPECT_EQ(ierr, 2);
+    EXPECT_FALSE(started());
+    const elvar::Message m = message(105);
+    EXPECT_EQ(m.severity, 1);
+    EXPECT_EQ(m.lines.at(0), "      DATA FILE has  1501 phases, more than the 1500 the interface can hold.");
+}
+
+TEST_F(EngineFailureTest, AFullMapFailsTheStartUp) {
+    // Two components in each of 1499 solution phases: 2998 records.
+    fake_phases = 1500;
+    copy(examples_dir() / "ag-cu-example.dat", "ag-cu.dat");
+    write("EQSOLN.TXT", "Codes\n1\n2    SLAG    SLAG\n");
+    start_run("ag-cu.dat", {{"O2", "O2:G1", "O2"}, {"FEO-1", "FEO:SLAG", "FeO"}, {"FEO-2", "FEO:SLAG", "FeO"}});
+    castrt();
+    EXPECT_EQ(ierr, 2);
+    EXPECT_FALSE(started());
+    EXPECT_EQ(EQLINK_ELVCA.NMAP, 1500);
+    EXPECT_EQ(eqlink::map_record(1500).phase, 751);
+    const elvar::Message m = message(106);
+    EXPECT_EQ(m.severity, 1);
+    EXPECT_EQ(m.lines.at(0), "      The component map is full: it holds at most 1500 records.");
+}
+
+TEST_F(EngineFailureTest, MoreComponentsThanTheBlockHoldsFailTheStartUp) {
+    limit_na = 2000;
+    std::vector<Component> many;
+    for (int i = 1; i <= 1501; ++i) {
+        std::string id = "C";
+        id += std::to_string(i);
+        many.push_back({id, "O2:G1", "O2"});
+    }
+    copy(examples_dir() / "ag-cu-example.dat", "ag-cu.dat");
+    start_run("ag-cu.dat", many);
+    castrt();
+    EXPECT_EQ(ierr, 2);
+    EXPECT_FALSE(started());
+    const elvar::Message m = message(104);
+    EXPECT_EQ(m.severity, 1);
+    EXPECT_EQ(m.lines.at(0), "      Number of simulation components  1501 exceeds the capacity of 1500.");
 }
 
 }  // namespace
