@@ -42,9 +42,9 @@ void StartupTest::TearDown() {
 }
 
 void StartupTest::start_run(const std::string& data_file, const std::vector<Component>& components, bool trace,
-                            std::vector<elvar::OptionSetSpec> option_sets) {
+                            std::vector<elvar::OptionSet> option_sets) {
     run_.reset();
-    elvar::RunSpec spec;
+    elvar::RunSetup spec;
     spec.case_name = "startup";
     spec.data_file = data_file;
     spec.trace = trace;

@@ -18,7 +18,8 @@
 
 namespace startup_test {
 
-// A host component: ID, mapping name and formula.
+// A host component: ID, mapping name and formula (its molecular weight
+// comes from the formula).
 struct Component {
     std::string id;
     std::string name;
@@ -37,7 +38,7 @@ protected:
 
     // Sets the host run up (closing an earlier one of the same test).
     void start_run(const std::string& data_file, const std::vector<Component>& components, bool trace = false,
-                   std::vector<elvar::OptionSetSpec> option_sets = {});
+                   std::vector<elvar::OptionSet> option_sets = {});
     // Calls the start-up; the two words land in ierr and noerr.
     void castrt();
     bool started() const;
