@@ -2,6 +2,8 @@
 // paths and extensions, trace lines, failures and the started flag.
 #include <gtest/gtest.h>
 
+#include "data/cst.hpp"
+#include "data/read_dat.hpp"
 #include "startup_fixture.hpp"
 
 namespace startup_test {
@@ -67,6 +69,30 @@ TEST_F(CastrtTest, BlankNameTakesTheDefaultThroughTheTransparentPath) {
     EXPECT_FALSE(started());
     EXPECT_NE(noerr, 0);
     EXPECT_NE(ierr, 0);
+}
+
+TEST_F(CastrtTest, DefaultTransparentFileIsReadAndItsHeaderTraced) {
+    eqcore::CstHeader header;
+    header.writer = "EQCORE compiler";
+    header.writer_version = {1, 2, 3};
+    header.min_reader_version = {1, 0, 0};
+    header.created = {2026, 1, 2, 3, 4, 5};
+    header.remarks = "Ag-Cu example";
+    eqcore::write_cst(eqcore::read_dat(kAgCu), header, (dir_ / "EQDATA.CST").string());
+    start_run("", ag_cu_components(), true);
+    castrt();
+    EXPECT_EQ(ierr, 0);
+    EXPECT_EQ(noerr, 0);
+    EXPECT_TRUE(started());
+    EXPECT_TRUE(has_message(5));
+    EXPECT_TRUE(terminal_has("Using trasparent file EQDATA.CST"));
+    EXPECT_TRUE(terminal_has("Transparent file header version number:      1"));
+    EXPECT_TRUE(terminal_has("Name of the program which wrote the data-file: EQCORE compiler"));
+    EXPECT_TRUE(terminal_has("Version number of the writing program:      1.     2.     3"));
+    EXPECT_TRUE(terminal_has("Min. version number of the reading program:      1.     0.     0"));
+    EXPECT_TRUE(terminal_has("File was created on 2026/01/02 03:04:05"));
+    EXPECT_TRUE(terminal_has("Remarks: Ag-Cu example"));
+    EXPECT_EQ(EQLINK_ELVCA.NMAP, 6);
 }
 
 TEST_F(CastrtTest, DatInAnyCaseAndWithAPathTakesTheAsciiPath) {
