@@ -74,13 +74,18 @@ ReadStatus read_record(Unit unit, std::size_t max_chars, std::string& out) {
     std::FILE* f = u->file.get();
     int c = std::fgetc(f);
     if (c == EOF) return std::ferror(f) ? ReadStatus::error : ReadStatus::end_of_file;
-    // A record ends at LF; a CR before it belongs to the line end, not the text.
+    // A record ends at LF; a CR just before it belongs to the line end, not
+    // to the text. Characters past `max_chars` are read and dropped.
+    std::size_t length = 0;  // of the whole line
+    int last = EOF;
     while (c != EOF && c != '\n') {
         if (out.size() < max_chars) out.push_back(static_cast<char>(c));
+        ++length;
+        last = c;
         c = std::fgetc(f);
     }
     if (c == EOF && std::ferror(f)) return ReadStatus::error;
-    if (!out.empty() && out.back() == '\r' && out.size() <= max_chars) out.pop_back();
+    if (last == '\r' && out.size() == length) out.pop_back();
     return ReadStatus::ok;
 }
 
