@@ -59,6 +59,8 @@ private:
         const Constituent& c = sys_.constituents[static_cast<std::size_t>(k)];
         const std::string where = "constituent " + c.name;
         require(c.phase == phase, where + ": wrong owning phase");
+        require(c.data_option == 1 || c.data_option == 4 || c.data_option == 7 || c.data_option == 10,
+                where + ": unknown data option " + std::to_string(c.data_option));
         require(c.stoich.size() == sys_.elements.size(), where + ": stoichiometry row of the wrong length");
         for (double a : c.stoich) require(std::isfinite(a), where + ": stoichiometry not finite");
         require(!c.ranges.empty() && c.ranges.size() <= static_cast<std::size_t>(limits::kRanges),
