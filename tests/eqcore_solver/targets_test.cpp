@@ -1,0 +1,1 @@
+#include "solver_test_util.hpp"
