@@ -103,7 +103,8 @@ void report_unmapped_component(const MixtureRow& row, const Request& rq, ftn::In
 }
 
 // Enters the list components of the row's phase kind into "THERMO". Returns
-// false after reporting a component without EQCORE counterpart.
+// false after reporting a component without EQCORE counterpart or an amount
+// the engine refused.
 bool enter_components(const MixtureRow& row, const Request& rq) {
     for (ftn::Int i = 1; i <= rq.NLIST; ++i) {
         const ftn::Int component = rq.ICLIST(i);
@@ -118,7 +119,13 @@ bool enter_components(const MixtureRow& row, const Request& rq) {
         ftn::Real amount = kMolPerKmol * rq.XMOL(i);
         if (row.kind != kVapour) amount *= mwfac(component);
         enter_constituent(phase, constituent);
-        add_amount(kThermo, phase, constituent, amount);
+        // A negative or non-finite mole fraction is refused by the engine:
+        // report it rather than compute without that component.
+        const ftn::Int noerr = add_amount(kThermo, phase, constituent, amount);
+        if (noerr != 0) {
+            report_engine_error(RoutineId(row.name), noerr, rq.MSGLEV, row.flag, 5);
+            return false;
+        }
     }
     return true;
 }
