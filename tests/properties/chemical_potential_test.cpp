@@ -37,7 +37,7 @@ TEST(ChemicalPotential, VapourTermsByListPosition) {
     EXPECT_NEAR(prop[0], expected_ch4, 1e-8 * std::abs(expected_ch4));
     EXPECT_NEAR(prop[1], expected_co2, 1e-8 * std::abs(expected_co2));
     EXPECT_EQ(prop[2], 1.0E10);
-    EXPECT_TRUE(elvar::reported_messages().empty());
+    EXPECT_TRUE(property_messages().empty());
 }
 
 // The Ag-Cu liquid at 1400 K, x_Cu = 0.4: the potentials published with the
@@ -50,10 +50,12 @@ TEST(ChemicalPotential, LiquidSolutionTermsMatchThePublishedPotentials) {
     EXPECT_NEAR(prop[0], term(-93209.598, T, sref({{47, 1}})), 2e-7);
     EXPECT_NEAR(prop[1], term(-80093.537, T, sref({{29, 1}})), 2e-7);
     EXPECT_EQ(prop[2], 1.0E10);
+}
 
-    // Without a request the liquid routine returns before starting anything.
-    Scene fresh(example("ag-cu-example.dat"), {{"AGL", "AG:LIQU", "Ag", {}}});
-    const auto none = fresh.mdmon8({410, {1}, T, 1e5, {1.0}, {0, 0, 0, 0}});
+// Without a request the liquid routine returns before starting anything.
+TEST(ChemicalPotential, LiquidTermsWithoutRequestStartNothing) {
+    Scene scene(example("ag-cu-example.dat"), {{"AGL", "AG:LIQU", "Ag", {}}});
+    const auto none = scene.mdmon8({410, {1}, 1400.0, 1e5, {1.0}, {0, 0, 0, 0}});
     EXPECT_EQ(none[0], kUntouched);
     EXPECT_FALSE(ftn::truth(DMS_EQLINK[0].i()));
 }
@@ -77,7 +79,7 @@ TEST(ChemicalPotential, UnmappedComponentStopsTheCall) {
     EXPECT_EQ(prop[0], 1.0E10);
     EXPECT_EQ(prop[1], kUntouched);
     EXPECT_EQ(prop[2], kUntouched);
-    const auto msgs = elvar::reported_messages();
+    const auto msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].name(), "CAAMXV");
     EXPECT_EQ(msgs[0].number, 20);

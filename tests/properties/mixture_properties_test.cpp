@@ -110,7 +110,7 @@ TEST_F(ChonMixture, UnmappedComponentStopsWithAMessage) {
     const auto prop = scene.mdmon8({401, list, 1000.0, 1.0e5, x, {1, 1, 0, 0}});
     EXPECT_EQ(prop[0], kUntouched);
     EXPECT_EQ(prop[1], kUntouched);
-    auto msgs = elvar::reported_messages();
+    auto msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].name(), "CAHMXV");
     EXPECT_EQ(msgs[0].number, 25);
@@ -121,7 +121,7 @@ TEST_F(ChonMixture, UnmappedComponentStopsWithAMessage) {
 
     elvar::clear_message_log();
     scene.mdmon8({411, list, 1000.0, 1.0e5, x, {1, 0, 0, 0}});
-    msgs = elvar::reported_messages();
+    msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].name(), "CAHMXS");
     ASSERT_EQ(msgs[0].lines.size(), 2u);
@@ -135,16 +135,16 @@ TEST_F(ChonMixture, UnmappedComponentStopsWithAMessage) {
 TEST_F(ChonMixture, SolidGibbsEnergyStopsAtAnUnmappedComponentSilently) {
     const auto prop = scene.mdmon8({413, {kGraphite, kUnknown}, 900.0, 1.0e5, {0.5, 0.5}, {1, 0, 0, 0}, 0});
     EXPECT_EQ(prop[0], kUntouched);
-    ASSERT_EQ(elvar::message_log().size(), 1u);
-    EXPECT_EQ(elvar::message_log()[0].number, 20);
-    EXPECT_EQ(elvar::message_log()[0].answer, 0);
+    ASSERT_EQ(property_questions().size(), 1u);
+    EXPECT_EQ(property_questions()[0].number, 20);
+    EXPECT_EQ(property_questions()[0].answer, 0);
 }
 
 // A negative mole fraction is refused with a message, not computed around.
 TEST_F(ChonMixture, NegativeMoleFractionIsReported) {
     const auto prop = scene.mdmon8({401, {kN2, kO2}, 1000.0, 1.0e5, {1.2, -0.2}, {1, 0, 0, 0}});
     EXPECT_EQ(prop[0], kUntouched);
-    const auto msgs = elvar::reported_messages();
+    const auto msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].lines.at(0), "      Unknown EQCORE error in step 5 of property calculations.");
 }

@@ -73,7 +73,7 @@ TEST(Monitor, RemovesEveryStreamAfterEachCall) {
         EXPECT_FALSE(stream_exists("THERMO")) << "code " << code;
         EXPECT_FALSE(stream_exists("st01")) << "code " << code;
     }
-    EXPECT_EQ(elvar::reported_messages().size(), 3u);
+    EXPECT_EQ(property_messages().size(), 3u);
 }
 
 // A list longer than the host's component count would be written past the
@@ -90,7 +90,7 @@ TEST(Monitor, RefusesAListLongerThanTheComponents) {
     ZMTH_PPSCLR[4].set_i(4);
     EQLINK_MDMON8(&code, iclist, &T, &P, nullptr, x, nullptr, ireq, nullptr, nullptr, nullptr, prop.data());
     for (double v : prop) EXPECT_EQ(v, kUntouched);
-    const auto msgs = elvar::reported_messages();
+    const auto msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].name(), "MDMON8");
     EXPECT_EQ(msgs[0].severity, 1);

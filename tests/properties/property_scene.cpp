@@ -67,6 +67,24 @@ double sref(std::initializer_list<std::pair<int, double>> atoms) {
     return 1000.0 * s;
 }
 
+namespace {
+bool from_startup(const elvar::Message& m) { return m.name() == "CASTRT" || m.name() == "MAPDAT"; }
+}  // namespace
+
+std::vector<elvar::Message> property_messages() {
+    std::vector<elvar::Message> out;
+    for (const auto& m : elvar::reported_messages())
+        if (!from_startup(m)) out.push_back(m);
+    return out;
+}
+
+std::vector<elvar::Message> property_questions() {
+    std::vector<elvar::Message> out;
+    for (const auto& m : elvar::message_log())
+        if (!from_startup(m)) out.push_back(m);
+    return out;
+}
+
 bool stream_exists(const std::string& name) {
     ftn::Int noerr = 0;
     double h = 0.0;

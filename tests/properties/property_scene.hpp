@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fortran.hpp"
+#include "message_log.hpp"
 #include "run.hpp"
 
 namespace proptest {
@@ -63,6 +64,12 @@ std::vector<elvar::ComponentSpec> chon_components();
 // number, atoms) pairs, J/(kmol K), from the standard entropies of the
 // elements at 298.15 K.
 double sref(std::initializer_list<std::pair<int, double>> atoms);
+
+// The messages the host printed for EQLINK's property routines and monitor
+// (those of the start-up left out).
+std::vector<elvar::Message> property_messages();
+// Every question the property routines put to the host's error check.
+std::vector<elvar::Message> property_questions();
 
 // Whether the engine holds a stream of that name (its enthalpy can be read).
 bool stream_exists(const std::string& name);

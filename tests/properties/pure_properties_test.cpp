@@ -102,7 +102,7 @@ TEST_F(ChonPure, UnmappedComponentStopsAfterEarlierPositions) {
     EXPECT_EQ(h[1], 0.0);
     EXPECT_EQ(h[at(nc + 1)], 0.0);
     for (std::size_t k : {2u, 3u, 4u}) EXPECT_EQ(h[k], kUntouched) << "position " << k + 1;
-    const auto msgs = elvar::reported_messages();
+    const auto msgs = property_messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].name(), "CAHL");
     EXPECT_EQ(msgs[0].number, 25);
@@ -115,7 +115,7 @@ TEST_F(ChonPure, EmptyListOnlyStartsTheEngine) {
     const auto h = scene.mdmon8({426, {}, 400.0, 1e5, {}, {1, 0, 0, 0}});
     EXPECT_EQ(h[0], kUntouched);
     EXPECT_TRUE(ftn::truth(DMS_EQLINK[0].i()));
-    EXPECT_TRUE(elvar::reported_messages().empty());
+    EXPECT_TRUE(property_messages().empty());
 }
 
 // One hundred components on one constituent, each with its own amount:
@@ -123,7 +123,11 @@ TEST_F(ChonPure, EmptyListOnlyStartsTheEngine) {
 // stream, and a second call finds no amount of the first.
 TEST(PureStreams, EveryPositionHasItsOwnStream) {
     std::vector<elvar::ComponentSpec> comps;
-    for (int k = 1; k <= 100; ++k) comps.push_back({"N" + std::to_string(k), "N2:G1", "N2", {}});
+    for (int k = 1; k <= 100; ++k) {
+        std::string id = std::to_string(k);
+        id.insert(0, 1, 'N');
+        comps.push_back({id, "N2:G1", "N2", {}});
+    }
     Scene scene(example("c-h-o-n.dat"), comps);
     const Species n2 = read_species(example("c-h-o-n.dat"), "N2");
     const double T = 600.0;
@@ -140,7 +144,7 @@ TEST(PureStreams, EveryPositionHasItsOwnStream) {
             ASSERT_NEAR(h[i], expected, rel(expected)) << "position " << i + 1 << ", call " << round + 1;
         }
     }
-    EXPECT_TRUE(elvar::reported_messages().empty());
+    EXPECT_TRUE(property_messages().empty());
 }
 
 // The trace of the vapour enthalpy routine and the entry line of the liquid
