@@ -12,6 +12,7 @@
 #include "eqlink_blocks.hpp"
 #include "host_services.hpp"
 #include "map_lookup.hpp"
+#include "messages.hpp"
 #include "property_common.hpp"
 #include "report.hpp"
 #include "startup.hpp"
@@ -96,10 +97,9 @@ void report_unmapped_component(const MixtureRow& row, const Request& rq, ftn::In
         ident = std::string(DMS_PLEX[at - 1].chars().substr(0, 4)) +
                 std::string(DMS_PLEX[at].chars().substr(0, 4));
     }
-    const std::string first =
-        "      Attempt to compute a physical property for the Elvar component \"" + ident + "\"";
     report(id, MessageKey{1, row.unmapped_number, rq.MSGLEV, row.flag},
-           {first, "      using the EQCORE Option Set."});
+           {message_line("Attempt to compute a physical property for the Elvar component \"" + ident + "\""),
+            message_line("using the EQCORE Option Set.")});
 }
 
 // Enters the list components of the row's phase kind into "THERMO". Returns
