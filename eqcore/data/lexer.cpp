@@ -7,9 +7,21 @@
 
 namespace eqcore {
 
-namespace {
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::vector<std::string_view> split_tokens(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t p = 0;
+    while (p < line.size()) {
+        while (p < line.size() && is_blank(line[p])) ++p;
+        const std::size_t b = p;
+        while (p < line.size() && !is_blank(line[p])) ++p;
+        if (p > b) out.push_back(line.substr(b, p - b));
+    }
+    return out;
+}
+
+namespace {
 
 // Quotes a token for an error message, cut to a readable length.
 std::string quoted(std::string_view token) {
@@ -70,6 +82,12 @@ void Lexer::fail_at(int line, std::string_view message) const {
     throw DataError(file_, line, what);
 }
 
+int Lexer::last_line() const {
+    // At the end of a file that ends with a line end, the last line is the
+    // one before.
+    return (!text_.empty() && text_.back() == '\n' && line_ > 1) ? line_ - 1 : line_;
+}
+
 void Lexer::skip_to_next_line() {
     while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
     if (pos_ < text_.size()) {
@@ -91,7 +109,7 @@ std::string_view Lexer::text_line(std::string_view what) {
     end_record();
     for (;;) {
         if (pos_ >= text_.size()) {
-            token_line_ = line_;
+            token_line_ = last_line();
             fail(std::string("expected ") + std::string(what) + ", found end of file");
         }
         std::size_t begin = pos_;
@@ -124,7 +142,7 @@ std::string_view Lexer::next_token(std::string_view field, int index) {
     for (;;) {
         while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
         if (pos_ >= text_.size()) {
-            token_line_ = line_;
+            token_line_ = last_line();
             fail(describe(field, index) + ": expected a number, found end of file");
         }
         if (text_[pos_] == '\n') {
@@ -175,8 +193,13 @@ bool Lexer::next_is_integer() {
     // Outside a record pos_ is at the start of a line, where the next
     // record begins; inside one the next token follows pos_.
     std::size_t p = pos_;
-    while (p < text_.size() && (is_blank(text_[p]) || text_[p] == '\n')) ++p;
+    int line = line_;
+    while (p < text_.size() && (is_blank(text_[p]) || text_[p] == '\n')) {
+        if (text_[p] == '\n') ++line;
+        ++p;
+    }
     if (p >= text_.size()) return false;
+    token_line_ = line;  // an error about this token points at it
     std::size_t begin = p;
     while (p < text_.size() && !is_blank(text_[p]) && text_[p] != '\n') ++p;
     long long value = 0;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace eqcore {
 
@@ -41,7 +42,7 @@ public:
     long long integer(std::string_view field, int index = 0);
     double real(std::string_view field, int index = 0);
     // True when the next token of the record parses as an integer (it is not
-    // consumed). False at end of file.
+    // consumed, but errors now point at its line). False at end of file.
     bool next_is_integer();
     // Ends the current record: the rest of its last line is discarded.
     void end_record();
@@ -57,6 +58,7 @@ private:
     std::string_view next_token(std::string_view field, int index);
     std::string describe(std::string_view field, int index) const;
     void skip_to_next_line();
+    int last_line() const;
 
     std::string text_;
     std::string file_;
@@ -66,6 +68,11 @@ private:
     int token_line_ = 1;        // line of the last token or text record
     bool in_record_ = false;    // a numeric record is open
 };
+
+// Blanks between tokens: space, tab, comma, CR, form feed, vertical tab.
+bool is_blank(char c);
+// The whitespace-separated tokens of one line.
+std::vector<std::string_view> split_tokens(std::string_view line);
 
 // Parses a whole token; false if it is not a number of that kind.
 bool parse_integer(std::string_view token, long long& value);

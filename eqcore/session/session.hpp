@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/cst.hpp"
 #include "data/system.hpp"
 #include "session/conditions.hpp"
 #include "session/error.hpp"
@@ -68,17 +69,35 @@ public:
     // Reads an ASCII data file and loads it; a reader error becomes
     // Failure(Error::data_file) naming file, line and field.
     void read_dat_file(const std::string& path);
+    // Reads a binary data file and loads it, keeping its header.
+    void read_cst_file(const std::string& path);
+    // Header of the binary file the loaded system came from; throws
+    // Error::no_binary_header when the system was not read from one.
+    const CstHeader& cst_header() const;
     bool has_system() const { return has_system_; }
-    const System& system() const;  // throws Error::no_system
+    const System& system() const {  // throws Error::no_system
+        if (!has_system_) throw_no_system();
+        return system_;
+    }
     const std::string& data_source() const { return source_; }
 
     // Index checks: throw phase_out_of_range / constituent_out_of_range.
-    void check_phase(int phase) const;
-    void check_constituent(int phase, int constituent) const;
+    void check_phase(int phase) const { (void)phase_from_number(std::int64_t{phase} + 1); }
+    void check_constituent(int phase, int constituent) const {
+        (void)constituent_from_number(phase, std::int64_t{constituent} + 1);
+    }
     // A phase or constituent number counted from 1, as callers of the entry
     // points give it, turned into a checked index.
-    int phase_from_number(std::int64_t number) const;
-    int constituent_from_number(int phase, std::int64_t number) const;
+    int phase_from_number(std::int64_t number) const {
+        if (number < 1 || number > system().phase_count()) throw_phase_range(number);
+        return static_cast<int>(number - 1);
+    }
+    int constituent_from_number(int phase, std::int64_t number) const {
+        check_phase(phase);
+        if (number < 1 || number > system_.phases[static_cast<std::size_t>(phase)].count)
+            throw_constituent_range(phase, number);
+        return static_cast<int>(number - 1);
+    }
     // Phase by name: the first 24 characters of both compared exactly,
     // trailing blanks ignored. Throws Error::unknown_phase.
     int phase_index(std::string_view name) const;
@@ -138,6 +157,9 @@ public:
     const LastError& last_error() const { return last_error_; }
 
 private:
+    [[noreturn]] void throw_no_system() const;
+    [[noreturn]] void throw_phase_range(std::int64_t number) const;
+    [[noreturn]] void throw_constituent_range(int phase, std::int64_t number) const;
     // Every change that could make a calculated result differ ends here.
     void invalidate_result() { result_current_ = false; }
     Stream* find_stream(std::string_view name);
@@ -147,6 +169,7 @@ private:
     bool has_system_ = false;
     System system_;
     std::string source_;
+    std::optional<CstHeader> cst_header_;
     std::vector<bool> phase_entered_;
     std::vector<bool> constituent_entered_;  // system order
     double tlow_ = kDefaultTlow;

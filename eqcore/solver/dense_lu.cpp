@@ -36,10 +36,12 @@ bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, d
 
 void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
               std::span<double> rhs) {
-    for (std::size_t k = 0; k < n; ++k) {
+    // The row interchanges were applied to whole rows (multipliers included),
+    // so L is in the final row order: permute first, then substitute.
+    for (std::size_t k = 0; k < n; ++k)
         if (piv[k] != k) std::swap(rhs[k], rhs[piv[k]]);
+    for (std::size_t k = 0; k < n; ++k)
         for (std::size_t i = k + 1; i < n; ++i) rhs[i] -= lu[i * n + k] * rhs[k];
-    }
     for (std::size_t k = n; k-- > 0;) {
         double s = rhs[k];
         for (std::size_t j = k + 1; j < n; ++j) s -= lu[k * n + j] * rhs[j];

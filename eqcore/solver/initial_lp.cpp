@@ -206,17 +206,22 @@ bool initial_lp(Workspace& ws) {
         }
         cd.present = true;
         if (cd.pure) continue;
-        // Every constituent of a present mixture gets a positive amount: the
-        // gas as exp(-reduced cost) (mixing only, as in the classical start),
-        // condensed mixtures the LP composition plus a small share of it.
-        double sum = 0.0;
+        // Every constituent of a present mixture gets a positive amount: half
+        // the LP composition (which balances the elements) and half the
+        // composition exp(-reduced cost) the LP potentials give an ideal
+        // mixture. The spread keeps the first Newton systems well
+        // conditioned (an LP vertex alone has as few species as elements).
+        double Z = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
             double rc = ws.g0[sz(s)];
             const double* ar = ws.arow(s);
             for (int j = 0; j < E; ++j) rc -= ar[j] * ws.pi[sz(j)];
-            const double share = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
-            double x = cd.gas ? share : ws.n[sz(s)] / cd.N + 1e-6 * share;
-            x = std::max(x, 1e-300);
+            ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
+            Z += ws.dln[sz(s)];
+        }
+        double sum = 0.0;
+        for (int s = cd.first; s < cd.first + cd.count; ++s) {
+            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 * ws.dln[sz(s)] / Z, 1e-300);
             ws.n[sz(s)] = x;
             sum += x;
         }

@@ -75,7 +75,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         ws.cand.push_back(c);
     }
     const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
-    const std::size_t dim = sz(E + NC);
+    const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
     ws.b.assign(sz(E), 0.0);
     ws.g0.assign(sz(S), 0.0);
     ws.n.assign(sz(S), 0.0);
@@ -93,6 +93,10 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.V.assign(sz(S) * sz(E), 0.0);
     ws.y.assign(sz(S), 0.0);
     ws.dln.assign(sz(S), 0.0);
+    ws.res.assign(sz(S), 0.0);
+    ws.lnx.assign(sz(S), 0.0);
+    ws.null.assign(sz(E) * sz(E), 0.0);
+    ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);

@@ -59,25 +59,35 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     for (Candidate& c : ws.cand) c.added = 0;
     int last_added = -1;
     int singular_fixes = 0;
+    bool restarted = false;
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
         if (out == NewtonOutcome::phase_removed) continue;
         if (out == NewtonOutcome::singular) {
-            // The assemblage breaks the phase rule (or a phase carries no
-            // independent element): drop the smallest present phase other
-            // than the one just added.
+            // Right after an addition the assemblage breaks the phase rule:
+            // drop the smallest other present phase. Otherwise the present
+            // phases cannot hold the material: start again from the linear
+            // program (once).
             int drop = -1;
-            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-                const Candidate& c = ws.cand[sz(ci)];
-                if (!c.present || ci == last_added) continue;
-                if (drop < 0 || c.N < ws.cand[sz(drop)].N) drop = ci;
+            if (last_added >= 0)
+                for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                    const Candidate& c = ws.cand[sz(ci)];
+                    if (!c.present || ci == last_added) continue;
+                    if (drop < 0 || c.N < ws.cand[sz(drop)].N) drop = ci;
+                }
+            if (drop >= 0 && ++singular_fixes <= 2 * static_cast<int>(ws.cand.size()) + 4) {
+                remove_phase(ws, drop);
+                last_added = -1;
+                continue;
             }
-            if (drop < 0 || ++singular_fixes > 2 * static_cast<int>(ws.cand.size()) + 4) break;
-            remove_phase(ws, drop);
+            if (restarted || !initial_lp(ws)) break;
+            restarted = true;
+            last_added = -1;
             continue;
         }
         if (out == NewtonOutcome::diverged) break;
+        settle_free_potentials(ws);
         // Converged on this assemblage: test the absent phases.
         int best = -1;
         double best_df = -ws.opt.stability_tol;

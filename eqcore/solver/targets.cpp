@@ -235,22 +235,32 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
         fill_result(ws, out);
         return SolverStatus::ok;
     }
-    // H jumps inside the final bracket: an invariant temperature. Both end
-    // states coexist there; split them so that the condition holds.
+    // H jumps inside the final bracket: an invariant temperature T*. The
+    // assemblages on either side coexist at T*: reach T* once from a little
+    // below and once from a little above (the warm start keeps each side's
+    // phases, whose driving forces vanish at T*), then split the two states
+    // so that the condition holds.
+    const double Ts = 0.5 * (br.a + br.b);
+    const double offset = std::min({1e-3, Ts - lo, hi - Ts});
+    auto state_at_Ts_from = [&](double from, EquilibriumResult& r) {
+        set_conditions(ws, from, cond.P);
+        SolverStatus s2 = solve_tp(ws, true, message);
+        if (s2 != SolverStatus::ok) return s2;
+        set_conditions(ws, Ts, cond.P);
+        s2 = solve_tp(ws, true, message);
+        if (s2 != SolverStatus::ok) return s2;
+        r.H_in = H_in;
+        fill_result(ws, r);
+        return SolverStatus::ok;
+    };
     EquilibriumResult upper;
-    set_conditions(ws, br.b, cond.P);
-    st = solve_tp(ws, ws.opt.warm_start, message);
+    st = state_at_Ts_from(Ts + offset, upper);
     if (st != SolverStatus::ok) return st;
-    upper.H_in = H_in;
-    fill_result(ws, upper);
-    set_conditions(ws, br.a, cond.P);
-    st = solve_tp(ws, ws.opt.warm_start, message);
+    st = state_at_Ts_from(Ts - offset, out);
     if (st != SolverStatus::ok) return st;
-    out.H_in = H_in;
-    fill_result(ws, out);
     const double fa = out.H - H_in - X, fb = upper.H - H_in - X;
-    if (!(fa < 0.0 && fb > 0.0)) {
-        message = "enthalpy condition: no consistent state at the invariant temperature " + std::to_string(br.a) + " K";
+    if (!(fa <= 0.0 && fb >= 0.0) || fb - fa <= 0.0) {
+        message = "enthalpy condition: no consistent state at the invariant temperature " + std::to_string(Ts) + " K";
         return SolverStatus::no_convergence;
     }
     blend(out, upper, -fa / (fb - fa));

@@ -73,6 +73,12 @@ struct Workspace {
     std::vector<std::size_t> cpiv;
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
+    std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
+    std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
+    // Directions of pi the present phases leave free (all material in phases
+    // whose compositions span fewer than E dimensions): E x null_dim, by column.
+    std::vector<double> null;
+    int null_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
     // the linear program of the start
@@ -112,6 +118,11 @@ NewtonOutcome newton(Workspace& ws, int& removed);
 // for a mixture the composition of least tangent-plane distance is left in
 // ws.xbest (slot order of the candidate).
 double driving_force(Workspace& ws, int c);
+
+// Sets the free directions of pi (ws.null) where the present phases leave
+// them undetermined: there the absent mixtures are kept as far from forming
+// as possible (least sum of their ideal-mixing partition functions).
+void settle_free_potentials(Workspace& ws);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.
