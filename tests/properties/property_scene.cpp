@@ -15,7 +15,7 @@ namespace proptest {
 std::string example(const std::string& file) { return std::string(EQLINK_EXAMPLES_DIR) + "/" + file; }
 std::string test_data(const std::string& file) { return std::string(PROPERTIES_TEST_DATA) + "/" + file; }
 
-Scene::Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> components,
+Scene::Scene(const std::string& data_file, std::vector<elvar::Component> components,
              const std::string& dictionary, bool trace)
     : home_(std::filesystem::current_path()) {
     std::string pattern = (std::filesystem::temp_directory_path() / "eqlink-props-XXXXXX").string();
@@ -23,7 +23,7 @@ Scene::Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> com
     dir_ = pattern;
     std::filesystem::current_path(dir_);
     if (!dictionary.empty()) std::ofstream("EQSOLN.TXT") << dictionary;
-    elvar::RunSpec spec;
+    elvar::RunSetup spec;
     spec.case_name = "props";
     spec.data_file = data_file;
     spec.trace = trace;
@@ -53,7 +53,7 @@ std::vector<double> Scene::mdmon8(const MonitorCall& call) {
     return prop;
 }
 
-std::vector<elvar::ComponentSpec> chon_components() {
+std::vector<elvar::Component> chon_components() {
     return {{"N2", "N2:G1", "N2", {}},      {"O2", "O2:G1", "O2", {}},       {"CO2", "CO2:G1", "CO2", {}},
             {"H2O", "H2O:G1", "H2O", {}},   {"H2OL", "H2O:L1", "H2O", {}},   {"GRAPH", "C:S1", "C", {}},
             {"CH4", "CH4:G1", "CH4", {}},   {"XYZ", "XYZ:G1", "N", {}}};

@@ -35,7 +35,7 @@ class Scene {
 public:
     // `dictionary`, when not empty, is written as EQSOLN.TXT into the
     // working directory.
-    Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> components,
+    Scene(const std::string& data_file, std::vector<elvar::Component> components,
           const std::string& dictionary = "", bool trace = false);
     ~Scene();
     Scene(const Scene&) = delete;
@@ -58,7 +58,7 @@ private:
 // CO2 and H2O gases, liquid water, graphite, methane, and a gas the data
 // file lacks.
 enum Chon : ftn::Int { kN2 = 1, kO2, kCO2, kH2OGas, kH2OLiq, kGraphite, kCH4, kUnknown };
-std::vector<elvar::ComponentSpec> chon_components();
+std::vector<elvar::Component> chon_components();
 
 // Element-entropy reference of one kmol of a formula given as (atomic
 // number, atoms) pairs, J/(kmol K), from the standard entropies of the

@@ -122,7 +122,7 @@ TEST_F(ChonPure, EmptyListOnlyStartsTheEngine) {
 // positions 9, 10 and 100 ("st09", "st10", "st100") each read their own
 // stream, and a second call finds no amount of the first.
 TEST(PureStreams, EveryPositionHasItsOwnStream) {
-    std::vector<elvar::ComponentSpec> comps;
+    std::vector<elvar::Component> comps;
     for (int k = 1; k <= 100; ++k) {
         std::string id = std::to_string(k);
         id.insert(0, 1, 'N');
