@@ -85,5 +85,18 @@ TEST(ChemicalPotential, UnmappedComponentStopsTheCall) {
     EXPECT_EQ(msgs[0].number, 20);
 }
 
+// A pass whose equilibrium fails (no material at all) is reported; no
+// value of an earlier calculation is handed out as the result.
+TEST(ChemicalPotential, FailedEquilibriumIsReported) {
+    Scene scene(example("c-h-o-n.dat"), chon_components());
+    scene.mdmon8({405, {kN2}, 1000.0, 1e5, {1.0}});
+    const auto prop = scene.mdmon8({405, {kN2}, 1000.0, 1e5, {0.0}});
+    EXPECT_EQ(prop[0], kUntouched);
+    const auto msgs = property_messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].lines.at(0), "      Unknown EQCORE error in step 6 of property calculations.");
+    EXPECT_FALSE(stream_exists("THERMO"));
+}
+
 }  // namespace
 }  // namespace proptest
