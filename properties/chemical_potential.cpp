@@ -132,8 +132,9 @@ ftn::Int collect_passes() {
 }
 
 // One pass: the phase by itself in equilibrium at (T, P), then the terms of
-// its components. False after reporting a failed calculation; the marks are
-// cleared either way.
+// its components. An amount the engine refuses, a failed equilibrium or a
+// potential that cannot be read is reported instead of storing a stale
+// value; the marks are cleared either way.
 bool compute_phase(const PotentialRow& row, const Request& rq, ftn::Int pass_phase) {
     const ftn::Int nph = number_of_phases();
     for (ftn::Int p = 1; p <= nph; ++p) eliminate_phase(p);
@@ -142,18 +143,21 @@ bool compute_phase(const PotentialRow& row, const Request& rq, ftn::Int pass_pha
     const ftn::Real tp[2] = {rq.TEMP, rq.PRES};
     define_stream(kThermo, tp);
 
-    for (ftn::Int i = 1; i <= rq.NLIST; ++i) {
+    ftn::Int noerr = 0;
+    for (ftn::Int i = 1; i <= rq.NLIST && noerr == 0; ++i) {
         ftn::Int phase = 0;
         ftn::Int constituent = 0;
         const ftn::Int record = FNDMAP(rq.ICLIST(i), phase, constituent);
         if (record == 0 || phase != pass_phase) continue;
         enter_constituent(phase, constituent);
-        add_amount(kThermo, phase, constituent, kMolPerKmol * rq.XMOL(i));
+        noerr = add_amount(kThermo, phase, constituent, kMolPerKmol * rq.XMOL(i));
         map_record(record).scratch = i;
     }
-    set_condition("T", rq.TEMP);
-    set_condition("P", rq.PRES);
-    ftn::Int noerr = equilibrium();
+    if (noerr == 0) {
+        set_condition("T", rq.TEMP);
+        set_condition("P", rq.PRES);
+        noerr = equilibrium();
+    }
 
     // mu is J/mol; the host's term is per kmol in its element reference,
     // mu_host = 1000 mu + T Sref, divided by R T with R in J/(kmol K).

@@ -10,6 +10,7 @@
 #include "chemical_potential.hpp"
 #include "fortran_format.hpp"
 #include "host_services.hpp"
+#include "messages.hpp"
 #include "mixture_properties.hpp"
 #include "property_common.hpp"
 #include "pure_properties.hpp"
@@ -57,9 +58,9 @@ constexpr ftn::Int kBadListNumber = 30;
 bool list_fits(ftn::Int nlist, ftn::Int ncomp, ftn::Int msglev) {
     if (ncomp >= 0 && ncomp <= kMaxListComponents && nlist >= 0 && nlist <= ncomp) return true;
     report(RoutineId("MDMON8"), MessageKey{1, kBadListNumber, msglev, 1},
-           {"      Property request for a list of" + fmt90::I(nlist, 6) + " components with" +
-                fmt90::I(ncomp, 6) + " components",
-            "      in the simulation; no property is computed."});
+           {message_line("Property request for a list of" + fmt90::I(nlist, 6) + " components with" +
+                         fmt90::I(ncomp, 6) + " components"),
+            message_line("in the simulation; no property is computed.")});
     return false;
 }
 

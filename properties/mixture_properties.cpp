@@ -12,6 +12,7 @@
 #include "eqlink_blocks.hpp"
 #include "host_services.hpp"
 #include "map_lookup.hpp"
+#include "messages.hpp"
 #include "property_common.hpp"
 #include "report.hpp"
 #include "startup.hpp"
@@ -96,14 +97,14 @@ void report_unmapped_component(const MixtureRow& row, const Request& rq, ftn::In
         ident = std::string(DMS_PLEX[at - 1].chars().substr(0, 4)) +
                 std::string(DMS_PLEX[at].chars().substr(0, 4));
     }
-    const std::string first =
-        "      Attempt to compute a physical property for the Elvar component \"" + ident + "\"";
     report(id, MessageKey{1, row.unmapped_number, rq.MSGLEV, row.flag},
-           {first, "      using the EQCORE Option Set."});
+           {message_line("Attempt to compute a physical property for the Elvar component \"" + ident + "\""),
+            message_line("using the EQCORE Option Set.")});
 }
 
 // Enters the list components of the row's phase kind into "THERMO". Returns
-// false after reporting a component without EQCORE counterpart.
+// false after reporting a component without EQCORE counterpart or an amount
+// the engine refused.
 bool enter_components(const MixtureRow& row, const Request& rq) {
     for (ftn::Int i = 1; i <= rq.NLIST; ++i) {
         const ftn::Int component = rq.ICLIST(i);
@@ -118,7 +119,13 @@ bool enter_components(const MixtureRow& row, const Request& rq) {
         ftn::Real amount = kMolPerKmol * rq.XMOL(i);
         if (row.kind != kVapour) amount *= mwfac(component);
         enter_constituent(phase, constituent);
-        add_amount(kThermo, phase, constituent, amount);
+        // A negative or non-finite mole fraction is refused by the engine:
+        // report it rather than compute without that component.
+        const ftn::Int noerr = add_amount(kThermo, phase, constituent, amount);
+        if (noerr != 0) {
+            report_engine_error(RoutineId(row.name), noerr, rq.MSGLEV, row.flag, 5);
+            return false;
+        }
     }
     return true;
 }

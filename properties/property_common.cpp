@@ -5,6 +5,7 @@
 #include "eqcore_calls.hpp"
 #include "fortran_format.hpp"
 #include "host_services.hpp"
+#include "messages.hpp"
 #include "startup.hpp"
 
 namespace eqlink::props {
@@ -63,31 +64,28 @@ ftn::Real element_entropy(ftn::Int component) {
 void report_unmapped(const RoutineId& id, ftn::Int number, ftn::Int level, ftn::Int flag,
                      UnmappedText text) {
     const MessageKey key{1, number, level, flag};
+    const std::string elvar_component =
+        message_line("Attempt to compute a physical property for an Elvar component using the");
     switch (text) {
     case UnmappedText::elvar_component:
-        report(id, key,
-               {"      Attempt to compute a physical property for an Elvar component using the",
-                "      EQCORE Option Set."});
+        report(id, key, {elvar_component, message_line("EQCORE Option Set.")});
         break;
     case UnmappedText::elvar_dotted:
-        report(id, key,
-               {"      Attempt to compute a physical property for an Elvar component using the",
-                "      EQCORE.  Option Set."});
+        report(id, key, {elvar_component, message_line("EQCORE.  Option Set.")});
         break;
     case UnmappedText::data_file:
         report(id, key,
-               {"      ATTEMPT TO USE THE EQCORE OPTION SET FOR A COMPONENT ",
-                "      THAT CANNOT BE FOUND IN THE DATA FILE"});
+               {message_line("ATTEMPT TO USE THE EQCORE OPTION SET FOR A COMPONENT "),
+                message_line("THAT CANNOT BE FOUND IN THE DATA FILE")});
         break;
     }
 }
 
 void report_engine_error(const RoutineId& id, ftn::Int status, ftn::Int level, ftn::Int flag,
                          int step) {
-    const std::string first =
-        "      Unknown EQCORE error in step " + fmt90::I(step, 1) + " of property calculations.";
     report(id, MessageKey{1, status, level, flag},
-           {first, "      EQCORE/Elvar interface terminates."});
+           {message_line("Unknown EQCORE error in step " + fmt90::I(step, 1) + " of property calculations."),
+            message_line(kEqcoreInterfaceTerminates)});
 }
 
 }  // namespace eqlink::props

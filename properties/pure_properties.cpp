@@ -132,7 +132,11 @@ bool fill_streams(const PureRow& row, const Request& rq, const ftn::Real (&tp)[2
         if (of_kind) {
             const ftn::Real amount = kMolPerKmol * rq.XMOL(i);
             enter_constituent(phase, constituent);
-            add_amount(stream_name(i).full(), phase, constituent, amount);
+            const ftn::Int noerr = add_amount(stream_name(i).full(), phase, constituent, amount);
+            if (noerr != 0) {
+                report_engine_error(RoutineId(row.name), noerr, rq.MSGLEV, row.flag, 5);
+                return false;
+            }
             if (row.traces_values)
                 trace({"xin " + fmt90::I(i, 4) + " " + fmt90::I(component, 4) + " " +
                        fmt90::F(amount, 10, 5)});
