@@ -7,7 +7,7 @@
 
 namespace elvar {
 
-inline constexpr std::size_t kDataFileChars = 256;
+inline constexpr std::size_t kDataFileChars = 256;  // EQLINK_FILEN
 
 void write_data_file(std::string_view path);  // blank-padded; at most 256 characters
 void write_trace(bool on);

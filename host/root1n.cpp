@@ -69,7 +69,8 @@ double bracketed_step() {
     return x;
 }
 
-// Takes in the new point; returns true when it closes a bracket or narrows it.
+// Takes in the new point: it opens the bracket when its sign differs from the
+// best point's, and once bracketed it replaces one end.
 void update_bracket(const Point& now, double* rfwork) {
     Search& s = search;
     if (rfwork[5] == 1.0) {

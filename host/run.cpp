@@ -27,16 +27,16 @@ std::string component_where(std::size_t k, const std::string& id) {
     return "component " + std::to_string(k + 1) + (id.empty() ? "" : " (" + id + ")");
 }
 
-std::vector<PlexComponent> check_components(const std::vector<ComponentSpec>& specs) {
+std::vector<PlexComponent> check_components(const std::vector<Component>& given) {
     std::vector<PlexComponent> out;
-    for (std::size_t k = 0; k < specs.size(); ++k) {
-        const ComponentSpec& s = specs[k];
+    for (std::size_t k = 0; k < given.size(); ++k) {
+        const Component& s = given[k];
         const std::string where = component_where(k, s.id);
         check_text(where, "id", s.id, 8, true);
         check_text(where, "name", s.name, 32, true);
         check_text(where, "formula", s.formula, 32, false);
         for (std::size_t j = 0; j < k; ++j)
-            if (specs[j].id == s.id)
+            if (given[j].id == s.id)
                 throw SetupError(where + ": id \"" + s.id + "\" is already used by component " +
                                  std::to_string(j + 1));
         PlexComponent c{s.id, s.name, s.formula, {}, 0.0};
@@ -61,30 +61,30 @@ std::vector<PlexComponent> check_components(const std::vector<ComponentSpec>& sp
     return out;
 }
 
-std::vector<PlexOptionSet> check_option_sets(const std::vector<OptionSetSpec>& specs) {
+std::vector<PlexOptionSet> check_option_sets(const std::vector<OptionSet>& given) {
     std::vector<PlexOptionSet> out;
-    for (std::size_t k = 0; k < specs.size(); ++k) {
+    for (std::size_t k = 0; k < given.size(); ++k) {
         const std::string where = "option set " + std::to_string(k + 1);
-        check_text(where, "name", specs[k].name, 16, true);
-        check_text(where, "base", specs[k].base, 16, false);
+        check_text(where, "name", given[k].name, 16, true);
+        check_text(where, "base", given[k].base, 16, false);
         for (std::size_t j = 0; j < k; ++j)
-            if (specs[j].name == specs[k].name)
-                throw SetupError(where + ": name \"" + specs[k].name + "\" is already used");
-        out.push_back({specs[k].name, specs[k].base});
+            if (given[j].name == given[k].name)
+                throw SetupError(where + ": name \"" + given[k].name + "\" is already used");
+        out.push_back({given[k].name, given[k].base});
     }
     return out;
 }
 
-std::vector<PlexChemistry> check_chemistries(const std::vector<ChemistrySpec>& specs,
+std::vector<PlexChemistry> check_chemistries(const std::vector<Chemistry>& given,
                                              const std::vector<PlexComponent>& comps) {
     std::vector<PlexChemistry> out;
-    for (std::size_t c = 0; c < specs.size(); ++c) {
+    for (std::size_t c = 0; c < given.size(); ++c) {
         PlexChemistry chem;
-        for (std::size_t i = 0; i < specs[c].equations.size(); ++i) {
+        for (std::size_t i = 0; i < given[c].equations.size(); ++i) {
             const std::string where =
                 "chemistry " + std::to_string(c + 1) + ", equation " + std::to_string(i + 1);
             std::vector<double> column(comps.size(), 0.0);
-            for (const auto& [id, coef] : specs[c].equations[i]) {
+            for (const auto& [id, coef] : given[c].equations[i]) {
                 std::size_t k = 0;
                 while (k < comps.size() && comps[k].id != id) ++k;
                 if (k == comps.size()) throw SetupError(where + ": unknown component \"" + id + "\"");
@@ -101,33 +101,33 @@ std::vector<PlexChemistry> check_chemistries(const std::vector<ChemistrySpec>& s
 
 }  // namespace
 
-Run::Run(const RunSpec& spec) {
+Run::Run(const RunSetup& setup) {
     if (run_open) throw SetupError("another host run is still open");
-    check_text("run", "data_file", spec.data_file, kDataFileChars, false);
-    components_ = check_components(spec.components);
-    const auto option_sets = check_option_sets(spec.option_sets);
-    const auto chemistries = check_chemistries(spec.chemistries, components_);
-    if (spec.noncon_components < 0) throw SetupError("run: noncon_components is negative");
-    report_path_ = spec.report_path.empty() ? spec.case_name + ".rep" : spec.report_path;
+    check_text("run", "data_file", setup.data_file, kDataFileChars, false);
+    components_ = check_components(setup.components);
+    const auto option_sets = check_option_sets(setup.option_sets);
+    const auto chemistries = check_chemistries(setup.chemistries, components_);
+    if (setup.noncon_components < 0) throw SetupError("run: noncon_components is negative");
+    report_path_ = setup.report_path.empty() ? setup.case_name + ".rep" : setup.report_path;
     if (report_path_ == ".rep") throw SetupError("run: case_name and report_path are both empty");
 
     reset_blocks();
     word(DMS_NCOMP, 1).set_i(ncomp());
-    word(DMS_NCOMP, 2).set_i(spec.noncon_components);
+    word(DMS_NCOMP, 2).set_i(setup.noncon_components);
     map_ = build_plex(components_, option_sets, chemistries);
     for (const auto& o : option_sets) option_set_names_.push_back(o.name);
 
-    word(DMS_GLOBAL, 5).set_i4(spec.report_unit);
-    word(DMS_GLOBAL, 18).set_i(spec.diagnostic_level);
-    word(ZMTH_PPSCLR, 5).set_i(spec.diagnostic_level);
-    write_data_file(spec.data_file);
-    write_trace(spec.trace);
+    word(DMS_GLOBAL, 5).set_i4(setup.report_unit);
+    word(DMS_GLOBAL, 18).set_i(setup.diagnostic_level);
+    word(ZMTH_PPSCLR, 5).set_i(setup.diagnostic_level);
+    write_data_file(setup.data_file);
+    write_trace(setup.trace);
     clear_message_log();
     clear_terminal();
-    set_terminal_mode(spec.terminal);
+    set_terminal_mode(setup.terminal);
     set_product_list({});
 
-    report_unit_ = spec.report_unit;
+    report_unit_ = setup.report_unit;
     if (!unitio::open(report_unit_, report_path_, unitio::Access::write))
         throw SetupError("run: cannot open the report file \"" + report_path_ + "\"");
     run_open = true;
@@ -210,7 +210,7 @@ FlashResults Run::flash_results() const {
     return r;
 }
 
-void Run::set_block(const BlockSpec& b) {
+void Run::set_block(const Block& b) {
     check_text("block", "id", b.id, 8, true);
     for (std::size_t k = 0; k < b.products.size(); ++k)
         check_text("block " + b.id, "product " + std::to_string(k + 1), b.products[k],

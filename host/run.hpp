@@ -17,35 +17,35 @@
 
 namespace elvar {
 
-struct ComponentSpec {
+struct Component {
     std::string id;                 // up to 8 characters, unique
     std::string name;               // mapping name, up to 32 characters ("CO2:G1")
     std::string formula;            // up to 32 characters ("CO2", "Fe0.947O")
     std::optional<double> mw;       // kg/kmol; from the formula when not given
 };
 
-struct OptionSetSpec {
+struct OptionSet {
     std::string name;  // up to 16 characters, unique
     std::string base;  // the option set it is derived from ("EQCORE"), or empty
 };
 
 // A chemistry: its equations, each a list of (component ID, coefficient);
 // components not listed have coefficient 0.
-struct ChemistrySpec {
+struct Chemistry {
     std::vector<std::vector<std::pair<std::string, double>>> equations;
 };
 
-struct RunSpec {
+struct RunSetup {
     std::string case_name = "elvar";  // the report file is <case_name>.rep ...
     std::string report_path;          // ... unless this names another
     std::string data_file;            // into EQLINK_CONFIG; blank means the default
     bool trace = false;               // LDEBUG
     ftn::Int diagnostic_level = kDefaultDiagnosticLevel;  // DMS_GLOBAL word 18
     std::int32_t report_unit = kDefaultReportUnit;        // DMS_GLOBAL word 5
-    std::vector<ComponentSpec> components;
+    std::vector<Component> components;
     ftn::Int noncon_components = 0;   // DMS_NCOMP word 2
-    std::vector<OptionSetSpec> option_sets;
-    std::vector<ChemistrySpec> chemistries;
+    std::vector<OptionSet> option_sets;
+    std::vector<Chemistry> chemistries;
     TerminalMode terminal = TerminalMode::print;
 };
 
@@ -66,7 +66,7 @@ struct FlashResults {
     double mwv = 0, mwl = 0;          // kg/kmol
 };
 
-struct BlockSpec {
+struct Block {
     std::string id = "B1";              // up to 8 characters (DMS_GLOBAL 27, 28)
     ftn::Int level = kDefaultDiagnosticLevel;  // PPEXEC_USER word 7
     std::vector<std::string> products;  // each up to 70 characters
@@ -76,7 +76,7 @@ class Run {
 public:
     // Checks the description and builds the run; throws SetupError naming
     // the item and field at fault, or when another run is still open.
-    explicit Run(const RunSpec& spec);
+    explicit Run(const RunSetup& setup);
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
@@ -100,7 +100,7 @@ public:
     void set_flash_conditions(const FlashConditions& c);
     FlashResults flash_results() const;
     // The block about to be called: its ID, diagnostic level and product list.
-    void set_block(const BlockSpec& b);
+    void set_block(const Block& b);
 
     const std::string& report_path() const { return report_path_; }
     // The report file as written so far.

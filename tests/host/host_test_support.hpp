@@ -31,8 +31,8 @@ protected:
 
 // Methane, oxygen, carbon dioxide, water, corundum: five components with
 // their formulas, the molecular weights left to the host.
-inline elvar::RunSpec small_run() {
-    elvar::RunSpec s;
+inline elvar::RunSetup small_run() {
+    elvar::RunSetup s;
     s.case_name = "small";
     s.data_file = "c-h-o-n.dat";
     s.terminal = elvar::TerminalMode::capture;

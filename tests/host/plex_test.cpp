@@ -58,9 +58,9 @@ TEST_F(Plex, ComponentNamesAndIdsThroughTheMappingFormulas) {
 }
 
 TEST_F(Plex, MolecularWeightsAtomSlotsAndFormulas) {
-    elvar::RunSpec spec = host_test::small_run();
-    spec.components.push_back({"FEO", "FEO:SLAG", "Fe0.947O", 71.8444});  // given, not computed
-    elvar::Run run(spec);
+    elvar::RunSetup setup = host_test::small_run();
+    setup.components.push_back({"FEO", "FEO:SLAG", "Fe0.947O", 71.8444});  // given, not computed
+    elvar::Run run(setup);
     const Int mw = ifcmnc("MW");
     // Hand-computed from the 2007 standard atomic weights.
     const double expected_mw[] = {16.04246, 31.9988, 44.0095, 18.01528, 101.9612772, 71.8444};
@@ -117,13 +117,13 @@ Int chkopt(Int optset) {
 }
 
 TEST_F(Plex, OptionSetsOwnAndDerived) {
-    elvar::RunSpec spec = host_test::small_run();
-    spec.option_sets = {{"EQCORE", ""},
+    elvar::RunSetup setup = host_test::small_run();
+    setup.option_sets = {{"EQCORE", ""},
                         {"IDEAL", ""},
                         {"MYEQCORE-SLAG-01", "EQCORE"},  // sixteen characters
                         {"MYIDEAL", "IDEAL"},
                         {"MYEQ2", "EQCORE"}};
-    elvar::Run run(spec);
+    elvar::Run run(setup);
     EXPECT_EQ(chkopt(run.option_set("EQCORE")), 1);
     EXPECT_EQ(chkopt(run.option_set("MYEQCORE-SLAG-01")), 1);
     EXPECT_EQ(chkopt(run.option_set("MYEQ2")), 1);
@@ -136,9 +136,9 @@ TEST_F(Plex, OptionSetsOwnAndDerived) {
 }
 
 TEST_F(Plex, NoDerivedOptionSetsMeansAnEmptyList) {
-    elvar::RunSpec spec = host_test::small_run();
-    spec.option_sets = {{"IDEAL", ""}};
-    elvar::Run run(spec);
+    elvar::RunSetup setup = host_test::small_run();
+    setup.option_sets = {{"IDEAL", ""}};
+    elvar::Run run(setup);
     EXPECT_EQ(WI(L(2) + 124), 0);
     EXPECT_EQ(chkopt(run.option_set("IDEAL")), 0);
 }
@@ -177,12 +177,12 @@ TEST_F(Plex, FlashWorkArraysAreDisjointAndLeaveTheRecordsAlone) {
 }
 
 TEST_F(Plex, ChemistryMatricesThroughTheCallRegistry) {
-    elvar::RunSpec spec = host_test::small_run();
-    spec.chemistries = {
+    elvar::RunSetup setup = host_test::small_run();
+    setup.chemistries = {
         {{{{"CH4", -1.0}, {"O2", -2.0}, {"CO2", 1.0}, {"H2O", 2.0}}}},
         {{{{"O2", 1.0}}, {{"AL2O3", 0.5}, {"CH4", 3.0}}}},
     };
-    elvar::Run run(spec);
+    elvar::Run run(setup);
     const std::string module = "PPFLASH ", routine = "FLSH_CHMINF";
     Int status = -1, handle = 0;
     DMS_FINDFUN(module.data(), routine.data(), &status, &handle, module.size(), routine.size());
@@ -226,15 +226,15 @@ TEST_F(Plex, ChemistryMatricesThroughTheCallRegistry) {
 }
 
 TEST_F(Plex, ASetUpThatDoesNotFitIsRefused) {
-    elvar::RunSpec spec;
-    spec.terminal = elvar::TerminalMode::capture;
+    elvar::RunSetup setup;
+    setup.terminal = elvar::TerminalMode::capture;
     for (int k = 0; k < 6000; ++k) {
         std::string id = std::to_string(k);
         id.insert(id.begin(), 'C');
-        spec.components.push_back({id, "H2O:G1", "H2O", {}});
+        setup.components.push_back({id, "H2O:G1", "H2O", {}});
     }
     try {
-        elvar::Run run(spec);
+        elvar::Run run(setup);
         FAIL() << "a run of 6000 components fits";
     } catch (const elvar::SetupError& e) {
         EXPECT_NE(std::string(e.what()).find("plex"), std::string::npos) << e.what();

@@ -4,13 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "eqlink_blocks.hpp"
 #include "host_services.hpp"
 #include "host_test_support.hpp"
-
-extern "C" struct EqlinkConfigForTests {
-    char filen[256];
-    ftn::Logical ldebug;
-} EQLINK_CONFIG;
 
 namespace {
 
@@ -19,11 +15,11 @@ using ftn::Int;
 class RunSetUp : public host_test::InTempDir {};
 
 TEST_F(RunSetUp, FixedValuesOfTheHostBlocks) {
-    elvar::RunSpec spec = host_test::small_run();
-    spec.trace = true;
-    spec.diagnostic_level = 2;
-    spec.noncon_components = 1;
-    elvar::Run run(spec);
+    elvar::RunSetup setup = host_test::small_run();
+    setup.trace = true;
+    setup.diagnostic_level = 2;
+    setup.noncon_components = 1;
+    elvar::Run run(setup);
     EXPECT_EQ(DMS_NCOMP[0].i(), 5);
     EXPECT_EQ(DMS_NCOMP[1].i(), 1);
     EXPECT_EQ(DMS_EQLINK[0].i() & 1, 0);
@@ -31,18 +27,14 @@ TEST_F(RunSetUp, FixedValuesOfTheHostBlocks) {
     EXPECT_EQ(DMS_GLOBAL[7].i(), 2147483647);
     EXPECT_EQ(DMS_GLOBAL[17].i(), 2);
     EXPECT_EQ(DMS_RGLOB[0].r(), 1.0e35);
-    EXPECT_EQ(DMS_RGLOB[4].r(), 1.0e-12);
-    EXPECT_EQ(DMS_RGLOB[12].r(), 1.0e-6);
-    EXPECT_EQ(DMS_RGLOB[13].r(), 100.0);
-    EXPECT_EQ(PPUTL_PPGLOB[2].r(), 8314.462618);
-    EXPECT_EQ(std::string(EQLINK_CONFIG.filen, 11), "c-h-o-n.dat");
-    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.filen, 256}).size(), 11u);
-    EXPECT_NE(EQLINK_CONFIG.ldebug & 1, 0);
+    EXPECT_EQ(std::string(EQLINK_CONFIG.EQLINK_FILEN.c, 11), "c-h-o-n.dat");
+    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.EQLINK_FILEN.c, 256}).size(), 11u);
+    EXPECT_NE(EQLINK_CONFIG.LDEBUG & 1, 0);
 
     run.set_trace(false);
     run.set_data_file("");
-    EXPECT_EQ(EQLINK_CONFIG.ldebug & 1, 0);
-    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.filen, 256}), "");
+    EXPECT_EQ(EQLINK_CONFIG.LDEBUG & 1, 0);
+    EXPECT_EQ(ftn::trim_right({EQLINK_CONFIG.EQLINK_FILEN.c, 256}), "");
     EXPECT_THROW(run.set_data_file(std::string(257, 'a')), elvar::SetupError);
 
     run.set_property_request(3, 1);
@@ -108,25 +100,25 @@ TEST_F(RunSetUp, FlashWorkAreaBeforeAndAfter) {
 
 TEST_F(RunSetUp, RefusedDescriptionsNameTheItemAndField) {
     const struct {
-        void (*edit)(elvar::RunSpec&);
+        void (*edit)(elvar::RunSetup&);
         const char* expected;
     } cases[] = {
-        {[](elvar::RunSpec& s) { s.components[1].id = "OXYGEN-GAS"; }, "component 2 (OXYGEN-GAS): id"},
-        {[](elvar::RunSpec& s) { s.components[2].id = "CH4"; }, "component 3 (CH4): id \"CH4\" is already used by component 1"},
-        {[](elvar::RunSpec& s) { s.components[0].name = std::string(33, 'N'); }, "component 1 (CH4): name"},
-        {[](elvar::RunSpec& s) { s.components[3].formula = "H2Z"; }, "component 4 (H2O): formula \"H2Z\": unknown element symbol \"Z\" at character 3"},
-        {[](elvar::RunSpec& s) { s.components[3].formula = ""; }, "component 4 (H2O): neither a formula nor a molecular weight"},
-        {[](elvar::RunSpec& s) { s.components[3].mw = -18.0; }, "component 4 (H2O): mw"},
-        {[](elvar::RunSpec& s) { s.option_sets = {{"EQCORE", ""}, {"EQCORE", ""}}; }, "option set 2: name \"EQCORE\" is already used"},
-        {[](elvar::RunSpec& s) { s.option_sets = {{"A-VERY-LONG-OPTION-SET", ""}}; }, "option set 1: name"},
-        {[](elvar::RunSpec& s) { s.chemistries = {{{{{"N2", 1.0}}}}}; }, "chemistry 1, equation 1: unknown component \"N2\""},
-        {[](elvar::RunSpec& s) { s.data_file = std::string(300, 'f'); }, "data_file"},
+        {[](elvar::RunSetup& s) { s.components[1].id = "OXYGEN-GAS"; }, "component 2 (OXYGEN-GAS): id"},
+        {[](elvar::RunSetup& s) { s.components[2].id = "CH4"; }, "component 3 (CH4): id \"CH4\" is already used by component 1"},
+        {[](elvar::RunSetup& s) { s.components[0].name = std::string(33, 'N'); }, "component 1 (CH4): name"},
+        {[](elvar::RunSetup& s) { s.components[3].formula = "H2Z"; }, "component 4 (H2O): formula \"H2Z\": unknown element symbol \"Z\" at character 3"},
+        {[](elvar::RunSetup& s) { s.components[3].formula = ""; }, "component 4 (H2O): neither a formula nor a molecular weight"},
+        {[](elvar::RunSetup& s) { s.components[3].mw = -18.0; }, "component 4 (H2O): mw"},
+        {[](elvar::RunSetup& s) { s.option_sets = {{"EQCORE", ""}, {"EQCORE", ""}}; }, "option set 2: name \"EQCORE\" is already used"},
+        {[](elvar::RunSetup& s) { s.option_sets = {{"A-VERY-LONG-OPTION-SET", ""}}; }, "option set 1: name"},
+        {[](elvar::RunSetup& s) { s.chemistries = {{{{{"N2", 1.0}}}}}; }, "chemistry 1, equation 1: unknown component \"N2\""},
+        {[](elvar::RunSetup& s) { s.data_file = std::string(300, 'f'); }, "data_file"},
     };
     for (const auto& c : cases) {
-        elvar::RunSpec spec = host_test::small_run();
-        c.edit(spec);
+        elvar::RunSetup setup = host_test::small_run();
+        c.edit(setup);
         try {
-            elvar::Run run(spec);
+            elvar::Run run(setup);
             ADD_FAILURE() << "accepted: " << c.expected;
         } catch (const elvar::SetupError& e) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
