@@ -21,7 +21,7 @@ struct Setup {
     explicit Setup(ftn::Int type) {
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
-        elvar::RunSpec spec;
+        elvar::RunSetup spec;
         spec.case_name = "bench";
         spec.data_file = std::string(EQLINK_EXAMPLES_DIR) + "/c-h-o-n.dat";
         spec.terminal = elvar::TerminalMode::capture;

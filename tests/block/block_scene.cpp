@@ -21,7 +21,7 @@ double BlockOutcome::flow(std::size_t m, ftn::Int k, std::size_t j) const {
     return v[static_cast<std::size_t>(layout.positions()[j] - 1 + k - 1)];
 }
 
-Scene::Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> components, bool trace,
+Scene::Scene(const std::string& data_file, std::vector<elvar::Component> components, bool trace,
              const std::string& dictionary, const std::string& data_text)
     : home_(std::filesystem::current_path()) {
     std::string pattern = (std::filesystem::temp_directory_path() / "eqlink-block-XXXXXX").string();
@@ -29,7 +29,7 @@ Scene::Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> com
     dir_ = pattern;
     std::filesystem::current_path(dir_);
     if (!dictionary.empty()) std::ofstream("EQSOLN.TXT") << dictionary;
-    elvar::RunSpec spec;
+    elvar::RunSetup spec;
     spec.case_name = "block";
     spec.data_file = data_file;
     if (!data_text.empty()) {
@@ -116,7 +116,7 @@ bool stream_exists(const std::string& name) {
     return noerr == 0;
 }
 
-std::vector<elvar::ComponentSpec> chon_components() {
+std::vector<elvar::Component> chon_components() {
     return {{"N2", "N2:G1", "N2", {}},     {"O2", "O2:G1", "O2", {}},       {"CO2", "CO2:G1", "CO2", {}},
             {"H2O", "H2O:G1", "H2O", {}},  {"H2OL", "H2O:L1", "H2O", {}},   {"GRAPH", "C:S1", "C", {}},
             {"CH4", "CH4:G1", "CH4", {}},  {"CO", "CO:G1", "CO", {}},       {"H2", "H2:G1", "H2", {}},
@@ -126,7 +126,7 @@ std::vector<elvar::ComponentSpec> chon_components() {
             {"N2O", "N2O:G1", "N2O", {}},  {"NH3", "NH3:G1", "NH3", {}},    {"AR", "AR:G1", "Ar", {}}};
 }
 
-std::vector<elvar::ComponentSpec> agcu_components() {
+std::vector<elvar::Component> agcu_components() {
     return {{"AGL", "AG:LIQU", "Ag", {}}, {"CUL", "CU:LIQU", "Cu", {}}, {"AGS", "AG:S1", "Ag", {}},
             {"CUS", "CU:S1", "Cu", {}},   {"AGG", "AG:G1", "Ag", {}},   {"CUG", "CU:G1", "Cu", {}}};
 }

@@ -49,7 +49,7 @@ public:
     // `dictionary`, when not empty, is written as EQSOLN.TXT into the
     // working directory; `data_text`, when not empty, is written as the
     // data file "case.dat" and used instead of `data_file`.
-    Scene(const std::string& data_file, std::vector<elvar::ComponentSpec> components, bool trace = false,
+    Scene(const std::string& data_file, std::vector<elvar::Component> components, bool trace = false,
           const std::string& dictionary = "", const std::string& data_text = "");
     ~Scene();
     Scene(const Scene&) = delete;
@@ -84,9 +84,9 @@ std::string phase_status(ftn::Int phase);
 bool stream_exists(const std::string& name);
 
 // Components on c-h-o-n.dat: every gas species, graphite and liquid water.
-std::vector<elvar::ComponentSpec> chon_components();
+std::vector<elvar::Component> chon_components();
 // Components on ag-cu-example.dat: the liquid's constituents, the solids
 // and the gases.
-std::vector<elvar::ComponentSpec> agcu_components();
+std::vector<elvar::Component> agcu_components();
 
 }  // namespace blocktest

@@ -135,7 +135,7 @@ TEST(BlockTypes, FixedTemperatureMatchesTheEngineAndTheReference) {
 }
 
 TEST(BlockTypes, DutyZeroGivesTheAdiabaticTemperature) {
-    const std::vector<elvar::ComponentSpec> ho{{"H2", "H2:G1", "H2", {}},     {"O2", "O2:G1", "O2", {}},
+    const std::vector<elvar::Component> ho{{"H2", "H2:G1", "H2", {}},     {"O2", "O2:G1", "O2", {}},
                                                {"H2O", "H2O:G1", "H2O", {}},  {"OH", "OH:G1", "OH", {}},
                                                {"H", "H:G1", "H", {}},        {"O", "O:G1", "O", {}},
                                                {"HO2", "HO2:G1", "HO2", {}},  {"H2O2", "H2O2:G1", "H2O2", {}},

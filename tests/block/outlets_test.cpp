@@ -140,7 +140,7 @@ TEST(BlockOutlets, ConstituentsWithoutComponentsWarnOrEndTheBlock) {
     // the mixed outlet with a warning.
     auto without = [](const std::string& id) {
         auto c = chon_components();
-        std::erase_if(c, [&](const elvar::ComponentSpec& s) { return s.id == id; });
+        std::erase_if(c, [&](const elvar::Component& s) { return s.id == id; });
         return c;
     };
     {
