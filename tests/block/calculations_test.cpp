@@ -165,7 +165,7 @@ struct AgCu {
     BlockSetup setup(ftn::Int type, double tmin, double tmax, std::vector<std::string> products,
                      const std::vector<std::pair<std::string, double>>& mol, bool solid_feed) {
         BlockSetup b;
-        b.ipar = {type, static_cast<ftn::Int>(products.size()), 0, 0};
+        b.ipar = {type, 0, 0, 0};
         b.rpar = {1.0e5, tmin, tmax, 0.0};
         b.products = std::move(products);
         b.types = {SubstreamType::mixed, SubstreamType::cisolid};
@@ -185,7 +185,7 @@ struct AgCu {
 TEST(BlockTypes, FormationTargetOnTheLiquidGivesMeltingPointAndEutectic) {
     AgCu agcu;
     {
-        const auto out = agcu.scene.call(agcu.setup(3, 1000.0, 1400.0, {"LIQUID", "SOL"}, {{"CUS", 1.0}}, true));
+        const auto out = agcu.scene.call(agcu.setup(3, 1000.0, 1400.0, {"CUL", "AGL", "SOL"}, {{"CUS", 1.0}}, true));
         const auto ref = reference("targets.json", "cu_melting_formation");
         const auto copper = out.outlet(0, 1);
         EXPECT_NEAR(copper.T, ref["expected"]["T_K"].get<double>(), 0.01);
@@ -196,7 +196,7 @@ TEST(BlockTypes, FormationTargetOnTheLiquidGivesMeltingPointAndEutectic) {
     {
         // Tmin above Tmax: warned, exchanged, the same estimate.
         const auto out =
-            agcu.scene.call(agcu.setup(3, 1100.0, 900.0, {"LIQUID", "SOL"}, {{"AGS", 0.6}, {"CUS", 0.4}}, true));
+            agcu.scene.call(agcu.setup(3, 1100.0, 900.0, {"CUL", "AGL", "SOL"}, {{"AGS", 0.6}, {"CUS", 0.4}}, true));
         EXPECT_TRUE(agcu.scene.reported(5));
         const auto ref = reference("targets.json", "agcu_eutectic_formation");
         EXPECT_NEAR(out.outlet(0, 1).T, ref["expected"]["T_K"].get<double>(), 0.01);
@@ -211,7 +211,7 @@ TEST(BlockTypes, PrecipitationTargetOnTheLiquidGivesTheLiquidus) {
     // x_Cu = 0.50092.
     AgCu agcu;
     const auto out = agcu.scene.call(
-        agcu.setup(4, 1000.0, 1200.0, {"LIQUID", "SOL"}, {{"AGL", 1.0 - 0.50092}, {"CUL", 0.50092}}, false));
+        agcu.setup(4, 1000.0, 1200.0, {"CUL", "AGL", "SOL"}, {{"AGL", 1.0 - 0.50092}, {"CUL", 0.50092}}, false));
     ASSERT_FALSE(agcu.scene.reported(44));
     const auto liquid = out.outlet(0);
     EXPECT_NEAR(liquid.T, 1100.0, 0.01);
@@ -225,7 +225,7 @@ TEST(BlockTypes, ComponentAsTargetPassesItsConstituent) {
     // liquidus at 1100 K, reached through the component CUS (phase Cu(s)).
     AgCu agcu;
     const auto out = agcu.scene.call(
-        agcu.setup(3, 1000.0, 1200.0, {"CUS", "LIQUID"}, {{"AGL", 1.0 - 0.50092}, {"CUL", 0.50092}}, false));
+        agcu.setup(3, 1000.0, 1200.0, {"CUS", "CUL", "AGL"}, {{"AGL", 1.0 - 0.50092}, {"CUL", 0.50092}}, false));
     ASSERT_TRUE(agcu.scene.block_messages().empty());
     EXPECT_NEAR(out.outlet(0).T, 1100.0, 0.01);
     EXPECT_EQ(phase_status(4), "ENTERED");

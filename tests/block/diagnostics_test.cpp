@@ -104,7 +104,7 @@ TEST(BlockDiagnostics, FailedEquilibriumShowsTheEngineTextWithoutTrace) {
     // Precipitation from a pure phase is not a target the engine solves.
     Scene scene(example("ag-cu-example.dat"), agcu_components(), false);
     BlockSetup b;
-    b.ipar = {4, 1, 0, 0};
+    b.ipar = {4, 2, 0, 0};
     b.rpar = {1.0e5, 1000.0, 1400.0, 0.0};
     b.products = {"CU(S)", "LIQUID"};
     b.types = {SubstreamType::mixed, SubstreamType::cisolid};

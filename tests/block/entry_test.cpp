@@ -113,8 +113,7 @@ TEST(BlockEntry, TypeFourIsAcceptedAndTypeOneShowsItsBanner) {
     elvar::clear_message_log();
     b.ipar[0] = 4;
     b.rpar = {1.0e5, 1000.0, 1200.0, 0.0};
-    b.products = {"LIQUID", "SOL"};
-    b.ipar[1] = 1;
+    b.products = {"CUL", "AGL", "SOL"};
     e.scene.call(b);
     EXPECT_FALSE(e.scene.asked(3));
 }

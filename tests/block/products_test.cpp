@@ -110,9 +110,10 @@ TEST(BlockProducts, LiquidAndSolidKeywordsCannotBeTargetsButFollowOne) {
         ASSERT_NE(m, nullptr) << keyword;
         EXPECT_EQ(m->lines, std::vector<std::string>{"      Target calculations are not possible for this target phase."});
     }
-    // As the second name "SOL" enters both solids.
+    // After a target, "SOL" enters both solids. A liquid target is named by
+    // a component of the liquid: "LIQUID" begins with the keyword LIQ.
     elvar::clear_message_log();
-    scene.call(liquid_block(scene, {"LIQUID", "SOL"}, 1, 4));
+    scene.call(liquid_block(scene, {"CUL", "AGL", "SOL"}, 0, 4));
     EXPECT_TRUE(scene.block_messages().empty());
     EXPECT_EQ(statuses(4), (std::vector<std::string>{"ELIMINATED", "ENTERED", "ENTERED", "ENTERED"}));
 }
