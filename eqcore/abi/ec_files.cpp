@@ -57,6 +57,32 @@ void PPSTUB_ECRDTX(ftn::Int* noerr) {
     });
 }
 
+void PPSTUB_ECRDBN(ftn::Int* noerr) {
+    entry(noerr, [&] {
+        Session& s = session();
+        const std::string path = data_file_path(s);
+        const CloseAfterRead closer{s.io_unit(IoKind::file)};
+        s.read_cst_file(path);
+    });
+}
+
+void PPSTUB_ECBHDR(ftn::Int* format, char* writer, ftn::Int* wver, ftn::Int* minver, ftn::Int* date, char* remarks,
+                   ftn::Int* noerr, ftn::Len writer_len, ftn::Len remarks_len) {
+    entry(noerr, [&] {
+        const CstHeader& h = session().cst_header();
+        ref(format, "format");
+        ref(wver, "wver");
+        ref(minver, "minver");
+        ref(date, "date");
+        put(writer, writer_len, h.writer, "writer");
+        put(remarks, remarks_len, h.remarks, "remarks");
+        *format = h.format_version;
+        for (std::size_t i = 0; i < 3; ++i) wver[i] = h.writer_version[i];
+        for (std::size_t i = 0; i < 3; ++i) minver[i] = h.min_reader_version[i];
+        for (std::size_t i = 0; i < 6; ++i) date[i] = h.created[i];
+    });
+}
+
 void PPSTUB_ECOPEN(const char* name, const ftn::Int* unit, ftn::Int* noerr, ftn::Len name_len) {
     entry(noerr, [&] { open_on_unit(name, name_len, unit, unitio::Access::write); });
 }

@@ -47,15 +47,13 @@ Error record_current_exception() noexcept {
     return code;
 }
 
-std::string_view text(const char* p, ftn::Len n, const char* name) {
-    if (n == 0) return {};
-    if (p == nullptr) throw Failure(Error::missing_argument, std::string("argument ") + name + " is missing");
-    return ftn::InChars(p, n).text();
+void throw_missing(const char* name) {
+    throw Failure(Error::missing_argument, std::string("argument ") + name + " is missing");
 }
 
 void put(char* p, ftn::Len n, std::string_view value, const char* name) {
     if (n == 0) return;
-    if (p == nullptr) throw Failure(Error::missing_argument, std::string("argument ") + name + " is missing");
+    if (p == nullptr) throw_missing(name);
     ftn::OutChars(p, n).assign(value);
 }
 

@@ -35,14 +35,19 @@ void entry(ftn::Int* noerr, Body&& body) noexcept {
 }
 
 // Arguments by reference: a missing one is an error naming it.
+[[noreturn]] void throw_missing(const char* name);
 template <class T>
 T& ref(T* p, const char* name) {
-    if (p == nullptr) throw Failure(Error::missing_argument, std::string("argument ") + name + " is missing");
+    if (p == nullptr) throw_missing(name);
     return *p;
 }
 
 // A character argument read up to its hidden length, trailing blanks removed.
-std::string_view text(const char* p, ftn::Len n, const char* name);
+inline std::string_view text(const char* p, ftn::Len n, const char* name) {
+    if (n == 0) return {};
+    if (p == nullptr) throw_missing(name);
+    return ftn::InChars(p, n).text();
+}
 // An output character field: blank-padded to its length, truncated if longer.
 void put(char* p, ftn::Len n, std::string_view value, const char* name);
 

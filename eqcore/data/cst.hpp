@@ -6,7 +6,7 @@
 //   u32     format version
 //   u64     payload length in bytes
 //   payload the header (CstHeader, below), then the System
-//   u64     FNV-1a 64 checksum of the payload
+//   u64     checksum of the payload (cst_checksum below)
 // Reading checks the magic, the version, the checksum, every count against
 // the size limits and the bytes left, and the System's invariants; any
 // failure is a DataError naming the file and the byte offset.
@@ -55,7 +55,14 @@ CstFile read_cst(std::istream& in, const std::string& name);
 // structure checks behind the checksum; every other caller keeps it.
 CstFile read_cst_bytes(std::string_view bytes, const std::string& name, bool verify_checksum = true);
 
-// FNV-1a, 64 bits.
-std::uint64_t fnv1a64(std::string_view bytes);
+// The payload checksum, a word-wise FNV-1a 64: each step is
+// h ^= w; h *= 0x100000001b3; h ^= h >> 32 (the shift brings high bits down
+// to the low ones), w a little-endian 64-bit word. Whole 32-byte blocks go
+// through four lanes (word k of a block into lane k, lanes starting from the
+// FNV offset basis xor 0, 1, 2, 3); then the four lanes, the remaining whole
+// words, the last partial word zero-padded and the length are stepped into
+// one hash started from the basis. Several times faster than the bytewise
+// form, which matters because loading must be fast.
+std::uint64_t cst_checksum(std::string_view bytes);
 
 }  // namespace eqcore

@@ -7,9 +7,21 @@
 
 namespace eqcore {
 
-namespace {
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::vector<std::string_view> split_tokens(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t p = 0;
+    while (p < line.size()) {
+        while (p < line.size() && is_blank(line[p])) ++p;
+        const std::size_t b = p;
+        while (p < line.size() && !is_blank(line[p])) ++p;
+        if (p > b) out.push_back(line.substr(b, p - b));
+    }
+    return out;
+}
+
+namespace {
 
 // Quotes a token for an error message, cut to a readable length.
 std::string quoted(std::string_view token) {

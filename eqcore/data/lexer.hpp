@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace eqcore {
 
@@ -67,6 +68,11 @@ private:
     int token_line_ = 1;        // line of the last token or text record
     bool in_record_ = false;    // a numeric record is open
 };
+
+// Blanks between tokens: space, tab, comma, CR, form feed, vertical tab.
+bool is_blank(char c);
+// The whitespace-separated tokens of one line.
+std::vector<std::string_view> split_tokens(std::string_view line);
 
 // Parses a whole token; false if it is not a number of that kind.
 bool parse_integer(std::string_view token, long long& value);

@@ -3,6 +3,8 @@
 // the same numbers, so callers can size their own arrays from them.
 #pragma once
 
+#include <array>
+
 namespace eqcore::limits {
 
 inline constexpr int kConstituents = 1500;         // all phases together
@@ -18,8 +20,6 @@ inline constexpr int kConditions = 100;
 inline constexpr int kSublattices = 5;
 
 }  // namespace eqcore::limits
-
-#include <array>
 
 namespace eqcore::limits {
 

@@ -6,6 +6,7 @@
 #include "data/read_dat.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <fstream>
@@ -33,19 +34,6 @@ std::string upper(std::string_view s) {
     return out;
 }
 
-std::vector<std::string_view> split(std::string_view line) {
-    std::vector<std::string_view> out;
-    std::size_t p = 0;
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == ','; };
-    while (p < line.size()) {
-        while (p < line.size() && blank(line[p])) ++p;
-        std::size_t b = p;
-        while (p < line.size() && !blank(line[p])) ++p;
-        if (p > b) out.push_back(line.substr(b, p - b));
-    }
-    return out;
-}
-
 std::string trim(std::string_view s) {
     std::size_t b = s.find_first_not_of(" \t\r");
     if (b == std::string_view::npos) return {};
@@ -64,6 +52,8 @@ std::string fmt_real(double v) {
     return os.str();
 }
 
+constexpr std::array<const char*, 5> kGasModelCodes = {"IDMX", "RGAS", "IDVT", "IDBS", "IDVD"};
+
 // How a mixture-phase model code is read.
 enum class CodeKind { supported, magnetic, unsupported };
 
@@ -75,7 +65,9 @@ struct ModelCode {
 // The one place that maps the model codes of the file to the models.
 ModelCode classify_model(const std::string& code_upper, bool gas) {
     if (gas) {
-        if (code_upper == "IDMX") return {CodeKind::supported, Model::ideal_gas};
+        // Every gas model code of the format is read as an ideal gas.
+        for (const char* code : kGasModelCodes)
+            if (code_upper == code) return {CodeKind::supported, Model::ideal_gas};
         return {};
     }
     if (code_upper == "IDMX") return {CodeKind::supported, Model::idmx};
@@ -184,7 +176,12 @@ void DatReader::read_title() {
         std::size_t b = line.find_last_of(" \t", e);
         b = (b == std::string_view::npos) ? 0 : b + 1;
         std::string_view tok = line.substr(b, e - b + 1);
-        if (b < 76 || (tok != "L" && tok != "F")) break;
+        if (b < 76) break;
+        if (tok != "L" && tok != "F") {
+            if (tok.size() == 1 && std::isalpha(static_cast<unsigned char>(tok[0])))
+                warn(lex_.line(), "title line: unknown flag '" + std::string(tok) + "' after column 76; kept as title text");
+            break;
+        }
         if (tok == "F") functions = true;
         end = b;
     }
@@ -221,10 +218,10 @@ void DatReader::read_elements() {
     std::string_view line = lex_.text_line("the element names");
     const int first_line = lex_.line();
     element_line_ = first_line;
-    std::vector<std::string_view> names = split(line);
+    std::vector<std::string_view> names = split_tokens(line);
     // The names may wrap when there are many elements.
     while (names.size() < static_cast<std::size_t>(n_elements_)) {
-        std::vector<std::string_view> more = split(lex_.text_line("the element names"));
+        std::vector<std::string_view> more = split_tokens(lex_.text_line("the element names"));
         names.insert(names.end(), more.begin(), more.end());
     }
     if (names.size() != static_cast<std::size_t>(n_elements_))
@@ -263,18 +260,18 @@ void DatReader::read_descriptors() {
 
 void DatReader::read_mixture_phase(bool gas, int count) {
     lex_.set_context({});
-    const std::string name(split(lex_.text_line("a mixture phase name")).front());
+    const std::string name(split_tokens(lex_.text_line("a mixture phase name")).front());
     phase_lines_.push_back(lex_.line());
     lex_.set_context("phase " + name);
     std::string_view code_line = lex_.text_line("the model code");
-    const std::string code(split(code_line).front());
+    const std::string code(split_tokens(code_line).front());
     const std::string code_up = upper(code);
     const ModelCode mc = classify_model(code_up, gas);
     if (mc.kind == CodeKind::magnetic)
         lex_.fail("model " + code + ": magnetic parameter layout not verified; phases of this model are not "
                   "supported yet");
     if (mc.kind == CodeKind::unsupported) {
-        if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX)");
+        if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
         lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, QKTO)");
     }
     if (static_cast<int>(sys_.phases.size()) >= limits::kMixturePhases)
@@ -321,7 +318,7 @@ void DatReader::read_stoichiometric_phase() {
 Constituent DatReader::read_species(const std::string& phase_label, bool stoichiometric, bool* dormant,
                                      bool qkto) {
     lex_.set_context(phase_label);
-    std::vector<std::string_view> tokens = split(lex_.text_line("a species name"));
+    std::vector<std::string_view> tokens = split_tokens(lex_.text_line("a species name"));
     const int name_line = lex_.line();
     Constituent c;
     c.name = std::string(tokens.front());

@@ -27,6 +27,7 @@ void Session::reset() {
     has_system_ = false;
     system_ = System{};
     source_.clear();
+    cst_header_.reset();
     phase_entered_.clear();
     constituent_entered_.clear();
     tlow_ = kDefaultTlow;
@@ -35,6 +36,7 @@ void Session::reset() {
     streams_.clear();
     invalidate_result();
     last_error_ = LastError{};
+    solver_.reset();
 }
 
 void Session::set_io_unit(IoKind which, std::int64_t unit) {
@@ -47,12 +49,14 @@ void Session::set_io_unit(IoKind which, std::int64_t unit) {
 void Session::load(System sys, std::string source) {
     system_ = std::move(sys);
     source_ = std::move(source);
+    cst_header_.reset();
     has_system_ = true;
     phase_entered_.assign(system_.phases.size(), true);
     constituent_entered_.assign(system_.constituents.size(), true);
     conditions_.clear();
     streams_.clear();
     invalidate_result();
+    solver_.reset();  // its setup belongs to the system replaced here
 }
 
 void Session::read_dat_file(const std::string& path) {
@@ -65,42 +69,47 @@ void Session::read_dat_file(const std::string& path) {
     load(std::move(sys), path);
 }
 
+void Session::read_cst_file(const std::string& path) {
+    CstFile f;
+    try {
+        f = read_cst(path);
+    } catch (const DataError& e) {
+        throw data_file_failure(e);
+    }
+    load(std::move(f.system), path);
+    cst_header_ = std::move(f.header);
+}
+
+const CstHeader& Session::cst_header() const {
+    if (!cst_header_)
+        throw Failure(Error::no_binary_header, has_system_ ? "the system was read from " + shorten_left(source_, 50)
+                                                           : std::string("no data file has been read"));
+    return *cst_header_;
+}
+
 Failure data_file_failure(const DataError& e) {
     // The reader's text starts with "file:line: "; the path may be long, so
     // it is shortened from the left to keep file, line and field in view.
     std::string_view what = e.what();
     const std::string prefix = e.file() + ":" + std::to_string(e.line()) + ": ";
     if (what.substr(0, prefix.size()) == prefix) what.remove_prefix(prefix.size());
-    return Failure(Error::data_file, "file " + shorten_left(e.file(), 48) + ", line " + std::to_string(e.line()) +
-                                         ": " + std::string(what));
+    // A binary file has no lines (line 0): its text gives the byte offset.
+    const std::string where =
+        "file " + shorten_left(e.file(), 48) + (e.line() > 0 ? ", line " + std::to_string(e.line()) : std::string());
+    return Failure(Error::data_file, where + ": " + std::string(what));
 }
 
-const System& Session::system() const {
-    if (!has_system_) throw Failure(Error::no_system, "read a data file first");
-    return system_;
+void Session::throw_no_system() const { throw Failure(Error::no_system, "read a data file first"); }
+
+void Session::throw_phase_range(std::int64_t number) const {
+    throw Failure(Error::phase_out_of_range, "phase " + std::to_string(number) + " (the system has " +
+                                                 std::to_string(system_.phase_count()) + " phases)");
 }
 
-int Session::phase_from_number(std::int64_t number) const {
-    const int n = system().phase_count();
-    if (number < 1 || number > n)
-        throw Failure(Error::phase_out_of_range,
-                      "phase " + std::to_string(number) + " (the system has " + std::to_string(n) + " phases)");
-    return static_cast<int>(number - 1);
-}
-
-int Session::constituent_from_number(int phase, std::int64_t number) const {
-    check_phase(phase);
+void Session::throw_constituent_range(int phase, std::int64_t number) const {
     const Phase& ph = system_.phases[static_cast<std::size_t>(phase)];
-    if (number < 1 || number > ph.count)
-        throw Failure(Error::constituent_out_of_range, "constituent " + std::to_string(number) + " of phase " +
-                                                           ph.name + " (it has " + std::to_string(ph.count) + ")");
-    return static_cast<int>(number - 1);
-}
-
-void Session::check_phase(int phase) const { (void)phase_from_number(std::int64_t{phase} + 1); }
-
-void Session::check_constituent(int phase, int constituent) const {
-    (void)constituent_from_number(phase, std::int64_t{constituent} + 1);
+    throw Failure(Error::constituent_out_of_range, "constituent " + std::to_string(number) + " of phase " + ph.name +
+                                                       " (it has " + std::to_string(ph.count) + ")");
 }
 
 int Session::phase_index(std::string_view name) const {

@@ -21,11 +21,15 @@
 #include <string_view>
 #include <vector>
 
+#include "data/cst.hpp"
 #include "data/system.hpp"
 #include "session/conditions.hpp"
 #include "session/error.hpp"
 #include "session/stream.hpp"
 #include "session/units.hpp"
+#include "solver/problem.hpp"
+#include "solver/result.hpp"
+#include "solver/solver.hpp"
 
 namespace eqcore {
 
@@ -68,17 +72,35 @@ public:
     // Reads an ASCII data file and loads it; a reader error becomes
     // Failure(Error::data_file) naming file, line and field.
     void read_dat_file(const std::string& path);
+    // Reads a binary data file and loads it, keeping its header.
+    void read_cst_file(const std::string& path);
+    // Header of the binary file the loaded system came from; throws
+    // Error::no_binary_header when the system was not read from one.
+    const CstHeader& cst_header() const;
     bool has_system() const { return has_system_; }
-    const System& system() const;  // throws Error::no_system
+    const System& system() const {  // throws Error::no_system
+        if (!has_system_) throw_no_system();
+        return system_;
+    }
     const std::string& data_source() const { return source_; }
 
     // Index checks: throw phase_out_of_range / constituent_out_of_range.
-    void check_phase(int phase) const;
-    void check_constituent(int phase, int constituent) const;
+    void check_phase(int phase) const { (void)phase_from_number(std::int64_t{phase} + 1); }
+    void check_constituent(int phase, int constituent) const {
+        (void)constituent_from_number(phase, std::int64_t{constituent} + 1);
+    }
     // A phase or constituent number counted from 1, as callers of the entry
     // points give it, turned into a checked index.
-    int phase_from_number(std::int64_t number) const;
-    int constituent_from_number(int phase, std::int64_t number) const;
+    int phase_from_number(std::int64_t number) const {
+        if (number < 1 || number > system().phase_count()) throw_phase_range(number);
+        return static_cast<int>(number - 1);
+    }
+    int constituent_from_number(int phase, std::int64_t number) const {
+        check_phase(phase);
+        if (number < 1 || number > system_.phases[static_cast<std::size_t>(phase)].count)
+            throw_constituent_range(phase, number);
+        return static_cast<int>(number - 1);
+    }
     // Phase by name: the first 24 characters of both compared exactly,
     // trailing blanks ignored. Throws Error::unknown_phase.
     int phase_index(std::string_view name) const;
@@ -132,12 +154,29 @@ public:
     // H (J), S (J/K), G (J), V (m3) or Cp (J/K) of the stream as it enters.
     double stream_property(std::string_view name, StreamProperty what) const;
 
+    // --- equilibrium (session/equilibrate.cpp) -------------------------
+    // The equilibrium of all material in the streams (element amounts from
+    // the incoming constituents, whatever their status) over the entered
+    // phases and constituents. With `temperature_unknown` false: at the T
+    // and P conditions. With it true: the temperature is searched from
+    // `estimate_K` to meet the enthalpy condition (`phase` < 0) or the "A"
+    // target on `phase` (its condition's value gives formation or
+    // precipitation). On success the result becomes current; on failure it
+    // is not, and Failure carries the error.
+    const EquilibriumResult& equilibrate(bool temperature_unknown, int phase, double estimate_K);
+    // The result of the last calculation; throws Error::no_current_result
+    // when it failed or anything was changed since.
+    const EquilibriumResult& result() const;
+
     // --- results and errors ---------------------------------------------
     bool result_current() const { return result_current_; }
     void record_error(Error code, std::string_view detail);
     const LastError& last_error() const { return last_error_; }
 
 private:
+    [[noreturn]] void throw_no_system() const;
+    [[noreturn]] void throw_phase_range(std::int64_t number) const;
+    [[noreturn]] void throw_constituent_range(int phase, std::int64_t number) const;
     // Every change that could make a calculated result differ ends here.
     void invalidate_result() { result_current_ = false; }
     Stream* find_stream(std::string_view name);
@@ -147,6 +186,7 @@ private:
     bool has_system_ = false;
     System system_;
     std::string source_;
+    std::optional<CstHeader> cst_header_;
     std::vector<bool> phase_entered_;
     std::vector<bool> constituent_entered_;  // system order
     double tlow_ = kDefaultTlow;
@@ -155,6 +195,9 @@ private:
     std::vector<Stream> streams_;
     bool result_current_ = false;
     LastError last_error_;
+    Solver solver_;               // keeps its last solution as the next start
+    EquilibriumProblem problem_;  // the state as the solver sees it
+    EquilibriumResult result_;
 };
 
 }  // namespace eqcore

@@ -50,7 +50,11 @@ void Units::set(std::string_view quantity, std::string_view unit) {
         if (!same_word(quantity, d.name)) continue;
         for (int u = 0; u < d.count; ++u) {
             if (same_word(unit, d.units[u].name)) {
-                choice_[static_cast<std::size_t>(q)] = u;
+                const auto k = static_cast<std::size_t>(q);
+                choice_[k] = u;
+                factor_[k] = d.units[u].factor;
+                if (static_cast<Quantity>(q) == Quantity::temperature) offset_ = d.units[u].offset;
+                if (static_cast<Quantity>(q) == Quantity::amount) amount_is_mass_ = u >= kFirstMassUnit;
                 return;
             }
         }
@@ -65,32 +69,6 @@ void Units::set(std::string_view quantity, std::string_view unit) {
 
 std::string_view Units::name(Quantity q) const {
     return def(q).units[choice_[static_cast<std::size_t>(q)]].name;
-}
-
-double Units::factor(Quantity q) const { return def(q).units[choice_[static_cast<std::size_t>(q)]].factor; }
-double Units::offset(Quantity q) const { return def(q).units[choice_[static_cast<std::size_t>(q)]].offset; }
-
-double Units::temperature_to_si(double v) const {
-    return (v + offset(Quantity::temperature)) * factor(Quantity::temperature);
-}
-double Units::temperature_from_si(double kelvin) const {
-    return kelvin / factor(Quantity::temperature) - offset(Quantity::temperature);
-}
-
-double Units::entropy_from_si(double joule_per_kelvin) const {
-    return energy_from_si(joule_per_kelvin) * factor(Quantity::temperature);
-}
-double Units::entropy_to_si(double v) const { return energy_to_si(v) / factor(Quantity::temperature); }
-
-bool Units::amount_is_mass() const { return choice_[static_cast<std::size_t>(Quantity::amount)] >= kFirstMassUnit; }
-
-double Units::amount_to_mol(double v, double molar_mass) const {
-    const double x = v * factor(Quantity::amount);
-    return amount_is_mass() ? x / molar_mass : x;
-}
-double Units::amount_from_mol(double mol, double molar_mass) const {
-    const double x = amount_is_mass() ? mol * molar_mass : mol;
-    return x / factor(Quantity::amount);
 }
 
 }  // namespace eqcore

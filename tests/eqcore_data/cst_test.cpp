@@ -71,7 +71,7 @@ std::string to_bytes(const System& sys, const CstHeader& h = sample_header()) {
 // behind it.
 void reseal(std::string& bytes) {
     const std::string_view payload(bytes.data() + 20, bytes.size() - 28);
-    std::uint64_t h = fnv1a64(payload);
+    std::uint64_t h = cst_checksum(payload);
     for (std::size_t k = 0; k < 8; ++k) bytes[bytes.size() - 8 + k] = static_cast<char>(h >> (8 * k));
 }
 
@@ -134,6 +134,11 @@ TEST(Cst, DamagedFilesFailWithTheirOwnError) {
     std::string flipped = good;
     flipped[good.size() / 2] ^= 0x10;
     expect_error(flipped, "checksum");
+    // The top bits of two neighbouring words: they must not cancel.
+    std::string two = good;
+    two[20 + 7] ^= static_cast<char>(0x80);
+    two[20 + 15] ^= static_cast<char>(0x80);
+    expect_error(two, "checksum");
 
     // Asks for a newer reader (the minimum reader version is after the
     // writer name and version in the header).

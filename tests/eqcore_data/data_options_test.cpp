@@ -132,3 +132,29 @@ TEST(ReaderLayout, WrappedRecordsFlagsAndMiscibilityCopies) {
 
 }  // namespace
 }  // namespace eqcore
+
+namespace eqcore {
+namespace {
+
+TEST(ReaderLayout, EveryGasModelCodeIsAnIdealGas) {
+    for (const char* code : {"IDMX", "RGAS", "IDVT", "IDBS", "idvd"}) {
+        const std::string text = std::string(" t\n 1 1 1 0\n A\n 1.0\n 6 1 2 3 4 5 6\n 6 1 2 3 4 5 6\n GAS\n ") + code +
+                                 "\n A\n 1 1 1.0\n 1000 1 2 3 4 5 6\n";
+        const System sys = testing::parse(text);
+        EXPECT_EQ(sys.phases[0].model, Model::ideal_gas) << code;
+        EXPECT_EQ(sys.phases[0].model_code, code);
+    }
+}
+
+TEST(ReaderLayout, UnknownTitleFlagIsTitleTextWithAWarning) {
+    std::string title = " Old file 12-MAR-89";
+    title.resize(78, ' ');
+    title += "X";
+    const System sys = testing::parse(title + "\n 1 1 1 0\n A\n 1.0\n 6 1 2 3 4 5 6\n 6 1 2 3 4 5 6\n GAS\n IDMX\n A\n 1 1 1.0\n 1000 1 2 3 4 5 6\n");
+    EXPECT_EQ(sys.title.back(), 'X');
+    ASSERT_EQ(sys.warnings.size(), 1U);
+    EXPECT_NE(sys.warnings[0].find("unknown flag 'X'"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace eqcore

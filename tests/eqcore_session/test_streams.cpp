@@ -58,6 +58,24 @@ TEST_F(AgCuStreams, EachPhaseAndTheirSumMatchTheHandValues) {
     expect_props("MIX", all);
 }
 
+TEST_F(AgCuStreams, CpIsTheSlopeOfHAndGIsHMinusTS) {
+    // The whole stream (gas, RKMP liquid, solid) checked against itself:
+    // Cp by a central difference of H at fixed amounts, G = H - T S.
+    const Real dT = 1e-3;
+    for (auto [name, T] : {std::pair{"LOW", T1 - dT}, std::pair{"MID", T1}, std::pair{"HIGH", T1 + dT}}) {
+        ASSERT_EQ(ecstdf(name, T, P1), 0);
+        ASSERT_EQ(ecstam(name, 1, 1, 0.25), 0);
+        ASSERT_EQ(ecstam(name, 1, 2, 0.75), 0);
+        ASSERT_EQ(ecstam(name, 2, 1, 0.6), 0);
+        ASSERT_EQ(ecstam(name, 2, 2, 0.4), 0);
+        ASSERT_EQ(ecstam(name, 3, 1, 2.0), 0);
+    }
+    const Real cp = ecstpr("MID", "Cp");
+    EXPECT_NEAR((ecstpr("HIGH", "H") - ecstpr("LOW", "H")) / (2 * dT), cp, 1e-5 * cp);
+    const Real g = ecstpr("MID", "G");
+    EXPECT_NEAR(ecstpr("MID", "H") - T1 * ecstpr("MID", "S"), g, 1e-12 * std::abs(g));
+}
+
 TEST_F(AgCuStreams, EmptyStreamIsZero) {
     ASSERT_EQ(ecstdf("EMPTY", T1, P1), 0);
     expect_props("EMPTY", hand::Props{});

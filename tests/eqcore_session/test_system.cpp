@@ -219,6 +219,23 @@ TEST_F(EngineTest, ErrorTextIsBlankBeforeAnyErrorAndLongDetailsAreCut) {
     EXPECT_NE(lines[1].find("on unit 70"), std::string::npos);
 }
 
+TEST_F(EngineTest, ErrorLinesFillTheCallersLengthAndMissingArgumentsAreErrors) {
+    EXPECT_EQ(ecunit("energy", "erg"), 2);
+    char buf[3 * 20 + 1];
+    buf[60] = '#';
+    Int e = -1;
+    PPSTUB_ECERR(buf, &e, 20);  // three fields of 20 characters
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(std::string(buf, 20), "EQCORE error 2: unkn");
+    EXPECT_EQ(std::string(buf + 20, 20), "unit 'erg' for energ");
+    EXPECT_EQ(std::string(buf + 40, 20), std::string(20, ' '));  // each line cut, not re-wrapped
+    EXPECT_EQ(buf[60], '#');
+    PPSTUB_ECVERS(nullptr, &e);
+    EXPECT_EQ(e, 90);
+    EXPECT_EQ(ecerr()[1], "argument version is missing");
+    PPSTUB_ECINI(nullptr);  // no status word to set: still safe
+}
+
 TEST_F(EngineTest, TemperatureLimitsInTheTemperatureUnit) {
     const eqcore::Session& s = eqcore::abi::session();
     EXPECT_EQ(s.tlow(), 200.0);
