@@ -83,6 +83,23 @@ std::vector<elvar::Message> Scene::block_messages() const {
     return m;
 }
 
+std::vector<elvar::Message> Scene::errors() const {
+    std::vector<elvar::Message> m;
+    for (const auto& msg : block_messages())
+        if (msg.severity == 1 || msg.severity == 2) m.push_back(msg);
+    return m;
+}
+
+std::string Scene::error_text() const {
+    std::string text;
+    for (const auto& msg : errors()) {
+        text += "message " + std::to_string(msg.number) + ":";
+        for (const auto& line : msg.lines) text += "\n" + line;
+        text += "\n";
+    }
+    return text;
+}
+
 const elvar::Message* Scene::find(ftn::Int number) const {
     for (const auto& msg : elvar::message_log())
         if (msg.name() == "CATOP" && msg.number == number) return &msg;

@@ -106,7 +106,7 @@ TEST(BlockEntry, TypeFourIsAcceptedAndTypeOneShowsItsBanner) {
     Entry e;
     auto b = e.setup();
     e.scene.call(b);
-    EXPECT_TRUE(e.scene.block_messages().empty());
+    EXPECT_TRUE(e.scene.errors().empty()) << e.scene.error_text();
     EXPECT_TRUE(e.scene.terminal_has("BEGINNING USER2 BLOCK - CALCULATION TYPE = 1"));
     EXPECT_TRUE(e.scene.terminal_has("  Pressure =  100000.00      Temp =      0.1500E+04        0"));
 
