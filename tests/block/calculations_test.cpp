@@ -162,11 +162,11 @@ TEST(BlockTypes, DutyZeroGivesTheAdiabaticTemperature) {
 // Ag-Cu streams: solids in a conventional-solid substream.
 struct AgCu {
     Scene scene{example("ag-cu-example.dat"), agcu_components()};
-    BlockSetup setup(ftn::Int type, double tmin, double tmax, std::vector<std::string> products,
+    BlockSetup setup(ftn::Int type, double rpar2, double rpar3, std::vector<std::string> products,
                      const std::vector<std::pair<std::string, double>>& mol, bool solid_feed) {
         BlockSetup b;
         b.ipar = {type, 0, 0, 0};
-        b.rpar = {1.0e5, tmin, tmax, 0.0};
+        b.rpar = {1.0e5, rpar2, rpar3, 0.0};
         b.products = std::move(products);
         b.types = {SubstreamType::mixed, SubstreamType::cisolid};
         b.outlets = 2;
@@ -181,6 +181,22 @@ struct AgCu {
         return b;
     }
 };
+
+TEST(BlockTypes, DutyThatMeltsHalfTheCopperStopsAtItsMeltingPoint) {
+    AgCu agcu;
+    const auto ref = reference("targets.json", "cu_half_melted_enthalpy");
+    const double duty = ref["target"]["dH_J"].get<double>();
+    auto b = agcu.setup(2, duty, 0.0, {}, {{"CUS", 1.0}}, true);
+    const auto out = agcu.scene.call(b);
+    ASSERT_TRUE(agcu.scene.errors().empty()) << agcu.scene.error_text();
+    // Liquid (phase 2) into outlet 1, solid copper (phase 4) into outlet 2.
+    const auto liquid = out.outlet(0);
+    EXPECT_NEAR(liquid.T, ref["expected"]["T_K"].get<double>(), 0.01);
+    EXPECT_NEAR(out.flow(0, agcu.scene.comp("CUL")), 1e-3 * ref["expected"]["moles"]["LIQUID"].get<double>(), 1e-9);
+    EXPECT_NEAR(out.flow(1, agcu.scene.comp("CUS"), 1), 1e-3 * ref["expected"]["moles"]["Cu(s)"].get<double>(), 1e-9);
+    EXPECT_EQ(liquid.lfrac, 1.0);
+    EXPECT_NEAR(out.args.rpar[3], duty, 1e-6 * duty);
+}
 
 TEST(BlockTypes, FormationTargetOnTheLiquidGivesMeltingPointAndEutectic) {
     AgCu agcu;
