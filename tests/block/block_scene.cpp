@@ -29,18 +29,18 @@ Scene::Scene(const std::string& data_file, std::vector<elvar::Component> compone
     dir_ = pattern;
     std::filesystem::current_path(dir_);
     if (!dictionary.empty()) std::ofstream("EQSOLN.TXT") << dictionary;
-    elvar::RunSetup spec;
-    spec.case_name = "block";
-    spec.data_file = data_file;
+    elvar::RunSetup setup;
+    setup.case_name = "block";
+    setup.data_file = data_file;
     if (!data_text.empty()) {
         std::ofstream("case.dat") << data_text;
-        spec.data_file = (dir_ / "case.dat").string();
+        setup.data_file = (dir_ / "case.dat").string();
     }
-    spec.trace = trace;
-    spec.components = std::move(components);
-    spec.option_sets = {{"EQCORE", ""}, {"OTHER", ""}};
-    spec.terminal = elvar::TerminalMode::capture;
-    run_.emplace(spec);
+    setup.trace = trace;
+    setup.components = std::move(components);
+    setup.option_sets = {{"EQCORE", ""}, {"OTHER", ""}};
+    setup.terminal = elvar::TerminalMode::capture;
+    run_.emplace(setup);
     elvar::clear_message_log();
     elvar::clear_terminal();
 }
