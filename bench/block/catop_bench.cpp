@@ -29,7 +29,7 @@ struct Setup {
         setup.option_sets = {{"EQCORE", ""}};
         const char* gases[] = {"N2", "O2", "CO2", "H2O", "CH4", "CO", "H2", "H", "O", "OH",
                                "HO2", "H2O2", "O3", "N", "NO", "NO2", "N2O", "NH3"};
-        for (const char* g : gases) spec.components.push_back({g, std::string(g) + ":G1", g, {}});
+        for (const char* g : gases) setup.components.push_back({g, std::string(g) + ":G1", g, {}});
         setup.components.push_back({"AR", "AR:G1", "Ar", {}});
         setup.components.push_back({"GRAPH", "C:S1", "C", {}});
         setup.components.push_back({"H2OL", "H2O:L1", "H2O", {}});
