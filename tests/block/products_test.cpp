@@ -187,6 +187,16 @@ TEST(BlockProducts, UnmatchedNamesEndTheBlockUnlessTheHostSuppressesTheMessage) 
     EXPECT_FALSE(scene.reported(33));
     EXPECT_NEAR(out.outlet(0).total, 1.0e-3, 1e-15);
 
+    // Ignored as the first name of a target calculation, it leaves no
+    // target: the block ends there.
+    elvar::clear_message_log();
+    b = liquid_block(scene, {"NOSUCH", "CUL", "AGL"}, 0, 3);
+    b.level = 0;
+    const auto no_target = scene.call(b);
+    EXPECT_TRUE(scene.asked(7));
+    EXPECT_EQ(no_target.args.soutlt[0], 0.0);
+    EXPECT_FALSE(stream_exists("STRM01M"));
+
     // A component ID whose component the engine does not know.
     elvar::clear_message_log();
     scene.call(liquid_block(scene, {"XX"}, 0));
