@@ -24,12 +24,14 @@ inline constexpr double kT298 = 298.15;
 struct Element {
     std::string symbol;  // as written in the file
     double mass = 0.0;   // g/mol (0 allowed, e.g. an electron column)
+    bool operator==(const Element&) const = default;
 };
 
 // c * T^e added to G; the exponent 99 stands for c * ln T.
 struct ExtraTerm {
     double c = 0.0;
     double e = 0.0;
+    bool operator==(const ExtraTerm&) const = default;
 };
 inline constexpr double kLnTExponent = 99.0;
 
@@ -39,6 +41,7 @@ struct GibbsRange {
     double tmax = 0.0;                   // K
     std::array<double, 6> coef{};        // A, B, C, D, E, F
     std::vector<ExtraTerm> extra;
+    bool operator==(const GibbsRange&) const = default;
 };
 
 struct Constituent {
@@ -48,6 +51,7 @@ struct Constituent {
     std::vector<double> stoich;        // atoms of each element per formula unit
     std::vector<GibbsRange> ranges;    // strictly increasing tmax
     double molar_volume = 0.0;         // m3/mol at every T, P (0: none given)
+    bool operator==(const Constituent&) const = default;
 };
 
 enum class Model {
@@ -64,6 +68,7 @@ struct Interaction {
     std::vector<int> index;                     // constituents (within the phase, 0-based)
     std::vector<std::array<double, 6>> sets;    // RKMP: L^(0) .. L^(m-1); QKTO: one set
     std::vector<int> exponent;                  // QKTO: one exponent per index; RKMP: empty
+    bool operator==(const Interaction&) const = default;
 };
 
 struct Phase {
@@ -76,6 +81,7 @@ struct Phase {
     std::vector<Interaction> excess;
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }
+    bool operator==(const Phase&) const = default;
 };
 
 struct System {
@@ -85,6 +91,8 @@ struct System {
     std::vector<Constituent> constituents;
     std::string comment;  // the comment block, verbatim
     std::vector<std::string> warnings;  // non-fatal reader findings, with file and line
+
+    bool operator==(const System&) const = default;
 
     int element_count() const { return static_cast<int>(elements.size()); }
     int phase_count() const { return static_cast<int>(phases.size()); }

@@ -18,6 +18,9 @@ struct StandardProps {
 // the last above the last tmax.
 const GibbsRange& range_at(const Constituent& c, double T);
 StandardProps standard(const Constituent& c, double T);
+// G°, H°, S°, Cp° of one range's G function at T (no range selection; the
+// `extrapolated` flag stays false).
+StandardProps range_props(const GibbsRange& r, double T);
 // G° alone, the solver's hot path.
 double gibbs0(const Constituent& c, double T);
 

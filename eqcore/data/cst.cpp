@@ -1,0 +1,388 @@
+#include "data/cst.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "data/limits.hpp"
+#include "data/read_dat.hpp"
+#include "data/validate.hpp"
+
+namespace eqcore {
+
+namespace {
+
+constexpr std::string_view kMagic("EQCST\r\n\x1a", 8);
+constexpr std::size_t kPrefix = 8 + 4 + 8;  // magic, version, payload length
+constexpr std::size_t kChecksum = 8;
+
+// ---- writing ----
+
+class Out {
+public:
+    void u8(std::uint8_t v) { buf_.push_back(static_cast<char>(v)); }
+    void u32(std::uint32_t v) {
+        for (int k = 0; k < 4; ++k) u8(static_cast<std::uint8_t>(v >> (8 * k)));
+    }
+    void u64(std::uint64_t v) {
+        for (int k = 0; k < 8; ++k) u8(static_cast<std::uint8_t>(v >> (8 * k)));
+    }
+    void i32(int v) { u32(static_cast<std::uint32_t>(v)); }
+    void f64(double v) { u64(std::bit_cast<std::uint64_t>(v)); }
+    void size(std::size_t n) { u32(static_cast<std::uint32_t>(n)); }
+    void str(std::string_view s) {
+        size(s.size());
+        buf_.append(s);
+    }
+    std::string& bytes() { return buf_; }
+
+private:
+    std::string buf_;
+};
+
+void put_header(Out& o, const CstHeader& h) {
+    o.str(h.writer);
+    for (int v : h.writer_version) o.i32(v);
+    for (int v : h.min_reader_version) o.i32(v);
+    for (int v : h.created) o.i32(v);
+    o.str(h.remarks);
+}
+
+void put_system(Out& o, const System& s) {
+    o.str(s.title);
+    o.size(s.elements.size());
+    for (const Element& e : s.elements) {
+        o.str(e.symbol);
+        o.f64(e.mass);
+    }
+    o.size(s.phases.size());
+    for (const Phase& p : s.phases) {
+        o.str(p.name);
+        o.str(p.model_code);
+        o.u8(static_cast<std::uint8_t>(p.model));
+        o.u8(p.dormant ? 1 : 0);
+        o.i32(p.first);
+        o.i32(p.count);
+        o.size(p.excess.size());
+        for (const Interaction& in : p.excess) {
+            o.size(in.index.size());
+            for (int i : in.index) o.i32(i);
+            o.size(in.sets.size());
+            for (const auto& L : in.sets)
+                for (double v : L) o.f64(v);
+            o.size(in.exponent.size());
+            for (int e : in.exponent) o.i32(e);
+        }
+    }
+    o.size(s.constituents.size());
+    for (const Constituent& c : s.constituents) {
+        o.str(c.name);
+        o.i32(c.phase);
+        o.i32(c.data_option);
+        o.size(c.stoich.size());
+        for (double a : c.stoich) o.f64(a);
+        o.size(c.ranges.size());
+        for (const GibbsRange& r : c.ranges) {
+            o.f64(r.tmax);
+            for (double v : r.coef) o.f64(v);
+            o.size(r.extra.size());
+            for (const ExtraTerm& x : r.extra) {
+                o.f64(x.c);
+                o.f64(x.e);
+            }
+        }
+        o.f64(c.molar_volume);
+    }
+    o.str(s.comment);
+    o.size(s.warnings.size());
+    for (const std::string& w : s.warnings) o.str(w);
+}
+
+// ---- reading ----
+
+// An unsigned little-endian integer from unaligned bytes.
+template <typename U>
+U load_le(const char* p) {
+    U v = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof v);
+    } else {
+        for (unsigned k = 0; k < sizeof v; ++k) v |= static_cast<U>(static_cast<unsigned char>(p[k])) << (8 * k);
+    }
+    return v;
+}
+
+class In {
+public:
+    In(std::string_view bytes, std::size_t base, const std::string& file) : b_(bytes), base_(base), file_(file) {}
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw DataError(file_, 0, "byte offset " + std::to_string(base_ + pos_) + ": " + what);
+    }
+    std::size_t left() const { return b_.size() - pos_; }
+    bool done() const { return pos_ == b_.size(); }
+
+    std::uint8_t u8(const char* what) {
+        need(1, what);
+        return static_cast<std::uint8_t>(b_[pos_++]);
+    }
+    std::uint32_t u32(const char* what) {
+        need(4, what);
+        const std::uint32_t v = load_le<std::uint32_t>(b_.data() + pos_);
+        pos_ += 4;
+        return v;
+    }
+    std::uint64_t u64(const char* what) {
+        need(8, what);
+        const std::uint64_t v = load_le<std::uint64_t>(b_.data() + pos_);
+        pos_ += 8;
+        return v;
+    }
+    int i32(const char* what) { return static_cast<int>(static_cast<std::int32_t>(u32(what))); }
+    double f64(const char* what) { return std::bit_cast<double>(u64(what)); }
+    // n reals in a row, one bounds check.
+    void f64s(double* out, std::size_t n, const char* what) {
+        need(8 * n, what);
+        for (std::size_t k = 0; k < n; ++k) out[k] = std::bit_cast<double>(load_le<std::uint64_t>(b_.data() + pos_ + 8 * k));
+        pos_ += 8 * n;
+    }
+
+    // A count of items of at least `item_bytes` each: within `limit` and
+    // within the bytes left, so a damaged count never reserves memory.
+    std::size_t count(const char* what, std::size_t limit, std::size_t item_bytes) {
+        const std::size_t at = pos_;
+        const std::uint32_t n = u32(what);
+        if (n > limit) {
+            pos_ = at;
+            fail(std::string(what) + ": " + std::to_string(n) + " exceeds the limit " + std::to_string(limit));
+        }
+        if (static_cast<std::uint64_t>(n) * item_bytes > left()) {
+            pos_ = at;
+            fail(std::string(what) + ": " + std::to_string(n) + " items do not fit in the " + std::to_string(left()) +
+                 " bytes left");
+        }
+        return n;
+    }
+    std::string str(const char* what, std::size_t limit = std::string::npos) {
+        const std::size_t n = count(what, limit == std::string::npos ? left() : limit, 1);
+        std::string s(b_.substr(pos_, n));
+        pos_ += n;
+        return s;
+    }
+
+private:
+    void need(std::size_t n, const char* what) const {
+        if (left() < n) fail(std::string("file ends inside ") + what);
+    }
+
+    std::string_view b_;
+    std::size_t base_;
+    std::size_t pos_ = 0;
+    const std::string& file_;
+};
+
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+CstHeader get_header(In& in) {
+    CstHeader h;
+    h.writer = in.str("writer name", kCstWriterLength);
+    for (int& v : h.writer_version) v = in.i32("writer version");
+    for (int& v : h.min_reader_version) v = in.i32("minimum reader version");
+    for (int& v : h.created) v = in.i32("creation date");
+    h.remarks = in.str("remarks", kCstRemarksLength);
+    return h;
+}
+
+System get_system(In& in) {
+    System s;
+    s.title = in.str("title");
+    const std::size_t ne = in.count("element count", static_cast<std::size_t>(limits::kElements), 12);
+    s.elements.resize(ne);
+    for (Element& e : s.elements) {
+        e.symbol = in.str("element symbol");
+        e.mass = in.f64("element mass");
+    }
+    const std::size_t np = in.count(
+        "phase count", static_cast<std::size_t>(limits::kMixturePhases + limits::kStoichiometricPhases), 22);
+    s.phases.resize(np);
+    for (Phase& p : s.phases) {
+        p.name = in.str("phase name");
+        p.model_code = in.str("model code");
+        const std::uint8_t model = in.u8("model");
+        if (model > static_cast<std::uint8_t>(Model::pure)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
+        p.model = static_cast<Model>(model);
+        const std::uint8_t dormant = in.u8("dormant flag");
+        if (dormant > 1) in.fail("phase " + p.name + ": dormant flag " + std::to_string(dormant));
+        p.dormant = dormant == 1;
+        p.first = in.i32("first constituent");
+        p.count = in.i32("constituent count");
+        const std::size_t nx = in.count("interaction count", static_cast<std::size_t>(limits::kExcessParameters), 12);
+        p.excess.resize(nx);
+        for (Interaction& x : p.excess) {
+            const std::size_t k = in.count("interaction size", 3, 4);
+            x.index.resize(k);
+            for (int& i : x.index) i = in.i32("interaction index");
+            const std::size_t ns = in.count("coefficient sets", static_cast<std::size_t>(limits::kExcessParameters), 48);
+            x.sets.resize(ns);
+            for (auto& L : x.sets) in.f64s(L.data(), L.size(), "coefficient");
+            const std::size_t ke = in.count("exponent count", 3, 4);
+            x.exponent.resize(ke);
+            for (int& e : x.exponent) e = in.i32("exponent");
+        }
+    }
+    const std::size_t nc = in.count("constituent count", static_cast<std::size_t>(limits::kConstituents), 28);
+    s.constituents.resize(nc);
+    for (Constituent& c : s.constituents) {
+        c.name = in.str("constituent name");
+        c.phase = in.i32("owning phase");
+        c.data_option = in.i32("data option");
+        const std::size_t ns = in.count("stoichiometry length", static_cast<std::size_t>(limits::kElements), 8);
+        c.stoich.resize(ns);
+        in.f64s(c.stoich.data(), c.stoich.size(), "stoichiometry");
+        const std::size_t nr = in.count("range count", static_cast<std::size_t>(limits::kRanges), 60);
+        c.ranges.resize(nr);
+        for (GibbsRange& r : c.ranges) {
+            r.tmax = in.f64("Tmax");
+            in.f64s(r.coef.data(), r.coef.size(), "coefficient");
+            const std::size_t nx = in.count("extra-term count", static_cast<std::size_t>(limits::kExtraTerms), 16);
+            r.extra.resize(nx);
+            for (ExtraTerm& x : r.extra) {
+                x.c = in.f64("extra-term coefficient");
+                x.e = in.f64("extra-term exponent");
+            }
+        }
+        c.molar_volume = in.f64("molar volume");
+    }
+    s.comment = in.str("comment");
+    const std::size_t nw = in.count("warning count", kNoLimit, 4);
+    s.warnings.resize(nw);
+    for (std::string& w : s.warnings) w = in.str("warning");
+    return s;
+}
+
+bool older(const std::array<int, 3>& a, const std::array<int, 3>& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
+
+std::string version_text(const std::array<int, 3>& v) {
+    return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]);
+}
+
+}  // namespace
+
+std::uint64_t cst_checksum(std::string_view bytes) {
+    constexpr std::uint64_t kPrime = 0x100000001b3ULL;
+    constexpr std::uint64_t kBasis = 0xcbf29ce484222325ULL;
+    auto step = [](std::uint64_t& h, std::uint64_t w) {
+        h ^= w;
+        h *= kPrime;
+        h ^= h >> 32;
+    };
+    // Four lanes over interleaved words run in parallel in the processor.
+    std::array<std::uint64_t, 4> lane = {kBasis, kBasis ^ 1, kBasis ^ 2, kBasis ^ 3};
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32)
+        for (std::size_t k = 0; k < 4; ++k) step(lane[k], load_le<std::uint64_t>(bytes.data() + i + 8 * k));
+    std::uint64_t h = kBasis;
+    for (std::uint64_t l : lane) step(h, l);
+    for (; i + 8 <= n; i += 8) step(h, load_le<std::uint64_t>(bytes.data() + i));
+    if (i < n) {
+        std::uint64_t w = 0;
+        for (unsigned k = 0; i + k < n; ++k) w |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i + k])) << (8 * k);
+        step(h, w);
+    }
+    step(h, static_cast<std::uint64_t>(n));
+    return h;
+}
+
+void write_cst(const System& sys, const CstHeader& header, std::ostream& out) {
+    if (header.writer.size() > kCstWriterLength)
+        throw std::invalid_argument("write_cst: writer name longer than 40 characters");
+    if (header.remarks.size() > kCstRemarksLength)
+        throw std::invalid_argument("write_cst: remarks longer than 80 characters");
+    Out payload;
+    put_header(payload, header);
+    put_system(payload, sys);
+    Out file;
+    file.bytes().append(kMagic);
+    file.u32(static_cast<std::uint32_t>(kCstFormatVersion));
+    file.u64(payload.bytes().size());
+    file.bytes().append(payload.bytes());
+    file.u64(cst_checksum(payload.bytes()));
+    out.write(file.bytes().data(), static_cast<std::streamsize>(file.bytes().size()));
+    if (!out) throw DataError("(stream)", 0, "writing the binary data failed");
+}
+
+void write_cst(const System& sys, const CstHeader& header, const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw DataError(path, 0, "cannot open the file for writing");
+    write_cst(sys, header, out);
+    out.close();
+    if (!out) throw DataError(path, 0, "writing the file failed");
+}
+
+CstFile read_cst_bytes(std::string_view bytes, const std::string& name, bool verify_checksum) {
+    In prefix(bytes, 0, name);
+    if (bytes.size() < kMagic.size() || bytes.substr(0, kMagic.size()) != kMagic)
+        prefix.fail("not a .cst file (the magic string is missing)");
+    for (std::size_t k = 0; k < kMagic.size(); ++k) prefix.u8("magic");
+    const std::uint32_t version = prefix.u32("format version");
+    if (version == 0 || version > static_cast<std::uint32_t>(kCstFormatVersion))
+        throw DataError(name, 0, "format version " + std::to_string(version) + " is not supported (this reader reads version " +
+                                     std::to_string(kCstFormatVersion) + ")");
+    const std::uint64_t length = prefix.u64("payload length");
+    if (length > bytes.size() - kPrefix || bytes.size() - kPrefix - length != kChecksum)
+        throw DataError(name, 0, "the file is " + std::to_string(bytes.size()) + " bytes but its payload length " +
+                                     std::to_string(length) + " requires " +
+                                     std::to_string(kPrefix + kChecksum) + " more (truncated or damaged)");
+    const std::string_view payload = bytes.substr(kPrefix, static_cast<std::size_t>(length));
+    if (verify_checksum) {
+        In tail(bytes.substr(kPrefix + payload.size()), kPrefix + payload.size(), name);
+        if (tail.u64("checksum") != cst_checksum(payload)) throw DataError(name, 0, "checksum mismatch: the file is damaged");
+    }
+
+    In in(payload, kPrefix, name);
+    CstFile f;
+    f.header = get_header(in);
+    f.header.format_version = static_cast<int>(version);
+    if (older(kCstReaderVersion, f.header.min_reader_version))
+        throw DataError(name, 0, "the file needs reader version " + version_text(f.header.min_reader_version) +
+                                     " or later; this reader is " + version_text(kCstReaderVersion));
+    f.system = get_system(in);
+    if (!in.done()) in.fail("unexpected bytes after the system");
+    validate(f.system, name);
+    return f;
+}
+
+CstFile read_cst(std::istream& in, const std::string& name) {
+    // A seekable stream is read in one piece into a buffer of its size;
+    // any other stream through a growing buffer.
+    std::string bytes;
+    std::streambuf* buf = in.rdbuf();
+    const auto here = buf ? buf->pubseekoff(0, std::ios::cur, std::ios::in) : std::streampos(-1);
+    const auto end = buf ? buf->pubseekoff(0, std::ios::end, std::ios::in) : std::streampos(-1);
+    if (here != std::streampos(-1) && end != std::streampos(-1) && end >= here) {
+        buf->pubseekpos(here, std::ios::in);
+        bytes.resize(static_cast<std::size_t>(end - here));
+        const auto got = buf->sgetn(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+    } else if (buf) {
+        std::ostringstream copy;
+        copy << buf;
+        bytes = std::move(copy).str();
+    }
+    return read_cst_bytes(bytes, name);
+}
+
+CstFile read_cst(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw DataError(path, 0, "cannot open the file for reading");
+    return read_cst(in, path);
+}
+
+}  // namespace eqcore

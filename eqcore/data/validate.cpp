@@ -1,0 +1,126 @@
+#include "data/validate.hpp"
+
+#include <cmath>
+
+#include "data/limits.hpp"
+#include "data/read_dat.hpp"
+
+namespace eqcore {
+
+namespace {
+
+class Checker {
+public:
+    Checker(const System& sys, const std::string& file) : sys_(sys), file_(file) {}
+
+    void run() {
+        const int ne = sys_.element_count();
+        if (ne < 1 || ne > limits::kElements)
+            fail("element count " + std::to_string(ne) + " outside 1 to " + std::to_string(limits::kElements));
+        if (sys_.constituents.size() > static_cast<std::size_t>(limits::kConstituents))
+            fail("more than " + std::to_string(limits::kConstituents) + " constituents");
+        int next = 0;
+        int mixtures = 0;
+        int pures = 0;
+        for (std::size_t p = 0; p < sys_.phases.size(); ++p) {
+            const Phase& ph = sys_.phases[p];
+            const Where where{"phase", p, ph.name};
+            require(ph.first == next && ph.count >= 1 &&
+                        static_cast<std::size_t>(ph.first) + static_cast<std::size_t>(ph.count) <=
+                            sys_.constituents.size(),
+                    where, "constituents not contiguous or out of range");
+            next += ph.count;
+            if (ph.is_mixture()) {
+                ++mixtures;
+                require(pures == 0, where, "a mixture phase after a stoichiometric phase");
+                require(!ph.is_gas() || p == 0, where, "the gas phase must be the first phase");
+                require(ph.count <= limits::kConstituentsPerMixture, where, "too many constituents");
+                require(!ph.dormant, where, "only stoichiometric phases can be dormant");
+            } else {
+                ++pures;
+                require(ph.count == 1, where, "a stoichiometric phase has exactly one constituent");
+            }
+            for (int i = 0; i < ph.count; ++i) check_constituent(ph.first + i, static_cast<int>(p));
+            check_excess(ph, where);
+        }
+        if (next != static_cast<int>(sys_.constituents.size())) fail("constituents not owned by any phase");
+        if (mixtures > limits::kMixturePhases)
+            fail("more than " + std::to_string(limits::kMixturePhases) + " mixture phases");
+        if (pures > limits::kStoichiometricPhases)
+            fail("more than " + std::to_string(limits::kStoichiometricPhases) + " stoichiometric phases");
+    }
+
+private:
+    // Names the item at fault; put into words only on failure, since a
+    // load checks thousands of values and must not build a string for each.
+    struct Where {
+        const char* kind;
+        std::size_t index;
+        const std::string& name;
+    };
+    void require(bool ok, const Where& where, const char* what) const {
+        if (!ok)
+            throw DataError(file_, 0, std::string(where.kind) + " " + std::to_string(where.index + 1) + " (" +
+                                          where.name + "): " + what);
+    }
+    [[noreturn]] void fail(const std::string& what) const { throw DataError(file_, 0, what); }
+
+    void check_constituent(int k, int phase) const {
+        const Constituent& c = sys_.constituents[static_cast<std::size_t>(k)];
+        const Where where{"constituent", static_cast<std::size_t>(k), c.name};
+        require(c.phase == phase, where, "wrong owning phase");
+        require(c.data_option == 1 || c.data_option == 4 || c.data_option == 7 || c.data_option == 10, where,
+                "unknown data option");
+        require(c.stoich.size() == sys_.elements.size(), where, "stoichiometry row of the wrong length");
+        for (double a : c.stoich) require(std::isfinite(a), where, "stoichiometry not finite");
+        require(!c.ranges.empty() && c.ranges.size() <= static_cast<std::size_t>(limits::kRanges),
+                where, "number of ranges outside the limits");
+        double last = 0.0;
+        for (const GibbsRange& r : c.ranges) {
+            require(std::isfinite(r.tmax) && r.tmax > last, where, "Tmax not positive and increasing");
+            last = r.tmax;
+            for (double v : r.coef) require(std::isfinite(v), where, "coefficient not finite");
+            require(r.extra.size() <= static_cast<std::size_t>(limits::kExtraTerms), where, "too many extra terms");
+            for (const ExtraTerm& x : r.extra)
+                require(std::isfinite(x.c) && std::isfinite(x.e) && (x.e <= 20.0 || x.e == kLnTExponent),
+                        where, "extra term not usable");
+        }
+        require(std::isfinite(c.molar_volume) && c.molar_volume >= 0.0, where, "molar volume not usable");
+    }
+
+    void check_excess(const Phase& ph, const Where& where) const {
+        const bool rkmp = ph.model == Model::rkmp;
+        const bool qkto = ph.model == Model::qkto;
+        require(ph.excess.empty() || rkmp || qkto, where, "excess parameters in a model without them");
+        std::size_t sets = 0;
+        for (const Interaction& in : ph.excess) {
+            const std::size_t k = in.index.size();
+            require(k == 2 || k == 3, where, "interaction of other than 2 or 3 constituents");
+            for (std::size_t a = 0; a < k; ++a) {
+                require(in.index[a] >= 0 && in.index[a] < ph.count, where, "interaction index out of range");
+                for (std::size_t b = 0; b < a; ++b)
+                    require(in.index[a] != in.index[b], where, "interaction index repeated");
+            }
+            for (const auto& L : in.sets)
+                for (double v : L) require(std::isfinite(v), where, "interaction coefficient not finite");
+            sets += in.sets.size();
+            if (rkmp) {
+                require(in.exponent.empty() && !in.sets.empty() && (k == 2 || in.sets.size() == 1 || in.sets.size() == 3),
+                        where, "malformed interaction");
+            } else {
+                require(in.exponent.size() == k && in.sets.size() == 1, where, "malformed interaction");
+                for (int e : in.exponent) require(e >= 1 && e <= 20, where, "interaction exponent out of range");
+            }
+        }
+        require(sets <= static_cast<std::size_t>(limits::kExcessParameters), where, "too many excess parameters");
+    }
+
+    const System& sys_;
+    const std::string& file_;
+};
+
+}  // namespace
+
+void validate(const System& sys, const std::string& file) { Checker(sys, file).run(); }
+
+}  // namespace eqcore

@@ -1,0 +1,81 @@
+#include "thermo/cp_to_gibbs.hpp"
+
+#include <cmath>
+
+#include "thermo/power.hpp"
+#include "thermo/standard.hpp"
+
+namespace eqcore {
+
+namespace {
+
+void add_extra(GibbsRange& g, double c, double e) {
+    for (ExtraTerm& x : g.extra) {
+        if (x.e == e) {
+            x.c += c;
+            return;
+        }
+    }
+    g.extra.push_back({c, e});
+}
+
+// Adds the G contribution of the Cp term f T^n integrated from T0, where H
+// and S are zero at T0: H = ∫Cp dT, S = ∫Cp/T dT, G = H - T S.
+void add_cp_term(GibbsRange& g, double f, double n, double T0) {
+    auto& [A, B, C, D, E, F] = g.coef;
+    if (n == 0.0) {  // constant: G = -f T ln T + f(1 + ln T0) T - f T0
+        A -= f * T0;
+        B += f * (1.0 + std::log(T0));
+        C -= f;
+        return;
+    }
+    if (n == -1.0) {  // f/T: G = f ln T - f T/T0 + f(1 - ln T0)
+        A += f * (1.0 - std::log(T0));
+        B -= f / T0;
+        add_extra(g, f, kLnTExponent);
+        return;
+    }
+    // f T^n: G = -f/(n(n+1)) T^(n+1) + f T0^n/n T - f T0^(n+1)/(n+1)
+    const double t0n = real_power(T0, n);
+    A -= f * t0n * T0 / (n + 1.0);
+    B += f * t0n / n;
+    const double c = -f / (n * (n + 1.0));
+    const double e = n + 1.0;
+    if (e == 2.0) {
+        D += c;
+    } else if (e == 3.0) {
+        E += c;
+    } else if (e == -1.0) {
+        F += c;
+    } else {
+        add_extra(g, c, e);
+    }
+}
+
+}  // namespace
+
+std::vector<GibbsRange> cp_to_gibbs(double h298, double s298, const std::vector<CpRange>& ranges) {
+    std::vector<GibbsRange> out;
+    out.reserve(ranges.size());
+    double T0 = kT298;
+    double H0 = h298;
+    double S0 = s298;
+    for (const CpRange& cr : ranges) {
+        GibbsRange g;
+        g.tmax = cr.tmax;
+        g.coef[0] = H0;
+        g.coef[1] = -S0;
+        for (const CpTerm& t : cr.terms)
+            if (t.f != 0.0) add_cp_term(g, t.f, t.n, T0);
+        // The next range starts from this one's H and S at its upper end,
+        // raised by the enthalpy of transition.
+        const StandardProps at_end = range_props(g, cr.tmax);
+        T0 = cr.tmax;
+        H0 = at_end.h + cr.transition_h;
+        S0 = at_end.s + cr.transition_h / cr.tmax;
+        out.push_back(std::move(g));
+    }
+    return out;
+}
+
+}  // namespace eqcore

@@ -1,0 +1,84 @@
+// Excess part of a mixture phase: the one place that maps a model to its
+// implementation, and the conversion of the models' derivatives with respect
+// to mole fractions into partial molar quantities.
+#include "thermo/excess.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "thermo/qkto.hpp"
+#include "thermo/rkmp.hpp"
+#include "thermo/scratch.hpp"
+
+namespace eqcore {
+
+ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) {
+    const auto& [A, B, C, D, E, F] = L;
+    const double lnT = std::log(T);
+    ParameterT p;
+    p.v = A + B * T + C * T * lnT + D * T * T + E * T * T * T + F / T;
+    p.d1 = B + C * (lnT + 1.0) + 2.0 * D * T + 3.0 * E * T * T - F / (T * T);
+    p.d2 = C / T + 2.0 * D + 6.0 * E * T + 2.0 * F / (T * T * T);
+    return p;
+}
+
+double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
+
+ExcessResult excess(const Phase& phase, double T, std::span<const double> x, std::span<double> mu,
+                    std::span<double> dmu) {
+    const auto n = static_cast<std::size_t>(phase.count);
+    if (x.size() != n || (!mu.empty() && mu.size() != n) || (!dmu.empty() && dmu.size() != n * n))
+        throw std::invalid_argument("excess: array sizes do not match the phase " + phase.name);
+    std::fill(mu.begin(), mu.end(), 0.0);
+    std::fill(dmu.begin(), dmu.end(), 0.0);
+
+    // The models fill the gradient of f(x) into mu and its Hessian into dmu.
+    ExcessSums s;
+    s.grad = mu;
+    s.hess = dmu;
+    s.n = n;
+    switch (phase.model) {
+        case Model::rkmp:
+            rkmp_excess(phase, T, x, s);
+            break;
+        case Model::qkto:
+            qkto_excess(phase, T, x, s);
+            break;
+        case Model::ideal_gas:
+        case Model::idmx:
+        case Model::pure:
+            return {};
+    }
+
+    // G_ex = N f(n/N). With g = grad f and H = Hess f:
+    //   mu_k          = f + g_k - x.g
+    //   N dmu_k/dn_m  = H_km - (Hx)_k - (Hx)_m + x.H.x
+    if (!dmu.empty()) {
+        Scratch hx_buffer(n);
+        std::span<double> hx = hx_buffer.span();
+        double xhx = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            double sum = 0.0;
+            for (std::size_t m = 0; m < n; ++m) sum += dmu[k * n + m] * x[m];
+            hx[k] = sum;
+            xhx += x[k] * sum;
+        }
+        for (std::size_t k = 0; k < n; ++k)
+            for (std::size_t m = 0; m < n; ++m) dmu[k * n + m] += xhx - hx[k] - hx[m];
+    }
+    if (!mu.empty()) {
+        double xg = 0.0;
+        for (std::size_t k = 0; k < n; ++k) xg += x[k] * mu[k];
+        for (std::size_t k = 0; k < n; ++k) mu[k] += s.f - xg;
+    }
+
+    ExcessResult r;
+    r.g = s.f;
+    r.s = -s.f_t;
+    r.h = s.f - T * s.f_t;
+    r.cp = -T * s.f_tt;
+    return r;
+}
+
+}  // namespace eqcore

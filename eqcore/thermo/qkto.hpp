@@ -1,0 +1,17 @@
+// Polynomial excess with Kohler extrapolation.
+//
+// Binary term with exponents (p, q): (x_i + x_j)^2 L xi_i^p xi_j^q with
+// xi_i = x_i / (x_i + x_j), i.e. L x_i^p x_j^q (x_i + x_j)^(2-p-q), which is
+// L x_i^p x_j^q in a binary phase. Ternary term: L x_i^p x_j^q x_k^r.
+#pragma once
+
+#include <span>
+
+#include "data/system.hpp"
+#include "thermo/parameter.hpp"
+
+namespace eqcore {
+
+void qkto_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
+
+}  // namespace eqcore

@@ -1,0 +1,102 @@
+#include "thermo/rkmp.hpp"
+
+namespace eqcore {
+
+namespace {
+
+void add_binary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+    const auto i = static_cast<std::size_t>(in.index[0]);
+    const auto j = static_cast<std::size_t>(in.index[1]);
+    const double xi = x[i];
+    const double xj = x[j];
+    const double d = xi - xj;
+    // P(d) = sum_v L^(v) d^v with its d-derivatives, and P at dL/dT, d2L/dT2.
+    double P = 0.0, P1 = 0.0, P2 = 0.0, Pt = 0.0, Ptt = 0.0;
+    double dv = 1.0;    // d^v
+    double dv1 = 0.0;   // d^(v-1)
+    double dv2 = 0.0;   // d^(v-2)
+    for (std::size_t v = 0; v < in.sets.size(); ++v) {
+        const ParameterT L = parameter_with_derivatives(in.sets[v], T);
+        const double vv = static_cast<double>(v);
+        P += L.v * dv;
+        P1 += vv * L.v * dv1;
+        P2 += vv * (vv - 1.0) * L.v * dv2;
+        Pt += L.d1 * dv;
+        Ptt += L.d2 * dv;
+        dv2 = dv1;
+        dv1 = dv;
+        dv *= d;
+    }
+    const double xx = xi * xj;
+    s.f += xx * P;
+    s.f_t += xx * Pt;
+    s.f_tt += xx * Ptt;
+    if (!s.grad.empty()) {
+        s.grad[i] += xj * P + xx * P1;
+        s.grad[j] += xi * P - xx * P1;
+    }
+    if (!s.hess.empty()) {
+        s.h(i, i) += 2.0 * xj * P1 + xx * P2;
+        s.h(j, j) += -2.0 * xi * P1 + xx * P2;
+        const double hij = P + d * P1 - xx * P2;
+        s.h(i, j) += hij;
+        s.h(j, i) += hij;
+    }
+}
+
+void add_ternary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+    std::array<std::size_t, 3> q{};
+    std::array<double, 3> u{};
+    for (std::size_t a = 0; a < 3; ++a) {
+        q[a] = static_cast<std::size_t>(in.index[a]);
+        u[a] = x[q[a]];
+    }
+    // term = p W: p = x_i x_j x_k, W = L^(0) (one set) or sum_l L^(l) V_l.
+    const double p = u[0] * u[1] * u[2];
+    const std::array<double, 3> dp = {u[1] * u[2], u[0] * u[2], u[0] * u[1]};
+    std::array<ParameterT, 3> L{};
+    for (std::size_t a = 0; a < in.sets.size() && a < 3; ++a) L[a] = parameter_with_derivatives(in.sets[a], T);
+    double W = 0.0, Wt = 0.0, Wtt = 0.0;
+    std::array<double, 3> w{};  // dW/dx
+    if (in.sets.size() == 1) {
+        W = L[0].v;
+        Wt = L[0].d1;
+        Wtt = L[0].d2;
+    } else {
+        const double rest = (1.0 - u[0] - u[1] - u[2]) / 3.0;
+        const double sum = L[0].v + L[1].v + L[2].v;
+        for (std::size_t a = 0; a < 3; ++a) {
+            W += L[a].v * (u[a] + rest);
+            Wt += L[a].d1 * (u[a] + rest);
+            Wtt += L[a].d2 * (u[a] + rest);
+            w[a] = L[a].v - sum / 3.0;
+        }
+    }
+    s.f += p * W;
+    s.f_t += p * Wt;
+    s.f_tt += p * Wtt;
+    if (!s.grad.empty())
+        for (std::size_t a = 0; a < 3; ++a) s.grad[q[a]] += dp[a] * W + p * w[a];
+    if (!s.hess.empty()) {
+        for (std::size_t a = 0; a < 3; ++a) {
+            for (std::size_t b = 0; b < 3; ++b) {
+                const double d2p = (a == b) ? 0.0 : u[3 - a - b];  // the third fraction
+                s.h(q[a], q[b]) += d2p * W + dp[a] * w[b] + dp[b] * w[a];
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void rkmp_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
+    for (const Interaction& in : phase.excess) {
+        if (in.index.size() == 2) {
+            add_binary(in, T, x, sums);
+        } else {
+            add_ternary(in, T, x, sums);
+        }
+    }
+}
+
+}  // namespace eqcore
