@@ -3,6 +3,8 @@
 // the same numbers, so callers can size their own arrays from them.
 #pragma once
 
+#include <array>
+
 namespace eqcore::limits {
 
 inline constexpr int kConstituents = 1500;         // all phases together
@@ -16,5 +18,14 @@ inline constexpr int kExcessParameters = 5000;     // coefficient sets per phase
 inline constexpr int kStreams = 100;
 inline constexpr int kConditions = 100;
 inline constexpr int kSublattices = 5;
+
+}  // namespace eqcore::limits
+
+namespace eqcore::limits {
+
+// The eleven sizes in the order the size inquiry returns them (NA .. NK).
+inline constexpr std::array<int, 11> kSizes = {
+    kConstituents, kElements, kMixturePhases, kStoichiometricPhases, kConstituentsPerMixture, kRanges,
+    kExtraTerms,   kExcessParameters, kStreams, kConditions,          kSublattices};
 
 }  // namespace eqcore::limits

@@ -1,0 +1,61 @@
+// Entry points that set the engine up: initialisation, version, sizes,
+// units, I/O units, temperature limits, and the text of the last error.
+#include "abi/entry.hpp"
+#include "abi/words.hpp"
+#include "data/limits.hpp"
+#include "eqcore_calls.hpp"
+#include "session/version.hpp"
+
+using namespace eqcore;
+using namespace eqcore::abi;
+
+extern "C" {
+
+void PPSTUB_ECINI(ftn::Int* noerr) {
+    entry(noerr, [] { session().reset(); });
+}
+
+void PPSTUB_ECVERS(ftn::Int* version, ftn::Int* noerr) {
+    entry(noerr, [&] { ref(version, "version") = kVersion; });
+}
+
+void PPSTUB_ECSIZE(ftn::Int* sizes, ftn::Int* noerr) {
+    entry(noerr, [&] {
+        ref(sizes, "sizes");
+        for (std::size_t i = 0; i < limits::kSizes.size(); ++i) sizes[i] = limits::kSizes[i];
+    });
+}
+
+void PPSTUB_ECUNIT(const char* quantity, const char* unit, ftn::Int* noerr, ftn::Len quantity_len,
+                   ftn::Len unit_len) {
+    entry(noerr, [&] {
+        session().units().set(text(quantity, quantity_len, "quantity"), text(unit, unit_len, "unit"));
+    });
+}
+
+void PPSTUB_ECSIO(const char* which, const ftn::Int* unit, ftn::Int* noerr, ftn::Len which_len) {
+    entry(noerr, [&] { session().set_io_unit(io_kind_word(text(which, which_len, "which")), ref(unit, "unit")); });
+}
+
+void PPSTUB_ECLIM(const char* name, const ftn::Real* value, ftn::Int* noerr, ftn::Len name_len) {
+    entry(noerr, [&] {
+        Session& s = session();
+        const double kelvin = s.units().temperature_to_si(ref(value, "value"));
+        if (limit_word(text(name, name_len, "name")) == Limit::tlow)
+            s.set_tlow(kelvin);
+        else
+            s.set_thigh(kelvin);
+    });
+}
+
+void PPSTUB_ECERR(char* lines, ftn::Int* noerr, ftn::Len line_len) {
+    entry(noerr, [&] {
+        const LastError& e = session().last_error();
+        for (std::size_t i = 0; i < e.lines.size(); ++i) {
+            const std::string_view line = e.code == Error::none ? std::string_view{} : e.lines[i];
+            put(lines == nullptr ? nullptr : lines + i * line_len, line_len, line, "lines");
+        }
+    });
+}
+
+}  // extern "C"
