@@ -221,7 +221,7 @@ bool initial_lp(Workspace& ws) {
         }
         double sum = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 / cd.count + 0.0 * ws.dln[sz(s)] / Z, 1e-300);
+            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 * ws.dln[sz(s)] / Z, 1e-300);
             ws.n[sz(s)] = x;
             sum += x;
         }

@@ -79,7 +79,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     }
     double g = 0.0;
     for (int s = c.first; s < c.first + m; ++s) {
-        double mu = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invN);
+        ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
         if (!c.ideal) mu += ws.muex[sz(ws.slot_local[sz(s)])] / ws.RT;
         ws.mu[sz(s)] = mu;
         ws.res[sz(s)] = mu - a_dot(ws, s, ws.pi.data());
@@ -287,10 +288,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             if (!c.present) continue;
             ws.step[sz(ci)] = ws.rhs[sz(row++)];
             if (c.pure) continue;
-            const double lnN = std::log(c.N);
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double r = ws.res[sz(s)] - a_dot(ws, s, dpi);
-                const bool at_floor = std::log(ws.n[sz(s)]) - lnN <= kLnFloor + 1.0 && r > 0.0;
+                const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
                 if (!at_floor) mu_res = std::max(mu_res, std::abs(r));
                 if (c.ideal) {
                     ws.dln[sz(s)] = -r;
@@ -312,9 +312,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             if (!c.present) continue;
             total += c.N;
             if (c.pure) continue;
-            const double lnN = std::log(c.N);
             for (int s = c.first; s < c.first + c.count; ++s) {
-                const double lnx = std::log(ws.n[sz(s)]) - lnN;
+                const double lnx = ws.lnx[sz(s)];
                 const double dl = ws.dln[sz(s)];
                 if (lnx > kLnMajor) {
                     if (dl * lam > kMaxRise) lam = kMaxRise / dl;
@@ -364,10 +363,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 c.N = ws.n[sz(c.first)];
                 continue;
             }
-            const double lnN = std::log(c.N);
             double Nnew = 0.0;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                ws.n[sz(s)] *= amount_factor(lam * (ws.dln[sz(s)] + st), std::log(ws.n[sz(s)]) - lnN);
+                ws.n[sz(s)] *= amount_factor(lam * (ws.dln[sz(s)] + st), ws.lnx[sz(s)]);
                 Nnew += ws.n[sz(s)];
             }
             c.N = Nnew;

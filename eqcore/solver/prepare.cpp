@@ -94,6 +94,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.y.assign(sz(S), 0.0);
     ws.dln.assign(sz(S), 0.0);
     ws.res.assign(sz(S), 0.0);
+    ws.lnx.assign(sz(S), 0.0);
     ws.null.assign(sz(E) * sz(E), 0.0);
     ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);

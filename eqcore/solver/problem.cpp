@@ -12,11 +12,11 @@ EquilibriumProblem EquilibriumProblem::all_entered(const System& sys) {
 }
 
 void EquilibriumProblem::add(const std::string& stream, int phase, int k, double mol, double T, double P) {
-    Stream* s = nullptr;
-    for (Stream& x : streams)
+    Feed* s = nullptr;
+    for (Feed& x : streams)
         if (x.name == stream) s = &x;
     if (!s) {
-        streams.push_back(Stream{stream, T, P, std::vector<double>(system->constituents.size(), 0.0)});
+        streams.push_back(Feed{stream, T, P, std::vector<double>(system->constituents.size(), 0.0)});
         s = &streams.back();
     }
     const int g = system->phases[static_cast<std::size_t>(phase)].first + k;
@@ -30,7 +30,7 @@ void EquilibriumProblem::elements(std::vector<double>& out) const {
         for (std::size_t j = 0; j < ne && j < element_amount.size(); ++j) out[j] = element_amount[j];
         return;
     }
-    for (const Stream& s : streams)
+    for (const Feed& s : streams)
         for (std::size_t g = 0; g < s.amount.size() && g < system->constituents.size(); ++g) {
             const double m = s.amount[g];
             if (m == 0.0) continue;

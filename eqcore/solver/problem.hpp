@@ -11,9 +11,9 @@
 
 namespace eqcore {
 
-// Material entering the calculation: amounts of System constituents (mol, by
+// One stream of material entering the calculation: amounts of System constituents (mol, by
 // global constituent index) at the stream's own temperature (K) and pressure (Pa).
-struct Stream {
+struct Feed {
     std::string name;
     double T = kT298;
     double P = kPstd;
@@ -27,7 +27,7 @@ struct EquilibriumProblem {
     std::vector<char> constituent_entered;  // size = constituent count
     // Element amounts (mol, by System element) used when `streams` is empty.
     std::vector<double> element_amount;
-    std::vector<Stream> streams;
+    std::vector<Feed> streams;
 
     // Every phase and constituent entered, no material.
     static EquilibriumProblem all_entered(const System& sys);

@@ -21,7 +21,7 @@ SolverStatus check(const EquilibriumProblem& pr, const Conditions& c, std::strin
         message = "entered flags do not match the system's phases and constituents";
         return SolverStatus::bad_conditions;
     }
-    for (const Stream& s : pr.streams) {
+    for (const Feed& s : pr.streams) {
         if (s.amount.size() > sys.constituents.size()) {
             message = "stream " + s.name + ": more amounts than the system has constituents";
             return SolverStatus::bad_conditions;
@@ -75,6 +75,11 @@ Solver& Solver::operator=(Solver&&) noexcept = default;
 
 void Solver::forget() { ws_->have_solution = false; }
 
+void Solver::reset() {
+    ws_ = std::make_unique<detail::Workspace>();
+    ws_->opt = options_;
+}
+
 EquilibriumResult Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& conditions) {
     EquilibriumResult r;
     equilibrate(problem, conditions, r);
@@ -91,7 +96,7 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
         st = detail::prepare(ws, problem, ws.b_in, out.message);
     }
     if (st == SolverStatus::ok) {
-        const double H_in = problem.streams.empty() ? 0.0 : streams_enthalpy(problem);
+        const double H_in = problem.streams.empty() ? 0.0 : feeds_enthalpy(problem);
         if (cond.target.kind == TargetKind::none) {
             detail::set_conditions(ws, cond.T, cond.P);
             st = detail::solve_tp(ws, options_.warm_start, out.message);

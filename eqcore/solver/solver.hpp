@@ -68,6 +68,8 @@ public:
 
     // Drops the remembered solution: the next calculation starts cold.
     void forget();
+    // Drops the setup as well (the system it was built for is gone).
+    void reset();
 
     const SolverOptions& options() const { return options_; }
 

@@ -4,7 +4,7 @@
 
 namespace eqcore {
 
-PhaseProps stream_props(const System& sys, const Stream& stream) {
+PhaseProps feed_props(const System& sys, const Feed& stream) {
     PhaseProps sum;
     std::vector<double> n;
     for (int p = 0; p < sys.phase_count(); ++p) {
@@ -28,9 +28,9 @@ PhaseProps stream_props(const System& sys, const Stream& stream) {
     return sum;
 }
 
-double streams_enthalpy(const EquilibriumProblem& problem) {
+double feeds_enthalpy(const EquilibriumProblem& problem) {
     double h = 0.0;
-    for (const Stream& s : problem.streams) h += stream_props(*problem.system, s).H;
+    for (const Feed& s : problem.streams) h += feed_props(*problem.system, s).H;
     return h;
 }
 

@@ -10,9 +10,9 @@
 namespace eqcore {
 
 // G, H, S, Cp, V of one stream (all zero for an empty stream).
-PhaseProps stream_props(const System& sys, const Stream& stream);
+PhaseProps feed_props(const System& sys, const Feed& stream);
 
 // Enthalpy of all streams of the problem, J.
-double streams_enthalpy(const EquilibriumProblem& problem);
+double feeds_enthalpy(const EquilibriumProblem& problem);
 
 }  // namespace eqcore

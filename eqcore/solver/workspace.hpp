@@ -74,6 +74,7 @@ struct Workspace {
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
+    std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
     // Directions of pi the present phases leave free (all material in phases
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;
