@@ -274,8 +274,6 @@ void DatReader::read_mixture_phase(bool gas, int count) {
         if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
         lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, QKTO)");
     }
-    if (static_cast<int>(sys_.phases.size()) >= limits::kMixturePhases)
-        lex_.fail("more than " + std::to_string(limits::kMixturePhases) + " mixture phases");
 
     Phase p;
     p.name = name;
@@ -301,8 +299,6 @@ void DatReader::read_stoichiometric_phase() {
     bool dormant = false;
     Constituent c = read_species("stoichiometric phase", true, &dormant, false);
     phase_lines_.push_back(constituent_lines_.back());
-    if (static_cast<int>(sys_.phases.size()) >= limits::kMixturePhases + limits::kStoichiometricPhases)
-        lex_.fail("too many phases");
     Phase p;
     p.name = c.name;
     p.model_code = "PURE";
