@@ -43,4 +43,13 @@ struct EquilibrateOptions {
 CLI::App* add_equilibrate(CLI::App& app, EquilibrateOptions& o);
 int run_equilibrate(const EquilibrateOptions& o);
 
+struct RunOptions {
+    std::string case_file;  // empty: the bundled demo
+    bool json = false;
+};
+CLI::App* add_run(CLI::App& app, RunOptions& o);
+int run_run(const RunOptions& o);
+// The bundled demo case, examples/demo.toml.
+std::string demo_case();
+
 }  // namespace eqlink_tool

@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     auto* info_cmd = add_info(app, info);
     auto* compile_cmd = add_compile(app, compile);
     auto* equilibrate_cmd = add_equilibrate(app, equilibrate);
+    RunOptions run;
+    auto* run_cmd = add_run(app, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -28,8 +30,9 @@ int main(int argc, char** argv) {
         if (info_cmd->parsed()) return run_info(info);
         if (compile_cmd->parsed()) return run_compile(compile);
         if (equilibrate_cmd->parsed()) return run_equilibrate(equilibrate);
-        std::cout << app.help();
-        return kExitOk;
+        if (run_cmd->parsed()) return run_run(run);
+        // No command: the bundled demo.
+        return run_run(RunOptions{});
     } catch (const InputError& e) {
         std::cerr << "eqlink: " << e.what() << '\n';
         return kExitBadInput;
