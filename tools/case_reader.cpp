@@ -1,6 +1,7 @@
 // Reads a case file (TOML) into a Case. Every table is checked for unknown
 // keys, every value for its type and range, every component ID against the
 // case's components; errors name the file, the line and the key.
+#include <algorithm>
 #include <set>
 #include <toml++/toml.h>
 
@@ -270,6 +271,17 @@ BlockCalc block(const Context& cx, const toml::table& t, const std::string& path
         for (std::size_t i = 0; i < a.size(); ++i) {
             const std::string key = path + ".inlet[" + std::to_string(i + 1) + "]";
             b.inlets.push_back(cx.stream(r.table(a[i], key), key));
+            // Flows of a substream the block's streams do not have would be lost.
+            const auto& t_in = *a[i].as_table();
+            auto has = [&](const char* s) {
+                return std::find(b.substreams.begin(), b.substreams.end(), s) != b.substreams.end();
+            };
+            if (b.inlets.back().cisolid && !has("CISOLID"))
+                r.fail(t_in.get("cisolid"), key + ".cisolid", "the block's streams have no CISOLID substream");
+            if (b.inlets.back().noncon && !has("NC"))
+                r.fail(t_in.get("noncon"), key + ".noncon", "the block's streams have no NC substream");
+            if (!b.inlets.back().mixed.empty() && !has("MIXED"))
+                r.fail(t_in.get("mixed"), key + ".mixed", "the block's streams have no MIXED substream");
         }
     }
     return b;

@@ -1,5 +1,4 @@
-// An equilibrium block: its inlets brought to their state at their own T and
-// P, then EQLINK_CATOP with the block's parameters, product list and option
+// An equilibrium block: its inlets at their own T and P, then EQLINK_CATOP with the block's parameters, product list and option
 // set; its outlets, outlet heat streams and computed duty read back.
 #include "calls.hpp"
 #include "catop.hpp"
@@ -9,7 +8,7 @@
 
 namespace eqlink_tool {
 
-BlockResult run_block(const RunContext& rc, const BlockCalc& b, std::string& failure) {
+BlockResult run_block(const RunContext& rc, const BlockCalc& b) {
     elvar::Run& run = rc.run;
     Kinds kinds;
     for (const auto& s : b.substreams) kinds.push_back(s == "MIXED" ? "mixed" : s == "CISOLID" ? "cisolid" : "noncon");
@@ -17,10 +16,8 @@ BlockResult run_block(const RunContext& rc, const BlockCalc& b, std::string& fai
 
     BlockResult r;
     std::vector<std::vector<double>> inlets;
-    for (const auto& spec : b.inlets) {
-        inlets.push_back(make_stream(run, layout, kinds, spec));
-        if (!fill_stream_state(run, layout, inlets.back(), b.level, failure)) return r;
-    }
+    // The block reads only the inlets' flows, temperatures and pressures.
+    for (const auto& spec : b.inlets) inlets.push_back(make_stream(run, layout, kinds, spec));
 
     const long long nproducts = static_cast<long long>(b.products.size());
     const auto names = b.phase_names.value_or(std::array<long long, 2>{nproducts, 0});

@@ -106,7 +106,7 @@ CaseResult run_case(const Case& c) {
                     if (calc.chemistry) rc.chemistry = run->chemistry(static_cast<std::size_t>(next_chemistry++));
                     cr.what = run_flash(rc, calc, cr.failure);
                 } else {
-                    cr.what = run_block(rc, calc, cr.failure);
+                    cr.what = run_block(rc, calc);
                 }
             },
             c.calculations[i].what);

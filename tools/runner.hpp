@@ -26,6 +26,6 @@ struct RunContext {
 
 PropertyResult run_property(const RunContext& rc, const PropertyCalc& p);
 FlashResult run_flash(const RunContext& rc, const FlashCalc& f, std::string& failure);
-BlockResult run_block(const RunContext& rc, const BlockCalc& b, std::string& failure);
+BlockResult run_block(const RunContext& rc, const BlockCalc& b);
 
 }  // namespace eqlink_tool
