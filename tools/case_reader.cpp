@@ -6,6 +6,8 @@
 #include <toml++/toml.h>
 
 #include "case_file.hpp"
+#include "formula.hpp"
+#include "setup_error.hpp"
 #include "input_error.hpp"
 
 namespace eqlink_tool {
@@ -142,6 +144,11 @@ CaseComponent component(const Reader& r, const toml::table& t, const std::string
     check_length(r, t.get("name"), path + ".name", c.name, 32);
     c.formula = r.string(*r.need(t, path, "formula"), path + ".formula");
     check_length(r, t.get("formula"), path + ".formula", c.formula, 32);
+    try {
+        (void)elvar::parse_formula(c.formula);
+    } catch (const elvar::SetupError& e) {
+        r.fail(t.get("formula"), path + ".formula", e.what());
+    }
     if (const auto* n = t.get("mw")) {
         c.mw = r.real(*n, path + ".mw");
         if (!(*c.mw > 0.0)) r.fail(n, path + ".mw", "the molecular weight must be above 0");

@@ -62,6 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "[[calculation]]\nkind = \"property\"\ncode = 401\nT = 1000.0\nP = 1e5\n"
                     "components = [\"CH4\"]\nx = [0.5, 0.5]\n",
                 "case.toml:12: calculation[1].x: 2 mole fractions for 1 components"},
+        BadCase{"UnknownElementInFormula",
+                data_line() + "[[component]]\nid = \"X\"\nname = \"X:G1\"\nformula = \"Xq2\"\n",
+                "case.toml:5: component[1].formula: formula \"Xq2\": unknown element symbol \"Xq\" at character 1"},
         BadCase{"DuplicateComponent", data_line() + kComponent + kComponent,
                 "case.toml:6: component[2].id: component ID \"CH4\" given twice"},
         BadCase{"MissingDataFile", "data = \"nowhere.dat\"\n" + kComponent, "nowhere.dat: data file not found"},
