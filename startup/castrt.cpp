@@ -48,22 +48,30 @@ const RoutineId& id() {
     return castrt;
 }
 
-ftn::Int level() { return DMS_GLOBAL[17].i(); }
+ftn::Int level() {
+    return DMS_GLOBAL[17].i();
+}
 
 // The data-file field of EQLINK_CONFIG.
-ftn::Chars<kFileNameLength>& file_name() { return EQLINK_CONFIG.EQLINK_FILEN; }
-std::string name_part(std::size_t n) { return std::string(file_name().full().substr(0, n)); }
+ftn::Chars<kFileNameLength>& file_name() {
+    return EQLINK_CONFIG.EQLINK_FILEN;
+}
+std::string name_part(std::size_t n) {
+    return std::string(file_name().full().substr(0, n));
+}
 
 void report_initialisation_failure(ftn::Int noerr, ftn::Int step) {
     report(id(), {1, kMsgInitialisation, level()},
            {kSix + "EQCORE ERROR " + fmt90::I(noerr, 5) + " REPORTED DURING",
-            kSix + "INITIALIZATION STEP" + fmt90::I(step, 2), kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
+            kSix + "INITIALIZATION STEP" + fmt90::I(step, 2),
+            kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
 }
 
 void report_open_failure(ftn::Int number) {
     report(id(), {-1, number, level()},
            {kSix + "PROBLEM OPENING USER SPECIFIED DATA FILE:", kSix + name_part(70),
-            kSix + "DOES NOT EXIST OR DOES NOT END WITH .DAT OR .CST", kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
+            kSix + "DOES NOT EXIST OR DOES NOT END WITH .DAT OR .CST",
+            kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
 }
 
 // A failed read: the message, then EQCORE's error text as a second message
@@ -71,13 +79,14 @@ void report_open_failure(ftn::Int number) {
 // keeps the read's status for the caller.
 void report_read_failure(ftn::Int number, ftn::Int text_number, ftn::Int noerr) {
     report(id(), {1, number, level()},
-           {kSix + "EQCORE ERROR " + fmt90::I(noerr, 5) + " REPORTED WHILE READING FILE:", kSix + name_part(70),
-            kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
+           {kSix + "EQCORE ERROR " + fmt90::I(noerr, 5) + " REPORTED WHILE READING FILE:",
+            kSix + name_part(70), kSix + "ELVAR/EQCORE INTERFACE TERMINATES"});
     ftn::Int err_status = 0;
     state.error_text.fill(' ');
     PPSTUB_ECERR(state.error_text.data(), &err_status, 80);
     const std::string_view text(state.error_text.data(), state.error_text.size());
-    report(id(), {0, text_number, level()}, {kSix, text.substr(0, 80), text.substr(80, 80), text.substr(160, 80)});
+    report(id(), {0, text_number, level()},
+           {kSix, text.substr(0, 80), text.substr(80, 80), text.substr(160, 80)});
     terminal({"", text.substr(0, 80), text.substr(80, 80), text.substr(160, 80)});
 }
 
@@ -91,8 +100,11 @@ ftn::Int initialise(ftn::Int& noerr) {
     PPSTUB_ECSIZE(state.sizes.data(), &noerr);
     if (noerr != 0) return 3;
     trace_sizes(state.sizes);
-    static constexpr std::array<std::array<std::string_view, 2>, 5> kUnits{{
-        {"pressure", "Pa"}, {"temperature", "K"}, {"volume", "m3"}, {"energy", "J"}, {"amount", "mol"}}};
+    static constexpr std::array<std::array<std::string_view, 2>, 5> kUnits{{{"pressure", "Pa"},
+                                                                            {"temperature", "K"},
+                                                                            {"volume", "m3"},
+                                                                            {"energy", "J"},
+                                                                            {"amount", "mol"}}};
     for (const auto& [quantity, unit] : kUnits) {
         PPSTUB_ECUNIT(quantity.data(), unit.data(), &noerr, quantity.size(), unit.size());
         if (noerr != 0) return 4;
@@ -173,7 +185,8 @@ void CASTRT(ftn::Int& IERR, ftn::Int& NOERR) {
     if (file_name().text().empty()) {
         file_name().assign(kDefaultFile);
         report(id(), {3, kMsgDefaultFile, level()},
-               {kSix + "EQLINK_FILEN HAS NOT BEEN SET -- ATTEMPT TO USE", kSix + "DEFAULT DATA FILE:  EQDATA.CST"});
+               {kSix + "EQLINK_FILEN HAS NOT BEEN SET -- ATTEMPT TO USE",
+                kSix + "DEFAULT DATA FILE:  EQDATA.CST"});
     }
     const FileKind kind = file_kind();
     if (kind == FileKind::unknown) {

@@ -45,7 +45,7 @@ bool derived_from_eqcore(ftn::Int option_set) {
 
 }  // namespace
 
-extern "C" void EQLINK_CHKOPT(const ftn::Int* idopt, ftn::Int* flag) {
+extern "C" void EQLINK_CHKOPT(const ftn::Int* idopt, ftn::Int* flag) noexcept {
     *flag = 0;
     if (*idopt == 0) return;
     const ftn::Int option_set = eqlink::locate(*idopt);

@@ -49,7 +49,8 @@ bool read_count(std::string_view record, ftn::Int& n) {
     const auto first = record.find_first_not_of(" \t");
     if (first == std::string_view::npos) return false;
     const auto last = record.find_first_of(" \t,", first);
-    const std::string token(record.substr(first, last == std::string_view::npos ? last : last - first));
+    const std::string token(
+        record.substr(first, last == std::string_view::npos ? last : last - first));
     char* end = nullptr;
     const long long v = std::strtoll(token.c_str(), &end, 10);
     if (token.empty() || end != token.c_str() + token.size()) return false;
@@ -68,8 +69,9 @@ bool read_entries(const RoutineId& id, ftn::Int level, std::string_view path) {
     const unitio::ReadStatus count_status = unitio::read_record(kUnit, 256, record);
     if (count_status != unitio::ReadStatus::ok || !read_count(record, n)) {
         report_malformed(id, level, path, 2,
-                         count_status == unitio::ReadStatus::ok ? "THE NUMBER OF ENTRIES IS NOT AN INTEGER"
-                                                                : "THE NUMBER OF ENTRIES IS MISSING");
+                         count_status == unitio::ReadStatus::ok
+                             ? "THE NUMBER OF ENTRIES IS NOT AN INTEGER"
+                             : "THE NUMBER OF ENTRIES IS MISSING");
         return false;
     }
     if (n < 0) {
@@ -79,8 +81,8 @@ bool read_entries(const RoutineId& id, ftn::Int level, std::string_view path) {
     if (n > kMaxDict) {
         report(id, {1, kMsgTooMany, level},
                {kSix + "THE EQCORE SOLUTION DICTIONARY ANNOUNCES" + fmt90::I(n, 10) + " ENTRIES,",
-                kSix + "MORE THAN THE" + fmt90::I(kMaxDict, 4) + " IT CAN HOLD:", kSix + columns(path, 1, 74),
-                kSix + "THE ELVAR/EQCORE INTERFACE TERMINATES"});
+                kSix + "MORE THAN THE" + fmt90::I(kMaxDict, 4) + " IT CAN HOLD:",
+                kSix + columns(path, 1, 74), kSix + "THE ELVAR/EQCORE INTERFACE TERMINATES"});
         return false;
     }
     for (ftn::Int m = 1; m <= n; ++m) {
@@ -115,13 +117,15 @@ std::string installed_dictionary_path() {
 bool load_dictionary(const RoutineId& id, ftn::Int level) {
     std::string path(kLocalName);
     if (unitio::open(kUnit, path, unitio::Access::read)) {
-        report(id, {4, kMsgLocal, level}, {kSix + "OPENING A LOCAL EQCORE SOLUTION DICTIONARY (EQSOLN.TXT)"});
+        report(id, {4, kMsgLocal, level},
+               {kSix + "OPENING A LOCAL EQCORE SOLUTION DICTIONARY (EQSOLN.TXT)"});
     } else {
         path = installed_dictionary_path();
         if (!unitio::open(kUnit, path, unitio::Access::read)) {
             report(id, {1, kMsgCannotOpen, level},
-                   {kSix + "ERROR OPENING THE EQCORE SOLUTION DICTIONARY:", kSix + columns(path, 1, 74),
-                    kSix + columns(path, 75, 74), kSix + "THE ELVAR/EQCORE INTERFACE TERMINATES"});
+                   {kSix + "ERROR OPENING THE EQCORE SOLUTION DICTIONARY:",
+                    kSix + columns(path, 1, 74), kSix + columns(path, 75, 74),
+                    kSix + "THE ELVAR/EQCORE INTERFACE TERMINATES"});
             return false;
         }
     }

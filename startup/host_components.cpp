@@ -12,11 +12,17 @@
 
 namespace eqlink {
 
-const ftn::Word& plex_word(ftn::Int w) { return DMS_PLEX[w - 1]; }
+const ftn::Word& plex_word(ftn::Int w) {
+    return DMS_PLEX[w - 1];
+}
 
-ftn::Int locate(ftn::Int record) { return DMS_LOCATI(&record); }
+ftn::Int locate(ftn::Int record) {
+    return DMS_LOCATI(&record);
+}
 
-ftn::Int host_component_count() { return DMS_NCOMP[0].i(); }
+ftn::Int host_component_count() {
+    return DMS_NCOMP[0].i();
+}
 
 ftn::Chars<32> host_component_name(ftn::Int i) {
     const ftn::Int g = locate(2);

@@ -13,7 +13,9 @@ namespace {
 constexpr ftn::Int kLevel = 4;
 const std::string kSix(6, ' ');
 
-bool valid_type(ftn::Int type) { return type >= 1 && type <= 3; }
+bool valid_type(ftn::Int type) {
+    return type >= 1 && type <= 3;
+}
 
 }  // namespace
 
@@ -36,8 +38,8 @@ bool LCHKSB(ftn::Int nsub, const ftn::Int* types, ftn::Int type) {
         const ftn::Int entry = types[s - 1];
         if (!valid_type(entry)) {
             report(id, {1, 3, kLevel},
-                   {kSix + "SUBSTREAM TYPE: " + fmt90::I(entry, 4) + ", IS OUT OF RANGE" + " FOR SUBSTREAM NUMBER" +
-                        fmt90::I(s, 4),
+                   {kSix + "SUBSTREAM TYPE: " + fmt90::I(entry, 4) + ", IS OUT OF RANGE" +
+                        " FOR SUBSTREAM NUMBER" + fmt90::I(s, 4),
                     kSix + "IT MUST BE 1, 2, OR 3"});
             return found;
         }

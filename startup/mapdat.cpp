@@ -1,12 +1,13 @@
 // MAPDAT: builds the component map between host components and EQCORE phases
 // and constituents, once per start-up, after the data file has been read.
+#include "mapdat.hpp"
+
 #include <string>
 
 #include "dictionary.hpp"
 #include "fortran_format.hpp"
 #include "host_components.hpp"
 #include "host_services.hpp"
-#include "mapdat.hpp"
 #include "startup.hpp"
 
 namespace eqlink {
@@ -29,8 +30,8 @@ void MAPDAT(const ftn::Int& NA, ftn::Int& IERR) {
     if (m.ncomp > kMaxComponents) {
         IERR = kTooMany;
         report(m.id, {1, 104, m.level},
-               {kSix + "Number of simulation components" + fmt90::I(m.ncomp, 6) + " exceeds the capacity of" +
-                    fmt90::I(kMaxComponents, 5) + ".",
+               {kSix + "Number of simulation components" + fmt90::I(m.ncomp, 6) +
+                    " exceeds the capacity of" + fmt90::I(kMaxComponents, 5) + ".",
                 kSix + "EQCORE/Elvar interface terminates."});
         return;
     }

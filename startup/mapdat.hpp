@@ -51,7 +51,8 @@ ftn::Chars<32> ec_cnm(Mapping& m, ftn::Int phase, ftn::Int constituent);
 ftn::Int engine_failure(Mapping& m, std::string_view routine);
 // Appends a record (component, constituent, phase, kind) as record NMAP + 1.
 // False, after reporting it, when the map is full.
-bool append_record(Mapping& m, ftn::Int component, ftn::Int constituent, ftn::Int phase, ftn::Int kind);
+bool append_record(Mapping& m, ftn::Int component, ftn::Int constituent, ftn::Int phase,
+                   ftn::Int kind);
 // Removes the last record again.
 void drop_last_record();
 // True when host component i already has a record.

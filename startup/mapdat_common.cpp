@@ -37,15 +37,17 @@ ftn::Chars<32> ec_cnm(Mapping& m, ftn::Int phase, ftn::Int constituent) {
 ftn::Int engine_failure(Mapping& m, std::string_view routine) {
     report(m.id, {1, m.status, m.level},
            {kSix + "Unknown EQCORE error when calling " + fmt90::A(routine, 12),
-            kSix + "EQCORE/Elvar interface terminates with codes " + fmt90::I(kEngineFailed, 1) + " and " +
-                fmt90::I(m.status, 3)});
+            kSix + "EQCORE/Elvar interface terminates with codes " + fmt90::I(kEngineFailed, 1) +
+                " and " + fmt90::I(m.status, 3)});
     return kEngineFailed;
 }
 
-bool append_record(Mapping& m, ftn::Int component, ftn::Int constituent, ftn::Int phase, ftn::Int kind) {
+bool append_record(Mapping& m, ftn::Int component, ftn::Int constituent, ftn::Int phase,
+                   ftn::Int kind) {
     if (EQLINK_ELVCA.NMAP >= kMaxMap) {
         report(m.id, {1, 106, m.level},
-               {kSix + "The component map is full: it holds at most" + fmt90::I(kMaxMap, 5) + " records.",
+               {kSix + "The component map is full: it holds at most" + fmt90::I(kMaxMap, 5) +
+                    " records.",
                 kSix + "EQCORE/Elvar interface terminates."});
         return false;
     }
@@ -67,10 +69,10 @@ bool is_mapped(ftn::Int component) {
 
 void trace_record(ftn::Int r) {
     const MapRecord& rec = map_record(r);
-    trace({"          Comp. index" + fmt90::I(r, 4) + "    MWFAC=" + fmt90::F(mwfac(rec.component), 5, 3) +
-               "    EL index #" + fmt90::I(rec.component, 3),
-           "          CA constituent " + fmt90::I(rec.constituent, 4) + "      CA phase " + fmt90::I(rec.phase, 4) +
-               "      state " + fmt90::I(rec.kind, 4)});
+    trace({"          Comp. index" + fmt90::I(r, 4) + "    MWFAC=" +
+               fmt90::F(mwfac(rec.component), 5, 3) + "    EL index #" + fmt90::I(rec.component, 3),
+           "          CA constituent " + fmt90::I(rec.constituent, 4) + "      CA phase " +
+               fmt90::I(rec.phase, 4) + "      state " + fmt90::I(rec.kind, 4)});
 }
 
 void debug(std::string_view text) {

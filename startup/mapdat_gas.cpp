@@ -19,8 +19,8 @@ constexpr ftn::Int kVapour = 1;
 void report_unknown_dollar_name(Mapping& m, const ftn::Chars<32>& name) {
     report(m.id, {2, 91, m.level},
            {kSix + "COMPONENT " + std::string(name.full().substr(0, 24)) + "CONTAINS A DOLLAR SIGN",
-            kSix + "BUT IS NOT IN THE TABLE OF KNOWN COMPONENTS", kSix + "THAT MUST BE CONVERTED TO MIXED CASE",
-            kSix + "COMPONENT MAPPING TERMINATED"});
+            kSix + "BUT IS NOT IN THE TABLE OF KNOWN COMPONENTS",
+            kSix + "THAT MUST BE CONVERTED TO MIXED CASE", kSix + "COMPONENT MAPPING TERMINATED"});
 }
 
 }  // namespace
@@ -45,7 +45,8 @@ ftn::Int gas_pass(Mapping& m) {
         for (ftn::Int j = 1; j <= ngas; ++j) {
             const ftn::Chars<32> cname = ec_cnm(m, kGasPhase, j);
             debug("CA name = " + std::string(cname.full()));
-            const names::GasConstituent constituent = names::gas_constituent(cname.full(), host.dollar);
+            const names::GasConstituent constituent =
+                names::gas_constituent(cname.full(), host.dollar);
             debug("CA name = " + constituent.name);
             if (names::gas_match(constituent, host)) {
                 record.constituent = j;

@@ -28,14 +28,15 @@ ftn::Int list_phases(Mapping& m) {
     if (m.status != 0) return engine_failure(m, "PPSTUB_ECNPH");
     if (nph > kMaxPhases) {
         report(m.id, {1, 105, m.level},
-               {kSix + "DATA FILE has" + fmt90::I(nph, 6) + " phases, more than the" + fmt90::I(kMaxPhases, 5) +
-                    " the interface can hold.",
+               {kSix + "DATA FILE has" + fmt90::I(nph, 6) + " phases, more than the" +
+                    fmt90::I(kMaxPhases, 5) + " the interface can hold.",
                 kSix + "EQCORE/Elvar interface terminates."});
         return kTooMany;
     }
     EQLINK_ELVCA.NPH = std::max<ftn::Int>(nph, 0);
 
-    const std::string count_line = kSix + "DATA FILE has" + fmt90::I(EQLINK_ELVCA.NPH, 5) + " phases";
+    const std::string count_line =
+        kSix + "DATA FILE has" + fmt90::I(EQLINK_ELVCA.NPH, 5) + " phases";
     report(m.id, {4, 25, m.level}, {count_line});
     terminal({count_line});
 
@@ -50,7 +51,8 @@ ftn::Int list_phases(Mapping& m) {
         if (names::upper(model.full()) == "PURE" && ncon == 1) continue;
         listing(kSix + "It contains:");
         for (ftn::Int j = 1; j <= ncon; ++j)
-            listing(std::string(30, ' ') + fmt90::I(j, 3) + "  " + std::string(ec_cnm(m, k, j).full()));
+            listing(std::string(30, ' ') + fmt90::I(j, 3) + "  " +
+                    std::string(ec_cnm(m, k, j).full()));
         listing("");
     }
     listing("");

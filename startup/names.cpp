@@ -49,8 +49,8 @@ constexpr std::array<KnownComponent, 10> kKnownComponents{{
     {"ND:G1", "Nd:G1"},
 }};
 // EQCORE gas constituents that keep their case for the same reason.
-constexpr std::array<std::string_view, 10> kMixedCaseNames{
-    "Bi", "Bi2", "Co", "CoCl", "CoCl2", "CoF2", "Cs", "Cs2", "Hf", "Nd"};
+constexpr std::array<std::string_view, 10> kMixedCaseNames{"Bi",   "Bi2", "Co",  "CoCl", "CoCl2",
+                                                           "CoF2", "Cs",  "Cs2", "Hf",   "Nd"};
 
 // The formula-unit factor written in 5 columns: blanks are ignored, a
 // decimal point is honoured; it must be a positive finite number.
@@ -68,7 +68,8 @@ bool read_factor(std::string_view text, double& value) {
 
 bool padded_equal(std::string_view a, std::string_view b) {
     if (a.size() < b.size()) std::swap(a, b);
-    return a.substr(0, b.size()) == b && a.find_first_not_of(' ', b.size()) == std::string_view::npos;
+    return a.substr(0, b.size()) == b &&
+           a.find_first_not_of(' ', b.size()) == std::string_view::npos;
 }
 
 std::string upper(std::string_view s) {
@@ -108,8 +109,9 @@ GasHostName gas_host_name(std::string_view name) {
         n.erase(p - 1, 1);
         n.push_back(' ');
         --p;
-        const auto known = std::find_if(kKnownComponents.begin(), kKnownComponents.end(),
-                                        [&](const KnownComponent& k) { return padded_equal(n, k.host); });
+        const auto known =
+            std::find_if(kKnownComponents.begin(), kKnownComponents.end(),
+                         [&](const KnownComponent& k) { return padded_equal(n, k.host); });
         if (known == kKnownComponents.end()) {
             h.known = false;
         } else {
@@ -136,9 +138,9 @@ GasConstituent gas_constituent(std::string_view name, bool keep_case) {
                m[e - 1] == ')') {
         c.g = m[e - 2] - '0';
     }
-    const bool mixed_case = std::find_if(kMixedCaseNames.begin(), kMixedCaseNames.end(), [&](std::string_view k) {
-                                return padded_equal(m, k);
-                            }) != kMixedCaseNames.end();
+    const bool mixed_case = std::find_if(kMixedCaseNames.begin(), kMixedCaseNames.end(),
+                                         [&](std::string_view k) { return padded_equal(m, k); }) !=
+                            kMixedCaseNames.end();
     c.name = keep_case || mixed_case ? m : upper(m);
     return c;
 }
@@ -149,10 +151,11 @@ bool gas_match(const GasConstituent& m, const GasHostName& host) {
         case 0:
             return padded_equal(m.name, host.base);
         case 1:
-            return m.end >= 3 && padded_equal(part(m.name, 1, m.end - 3), host.base) && s.substr(0, 2) == "G1";
+            return m.end >= 3 && padded_equal(part(m.name, 1, m.end - 3), host.base) &&
+                   s.substr(0, 2) == "G1";
         default:
-            return m.end >= 4 && padded_equal(part(m.name, 1, m.end - 4), host.base) && s.size() >= 2 &&
-                   s[0] == 'G' && s[1] == static_cast<char>('0' + m.g);
+            return m.end >= 4 && padded_equal(part(m.name, 1, m.end - 4), host.base) &&
+                   s.size() >= 2 && s[0] == 'G' && s[1] == static_cast<char>('0' + m.g);
     }
 }
 
@@ -175,7 +178,8 @@ bool solution_member(std::string_view name, std::string_view code, std::size_t& 
 SolutionConstituent solution_constituent(std::string_view name) {
     SolutionConstituent c;
     std::string m = upper(field32(name));
-    if (const std::size_t colon = last_of(m, ':', 24); colon >= 3 && m[0] == '(' && m[colon - 2] == ')') {
+    if (const std::size_t colon = last_of(m, ':', 24);
+        colon >= 3 && m[0] == '(' && m[colon - 2] == ')') {
         c.factor_text = std::string(part(m, colon + 1, 5));
         c.factor_ok = read_factor(c.factor_text, c.factor);
         if (!c.factor_ok) c.factor = 1.0;
@@ -268,7 +272,8 @@ PureComparison pure_lengths(const PureHostName& w, const PureConstituent& m) {
         if (m.rparen >= 1) host += 3;
         if (!w.colon) constituent -= 3;
     }
-    return {static_cast<std::size_t>(std::max(0L, host)), static_cast<std::size_t>(std::max(0L, constituent))};
+    return {static_cast<std::size_t>(std::max(0L, host)),
+            static_cast<std::size_t>(std::max(0L, constituent))};
 }
 
 bool pure_match(const PureHostName& w, const PureConstituent& m) {

@@ -28,19 +28,19 @@ std::size_t last_nonblank(std::string_view s, std::size_t within);
 
 // A host component name examined by the gas pass.
 struct GasHostName {
-    bool gas = false;          // a colon among the first 27 characters, followed by "G"
-    bool dollar = false;       // the base name ended in a dollar sign
-    bool known = true;         // with a dollar sign: found in the table of known components
-    std::string base;          // H: the characters before the colon, after the rewriting
-    std::string suffix;        // S: the text after the colon
+    bool gas = false;     // a colon among the first 27 characters, followed by "G"
+    bool dollar = false;  // the base name ended in a dollar sign
+    bool known = true;    // with a dollar sign: found in the table of known components
+    std::string base;     // H: the characters before the colon, after the rewriting
+    std::string suffix;   // S: the text after the colon
 };
 GasHostName gas_host_name(std::string_view name);
 
 // A gas constituent name rewritten for the comparison.
 struct GasConstituent {
-    std::string name;   // M: cut before its first underscore, upper-cased unless kept
-    std::size_t end;    // E: last non-blank of the name as given (first 24 characters)
-    int g;              // 0 plain, 1 "(g)", 2..9 "(g2)".."(g9)"
+    std::string name;  // M: cut before its first underscore, upper-cased unless kept
+    std::size_t end;   // E: last non-blank of the name as given (first 24 characters)
+    int g;             // 0 plain, 1 "(g)", 2..9 "(g2)".."(g9)"
 };
 // `keep_case`: the host name carried a dollar sign, so M is compared as written.
 GasConstituent gas_constituent(std::string_view name, bool keep_case);
@@ -55,27 +55,27 @@ bool solution_member(std::string_view name, std::string_view code, std::size_t& 
 
 // A solution constituent name rewritten for the comparison.
 struct SolutionConstituent {
-    std::string name;        // upper-cased, factor, underscore and state removed
-    double factor = 1.0;     // the formula-unit factor written after "(...):"
-    bool factor_ok = true;   // false when the factor text is not a positive number
-    std::string factor_text; // the factor's characters as written
+    std::string name;         // upper-cased, factor, underscore and state removed
+    double factor = 1.0;      // the formula-unit factor written after "(...):"
+    bool factor_ok = true;    // false when the factor text is not a positive number
+    std::string factor_text;  // the factor's characters as written
 };
 SolutionConstituent solution_constituent(std::string_view name);
 
 // --- Pure phases ------------------------------------------------------------
 
 struct PureConstituent {
-    std::string name;     // M: rewritten and upper-cased
-    long end = 0;         // E: its comparison length
-    long rparen = 0;      // r: position of the last ")" in the name as given, 0 when none
+    std::string name;  // M: rewritten and upper-cased
+    long end = 0;      // E: its comparison length
+    long rparen = 0;   // r: position of the last ")" in the name as given, 0 when none
 };
 PureConstituent pure_constituent(std::string_view name);
 
 struct PureHostName {
-    std::string name;     // W: base name with the state suffix in EQCORE's form
-    long length = 0;      // w: the comparison length before the widening (may be negative)
-    bool colon = false;   // the name has a colon
-    int kind = 3;         // phase kind of a record: 2 "L", 3 "S" or no colon, 0 otherwise
+    std::string name;    // W: base name with the state suffix in EQCORE's form
+    long length = 0;     // w: the comparison length before the widening (may be negative)
+    bool colon = false;  // the name has a colon
+    int kind = 3;        // phase kind of a record: 2 "L", 3 "S" or no colon, 0 otherwise
 };
 PureHostName pure_host_name(std::string_view name);
 

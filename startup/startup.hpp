@@ -38,5 +38,5 @@ double SELADD(double value, ftn::Int n, const ftn::Int* comps, const double* amo
 extern "C" {
 // Sets *flag to 1 when option set *idopt is the "EQCORE" option set or one
 // derived from it, else 0.
-void EQLINK_CHKOPT(const ftn::Int* idopt, ftn::Int* flag);
+void EQLINK_CHKOPT(const ftn::Int* idopt, ftn::Int* flag) noexcept;
 }

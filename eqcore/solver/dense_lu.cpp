@@ -49,4 +49,33 @@ void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::si
     }
 }
 
+bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot) {
+    for (std::size_t j = 0; j < n; ++j) {
+        double d = a[j * n + j];
+        for (std::size_t k = 0; k < j; ++k) d -= a[j * n + k] * a[j * n + k];
+        if (!(d > min_pivot)) return false;
+        d = std::sqrt(d);
+        a[j * n + j] = d;
+        for (std::size_t i = j + 1; i < n; ++i) {
+            double v = a[i * n + j];
+            for (std::size_t k = 0; k < j; ++k) v -= a[i * n + k] * a[j * n + k];
+            a[i * n + j] = v / d;
+        }
+    }
+    return true;
+}
+
+void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs) {
+    for (std::size_t i = 0; i < n; ++i) {
+        double v = rhs[i];
+        for (std::size_t k = 0; k < i; ++k) v -= l[i * n + k] * rhs[k];
+        rhs[i] = v / l[i * n + i];
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        double v = rhs[i];
+        for (std::size_t k = i + 1; k < n; ++k) v -= l[k * n + i] * rhs[k];
+        rhs[i] = v / l[i * n + i];
+    }
+}
+
 }  // namespace eqcore::detail

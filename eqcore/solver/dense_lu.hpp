@@ -20,4 +20,12 @@ bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, d
 void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
               std::span<double> rhs);
 
+// Cholesky factorisation A = L L' of a symmetric n x n row-major matrix, in
+// place (L in the lower triangle). False when A is not positive definite
+// (a pivot below `min_pivot`).
+bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-12);
+
+// Solves A x = rhs in place with a factorisation from cholesky_factor.
+void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs);
+
 }  // namespace eqcore::detail

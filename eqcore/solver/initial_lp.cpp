@@ -194,7 +194,12 @@ bool initial_lp(Workspace& ws) {
     for (int k = 0; k < ws.lp_used; ++k) {
         const double z = ws.lp_z[sz(k)];
         if (z <= 0.0) continue;
-        Candidate& cd = ws.cand[sz(ws.lp_owner[sz(k)])];
+        // A second composition of a mixture that has a twin goes to the
+        // first twin still empty (the two sides of a miscibility gap).
+        int owner = ws.lp_owner[sz(k)];
+        while (ws.cand[sz(owner)].N > 0.0 && ws.cand[sz(owner)].twin >= 0) owner = ws.cand[sz(owner)].twin;
+        if (ws.cand[sz(owner)].N > 0.0) owner = ws.lp_owner[sz(k)];
+        Candidate& cd = ws.cand[sz(owner)];
         for (int i = 0; i < cd.count; ++i) ws.n[sz(cd.first + i)] += z * ws.lp_x[sz(ws.lp_xoff[sz(k)] + i)];
         cd.N += z;
     }

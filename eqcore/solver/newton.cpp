@@ -104,18 +104,19 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         return;
     }
     // C = I + X^1/2 (N dmu_ex/dn / RT) X^1/2 over the usable constituents.
+    // Inside a spinodal C is not positive definite: it is shifted by a
+    // multiple of I until it is, so that the step still lowers G (at a
+    // stable solution no shift is needed and Newton is exact).
     const std::size_t pm = sz(ws.sys->phases[sz(c.phase)].count);
     const std::span<double> C(ws.C.data(), sz(m * m));
-    for (int i = 0; i < m; ++i)
-        for (int k = 0; k < m; ++k) {
-            const double e = ws.dmuex[sz(ws.slot_local[sz(c.first + i)]) * pm + sz(ws.slot_local[sz(c.first + k)])];
-            C[sz(i * m + k)] = (i == k ? 1.0 : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
-        }
-    if (!lu_factor(C, sz(m), ws.cpiv, 1e-14)) {
-        // Not convex here (inside a spinodal): take the ideal metric.
+    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
         for (int i = 0; i < m; ++i)
-            for (int k = 0; k < m; ++k) C[sz(i * m + k)] = i == k ? 1.0 : 0.0;
-        lu_factor(C, sz(m), ws.cpiv);
+            for (int k = 0; k < m; ++k) {
+                const double e = ws.dmuex[sz(ws.slot_local[sz(c.first + i)]) * pm + sz(ws.slot_local[sz(c.first + k)])];
+                C[sz(i * m + k)] =
+                    (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
+            }
+        if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -123,7 +124,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             const int s = c.first + i;
             ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
         }
-        lu_solve(C, sz(m), ws.cpiv, std::span<double>(ws.dln.data() + c.first, sz(m)));
+        cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
         for (int i = 0; i < m; ++i) {
             const int s = c.first + i;
             (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];

@@ -74,6 +74,22 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         }
         ws.cand.push_back(c);
     }
+    // Copies of one mixture written for a miscibility gap (NAME#1, NAME#2,
+    // ...) are twins: the start may put distinct compositions in them.
+    auto base = [&](int c) {
+        const std::string& n = sys.phases[sz(ws.cand[sz(c)].phase)].name;
+        const auto hash = n.rfind('#');
+        return hash == std::string::npos ? std::string{} : n.substr(0, hash);
+    };
+    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c) {
+        const std::string b = base(c);
+        if (b.empty() || ws.cand[sz(c)].pure) continue;
+        for (int d = c + 1; d < static_cast<int>(ws.cand.size()); ++d)
+            if (base(d) == b && ws.cand[sz(d)].count == ws.cand[sz(c)].count) {
+                ws.cand[sz(c)].twin = d;
+                break;
+            }
+    }
     const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
     const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
     ws.b.assign(sz(E), 0.0);

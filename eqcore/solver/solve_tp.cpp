@@ -81,6 +81,18 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
                 last_added = -1;
                 continue;
             }
+            // A mixture phase shrunk to nothing duplicates another: drop it.
+            int tiny = -1;
+            double total = 0.0;
+            for (const Candidate& c : ws.cand) total += c.present ? c.N : 0.0;
+            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                const Candidate& c = ws.cand[sz(ci)];
+                if (c.present && !c.pure && c.N < 1e-10 * total) tiny = ci;
+            }
+            if (tiny >= 0) {
+                remove_phase(ws, tiny);
+                continue;
+            }
             if (restarted || !initial_lp(ws)) break;
             restarted = true;
             last_added = -1;

@@ -33,6 +33,7 @@ struct Candidate {
     double df = 0.0;    // last driving force / RT per mol (<= 0: stays absent)
     int added = 0;      // times added in the current calculation
     bool excluded = false;  // kept out of the calculation (a target's phase)
+    int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
 };
 
 struct Workspace {

@@ -147,3 +147,44 @@ TEST_F(IdealSolution, BadInputIsAnErrorNamingWhatWasWrong) {
 
 }  // namespace
 }  // namespace eqcore::testing
+
+namespace eqcore::testing {
+namespace {
+
+// A regular solution A-B with L0 = 20000 J/mol written twice (LIQUID#1,
+// LIQUID#2): below 1202.7 K it splits into x_B and 1 - x_B with
+// RT ln(x/(1-x)) + L0 (1 - 2x) = 0.
+TEST(MiscibilityGap, TwoLiquidsOnTheCommonTangent) {
+    const System sys = read_dat(std::string(EQCORE_SOLVER_TEST_DIR) + "/data/liquid-gap.dat");
+    ASSERT_EQ(sys.phase_count(), 2);
+    Solver solver;
+    for (const double T : {800.0, 1100.0}) {
+        const double RT = kR * T;
+        double lo = 1e-12, hi = 0.5 - 1e-9;  // the B-poor side
+        for (int i = 0; i < 200; ++i) {
+            const double m = 0.5 * (lo + hi);
+            ((RT * std::log(m / (1 - m)) + 20000 * (1 - 2 * m)) < 0 ? lo : hi) = m;
+        }
+        const double x = 0.5 * (lo + hi);
+        for (const double xB : {0.5, 0.35, 0.6}) {  // inside the gap at both temperatures
+            SCOPED_TRACE(T);
+            SCOPED_TRACE(xB);
+            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+            pr.element_amount = {1 - xB, xB};
+            Conditions c;
+            c.T = T;
+            const EquilibriumResult r = solver.equilibrate(pr, c);
+            expect_equilibrium(sys, r);
+            ASSERT_TRUE(r.phases[0].present && r.phases[1].present);
+            // One liquid B-poor, the other B-rich; amounts by the lever rule.
+            const bool first_poor = r.mole_fraction[1] < 0.5;
+            const double poor = first_poor ? r.phases[0].amount : r.phases[1].amount;
+            EXPECT_NEAR(r.mole_fraction[first_poor ? 1 : 3], x, 1e-9);
+            EXPECT_NEAR(r.mole_fraction[first_poor ? 3 : 1], 1 - x, 1e-9);
+            EXPECT_NEAR(poor, (1 - x - xB) / (1 - 2 * x), 1e-9);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace eqcore::testing

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "dat_species.hpp"
-#include "host_services.hpp"
 #include "message_log.hpp"
 #include "property_scene.hpp"
 
@@ -50,14 +49,6 @@ TEST(ChemicalPotential, LiquidSolutionTermsMatchThePublishedPotentials) {
     EXPECT_NEAR(prop[0], term(-93209.598, T, sref({{47, 1}})), 2e-7);
     EXPECT_NEAR(prop[1], term(-80093.537, T, sref({{29, 1}})), 2e-7);
     EXPECT_EQ(prop[2], 1.0E10);
-}
-
-// Without a request the liquid routine returns before starting anything.
-TEST(ChemicalPotential, LiquidTermsWithoutRequestStartNothing) {
-    Scene scene(example("ag-cu-example.dat"), {{"AGL", "AG:LIQU", "Ag", {}}});
-    const auto none = scene.mdmon8({410, {1}, 1400.0, 1e5, {1.0}, {0, 0, 0, 0}});
-    EXPECT_EQ(none[0], kUntouched);
-    EXPECT_FALSE(ftn::truth(DMS_EQLINK[0].i()));
 }
 
 // Two pure solids are two phases of the solid kind: two passes, each the

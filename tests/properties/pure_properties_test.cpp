@@ -84,14 +84,6 @@ TEST_F(ChonPure, LiquidFugacityTerm) {
     EXPECT_DOUBLE_EQ(alone[0], phi[1]);
 }
 
-// The vapour fugacity routine always works: with nothing requested it
-// starts the engine and writes nothing.
-TEST_F(ChonPure, VapourFugacityTermComputesWithoutRequest) {
-    const auto phi = scene.mdmon8({420, {kN2}, 900.0, 1e5, {1.0}, {0, 0, 0, 0}});
-    EXPECT_EQ(phi[0], kUntouched);
-    EXPECT_TRUE(ftn::truth(DMS_EQLINK[0].i()));
-}
-
 // An unmapped component at position 3 of 5: positions 1 and 2 have their
 // defaults, the rest is untouched, and the liquid enthalpy routine's
 // message is number 25 with the second wording.

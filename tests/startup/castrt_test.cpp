@@ -2,6 +2,8 @@
 // paths and extensions, trace lines, failures and the started flag.
 #include <gtest/gtest.h>
 
+#include "data/cst.hpp"
+#include "data/read_dat.hpp"
 #include "startup_fixture.hpp"
 
 namespace startup_test {
@@ -21,8 +23,10 @@ TEST_F(CastrtTest, StartsOnceAndTheSecondCallReturnsAtOnceWithoutTrace) {
     EXPECT_EQ(DMS_EQLINK[0].i(), -1);  // true stored as all bits set
     EXPECT_TRUE(terminal_has("In CAStrt"));
     // The engine's sizes as its contract fixes them.
-    EXPECT_TRUE(terminal_has("From ECSIZE: NA =  1500  NB =   100  NC =   200  ND =  1500  NE =   500"));
-    EXPECT_TRUE(terminal_has("             NF =    20  NG =    10  NH =  5000  NI =   100  NJ =   100"));
+    EXPECT_TRUE(
+        terminal_has("From ECSIZE: NA =  1500  NB =   100  NC =   200  ND =  1500  NE =   500"));
+    EXPECT_TRUE(
+        terminal_has("             NF =    20  NG =    10  NH =  5000  NI =   100  NJ =   100"));
     EXPECT_TRUE(terminal_has("             NK =     5"));
     EXPECT_TRUE(terminal_has("EQCORE initialized without fault."));
     EXPECT_TRUE(terminal_has("Using ASCII file ag-cu.dat"));
@@ -56,8 +60,9 @@ TEST_F(CastrtTest, BlankNameTakesTheDefaultThroughTheTransparentPath) {
     const elvar::Message m5 = message(5);
     EXPECT_EQ(m5.severity, 3);
     EXPECT_EQ(m5.name(), "CASTRT");
-    EXPECT_EQ(m5.lines, (std::vector<std::string>{"      EQLINK_FILEN HAS NOT BEEN SET -- ATTEMPT TO USE",
-                                                  "      DEFAULT DATA FILE:  EQDATA.CST"}));
+    EXPECT_EQ(m5.lines,
+              (std::vector<std::string>{"      EQLINK_FILEN HAS NOT BEEN SET -- ATTEMPT TO USE",
+                                        "      DEFAULT DATA FILE:  EQDATA.CST"}));
     EXPECT_EQ(data_file_field(), "EQDATA.CST");
     EXPECT_TRUE(terminal_has("Using trasparent file EQDATA.CST"));
     // No such file here: the transparent open fails and the start-up with it.
@@ -67,6 +72,30 @@ TEST_F(CastrtTest, BlankNameTakesTheDefaultThroughTheTransparentPath) {
     EXPECT_FALSE(started());
     EXPECT_NE(noerr, 0);
     EXPECT_NE(ierr, 0);
+}
+
+TEST_F(CastrtTest, DefaultTransparentFileIsReadAndItsHeaderTraced) {
+    eqcore::CstHeader header;
+    header.writer = "EQCORE compiler";
+    header.writer_version = {1, 2, 3};
+    header.min_reader_version = {1, 0, 0};
+    header.created = {2026, 1, 2, 3, 4, 5};
+    header.remarks = "Ag-Cu example";
+    eqcore::write_cst(eqcore::read_dat(kAgCu), header, (dir_ / "EQDATA.CST").string());
+    start_run("", ag_cu_components(), true);
+    castrt();
+    EXPECT_EQ(ierr, 0);
+    EXPECT_EQ(noerr, 0);
+    EXPECT_TRUE(started());
+    EXPECT_TRUE(has_message(5));
+    EXPECT_TRUE(terminal_has("Using trasparent file EQDATA.CST"));
+    EXPECT_TRUE(terminal_has("Transparent file header version number:      1"));
+    EXPECT_TRUE(terminal_has("Name of the program which wrote the data-file: EQCORE compiler"));
+    EXPECT_TRUE(terminal_has("Version number of the writing program:      1.     2.     3"));
+    EXPECT_TRUE(terminal_has("Min. version number of the reading program:      1.     0.     0"));
+    EXPECT_TRUE(terminal_has("File was created on 2026/01/02 03:04:05"));
+    EXPECT_TRUE(terminal_has("Remarks: Ag-Cu example"));
+    EXPECT_EQ(EQLINK_ELVCA.NMAP, 6);
 }
 
 TEST_F(CastrtTest, DatInAnyCaseAndWithAPathTakesTheAsciiPath) {
@@ -100,16 +129,18 @@ TEST_F(CastrtTest, OtherExtensionsAndShortNamesAreRefused) {
         EXPECT_FALSE(started());
         const elvar::Message m = message(13);
         EXPECT_EQ(m.severity, -1);
-        EXPECT_EQ(m.lines, (std::vector<std::string>{"      PROBLEM OPENING USER SPECIFIED DATA FILE:", "      " + name,
-                                                     "      DOES NOT EXIST OR DOES NOT END WITH .DAT OR .CST",
-                                                     "      ELVAR/EQCORE INTERFACE TERMINATES"}));
+        EXPECT_EQ(m.lines, (std::vector<std::string>{
+                               "      PROBLEM OPENING USER SPECIFIED DATA FILE:", "      " + name,
+                               "      DOES NOT EXIST OR DOES NOT END WITH .DAT OR .CST",
+                               "      ELVAR/EQCORE INTERFACE TERMINATES"}));
         EXPECT_FALSE(terminal_has("Using ASCII file " + name));
         EXPECT_EQ(data_file_field(), name);  // the name itself is not changed
     }
 }
 
 TEST_F(CastrtTest, LongNamesAreCutInMessagesAndTracesButOpenedInFull) {
-    const std::string dir = "a_directory_with_a_rather_long_name_0123456789/and_a_second_one_abcdefghij/";
+    const std::string dir =
+        "a_directory_with_a_rather_long_name_0123456789/and_a_second_one_abcdefghij/";
     const std::string name = dir + "ag-cu-example.dat";
     ASSERT_GT(name.size(), 70u);
     copy(kAgCu, name);
@@ -118,7 +149,8 @@ TEST_F(CastrtTest, LongNamesAreCutInMessagesAndTracesButOpenedInFull) {
     EXPECT_EQ(ierr, 0);
     EXPECT_TRUE(started());
     EXPECT_TRUE(terminal_has("Using ASCII file " + name.substr(0, 50)));
-    EXPECT_TRUE(terminal_has("Data file " + name.substr(0, 20) + " opened and read without fault."));
+    EXPECT_TRUE(
+        terminal_has("Data file " + name.substr(0, 20) + " opened and read without fault."));
 
     const std::string missing = dir + "not-there.dat";
     start_run(missing, ag_cu_components(), false);
@@ -148,7 +180,8 @@ TEST_F(CastrtTest, FailedReadReportsTheEngineTextOnTheTerminalToo) {
     const elvar::Message m11 = message(11);
     EXPECT_EQ(m11.severity, 1);
     ASSERT_EQ(m11.lines.size(), 3u);
-    EXPECT_EQ(m11.lines[0], "      EQCORE ERROR " + std::string(5 - std::to_string(noerr).size(), ' ') +
+    EXPECT_EQ(m11.lines[0], "      EQCORE ERROR " +
+                                std::string(5 - std::to_string(noerr).size(), ' ') +
                                 std::to_string(noerr) + " REPORTED WHILE READING FILE:");
     EXPECT_EQ(m11.lines[1], "      garbage.dat");
     const elvar::Message m12 = message(12);
@@ -161,7 +194,8 @@ TEST_F(CastrtTest, FailedReadReportsTheEngineTextOnTheTerminalToo) {
     const auto lines = terminal();
     const auto at = std::find(lines.begin(), lines.end(), m12.lines[1]);
     ASSERT_NE(at, lines.end());
-    EXPECT_GE(std::count(lines.begin(), lines.end(), m12.lines[1]), 2);  // message and terminal copy
+    EXPECT_GE(std::count(lines.begin(), lines.end(), m12.lines[1]),
+              2);  // message and terminal copy
 }
 
 TEST_F(CastrtTest, AFailedStartUpIsTriedAgainByTheNextCall) {

@@ -12,7 +12,11 @@ using ChecksTest = StartupTest;
 
 TEST_F(ChecksTest, OptionSetIsEqcoreByItsOwnNameOrByDerivation) {
     start_run("x.dat", {{"O2", "O2:G1", "O2"}}, false,
-              {{"EQCORE", ""}, {"MYEQ", "EQCORE"}, {"OTHER", ""}, {"SUBOTHER", "OTHER"}, {"EQCORE2", ""}});
+              {{"EQCORE", ""},
+               {"MYEQ", "EQCORE"},
+               {"OTHER", ""},
+               {"SUBOTHER", "OTHER"},
+               {"EQCORE2", ""}});
     const auto flag = [&](std::string_view name) {
         const ftn::Int id = run_->option_set(name);
         ftn::Int f = -1;
@@ -44,17 +48,20 @@ TEST_F(ChecksTest, SubstreamTypes) {
     EXPECT_EQ(m3.name(), "LCHKSB");
     EXPECT_EQ(m3.severity, 1);
     EXPECT_EQ(m3.level, 4);
-    EXPECT_EQ(m3.lines, (std::vector<std::string>{"      SUBSTREAM TYPE:    4, IS OUT OF RANGE FOR SUBSTREAM NUMBER   2",
-                                                  "      IT MUST BE 1, 2, OR 3"}));
+    EXPECT_EQ(m3.lines, (std::vector<std::string>{
+                            "      SUBSTREAM TYPE:    4, IS OUT OF RANGE FOR SUBSTREAM NUMBER   2",
+                            "      IT MUST BE 1, 2, OR 3"}));
     const std::array<ftn::Int, 2> bad_first{4, 1};
     EXPECT_FALSE(eqlink::LCHKSB(2, bad_first.data(), 1));
 
     EXPECT_FALSE(eqlink::LCHKSB(2, mixed_nc.data(), 0));
-    EXPECT_EQ(message(2).lines, (std::vector<std::string>{"      THE QUERIED SUBSTREAM TYPE:    0, IS OUT OF RANGE",
-                                                          "      IT MUST BE 1, 2, OR 3"}));
+    EXPECT_EQ(message(2).lines,
+              (std::vector<std::string>{"      THE QUERIED SUBSTREAM TYPE:    0, IS OUT OF RANGE",
+                                        "      IT MUST BE 1, 2, OR 3"}));
     EXPECT_FALSE(eqlink::LCHKSB(0, mixed_nc.data(), 1));
-    EXPECT_EQ(message(1).lines, (std::vector<std::string>{"      THE NUMBER OF SUBSTREAMS:    0, IS OUT OF RANGE",
-                                                          "      IT MUST BE GREATER THAN ZERO"}));
+    EXPECT_EQ(message(1).lines,
+              (std::vector<std::string>{"      THE NUMBER OF SUBSTREAMS:    0, IS OUT OF RANGE",
+                                        "      IT MUST BE GREATER THAN ZERO"}));
 }
 
 TEST(ElementEntropy, TableValues) {

@@ -15,13 +15,13 @@ namespace {
 
 constexpr ftn::Int kFailure = 999;
 
-std::string fail_unit;        // ECUNIT quantity that fails
-std::string fail_io;          // ECSIO name that fails
-bool fail_size = false;       // ECSIZE fails
-bool fail_nph = false;        // ECNPH fails
-ftn::Int limit_na = 0;        // NA reported by ECSIZE when positive
-ftn::Int fake_phases = 0;     // when positive: a system of this many phases,
-                              // gas "GAS" (O2) then solutions "SLAG" (FeO)
+std::string fail_unit;     // ECUNIT quantity that fails
+std::string fail_io;       // ECSIO name that fails
+bool fail_size = false;    // ECSIZE fails
+bool fail_nph = false;     // ECNPH fails
+ftn::Int limit_na = 0;     // NA reported by ECSIZE when positive
+ftn::Int fake_phases = 0;  // when positive: a system of this many phases,
+                           // gas "GAS" (O2) then solutions "SLAG" (FeO)
 
 template <class F>
 F next(const char* name) {
@@ -34,22 +34,25 @@ F next(const char* name) {
 
 }  // namespace
 
-extern "C" void PPSTUB_ECUNIT(const char* quantity, const char* unit, ftn::Int* noerr, ftn::Len quantity_len,
-                              ftn::Len unit_len) {
+extern "C" void PPSTUB_ECUNIT(const char* quantity, const char* unit, ftn::Int* noerr,
+                              ftn::Len quantity_len, ftn::Len unit_len) {
     if (std::string(quantity, quantity_len) == fail_unit) {
         *noerr = kFailure;
         return;
     }
-    static const auto real = next<void (*)(const char*, const char*, ftn::Int*, ftn::Len, ftn::Len)>("PPSTUB_ECUNIT");
+    static const auto real =
+        next<void (*)(const char*, const char*, ftn::Int*, ftn::Len, ftn::Len)>("PPSTUB_ECUNIT");
     real(quantity, unit, noerr, quantity_len, unit_len);
 }
 
-extern "C" void PPSTUB_ECSIO(const char* which, const ftn::Int* unit, ftn::Int* noerr, ftn::Len which_len) {
+extern "C" void PPSTUB_ECSIO(const char* which, const ftn::Int* unit, ftn::Int* noerr,
+                             ftn::Len which_len) {
     if (std::string(which, which_len) == fail_io) {
         *noerr = kFailure;
         return;
     }
-    static const auto real = next<void (*)(const char*, const ftn::Int*, ftn::Int*, ftn::Len)>("PPSTUB_ECSIO");
+    static const auto real =
+        next<void (*)(const char*, const ftn::Int*, ftn::Int*, ftn::Len)>("PPSTUB_ECSIO");
     real(which, unit, noerr, which_len);
 }
 
@@ -77,23 +80,27 @@ extern "C" void PPSTUB_ECNPH(ftn::Int* count, ftn::Int* noerr) {
     real(count, noerr);
 }
 
-extern "C" void PPSTUB_ECPNM(const ftn::Int* phase, char* name, ftn::Int* noerr, ftn::Len name_len) {
+extern "C" void PPSTUB_ECPNM(const ftn::Int* phase, char* name, ftn::Int* noerr,
+                             ftn::Len name_len) {
     if (fake_phases > 0) {
         ftn::fill(name, name_len, *phase == 1 ? "GAS" : "SLAG");
         *noerr = 0;
         return;
     }
-    static const auto real = next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECPNM");
+    static const auto real =
+        next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECPNM");
     real(phase, name, noerr, name_len);
 }
 
-extern "C" void PPSTUB_ECMODL(const ftn::Int* phase, char* model, ftn::Int* noerr, ftn::Len model_len) {
+extern "C" void PPSTUB_ECMODL(const ftn::Int* phase, char* model, ftn::Int* noerr,
+                              ftn::Len model_len) {
     if (fake_phases > 0) {
         ftn::fill(model, model_len, "IDMX");
         *noerr = 0;
         return;
     }
-    static const auto real = next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECMODL");
+    static const auto real =
+        next<void (*)(const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECMODL");
     real(phase, model, noerr, model_len);
 }
 
@@ -107,15 +114,16 @@ extern "C" void PPSTUB_ECNPC(const ftn::Int* phase, ftn::Int* count, ftn::Int* n
     real(phase, count, noerr);
 }
 
-extern "C" void PPSTUB_ECCNM(const ftn::Int* phase, const ftn::Int* constituent, char* name, ftn::Int* noerr,
-                             ftn::Len name_len) {
+extern "C" void PPSTUB_ECCNM(const ftn::Int* phase, const ftn::Int* constituent, char* name,
+                             ftn::Int* noerr, ftn::Len name_len) {
     if (fake_phases > 0) {
         ftn::fill(name, name_len, *phase == 1 ? "O2" : "FeO");
         *noerr = 0;
         return;
     }
     static const auto real =
-        next<void (*)(const ftn::Int*, const ftn::Int*, char*, ftn::Int*, ftn::Len)>("PPSTUB_ECCNM");
+        next<void (*)(const ftn::Int*, const ftn::Int*, char*, ftn::Int*, ftn::Len)>(
+            "PPSTUB_ECCNM");
     real(phase, constituent, name, noerr, name_len);
 }
 
@@ -123,7 +131,7 @@ namespace startup_test {
 namespace {
 
 class EngineFailureTest : public StartupTest {
-protected:
+  protected:
     void TearDown() override {
         fail_unit.clear();
         fail_io.clear();
@@ -167,7 +175,8 @@ TEST_F(EngineFailureTest, SizeFailureIsStepThreeAndPrintsNoSizes) {
     start();
     expect_step(" 3");
     EXPECT_TRUE(terminal_has("In CAStrt"));
-    for (const std::string& line : terminal()) EXPECT_EQ(line.find("From ECSIZE"), std::string::npos);
+    for (const std::string& line : terminal())
+        EXPECT_EQ(line.find("From ECSIZE"), std::string::npos);
 }
 
 TEST_F(EngineFailureTest, ExactlyNaComponentsAreAccepted) {
@@ -187,8 +196,9 @@ TEST_F(EngineFailureTest, OneComponentMoreThanNaIsRefused) {
     const elvar::Message m = message(2);
     EXPECT_EQ(m.severity, 0);
     EXPECT_EQ(m.name(), "MAPDAT");
-    EXPECT_EQ(m.lines, (std::vector<std::string>{"      Number of simulation components exceeds EQCORE restrictions.",
-                                                 "      EQCORE/Elvar interface terminates."}));
+    EXPECT_EQ(m.lines, (std::vector<std::string>{
+                           "      Number of simulation components exceeds EQCORE restrictions.",
+                           "      EQCORE/Elvar interface terminates."}));
     // The mapping's failure still ends with the trace and the temperature limit.
     EXPECT_TRUE(terminal_has("Data mapped."));
     EXPECT_EQ(noerr, 0);
@@ -201,8 +211,9 @@ TEST_F(EngineFailureTest, FailedPhaseCountEndsTheMapping) {
     EXPECT_FALSE(started());
     const elvar::Message m = message(kFailure);
     EXPECT_EQ(m.severity, 1);
-    EXPECT_EQ(m.lines, (std::vector<std::string>{"      Unknown EQCORE error when calling PPSTUB_ECNPH",
-                                                 "      EQCORE/Elvar interface terminates with codes 8 and 999"}));
+    EXPECT_EQ(m.lines, (std::vector<std::string>{
+                           "      Unknown EQCORE error when calling PPSTUB_ECNPH",
+                           "      EQCORE/Elvar interface terminates with codes 8 and 999"}));
 }
 
 TEST_F(EngineFailureTest, MorePhasesThanTheBlockHoldsFailTheStartUp) {
@@ -212,7 +223,8 @@ TEST_F(EngineFailureTest, MorePhasesThanTheBlockHoldsFailTheStartUp) {
     EXPECT_FALSE(started());
     const elvar::Message m = message(105);
     EXPECT_EQ(m.severity, 1);
-    EXPECT_EQ(m.lines.at(0), "      DATA FILE has  1501 phases, more than the 1500 the interface can hold.");
+    EXPECT_EQ(m.lines.at(0),
+              "      DATA FILE has  1501 phases, more than the 1500 the interface can hold.");
 }
 
 TEST_F(EngineFailureTest, AFullMapFailsTheStartUp) {
@@ -220,7 +232,8 @@ TEST_F(EngineFailureTest, AFullMapFailsTheStartUp) {
     fake_phases = 1500;
     copy(examples_dir() / "ag-cu-example.dat", "ag-cu.dat");
     write("EQSOLN.TXT", "Codes\n1\n2    SLAG    SLAG\n");
-    start_run("ag-cu.dat", {{"O2", "O2:G1", "O2"}, {"FEO-1", "FEO:SLAG", "FeO"}, {"FEO-2", "FEO:SLAG", "FeO"}});
+    start_run("ag-cu.dat",
+              {{"O2", "O2:G1", "O2"}, {"FEO-1", "FEO:SLAG", "FeO"}, {"FEO-2", "FEO:SLAG", "FeO"}});
     castrt();
     EXPECT_EQ(ierr, 2);
     EXPECT_FALSE(started());
@@ -246,7 +259,8 @@ TEST_F(EngineFailureTest, MoreComponentsThanTheBlockHoldsFailTheStartUp) {
     EXPECT_FALSE(started());
     const elvar::Message m = message(104);
     EXPECT_EQ(m.severity, 1);
-    EXPECT_EQ(m.lines.at(0), "      Number of simulation components  1501 exceeds the capacity of 1500.");
+    EXPECT_EQ(m.lines.at(0),
+              "      Number of simulation components  1501 exceeds the capacity of 1500.");
 }
 
 }  // namespace

@@ -68,8 +68,9 @@ TEST_F(MappingTest, GasSolutionAndPureNamesFindTheirConstituents) {
     EXPECT_EQ(eqlink::nphcmp(4), 1);
     EXPECT_EQ(eqlink::nphcmp(7), 0);
 
-    EXPECT_EQ(message(26).lines,
-              std::vector<std::string>{"      OPENING A LOCAL EQCORE SOLUTION DICTIONARY (EQSOLN.TXT)"});
+    EXPECT_EQ(
+        message(26).lines,
+        std::vector<std::string>{"      OPENING A LOCAL EQCORE SOLUTION DICTIONARY (EQSOLN.TXT)"});
     EXPECT_EQ(EQLINK_ELVCA.NDICT, 1);
     EXPECT_EQ(eqlink::dcode(1).full(), "SLAG");
     EXPECT_EQ(eqlink::idtype(1), 2);
@@ -82,10 +83,11 @@ TEST_F(MappingTest, GasSolutionAndPureNamesFindTheirConstituents) {
     // METAL is not in the dictionary: its first four characters are its code.
     const elvar::Message m70 = message(70);
     EXPECT_EQ(m70.severity, 4);
-    EXPECT_EQ(m70.lines, (std::vector<std::string>{"      DATA FILE PHASE METAL                   NOT FOUND IN THE",
-                                                   "      SOLUTION DICTIONARY - USE THE FIRST FOUR",
-                                                   "      CHARACTERS OF THE DATA FILE PHASE NAME AS",
-                                                   "      THE ELVAR PHASE NAME"}));
+    EXPECT_EQ(m70.lines, (std::vector<std::string>{
+                             "      DATA FILE PHASE METAL                   NOT FOUND IN THE",
+                             "      SOLUTION DICTIONARY - USE THE FIRST FOUR",
+                             "      CHARACTERS OF THE DATA FILE PHASE NAME AS",
+                             "      THE ELVAR PHASE NAME"}));
     EXPECT_EQ(message(25).lines, std::vector<std::string>{"      DATA FILE has    7 phases"});
 }
 
@@ -98,10 +100,11 @@ TEST_F(MappingTest, UnknownDollarNameFailsTheStartUp) {
     EXPECT_FALSE(started());
     const elvar::Message m91 = message(91);
     EXPECT_EQ(m91.severity, 2);
-    EXPECT_EQ(m91.lines, (std::vector<std::string>{"      COMPONENT XY$:G1                  CONTAINS A DOLLAR SIGN",
-                                                   "      BUT IS NOT IN THE TABLE OF KNOWN COMPONENTS",
-                                                   "      THAT MUST BE CONVERTED TO MIXED CASE",
-                                                   "      COMPONENT MAPPING TERMINATED"}));
+    EXPECT_EQ(m91.lines, (std::vector<std::string>{
+                             "      COMPONENT XY$:G1                  CONTAINS A DOLLAR SIGN",
+                             "      BUT IS NOT IN THE TABLE OF KNOWN COMPONENTS",
+                             "      THAT MUST BE CONVERTED TO MIXED CASE",
+                             "      COMPONENT MAPPING TERMINATED"}));
     EXPECT_EQ(EQLINK_ELVCA.NMAP, 1);  // what was built before stays; no summary
     EXPECT_FALSE(has_message(2));
 }
@@ -115,8 +118,9 @@ TEST_F(MappingTest, SolutionMemberWithoutConstituentFailsTheStartUp) {
     EXPECT_FALSE(started());
     const elvar::Message m70 = message(70);
     EXPECT_EQ(m70.severity, 1);
-    EXPECT_EQ(m70.lines, (std::vector<std::string>{"      Species not found in data file: MNO:SLAG",
-                                                   "      EQCORE/Elvar interface terminates with codes = 7 and 304"}));
+    EXPECT_EQ(m70.lines, (std::vector<std::string>{
+                             "      Species not found in data file: MNO:SLAG",
+                             "      EQCORE/Elvar interface terminates with codes = 7 and 304"}));
 }
 
 TEST_F(MappingTest, AFactorThatIsNotANumberFailsTheStartUp) {
@@ -143,7 +147,8 @@ TEST_F(MappingTest, InstalledDictionaryIsUsedWithoutALocalOne) {
     EXPECT_FALSE(has_message(26));
     EXPECT_FALSE(has_message(70));
     // Phases: 1 GAS, 2 LIQUID, 3 Ag(s), 4 Cu(s).
-    expect_map({{1, 1, 1, 1}, {2, 2, 1, 1}, {3, 1, 2, 2}, {4, 2, 2, 2}, {5, 1, 3, 3}, {6, 1, 4, 3}});
+    expect_map(
+        {{1, 1, 1, 1}, {2, 2, 1, 1}, {3, 1, 2, 2}, {4, 2, 2, 2}, {5, 1, 3, 3}, {6, 1, 4, 3}});
 }
 
 TEST_F(MappingTest, LocalDictionaryTakesPrecedence) {
@@ -179,7 +184,8 @@ TEST_F(MappingTest, FirstOfTwoEntriesWithTheSameNameWins) {
 
 TEST_F(MappingTest, MissingDictionaryIsReportedWithTheSplitPath) {
     copy(kAgCu, "ag-cu.dat");
-    const std::string top = (dir_ / "an_installation_directory_whose_name_is_long_enough_to_split").string();
+    const std::string top =
+        (dir_ / "an_installation_directory_whose_name_is_long_enough_to_split").string();
     ::setenv("ELVAR_SYSTOP", top.c_str(), 1);
     start_run("ag-cu.dat", ag_cu_components());
     castrt();
@@ -189,9 +195,11 @@ TEST_F(MappingTest, MissingDictionaryIsReportedWithTheSplitPath) {
     ASSERT_GT(path.size(), 74u);
     const elvar::Message m = message(101);
     EXPECT_EQ(m.severity, 1);
-    EXPECT_EQ(m.lines, (std::vector<std::string>{"      ERROR OPENING THE EQCORE SOLUTION DICTIONARY:",
-                                                 "      " + path.substr(0, 74), "      " + path.substr(74, 74),
-                                                 "      THE ELVAR/EQCORE INTERFACE TERMINATES"}));
+    EXPECT_EQ(
+        m.lines,
+        (std::vector<std::string>{
+            "      ERROR OPENING THE EQCORE SOLUTION DICTIONARY:", "      " + path.substr(0, 74),
+            "      " + path.substr(74, 74), "      THE ELVAR/EQCORE INTERFACE TERMINATES"}));
 }
 
 TEST_F(MappingTest, InstalledDictionaryUnderTheHostsTopDirectory) {
@@ -234,12 +242,18 @@ TEST_P(MalformedDictionary, FailsTheStartUpNamingTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Startup, MalformedDictionary,
     ::testing::Values(Malformed{"empty", "", 102, "LINE    1"},
-                      Malformed{"count missing", "Title only\n", 102, "LINE    2: THE NUMBER OF ENTRIES IS MISSING"},
-                      Malformed{"count not a number", "Title\nmany\n", 102, "LINE    2: THE NUMBER OF ENTRIES IS NOT"},
-                      Malformed{"negative count", "Title\n-1\n", 102, "LINE    2: THE NUMBER OF ENTRIES IS NEGATIVE"},
-                      Malformed{"kind not a digit", "Title\n1\nX    LIQU    LIQUID\n", 102, "LINE    3: THE PHASE KIND"},
-                      Malformed{"kind 4", "Title\n2\n2    LIQU    LIQUID\n4    SOLD    SOLID\n", 102, "LINE    4"},
-                      Malformed{"fewer lines", "Title\n3\n2    LIQU    LIQUID\n", 102, "LINE    4: ENTRY   2 OF   3 IS MISSING"},
+                      Malformed{"count missing", "Title only\n", 102,
+                                "LINE    2: THE NUMBER OF ENTRIES IS MISSING"},
+                      Malformed{"count not a number", "Title\nmany\n", 102,
+                                "LINE    2: THE NUMBER OF ENTRIES IS NOT"},
+                      Malformed{"negative count", "Title\n-1\n", 102,
+                                "LINE    2: THE NUMBER OF ENTRIES IS NEGATIVE"},
+                      Malformed{"kind not a digit", "Title\n1\nX    LIQU    LIQUID\n", 102,
+                                "LINE    3: THE PHASE KIND"},
+                      Malformed{"kind 4", "Title\n2\n2    LIQU    LIQUID\n4    SOLD    SOLID\n",
+                                102, "LINE    4"},
+                      Malformed{"fewer lines", "Title\n3\n2    LIQU    LIQUID\n", 102,
+                                "LINE    4: ENTRY   2 OF   3 IS MISSING"},
                       Malformed{"too many", "Title\n201\n", 103, "ANNOUNCES       201 ENTRIES"}),
     [](const ::testing::TestParamInfo<Malformed>& param) {
         std::string name = param.param.what;
@@ -250,7 +264,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MappingTest, ExactlyTwoHundredEntriesFit) {
     std::string text = "Full\n200\n";
-    for (int e = 1; e <= 199; ++e) text += "3    X" + std::string(3 - std::to_string(e).size(), '0') + std::to_string(e) + "    PHASE" + std::to_string(e) + "\n";
+    for (int e = 1; e <= 199; ++e)
+        text += "3    X" + std::string(3 - std::to_string(e).size(), '0') + std::to_string(e) +
+                "    PHASE" + std::to_string(e) + "\n";
     text += "2    LIQU    LIQUID\n";
     copy(kAgCu, "ag-cu.dat");
     write("EQSOLN.TXT", text);
@@ -264,7 +280,8 @@ TEST_F(MappingTest, ExactlyTwoHundredEntriesFit) {
 
 TEST_F(MappingTest, OnlyAGasPhase) {
     copy(examples_dir() / "n-o-example.dat", "n-o.dat");
-    start_run("n-o.dat", {{"NO", "NO:G1", "NO"}, {"N2O5", "N2O5:G1", "N2O5"}, {"O2", "O2:G1", "O2"}});
+    start_run("n-o.dat",
+              {{"NO", "NO:G1", "NO"}, {"N2O5", "N2O5:G1", "N2O5"}, {"O2", "O2:G1", "O2"}});
     castrt();
     ASSERT_EQ(ierr, 0);
     EXPECT_EQ(EQLINK_ELVCA.NPH, 1);
@@ -273,8 +290,11 @@ TEST_F(MappingTest, OnlyAGasPhase) {
 
 TEST_F(MappingTest, PurePhasesWithUnderscoresAndStates) {
     copy(examples_dir() / "c-h-o-n.dat", "chon.dat");
-    start_run("chon.dat", {{"H2O", "H2O:G1", "H2O"}, {"WATER", "H2O:L1", "H2O"}, {"C", "C:S1", "C"},
-                           {"CO", "CO:G1", "CO"}, {"AR", "AR:G1", "Ar"}});
+    start_run("chon.dat", {{"H2O", "H2O:G1", "H2O"},
+                           {"WATER", "H2O:L1", "H2O"},
+                           {"C", "C:S1", "C"},
+                           {"CO", "CO:G1", "CO"},
+                           {"AR", "AR:G1", "Ar"}});
     castrt();
     ASSERT_EQ(ierr, 0);
     // Gas constituents: H H2 O O2 OH H2O HO2 H2O2 O3 N N2 NO NO2 N2O NH3 CO CO2 CH4 Ar;
@@ -298,22 +318,26 @@ TEST_F(MappingTest, TraceLinesOfTheMappingAndDebugLinesOnTheReport) {
     EXPECT_TRUE(terminal_has("In data mapping."));
     EXPECT_TRUE(terminal_has("    checking                              CO2     ELindex =   3"));
     EXPECT_TRUE(terminal_has("    checking                               Co     ELindex =   2"));
-    EXPECT_TRUE(terminal_has("       Const. ALO1.5:SLAG             is in soln SLAG - SLAG-LIQUID"));
+    EXPECT_TRUE(
+        terminal_has("       Const. ALO1.5:SLAG             is in soln SLAG - SLAG-LIQUID"));
     EXPECT_TRUE(terminal_has("          Comp. index   8    MWFAC=2.000    EL index #  7"));
     EXPECT_TRUE(terminal_has("          CA constituent    2      CA phase    2      state    2"));
-    EXPECT_TRUE(terminal_has("       Const. AL2O3:S1                is pure phase Al2O3_corundum(s)"));
+    EXPECT_TRUE(
+        terminal_has("       Const. AL2O3:S1                is pure phase Al2O3_corundum(s)"));
     EXPECT_TRUE(terminal_has("          CA constituent    1      CA phase    4      state    3"));
 
     // Report records keep their trailing blanks; compare without them.
     std::string report;
     {
         std::istringstream in(report_text());
-        for (std::string line; std::getline(in, line);) report += std::string(ftn::trim_right(line)) + "\n";
+        for (std::string line; std::getline(in, line);)
+            report += std::string(ftn::trim_right(line)) + "\n";
     }
     for (const char* line : {"      Mapping gases\n", "      Looking among CA gases\n",
-                             "      EL component mapped to CA gas constituent   6\n", "      Mapping all other phases\n",
-                             "      Checking CA phase   2\n", "      Solution phase SLAG\n",
-                             "      Solution name  SLAG-LIQUID\n", "      Member of solution phase\n", "      Match!\n",
+                             "      EL component mapped to CA gas constituent   6\n",
+                             "      Mapping all other phases\n", "      Checking CA phase   2\n",
+                             "      Solution phase SLAG\n", "      Solution name  SLAG-LIQUID\n",
+                             "      Member of solution phase\n", "      Match!\n",
                              "      Pure phase Al2O3_corundum(s)\n"}) {
         EXPECT_NE(report.find(line), std::string::npos) << line;
     }

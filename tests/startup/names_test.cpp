@@ -1,8 +1,8 @@
 // The name rules of the component mapping, for the cases the example and
 // test data files do not reach.
-#include <gtest/gtest.h>
-
 #include "names.hpp"
+
+#include <gtest/gtest.h>
 
 namespace n = eqlink::names;
 

@@ -32,13 +32,13 @@ std::filesystem::path golden_dir();
 std::string read_file(const std::filesystem::path& p);
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
     // Sets the host run up (closing an earlier one of the same test).
-    void start_run(const std::string& data_file, const std::vector<Component>& components, bool trace = false,
-                   std::vector<elvar::OptionSet> option_sets = {});
+    void start_run(const std::string& data_file, const std::vector<Component>& components,
+                   bool trace = false, std::vector<elvar::OptionSet> option_sets = {});
     // Calls the start-up; the two words land in ierr and noerr.
     void castrt();
     bool started() const;
@@ -65,7 +65,7 @@ protected:
     std::unique_ptr<elvar::Run> run_;
     std::filesystem::path dir_;
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 
