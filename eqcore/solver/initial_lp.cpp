@@ -4,7 +4,7 @@
 // and sampled compositions of the condensed mixture phases (their G_m with
 // mixing and excess terms). Mixing in the gas is neglected. The optimal basis
 // gives the phases present and their amounts, its dual the element
-// potentials. Dense two-phase simplex with Bland's rule (no cycling); the
+// potentials. Dense two-phase simplex (Dantzig's rule, Bland's against cycling); the
 // problems are small (elements x columns).
 #include <algorithm>
 #include <cmath>
@@ -88,11 +88,16 @@ private:
     bool iterate(int enter_limit) {
         const int max_pivots = 50 * (n_ + m_) + 100;
         for (int it = 0; it < max_pivots; ++it) {
+            // Most negative reduced cost (few pivots); Bland's first negative
+            // one once the pivots suggest a degenerate cycle.
+            const bool bland = it > 2 * (n_ + m_);
             int q = -1;
+            double best_rc = -1e-11;
             for (int k = 0; k < enter_limit; ++k)
-                if (at(m_, k) < -1e-11) {
+                if (at(m_, k) < best_rc) {
                     q = k;
-                    break;
+                    if (bland) break;
+                    best_rc = at(m_, k);
                 }
             if (q < 0) return true;
             int r = -1;
@@ -211,10 +216,11 @@ bool initial_lp(Workspace& ws) {
         }
         cd.present = true;
         if (cd.pure) continue;
-        // Every constituent of a present mixture gets a positive amount: half
-        // the LP composition (which balances the elements) and half the
-        // composition exp(-reduced cost) the LP potentials give an ideal
-        // mixture. The spread keeps the first Newton systems well
+        // Every constituent of a present mixture gets a positive amount: the
+        // LP composition (which balances the elements) plus the composition
+        // exp(-reduced cost) the LP potentials give an ideal mixture, the
+        // latter scaled down where it would carry more of an element than
+        // half its amount. The spread keeps the first Newton systems well
         // conditioned (an LP vertex alone has as few species as elements).
         double Z = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
@@ -224,9 +230,18 @@ bool initial_lp(Workspace& ws) {
             ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
             Z += ws.dln[sz(s)];
         }
+        for (int s = cd.first; s < cd.first + cd.count; ++s) ws.dln[sz(s)] *= cd.N / Z;
+        for (int j = 0; j < E; ++j) {
+            double load = 0.0;
+            for (int s = cd.first; s < cd.first + cd.count; ++s) load += ws.arow(s)[j] * ws.dln[sz(s)];
+            ws.per_element[sz(j)] = load > 0.5 * ws.b[sz(j)] ? 0.5 * ws.b[sz(j)] / load : 1.0;
+        }
         double sum = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 * ws.dln[sz(s)] / Z, 1e-300);
+            double f = 1.0;
+            for (int j = 0; j < E; ++j)
+                if (ws.arow(s)[j] != 0.0) f = std::min(f, ws.per_element[sz(j)]);
+            const double x = std::max(ws.n[sz(s)] + f * ws.dln[sz(s)], 1e-300 * cd.N);
             ws.n[sz(s)] = x;
             sum += x;
         }
