@@ -2,6 +2,7 @@
 // engine writing its settings and result table into "eqclist.txt"; then the
 // heat duty into RPAR(4) and the heat balance into the first outlet heat
 // stream.
+#include <cstring>
 #include <string>
 
 #include "block_stages.hpp"
@@ -27,6 +28,7 @@ constexpr ftn::Real kDutyEstimate = 500.0;
 // warning and always shown on the terminal, trace switch or not.
 void show_equilibrium_error(BlockState& s) {
     char text[3][80];
+    std::memset(text, ' ', sizeof text);
     PPSTUB_ECERR(&text[0][0], &s.NOERR, 80);
     const std::string lines[3] = {std::string(ftn::trim_right({text[0], 80})),
                                   std::string(ftn::trim_right({text[1], 80})),

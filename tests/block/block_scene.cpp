@@ -29,18 +29,18 @@ Scene::Scene(const std::string& data_file, std::vector<elvar::Component> compone
     dir_ = pattern;
     std::filesystem::current_path(dir_);
     if (!dictionary.empty()) std::ofstream("EQSOLN.TXT") << dictionary;
-    elvar::RunSetup spec;
-    spec.case_name = "block";
-    spec.data_file = data_file;
+    elvar::RunSetup setup;
+    setup.case_name = "block";
+    setup.data_file = data_file;
     if (!data_text.empty()) {
         std::ofstream("case.dat") << data_text;
-        spec.data_file = (dir_ / "case.dat").string();
+        setup.data_file = (dir_ / "case.dat").string();
     }
-    spec.trace = trace;
-    spec.components = std::move(components);
-    spec.option_sets = {{"EQCORE", ""}, {"OTHER", ""}};
-    spec.terminal = elvar::TerminalMode::capture;
-    run_.emplace(spec);
+    setup.trace = trace;
+    setup.components = std::move(components);
+    setup.option_sets = {{"EQCORE", ""}, {"OTHER", ""}};
+    setup.terminal = elvar::TerminalMode::capture;
+    run_.emplace(setup);
     elvar::clear_message_log();
     elvar::clear_terminal();
 }
@@ -81,6 +81,23 @@ std::vector<elvar::Message> Scene::block_messages() const {
     for (const auto& msg : elvar::message_log())
         if (msg.name() == "CATOP") m.push_back(msg);
     return m;
+}
+
+std::vector<elvar::Message> Scene::errors() const {
+    std::vector<elvar::Message> m;
+    for (const auto& msg : block_messages())
+        if (msg.severity == 1 || msg.severity == 2) m.push_back(msg);
+    return m;
+}
+
+std::string Scene::error_text() const {
+    std::string text;
+    for (const auto& msg : errors()) {
+        text += "message " + std::to_string(msg.number) + ":";
+        for (const auto& line : msg.lines) text += "\n" + line;
+        text += "\n";
+    }
+    return text;
 }
 
 const elvar::Message* Scene::find(ftn::Int number) const {

@@ -66,6 +66,11 @@ public:
 
     // Messages of routine CATOP, and whether one with this number was asked.
     std::vector<elvar::Message> block_messages() const;
+    // Those of severity 1 or 2 (errors and severe warnings), whether the
+    // host let them through or not.
+    std::vector<elvar::Message> errors() const;
+    // Number and lines of each of those, for failure output.
+    std::string error_text() const;
     bool asked(ftn::Int number) const;
     bool reported(ftn::Int number) const;
     const elvar::Message* find(ftn::Int number) const;

@@ -42,7 +42,7 @@ TEST(BlockFeed, InletSubstreamsBecomeNamedEngineStreams) {
     solid.P = 1.0e5;
     b.inlets[9].push_back(solid);  // the tenth inlet also has solid copper
     const auto out = scene.call(b);
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     const std::string text = listing();
     for (const char* name : {"STRM01M", "STRM02M", "STRM09M", "STRM10M", "STRM10S"})
         EXPECT_NE(text.find(name), std::string::npos) << name;
@@ -60,7 +60,7 @@ TEST(BlockFeed, InletSubstreamsBecomeNamedEngineStreams) {
 TEST(BlockFeed, InletsFromOneHundredOnTakeThreeDigits) {
     Scene scene(example("ag-cu-example.dat"), agcu_components());
     const auto out = scene.call(liquid(scene, 100));
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_NE(listing().find("STRM100M"), std::string::npos);
     EXPECT_NEAR(out.outlet(0).total, 1.0e-2, 1e-14);
 }
@@ -80,7 +80,7 @@ TEST(BlockFeed, SubstreamsWithoutFlowEnterNothing) {
         a.sinlet[3 * len + nc] = elvar::kRmiss;
     };
     const auto out = scene.call(b);
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_NEAR(out.outlet(0).total, 1e-4, 1e-16);
 
     // With flow the unmapped component ends the block, however small.
@@ -102,7 +102,7 @@ TEST(BlockFeed, NonconventionalSubstreamsOnlyWithoutFlow) {
     // The non-conventional total flow word follows the DMS_NCOMP word 2
     // (0 here) component words: the substream's first word.
     const auto out = scene.call(b);
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_NEAR(out.outlet(0).total, 2e-4, 1e-16);
 
     SubstreamValues nc;

@@ -71,8 +71,8 @@ TEST(BlockProducts, KeywordsEnterTheirClassOnlyInCapitals) {
         std::string done;
     };
     const std::vector<Case> cases{
-        {{"GAS"}, {{"H2", 2e-3}, {"O2", 1e-3}}, {"ENTERED", "ELIMINATED", "ELIMINATED"}, "All gases activated."},
-        {{"GAS PHASE"}, {{"H2", 2e-3}, {"O2", 1e-3}}, {"ENTERED", "ELIMINATED", "ELIMINATED"}, "All gases activated."},
+        {{"GAS"}, {{"N2", 2e-3}, {"O2", 1e-3}}, {"ENTERED", "ELIMINATED", "ELIMINATED"}, "All gases activated."},
+        {{"GAS PHASE"}, {{"N2", 2e-3}, {"O2", 1e-3}}, {"ENTERED", "ELIMINATED", "ELIMINATED"}, "All gases activated."},
         {{"LIQ"}, {{"H2OL", 1e-3}}, {"ELIMINATED", "ELIMINATED", "ENTERED"}, "All liquids activated."},
         {{"SOL"}, {{"GRAPH", 1e-3}}, {"ELIMINATED", "ENTERED", "ELIMINATED"}, "All solids activated."},
     };
@@ -85,7 +85,7 @@ TEST(BlockProducts, KeywordsEnterTheirClassOnlyInCapitals) {
         b.types = {elvar::SubstreamType::mixed, elvar::SubstreamType::cisolid};
         b.inlets = {{inlet(scene, c.feed, 300.0)}};
         const auto out = scene.call(b);
-        EXPECT_TRUE(scene.block_messages().empty()) << c.products[0];
+        EXPECT_TRUE(scene.errors().empty()) << c.products[0] << scene.error_text();
         EXPECT_EQ(statuses(3), c.expected) << c.products[0];
         EXPECT_TRUE(scene.terminal_has(c.done)) << c.products[0];
     }
@@ -93,7 +93,7 @@ TEST(BlockProducts, KeywordsEnterTheirClassOnlyInCapitals) {
     elvar::clear_message_log();
     BlockSetup b;
     b.products = {"gas"};
-    b.inlets = {{inlet(scene, {{"H2", 2e-3}, {"O2", 1e-3}}, 300.0)}};
+    b.inlets = {{inlet(scene, {{"N2", 2e-3}, {"O2", 1e-3}}, 300.0)}};
     scene.call(b);
     const auto* m = scene.find(33);
     ASSERT_NE(m, nullptr);
@@ -114,14 +114,14 @@ TEST(BlockProducts, LiquidAndSolidKeywordsCannotBeTargetsButFollowOne) {
     // a component of the liquid: "LIQUID" begins with the keyword LIQ.
     elvar::clear_message_log();
     scene.call(liquid_block(scene, {"CUL", "AGL", "SOL"}, 0, 4));
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_EQ(statuses(4), (std::vector<std::string>{"ELIMINATED", "ENTERED", "ENTERED", "ENTERED"}));
 }
 
 TEST(BlockProducts, PhaseNamesAreComparedUpperCasedWithinTheFirstNames) {
     Scene scene(example("ag-cu-example.dat"), agcu_components(), true);
     scene.call(liquid_block(scene, {"LIQUID"}, 1));
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_EQ(statuses(4), (std::vector<std::string>{"ELIMINATED", "ENTERED", "ELIMINATED", "ELIMINATED"}));
     EXPECT_TRUE(scene.terminal_has(std::string(11, ' ') + "====> Active.   2 ENTERED"));
     EXPECT_TRUE(scene.terminal_has("       Looking at Phase     LIQUID"));
@@ -148,7 +148,7 @@ TEST(BlockProducts, PhaseNamesAreComparedUpperCasedWithinTheFirstNames) {
     auto b = liquid_block(scene, {"LIQUID"}, 0);
     b.ipar = {1, elvar::kMissingInteger, 1, 0};
     scene.call(b);
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
 }
 
 TEST(BlockProducts, SolutionCodeIsTriedBeforeLaterPhaseNames) {
@@ -166,7 +166,7 @@ TEST(BlockProducts, SolutionCodeIsTriedBeforeLaterPhaseNames) {
     b.products = {"FCC"};
     b.inlets = {{inlet(scene, {{"AGF", 0.6e-3}, {"CUF", 0.4e-3}}, 1500.0)}};
     const auto out = scene.call(b);
-    EXPECT_TRUE(scene.block_messages().empty());
+    EXPECT_TRUE(scene.errors().empty()) << scene.error_text();
     EXPECT_EQ(statuses(4), (std::vector<std::string>{"ELIMINATED", "ENTERED", "ELIMINATED", "ELIMINATED"}));
     EXPECT_NEAR(out.flow(0, scene.comp("CUF")), 0.4e-3, 1e-15);
 }
@@ -186,6 +186,16 @@ TEST(BlockProducts, UnmatchedNamesEndTheBlockUnlessTheHostSuppressesTheMessage) 
     ASSERT_TRUE(scene.asked(33));
     EXPECT_FALSE(scene.reported(33));
     EXPECT_NEAR(out.outlet(0).total, 1.0e-3, 1e-15);
+
+    // Ignored as the first name of a target calculation, it leaves no
+    // target: the block ends there.
+    elvar::clear_message_log();
+    b = liquid_block(scene, {"NOSUCH", "CUL", "AGL"}, 0, 3);
+    b.level = 0;
+    const auto no_target = scene.call(b);
+    EXPECT_TRUE(scene.asked(7));
+    EXPECT_EQ(no_target.args.soutlt[0], 0.0);
+    EXPECT_FALSE(stream_exists("STRM01M"));
 
     // A component ID whose component the engine does not know.
     elvar::clear_message_log();
