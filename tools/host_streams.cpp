@@ -53,11 +53,18 @@ std::vector<double> make_stream(const elvar::Run& run, const elvar::StreamLayout
 
 bool fill_stream_state(elvar::Run& run, const elvar::StreamLayout& layout, std::vector<double>& stream,
                        long long level, std::string& failure) {
+    // The state is unknown until this flash: no enthalpy enters with the
+    // stream (its result is the state, not the duty).
+    const auto n = static_cast<std::size_t>(layout.ncomp());
+    for (const ftn::Int first : layout.positions()) {
+        double& h = stream[static_cast<std::size_t>(first - 1) + n + 3];
+        if (h == elvar::kRmiss) h = 0.0;
+    }
     elvar::FlashArgs a(layout, stream);
     a.kode = 2;
     a.kdiag = level;
     a.kpdiag = level;
-    const auto p = static_cast<std::size_t>(layout.positions()[0] - 1) + static_cast<std::size_t>(layout.ncomp());
+    const auto p = static_cast<std::size_t>(layout.positions()[0] - 1) + n;
     run.set_flash_conditions({stream[p + 1], stream[p + 2], elvar::kRmiss});
     EQLINK_CAFLSH(a.strvec.data(), &a.nsubs, a.lpb.data(), a.itype.data(), a.ids.data(), &a.kode, &a.npkode,
                   &a.kphase, &a.rfctl, &a.tol, &a.kdiag, &a.kpdiag, &a.spare[0], &a.spare[1], &a.spare[2], &a.ker);
