@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     using namespace eqlink_tool;
     CLI::App app{"eqlink: thermochemical equilibria through EQLINK and EQCORE"};
     app.require_subcommand(0, 1);
+    app.footer("Without a command, eqlink runs the bundled demo case (examples/demo.toml).");
     InfoOptions info;
     CompileOptions compile;
     EquilibrateOptions equilibrate;

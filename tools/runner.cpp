@@ -1,5 +1,6 @@
 #include "runner.hpp"
 
+#include <filesystem>
 #include <set>
 
 #include "input_error.hpp"
@@ -43,11 +44,24 @@ std::vector<elvar::Chemistry> chemistries(const Case& c) {
     return out;
 }
 
+// The data-file field of the plug-in holds 256 characters: a longer path
+// is given relative to the working directory, or refused, never cut.
+std::string data_file_field(const Case& c) {
+    constexpr std::size_t kField = 256;
+    std::string path = c.data.string();
+    if (path.size() <= kField) return path;
+    std::error_code ec;
+    const std::string relative = std::filesystem::relative(c.data, ec).string();
+    if (!ec && !relative.empty() && relative.size() <= kField) return relative;
+    throw InputError(c.file.string() + ": data: the path of the data file is longer than " +
+                     std::to_string(kField) + " characters");
+}
+
 elvar::RunSetup setup_of(const Case& c) {
     elvar::RunSetup s;
     s.case_name = c.file.stem().string();
     s.report_path = c.report;
-    s.data_file = c.data.string();
+    s.data_file = data_file_field(c);
     s.trace = c.trace;
     s.diagnostic_level = c.diagnostic_level;
     for (const auto& comp : c.components) s.components.push_back({comp.id, comp.name, comp.formula, comp.mw});
