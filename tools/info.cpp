@@ -1,0 +1,85 @@
+// eqlink info FILE: what a data file holds — its elements, its phases with
+// their models and constituents, and the temperature ranges of the data.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "commands.hpp"
+#include "data/system.hpp"
+#include "input_error.hpp"
+#include "load_system.hpp"
+#include "table.hpp"
+
+namespace eqlink_tool {
+namespace {
+
+std::string model_text(const eqcore::Phase& p) {
+    switch (p.model) {
+        case eqcore::Model::ideal_gas: return "ideal gas";
+        case eqcore::Model::idmx: return "ideal mixing";
+        case eqcore::Model::rkmp: return "Redlich-Kister-Muggianu excess";
+        case eqcore::Model::qkto: return "Kohler-Toop excess";
+        case eqcore::Model::pure: return "stoichiometric";
+    }
+    return "?";
+}
+
+// "298.15 - 6000 K, 2 ranges": data below 298.15 K use the first range, so
+// that is where the validity of the tabulated functions begins.
+std::string range_text(const eqcore::Constituent& c) {
+    if (c.ranges.empty()) return "-";
+    std::string text = "298.15 - " + format_number(c.ranges.back().tmax, 6) + " K";
+    if (c.ranges.size() > 1) text += ", " + std::to_string(c.ranges.size()) + " ranges";
+    return text;
+}
+
+}  // namespace
+
+CLI::App* add_info(CLI::App& app, InfoOptions& o) {
+    auto* cmd = app.add_subcommand("info", "Show the elements, phases, models and constituents of a data file");
+    cmd->add_option("file", o.data, "Data file (.dat, or compiled .cst)")->required();
+    cmd->add_flag("!--no-constituents", o.constituents, "List the phases only");
+    return cmd;
+}
+
+int run_info(const InfoOptions& o) {
+    const eqcore::System sys = load_system(o.data);
+    std::cout << o.data << ": " << sys.title << "\n\n";
+
+    Table elements({"Element", "Atomic mass"});
+    for (const auto& e : sys.elements) elements.row({e.symbol, format_number(e.mass, 8)});
+    std::cout << "Elements (" << sys.elements.size() << ")\n";
+    elements.print(std::cout);
+
+    Table phases({"No.", "Phase", "Model", "Kind", "Constituents", "Excess terms"});
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const auto& ph = sys.phases[static_cast<std::size_t>(p)];
+        phases.row({std::to_string(p + 1), ph.name, ph.model_code,
+                    model_text(ph) + (ph.dormant ? " (dummy, never calculated)" : ""),
+                    std::to_string(ph.count), std::to_string(ph.excess.size())});
+    }
+    std::cout << "\nPhases (" << sys.phases.size() << ")\n";
+    phases.print(std::cout);
+
+    if (o.constituents) {
+        std::cout << "\nConstituents (" << sys.constituents.size() << ")\n";
+        Table cons({"Phase", "No.", "Constituent", "Formula", "Valid", "Molar volume m3/mol"});
+        for (int p = 0; p < sys.phase_count(); ++p) {
+            const auto& ph = sys.phases[static_cast<std::size_t>(p)];
+            for (int k = 0; k < ph.count; ++k) {
+                const auto& c = sys.constituent(p, k);
+                cons.row({ph.name, std::to_string(k + 1), c.name, constituent_formula(sys, ph.first + k),
+                          range_text(c), c.molar_volume > 0 ? format_number(c.molar_volume, 6) : "-"});
+            }
+        }
+        cons.print(std::cout);
+    }
+    if (!sys.warnings.empty()) {
+        std::cout << "\nReader notes\n";
+        for (const auto& w : sys.warnings) std::cout << "  " << w << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace eqlink_tool

@@ -1,0 +1,59 @@
+#include "print_equilibrium.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "table.hpp"
+
+namespace eqlink_tool {
+
+void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcore::EquilibriumResult& r) {
+    out << "Equilibrium: " << sys.title << "\n"
+        << "  T = " << format_number(r.T, 10) << " K   P = " << format_number(r.P, 10) << " Pa   V = "
+        << format_number(r.V, 8) << " m3\n";
+    if (r.calculations > 1) out << "  " << r.calculations << " equilibria computed in the temperature search\n";
+
+    out << "\nPhases present\n";
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const auto& ph = sys.phases[static_cast<std::size_t>(p)];
+        const auto& pr = r.phases[static_cast<std::size_t>(p)];
+        if (!pr.present) continue;
+        out << "  " << ph.name << " (" << ph.model_code << "): " << format_number(pr.amount, 10) << " mol\n";
+        if (!ph.is_mixture()) continue;
+        std::vector<int> order(static_cast<std::size_t>(ph.count));
+        std::iota(order.begin(), order.end(), ph.first);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return r.amount[static_cast<std::size_t>(a)] > r.amount[static_cast<std::size_t>(b)];
+        });
+        Table t({"Constituent", "Amount mol", "Mole fraction", "Activity"});
+        for (int i : order) {
+            const auto k = static_cast<std::size_t>(i);
+            t.row({sys.constituents[k].name, format_number(r.amount[k], 8), format_number(r.mole_fraction[k], 8),
+                   format_number(r.activity[k], 8)});
+        }
+        t.print(out, 4);
+    }
+
+    Table absent({"Phase", "Driving force J/mol"});
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const auto& pr = r.phases[static_cast<std::size_t>(p)];
+        if (pr.considered && !pr.present)
+            absent.row({sys.phases[static_cast<std::size_t>(p)].name, format_number(pr.driving_force, 8)});
+    }
+    if (!absent.empty()) {
+        out << "\nPhases considered but absent\n";
+        absent.print(out);
+    }
+
+    out << "\nSystem\n";
+    Table s({"Quantity", "Value", "Unit"});
+    s.row({"H", format_number(r.H, 10), "J"});
+    s.row({"S", format_number(r.S, 10), "J/K"});
+    s.row({"G", format_number(r.G, 10), "J"});
+    s.row({"Cp", format_number(r.Cp, 10), "J/K"});
+    s.row({"heat of the calculation", format_number(r.heat, 10), "J"});
+    s.print(out);
+}
+
+}  // namespace eqlink_tool

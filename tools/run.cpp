@@ -1,0 +1,39 @@
+// eqlink run [CASE.toml]: runs a case through the plug-in in one host run
+// and prints its results; without a case, the bundled demo.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+
+#include "case_file.hpp"
+#include "commands.hpp"
+#include "input_error.hpp"
+#include "printers.hpp"
+#include "runner.hpp"
+
+namespace eqlink_tool {
+
+std::string demo_case() { return (std::filesystem::path(EQLINK_EXAMPLES_DIR) / "demo.toml").string(); }
+
+CLI::App* add_run(CLI::App& app, RunOptions& o) {
+    auto* cmd = app.add_subcommand("run", "Run a case file: property requests, flashes and blocks through EQLINK");
+    cmd->add_option("case", o.case_file, "Case file (TOML); default: the bundled demo");
+    cmd->add_flag("--json", o.json, "Print the results as JSON");
+    return cmd;
+}
+
+int run_run(const RunOptions& o) {
+    const Case c = read_case(o.case_file.empty() ? demo_case() : o.case_file);
+    const CaseResult r = run_case(c);
+    if (o.json) print_json(std::cout, r);
+    else print_tables(std::cout, c, r);
+    if (r.failed()) {
+        for (std::size_t i = 0; i < r.calculations.size(); ++i)
+            if (r.calculations[i].failed)
+                std::cerr << "eqlink: " << c.file.string() << ":" << c.calculations[i].line << ": calculation "
+                          << i + 1 << " failed: " << r.calculations[i].failure << '\n';
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace eqlink_tool
