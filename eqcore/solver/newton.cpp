@@ -234,6 +234,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     removed = -1;
     ws.null_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
+    bool state_met = false;  // the previous state met both tolerances
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
@@ -268,13 +269,14 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             ++row;
         }
-        // Converged when the state itself meets both tolerances: the balances
-        // at the current amounts and the potentials' residuals at the current
-        // element potentials. Testing the residuals after the next correction
-        // instead never stops on a nearly stoichiometric feed at low
-        // temperature: rounding in the major amounts sends the correction of
-        // the poorly determined potential directions to about 1e-7 RT at
-        // every step, although the state already satisfies both tolerances.
+        // The test after the correction below predicts the residuals of the
+        // next state and so stops one polishing step past the tolerances. On a
+        // nearly stoichiometric feed at low temperature that prediction never
+        // drops below about 1e-7 RT: rounding in the major amounts moves the
+        // poorly determined potential directions at every step. There the
+        // state itself is tested: balances at the current amounts, residuals
+        // at the current element potentials. It must hold on two steps in a
+        // row, so that the polishing step is still taken.
         if (balance <= ws.opt.balance_tol) {
             double r0 = 0.0;
             for (const Candidate& c : ws.cand) {
@@ -285,7 +287,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                     r0 = std::max(r0, std::abs(r));
                 }
             }
-            if (r0 <= ws.opt.mu_tol) return NewtonOutcome::converged;
+            if (r0 <= ws.opt.mu_tol && state_met) return NewtonOutcome::converged;
+            state_met = r0 <= ws.opt.mu_tol;
+        } else {
+            state_met = false;
         }
         for (int j = 0; j < E; ++j)
             for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
