@@ -36,6 +36,7 @@ void Session::reset() {
     streams_.clear();
     invalidate_result();
     last_error_ = LastError{};
+    solver_.reset();
 }
 
 void Session::set_io_unit(IoKind which, std::int64_t unit) {
@@ -55,6 +56,7 @@ void Session::load(System sys, std::string source) {
     conditions_.clear();
     streams_.clear();
     invalidate_result();
+    solver_.reset();  // its setup belongs to the system replaced here
 }
 
 void Session::read_dat_file(const std::string& path) {

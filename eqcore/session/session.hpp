@@ -27,6 +27,9 @@
 #include "session/error.hpp"
 #include "session/stream.hpp"
 #include "session/units.hpp"
+#include "solver/problem.hpp"
+#include "solver/result.hpp"
+#include "solver/solver.hpp"
 
 namespace eqcore {
 
@@ -151,6 +154,20 @@ public:
     // H (J), S (J/K), G (J), V (m3) or Cp (J/K) of the stream as it enters.
     double stream_property(std::string_view name, StreamProperty what) const;
 
+    // --- equilibrium (session/equilibrate.cpp) -------------------------
+    // The equilibrium of all material in the streams (element amounts from
+    // the incoming constituents, whatever their status) over the entered
+    // phases and constituents. With `temperature_unknown` false: at the T
+    // and P conditions. With it true: the temperature is searched from
+    // `estimate_K` to meet the enthalpy condition (`phase` < 0) or the "A"
+    // target on `phase` (its condition's value gives formation or
+    // precipitation). On success the result becomes current; on failure it
+    // is not, and Failure carries the error.
+    const EquilibriumResult& equilibrate(bool temperature_unknown, int phase, double estimate_K);
+    // The result of the last calculation; throws Error::no_current_result
+    // when it failed or anything was changed since.
+    const EquilibriumResult& result() const;
+
     // --- results and errors ---------------------------------------------
     bool result_current() const { return result_current_; }
     void record_error(Error code, std::string_view detail);
@@ -178,6 +195,9 @@ private:
     std::vector<Stream> streams_;
     bool result_current_ = false;
     LastError last_error_;
+    Solver solver_;               // keeps its last solution as the next start
+    EquilibriumProblem problem_;  // the state as the solver sees it
+    EquilibriumResult result_;
 };
 
 }  // namespace eqcore

@@ -1,0 +1,100 @@
+// Speed of the Gibbs-energy minimiser: fixed-T,P equilibria from a cold start
+// (no reuse of the previous solution) and warm (the previous solution, at a
+// temperature 10 K away, is the start), and an adiabatic temperature.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "data/read_dat.hpp"
+#include "solver/solver.hpp"
+
+namespace {
+
+using namespace eqcore;
+
+const System& ho() {
+    static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/h-o.dat");
+    return s;
+}
+const System& chon() {
+    static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/c-h-o-n.dat");
+    return s;
+}
+
+int gas_constituent(const System& sys, const char* name) {
+    for (int k = 0; k < sys.phases[0].count; ++k)
+        if (sys.constituent(0, k).name == name) return k;
+    return -1;
+}
+
+EquilibriumProblem hydrogen_oxygen() {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(ho());
+    pr.add("feed", 0, gas_constituent(ho(), "H2"), 2.0);
+    pr.add("feed", 0, gas_constituent(ho(), "O2"), 1.0);
+    pr.element_amount = pr.elements();
+    pr.streams.clear();  // element amounts only: no stream enthalpy in the timing
+    return pr;
+}
+
+EquilibriumProblem methane_air(bool streams) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(chon());
+    pr.add("feed", 0, gas_constituent(chon(), "CH4"), 1.0);
+    pr.add("feed", 0, gas_constituent(chon(), "O2"), 2.0);
+    pr.add("feed", 0, gas_constituent(chon(), "N2"), 7.52);
+    pr.element_amount = pr.elements();
+    if (!streams) pr.streams.clear();
+    return pr;
+}
+
+void run_tp(benchmark::State& state, const EquilibriumProblem& pr, double T, bool warm) {
+    Solver solver;
+    EquilibriumResult r;
+    Conditions c;
+    c.T = T;
+    solver.equilibrate(pr, c, r);
+    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
+    bool flip = false;
+    for (auto _ : state) {
+        if (warm) {
+            flip = !flip;
+            c.T = flip ? T + 10.0 : T;
+        } else {
+            solver.forget();
+        }
+        solver.equilibrate(pr, c, r);
+        benchmark::DoNotOptimize(r.G);
+    }
+    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
+}
+
+void BM_TP_HO_3000K_Cold(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, false); }
+void BM_TP_HO_3000K_Warm(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, true); }
+void BM_TP_CHON_2000K_Cold(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, false); }
+void BM_TP_CHON_2000K_Warm(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, true); }
+
+void BM_Adiabatic_CHON_From298K(benchmark::State& state) {
+    const EquilibriumProblem pr = methane_air(true);
+    Solver solver;
+    EquilibriumResult r;
+    Conditions c;
+    c.T = 2000.0;
+    c.target.kind = TargetKind::enthalpy;
+    c.target.value = 0.0;
+    for (auto _ : state) {
+        solver.forget();
+        solver.equilibrate(pr, c, r);
+        benchmark::DoNotOptimize(r.T);
+    }
+    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
+    state.counters["T_K"] = r.T;
+}
+
+BENCHMARK(BM_TP_HO_3000K_Cold);
+BENCHMARK(BM_TP_HO_3000K_Warm);
+BENCHMARK(BM_TP_CHON_2000K_Cold);
+BENCHMARK(BM_TP_CHON_2000K_Warm);
+BENCHMARK(BM_Adiabatic_CHON_From298K);
+
+}  // namespace
+
+BENCHMARK_MAIN();

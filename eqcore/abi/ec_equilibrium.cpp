@@ -1,0 +1,122 @@
+// Entry points of the equilibrium calculation: ECEQ and ECEQL (with the
+// result listing), ECRES (values of the current result in the units in
+// force) and ECSHOW (the settings). Listings go to the list unit; output for
+// a unit that is not open is discarded.
+#include <string>
+#include <vector>
+
+#include "abi/entry.hpp"
+#include "eqcore_calls.hpp"
+#include "session/listing.hpp"
+#include "session/text.hpp"
+#include "unitio.hpp"
+
+using namespace eqcore;
+using namespace eqcore::abi;
+
+namespace {
+
+void write_list(const Session& s, const std::vector<std::string>& lines) {
+    const std::int64_t unit = s.io_unit(IoKind::list);
+    if (unit == 0 || !unitio::is_open(unit)) return;
+    for (const std::string& l : lines) unitio::write_record(unit, l);
+    unitio::flush(unit);
+}
+
+// ECEQ / ECEQL: option two blanks (the T and P conditions) or "T " (the
+// temperature is the unknown; phase > 0 its "A" target, 0 the "H"
+// condition; values(1) the first estimate).
+const EquilibriumResult& calculate(const char* option, ftn::Len option_len, const ftn::Int* phase,
+                                   const ftn::Int* constituent, const ftn::Real* values) {
+    Session& s = session();
+    const std::string_view opt = abi::text(option, option_len, "option");
+    if (opt.empty()) return s.equilibrate(false, -1, 0.0);
+    if (!text::same_word(opt, "T"))
+        throw Failure(Error::unknown_option, "equilibrium option '" + std::string(opt) + "' (known: blank, \"T\")");
+    const ftn::Int p = ref(phase, "phase");
+    const double estimate = s.units().temperature_to_si(ref(values, "values"));
+    if (p == 0) return s.equilibrate(true, -1, estimate);
+    const int ph = s.phase_from_number(p);
+    const ftn::Int c = ref(constituent, "constituent");
+    if (c != 0) (void)s.constituent_from_number(ph, c);  // only checked: a target is on the phase
+    return s.equilibrate(true, ph, estimate);
+}
+
+double amount_of(const Session& s, const EquilibriumResult& r, int p, int k) {
+    const Units& u = s.units();
+    const double m = u.amount_is_mass() ? s.molar_mass(p, k) : 1.0;
+    return u.amount_from_mol(r.amount[static_cast<std::size_t>(s.system().phases[static_cast<std::size_t>(p)].first + k)], m);
+}
+
+}  // namespace
+
+extern "C" {
+
+void PPSTUB_ECEQ(const char* option, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* values,
+                 ftn::Int* noerr, ftn::Len option_len) {
+    entry(noerr, [&] { calculate(option, option_len, phase, constituent, values); });
+}
+
+void PPSTUB_ECEQL(const char* option, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* values,
+                  ftn::Int* noerr, ftn::Len option_len) {
+    entry(noerr, [&] {
+        const EquilibriumResult& r = calculate(option, option_len, phase, constituent, values);
+        write_list(session(), result_listing(session(), r));
+    });
+}
+
+void PPSTUB_ECRES(const char* option, const ftn::Int* phase, const ftn::Int* constituent, ftn::Real* value,
+                  ftn::Int* noerr, ftn::Len option_len) {
+    entry(noerr, [&] {
+        const Session& s = session();
+        const std::string_view opt = abi::text(option, option_len, "option");
+        const ftn::Int pn = ref(phase, "phase"), cn = ref(constituent, "constituent");
+        ftn::Real& out = ref(value, "value");
+        const EquilibriumResult& r = s.result();
+        const Units& u = s.units();
+        const System& sys = s.system();
+        if (text::same_word(opt, "T")) {
+            out = u.temperature_from_si(r.T);
+        } else if (text::same_word(opt, "P")) {
+            out = u.pressure_from_si(r.P);
+        } else if (text::same_word(opt, "A")) {
+            const int p = s.phase_from_number(pn);
+            if (cn == 0) {
+                double a = 0.0;
+                for (int k = 0; k < sys.phases[static_cast<std::size_t>(p)].count; ++k) a += amount_of(s, r, p, k);
+                out = a;
+            } else {
+                out = amount_of(s, r, p, s.constituent_from_number(p, cn));
+            }
+        } else if (text::same_word(opt, "MU")) {
+            const int p = s.phase_from_number(pn);
+            const int k = s.constituent_from_number(p, cn);
+            const double per = u.amount_from_mol(1.0, u.amount_is_mass() ? s.molar_mass(p, k) : 1.0);
+            out = u.energy_from_si(r.mu[static_cast<std::size_t>(sys.phases[static_cast<std::size_t>(p)].first + k)]) / per;
+        } else if (text::same_word(opt, "H") || text::same_word(opt, "S") || text::same_word(opt, "V")) {
+            // Of phase p; with p = 0 of the system (H: the heat of the calculation).
+            const char q = static_cast<char>(std::toupper(static_cast<unsigned char>(opt[0])));
+            double h = 0.0, sv = 0.0, v = 0.0;
+            if (pn == 0 && cn == 0) {
+                h = r.heat;
+                sv = r.S;
+                v = r.V;
+            } else {
+                const PhaseResult& pr = r.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
+                h = pr.H;
+                sv = pr.S;
+                v = pr.V;
+            }
+            out = q == 'H' ? u.energy_from_si(h) : q == 'S' ? u.entropy_from_si(sv) : u.volume_from_si(v);
+        } else {
+            throw Failure(Error::unknown_option,
+                          "result option '" + std::string(opt) + "' (known: \"A\", \"MU\", \"T\", \"P\", \"H\", \"S\", \"V\")");
+        }
+    });
+}
+
+void PPSTUB_ECSHOW(ftn::Int* noerr) {
+    entry(noerr, [&] { write_list(session(), settings_listing(session())); });
+}
+
+}  // extern "C"

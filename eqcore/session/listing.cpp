@@ -1,0 +1,173 @@
+#include "session/listing.hpp"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <numeric>
+
+namespace eqcore {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// printf into a string, cut to the listing width.
+[[gnu::format(printf, 1, 2)]] std::string line(const char* fmt, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    std::string s(buf);
+    if (s.size() > kListingWidth) s.resize(kListingWidth);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// A name in a column of 24 characters (longer names are cut).
+std::string name24(const std::string& n) { return n.size() > 24 ? n.substr(0, 24) : n; }
+
+std::string unit(const Session& s, Quantity q) { return std::string(s.units().name(q)); }
+
+// Molar mass for amount conversions (1 when the amount unit is molar).
+double mass_of(const Session& s, int phase, int k) {
+    return s.units().amount_is_mass() ? s.molar_mass(phase, k) : 1.0;
+}
+
+double phase_amount(const Session& s, const EquilibriumResult& r, int p) {
+    const Phase& ph = s.system().phases[sz(p)];
+    double a = 0.0;
+    for (int k = 0; k < ph.count; ++k)
+        a += s.units().amount_from_mol(r.amount[sz(ph.first + k)], mass_of(s, p, k));
+    return a;
+}
+
+std::string status_text(Status st) {
+    switch (st) {
+        case Status::entered: return "ENTERED";
+        case Status::eliminated: return "ELIMINATED";
+        case Status::dormant: return "DORMANT";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::vector<std::string> result_listing(const Session& s, const EquilibriumResult& r) {
+    const System& sys = s.system();
+    const Units& u = s.units();
+    const std::string E = unit(s, Quantity::energy), A = unit(s, Quantity::amount), Tn = unit(s, Quantity::temperature);
+    std::vector<std::string> out;
+    out.push_back(line(" EQCORE EQUILIBRIUM   %s", sys.title.c_str()));
+    out.push_back(line(" T = %.4f %s   P = %.6E %s   V = %.6E %s", u.temperature_from_si(r.T), Tn.c_str(),
+                       u.pressure_from_si(r.P), unit(s, Quantity::pressure).c_str(), u.volume_from_si(r.V),
+                       unit(s, Quantity::volume).c_str()));
+    std::vector<int> order;
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const PhaseResult& pr = r.phases[sz(p)];
+        if (!pr.present) continue;
+        const Phase& ph = sys.phases[sz(p)];
+        out.emplace_back();
+        out.push_back(line(" PHASE %-24s %-4s   amount %14.6E %s", name24(ph.name).c_str(), ph.model_code.c_str(),
+                           phase_amount(s, r, p), A.c_str()));
+        if (!ph.is_mixture()) continue;
+        out.push_back(line("     %-24s %14s %14s %14s", "constituent", ("amount/" + A).c_str(), "mole fraction",
+                           "activity"));
+        order.resize(sz(ph.count));
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return r.amount[sz(ph.first + a)] > r.amount[sz(ph.first + b)];
+        });
+        for (int k : order) {
+            const std::size_t g = sz(ph.first + k);
+            if (r.amount[g] <= 0.0) continue;  // eliminated, or an element not in the material
+            out.push_back(line("     %-24s %14.6E %14.6E %14.6E", name24(sys.constituents[g].name).c_str(),
+                               u.amount_from_mol(r.amount[g], mass_of(s, p, k)), r.mole_fraction[g], r.activity[g]));
+        }
+    }
+    bool header = false;
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const PhaseResult& pr = r.phases[sz(p)];
+        if (!pr.considered || pr.present) continue;
+        if (!header) {
+            out.emplace_back();
+            out.push_back(line(" ABSENT PHASES %-20s driving force/(%s/mol)", "", E.c_str()));
+            header = true;
+        }
+        out.push_back(line("     %-24s %14.6E", name24(sys.phases[sz(p)].name).c_str(), u.energy_from_si(pr.driving_force)));
+    }
+    out.emplace_back();
+    out.push_back(line(" SYSTEM   H = %.8E %s   S = %.8E %s/%s   G = %.8E %s   Cp = %.8E %s/%s", u.energy_from_si(r.H),
+                       E.c_str(), u.entropy_from_si(r.S), E.c_str(), Tn.c_str(), u.energy_from_si(r.G), E.c_str(),
+                       u.entropy_from_si(r.Cp), E.c_str(), Tn.c_str()));
+    out.push_back(line(" HEAT OF THE CALCULATION   %.8E %s", u.energy_from_si(r.heat), E.c_str()));
+    return out;
+}
+
+std::vector<std::string> settings_listing(const Session& s) {
+    const Units& u = s.units();
+    const std::string Tn = unit(s, Quantity::temperature), Pn = unit(s, Quantity::pressure);
+    std::vector<std::string> out;
+    out.push_back(line(" EQCORE SETTINGS"));
+    out.push_back(line(" UNITS    pressure %s   temperature %s   volume %s   energy %s   amount %s", Pn.c_str(),
+                       Tn.c_str(), unit(s, Quantity::volume).c_str(), unit(s, Quantity::energy).c_str(),
+                       unit(s, Quantity::amount).c_str()));
+    out.push_back(line(" LIMITS   TLOW %.4f %s   THIGH %.4f %s", u.temperature_from_si(s.tlow()), Tn.c_str(),
+                       u.temperature_from_si(s.thigh()), Tn.c_str()));
+    if (!s.has_system()) {
+        out.push_back(line(" DATA FILE  (none: no system loaded)"));
+        return out;
+    }
+    const System& sys = s.system();
+    out.push_back(line(" DATA FILE  %s", s.data_source().c_str()));
+    out.push_back(line(" SYSTEM     %s", sys.title.c_str()));
+    out.emplace_back();
+    out.push_back(line(" PHASES   %-24s %-5s %-10s %12s", "name", "model", "status", "constituents"));
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[sz(p)];
+        out.push_back(line(" %6d   %-24s %-5s %-10s %12d", p + 1, name24(ph.name).c_str(), ph.model_code.c_str(),
+                           status_text(s.phase_status(p)).c_str(), ph.count));
+    }
+    out.emplace_back();
+    if (s.conditions().empty()) out.push_back(line(" CONDITIONS  (none: T %.4f %s, P %.6E %s)",
+                                                   u.temperature_from_si(s.temperature()), Tn.c_str(),
+                                                   u.pressure_from_si(s.pressure()), Pn.c_str()));
+    else out.push_back(line(" CONDITIONS"));
+    int i = 0;
+    for (const Condition& c : s.conditions()) {
+        ++i;
+        switch (c.kind) {
+            case ConditionKind::temperature:
+                out.push_back(line(" %6d   T = %.4f %s", i, u.temperature_from_si(c.value), Tn.c_str()));
+                break;
+            case ConditionKind::pressure:
+                out.push_back(line(" %6d   P = %.6E %s", i, u.pressure_from_si(c.value), Pn.c_str()));
+                break;
+            case ConditionKind::enthalpy:
+                out.push_back(line(" %6d   H = %.6E %s", i, u.energy_from_si(c.value), unit(s, Quantity::energy).c_str()));
+                break;
+            case ConditionKind::target:
+                out.push_back(line(" %6d   A on %s: %s", i, sys.phases[sz(c.phase)].name.c_str(),
+                                   c.value >= 0.0 ? "formation" : "precipitation"));
+                break;
+        }
+    }
+    out.emplace_back();
+    out.push_back(line(s.streams().empty() ? " STREAMS  (none)" : " STREAMS"));
+    for (const Stream& st : s.streams()) {
+        out.push_back(line("   %-24s T = %.4f %s   P = %.6E %s", name24(st.name).c_str(), u.temperature_from_si(st.T),
+                           Tn.c_str(), u.pressure_from_si(st.P), Pn.c_str()));
+        for (int p : st.phases) {
+            const Phase& ph = sys.phases[sz(p)];
+            for (int k = 0; k < ph.count; ++k) {
+                const double n = st.n[sz(ph.first + k)];
+                if (n == 0.0) continue;
+                out.push_back(line("       %-24s %-24s %14.6E %s", name24(sys.constituent(p, k).name).c_str(),
+                                   name24(ph.name).c_str(), u.amount_from_mol(n, mass_of(s, p, k)),
+                                   unit(s, Quantity::amount).c_str()));
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace eqcore

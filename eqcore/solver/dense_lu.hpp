@@ -1,0 +1,31 @@
+// Dense LU factorisation with partial pivoting on caller-owned storage.
+//
+// The solver's linear systems are small (elements + present phases, or the
+// constituents of one mixture phase) and solved many times per equilibrium,
+// so they work in place on preallocated buffers: nothing here allocates.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace eqcore::detail {
+
+// Factorises the n x n row-major matrix `a` in place (L unit lower, U upper)
+// with row interchanges recorded in `piv` (size n). Returns false when a
+// pivot is smaller than `rel_tol` times the largest entry of its column
+// before elimination: the matrix is singular to working precision.
+bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, double rel_tol = 1e-13);
+
+// Solves A x = rhs in place with a factorisation from lu_factor.
+void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
+              std::span<double> rhs);
+
+// Cholesky factorisation A = L L' of a symmetric n x n row-major matrix, in
+// place (L in the lower triangle). False when A is not positive definite
+// (a pivot below `min_pivot`).
+bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-12);
+
+// Solves A x = rhs in place with a factorisation from cholesky_factor.
+void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs);
+
+}  // namespace eqcore::detail

@@ -1,0 +1,238 @@
+// The starting point: a linear program minimises G = sum c_k z_k subject to
+// the element balances A z = b, z >= 0, over columns that are the usable
+// constituents taken pure (gas species at their partial pressure equal to P)
+// and sampled compositions of the condensed mixture phases (their G_m with
+// mixing and excess terms). Mixing in the gas is neglected. The optimal basis
+// gives the phases present and their amounts, its dual the element
+// potentials. Dense two-phase simplex with Bland's rule (no cycling); the
+// problems are small (elements x columns).
+#include <algorithm>
+#include <cmath>
+
+#include "solver/workspace.hpp"
+#include "thermo/excess.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+constexpr double kLnFloor = -690.0;  // smallest ln x kept (x ~ 1e-300)
+
+// Molar Gibbs energy / RT of candidate c at composition x (its slot order).
+double molar_g(Workspace& ws, const Candidate& c, const double* x) {
+    double g = 0.0;
+    std::fill(ws.xfull.begin(), ws.xfull.end(), 0.0);
+    for (int k = 0; k < c.count; ++k) {
+        const int s = c.first + k;
+        if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + std::log(x[k]));
+        ws.xfull[sz(ws.slot_local[sz(s)])] = x[k];
+    }
+    if (!c.ideal) {
+        const Phase& ph = ws.sys->phases[sz(c.phase)];
+        g += excess(ph, ws.T, std::span<const double>(ws.xfull.data(), sz(ph.count))).g / ws.RT;
+    }
+    return g;
+}
+
+class Simplex {
+public:
+    explicit Simplex(Workspace& ws) : ws_(ws), m_(ws.E), n_(ws.lp_used), w_(ws.lp_used + ws.E + 1) {}
+
+    double& at(int r, int c) { return ws_.lp_tab[sz(r) * sz(w_) + sz(c)]; }
+
+    bool run() {
+        // Constraint rows and artificial basis.
+        for (int i = 0; i < m_; ++i) {
+            for (int k = 0; k < n_; ++k) at(i, k) = ws_.lp_col[sz(k) * sz(m_) + sz(i)];
+            for (int k = 0; k < m_; ++k) at(i, n_ + k) = i == k ? 1.0 : 0.0;
+            at(i, w_ - 1) = ws_.b[sz(i)];
+            ws_.lp_basis[sz(i)] = n_ + i;
+        }
+        // Phase 1: minimise the sum of the artificials.
+        for (int k = 0; k < w_; ++k) {
+            double s = 0.0;
+            if (k < n_ || k == w_ - 1)
+                for (int i = 0; i < m_; ++i) s -= at(i, k);
+            at(m_, k) = s;
+        }
+        if (!iterate(n_)) return false;
+        if (at(m_, w_ - 1) < -1e-10) return false;  // infeasible (cannot happen with carried elements)
+        // Drive artificials at zero level out of the basis where possible.
+        for (int i = 0; i < m_; ++i) {
+            if (ws_.lp_basis[sz(i)] < n_) continue;
+            for (int k = 0; k < n_; ++k)
+                if (std::abs(at(i, k)) > 1e-9) {
+                    pivot(i, k);
+                    break;
+                }
+        }
+        // Phase 2: the real costs.
+        for (int k = 0; k < w_; ++k) {
+            double s = k < n_ ? ws_.lp_cost[sz(k)] : 0.0;
+            for (int i = 0; i < m_; ++i) {
+                const int bk = ws_.lp_basis[sz(i)];
+                const double cb = bk < n_ ? ws_.lp_cost[sz(bk)] : 0.0;
+                s -= cb * at(i, k);
+            }
+            at(m_, k) = s;
+        }
+        return iterate(n_);
+    }
+
+    // Dual values: pi_i = c_B B^-1 e_i, read from the artificial columns.
+    void duals(std::vector<double>& pi) {
+        for (int i = 0; i < m_; ++i) pi[sz(i)] = -at(m_, n_ + i);
+    }
+
+private:
+    bool iterate(int enter_limit) {
+        const int max_pivots = 50 * (n_ + m_) + 100;
+        for (int it = 0; it < max_pivots; ++it) {
+            int q = -1;
+            for (int k = 0; k < enter_limit; ++k)
+                if (at(m_, k) < -1e-11) {
+                    q = k;
+                    break;
+                }
+            if (q < 0) return true;
+            int r = -1;
+            double best = 0.0;
+            for (int i = 0; i < m_; ++i) {
+                const double v = at(i, q);
+                if (v <= 1e-12) continue;
+                const double ratio = at(i, w_ - 1) / v;
+                if (r < 0 || ratio < best - 1e-15 ||
+                    (ratio <= best + 1e-15 && ws_.lp_basis[sz(i)] < ws_.lp_basis[sz(r)])) {
+                    r = i;
+                    best = ratio;
+                }
+            }
+            if (r < 0) return false;  // unbounded: cannot happen with z >= 0 and A z = b bounded
+            pivot(r, q);
+        }
+        return false;
+    }
+
+    void pivot(int r, int q) {
+        const double inv = 1.0 / at(r, q);
+        for (int k = 0; k < w_; ++k) at(r, k) *= inv;
+        for (int i = 0; i <= m_; ++i) {
+            if (i == r) continue;
+            const double f = at(i, q);
+            if (f == 0.0) continue;
+            for (int k = 0; k < w_; ++k) at(i, k) -= f * at(r, k);
+        }
+        ws_.lp_basis[sz(r)] = q;
+    }
+
+    Workspace& ws_;
+    int m_, n_, w_;
+};
+
+}  // namespace
+
+bool initial_lp(Workspace& ws) {
+    const int E = ws.E;
+    // Columns.
+    int col = 0, xoff = 0;
+    auto add_column = [&](int c, const double* x) {
+        const Candidate& cd = ws.cand[sz(c)];
+        ws.lp_owner[sz(col)] = c;
+        ws.lp_xoff[sz(col)] = xoff;
+        double* colv = ws.lp_col.data() + sz(col) * sz(E);
+        std::fill(colv, colv + E, 0.0);
+        for (int k = 0; k < cd.count; ++k) {
+            ws.lp_x[sz(xoff + k)] = x[k];
+            const double* ar = ws.arow(cd.first + k);
+            for (int j = 0; j < E; ++j) colv[j] += x[k] * ar[j];
+        }
+        ws.lp_cost[sz(col)] = cd.gas || cd.pure ? 0.0 : molar_g(ws, cd, x);
+        if (cd.gas || cd.pure)
+            for (int k = 0; k < cd.count; ++k) ws.lp_cost[sz(col)] += x[k] * ws.g0[sz(cd.first + k)];
+        xoff += cd.count;
+        ++col;
+    };
+    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c) {
+        const Candidate& cd = ws.cand[sz(c)];
+        if (cd.excluded) continue;
+        double* x = ws.xtry.data();
+        for (int k = 0; k < cd.count; ++k) {
+            std::fill(x, x + cd.count, 0.0);
+            x[k] = 1.0;
+            add_column(c, x);
+        }
+        if (cd.gas || cd.pure || cd.count < 2) continue;
+        int pairs = 0;
+        for (int i = 0; i < cd.count && pairs < 45; ++i)
+            for (int k = i + 1; k < cd.count && pairs < 45; ++k, ++pairs) {
+                std::fill(x, x + cd.count, 0.0);
+                x[i] = x[k] = 0.5;
+                add_column(c, x);
+            }
+        if (cd.count > 2) {
+            std::fill(x, x + cd.count, 1.0 / cd.count);
+            add_column(c, x);
+        }
+    }
+    ws.lp_used = col;
+    Simplex lp(ws);
+    if (!lp.run()) return false;
+    lp.duals(ws.pi);
+    // Amounts of the basis columns.
+    std::fill(ws.lp_z.begin(), ws.lp_z.end(), 0.0);
+    for (int i = 0; i < E; ++i) {
+        const int k = ws.lp_basis[sz(i)];
+        if (k < ws.lp_used) ws.lp_z[sz(k)] = std::max(0.0, ws.lp_tab[sz(i) * sz(ws.lp_used + E + 1) + sz(ws.lp_used + E)]);
+    }
+    // Phase amounts and compositions.
+    std::fill(ws.n.begin(), ws.n.end(), 0.0);
+    for (Candidate& cd : ws.cand) {
+        cd.present = false;
+        cd.N = 0.0;
+        cd.added = 0;
+    }
+    for (int k = 0; k < ws.lp_used; ++k) {
+        const double z = ws.lp_z[sz(k)];
+        if (z <= 0.0) continue;
+        // A second composition of a mixture that has a twin goes to the
+        // first twin still empty (the two sides of a miscibility gap).
+        int owner = ws.lp_owner[sz(k)];
+        while (ws.cand[sz(owner)].N > 0.0 && ws.cand[sz(owner)].twin >= 0) owner = ws.cand[sz(owner)].twin;
+        if (ws.cand[sz(owner)].N > 0.0) owner = ws.lp_owner[sz(k)];
+        Candidate& cd = ws.cand[sz(owner)];
+        for (int i = 0; i < cd.count; ++i) ws.n[sz(cd.first + i)] += z * ws.lp_x[sz(ws.lp_xoff[sz(k)] + i)];
+        cd.N += z;
+    }
+    for (Candidate& cd : ws.cand) {
+        if (!(cd.N > 1e-13)) {
+            cd.N = 0.0;
+            for (int s = cd.first; s < cd.first + cd.count; ++s) ws.n[sz(s)] = 0.0;
+            continue;
+        }
+        cd.present = true;
+        if (cd.pure) continue;
+        // Every constituent of a present mixture gets a positive amount: half
+        // the LP composition (which balances the elements) and half the
+        // composition exp(-reduced cost) the LP potentials give an ideal
+        // mixture. The spread keeps the first Newton systems well
+        // conditioned (an LP vertex alone has as few species as elements).
+        double Z = 0.0;
+        for (int s = cd.first; s < cd.first + cd.count; ++s) {
+            double rc = ws.g0[sz(s)];
+            const double* ar = ws.arow(s);
+            for (int j = 0; j < E; ++j) rc -= ar[j] * ws.pi[sz(j)];
+            ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
+            Z += ws.dln[sz(s)];
+        }
+        double sum = 0.0;
+        for (int s = cd.first; s < cd.first + cd.count; ++s) {
+            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 * ws.dln[sz(s)] / Z, 1e-300);
+            ws.n[sz(s)] = x;
+            sum += x;
+        }
+        for (int s = cd.first; s < cd.first + cd.count; ++s) ws.n[sz(s)] *= cd.N / sum;
+    }
+    return true;
+}
+
+}  // namespace eqcore::detail

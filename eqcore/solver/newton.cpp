@@ -1,0 +1,387 @@
+// Newton iteration on the Lagrangian of a fixed phase assemblage.
+//
+// Unknowns reduced to: the change of the element potentials dpi (/RT), one
+// relative amount change t per present mixture phase and the amount change
+// of each present stoichiometric phase. With r = mu/RT - A pi the residuals
+// at the previous potentials, a mixture phase with Hessian M = dmu/dn
+// (singular along n) changes its constituents by
+//     dn = P (A dpi - r) + t n,   P = (D^-1 + E/(N RT))^-1,
+// where D = diag(n) and E = N d(mu_excess)/dn; P = D for an ideal phase, the
+// classical form d ln n_i = a_i.dpi - r_i + t. With P = D^1/2 C^-1 D^1/2,
+// C = I + X^1/2 E X^1/2 / RT, the reduced (symmetric) system is
+//     [ sum A'PA   A'n   a_p ] [dpi]   [ b - A n + sum A'P r ]
+//     [ n'A        0     0   ] [t  ] = [ n' r ]
+//     [ a_p'       0     0   ] [dn ]   [ r_p ]
+// Solving for the change of the potentials keeps the right-hand side small
+// near the solution, so that potentials and trace amounts are accurate even
+// when the system is ill-conditioned (a nearly stoichiometric feed).
+// Rising amounts and traces change in logarithmic form; a falling major
+// amount follows the linear model down to a small fraction, then an
+// exponential tail, so that it stays positive yet may vanish in one step.
+// The step is shortened so that no stoichiometric amount turns negative;
+// a phase whose amount would reach zero leaves.
+#include <algorithm>
+#include <cmath>
+
+#include <Eigen/Dense>
+
+#include "solver/dense_lu.hpp"
+#include "solver/workspace.hpp"
+#include "thermo/excess.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+constexpr double kLnFloor = -690.0;                 // smallest ln x kept (x ~ 1e-300)
+constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace constituent
+constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
+constexpr double kMaxRise = 2.0;  // largest rise of ln n of a major constituent per step
+constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
+constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
+constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+
+// Excess potentials (J/mol) and, when `hessian`, N dmu/dn (J/mol) of a
+// mixture candidate at composition x, in the phase's own numbering.
+void excess_at(Workspace& ws, const Candidate& c, const double* x, bool hessian) {
+    const Phase& ph = ws.sys->phases[sz(c.phase)];
+    const std::size_t m = sz(ph.count);
+    std::fill(ws.xfull.begin(), ws.xfull.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
+    for (int k = 0; k < c.count; ++k) ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = x[k];
+    excess(ph, ws.T, std::span<const double>(ws.xfull.data(), m), std::span<double>(ws.muex.data(), m),
+           hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{});
+}
+
+double a_dot(const Workspace& ws, int s, const double* v) {
+    const double* ar = ws.arow(s);
+    double x = 0.0;
+    for (int j = 0; j < ws.E; ++j) x += ar[j] * v[j];
+    return x;
+}
+
+// Factor of an amount for a change `dl` of its logarithm (see above).
+double amount_factor(double dl, double lnx) {
+    if (dl >= 0.0 || lnx <= kLnMajor) return std::exp(std::max(dl, kLnFloor - lnx));
+    if (dl >= kTail - 1.0) return 1.0 + dl;
+    return std::max(kTail * std::exp((dl + 1.0 - kTail) / kTail), std::exp(kLnFloor - lnx));
+}
+
+// Assembles the contribution of present mixture candidate c: R block,
+// column u, right-hand sides; computes mu and the residuals r.
+void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
+    const int E = ws.E;
+    auto K = [&](int r, int k) -> double& { return ws.K[sz(r) * d + sz(k)]; };
+    const double invN = 1.0 / c.N;
+    const int m = c.count;
+    if (!c.ideal) {
+        for (int k = 0; k < m; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
+        excess_at(ws, c, ws.xtry.data(), true);
+    }
+    double g = 0.0;
+    for (int s = c.first; s < c.first + m; ++s) {
+        ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
+        if (!c.ideal) mu += ws.muex[sz(ws.slot_local[sz(s)])] / ws.RT;
+        ws.mu[sz(s)] = mu;
+        ws.res[sz(s)] = mu - a_dot(ws, s, ws.pi.data());
+        const double* ar = ws.arow(s);
+        for (int j = 0; j < E; ++j) K(j, row) += ws.n[sz(s)] * ar[j];
+        g += ws.n[sz(s)] * ws.res[sz(s)];
+    }
+    for (int j = 0; j < E; ++j) K(row, j) = K(j, row);
+    ws.rhs[sz(row)] = g;
+    if (c.ideal) {
+        for (int s = c.first; s < c.first + m; ++s) {
+            const double* ar = ws.arow(s);
+            const double ns = ws.n[sz(s)];
+            const double wr = ns * ws.res[sz(s)];
+            for (int j = 0; j < E; ++j) {
+                const double w = ns * ar[j];
+                ws.rhs[sz(j)] += wr * ar[j];
+                for (int k = 0; k <= j; ++k) K(j, k) += w * ar[k];
+            }
+        }
+        return;
+    }
+    // C = I + X^1/2 (N dmu_ex/dn / RT) X^1/2 over the usable constituents.
+    // Inside a spinodal C is not positive definite: it is shifted by a
+    // multiple of I until it is, so that the step still lowers G (at a
+    // stable solution no shift is needed and Newton is exact).
+    const std::size_t pm = sz(ws.sys->phases[sz(c.phase)].count);
+    const std::span<double> C(ws.C.data(), sz(m * m));
+    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+        for (int i = 0; i < m; ++i)
+            for (int k = 0; k < m; ++k) {
+                const double e = ws.dmuex[sz(ws.slot_local[sz(c.first + i)]) * pm + sz(ws.slot_local[sz(c.first + k)])];
+                C[sz(i * m + k)] =
+                    (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
+            }
+        if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+    }
+    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
+    for (int j = 0; j <= E; ++j) {
+        for (int i = 0; i < m; ++i) {
+            const int s = c.first + i;
+            ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
+        }
+        cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+        for (int i = 0; i < m; ++i) {
+            const int s = c.first + i;
+            (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];
+        }
+    }
+    for (int s = c.first; s < c.first + m; ++s) {
+        const double r = std::sqrt(ws.n[sz(s)]);
+        const double* ar = ws.arow(s);
+        const double* vr = ws.V.data() + sz(s) * sz(E);
+        for (int j = 0; j < E; ++j) {
+            ws.rhs[sz(j)] += r * ar[j] * ws.y[sz(s)];
+            for (int k = 0; k <= j; ++k) K(j, k) += r * ar[j] * vr[k];
+        }
+    }
+}
+
+// Null space of the stoichiometry rows of the present constituents: the
+// directions along which pi is free. Rare (a singular system), so it may
+// allocate.
+int free_directions(Workspace& ws) {
+    const int E = ws.E;
+    int rows = 0;
+    for (const Candidate& c : ws.cand)
+        if (c.present) rows += c.count;
+    Eigen::MatrixXd A(std::max(rows, 1), E);
+    A.setZero();
+    int r = 0;
+    for (const Candidate& c : ws.cand)
+        if (c.present)
+            for (int s = c.first; s < c.first + c.count; ++s, ++r)
+                for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
+    Eigen::FullPivLU<Eigen::MatrixXd> lu(A);
+    ws.null_dim = static_cast<int>(lu.dimensionOfKernel());
+    if (ws.null_dim == 0) return 0;
+    Eigen::HouseholderQR<Eigen::MatrixXd> qr(lu.kernel());
+    const Eigen::MatrixXd Q = qr.householderQ() * Eigen::MatrixXd::Identity(E, ws.null_dim);
+    for (int q = 0; q < ws.null_dim; ++q)
+        for (int j = 0; j < E; ++j) ws.null[sz(q) * sz(E) + sz(j)] = Q(j, q);
+    return ws.null_dim;
+}
+
+}  // namespace
+
+void settle_free_potentials(Workspace& ws) {
+    const int E = ws.E, k = ws.null_dim;
+    if (k == 0) return;
+    // Newton on w minimising ln sum_c Z_c(pi + N w), Z_c = sum_i exp(a_i.pi - mu°_i).
+    Eigen::VectorXd grad(k), w(k);
+    Eigen::MatrixXd hess(k, k);
+    Eigen::VectorXd na(k);
+    for (int it = 0; it < 30; ++it) {
+        double Z = 0.0;
+        grad.setZero();
+        hess.setZero();
+        double top = -1e300;
+        for (const Candidate& c : ws.cand)
+            if (!c.present && !c.excluded && !c.pure && c.ideal)
+                for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)]);
+        if (top == -1e300) return;
+        for (const Candidate& c : ws.cand) {
+            if (c.present || c.excluded || c.pure || !c.ideal) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                const double z = std::exp(a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)] - top);
+                for (int q = 0; q < k; ++q) na(q) = a_dot(ws, s, ws.null.data() + sz(q) * sz(E));
+                Z += z;
+                grad += z * na;
+                hess += z * na * na.transpose();
+            }
+        }
+        grad /= Z;
+        hess = hess / Z - grad * grad.transpose();
+        Eigen::LDLT<Eigen::MatrixXd> ldlt(hess);
+        if (ldlt.info() != Eigen::Success || ldlt.rcond() < 1e-12) return;  // Z does not depend on the free directions
+        w = -ldlt.solve(grad);
+        const double len = w.norm();
+        if (len > 5.0) w *= 5.0 / len;
+        for (int q = 0; q < k; ++q)
+            for (int j = 0; j < E; ++j) ws.pi[sz(j)] += w(q) * ws.null[sz(q) * sz(E) + sz(j)];
+        if (len < 1e-12) return;
+    }
+}
+
+void evaluate_mu(Workspace& ws) {
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        if (c.pure) {
+            ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
+            continue;
+        }
+        const double invN = 1.0 / c.N;
+        for (int s = c.first; s < c.first + c.count; ++s)
+            ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invN);
+        if (!c.ideal) {
+            for (int k = 0; k < c.count; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
+            excess_at(ws, c, ws.xtry.data(), false);
+            for (int k = 0; k < c.count; ++k)
+                ws.mu[sz(c.first + k)] += ws.muex[sz(ws.slot_local[sz(c.first + k)])] / ws.RT;
+        }
+    }
+}
+
+NewtonOutcome newton(Workspace& ws, int& removed) {
+    const int E = ws.E;
+    const int NC = static_cast<int>(ws.cand.size());
+    removed = -1;
+    ws.null_dim = 0;
+    for (int it = 0; it < ws.opt.max_newton; ++it) {
+        ++ws.iterations;
+        int dim = E;
+        for (const Candidate& c : ws.cand) dim += c.present ? 1 : 0;
+        // Free directions of pi, when the present phases leave some, are
+        // held fixed by border rows.
+        const int nd = ws.null_dim;
+        const std::size_t d = sz(dim + nd);
+        std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
+        std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
+        // Element balance residuals b - A n.
+        double balance = 0.0;
+        for (int j = 0; j < E; ++j) ws.rhs[sz(j)] = ws.b[sz(j)];
+        for (const Candidate& c : ws.cand) {
+            if (!c.present) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                const double* ar = ws.arow(s);
+                for (int j = 0; j < E; ++j) ws.rhs[sz(j)] -= ws.n[sz(s)] * ar[j];
+            }
+        }
+        for (int j = 0; j < E; ++j) balance = std::max(balance, std::abs(ws.rhs[sz(j)]) / ws.b[sz(j)]);
+        int row = E;
+        for (Candidate& c : ws.cand) {
+            if (!c.present) continue;
+            if (c.pure) {
+                const double* ar = ws.arow(c.first);
+                for (int j = 0; j < E; ++j) ws.K[sz(j) * d + sz(row)] = ws.K[sz(row) * d + sz(j)] = ar[j];
+                ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
+                ws.rhs[sz(row)] = ws.g0[sz(c.first)] - a_dot(ws, c.first, ws.pi.data());
+            } else {
+                assemble_mixture(ws, c, d, row);
+            }
+            ++row;
+        }
+        for (int j = 0; j < E; ++j)
+            for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
+        for (int q = 0; q < nd; ++q)
+            for (int j = 0; j < E; ++j)
+                ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] = ws.null[sz(q) * sz(E) + sz(j)];
+        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv)) {
+            if (nd == 0 && free_directions(ws) > 0) {
+                --it;
+                --ws.iterations;
+                continue;
+            }
+            return NewtonOutcome::singular;
+        }
+        lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
+        const double* dpi = ws.rhs.data();
+        for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
+        // Residuals at the new potentials and the constituents' changes.
+        double mu_res = 0.0;
+        row = E;
+        for (int ci = 0; ci < NC; ++ci) {
+            const Candidate& c = ws.cand[sz(ci)];
+            if (!c.present) continue;
+            ws.step[sz(ci)] = ws.rhs[sz(row++)];
+            if (c.pure) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                const double r = ws.res[sz(s)] - a_dot(ws, s, dpi);
+                const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
+                if (!at_floor) mu_res = std::max(mu_res, std::abs(r));
+                if (c.ideal) {
+                    ws.dln[sz(s)] = -r;
+                } else {
+                    const double* vr = ws.V.data() + sz(s) * sz(E);
+                    double v = -ws.y[sz(s)];
+                    for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
+                    ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
+                }
+            }
+        }
+        if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
+        const bool converged = mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol;
+        // Step length: rising majors by at most e^2, traces to at most 1e-4.
+        double lam = 1.0;
+        double total = 0.0;
+        for (int ci = 0; ci < NC; ++ci) {
+            const Candidate& c = ws.cand[sz(ci)];
+            if (!c.present) continue;
+            total += c.N;
+            if (c.pure) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                const double lnx = ws.lnx[sz(s)];
+                const double dl = ws.dln[sz(s)];
+                if (lnx > kLnMajor) {
+                    if (dl * lam > kMaxRise) lam = kMaxRise / dl;
+                } else if (dl > 0.0 && lnx + lam * dl > kLnTraceCap) {
+                    lam = std::max((kLnTraceCap - lnx) / dl, 1e-3);
+                }
+            }
+        }
+        // A major phase grows at most threefold per step; a phase just added
+        // (small) may grow as Newton says.
+        for (int ci = 0; ci < NC; ++ci) {
+            const Candidate& c = ws.cand[sz(ci)];
+            if (c.present && !c.pure && c.N > 0.01 * total && ws.step[sz(ci)] * lam > 2.0) lam = 2.0 / ws.step[sz(ci)];
+        }
+        // A stoichiometric phase whose amount would turn negative leaves at
+        // zero. A mixture phase the linear model sends below zero shrinks a
+        // thousandfold per step and leaves once it is negligible: far from
+        // the solution that model is too rough to drop a phase at once.
+        int leaving = -1;
+        for (int ci = 0; ci < NC; ++ci) {
+            const Candidate& c = ws.cand[sz(ci)];
+            if (!c.present) continue;
+            const double st = ws.step[sz(ci)];
+            if (c.pure && st < 0.0 && -ws.n[sz(c.first)] / st <= lam) {
+                lam = -ws.n[sz(c.first)] / st;
+                leaving = ci;
+            }
+        }
+        for (int ci = 0; ci < NC && leaving < 0; ++ci) {
+            const Candidate& c = ws.cand[sz(ci)];
+            const double st = ws.step[sz(ci)];
+            if (!c.present || c.pure || st * lam >= -(1.0 - kShrink)) continue;
+            if (c.N < kNegligible * total) {
+                leaving = ci;
+                lam = 0.0;
+            } else {
+                lam = (1.0 - kShrink) / -st;
+            }
+        }
+        // Update.
+        for (int ci = 0; ci < NC; ++ci) {
+            Candidate& c = ws.cand[sz(ci)];
+            if (!c.present) continue;
+            const double st = ws.step[sz(ci)];
+            if (c.pure) {
+                ws.n[sz(c.first)] = std::max(0.0, ws.n[sz(c.first)] + lam * st);
+                c.N = ws.n[sz(c.first)];
+                continue;
+            }
+            double Nnew = 0.0;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                ws.n[sz(s)] *= amount_factor(lam * (ws.dln[sz(s)] + st), ws.lnx[sz(s)]);
+                Nnew += ws.n[sz(s)];
+            }
+            c.N = Nnew;
+        }
+        if (leaving >= 0) {
+            Candidate& c = ws.cand[sz(leaving)];
+            c.present = false;
+            c.N = 0.0;
+            for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] = 0.0;
+            removed = leaving;
+            return NewtonOutcome::phase_removed;
+        }
+        if (converged) return NewtonOutcome::converged;
+    }
+    return NewtonOutcome::diverged;
+}
+
+}  // namespace eqcore::detail

@@ -1,0 +1,198 @@
+// Reduction of a problem to what can take part, and the standard potentials
+// at the calculation's temperature and pressure.
+#include <algorithm>
+#include <cmath>
+
+#include "solver/workspace.hpp"
+#include "thermo/standard.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// Samples of a mixture phase's composition space offered to the linear
+// program besides its end members: the centroid and pairwise midpoints.
+int sample_count(int m) {
+    if (m < 2) return 0;
+    const int pairs = std::min(m * (m - 1) / 2, 45);
+    return pairs + (m > 2 ? 1 : 0);
+}
+
+void build(Workspace& ws, const EquilibriumProblem& pr) {
+    const System& sys = *pr.system;
+    ws.sys = &sys;
+    ws.phase_on = pr.phase_entered;
+    ws.const_on = pr.constituent_entered;
+    ws.elem.clear();
+    for (int j = 0; j < sys.element_count(); ++j)
+        if (ws.elem_on[sz(j)]) ws.elem.push_back(j);
+    ws.E = static_cast<int>(ws.elem.size());
+    ws.cand.clear();
+    ws.slot_const.clear();
+    ws.slot_local.clear();
+    ws.slot_cand.clear();
+    ws.a.clear();
+    ws.atoms.clear();
+    ws.max_phase_count = 1;
+    int lp_cols = 0, lp_xlen = 0;
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[sz(p)];
+        if (ph.dormant || !pr.phase_entered[sz(p)]) continue;
+        Candidate c;
+        c.phase = p;
+        c.gas = ph.is_gas();
+        c.pure = !ph.is_mixture();
+        c.ideal = ph.model == Model::ideal_gas || ph.model == Model::idmx || ph.model == Model::pure;
+        c.first = ws.slots();
+        for (int k = 0; k < ph.count; ++k) {
+            const int g = ph.first + k;
+            if (!pr.constituent_entered[sz(g)]) continue;
+            const Constituent& con = sys.constituents[sz(g)];
+            bool usable = true;
+            for (int j = 0; j < sys.element_count(); ++j)
+                if (con.stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) usable = false;
+            if (!usable) continue;
+            ws.slot_const.push_back(g);
+            ws.slot_local.push_back(k);
+            ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
+            double atoms = 0.0;
+            for (int e : ws.elem) {
+                ws.a.push_back(con.stoich[sz(e)]);
+                atoms += std::abs(con.stoich[sz(e)]);
+            }
+            ws.atoms.push_back(atoms > 0.0 ? atoms : 1.0);
+        }
+        c.count = ws.slots() - c.first;
+        if (c.count == 0) continue;
+        ws.max_phase_count = std::max(ws.max_phase_count, ph.count);
+        lp_cols += c.count;
+        lp_xlen += c.count * c.count;
+        if (!c.gas && !c.pure) {
+            lp_cols += sample_count(c.count);
+            lp_xlen += sample_count(c.count) * c.count;
+        }
+        ws.cand.push_back(c);
+    }
+    // Copies of one mixture written for a miscibility gap (NAME#1, NAME#2,
+    // ...) are twins: the start may put distinct compositions in them.
+    auto base = [&](int c) {
+        const std::string& n = sys.phases[sz(ws.cand[sz(c)].phase)].name;
+        const auto hash = n.rfind('#');
+        return hash == std::string::npos ? std::string{} : n.substr(0, hash);
+    };
+    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c) {
+        const std::string b = base(c);
+        if (b.empty() || ws.cand[sz(c)].pure) continue;
+        for (int d = c + 1; d < static_cast<int>(ws.cand.size()); ++d)
+            if (base(d) == b && ws.cand[sz(d)].count == ws.cand[sz(c)].count) {
+                ws.cand[sz(c)].twin = d;
+                break;
+            }
+    }
+    const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
+    const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
+    ws.b.assign(sz(E), 0.0);
+    ws.g0.assign(sz(S), 0.0);
+    ws.n.assign(sz(S), 0.0);
+    ws.mu.assign(sz(S), 0.0);
+    ws.pi.assign(sz(E), 0.0);
+    ws.K.assign(dim * dim, 0.0);
+    ws.rhs.assign(dim, 0.0);
+    ws.piv.assign(dim, 0);
+    const std::size_t M = sz(ws.max_phase_count);
+    ws.xfull.assign(M, 0.0);
+    ws.muex.assign(M, 0.0);
+    ws.dmuex.assign(M * M, 0.0);
+    ws.C.assign(M * M, 0.0);
+    ws.cpiv.assign(M, 0);
+    ws.V.assign(sz(S) * sz(E), 0.0);
+    ws.y.assign(sz(S), 0.0);
+    ws.dln.assign(sz(S), 0.0);
+    ws.res.assign(sz(S), 0.0);
+    ws.lnx.assign(sz(S), 0.0);
+    ws.null.assign(sz(E) * sz(E), 0.0);
+    ws.null_dim = 0;
+    ws.step.assign(sz(NC), 0.0);
+    ws.xtry.assign(M, 0.0);
+    ws.xbest.assign(M, 0.0);
+    ws.lp_cols = lp_cols;
+    ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);
+    ws.lp_cost.assign(sz(lp_cols), 0.0);
+    ws.lp_col.assign(sz(lp_cols) * sz(E), 0.0);
+    ws.lp_z.assign(sz(lp_cols), 0.0);
+    ws.lp_basis.assign(sz(E), 0);
+    ws.lp_owner.assign(sz(lp_cols), 0);
+    ws.lp_x.assign(sz(lp_xlen), 0.0);
+    ws.lp_xoff.assign(sz(lp_cols), 0);
+    ws.g0_T.assign(1, -1.0);
+    ws.have_solution = false;
+}
+
+}  // namespace
+
+SolverStatus prepare(Workspace& ws, const EquilibriumProblem& pr, const std::vector<double>& element_amount,
+                     std::string& message) {
+    const System& sys = *pr.system;
+    const int NE = sys.element_count();
+    std::vector<char>& on = ws.elem_on;  // compared with the held setup below
+    std::vector<char> now(sz(NE), 0);
+    double total = 0.0;
+    for (int j = 0; j < NE; ++j) {
+        const double bj = element_amount[sz(j)];
+        if (!std::isfinite(bj) || bj < 0.0) {
+            message = "element " + sys.elements[sz(j)].symbol + ": amount " + std::to_string(bj) +
+                      " is not a finite non-negative number";
+            return SolverStatus::bad_conditions;
+        }
+        if (bj > 0.0) {
+            now[sz(j)] = 1;
+            total += bj;
+        }
+    }
+    if (!(total > 0.0)) {
+        message = "no material: every element amount of the streams is zero";
+        return SolverStatus::no_material;
+    }
+    const bool same = ws.sys == &sys && on == now && ws.phase_on == pr.phase_entered &&
+                      ws.const_on == pr.constituent_entered;
+    if (!same) {
+        on = now;
+        build(ws, pr);
+    }
+    // Every element of the material must be carried by a usable constituent.
+    for (int j = 0; j < ws.E; ++j) {
+        bool carried = false;
+        for (int s = 0; s < ws.slots() && !carried; ++s) carried = ws.arow(s)[j] != 0.0;
+        if (!carried) {
+            message = "element " + sys.elements[sz(ws.elem[sz(j)])].symbol +
+                      " is in the material but in no entered constituent";
+            return SolverStatus::element_not_carried;
+        }
+    }
+    ws.b_sys = element_amount;
+    ws.scale = total;
+    for (int j = 0; j < ws.E; ++j) ws.b[sz(j)] = element_amount[sz(ws.elem[sz(j)])] / total;
+    return SolverStatus::ok;
+}
+
+void set_conditions(Workspace& ws, double T, double P) {
+    ws.RT = kR * T;
+    ws.lnP = std::log(P / kPstd);
+    if (ws.g0_T[0] != T) {
+        for (int s = 0; s < ws.slots(); ++s)
+            ws.g0[sz(s)] = gibbs0(ws.sys->constituents[sz(ws.slot_const[sz(s)])], T) / ws.RT;
+        ws.g0_T[0] = T;
+        ws.P = -1.0;  // pressure terms below must be re-added
+    }
+    if (ws.P != P) {
+        const double old = ws.P > 0.0 ? std::log(ws.P / kPstd) : 0.0;
+        for (const Candidate& c : ws.cand)
+            if (c.gas)
+                for (int s = c.first; s < c.first + c.count; ++s) ws.g0[sz(s)] += ws.lnP - old;
+    }
+    ws.T = T;
+    ws.P = P;
+}
+
+}  // namespace eqcore::detail

@@ -1,0 +1,47 @@
+// The result of an equilibrium calculation. Amounts are in mol, energies in
+// J, entropies and heat capacities in J/K, volumes in m3, potentials in J/mol;
+// arrays are indexed like the System (phases, constituents, elements).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "solver/status.hpp"
+
+namespace eqcore {
+
+struct PhaseResult {
+    bool considered = false;  // entered and able to hold the material's elements
+    bool present = false;
+    double amount = 0.0;      // mol of constituents
+    double G = 0.0, H = 0.0, S = 0.0, Cp = 0.0, V = 0.0;  // of the phase's amount (0 when absent)
+    // Driving force to form, J per mol of constituents (a mixture at its most
+    // favourable composition): 0 for a present phase, negative for a phase
+    // that is stably absent, 0 at the point where it is about to form.
+    double driving_force = 0.0;
+};
+
+struct EquilibriumResult {
+    SolverStatus status = SolverStatus::no_convergence;
+    std::string message;  // what failed, with the offending name or value
+    bool succeeded() const { return status == SolverStatus::ok; }
+
+    double T = 0.0;  // K
+    double P = 0.0;  // Pa
+    // Per constituent: amounts (0 when absent), mole fractions in its phase
+    // (for an absent mixture phase: the composition of least driving force),
+    // activities (pure constituent of the phase at T, P and, for the gas,
+    // 1 bar as reference) and chemical potentials (for constituents of
+    // absent phases, sum_j a_ij pi_j).
+    std::vector<double> amount, mole_fraction, activity, mu;
+    std::vector<double> element_potential;  // pi_j, J/mol (0 for an element not in the material)
+    std::vector<double> element_amount;     // b_j, mol
+    std::vector<PhaseResult> phases;
+    double G = 0.0, H = 0.0, S = 0.0, Cp = 0.0, V = 0.0;  // system; Cp at fixed amounts
+    double H_in = 0.0;   // enthalpy of the streams as they enter, J (0 without streams)
+    double heat = 0.0;   // heat of the calculation, H - H_in, J
+    int iterations = 0;  // Newton iterations in total
+    int calculations = 0;  // equilibria computed (more than one for a target)
+};
+
+}  // namespace eqcore

@@ -1,0 +1,142 @@
+// One equilibrium at fixed T and P: start (remembered solution or linear
+// program), Newton on the assemblage, then add the most unstable absent
+// phase, until no absent phase has a negative driving force.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// The starting amount (scaled) of a mixture phase that is added.
+constexpr double kAddedAmount = 1e-6;
+
+void remove_phase(Workspace& ws, int ci) {
+    Candidate& c = ws.cand[sz(ci)];
+    c.present = false;
+    c.N = 0.0;
+    for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] = 0.0;
+}
+
+void add_phase(Workspace& ws, int ci) {
+    Candidate& c = ws.cand[sz(ci)];
+    c.present = true;
+    ++c.added;
+    if (c.pure) {
+        ws.n[sz(c.first)] = 0.0;
+        c.N = 0.0;
+        return;
+    }
+    // Composition of least driving force (left in xbest by driving_force).
+    c.N = kAddedAmount;
+    double sum = 0.0;
+    for (int k = 0; k < c.count; ++k) sum += std::max(ws.xbest[sz(k)], 1e-300);
+    for (int k = 0; k < c.count; ++k) ws.n[sz(c.first + k)] = kAddedAmount * std::max(ws.xbest[sz(k)], 1e-300) / sum;
+}
+
+int present_count(const Workspace& ws) {
+    int k = 0;
+    for (const Candidate& c : ws.cand) k += c.present ? 1 : 0;
+    return k;
+}
+
+std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
+
+}  // namespace
+
+SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
+        if (ws.cand[sz(ci)].excluded && ws.cand[sz(ci)].present) remove_phase(ws, ci);
+    const bool started_warm = warm && ws.have_solution && present_count(ws) > 0;
+    if (!started_warm && !initial_lp(ws)) {
+        message = "no feasible start: the material cannot be made of the entered constituents";
+        return SolverStatus::no_convergence;
+    }
+    for (Candidate& c : ws.cand) c.added = 0;
+    int last_added = -1;
+    int singular_fixes = 0;
+    bool restarted = false;
+    for (int round = 0; round < ws.opt.max_assemblages; ++round) {
+        int removed = -1;
+        const NewtonOutcome out = newton(ws, removed);
+        if (out == NewtonOutcome::phase_removed) continue;
+        if (out == NewtonOutcome::singular) {
+            // Right after an addition the assemblage breaks the phase rule:
+            // drop the smallest other present phase. Otherwise the present
+            // phases cannot hold the material: start again from the linear
+            // program (once).
+            int drop = -1;
+            if (last_added >= 0)
+                for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                    const Candidate& c = ws.cand[sz(ci)];
+                    if (!c.present || ci == last_added) continue;
+                    if (drop < 0 || c.N < ws.cand[sz(drop)].N) drop = ci;
+                }
+            if (drop >= 0 && ++singular_fixes <= 2 * static_cast<int>(ws.cand.size()) + 4) {
+                remove_phase(ws, drop);
+                last_added = -1;
+                continue;
+            }
+            // A mixture phase shrunk to nothing duplicates another: drop it.
+            int tiny = -1;
+            double total = 0.0;
+            for (const Candidate& c : ws.cand) total += c.present ? c.N : 0.0;
+            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                const Candidate& c = ws.cand[sz(ci)];
+                if (c.present && !c.pure && c.N < 1e-10 * total) tiny = ci;
+            }
+            if (tiny >= 0) {
+                remove_phase(ws, tiny);
+                continue;
+            }
+            if (restarted || !initial_lp(ws)) break;
+            restarted = true;
+            last_added = -1;
+            continue;
+        }
+        if (out == NewtonOutcome::diverged) break;
+        settle_free_potentials(ws);
+        // Converged on this assemblage: test the absent phases.
+        int best = -1;
+        double best_df = -ws.opt.stability_tol;
+        for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+            Candidate& c = ws.cand[sz(ci)];
+            if (c.present || c.excluded) {
+                c.df = 0.0;
+                continue;
+            }
+            c.df = driving_force(ws, ci);
+            // Compare per mol of atoms, so that formula size does not decide.
+            double atoms = 0.0;
+            for (int k = 0; k < c.count; ++k) atoms += (c.pure ? 1.0 : ws.xbest[sz(k)]) * ws.atoms[sz(c.first + k)];
+            const double per_atom = c.df / atoms;
+            if (per_atom < best_df) {
+                best_df = per_atom;
+                best = ci;
+            }
+        }
+        if (best < 0) {
+            ws.have_solution = true;
+            return SolverStatus::ok;
+        }
+        if (ws.cand[sz(best)].added >= 4) {
+            message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
+            ws.have_solution = false;
+            return SolverStatus::no_convergence;
+        }
+        driving_force(ws, best);  // its composition back in xbest
+        add_phase(ws, best);
+        last_added = best;
+    }
+    ws.have_solution = false;
+    if (started_warm) return solve_tp(ws, false, message);
+    if (message.empty())
+        message = "no convergence at T = " + std::to_string(ws.T) + " K, P = " + std::to_string(ws.P) + " Pa";
+    return SolverStatus::no_convergence;
+}
+
+}  // namespace eqcore::detail

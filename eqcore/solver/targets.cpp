@@ -1,0 +1,344 @@
+// Temperature as the unknown: the enthalpy condition and the phase targets.
+//
+// Every target is a root of a scalar function of T evaluated through a full
+// equilibrium (warm-started from the previous one):
+//  - enthalpy:      f(T) = H(equilibrium at T) - H_in - X, increasing in T;
+//  - formation:     f(T) = driving force of q (per RT) against the
+//                   equilibrium without q: zero where q is about to form;
+//  - precipitation: f(T) = least driving force of any other phase against q
+//                   holding all the material: zero where a second phase is
+//                   about to separate from q.
+// The root is bracketed (enthalpy: along the slope; phase targets: walking
+// outward on both sides of the estimate, so the nearest root is found) and
+// then refined by regula falsi with the Illinois modification, with
+// bisection as a safeguard.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+struct Bracket {
+    double a = 0.0, fa = 0.0, b = 0.0, fb = 0.0;
+};
+
+// Evaluates f at T; false (status in `st`) when the equilibrium failed.
+template <class F>
+bool eval(F& f, double T, double& v, SolverStatus& st) {
+    st = f(T, v);
+    return st == SolverStatus::ok;
+}
+
+// Illinois refinement of a sign-changing bracket. Leaves the final bracket
+// in `br` and returns the best point.
+template <class F>
+SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, double& froot) {
+    int side = 0;
+    SolverStatus st = SolverStatus::ok;
+    double width = br.b - br.a;
+    double fa = br.fa, fb = br.fb;  // Illinois-modified values
+    for (int it = 0; it < 200; ++it) {
+        if (std::abs(br.fa) <= ftol) {
+            root = br.a;
+            froot = br.fa;
+            return SolverStatus::ok;
+        }
+        if (std::abs(br.fb) <= ftol) {
+            root = br.b;
+            froot = br.fb;
+            return SolverStatus::ok;
+        }
+        if (br.b - br.a <= ttol) break;
+        double c = (br.a * fb - br.b * fa) / (fb - fa);
+        // Safeguard: bisect when the secant point hugs an end or the
+        // bracket did not halve in the last three steps.
+        const double w = br.b - br.a;
+        if (!(c > br.a + 0.02 * w && c < br.b - 0.02 * w) || (it % 3 == 2 && w > 0.5 * width)) c = 0.5 * (br.a + br.b);
+        if (it % 3 == 2) width = w;
+        double fc = 0.0;
+        if (!eval(f, c, fc, st)) return st;
+        if ((fc > 0.0) == (br.fb > 0.0)) {
+            br.b = c;
+            br.fb = fb = fc;
+            if (side == -1) fa *= 0.5;
+            side = -1;
+        } else {
+            br.a = c;
+            br.fa = fa = fc;
+            if (side == 1) fb *= 0.5;
+            side = 1;
+        }
+    }
+    if (std::abs(br.fa) <= std::abs(br.fb)) {
+        root = br.a;
+        froot = br.fa;
+    } else {
+        root = br.b;
+        froot = br.fb;
+    }
+    return SolverStatus::ok;
+}
+
+// Walks outward from T0 on both sides, steps growing from 5 K to 100 K, to
+// the sign change nearest T0. target_not_met when none between the limits.
+template <class F>
+SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, Bracket& br) {
+    double up = T0, fup = f0, down = T0, fdown = f0;
+    double h = 5.0;
+    SolverStatus st = SolverStatus::ok;
+    while (up < hi || down > lo) {
+        if (up < hi) {
+            const double t = std::min(hi, up + h);
+            double v = 0.0;
+            if (!eval(f, t, v, st)) return st;
+            if ((v > 0.0) != (fup > 0.0) || v == 0.0) {
+                br = {up, fup, t, v};
+                return SolverStatus::ok;
+            }
+            up = t;
+            fup = v;
+        }
+        if (down > lo) {
+            const double t = std::max(lo, down - h);
+            double v = 0.0;
+            if (!eval(f, t, v, st)) return st;
+            if ((v > 0.0) != (fdown > 0.0) || v == 0.0) {
+                br = {t, v, down, fdown};
+                return SolverStatus::ok;
+            }
+            down = t;
+            fdown = v;
+        }
+        h = std::min(100.0, h * 1.25);
+    }
+    return SolverStatus::target_not_met;
+}
+
+int candidate_of(const Workspace& ws, int phase) {
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
+        if (ws.cand[sz(ci)].phase == phase) return ci;
+    return -1;
+}
+
+// Blends two end states of an invariant temperature so that the heat of the
+// calculation meets the condition: phase amounts and extensive properties
+// linearly, compositions of phases present in both weighted by amount.
+void blend(EquilibriumResult& lo, const EquilibriumResult& hi, double theta) {
+    const double w0 = 1.0 - theta, w1 = theta;
+    const auto& sys_phases = lo.phases;
+    for (std::size_t g = 0; g < lo.amount.size(); ++g) lo.amount[g] = w0 * lo.amount[g] + w1 * hi.amount[g];
+    for (std::size_t p = 0; p < sys_phases.size(); ++p) {
+        PhaseResult& a = lo.phases[p];
+        const PhaseResult& b = hi.phases[p];
+        a.present = a.present || b.present;
+        a.amount = w0 * a.amount + w1 * b.amount;
+        a.G = w0 * a.G + w1 * b.G;
+        a.H = w0 * a.H + w1 * b.H;
+        a.S = w0 * a.S + w1 * b.S;
+        a.Cp = w0 * a.Cp + w1 * b.Cp;
+        a.V = w0 * a.V + w1 * b.V;
+        a.driving_force = std::max(a.driving_force, b.driving_force);
+        if (a.present) a.driving_force = 0.0;
+    }
+    for (std::size_t j = 0; j < lo.element_potential.size(); ++j)
+        lo.element_potential[j] = 0.5 * (lo.element_potential[j] + hi.element_potential[j]);
+    for (std::size_t g = 0; g < lo.mu.size(); ++g) {
+        lo.mu[g] = 0.5 * (lo.mu[g] + hi.mu[g]);
+        lo.activity[g] = 0.5 * (lo.activity[g] + hi.activity[g]);
+    }
+    lo.G = w0 * lo.G + w1 * hi.G;
+    lo.H = w0 * lo.H + w1 * hi.H;
+    lo.S = w0 * lo.S + w1 * hi.S;
+    lo.Cp = w0 * lo.Cp + w1 * hi.Cp;
+    lo.V = w0 * lo.V + w1 * hi.V;
+    lo.heat = lo.H - lo.H_in;
+    lo.T = 0.5 * (lo.T + hi.T);
+}
+
+// Mole fractions of every phase from the blended amounts.
+void renormalise(const System& sys, EquilibriumResult& r) {
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[sz(p)];
+        if (!r.phases[sz(p)].present || r.phases[sz(p)].amount <= 0.0) continue;
+        for (int k = 0; k < ph.count; ++k)
+            r.mole_fraction[sz(ph.first + k)] = r.amount[sz(ph.first + k)] / r.phases[sz(p)].amount;
+    }
+}
+
+SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
+                             std::string& message) {
+    const double X = cond.target.value;
+    const double lo = cond.T_low, hi = cond.T_high;
+    double scale = std::max({1.0, std::abs(H_in), std::abs(X)});
+    double cp = 0.0;  // heat capacity at fixed amounts of the last state, J/K
+    auto f = [&](double T, double& v) {
+        set_conditions(ws, T, cond.P);
+        const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
+        if (st != SolverStatus::ok) return st;
+        v = equilibrium_enthalpy(ws, &cp) - H_in - X;
+        return SolverStatus::ok;
+    };
+    const double T0 = std::clamp(cond.T, lo, hi);
+    double f0 = 0.0;
+    SolverStatus st = f(T0, f0);
+    if (st != SolverStatus::ok) return st;
+    scale = std::max(scale, std::abs(f0 + H_in + X));
+    // The heat capacity at fixed amounts is the first slope estimate (the
+    // equilibrium slope is larger where reactions shift with T).
+    cp = std::max(cp, 1e-9 * scale);
+    const double ftol = ws.opt.H_rel_tol * std::max(scale, cp * T0);
+    Bracket br;
+    if (std::abs(f0) <= ftol) {
+        br = {T0, f0, T0, f0};
+    } else {
+        // Step along the slope until the sign changes.
+        double t = T0, ft = f0, slope = cp;
+        bool found = false;
+        for (int k = 0; k < 100 && !found; ++k) {
+            double step = -ft / slope * 1.2;
+            step = std::clamp(step, -1000.0, 1000.0);
+            if (std::abs(step) < 1.0) step = step < 0 ? -1.0 : 1.0;
+            const double tn = std::clamp(t + step, lo, hi);
+            if (tn == t) break;  // at a limit
+            double fn = 0.0;
+            st = f(tn, fn);
+            if (st != SolverStatus::ok) return st;
+            if ((fn > 0.0) != (ft > 0.0) || std::abs(fn) <= ftol) {
+                br = tn > t ? Bracket{t, ft, tn, fn} : Bracket{tn, fn, t, ft};
+                found = true;
+            } else {
+                const double s = (fn - ft) / (tn - t);
+                if (s > 0.0) slope = s;
+                t = tn;
+                ft = fn;
+            }
+        }
+        if (!found) {
+            message = "enthalpy condition " + std::to_string(X) + " J not met between " + std::to_string(lo) +
+                      " K and " + std::to_string(hi) + " K";
+            return SolverStatus::target_not_met;
+        }
+    }
+    double root = T0, froot = f0;
+    st = br.a == br.b ? SolverStatus::ok : refine(f, br, ws.opt.T_tol, ftol, root, froot);
+    if (st != SolverStatus::ok) return st;
+    if (std::abs(froot) <= ftol || br.a == br.b) {
+        set_conditions(ws, root, cond.P);
+        st = solve_tp(ws, ws.opt.warm_start, message);
+        if (st != SolverStatus::ok) return st;
+        out.H_in = H_in;
+        fill_result(ws, out);
+        return SolverStatus::ok;
+    }
+    // H jumps inside the final bracket: an invariant temperature T*. The
+    // assemblages on either side coexist at T*: reach T* once from a little
+    // below and once from a little above (the warm start keeps each side's
+    // phases, whose driving forces vanish at T*), then split the two states
+    // so that the condition holds.
+    const double Ts = 0.5 * (br.a + br.b);
+    const double offset = std::min({1e-3, Ts - lo, hi - Ts});
+    auto state_at_Ts_from = [&](double from, EquilibriumResult& r) {
+        set_conditions(ws, from, cond.P);
+        SolverStatus s2 = solve_tp(ws, true, message);
+        if (s2 != SolverStatus::ok) return s2;
+        set_conditions(ws, Ts, cond.P);
+        s2 = solve_tp(ws, true, message);
+        if (s2 != SolverStatus::ok) return s2;
+        r.H_in = H_in;
+        fill_result(ws, r);
+        return SolverStatus::ok;
+    };
+    EquilibriumResult upper;
+    st = state_at_Ts_from(Ts + offset, upper);
+    if (st != SolverStatus::ok) return st;
+    st = state_at_Ts_from(Ts - offset, out);
+    if (st != SolverStatus::ok) return st;
+    const double fa = out.H - H_in - X, fb = upper.H - H_in - X;
+    if (!(fa <= 0.0 && fb >= 0.0) || fb - fa <= 0.0) {
+        message = "enthalpy condition: no consistent state at the invariant temperature " + std::to_string(Ts) + " K";
+        return SolverStatus::no_convergence;
+    }
+    blend(out, upper, -fa / (fb - fa));
+    renormalise(*ws.sys, out);
+    return SolverStatus::ok;
+}
+
+SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
+                          std::string& message) {
+    const Target& tg = cond.target;
+    const System& sys = *ws.sys;
+    const int q = candidate_of(ws, tg.phase);
+    const std::string name = sys.phases[sz(tg.phase)].name;
+    if (q < 0) {
+        message = "target phase " + name + " is not entered or holds no element of the material";
+        return SolverStatus::target_not_met;
+    }
+    const bool precipitation = tg.kind == TargetKind::precipitation;
+    if (precipitation && ws.cand[sz(q)].pure) {
+        message = "precipitation target on the stoichiometric phase " + name;
+        return SolverStatus::precipitation_on_pure;
+    }
+    for (Candidate& c : ws.cand) c.excluded = false;
+    if (precipitation) {
+        for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) ws.cand[sz(ci)].excluded = ci != q;
+    } else {
+        ws.cand[sz(q)].excluded = true;
+    }
+    auto f = [&](double T, double& v) {
+        set_conditions(ws, T, cond.P);
+        const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
+        if (st != SolverStatus::ok) return st;
+        if (!precipitation) {
+            v = driving_force(ws, q);
+            return SolverStatus::ok;
+        }
+        v = 1e300;
+        for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
+            if (ci != q) v = std::min(v, driving_force(ws, ci));
+        return SolverStatus::ok;
+    };
+    const double lo = cond.T_low, hi = cond.T_high;
+    const double T0 = std::clamp(cond.T, lo, hi);
+    double f0 = 0.0;
+    SolverStatus st = f(T0, f0);
+    if (st == SolverStatus::ok && precipitation && f0 == 1e300) {
+        message = "precipitation target on " + name + ": no other phase is entered";
+        st = SolverStatus::target_not_met;
+    }
+    Bracket br{T0, f0, T0, f0};
+    if (st == SolverStatus::ok && f0 != 0.0) {
+        st = nearest_bracket(f, T0, f0, lo, hi, br);
+        if (st == SolverStatus::target_not_met)
+            message = std::string(precipitation ? "precipitation" : "formation") + " target on " + name +
+                      " not met between " + std::to_string(lo) + " K and " + std::to_string(hi) + " K";
+    }
+    double root = T0, froot = f0;
+    if (st == SolverStatus::ok && br.a != br.b) st = refine(f, br, ws.opt.T_tol, 1e-12, root, froot);
+    if (st == SolverStatus::ok) {
+        set_conditions(ws, root, cond.P);
+        st = solve_tp(ws, ws.opt.warm_start, message);
+    }
+    if (st == SolverStatus::ok) {
+        out.H_in = H_in;
+        fill_result(ws, out);
+    }
+    for (Candidate& c : ws.cand) c.excluded = false;
+    // The remembered state lacks the excluded phases' stability: start the
+    // next ordinary calculation from it all the same (it is a valid start).
+    return st;
+}
+
+}  // namespace
+
+SolverStatus temperature_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
+                                std::string& message) {
+    if (cond.target.kind == TargetKind::enthalpy) return enthalpy_target(ws, cond, H_in, out, message);
+    return phase_target(ws, cond, H_in, out, message);
+}
+
+}  // namespace eqcore::detail

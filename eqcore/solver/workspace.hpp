@@ -1,0 +1,145 @@
+// The solver's internal state: the problem reduced to the elements in the
+// material and the phases and constituents that can take part, the current
+// amounts, and every buffer the iteration uses. Built (allocated) when the
+// setup changes; calculations on the same setup allocate nothing.
+//
+// Amounts are scaled so that the element amounts sum to 1; chemical
+// potentials, element potentials and driving forces are divided by RT.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "data/system.hpp"
+#include "solver/conditions.hpp"
+#include "solver/options.hpp"
+#include "solver/problem.hpp"
+#include "solver/result.hpp"
+#include "solver/status.hpp"
+
+namespace eqcore::detail {
+
+// A phase that can take part: entered, not dormant, with at least one usable
+// constituent (entered, and made only of elements of the material).
+struct Candidate {
+    int phase = 0;      // system phase
+    bool gas = false;   // ideal gas: pressure term RT ln(P/P°)
+    bool ideal = true;  // no excess part (gas, IDMX, pure)
+    bool pure = false;  // stoichiometric: one constituent, activity 1
+    int first = 0;      // its slots: [first, first + count)
+    int count = 0;
+    bool present = false;
+    double N = 0.0;     // scaled amount (sum of its slots)
+    double df = 0.0;    // last driving force / RT per mol (<= 0: stays absent)
+    int added = 0;      // times added in the current calculation
+    bool excluded = false;  // kept out of the calculation (a target's phase)
+    int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
+};
+
+struct Workspace {
+    // --- setup (rebuilt when the problem's structure changes)
+    const System* sys = nullptr;
+    std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
+    int E = 0;                    // elements in the material
+    std::vector<int> elem;        // active element -> system element
+    std::vector<Candidate> cand;
+    std::vector<int> slot_const;  // slot -> system constituent
+    std::vector<int> slot_local;  // slot -> index within its phase
+    std::vector<int> slot_cand;   // slot -> candidate
+    std::vector<double> a;        // slot x E stoichiometry, row-major
+    std::vector<double> atoms;    // atoms per formula unit of each slot
+    int max_phase_count = 0;      // largest constituent count of a candidate mixture
+
+    // --- material and conditions of the current calculation
+    std::vector<double> b;        // scaled element amounts (E)
+    std::vector<double> b_sys;    // element amounts of the material, mol (system elements)
+    std::vector<double> b_in;     // the problem's element amounts, before reduction
+    double scale = 1.0;           // mol = scaled * scale
+    double T = 0.0, P = 0.0, RT = 0.0, lnP = 0.0;
+    std::vector<double> g0;       // mu°/RT per slot at T, P (gas: + ln(P/P°))
+    std::vector<double> g0_T;     // the temperature g0 holds
+
+    // --- iterate
+    std::vector<double> n;        // scaled amounts per slot
+    std::vector<double> mu;       // mu/RT per slot (present phases)
+    std::vector<double> pi;       // pi/RT per element
+    bool have_solution = false;   // n, pi, presence hold a converged state of this setup
+    int iterations = 0;
+
+    // --- buffers
+    std::vector<double> K, rhs;           // reduced Newton system
+    std::vector<std::size_t> piv;
+    std::vector<double> xfull, muex, dmuex;  // one phase, in the phase's own numbering
+    std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
+    std::vector<std::size_t> cpiv;
+    std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
+    std::vector<double> dln;              // per slot: composition change, log form
+    std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
+    std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
+    // Directions of pi the present phases leave free (all material in phases
+    // whose compositions span fewer than E dimensions): E x null_dim, by column.
+    std::vector<double> null;
+    int null_dim = 0;
+    std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
+    std::vector<double> xtry, xbest;      // stability search compositions
+    // the linear program of the start
+    std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
+    std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
+    std::vector<double> lp_x;             // column compositions (column x slot-in-phase), flattened
+    std::vector<int> lp_xoff;             // offset of each column's composition in lp_x
+    int lp_cols = 0;  // capacity
+    int lp_used = 0;  // columns of the current program
+
+    SolverOptions opt;
+
+    int slots() const { return static_cast<int>(slot_const.size()); }
+    const double* arow(int s) const { return a.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(E); }
+};
+
+// Builds the setup for `problem` when its structure differs from the one held
+// (keeps the remembered solution otherwise). Sets `b` from `element_amount`.
+// Returns ok, no_material or element_not_carried (with `message`).
+SolverStatus prepare(Workspace& ws, const EquilibriumProblem& problem, const std::vector<double>& element_amount,
+                     std::string& message);
+
+// Standard potentials at T and P.
+void set_conditions(Workspace& ws, double T, double P);
+
+// First assemblage and element potentials from the linear program.
+bool initial_lp(Workspace& ws);
+
+// Chemical potentials of the present phases at the current amounts.
+void evaluate_mu(Workspace& ws);
+
+// Newton iteration on the present assemblage until the tolerances hold.
+enum class NewtonOutcome { converged, phase_removed, singular, diverged };
+NewtonOutcome newton(Workspace& ws, int& removed);
+
+// Driving force / RT of absent candidate c (per mol of its constituents);
+// for a mixture the composition of least tangent-plane distance is left in
+// ws.xbest (slot order of the candidate).
+double driving_force(Workspace& ws, int c);
+
+// Sets the free directions of pi (ws.null) where the present phases leave
+// them undetermined: there the absent mixtures are kept as far from forming
+// as possible (least sum of their ideal-mixing partition functions).
+void settle_free_potentials(Workspace& ws);
+
+// Full calculation at the current T and P: start, iterate, add and remove
+// phases. Uses the remembered solution when `warm` and one exists.
+SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
+
+// Fills `out` from the converged state (amounts in mol, potentials in J/mol,
+// phase and system properties); `out.H_in` must already hold the streams'
+// enthalpy.
+void fill_result(Workspace& ws, EquilibriumResult& out);
+
+// Enthalpy of the converged state, J, and its heat capacity at fixed amounts, J/K.
+double equilibrium_enthalpy(Workspace& ws, double* cp = nullptr);
+
+// Temperature targets (the conditions' target kind decides which); `out`
+// receives the final state. `H_in`: enthalpy of the streams as they enter.
+SolverStatus temperature_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
+                                std::string& message);
+
+}  // namespace eqcore::detail
