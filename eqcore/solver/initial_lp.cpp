@@ -4,7 +4,7 @@
 // and sampled compositions of the condensed mixture phases (their G_m with
 // mixing and excess terms). Mixing in the gas is neglected. The optimal basis
 // gives the phases present and their amounts, its dual the element
-// potentials. Dense two-phase simplex with Bland's rule (no cycling); the
+// potentials. Dense two-phase simplex (Dantzig's rule, Bland's against cycling); the
 // problems are small (elements x columns).
 #include <algorithm>
 #include <cmath>
@@ -88,11 +88,16 @@ private:
     bool iterate(int enter_limit) {
         const int max_pivots = 50 * (n_ + m_) + 100;
         for (int it = 0; it < max_pivots; ++it) {
+            // Most negative reduced cost (few pivots); Bland's first negative
+            // one once the pivots suggest a degenerate cycle.
+            const bool bland = it > 2 * (n_ + m_);
             int q = -1;
+            double best_rc = -1e-11;
             for (int k = 0; k < enter_limit; ++k)
-                if (at(m_, k) < -1e-11) {
+                if (at(m_, k) < best_rc) {
                     q = k;
-                    break;
+                    if (bland) break;
+                    best_rc = at(m_, k);
                 }
             if (q < 0) return true;
             int r = -1;

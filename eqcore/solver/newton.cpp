@@ -36,8 +36,9 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr double kLnFloor = -690.0;                 // smallest ln x kept (x ~ 1e-300)
 constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace constituent
 constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
-constexpr double kMaxRise = 2.0;  // largest rise of ln n of a major constituent per step
+constexpr double kMaxRise = 3.0;  // largest rise of ln n of a major constituent per step
 constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
+constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
 
@@ -323,11 +324,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 }
             }
         }
-        // A major phase grows at most threefold per step; a phase just added
+        // A major phase grows at most fivefold per step; a phase just added
         // (small) may grow as Newton says.
         for (int ci = 0; ci < NC; ++ci) {
             const Candidate& c = ws.cand[sz(ci)];
-            if (c.present && !c.pure && c.N > 0.01 * total && ws.step[sz(ci)] * lam > 2.0) lam = 2.0 / ws.step[sz(ci)];
+            if (c.present && !c.pure && c.N > 0.01 * total && ws.step[sz(ci)] * lam > kMaxGrowth) lam = kMaxGrowth / ws.step[sz(ci)];
         }
         // A stoichiometric phase whose amount would turn negative leaves at
         // zero. A mixture phase the linear model sends below zero shrinks a

@@ -49,6 +49,7 @@ std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(w
 }  // namespace
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
+    ++ws.calculations;
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
         if (ws.cand[sz(ci)].excluded && ws.cand[sz(ci)].present) remove_phase(ws, ci);
     const bool started_warm = warm && ws.have_solution && present_count(ws) > 0;

@@ -89,7 +89,7 @@ EquilibriumResult Solver::equilibrate(const EquilibriumProblem& problem, const C
 void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& cond, EquilibriumResult& out) {
     detail::Workspace& ws = *ws_;
     out.message.clear();
-    const int iterations0 = ws.iterations;
+    const int iterations0 = ws.iterations, calculations0 = ws.calculations;
     SolverStatus st = check(problem, cond, out.message);
     if (st == SolverStatus::ok) {
         problem.elements(ws.b_in);
@@ -110,6 +110,7 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
     }
     out.status = st;
     out.iterations = ws.iterations - iterations0;
+    out.calculations = ws.calculations - calculations0;
     if (st != SolverStatus::ok && out.message.empty()) out.message = std::string(status_name(st));
 }
 

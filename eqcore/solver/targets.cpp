@@ -10,8 +10,7 @@
 //                   about to separate from q.
 // The root is bracketed (enthalpy: along the slope; phase targets: walking
 // outward on both sides of the estimate, so the nearest root is found) and
-// then refined by regula falsi with the Illinois modification, with
-// bisection as a safeguard.
+// then refined by secant steps with bisection as a safeguard.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -34,45 +33,38 @@ bool eval(F& f, double T, double& v, SolverStatus& st) {
     return st == SolverStatus::ok;
 }
 
-// Illinois refinement of a sign-changing bracket. Leaves the final bracket
-// in `br` and returns the best point.
+// Refines a sign-changing bracket: secant steps through the two latest
+// points while they fall inside the bracket and it keeps shrinking, else
+// bisection (Dekker's safeguard). Leaves the final bracket in `br` and
+// returns the best point.
 template <class F>
 SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, double& froot) {
-    int side = 0;
     SolverStatus st = SolverStatus::ok;
+    double x1 = br.a, f1 = br.fa, x2 = br.b, f2 = br.fb;  // the two latest points
     double width = br.b - br.a;
-    double fa = br.fa, fb = br.fb;  // Illinois-modified values
+    int slow = 0;
     for (int it = 0; it < 200; ++it) {
-        if (std::abs(br.fa) <= ftol) {
-            root = br.a;
-            froot = br.fa;
-            return SolverStatus::ok;
+        if (std::abs(br.fa) <= ftol || std::abs(br.fb) <= ftol || br.b - br.a <= ttol) break;
+        double c = x2 - f2 * (x2 - x1) / (f2 - f1);
+        if (!(c > br.a && c < br.b) || slow >= 2) {
+            c = 0.5 * (br.a + br.b);
+            slow = 0;
         }
-        if (std::abs(br.fb) <= ftol) {
-            root = br.b;
-            froot = br.fb;
-            return SolverStatus::ok;
-        }
-        if (br.b - br.a <= ttol) break;
-        double c = (br.a * fb - br.b * fa) / (fb - fa);
-        // Safeguard: bisect when the secant point hugs an end or the
-        // bracket did not halve in the last three steps.
-        const double w = br.b - br.a;
-        if (!(c > br.a + 0.02 * w && c < br.b - 0.02 * w) || (it % 3 == 2 && w > 0.5 * width)) c = 0.5 * (br.a + br.b);
-        if (it % 3 == 2) width = w;
         double fc = 0.0;
         if (!eval(f, c, fc, st)) return st;
+        x1 = x2;
+        f1 = f2;
+        x2 = c;
+        f2 = fc;
         if ((fc > 0.0) == (br.fb > 0.0)) {
             br.b = c;
-            br.fb = fb = fc;
-            if (side == -1) fa *= 0.5;
-            side = -1;
+            br.fb = fc;
         } else {
             br.a = c;
-            br.fa = fa = fc;
-            if (side == 1) fb *= 0.5;
-            side = 1;
+            br.fa = fc;
         }
+        slow = br.b - br.a > 0.5 * width ? slow + 1 : 0;
+        width = std::min(width, br.b - br.a);
     }
     if (std::abs(br.fa) <= std::abs(br.fb)) {
         root = br.a;

@@ -65,6 +65,7 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     int iterations = 0;
+    int calculations = 0;         // fixed-T,P calculations done
 
     // --- buffers
     std::vector<double> K, rhs;           // reduced Newton system
