@@ -131,7 +131,7 @@ StressState random_state(const System& sys, std::mt19937_64& rng, FeedKind kind,
     const int E = sys.element_count();
     const double scale = log_uniform(rng, 1e-2, 1e2);
     if ((kind == FeedKind::stoichiometric || kind == FeedKind::lean || kind == FeedKind::rich) && comp.empty())
-        kind = FeedKind::mixed;  // no compound to be stoichiometric in
+        kind = st.kind = FeedKind::mixed;  // no compound to be stoichiometric in
     switch (kind) {
         case FeedKind::stoichiometric:
             compound_feed(sys, comp[sz(pick(rng, static_cast<int>(comp.size())))], scale, -1, 1.0, st);
