@@ -6,8 +6,10 @@
 // with d_i = (a_i.pi - mu°_i) / RT. Otherwise every start (each pure
 // corner, the centre, random points) takes a few successive-substitution
 // steps and then a Newton descent of Michelsen's modified distance
-//     tm(W) = 1 + sum_i W_i (g_i(W) - 1),   g_i = (mu_i(x) - a_i.pi) / RT,
-// in the variables alpha_i = 2 sqrt(W_i) (which keep the amounts W
+//     tm(W) = 1 + sum_i W_i (h_i(W) - 1),   h_i = g_i(x) + ln sum_k W_k,
+// g_i = (mu_i(x) - a_i.pi) / RT, x = W / sum W (the gradient of tm is h;
+// its stationary points are those of D, with D = -ln sum W there), in the
+// variables alpha_i = 2 sqrt(W_i) (which keep the amounts W
 // positive without constraints), with a shifted Hessian where it is not
 // positive definite and a backtracking line search. The distance reported
 // is D at the final composition of the best start: an actual composition of
@@ -54,7 +56,7 @@ public:
 
     // g_i at amounts W (only the composition matters); with `H`, also
     // dg_i/dW_j.
-    void eval(const Eigen::VectorXd& W, Eigen::VectorXd& g, Eigen::MatrixXd* H) {
+    void eval(const Eigen::VectorXd& W, Eigen::VectorXd& g, Eigen::MatrixXd* H = nullptr) {
         std::fill(n_.begin(), n_.end(), 0.0);
         for (int i = 0; i < size(); ++i) n_[sz(idx_[sz(i)])] = std::max(W(i), kFloor);
         const std::size_t m = n_.size();
@@ -74,10 +76,18 @@ public:
         return D;
     }
 
-    double tm(const Eigen::VectorXd& W, Eigen::VectorXd& g) {
-        eval(W, g, nullptr);
+    // h_i = g_i + ln sum W (the gradient of tm) and, with `H`, dh_i/dW_j.
+    void eval_h(const Eigen::VectorXd& W, Eigen::VectorXd& h, Eigen::MatrixXd* H = nullptr) {
+        eval(W, h, H);
+        const double total = W.sum();
+        h.array() += std::log(total);
+        if (H) H->array() += 1.0 / total;
+    }
+
+    double tm(const Eigen::VectorXd& W, Eigen::VectorXd& h) {
+        eval_h(W, h);
         double t = 1.0;
-        for (int i = 0; i < size(); ++i) t += W(i) * (g(i) - 1.0);
+        for (int i = 0; i < size(); ++i) t += W(i) * (h(i) - 1.0);
         return t;
     }
 
@@ -104,7 +114,7 @@ double descend(TangentPlane& tp, Eigen::VectorXd& W) {
     for (int i = 0; i < m; ++i) a(i) = 2.0 * std::sqrt(W(i));
     double t = tp.tm(W, g);
     for (int it = 0; it < 60; ++it) {
-        tp.eval(W, g, &H);
+        tp.eval_h(W, g, &H);
         for (int i = 0; i < m; ++i) grad(i) = std::sqrt(W(i)) * g(i);
         if (grad.lpNorm<Eigen::Infinity>() < 1e-13) break;
         Eigen::MatrixXd K(m, m);
