@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "check/checked_equilibrate.hpp"
 #include "robust_util.hpp"
 #include "thermo/standard.hpp"
 
@@ -113,6 +114,31 @@ TEST_F(Rejects, AMissingSecondLiquidOfAGap) {
     ASSERT_TRUE(r.succeeded()) << r.message;
     EXPECT_TRUE(accepted(one, r));
     EXPECT_TRUE(has_fault(check_equilibrium(pr, r), "absent phase LIQUID#2 would form"));
+}
+
+}  // namespace
+}  // namespace eqcore::robust
+
+namespace eqcore::robust {
+namespace {
+
+// The checked mode passes an accepted result through and turns a rejected
+// one (here: a tolerance no result can meet) into a failure with the faults.
+TEST(CheckedMode, RejectedResultBecomesAFailure) {
+    const System sys = read_dat(example("n-o-example.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    feed(pr, "N2", 1.0);
+    feed(pr, "O2", 1.0);
+    Solver solver;
+    EquilibriumResult r;
+    equilibrate_checked(solver, pr, at(2000.0), r);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_NEAR(amount_of(sys, r, "NO"), 1.991394e-2, 1e-6 * 1.991394e-2);  // worked example of the data format
+    AcceptanceOptions impossible;
+    impossible.energy_tol = -1.0;
+    equilibrate_checked(solver, pr, at(2000.0), r, impossible);
+    EXPECT_EQ(r.status, SolverStatus::no_convergence);
+    EXPECT_EQ(r.message.rfind("result rejected by the acceptance check: G = ", 0), 0u) << r.message;
 }
 
 }  // namespace
