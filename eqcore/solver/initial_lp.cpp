@@ -216,10 +216,11 @@ bool initial_lp(Workspace& ws) {
         }
         cd.present = true;
         if (cd.pure) continue;
-        // Every constituent of a present mixture gets a positive amount: half
-        // the LP composition (which balances the elements) and half the
-        // composition exp(-reduced cost) the LP potentials give an ideal
-        // mixture. The spread keeps the first Newton systems well
+        // Every constituent of a present mixture gets a positive amount: the
+        // LP composition (which balances the elements) plus the composition
+        // exp(-reduced cost) the LP potentials give an ideal mixture, the
+        // latter scaled down where it would carry more of an element than
+        // half its amount. The spread keeps the first Newton systems well
         // conditioned (an LP vertex alone has as few species as elements).
         double Z = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
@@ -229,9 +230,18 @@ bool initial_lp(Workspace& ws) {
             ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
             Z += ws.dln[sz(s)];
         }
+        for (int s = cd.first; s < cd.first + cd.count; ++s) ws.dln[sz(s)] *= cd.N / Z;
+        for (int j = 0; j < E; ++j) {
+            double load = 0.0;
+            for (int s = cd.first; s < cd.first + cd.count; ++s) load += ws.arow(s)[j] * ws.dln[sz(s)];
+            ws.per_element[sz(j)] = load > 0.5 * ws.b[sz(j)] ? 0.5 * ws.b[sz(j)] / load : 1.0;
+        }
         double sum = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            const double x = std::max(0.5 * ws.n[sz(s)] / cd.N + 0.5 * ws.dln[sz(s)] / Z, 1e-300);
+            double f = 1.0;
+            for (int j = 0; j < E; ++j)
+                if (ws.arow(s)[j] != 0.0) f = std::min(f, ws.per_element[sz(j)]);
+            const double x = std::max(ws.n[sz(s)] + f * ws.dln[sz(s)], 1e-300 * cd.N);
             ws.n[sz(s)] = x;
             sum += x;
         }

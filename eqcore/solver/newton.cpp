@@ -15,9 +15,10 @@
 // Solving for the change of the potentials keeps the right-hand side small
 // near the solution, so that potentials and trace amounts are accurate even
 // when the system is ill-conditioned (a nearly stoichiometric feed).
-// Rising amounts and traces change in logarithmic form; a falling major
-// amount follows the linear model down to a small fraction, then an
-// exponential tail, so that it stays positive yet may vanish in one step.
+// Compositions change in logarithmic form where they rise or are traces; a
+// falling major fraction follows the linear model down to a small fraction,
+// then an exponential tail, so that it stays positive yet may vanish in one
+// step. Phase amounts change linearly.
 // The step is shortened so that no stoichiometric amount turns negative;
 // a phase whose amount would reach zero leaves.
 #include <algorithm>
@@ -326,21 +327,32 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         }
         // A major phase grows at most fivefold per step; a phase just added
         // (small) may grow as Newton says.
+        // No phase grows beyond a few times the material in one step.
+        const double cap = 4.0 * (total + 1.0);
         for (int ci = 0; ci < NC; ++ci) {
             const Candidate& c = ws.cand[sz(ci)];
-            if (c.present && !c.pure && c.N > 0.01 * total && ws.step[sz(ci)] * lam > kMaxGrowth) lam = kMaxGrowth / ws.step[sz(ci)];
+            if (!c.present || c.pure || ws.step[sz(ci)] <= 0.0) continue;
+            const double st = ws.step[sz(ci)];
+            if (c.N > 0.01 * total && st * lam > kMaxGrowth) lam = kMaxGrowth / st;
+            if (c.N * (1.0 + lam * st) > cap) lam = (cap / c.N - 1.0) / st;
         }
         // A stoichiometric phase whose amount would turn negative leaves at
-        // zero. A mixture phase the linear model sends below zero shrinks a
+        // zero (see below). A mixture phase the linear model sends below zero shrinks a
         // thousandfold per step and leaves once it is negligible: far from
         // the solution that model is too rough to drop a phase at once.
+        // Far from the solution (large residuals) a stoichiometric phase is
+        // only cut to a tenth, not dropped: the linear model may be wrong.
         int leaving = -1;
         for (int ci = 0; ci < NC; ++ci) {
             const Candidate& c = ws.cand[sz(ci)];
-            if (!c.present) continue;
-            const double st = ws.step[sz(ci)];
-            if (c.pure && st < 0.0 && -ws.n[sz(c.first)] / st <= lam) {
-                lam = -ws.n[sz(c.first)] / st;
+            if (!c.present || !c.pure) continue;
+            const double st = ws.step[sz(ci)], n = ws.n[sz(c.first)];
+            if (st >= 0.0 || -n / st > lam) continue;
+            if ((mu_res > 1e-3 || balance > 1e-3) && n > 1e-8 * total) {
+                lam = 0.9 * -n / st;
+                leaving = -1;
+            } else {
+                lam = -n / st;
                 leaving = ci;
             }
         }
@@ -365,11 +377,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 c.N = ws.n[sz(c.first)];
                 continue;
             }
-            double Nnew = 0.0;
+            // Composition and phase amount change apart: the composition in
+            // the form above, the amount linearly.
+            double sum = 0.0;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                ws.n[sz(s)] *= amount_factor(lam * (ws.dln[sz(s)] + st), ws.lnx[sz(s)]);
-                Nnew += ws.n[sz(s)];
+                ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)]);
+                sum += ws.n[sz(s)];
             }
+            const double Nnew = c.N * (1.0 + lam * st);
+            for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] *= Nnew / sum;
             c.N = Nnew;
         }
         if (leaving >= 0) {

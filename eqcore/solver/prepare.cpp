@@ -111,6 +111,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.dln.assign(sz(S), 0.0);
     ws.res.assign(sz(S), 0.0);
     ws.lnx.assign(sz(S), 0.0);
+    ws.per_element.assign(sz(E), 0.0);
     ws.null.assign(sz(E) * sz(E), 0.0);
     ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);
@@ -136,7 +137,8 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& pr, const std::vec
     const System& sys = *pr.system;
     const int NE = sys.element_count();
     std::vector<char>& on = ws.elem_on;  // compared with the held setup below
-    std::vector<char> now(sz(NE), 0);
+    std::vector<char>& now = ws.elem_now;
+    now.assign(sz(NE), 0);
     double total = 0.0;
     for (int j = 0; j < NE; ++j) {
         const double bj = element_amount[sz(j)];

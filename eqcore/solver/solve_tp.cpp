@@ -125,8 +125,9 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             return SolverStatus::ok;
         }
         if (ws.cand[sz(best)].added >= 4) {
-            message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             ws.have_solution = false;
+            if (started_warm) return solve_tp(ws, false, message);
+            message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return SolverStatus::no_convergence;
         }
         driving_force(ws, best);  // its composition back in xbest

@@ -40,6 +40,7 @@ struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
+    std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
     std::vector<int> elem;        // active element -> system element
     std::vector<Candidate> cand;
@@ -77,6 +78,7 @@ struct Workspace {
     std::vector<double> dln;              // per slot: composition change, log form
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
     std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
+    std::vector<double> per_element;      // per element: scratch
     // Directions of pi the present phases leave free (all material in phases
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;

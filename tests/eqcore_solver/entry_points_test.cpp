@@ -77,7 +77,8 @@ protected:
 
 TEST_F(EquilibriumEntryPoints, ReferenceCasesWithStreamsAtTheirTemperature) {
     std::ifstream in(eqcore::testing::reference("equilibria.json"));
-    for (const json& c : json::parse(in)["cases"]) {
+    const json all = json::parse(in);
+    for (const json& c : all["cases"]) {
         if (c["problem"] != "tp") continue;
         SCOPED_TRACE(c["id"].get<std::string>());
         ASSERT_EQ(ecini(), 0);
