@@ -233,6 +233,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     const int NC = static_cast<int>(ws.cand.size());
     removed = -1;
     ws.null_dim = 0;
+    bool loose = false;  // accept tiny pivots (after a first singular verdict)
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
@@ -272,8 +273,17 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         for (int q = 0; q < nd; ++q)
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] = ws.null[sz(q) * sz(E) + sz(j)];
-        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv)) {
+        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
             if (nd == 0 && free_directions(ws) > 0) {
+                --it;
+                --ws.iterations;
+                continue;
+            }
+            // Nearly singular but the present phases determine pi (traces
+            // far below the major constituents): go on with the tiny pivots;
+            // the convergence test still decides whether the answer holds.
+            if (!loose && nd == 0) {
+                loose = true;
                 --it;
                 --ws.iterations;
                 continue;

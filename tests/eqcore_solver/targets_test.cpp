@@ -203,3 +203,30 @@ TEST_F(Targets, AdiabaticTemperatureFromFarEstimates) {
 
 }  // namespace
 }  // namespace eqcore::testing
+
+namespace eqcore::testing {
+namespace {
+
+// 2 H2 + O2 with the liquid eliminated, searched from the feed temperature:
+// the first calculation is an exactly stoichiometric gas at 298.15 K, where
+// H2 and O2 sit near 1e-40 and the Newton system is nearly singular.
+TEST(HardCases, AdiabaticGasFromTheFeedTemperature) {
+    const System ho = read_dat(example("h-o.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(ho);
+    pr.phase_entered[static_cast<std::size_t>(phase_of(ho, "H2O_liquid(liq)"))] = 0;
+    feed(pr, "H2", 2.0);
+    feed(pr, "O2", 1.0);
+    Solver solver;
+    Conditions c;
+    c.T = kT298;
+    const EquilibriumResult cold = solver.equilibrate(pr, c);
+    expect_equilibrium(ho, cold);
+    c.target.kind = TargetKind::enthalpy;
+    solver.forget();
+    const EquilibriumResult r = solver.equilibrate(pr, c);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_NEAR(r.T, 3072.7944345189417, 0.01);
+}
+
+}  // namespace
+}  // namespace eqcore::testing
