@@ -3,6 +3,7 @@
 // error; a wrong answer reported as success fails the test with the state
 // that reproduces it. EQCORE_STRESS_STATES sets the states per file (the
 // sanitizer build runs fewer by default).
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
