@@ -268,6 +268,25 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             ++row;
         }
+        // Converged when the state itself meets both tolerances: the balances
+        // at the current amounts and the potentials' residuals at the current
+        // element potentials. Testing the residuals after the next correction
+        // instead never stops on a nearly stoichiometric feed at low
+        // temperature: rounding in the major amounts sends the correction of
+        // the poorly determined potential directions to about 1e-7 RT at
+        // every step, although the state already satisfies both tolerances.
+        if (balance <= ws.opt.balance_tol) {
+            double r0 = 0.0;
+            for (const Candidate& c : ws.cand) {
+                if (!c.present) continue;
+                for (int s = c.first; s < c.first + c.count; ++s) {
+                    const double r = c.pure ? ws.g0[sz(s)] - a_dot(ws, s, ws.pi.data()) : ws.res[sz(s)];
+                    if (!c.pure && ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0) continue;
+                    r0 = std::max(r0, std::abs(r));
+                }
+            }
+            if (r0 <= ws.opt.mu_tol) return NewtonOutcome::converged;
+        }
         for (int j = 0; j < E; ++j)
             for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
         for (int q = 0; q < nd; ++q)
