@@ -47,7 +47,7 @@ TEST_F(HardCases, StoichiometricFeedMinorSpeciesNear1e14) {
     feed(pr, "N2", 1.0);
     Solver solver;
     const EquilibriumResult r = solver.equilibrate(pr, at(T));
-    if (!r.succeeded()) GTEST_SKIP() << "known failure, the solver does not converge: " << r.message;
+    ASSERT_TRUE(r.succeeded()) << r.message;
     EXPECT_TRUE(accepted(pr, r));
     const double RT = kR * T;
     const double xH2O = x_of(cho_, r, "H2O"), xH2 = x_of(cho_, r, "H2"), xO2 = x_of(cho_, r, "O2");
@@ -145,7 +145,7 @@ TEST_F(HardCases, AllWaterCondensedNoGas) {
     EXPECT_NEAR(r.phases[0].driving_force, kR * T * std::log(p_sat / kPstd), 1e-6 * kR * T);
     // At 0.3 bar the water evaporates completely instead.
     const EquilibriumResult low = solver.equilibrate(pr, at(T, 0.3e5));
-    if (!low.succeeded()) GTEST_SKIP() << "known failure at 0.3 bar (all gas, H2 and O2 near 1e-40): " << low.message;
+    ASSERT_TRUE(low.succeeded()) << low.message;
     EXPECT_TRUE(accepted(pr, low));
     EXPECT_FALSE(low.phases[static_cast<std::size_t>(phase_of(ho_, "H2O_liquid(liq)"))].present);
 }
@@ -187,7 +187,7 @@ TEST_F(HardCases, TraceElementOnlyInACondensedPhase) {
     feed(pr, "LIQUID/Cu(liq)", 2.3910620967060342e-15);
     Solver solver;
     const EquilibriumResult r = solver.equilibrate(pr, at(307.86830255915413));
-    if (!r.succeeded()) GTEST_SKIP() << "known failure: " << r.message;
+    ASSERT_TRUE(r.succeeded()) << r.message;
     EXPECT_TRUE(accepted(pr, r));
     EXPECT_NEAR(amount_of(agcu, r, "Cu(s)") / 2.3910620967060342e-15, 1.0, 1e-9);
     EXPECT_NEAR(amount_of(agcu, r, "Ag(s)"), 0.094991051721789274, 1e-15);
@@ -203,7 +203,7 @@ TEST_F(HardCases, AddedPhaseGrowsByOrdersOfMagnitude) {
     feed(pr, "Cu", 0.0048309020589672545 + 0.71896215613630698 + 0.022027626809550074);
     Solver solver;
     const EquilibriumResult r = solver.equilibrate(pr, at(2340.7550514019449, 25588.169803252218));
-    if (!r.succeeded()) GTEST_SKIP() << "known failure: " << r.message;
+    ASSERT_TRUE(r.succeeded()) << r.message;
     EXPECT_TRUE(accepted(pr, r));
     EXPECT_TRUE(r.phases[0].present);
 }
@@ -224,9 +224,7 @@ TEST_F(HardCases, AdiabaticTemperatureFromFarBelowAndFarAbove) {
         c.target.value = 0.0;
         Solver solver;
         const EquilibriumResult r = solver.equilibrate(pr, c);
-        if (!r.succeeded())
-            GTEST_SKIP() << "known failure from " << start << " K (the exactly stoichiometric products at low "
-                         << "temperature do not converge): " << r.message;
+        ASSERT_TRUE(r.succeeded()) << "from " << start << " K: " << r.message;
         EXPECT_TRUE(accepted(pr, r));
         // The heat from the models: the entering gas at 298.15 K against the
         // equilibrium amounts.

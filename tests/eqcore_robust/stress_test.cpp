@@ -60,9 +60,9 @@ TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
                 file.c_str(), 2 * n, passed, failed, wrong, disagree);
     EXPECT_EQ(wrong, 0);
     // Failing with an error is allowed, but must stay the exception (about
-    // 1 to 3% of the solves fail to converge now, all of them exactly
-    // stoichiometric feeds or traces; see the hard cases).
-    EXPECT_LE(failed, 2 * n / 20) << "more than 5% of the solves failed";
+    // 0.1% of the solves over 100 000 states, nearly all with an element at
+    // a trace).
+    EXPECT_LE(failed, 2 * n / 50) << "more than 2% of the solves failed";
 }
 
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
