@@ -209,7 +209,13 @@ bool initial_lp(Workspace& ws) {
         cd.N += z;
     }
     for (Candidate& cd : ws.cand) {
-        if (!(cd.N > 1e-13)) {
+        // Amounts at the rounding level of the program are dropped, but not
+        // a phase that carries an element present only as a trace.
+        double floor = 1e-13;
+        for (int s = cd.first; s < cd.first + cd.count; ++s)
+            for (int j = 0; j < E; ++j)
+                if (ws.arow(s)[j] != 0.0) floor = std::min(floor, 1e-3 * ws.b[sz(j)]);
+        if (!(cd.N > floor)) {
             cd.N = 0.0;
             for (int s = cd.first; s < cd.first + cd.count; ++s) ws.n[sz(s)] = 0.0;
             continue;

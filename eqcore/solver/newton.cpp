@@ -54,6 +54,12 @@ void excess_at(Workspace& ws, const Candidate& c, const double* x, bool hessian)
            hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{});
 }
 
+double a_dot_b(const Workspace& ws, int q) {
+    double x = 0.0;
+    for (int j = 0; j < ws.E; ++j) x += ws.null[sz(q) * sz(ws.E) + sz(j)] * ws.b[sz(j)];
+    return x;
+}
+
 double a_dot(const Workspace& ws, int s, const double* v) {
     const double* ar = ws.arow(s);
     double x = 0.0;
@@ -147,6 +153,9 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
 // directions along which pi is free. Rare (a singular system), so it may
 // allocate.
 int free_directions(Workspace& ws) {
+    // Rows weighted by the square root of the amounts: a direction that only
+    // traces below the resolution of the Newton matrix constrain is free too
+    // (an exactly stoichiometric feed); stoichiometric phases fix theirs.
     const int E = ws.E;
     int rows = 0;
     for (const Candidate& c : ws.cand)
@@ -156,16 +165,61 @@ int free_directions(Workspace& ws) {
     int r = 0;
     for (const Candidate& c : ws.cand)
         if (c.present)
-            for (int s = c.first; s < c.first + c.count; ++s, ++r)
-                for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
-    Eigen::FullPivLU<Eigen::MatrixXd> lu(A);
-    ws.null_dim = static_cast<int>(lu.dimensionOfKernel());
-    if (ws.null_dim == 0) return 0;
-    Eigen::HouseholderQR<Eigen::MatrixXd> qr(lu.kernel());
-    const Eigen::MatrixXd Q = qr.householderQ() * Eigen::MatrixXd::Identity(E, ws.null_dim);
+            for (int s = c.first; s < c.first + c.count; ++s, ++r) {
+                const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
+                for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+            }
+    Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeFullV);
+    const Eigen::VectorXd& sv = svd.singularValues();
+    const double top = sv.size() > 0 ? sv(0) : 0.0;
+    int rank = 0;
+    for (int i = 0; i < sv.size(); ++i) rank += sv(i) > 1e-3 * top ? 1 : 0;
+    ws.null_dim = E - rank;
     for (int q = 0; q < ws.null_dim; ++q)
-        for (int j = 0; j < E; ++j) ws.null[sz(q) * sz(E) + sz(j)] = Q(j, q);
+        for (int j = 0; j < E; ++j) ws.null[sz(q) * sz(E) + sz(j)] = svd.matrixV()(j, rank + q);
     return ws.null_dim;
+}
+
+// Along free directions the element balances are carried by traces alone:
+// shift pi there until the traces balance (each trace follows exp(a.pi)).
+bool balance_free_directions(Workspace& ws) {
+    const int E = ws.E, k = ws.null_dim;
+    Eigen::VectorXd F(k), w(k), na(k);
+    Eigen::MatrixXd J(k, k);
+    for (int it = 0; it < 60; ++it) {
+        F.setZero();
+        J.setZero();
+        for (int q = 0; q < k; ++q) F(q) = -a_dot_b(ws, q);
+        for (const Candidate& c : ws.cand) {
+            if (!c.present) continue;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                for (int q = 0; q < k; ++q) na(q) = a_dot(ws, s, ws.null.data() + sz(q) * sz(E));
+                F += ws.n[sz(s)] * na;
+                if (!c.pure) J += ws.n[sz(s)] * na * na.transpose();
+            }
+        }
+        Eigen::LDLT<Eigen::MatrixXd> ldlt(J);
+        if (ldlt.info() != Eigen::Success || !(ldlt.rcond() > 1e-14)) return false;
+        w = -ldlt.solve(F);
+        const double len = w.norm();
+        if (!std::isfinite(len)) return false;
+        if (len > 5.0) w *= 5.0 / len;
+        for (Candidate& c : ws.cand) {
+            if (!c.present || c.pure) continue;
+            double N = 0.0;
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                double shift = 0.0;
+                for (int q = 0; q < k; ++q) shift += a_dot(ws, s, ws.null.data() + sz(q) * sz(E)) * w(q);
+                ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
+                N += ws.n[sz(s)];
+            }
+            c.N = N;
+        }
+        for (int q = 0; q < k; ++q)
+            for (int j = 0; j < E; ++j) ws.pi[sz(j)] += w(q) * ws.null[sz(q) * sz(E) + sz(j)];
+        if (len < 1e-12) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -234,11 +288,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     removed = -1;
     ws.null_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
-    bool state_met = false;  // the previous state met both tolerances
+    bool balanced = false, traced = false;
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
         for (const Candidate& c : ws.cand) dim += c.present ? 1 : 0;
+        // A Newton that stalls on directions only traces constrain (their
+        // residuals jitter at the rounding level of the majors) treats them
+        // as free.
+        if (it == 20 && ws.null_dim == 0) free_directions(ws);
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
@@ -268,29 +326,6 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 assemble_mixture(ws, c, d, row);
             }
             ++row;
-        }
-        // The test after the correction below predicts the residuals of the
-        // next state and so stops one polishing step past the tolerances. On a
-        // nearly stoichiometric feed at low temperature that prediction never
-        // drops below about 1e-7 RT: rounding in the major amounts moves the
-        // poorly determined potential directions at every step. There the
-        // state itself is tested: balances at the current amounts, residuals
-        // at the current element potentials. It must hold on two steps in a
-        // row, so that the polishing step is still taken.
-        if (balance <= ws.opt.balance_tol) {
-            double r0 = 0.0;
-            for (const Candidate& c : ws.cand) {
-                if (!c.present) continue;
-                for (int s = c.first; s < c.first + c.count; ++s) {
-                    const double r = c.pure ? ws.g0[sz(s)] - a_dot(ws, s, ws.pi.data()) : ws.res[sz(s)];
-                    if (!c.pure && ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0) continue;
-                    r0 = std::max(r0, std::abs(r));
-                }
-            }
-            if (r0 <= ws.opt.mu_tol && state_met) return NewtonOutcome::converged;
-            state_met = r0 <= ws.opt.mu_tol;
-        } else {
-            state_met = false;
         }
         for (int j = 0; j < E; ++j)
             for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
@@ -430,7 +465,18 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             removed = leaving;
             return NewtonOutcome::phase_removed;
         }
-        if (converged) return NewtonOutcome::converged;
+        if (converged) {
+            // Balance the free directions by their traces once, then let
+            // Newton confirm the state.
+            if (nd > 0 && !balanced) {
+                traced = balance_free_directions(ws);
+                balanced = true;
+                continue;
+            }
+            // Directions the traces fix are not free to be chosen later.
+            if (traced) ws.null_dim = 0;
+            return NewtonOutcome::converged;
+        }
     }
     return NewtonOutcome::diverged;
 }

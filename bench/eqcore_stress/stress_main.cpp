@@ -1,0 +1,134 @@
+// eqcore_stress: runs the stress harness on any number of random states over
+// the example data files and prints the counts (passed, failed with an
+// error, WRONG answers), every wrong or failed state in a form that
+// reproduces it, and the slowest calculations.
+//
+//   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet]
+//
+// N states in all (spread evenly over the files), each solved cold and warm.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check/stress.hpp"
+#include "data/read_dat.hpp"
+
+namespace {
+
+using namespace eqcore;
+
+struct Timed {
+    double micros = 0.0;
+    std::string what;
+};
+
+struct Counts {
+    long passed = 0, failed = 0, wrong = 0, disagree = 0;
+};
+
+// CPU time of this thread, us: unlike the wall clock it does not count the
+// time other processes of a busy machine take.
+double cpu_micros() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) * 1e-3;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long count = 10000;
+    unsigned long long seed = 1;
+    std::size_t slowest = 10;
+    bool quiet = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool has_value = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--count") && has_value) count = std::atol(argv[++i]);
+        else if (!std::strcmp(argv[i], "--seed") && has_value) seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--slowest") && has_value) slowest = std::strtoul(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--quiet")) quiet = true;
+        else return usage();
+    }
+    if (count <= 0) return usage();
+    const std::vector<std::string> files = {"h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat"};
+    std::vector<Timed> times;
+    Counts total;
+    std::vector<long> kind_failed(kFeedKinds, 0), kind_wrong(kFeedKinds, 0);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const System sys = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/" + files[f]);
+        std::mt19937_64 rng(seed * 1000003ULL + f);
+        Solver solver;
+        Counts c;
+        const long n = count / static_cast<long>(files.size()) + (static_cast<long>(f) < count % static_cast<long>(files.size()) ? 1 : 0);
+        for (long i = 0; i < n; ++i) {
+            const auto kind = static_cast<FeedKind>(i % kFeedKinds);
+            const StressState st = random_state(sys, rng, kind, files[f]);
+            const EquilibriumProblem pr = problem_of(sys, st);
+            const Conditions cond = conditions_of(st);
+            double t0 = cpu_micros();
+            const EquilibriumResult cold = solve_cold(solver, pr, cond);
+            const double t_cold = cpu_micros() - t0;
+            prepare_warm(solver, pr, cond, st.T_near);
+            t0 = cpu_micros();
+            const EquilibriumResult warm = solver.equilibrate(pr, cond);
+            const double t_warm = cpu_micros() - t0;
+            const std::string line = st.describe(sys);
+            times.push_back({t_cold, "cold " + std::to_string(cold.iterations) + " it " + line});
+            times.push_back({t_warm, "warm " + std::to_string(warm.iterations) + " it " + line});
+            for (const EquilibriumResult* r : {&cold, &warm}) {
+                const Judgement j = judge(pr, cond, *r);
+                const char* how = r == &cold ? "cold" : "warm";
+                if (j.verdict == Verdict::passed) {
+                    ++c.passed;
+                } else if (j.verdict == Verdict::failed) {
+                    ++c.failed;
+                    ++kind_failed[static_cast<std::size_t>(kind)];
+                    if (!quiet) std::printf("FAILED (%s) %s\n    %s\n", how, line.c_str(), j.detail.c_str());
+                } else {
+                    ++c.wrong;
+                    ++kind_wrong[static_cast<std::size_t>(kind)];
+                    std::printf("WRONG (%s) %s\n    %s\n", how, line.c_str(), j.detail.c_str());
+                }
+            }
+            if (cold.succeeded() && warm.succeeded()) {
+                const double d = result_difference(cold, warm);
+                if (d > 1e-9) {
+                    ++c.disagree;
+                    std::printf("COLD/WARM DIFFER by %.3g: %s\n", d, line.c_str());
+                }
+            }
+        }
+        std::printf("%-20s %6ld states %7ld solves: %7ld passed, %5ld failed with an error, %5ld WRONG, %4ld cold/warm differ\n",
+                    files[f].c_str(), n, 2 * n, c.passed, c.failed, c.wrong, c.disagree);
+        total.passed += c.passed;
+        total.failed += c.failed;
+        total.wrong += c.wrong;
+        total.disagree += c.disagree;
+    }
+    std::printf("%-20s %6ld states %7ld solves: %7ld passed, %5ld failed with an error, %5ld WRONG, %4ld cold/warm differ\n",
+                "all", count, 2 * count, total.passed, total.failed, total.wrong, total.disagree);
+    for (int k = 0; k < kFeedKinds; ++k)
+        std::printf("  %-16s failed %ld, wrong %ld\n", feed_kind_name(static_cast<FeedKind>(k)),
+                    kind_failed[static_cast<std::size_t>(k)], kind_wrong[static_cast<std::size_t>(k)]);
+    std::sort(times.begin(), times.end(), [](const Timed& a, const Timed& b) { return a.micros > b.micros; });
+    std::vector<double> all;
+    for (const Timed& t : times) all.push_back(t.micros);
+    std::sort(all.begin(), all.end());
+    if (!all.empty())
+        std::printf("solve CPU time: median %.1f us, 99th percentile %.1f us, slowest %.1f us\n", all[all.size() / 2],
+                    all[all.size() * 99 / 100], all.back());
+    std::printf("slowest %zu calculations:\n", std::min(slowest, times.size()));
+    for (std::size_t i = 0; i < slowest && i < times.size(); ++i)
+        std::printf("  %10.1f us  %s\n", times[i].micros, times[i].what.c_str());
+    return total.wrong == 0 ? 0 : 1;
+}

@@ -1,0 +1,247 @@
+// Random states of the stress harness and the verdict on each result.
+#include "check/stress.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "thermo/standard.hpp"
+
+namespace eqcore {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+double uniform(std::mt19937_64& rng, double lo, double hi) {
+    const double u = static_cast<double>(rng() >> 11) * 0x1.0p-53;
+    return lo + (hi - lo) * u;
+}
+double log_uniform(std::mt19937_64& rng, double lo, double hi) {
+    return std::exp(uniform(rng, std::log(lo), std::log(hi)));
+}
+int pick(std::mt19937_64& rng, int n) { return static_cast<int>(rng() % static_cast<std::uint64_t>(n)); }
+
+// Constituents that can carry material: not in a dormant phase.
+std::vector<int> live_constituents(const System& sys) {
+    std::vector<int> out;
+    for (int g = 0; g < static_cast<int>(sys.constituents.size()); ++g)
+        if (!sys.phases[sz(sys.constituents[sz(g)].phase)].dormant) out.push_back(g);
+    return out;
+}
+
+int element_count_of(const Constituent& c) {
+    int k = 0;
+    for (double v : c.stoich) k += v != 0.0 ? 1 : 0;
+    return k;
+}
+
+// The most stable constituent made of element j alone (per atom at 298.15 K),
+// -1 when there is none.
+int elemental(const System& sys, int j) {
+    int best = -1;
+    double best_g = 0.0;
+    for (int g : live_constituents(sys)) {
+        const Constituent& c = sys.constituents[sz(g)];
+        if (element_count_of(c) != 1 || !(c.stoich[sz(j)] > 0.0)) continue;
+        const double gpa = gibbs0(c, kT298) / c.stoich[sz(j)];
+        if (best < 0 || gpa < best_g) {
+            best = g;
+            best_g = gpa;
+        }
+    }
+    return best;
+}
+
+// The elements of compound g from elemental constituents where they exist
+// (else the compound itself), `s` mol of compound; element `odd` scaled by f.
+void compound_feed(const System& sys, int g, double s, int odd, double f, StressState& st) {
+    const Constituent& c = sys.constituents[sz(g)];
+    std::vector<std::pair<int, double>> parts;
+    for (int j = 0; j < sys.element_count(); ++j) {
+        if (c.stoich[sz(j)] == 0.0) continue;
+        const int e = elemental(sys, j);
+        if (e < 0) {
+            st.feed = {{g, s}};
+            if (odd >= 0) st.feed.push_back({g, s * (f - 1.0) * 0.5});  // cannot unbalance: a little more of it
+            return;
+        }
+        const double amount = s * c.stoich[sz(j)] / sys.constituents[sz(e)].stoich[sz(j)];
+        parts.push_back({e, j == odd ? amount * f : amount});
+    }
+    st.feed = parts;
+}
+
+std::vector<int> compounds(const System& sys) {
+    std::vector<int> out;
+    for (int g : live_constituents(sys))
+        if (element_count_of(sys.constituents[sz(g)]) >= 2) out.push_back(g);
+    return out;
+}
+
+void random_species(const System& sys, std::mt19937_64& rng, const std::vector<int>& from, int count, double lo,
+                    double hi, StressState& st) {
+    if (from.empty()) return;
+    for (int i = 0; i < count; ++i) st.feed.push_back({from[sz(pick(rng, static_cast<int>(from.size())))], log_uniform(rng, lo, hi)});
+    (void)sys;
+}
+
+}  // namespace
+
+const char* feed_kind_name(FeedKind k) {
+    switch (k) {
+        case FeedKind::stoichiometric: return "stoichiometric";
+        case FeedKind::lean: return "lean";
+        case FeedKind::rich: return "rich";
+        case FeedKind::trace: return "trace";
+        case FeedKind::absent_elements: return "absent-elements";
+        case FeedKind::mixed: return "mixed";
+    }
+    return "?";
+}
+
+std::string StressState::describe(const System& sys) const {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s %s T=%.17g K P=%.17g Pa (warm from %.17g K) feed:", label.c_str(),
+                  feed_kind_name(kind), T, P, T_near);
+    std::string s = buf;
+    for (const auto& [g, n] : feed) {
+        const Constituent& c = sys.constituents[sz(g)];
+        std::snprintf(buf, sizeof buf, " %s/%s %.17g", sys.phases[sz(c.phase)].name.c_str(), c.name.c_str(), n);
+        s += buf;
+    }
+    return s;
+}
+
+StressState random_state(const System& sys, std::mt19937_64& rng, FeedKind kind, const std::string& label) {
+    StressState st;
+    st.label = label;
+    st.kind = kind;
+    double t_top = 6000.0;
+    for (int g : live_constituents(sys)) {
+        const Constituent& c = sys.constituents[sz(g)];
+        if (!c.ranges.empty()) t_top = std::min(t_top, c.ranges.back().tmax);
+    }
+    t_top = std::max(t_top, 1000.0);
+    st.T = rng() % 2 ? uniform(rng, 250.0, t_top) : log_uniform(rng, 250.0, t_top);
+    st.P = rng() % 5 == 0 ? kPstd : log_uniform(rng, 1e3, 1e7);
+    st.T_near = std::clamp(st.T * uniform(rng, 0.95, 1.05), 200.0, 6000.0);
+
+    const std::vector<int> comp = compounds(sys);
+    const std::vector<int> live = live_constituents(sys);
+    const int E = sys.element_count();
+    const double scale = log_uniform(rng, 1e-2, 1e2);
+    if ((kind == FeedKind::stoichiometric || kind == FeedKind::lean || kind == FeedKind::rich) && comp.empty())
+        kind = st.kind = FeedKind::mixed;  // no compound to be stoichiometric in
+    switch (kind) {
+        case FeedKind::stoichiometric:
+            compound_feed(sys, comp[sz(pick(rng, static_cast<int>(comp.size())))], scale, -1, 1.0, st);
+            break;
+        case FeedKind::lean:
+        case FeedKind::rich: {
+            const int g = comp[sz(pick(rng, static_cast<int>(comp.size())))];
+            std::vector<int> in;
+            for (int j = 0; j < E; ++j)
+                if (sys.constituents[sz(g)].stoich[sz(j)] != 0.0) in.push_back(j);
+            const int odd = in[sz(pick(rng, static_cast<int>(in.size())))];
+            const double f = kind == FeedKind::lean ? uniform(rng, 0.3, 0.999) : uniform(rng, 1.001, 3.0);
+            compound_feed(sys, g, scale, odd, f, st);
+            break;
+        }
+        case FeedKind::trace: {
+            const int e = pick(rng, E);
+            std::vector<int> without, with;
+            for (int g : live) (sys.constituents[sz(g)].stoich[sz(e)] != 0.0 ? with : without).push_back(g);
+            random_species(sys, rng, without, 1 + pick(rng, 3), 0.1 * scale, scale, st);
+            if (st.feed.empty() || with.empty()) {
+                random_species(sys, rng, live, 2, 0.1 * scale, scale, st);
+                break;
+            }
+            double total = 0.0;
+            for (const auto& f : st.feed) total += f.second;
+            random_species(sys, rng, with, 1, 1e-14 * total, 1e-6 * total, st);
+            break;
+        }
+        case FeedKind::absent_elements: {
+            std::vector<char> keep(sz(E), 0);
+            int kept = 0;
+            for (int j = 0; j < E; ++j) kept += (keep[sz(j)] = rng() % 2 == 0) ? 1 : 0;
+            if (kept == 0 || kept == E) {
+                std::fill(keep.begin(), keep.end(), 0);
+                keep[sz(pick(rng, E))] = 1;
+            }
+            std::vector<int> only;
+            for (int g : live) {
+                bool ok = true;
+                for (int j = 0; j < E; ++j)
+                    if (sys.constituents[sz(g)].stoich[sz(j)] != 0.0 && !keep[sz(j)]) ok = false;
+                if (ok) only.push_back(g);
+            }
+            random_species(sys, rng, only.empty() ? live : only, 1 + pick(rng, 4), 0.1 * scale, scale, st);
+            break;
+        }
+        case FeedKind::mixed:
+            random_species(sys, rng, live, 2 + pick(rng, 5), 1e-3 * scale, scale, st);
+            if (rng() % 3 == 0) random_species(sys, rng, live, 1, 1e-13 * scale, 1e-8 * scale, st);
+            break;
+    }
+    return st;
+}
+
+EquilibriumProblem problem_of(const System& sys, const StressState& s) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    for (const auto& [g, n] : s.feed) {
+        const int p = sys.constituents[sz(g)].phase;
+        pr.add("feed", p, g - sys.phases[sz(p)].first, n);
+    }
+    return pr;
+}
+
+Conditions conditions_of(const StressState& s) {
+    Conditions c;
+    c.T = s.T;
+    c.P = s.P;
+    return c;
+}
+
+EquilibriumResult solve_cold(Solver& solver, const EquilibriumProblem& pr, const Conditions& c) {
+    solver.forget();
+    return solver.equilibrate(pr, c);
+}
+
+void prepare_warm(Solver& solver, const EquilibriumProblem& pr, const Conditions& c, double T_near) {
+    Conditions near = c;
+    near.T = std::clamp(T_near, c.T_low, c.T_high);
+    solver.forget();
+    solver.equilibrate(pr, near);
+}
+
+Judgement judge(const EquilibriumProblem& pr, const Conditions& c, const EquilibriumResult& r,
+                const AcceptanceOptions& options) {
+    if (!r.succeeded()) {
+        if (r.message.empty()) return {Verdict::wrong, "failed without saying what failed"};
+        return {Verdict::failed, std::string(status_name(r.status)) + ": " + r.message};
+    }
+    if (r.T != c.T || r.P != c.P)
+        return {Verdict::wrong, "result at T = " + std::to_string(r.T) + " K, P = " + std::to_string(r.P) + " Pa"};
+    const AcceptanceReport rep = check_equilibrium(pr, r, options);
+    if (!rep.ok) return {Verdict::wrong, rep.summary()};
+    return {Verdict::passed, {}};
+}
+
+double result_difference(const EquilibriumResult& a, const EquilibriumResult& b) {
+    if (a.amount.size() != b.amount.size() || a.element_potential.size() != b.element_potential.size()) return 1e300;
+    double total = 0.0;
+    for (double v : a.amount) total += v;
+    double d = 0.0;
+    for (std::size_t g = 0; g < a.amount.size(); ++g) {
+        const double diff = std::abs(a.amount[g] - b.amount[g]);
+        if (diff <= 1e-15 * total) continue;
+        d = std::max(d, diff / std::max(std::abs(a.amount[g]), std::abs(b.amount[g])));
+    }
+    // G is unique at the minimum even where the potentials are not (a
+    // direction of pi the present phases leave free).
+    d = std::max(d, std::abs(a.G - b.G) / (kR * a.T * std::max(total, 1e-300)));
+    return d;
+}
+
+}  // namespace eqcore

@@ -1,0 +1,73 @@
+// Random equilibrium states for the stress harness: temperatures, pressures
+// and feeds drawn over a loaded system, each state solved from a cold start
+// and from a warm one, and every result judged by the acceptance check.
+// Used by the harness test (a fixed seed, a few hundred states) and by the
+// bench/eqcore_stress program (any number).
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check/acceptance.hpp"
+#include "solver/solver.hpp"
+
+namespace eqcore {
+
+enum class FeedKind {
+    stoichiometric,    // the elements of one compound in its exact proportions
+    lean,              // as stoichiometric with one element short
+    rich,              // as stoichiometric with one element in excess
+    trace,             // one element at 1e-14 .. 1e-6 of the others
+    absent_elements,   // only some of the system's elements
+    mixed,             // several random constituents of any phase, all of the above at once
+};
+inline constexpr int kFeedKinds = 6;
+const char* feed_kind_name(FeedKind k);
+
+struct StressState {
+    std::string label;  // the data file
+    FeedKind kind = FeedKind::mixed;
+    double T = 1000.0;       // K
+    double P = kPstd;        // Pa
+    double T_near = 1000.0;  // K, where the warm start comes from
+    std::vector<std::pair<int, double>> feed;  // system constituent, mol
+    // One line that reproduces the state: label, kind, T, P, feed by name.
+    std::string describe(const System& sys) const;
+};
+
+// Draws a state of the given kind. Temperatures between 250 K and the
+// lowest upper limit of the data (at most 6000 K), pressures 0.01 to 100 bar.
+StressState random_state(const System& sys, std::mt19937_64& rng, FeedKind kind, const std::string& label);
+
+// The problem (every phase and constituent entered, one stream at 298.15 K
+// and 1 bar) and the conditions (T, P) of a state.
+EquilibriumProblem problem_of(const System& sys, const StressState& s);
+Conditions conditions_of(const StressState& s);
+
+// A cold calculation: nothing remembered.
+EquilibriumResult solve_cold(Solver& solver, const EquilibriumProblem& pr, const Conditions& c);
+// Brings the solver to the state at T_near (cold), so that the next
+// calculation of the same problem starts warm.
+void prepare_warm(Solver& solver, const EquilibriumProblem& pr, const Conditions& c, double T_near);
+
+enum class Verdict {
+    passed,  // succeeded and accepted
+    failed,  // failed with an error that says what failed
+    wrong,   // reported success with a result the acceptance check rejects, or failed without a message
+};
+struct Judgement {
+    Verdict verdict = Verdict::wrong;
+    std::string detail;  // the error or the check's faults
+};
+Judgement judge(const EquilibriumProblem& pr, const Conditions& c, const EquilibriumResult& r,
+                const AcceptanceOptions& options = {});
+
+// Largest difference between two results of the same system: amounts
+// relative to the larger of the two (differences below 1e-15 of all
+// material do not count), and G relative to RT per mol of material.
+double result_difference(const EquilibriumResult& a, const EquilibriumResult& b);
+
+}  // namespace eqcore

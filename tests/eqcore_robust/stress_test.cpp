@@ -1,0 +1,72 @@
+// The stress harness in CI: random states over every example data file, each
+// solved cold and warm. Every state must be accepted or fail with a clear
+// error; a wrong answer reported as success fails the test with the state
+// that reproduces it. EQCORE_STRESS_STATES sets the states per file (the
+// sanitizer build runs fewer by default).
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "check/stress.hpp"
+#include "robust_util.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+int states_per_file() {
+    if (const char* v = std::getenv("EQCORE_STRESS_STATES")) return std::max(1, std::atoi(v));
+    return EQCORE_STRESS_DEFAULT_STATES;
+}
+
+class StressHarness : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
+    const std::string file = GetParam();
+    const System sys = read_dat(example(file));
+    std::mt19937_64 rng(20261206);
+    Solver solver;
+    const int n = states_per_file();
+    int passed = 0, failed = 0, wrong = 0, disagree = 0;
+    for (int i = 0; i < n; ++i) {
+        const StressState st = random_state(sys, rng, static_cast<FeedKind>(i % kFeedKinds), file);
+        const EquilibriumProblem pr = problem_of(sys, st);
+        const Conditions c = conditions_of(st);
+        const EquilibriumResult cold = solve_cold(solver, pr, c);
+        prepare_warm(solver, pr, c, st.T_near);
+        const EquilibriumResult warm = solver.equilibrate(pr, c);
+        for (const EquilibriumResult* r : {&cold, &warm}) {
+            const Judgement j = judge(pr, c, *r);
+            const char* how = r == &cold ? "cold" : "warm";
+            switch (j.verdict) {
+                case Verdict::passed: ++passed; break;
+                case Verdict::failed: ++failed; break;
+                case Verdict::wrong:
+                    ++wrong;
+                    ADD_FAILURE() << "wrong answer (" << how << "): " << st.describe(sys) << "\n" << j.detail;
+                    break;
+            }
+        }
+        if (cold.succeeded() && warm.succeeded() && result_difference(cold, warm) > 1e-9) {
+            ++disagree;
+            ADD_FAILURE() << "cold and warm differ by " << result_difference(cold, warm) << ": " << st.describe(sys);
+        }
+    }
+    RecordProperty("passed", passed);
+    RecordProperty("failed", failed);
+    std::printf("%s: %d solves, %d passed, %d failed with an error, %d wrong, %d cold/warm disagreements\n",
+                file.c_str(), 2 * n, passed, failed, wrong, disagree);
+    EXPECT_EQ(wrong, 0);
+    // Failing with an error is allowed, but must stay the exception (about
+    // 0.1% of the solves over 100 000 states, nearly all with an element at
+    // a trace).
+    EXPECT_LE(failed, 2 * n / 50) << "more than 2% of the solves failed";
+}
+
+INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
+                         ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat"), file_test_name);
+
+}  // namespace
+}  // namespace eqcore::robust
