@@ -62,12 +62,13 @@ Stage check_specification(const FlashCall& c) {
 
 // Every phase eliminated, every condition and every stream removed: what an
 // earlier calculation left (also one that stopped early) takes no part.
-Stage reset_engine(FlashState& s) {
+Stage reset_engine(const FlashCall& c, FlashState& s) {
     const ftn::Int nph = phase_count();
     for (ftn::Int i = 1; i <= nph; ++i) {
         PPSTUB_ECSPS(&i, "ELIMINATED", &s.NOERR, 10);
         if (s.NOERR != 0) {
             msg::engine_failure(s.NOERR, 0, false);
+            *c.KER = -1;  // nothing was flashed
             return Stage::stop;
         }
     }
@@ -117,7 +118,7 @@ Stage flash_entry(const FlashCall& c, FlashState& s) {
     s.mixed.flow = s.solid.flow = s.nonconv.flow = 0.0;
 
     if (check_specification(c) == Stage::stop) return Stage::stop;
-    return reset_engine(s);
+    return reset_engine(c, s);
 }
 
 }  // namespace eqlink::flash

@@ -118,6 +118,8 @@ Stage equilibrate(const FlashCall& c, FlashState& s) {
     }
     if (s.NOERR != 0) {
         report_engine_failure(s);
+        // The stream vector still holds the feed: a failure, not a result.
+        *c.KER = -1;
         return Stage::stop;
     }
     if (c.KODE == 1) {

@@ -137,6 +137,9 @@ Stage search_temperature(const FlashCall& c, FlashState& s) {
                                    "      ERROR CODE FROM ZMTH_ROOT1N = " + fmt90::I(IFLAG, 2),
                                    "      BLOCK CALCULATIONS TERMINATED",
                                    "      IT MAY BE HELPFUL TO USE A USER2 INSTEAD"});
+        // No temperature meets the balance: the stream vector still holds the
+        // feed, so the host must not take it as the flashed stream.
+        *c.KER = -1;
         return Stage::stop;
     }
     s.T = X;

@@ -90,7 +90,7 @@ TEST(FlashChecks, RootFinderFailureEndsTheFlashWithItsCode) {
     FlashArgs a = k.args();
     a.kode = 1;
     k.c.flash(a, {kRmiss, 101325.0, 1.0e7});
-    EXPECT_EQ(a.ker, 0);
+    EXPECT_EQ(a.ker, -1);  // the host must not take the unflashed feed as the result
     const auto m = k.c.messages(13);
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].level, elvar::kDefaultDiagnosticLevel);  // the host's own level

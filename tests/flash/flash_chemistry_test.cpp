@@ -298,7 +298,7 @@ TEST(FlashWithChemistry, EngineFailureReachesTheTerminalWithoutTracing) {
     FlashArgs a = g.args(298.15, 2);
     elvar::clear_terminal();
     g.c.flash(a, {7000.0, g.P, kRmiss});  // above the engine's upper limit
-    EXPECT_EQ(a.ker, 0);
+    EXPECT_EQ(a.ker, -1);  // a failure, not a flashed stream
 
     const elvar::Message* failure = nullptr;
     for (const elvar::Message& m : elvar::message_log())
