@@ -48,18 +48,6 @@ constexpr MixtureRow kCASMXS{"CASMXS", kSolid, Property::entropy, 25, 1, false};
 constexpr MixtureRow kCAGMXS{"CAGMXS", kSolid, Property::gibbs, 20, 0, false};
 constexpr MixtureRow kCAVMXS{"CAVMXS", kSolid, Property::volume, 25, 1, false};
 
-struct Request {
-    ftn::Real TEMP;
-    ftn::Real PRES;
-    ftn::Array1<const ftn::Real> XMOL;
-    ftn::Int NLIST;
-    ftn::Array1<const ftn::Int> ICLIST;
-    ftn::Int MSGLEV;
-    ftn::Array1<const ftn::Int> IREQ;
-    ftn::Array1<ftn::Real> PROP;
-    ftn::Array1<ftn::Real> DPROP;
-};
-
 // Pressure and composition derivatives: those of an ideal gas for the
 // vapour, zero for the condensed phases.
 void fill_derivative_block(const MixtureRow& row, const Request& rq) {
@@ -210,8 +198,9 @@ void mixture_property(const MixtureRow& row, const Request& rq) {
 void run(const MixtureRow& row, ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XMOL, ftn::Int NLIST,
          const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ, ftn::Real* PROP,
          ftn::Real* DPROP) {
-    const Request rq{TEMP, PRES, {XMOL}, NLIST, {ICLIST}, MSGLEV, {IREQ, 4}, {PROP, 3}, {DPROP, 4}};
-    mixture_property(row, rq);
+    // One value: PROP(1..3), DPROP(1..4).
+    mixture_property(row, make_request(TEMP, PRES, XMOL, NLIST, ICLIST, MSGLEV, IREQ, {PROP, 3},
+                                       {DPROP, 4}));
 }
 
 }  // namespace
