@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "component_text.hpp"
 #include "eqlink_blocks.hpp"
-#include "host_services.hpp"
 #include "map_lookup.hpp"
 #include "messages.hpp"
 #include "property_common.hpp"
@@ -80,11 +80,7 @@ void report_unmapped_component(const MixtureRow& row, const Request& rq, ftn::In
         return;
     }
     std::string ident = "        ";
-    if (component >= 1 && component <= ncomp()) {
-        const ftn::Int at = DMS_IPOFF4[1].i() + 2 * component - 1;  // plex words, from 1
-        ident = std::string(DMS_PLEX[at - 1].chars().substr(0, 4)) +
-                std::string(DMS_PLEX[at].chars().substr(0, 4));
-    }
+    if (component >= 1 && component <= ncomp()) ident = component_identifier(component);
     report(id, MessageKey{1, row.unmapped_number, rq.MSGLEV, row.flag},
            {message_line("Attempt to compute a physical property for the Elvar component \"" + ident + "\""),
             message_line("using the EQCORE Option Set.")});
