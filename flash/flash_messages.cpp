@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "component_text.hpp"
 #include "flash_state.hpp"
 #include "fortran_format.hpp"
 #include "messages.hpp"

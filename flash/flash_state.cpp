@@ -54,14 +54,6 @@ ftn::Int phase_count() { return EQLINK_ELVCA.NPH; }
 
 std::string_view phase_name(ftn::Int phase) { return phname(phase).full(); }
 
-std::string component_identifier(ftn::Int component) {
-    const ftn::Int at = DMS_IPOFF4[1].i() + 2 * component - 1;
-    std::string id;
-    id.append(plex(at).chars().substr(0, 4));
-    id.append(plex(at + 1).chars().substr(0, 4));
-    return id;
-}
-
 namespace {
 
 // Element k of a work array: word (work-area base + location + k - 1).

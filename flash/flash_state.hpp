@@ -114,9 +114,6 @@ ftn::Real mwfac(ftn::Int component);
 ftn::Int phase_count();
 std::string_view phase_name(ftn::Int phase);
 
-// The host component's identifier as two 4-character texts.
-std::string component_identifier(ftn::Int component);
-
 // Copies the packed arrays, the phase compositions and their counts into
 // the host's work arrays, where the host reads them after the flash.
 void publish_work_arrays(const FlashState& s);

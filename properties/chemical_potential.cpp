@@ -79,20 +79,8 @@ void clear_marks() {
     for (ftn::Int k = 1; k <= n; ++k) map_record(k).scratch = 0;
 }
 
-struct Request {
-    ftn::Real TEMP;
-    ftn::Real PRES;
-    ftn::Array1<const ftn::Real> XMOL;
-    ftn::Int NLIST;
-    ftn::Array1<const ftn::Int> ICLIST;
-    ftn::Int MSGLEV;
-    ftn::Array1<const ftn::Int> IREQ;
-    ftn::Array1<ftn::Real> PROP;
-    ftn::Array1<ftn::Real> DPROP;
-};
-
 void fill_derivative_block(const Request& rq) {
-    const ftn::Int nc = ncomp();
+    const ftn::Int nc = rq.NCOMP;
     for (ftn::Int i = 1; i <= rq.NLIST; ++i) {
         if (rq.IREQ(3) == 1) rq.DPROP(i) = 0.0;
         if (rq.IREQ(4) != 0) {
@@ -207,8 +195,8 @@ void potential_terms(const PotentialRow& row, const Request& rq) {
 void run(const PotentialRow& row, ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XMOL, ftn::Int NLIST,
          const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ, ftn::Real* PROP,
          ftn::Real* DPROP) {
-    const Request rq{TEMP, PRES, {XMOL}, NLIST, {ICLIST}, MSGLEV, {IREQ, 4}, {PROP}, {DPROP}};
-    potential_terms(row, rq);
+    // The argument list gives no length of PROP and DPROP.
+    potential_terms(row, make_request(TEMP, PRES, XMOL, NLIST, ICLIST, MSGLEV, IREQ, {PROP}, {DPROP}));
 }
 
 }  // namespace

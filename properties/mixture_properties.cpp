@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "component_text.hpp"
 #include "eqlink_blocks.hpp"
-#include "host_services.hpp"
 #include "map_lookup.hpp"
 #include "messages.hpp"
 #include "property_common.hpp"
@@ -48,18 +48,6 @@ constexpr MixtureRow kCASMXS{"CASMXS", kSolid, Property::entropy, 25, 1, false};
 constexpr MixtureRow kCAGMXS{"CAGMXS", kSolid, Property::gibbs, 20, 0, false};
 constexpr MixtureRow kCAVMXS{"CAVMXS", kSolid, Property::volume, 25, 1, false};
 
-struct Request {
-    ftn::Real TEMP;
-    ftn::Real PRES;
-    ftn::Array1<const ftn::Real> XMOL;
-    ftn::Int NLIST;
-    ftn::Array1<const ftn::Int> ICLIST;
-    ftn::Int MSGLEV;
-    ftn::Array1<const ftn::Int> IREQ;
-    ftn::Array1<ftn::Real> PROP;
-    ftn::Array1<ftn::Real> DPROP;
-};
-
 // Pressure and composition derivatives: those of an ideal gas for the
 // vapour, zero for the condensed phases.
 void fill_derivative_block(const MixtureRow& row, const Request& rq) {
@@ -92,11 +80,7 @@ void report_unmapped_component(const MixtureRow& row, const Request& rq, ftn::In
         return;
     }
     std::string ident = "        ";
-    if (component >= 1 && component <= ncomp()) {
-        const ftn::Int at = DMS_IPOFF4[1].i() + 2 * component - 1;  // plex words, from 1
-        ident = std::string(DMS_PLEX[at - 1].chars().substr(0, 4)) +
-                std::string(DMS_PLEX[at].chars().substr(0, 4));
-    }
+    if (component >= 1 && component <= ncomp()) ident = component_identifier(component);
     report(id, MessageKey{1, row.unmapped_number, rq.MSGLEV, row.flag},
            {message_line("Attempt to compute a physical property for the Elvar component \"" + ident + "\""),
             message_line("using the EQCORE Option Set.")});
@@ -210,8 +194,9 @@ void mixture_property(const MixtureRow& row, const Request& rq) {
 void run(const MixtureRow& row, ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XMOL, ftn::Int NLIST,
          const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ, ftn::Real* PROP,
          ftn::Real* DPROP) {
-    const Request rq{TEMP, PRES, {XMOL}, NLIST, {ICLIST}, MSGLEV, {IREQ, 4}, {PROP, 3}, {DPROP, 4}};
-    mixture_property(row, rq);
+    // One value: PROP(1..3), DPROP(1..4).
+    mixture_property(row, make_request(TEMP, PRES, XMOL, NLIST, ICLIST, MSGLEV, IREQ, {PROP, 3},
+                                       {DPROP, 4}));
 }
 
 }  // namespace

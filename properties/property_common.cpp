@@ -10,6 +10,12 @@
 
 namespace eqlink::props {
 
+Request make_request(ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XMOL, ftn::Int NLIST,
+                     const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ,
+                     ftn::Array1<ftn::Real> PROP, ftn::Array1<ftn::Real> DPROP) {
+    return {TEMP, PRES, {XMOL}, NLIST, {ICLIST}, MSGLEV, {IREQ, 4}, PROP, DPROP, ncomp()};
+}
+
 ftn::Int ncomp() { return DMS_NCOMP[0].i(); }
 
 ftn::Real gas_constant() { return PPUTL_PPGLOB[2].r(); }

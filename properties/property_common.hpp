@@ -1,6 +1,6 @@
-// Pieces every property routine shares: the host words they read, the
-// start-up check, the engine calls on streams, the element-entropy reference
-// and the messages they report.
+// Pieces every property routine shares: the request it receives, the host
+// words it reads, the start-up check, the engine calls on streams, the
+// element-entropy reference and the messages it reports.
 #pragma once
 
 #include <string_view>
@@ -25,6 +25,28 @@ inline constexpr ftn::Real kMolPerKmol = 1000.0;
 inline constexpr ftn::Int kMaxListComponents = 1500;
 
 namespace props {
+
+// The arguments of one property request as the host passes them, with the
+// host's component count: the per-component routines keep their values,
+// derivatives and composition slots in blocks of NCOMP words.
+struct Request {
+    ftn::Real TEMP;
+    ftn::Real PRES;
+    ftn::Array1<const ftn::Real> XMOL;
+    ftn::Int NLIST;
+    ftn::Array1<const ftn::Int> ICLIST;
+    ftn::Int MSGLEV;
+    ftn::Array1<const ftn::Int> IREQ;  // the four request flags
+    ftn::Array1<ftn::Real> PROP;
+    ftn::Array1<ftn::Real> DPROP;
+    ftn::Int NCOMP;
+};
+
+// A request whose result blocks have the bounds the routine's argument list
+// gives them (a size of 0: none known, none checked).
+Request make_request(ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XMOL, ftn::Int NLIST,
+                     const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ,
+                     ftn::Array1<ftn::Real> PROP, ftn::Array1<ftn::Real> DPROP);
 
 // Host words.
 ftn::Int ncomp();             // DMS_NCOMP word 1

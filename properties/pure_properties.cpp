@@ -52,19 +52,6 @@ constexpr PureRow kCAGS{"CAGS", 428, kSolid, Property::gibbs, 25, T::elvar_dotte
 constexpr PureRow kCAVS{"CAVS", 429, kSolid, Property::volume, 20, T::data_file, 1, false, false, false, false};
 constexpr PureRow kCAPHIS{"CAPHIS", 430, kSolid, Property::fugacity, 25, T::elvar_dotted, 1, false, false, false, false};
 
-struct Request {
-    ftn::Real TEMP;
-    ftn::Real PRES;
-    ftn::Array1<const ftn::Real> XMOL;
-    ftn::Int NLIST;
-    ftn::Array1<const ftn::Int> ICLIST;
-    ftn::Int MSGLEV;
-    ftn::Array1<const ftn::Int> IREQ;
-    ftn::Array1<ftn::Real> PROP;
-    ftn::Array1<ftn::Real> DPROP;
-    ftn::Int NCOMP;
-};
-
 // The stream of list position i: "st01" .. "st99", then "st100", "st101",
 // ..., blank-padded to 24 characters.
 ftn::Chars<24> stream_name(ftn::Int i) {
@@ -253,9 +240,8 @@ void run(const PureRow& row, ftn::Real TEMP, ftn::Real PRES, const ftn::Real* XM
          const ftn::Int* ICLIST, ftn::Int MSGLEV, const ftn::Int* IREQ, ftn::Int LPROP, ftn::Int LDPROP,
          ftn::Real* PROP, ftn::Real* DPROP) {
     const auto len = [](ftn::Int n) { return n > 0 ? static_cast<ftn::Len>(n) : ftn::Len{0}; };
-    const Request rq{TEMP,   PRES, {XMOL}, NLIST, {ICLIST}, MSGLEV, {IREQ, 4}, {PROP, len(LPROP)},
-                     {DPROP, len(LDPROP)}, ncomp()};
-    pure_property(row, rq);
+    pure_property(row, make_request(TEMP, PRES, XMOL, NLIST, ICLIST, MSGLEV, IREQ, {PROP, len(LPROP)},
+                                    {DPROP, len(LDPROP)}));
 }
 
 }  // namespace

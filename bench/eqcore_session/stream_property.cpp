@@ -27,21 +27,28 @@ void setup() {
     if (e != 0) throw std::runtime_error("c-h-o-n.dat did not load");
 }
 
+// "THERMO" defined at 1500 K and 1 bar (or its temperature and pressure
+// reset when it exists) and 10, 20, ..., 100 mol of the first ten gas
+// constituents added; `e` keeps the status of the last call.
+void fill_thermo(Int& e) {
+    const Real tp[2] = {1500.0, 1.0e5};
+    const Int phase = 1;
+    PPSTUB_ECSTDF("THERMO", tp, &e, 6);
+    for (Int c = 1; c <= 10; ++c) {
+        const Real amount = 10.0 * static_cast<Real>(c);
+        PPSTUB_ECSTAM("THERMO", &phase, &c, &amount, &e, 6);
+    }
+}
+
 // The measured set: the stream defined, ten amounts added, its enthalpy
 // read. The stream already exists from the previous round, so ECSTDF resets
 // its temperature and pressure and the amounts keep growing (harmless here).
 void StreamProperty10Gas(benchmark::State& state) {
     setup();
-    const Real tp[2] = {1500.0, 1.0e5};
-    const Int phase = 1;
     Real h = 0.0;
     Int e = 0;
     for (auto _ : state) {
-        PPSTUB_ECSTDF("THERMO", tp, &e, 6);
-        for (Int c = 1; c <= 10; ++c) {
-            const Real amount = 10.0 * static_cast<Real>(c);
-            PPSTUB_ECSTAM("THERMO", &phase, &c, &amount, &e, 6);
-        }
+        fill_thermo(e);
         PPSTUB_ECSTPR("THERMO", "H", &h, &e, 6, 1);
         benchmark::DoNotOptimize(h);
     }
@@ -53,17 +60,11 @@ BENCHMARK(StreamProperty10Gas);
 // then defined afresh.
 void StreamProperty10GasFresh(benchmark::State& state) {
     setup();
-    const Real tp[2] = {1500.0, 1.0e5};
-    const Int phase = 1;
     Real h = 0.0;
     Int e = 0;
     for (auto _ : state) {
         PPSTUB_ECSTDL("THERMO", &e, 6);
-        PPSTUB_ECSTDF("THERMO", tp, &e, 6);
-        for (Int c = 1; c <= 10; ++c) {
-            const Real amount = 10.0 * static_cast<Real>(c);
-            PPSTUB_ECSTAM("THERMO", &phase, &c, &amount, &e, 6);
-        }
+        fill_thermo(e);
         PPSTUB_ECSTPR("THERMO", "H", &h, &e, 6, 1);
         benchmark::DoNotOptimize(h);
     }
@@ -74,15 +75,9 @@ BENCHMARK(StreamProperty10GasFresh);
 // The eleven calls that fill the stream, without the property.
 void StreamFill10Gas(benchmark::State& state) {
     setup();
-    const Real tp[2] = {1500.0, 1.0e5};
-    const Int phase = 1;
     Int e = 0;
     for (auto _ : state) {
-        PPSTUB_ECSTDF("THERMO", tp, &e, 6);
-        for (Int c = 1; c <= 10; ++c) {
-            const Real amount = 10.0 * static_cast<Real>(c);
-            PPSTUB_ECSTAM("THERMO", &phase, &c, &amount, &e, 6);
-        }
+        fill_thermo(e);
     }
     if (e != 0) state.SkipWithError("an entry point failed");
 }
@@ -91,14 +86,8 @@ BENCHMARK(StreamFill10Gas);
 // The property alone, on a stream already filled.
 void StreamPropertyOnly10Gas(benchmark::State& state) {
     setup();
-    const Real tp[2] = {1500.0, 1.0e5};
-    const Int phase = 1;
     Int e = 0;
-    PPSTUB_ECSTDF("THERMO", tp, &e, 6);
-    for (Int c = 1; c <= 10; ++c) {
-        const Real amount = 10.0 * static_cast<Real>(c);
-        PPSTUB_ECSTAM("THERMO", &phase, &c, &amount, &e, 6);
-    }
+    fill_thermo(e);
     Real h = 0.0;
     for (auto _ : state) {
         PPSTUB_ECSTPR("THERMO", "H", &h, &e, 6, 1);

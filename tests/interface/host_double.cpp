@@ -6,6 +6,8 @@
 
 extern "C" {
 ftn::Word DMS_GLOBAL[64];
+ftn::Word DMS_IPOFF4[2];
+ftn::Word DMS_PLEX[64];
 char DMS_ERROUT[10][80];
 char DMS_MAXWRT[20][80];
 
