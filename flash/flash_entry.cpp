@@ -1,5 +1,5 @@
 // The flash entry: start-up, the call's conditions, the feed enthalpy, the
-// checks of the specification and the reset of the engine.
+// checks of the requested flash and the reset of the engine.
 #include <string>
 
 #include "eqcore_calls.hpp"

@@ -7,7 +7,7 @@
 namespace eqlink::flash {
 
 // Start-up, conditions of the call, feed enthalpy, checks of the
-// specification, and the engine reset.
+// requested flash, and the engine reset.
 Stage flash_entry(const FlashCall& c, FlashState& s);
 // Chemistry detection and the entering of what the chemistry needs.
 Stage activate_chemistry(const FlashCall& c, FlashState& s);

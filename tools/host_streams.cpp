@@ -23,7 +23,7 @@ elvar::StreamLayout layout_of(const elvar::Run& run, const Kinds& kinds) {
 }
 
 std::vector<double> make_stream(const elvar::Run& run, const elvar::StreamLayout& layout, const Kinds& kinds,
-                                const StreamSpec& spec) {
+                                const StreamSpec& setup) {
     const auto n = static_cast<std::size_t>(run.ncomp());
     auto flows = [&](const ByComponent& by_id) {
         std::vector<double> f(n, 0.0);
@@ -33,10 +33,10 @@ std::vector<double> make_stream(const elvar::Run& run, const elvar::StreamLayout
     std::vector<elvar::SubstreamValues> values;
     for (const auto& k : kinds) {
         elvar::SubstreamValues v;
-        v.T = spec.T;
-        v.P = spec.P;
-        if (k == "mixed") v.flows = flows(spec.mixed);
-        if (k == "cisolid" && spec.cisolid) v.flows = flows(*spec.cisolid);
+        v.T = setup.T;
+        v.P = setup.P;
+        if (k == "mixed") v.flows = flows(setup.mixed);
+        if (k == "cisolid" && setup.cisolid) v.flows = flows(*setup.cisolid);
         if (k == "noncon") {
             // Only its total flow is known; it carries no enthalpy of its own.
             v.h = 0.0;
@@ -47,7 +47,7 @@ std::vector<double> make_stream(const elvar::Run& run, const elvar::StreamLayout
     std::vector<double> stream = layout.make(values);
     for (std::size_t j = 0; j < kinds.size(); ++j)
         if (kinds[j] == "noncon")
-            stream[static_cast<std::size_t>(layout.positions()[j] - 1) + n] = spec.noncon.value_or(0.0);
+            stream[static_cast<std::size_t>(layout.positions()[j] - 1) + n] = setup.noncon.value_or(0.0);
     return stream;
 }
 

@@ -22,9 +22,9 @@ using Kinds = std::vector<std::string>;
 
 elvar::StreamLayout layout_of(const elvar::Run& run, const Kinds& kinds);
 
-// The stream vector of `spec`: flows at its T and P, everything else missing.
+// The stream vector of `setup`: flows at its T and P, everything else missing.
 std::vector<double> make_stream(const elvar::Run& run, const elvar::StreamLayout& layout, const Kinds& kinds,
-                                const StreamSpec& spec);
+                                const StreamSpec& setup);
 
 // Fills the state words of every substream by a TP flash without chemistry at
 // the stream's own temperature and pressure. Returns false, with `failure`

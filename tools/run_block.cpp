@@ -17,7 +17,7 @@ BlockResult run_block(const RunContext& rc, const BlockCalc& b) {
     BlockResult r;
     std::vector<std::vector<double>> inlets;
     // The block reads only the inlets' flows, temperatures and pressures.
-    for (const auto& spec : b.inlets) inlets.push_back(make_stream(run, layout, kinds, spec));
+    for (const auto& setup : b.inlets) inlets.push_back(make_stream(run, layout, kinds, setup));
 
     const long long nproducts = static_cast<long long>(b.products.size());
     const auto names = b.phase_names.value_or(std::array<long long, 2>{nproducts, 0});

@@ -22,14 +22,14 @@ struct Setup {
     Setup() {
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
-        elvar::RunSetup spec;
-        spec.case_name = "bench";
-        spec.data_file = std::string(EQLINK_EXAMPLES_DIR) + "/c-h-o-n.dat";
-        spec.terminal = elvar::TerminalMode::capture;
-        spec.components = {{"N2", "N2:G1", "N2", {}},   {"O2", "O2:G1", "O2", {}},
+        elvar::RunSetup setup;
+        setup.case_name = "bench";
+        setup.data_file = std::string(EQLINK_EXAMPLES_DIR) + "/c-h-o-n.dat";
+        setup.terminal = elvar::TerminalMode::capture;
+        setup.components = {{"N2", "N2:G1", "N2", {}},   {"O2", "O2:G1", "O2", {}},
                            {"CO2", "CO2:G1", "CO2", {}}, {"H2O", "H2O:G1", "H2O", {}},
                            {"CO", "CO:G1", "CO", {}},    {"NO", "NO:G1", "NO", {}}};
-        run.emplace(spec);
+        run.emplace(setup);
         run->set_property_request(static_cast<ftn::Int>(list.size()), 4);
     }
     ~Setup() {

@@ -26,14 +26,14 @@ namespace {
 
 elvar::RunSetup run_spec(const std::string& data, const std::vector<Component>& components,
                         const std::vector<elvar::Chemistry>& chemistries, bool trace) {
-    elvar::RunSetup spec;
-    spec.case_name = "flash";
-    spec.data_file = data;
-    spec.trace = trace;
-    spec.terminal = elvar::TerminalMode::capture;
-    for (const Component& c : components) spec.components.push_back({c.id, c.name, c.formula, {}});
-    spec.chemistries = chemistries;
-    return spec;
+    elvar::RunSetup setup;
+    setup.case_name = "flash";
+    setup.data_file = data;
+    setup.trace = trace;
+    setup.terminal = elvar::TerminalMode::capture;
+    for (const Component& c : components) setup.components.push_back({c.id, c.name, c.formula, {}});
+    setup.chemistries = chemistries;
+    return setup;
 }
 
 }  // namespace

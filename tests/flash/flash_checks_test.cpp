@@ -1,4 +1,4 @@
-// The flash's checks of its specification and its failure paths: what it
+// The flash's checks of the requested flash and its failure paths: what it
 // refuses, what it reports, what it leaves as it was.
 #include <gtest/gtest.h>
 

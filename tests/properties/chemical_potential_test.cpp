@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "dat_species.hpp"
+#include "dat_coefficients.hpp"
 #include "message_log.hpp"
 #include "property_scene.hpp"
 

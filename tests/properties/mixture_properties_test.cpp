@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "dat_species.hpp"
+#include "dat_coefficients.hpp"
 #include "host_services.hpp"
 #include "message_log.hpp"
 #include "mixture_properties.hpp"

@@ -23,13 +23,13 @@ Scene::Scene(const std::string& data_file, std::vector<elvar::Component> compone
     dir_ = pattern;
     std::filesystem::current_path(dir_);
     if (!dictionary.empty()) std::ofstream("EQSOLN.TXT") << dictionary;
-    elvar::RunSetup spec;
-    spec.case_name = "props";
-    spec.data_file = data_file;
-    spec.trace = trace;
-    spec.components = std::move(components);
-    spec.terminal = elvar::TerminalMode::capture;
-    run_.emplace(spec);
+    elvar::RunSetup setup;
+    setup.case_name = "props";
+    setup.data_file = data_file;
+    setup.trace = trace;
+    setup.components = std::move(components);
+    setup.terminal = elvar::TerminalMode::capture;
+    run_.emplace(setup);
     elvar::clear_message_log();
     elvar::clear_terminal();
 }

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "dat_species.hpp"
+#include "dat_coefficients.hpp"
 #include "host_services.hpp"
 #include "message_log.hpp"
 #include "property_scene.hpp"

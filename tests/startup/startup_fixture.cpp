@@ -50,15 +50,15 @@ void StartupTest::TearDown() {
 void StartupTest::start_run(const std::string& data_file, const std::vector<Component>& components,
                             bool trace, std::vector<elvar::OptionSet> option_sets) {
     run_.reset();
-    elvar::RunSetup spec;
-    spec.case_name = "startup";
-    spec.data_file = data_file;
-    spec.trace = trace;
-    spec.terminal = elvar::TerminalMode::capture;
+    elvar::RunSetup setup;
+    setup.case_name = "startup";
+    setup.data_file = data_file;
+    setup.trace = trace;
+    setup.terminal = elvar::TerminalMode::capture;
     for (const Component& c : components)
-        spec.components.push_back({c.id, c.name, c.formula, std::nullopt});
-    spec.option_sets = std::move(option_sets);
-    run_ = std::make_unique<elvar::Run>(spec);
+        setup.components.push_back({c.id, c.name, c.formula, std::nullopt});
+    setup.option_sets = std::move(option_sets);
+    run_ = std::make_unique<elvar::Run>(setup);
 }
 
 void StartupTest::castrt() {

@@ -1,4 +1,4 @@
-#include "dat_species.hpp"
+#include "dat_coefficients.hpp"
 
 #include <cmath>
 #include <fstream>
