@@ -10,32 +10,16 @@
 #include "check/acceptance.hpp"
 #include "data/read_dat.hpp"
 #include "solver/solver.hpp"
+#include "solver_test_util.hpp"
 
 namespace eqcore::robust {
 
-inline std::string example(const std::string& file) { return std::string(EQLINK_EXAMPLES_DIR) + "/" + file; }
+// Example files and constituent lookup by name, shared with the solver tests.
+using testing::constituent_of;
+using testing::example;
+using testing::phase_of;
+
 inline std::string test_data(const std::string& file) { return std::string(EQCORE_ROBUST_TEST_DIR) + "/data/" + file; }
-
-inline int phase_of(const System& sys, const std::string& name) {
-    for (int p = 0; p < sys.phase_count(); ++p)
-        if (sys.phases[static_cast<std::size_t>(p)].name == name) return p;
-    return -1;
-}
-
-// Global index of constituent "PHASE/NAME", or a stoichiometric phase by its
-// name, or a gas constituent by its bare name; -1 if none.
-inline int constituent_of(const System& sys, const std::string& name) {
-    const auto slash = name.find('/');
-    const std::string phase = slash == std::string::npos ? std::string{} : name.substr(0, slash);
-    const std::string con = slash == std::string::npos ? name : name.substr(slash + 1);
-    for (int p = 0; p < sys.phase_count(); ++p) {
-        const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
-        if (!phase.empty() ? ph.name != phase : !(ph.is_gas() || (!ph.is_mixture() && ph.name == con))) continue;
-        for (int k = 0; k < ph.count; ++k)
-            if (sys.constituent(p, k).name == con) return ph.first + k;
-    }
-    return -1;
-}
 
 inline double amount_of(const System& sys, const EquilibriumResult& r, const std::string& name) {
     const int g = constituent_of(sys, name);
