@@ -66,6 +66,7 @@ void run_tp(benchmark::State& state, const EquilibriumProblem& pr, double T, boo
         benchmark::ClobberMemory();
     }
     if (!r.succeeded()) state.SkipWithError(r.message.c_str());
+    state.counters["newton"] = r.iterations;
 }
 
 void BM_TP_HO_3000K_Cold(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, false); }
@@ -89,6 +90,8 @@ void BM_Adiabatic_CHON_From298K(benchmark::State& state) {
     }
     if (!r.succeeded()) state.SkipWithError(r.message.c_str());
     state.SetLabel("T = " + std::to_string(r.T) + " K");
+    state.counters["newton"] = r.iterations;
+    state.counters["equilibria"] = r.calculations;
 }
 
 BENCHMARK(BM_TP_HO_3000K_Cold);

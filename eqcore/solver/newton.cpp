@@ -39,6 +39,7 @@ constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace c
 constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
 constexpr double kMaxRise = 3.0;  // largest rise of ln n of a major constituent per step
 constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
+constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
@@ -60,57 +61,77 @@ double a_dot_b(const Workspace& ws, int q) {
     return x;
 }
 
-double a_dot(const Workspace& ws, int s, const double* v) {
-    const double* ar = ws.arow(s);
-    double x = 0.0;
-    for (int j = 0; j < ws.E; ++j) x += ar[j] * v[j];
-    return x;
+// Factor of an amount for a change `dl` of its logarithm (see above); `lf`
+// receives the logarithm of the factor.
+double amount_factor(double dl, double lnx, double& lf) {
+    if (dl >= 0.0 || lnx <= kLnMajor) {
+        lf = std::max(dl, kLnFloor - lnx);
+        return std::exp(lf);
+    }
+    if (dl >= kTail - 1.0) {
+        lf = std::log1p(dl);
+        return 1.0 + dl;
+    }
+    lf = std::max(kLnTail + (dl + 1.0 - kTail) / kTail, kLnFloor - lnx);
+    return std::exp(lf);
 }
 
-// Factor of an amount for a change `dl` of its logarithm (see above).
-double amount_factor(double dl, double lnx) {
-    if (dl >= 0.0 || lnx <= kLnMajor) return std::exp(std::max(dl, kLnFloor - lnx));
-    if (dl >= kTail - 1.0) return 1.0 + dl;
-    return std::max(kTail * std::exp((dl + 1.0 - kTail) / kTail), std::exp(kLnFloor - lnx));
+// ln x of every constituent of the present mixtures from the amounts. Within
+// an iteration the logarithms are then carried along with the amounts.
+void refresh_lnx(Workspace& ws) {
+    for (const Candidate& c : ws.cand) {
+        if (!c.present || c.pure) continue;
+        const double invN = 1.0 / c.N;
+        for (int s = c.first; s < c.first + c.count; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+    }
 }
 
-// Assembles the contribution of present mixture candidate c: R block,
-// column u, right-hand sides; computes mu and the residuals r.
+// Assembles the contribution of present mixture candidate c: its part of the
+// element block (ws.KE), column u, right-hand sides and balance residuals;
+// computes mu and the residuals r.
 void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     const int E = ws.E;
     auto K = [&](int r, int k) -> double& { return ws.K[sz(r) * d + sz(k)]; };
-    const double invN = 1.0 / c.N;
+    double* col = ws.col.data();
+    double* KE = ws.KE.data();
+    double* rhs = ws.rhs.data();
+    const double* pi = ws.pi.data();
+    std::fill(col, col + E, 0.0);
     const int m = c.count;
     if (!c.ideal) {
+        const double invN = 1.0 / c.N;
         for (int k = 0; k < m; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
         excess_at(ws, c, ws.xtry.data(), true);
     }
     double g = 0.0;
     for (int s = c.first; s < c.first + m; ++s) {
-        ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        const double ns = ws.n[sz(s)];
         double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
         if (!c.ideal) mu += ws.muex[sz(ws.slot_local[sz(s)])] / ws.RT;
         ws.mu[sz(s)] = mu;
-        ws.res[sz(s)] = mu - a_dot(ws, s, ws.pi.data());
-        const double* ar = ws.arow(s);
-        for (int j = 0; j < E; ++j) K(j, row) += ws.n[sz(s)] * ar[j];
-        g += ws.n[sz(s)] * ws.res[sz(s)];
-    }
-    for (int j = 0; j < E; ++j) K(row, j) = K(j, row);
-    ws.rhs[sz(row)] = g;
-    if (c.ideal) {
-        for (int s = c.first; s < c.first + m; ++s) {
-            const double* ar = ws.arow(s);
-            const double ns = ws.n[sz(s)];
-            const double wr = ns * ws.res[sz(s)];
-            for (int j = 0; j < E; ++j) {
-                const double w = ns * ar[j];
-                ws.rhs[sz(j)] += wr * ar[j];
-                for (int k = 0; k <= j; ++k) K(j, k) += w * ar[k];
-            }
+        const double r = mu - ws.adot(s, pi);
+        ws.res[sz(s)] = r;
+        g += ns * r;
+        const int nz_end = ws.nz_off[sz(s) + 1];
+        if (!c.ideal) {
+            for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) col[ws.nz_elem[sz(q)]] += ns * ws.nz_coef[sz(q)];
+            continue;
         }
-        return;
+        const double wr = ns * r;
+        for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) {
+            const int e = ws.nz_elem[sz(q)];
+            col[e] += ns * ws.nz_coef[sz(q)];
+            rhs[e] += wr * ws.nz_coef[sz(q)];
+        }
+        const int pp_end = ws.pp_off[sz(s) + 1];
+        for (int q = ws.pp_off[sz(s)]; q < pp_end; ++q) KE[ws.pp_idx[sz(q)]] += ns * ws.pp_coef[sz(q)];
     }
+    for (int j = 0; j < E; ++j) {
+        K(j, row) = K(row, j) = col[j];
+        ws.bal[sz(j)] -= col[j];
+    }
+    rhs[row] = g;
+    if (c.ideal) return;
     // C = I + X^1/2 (N dmu_ex/dn / RT) X^1/2 over the usable constituents.
     // Inside a spinodal C is not positive definite: it is shifted by a
     // multiple of I until it is, so that the step still lowers G (at a
@@ -143,8 +164,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         const double* ar = ws.arow(s);
         const double* vr = ws.V.data() + sz(s) * sz(E);
         for (int j = 0; j < E; ++j) {
-            ws.rhs[sz(j)] += r * ar[j] * ws.y[sz(s)];
-            for (int k = 0; k <= j; ++k) K(j, k) += r * ar[j] * vr[k];
+            rhs[j] += r * ar[j] * ws.y[sz(s)];
+            for (int k = 0; k <= j; ++k) KE[j * E + k] += r * ar[j] * vr[k];
         }
     }
 }
@@ -193,7 +214,7 @@ bool balance_free_directions(Workspace& ws) {
         for (const Candidate& c : ws.cand) {
             if (!c.present) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                for (int q = 0; q < k; ++q) na(q) = a_dot(ws, s, ws.null.data() + sz(q) * sz(E));
+                for (int q = 0; q < k; ++q) na(q) = ws.adot(s, ws.null.data() + sz(q) * sz(E));
                 F += ws.n[sz(s)] * na;
                 if (!c.pure) J += ws.n[sz(s)] * na * na.transpose();
             }
@@ -209,7 +230,7 @@ bool balance_free_directions(Workspace& ws) {
             double N = 0.0;
             for (int s = c.first; s < c.first + c.count; ++s) {
                 double shift = 0.0;
-                for (int q = 0; q < k; ++q) shift += a_dot(ws, s, ws.null.data() + sz(q) * sz(E)) * w(q);
+                for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
                 ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
                 N += ws.n[sz(s)];
             }
@@ -238,13 +259,13 @@ void settle_free_potentials(Workspace& ws) {
         double top = -1e300;
         for (const Candidate& c : ws.cand)
             if (!c.present && !c.excluded && !c.pure && c.ideal)
-                for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)]);
+                for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]);
         if (top == -1e300) return;
         for (const Candidate& c : ws.cand) {
             if (c.present || c.excluded || c.pure || !c.ideal) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                const double z = std::exp(a_dot(ws, s, ws.pi.data()) - ws.g0[sz(s)] - top);
-                for (int q = 0; q < k; ++q) na(q) = a_dot(ws, s, ws.null.data() + sz(q) * sz(E));
+                const double z = std::exp(ws.adot(s, ws.pi.data()) - ws.g0[sz(s)] - top);
+                for (int q = 0; q < k; ++q) na(q) = ws.adot(s, ws.null.data() + sz(q) * sz(E));
                 Z += z;
                 grad += z * na;
                 hess += z * na * na.transpose();
@@ -289,6 +310,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     ws.null_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
     bool balanced = false, traced = false;
+    refresh_lnx(ws);
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
@@ -303,32 +325,32 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         const std::size_t d = sz(dim + nd);
         std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
-        // Element balance residuals b - A n.
-        double balance = 0.0;
-        for (int j = 0; j < E; ++j) ws.rhs[sz(j)] = ws.b[sz(j)];
-        for (const Candidate& c : ws.cand) {
-            if (!c.present) continue;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                const double* ar = ws.arow(s);
-                for (int j = 0; j < E; ++j) ws.rhs[sz(j)] -= ws.n[sz(s)] * ar[j];
-            }
-        }
-        for (int j = 0; j < E; ++j) balance = std::max(balance, std::abs(ws.rhs[sz(j)]) / ws.b[sz(j)]);
+        std::fill(ws.KE.begin(), ws.KE.end(), 0.0);
+        // Element balance residuals b - A n, gathered with the phases' columns.
+        std::copy(ws.b.begin(), ws.b.end(), ws.bal.begin());
         int row = E;
         for (Candidate& c : ws.cand) {
             if (!c.present) continue;
             if (c.pure) {
-                const double* ar = ws.arow(c.first);
-                for (int j = 0; j < E; ++j) ws.K[sz(j) * d + sz(row)] = ws.K[sz(row) * d + sz(j)] = ar[j];
-                ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
-                ws.rhs[sz(row)] = ws.g0[sz(c.first)] - a_dot(ws, c.first, ws.pi.data());
+                const int s = c.first;
+                for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q) {
+                    const int e = ws.nz_elem[sz(q)];
+                    ws.K[sz(e) * d + sz(row)] = ws.K[sz(row) * d + sz(e)] = ws.nz_coef[sz(q)];
+                    ws.bal[sz(e)] -= ws.n[sz(s)] * ws.nz_coef[sz(q)];
+                }
+                ws.mu[sz(s)] = ws.g0[sz(s)];
+                ws.rhs[sz(row)] = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
             } else {
                 assemble_mixture(ws, c, d, row);
             }
             ++row;
         }
-        for (int j = 0; j < E; ++j)
-            for (int k = 0; k < j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)];
+        double balance = 0.0;
+        for (int j = 0; j < E; ++j) {
+            balance = std::max(balance, std::abs(ws.bal[sz(j)]) / ws.b[sz(j)]);
+            ws.rhs[sz(j)] += ws.bal[sz(j)];
+            for (int k = 0; k <= j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)] = ws.KE[sz(j * E + k)];
+        }
         for (int q = 0; q < nd; ++q)
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] = ws.null[sz(q) * sz(E) + sz(j)];
@@ -361,7 +383,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             ws.step[sz(ci)] = ws.rhs[sz(row++)];
             if (c.pure) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                const double r = ws.res[sz(s)] - a_dot(ws, s, dpi);
+                const double r = ws.res[sz(s)] - ws.adot(s, dpi);
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
                 if (!at_floor) mu_res = std::max(mu_res, std::abs(r));
                 if (c.ideal) {
@@ -450,11 +472,17 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // the form above, the amount linearly.
             double sum = 0.0;
             for (int s = c.first; s < c.first + c.count; ++s) {
-                ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)]);
+                double lf = 0.0;
+                ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
+                ws.lnx[sz(s)] += lf;
                 sum += ws.n[sz(s)];
             }
             const double Nnew = c.N * (1.0 + lam * st);
-            for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] *= Nnew / sum;
+            const double lnorm = std::log(sum / c.N);
+            for (int s = c.first; s < c.first + c.count; ++s) {
+                ws.n[sz(s)] *= Nnew / sum;
+                ws.lnx[sz(s)] -= lnorm;
+            }
             c.N = Nnew;
         }
         if (leaving >= 0) {
@@ -470,6 +498,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // Newton confirm the state.
             if (nd > 0 && !balanced) {
                 traced = balance_free_directions(ws);
+                refresh_lnx(ws);
                 balanced = true;
                 continue;
             }

@@ -91,6 +91,27 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
             }
     }
     const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
+    ws.nz_off.assign(1, 0);
+    ws.pp_off.assign(1, 0);
+    ws.nz_elem.clear();
+    ws.nz_coef.clear();
+    ws.pp_idx.clear();
+    ws.pp_coef.clear();
+    for (int s = 0; s < S; ++s) {
+        const double* ar = ws.arow(s);
+        for (int j = 0; j < E; ++j) {
+            if (ar[j] == 0.0) continue;
+            ws.nz_elem.push_back(j);
+            ws.nz_coef.push_back(ar[j]);
+            for (int k = 0; k <= j; ++k)
+                if (ar[k] != 0.0) {
+                    ws.pp_idx.push_back(j * E + k);
+                    ws.pp_coef.push_back(ar[j] * ar[k]);
+                }
+        }
+        ws.nz_off.push_back(static_cast<int>(ws.nz_elem.size()));
+        ws.pp_off.push_back(static_cast<int>(ws.pp_idx.size()));
+    }
     const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
     ws.b.assign(sz(E), 0.0);
     ws.g0.assign(sz(S), 0.0);
@@ -100,6 +121,9 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.K.assign(dim * dim, 0.0);
     ws.rhs.assign(dim, 0.0);
     ws.piv.assign(dim, 0);
+    ws.KE.assign(sz(E) * sz(E), 0.0);
+    ws.col.assign(sz(E), 0.0);
+    ws.bal.assign(sz(E), 0.0);
     const std::size_t M = sz(ws.max_phase_count);
     ws.xfull.assign(M, 0.0);
     ws.muex.assign(M, 0.0);

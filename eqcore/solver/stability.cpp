@@ -17,12 +17,7 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-double potential_term(const Workspace& ws, int s) {
-    const double* ar = ws.arow(s);
-    double api = 0.0;
-    for (int j = 0; j < ws.E; ++j) api += ar[j] * ws.pi[sz(j)];
-    return api - ws.g0[sz(s)];
-}
+double potential_term(const Workspace& ws, int s) { return ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]; }
 
 // Excess potentials /RT of candidate c at x (slot order) into out (slot order).
 void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) {

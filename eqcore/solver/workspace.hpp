@@ -49,6 +49,12 @@ struct Workspace {
     std::vector<int> slot_cand;   // slot -> candidate
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
+    // The nonzero entries of each slot's row of a (most constituents hold
+    // one to three of the elements): slot s owns [nz_off[s], nz_off[s + 1])
+    // of nz_elem / nz_coef, and [pp_off[s], pp_off[s + 1]) of the products
+    // of its entry pairs, pp_coef = a_sj a_sk at pp_idx = j E + k (k <= j).
+    std::vector<int> nz_off, nz_elem, pp_off, pp_idx;
+    std::vector<double> nz_coef, pp_coef;
     int max_phase_count = 0;      // largest constituent count of a candidate mixture
 
     // --- material and conditions of the current calculation
@@ -70,6 +76,9 @@ struct Workspace {
 
     // --- buffers
     std::vector<double> K, rhs;           // reduced Newton system
+    std::vector<double> KE;               // its element block (E x E, lower triangle) while assembled
+    std::vector<double> col;              // per element: one phase's column of the system
+    std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
     std::vector<double> xfull, muex, dmuex;  // one phase, in the phase's own numbering
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
@@ -97,6 +106,14 @@ struct Workspace {
 
     int slots() const { return static_cast<int>(slot_const.size()); }
     const double* arow(int s) const { return a.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(E); }
+    // a_s . v over the nonzero entries of slot s.
+    double adot(int s, const double* v) const {
+        double x = 0.0;
+        const int end = nz_off[static_cast<std::size_t>(s) + 1];
+        for (int q = nz_off[static_cast<std::size_t>(s)]; q < end; ++q)
+            x += nz_coef[static_cast<std::size_t>(q)] * v[nz_elem[static_cast<std::size_t>(q)]];
+        return x;
+    }
 };
 
 // Builds the setup for `problem` when its structure differs from the one held
