@@ -1,34 +1,38 @@
 #include "solver/dense_lu.hpp"
 
+#include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace eqcore::detail {
 
 bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, double rel_tol) {
-    // Column scale of the original matrix, for the singularity test.
+    double* A = a.data();
     for (std::size_t k = 0; k < n; ++k) {
+        // Largest entry of column k (for the singularity test) and the
+        // largest at or below the diagonal (the pivot).
         double colmax = 0.0;
-        for (std::size_t i = 0; i < n; ++i) colmax = std::max(colmax, std::abs(a[i * n + k]));
+        for (std::size_t i = 0; i < k; ++i) colmax = std::max(colmax, std::abs(A[i * n + k]));
         std::size_t p = k;
-        double best = std::abs(a[k * n + k]);
+        double best = std::abs(A[k * n + k]);
         for (std::size_t i = k + 1; i < n; ++i) {
-            const double v = std::abs(a[i * n + k]);
+            const double v = std::abs(A[i * n + k]);
             if (v > best) {
                 best = v;
                 p = i;
             }
         }
+        colmax = std::max(colmax, best);
         piv[k] = p;
         if (!(best > rel_tol * colmax) || best == 0.0) return false;
-        if (p != k)
-            for (std::size_t j = 0; j < n; ++j) std::swap(a[k * n + j], a[p * n + j]);
-        const double inv = 1.0 / a[k * n + k];
+        double* rk = A + k * n;
+        if (p != k) std::swap_ranges(rk, rk + n, A + p * n);
+        const double inv = 1.0 / rk[k];
         for (std::size_t i = k + 1; i < n; ++i) {
-            const double f = a[i * n + k] * inv;
-            a[i * n + k] = f;
+            double* ri = A + i * n;
+            const double f = ri[k] * inv;
+            ri[k] = f;
             if (f == 0.0) continue;
-            for (std::size_t j = k + 1; j < n; ++j) a[i * n + j] -= f * a[k * n + j];
+            for (std::size_t j = k + 1; j < n; ++j) ri[j] -= f * rk[j];
         }
     }
     return true;
@@ -38,14 +42,21 @@ void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::si
               std::span<double> rhs) {
     // The row interchanges were applied to whole rows (multipliers included),
     // so L is in the final row order: permute first, then substitute.
+    const double* A = lu.data();
+    double* x = rhs.data();
     for (std::size_t k = 0; k < n; ++k)
-        if (piv[k] != k) std::swap(rhs[k], rhs[piv[k]]);
-    for (std::size_t k = 0; k < n; ++k)
-        for (std::size_t i = k + 1; i < n; ++i) rhs[i] -= lu[i * n + k] * rhs[k];
+        if (piv[k] != k) std::swap(x[k], x[piv[k]]);
+    for (std::size_t i = 1; i < n; ++i) {
+        const double* ri = A + i * n;
+        double s = x[i];
+        for (std::size_t k = 0; k < i; ++k) s -= ri[k] * x[k];
+        x[i] = s;
+    }
     for (std::size_t k = n; k-- > 0;) {
-        double s = rhs[k];
-        for (std::size_t j = k + 1; j < n; ++j) s -= lu[k * n + j] * rhs[j];
-        rhs[k] = s / lu[k * n + k];
+        const double* rk = A + k * n;
+        double s = x[k];
+        for (std::size_t j = k + 1; j < n; ++j) s -= rk[j] * x[j];
+        x[k] = s / rk[k];
     }
 }
 

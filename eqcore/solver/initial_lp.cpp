@@ -119,13 +119,15 @@ private:
     }
 
     void pivot(int r, int q) {
-        const double inv = 1.0 / at(r, q);
-        for (int k = 0; k < w_; ++k) at(r, k) *= inv;
+        double* pr = &at(r, 0);
+        const double inv = 1.0 / pr[q];
+        for (int k = 0; k < w_; ++k) pr[k] *= inv;
         for (int i = 0; i <= m_; ++i) {
             if (i == r) continue;
-            const double f = at(i, q);
+            double* ri = &at(i, 0);
+            const double f = ri[q];
             if (f == 0.0) continue;
-            for (int k = 0; k < w_; ++k) at(i, k) -= f * at(r, k);
+            for (int k = 0; k < w_; ++k) ri[k] -= f * pr[k];
         }
         ws_.lp_basis[sz(r)] = q;
     }
@@ -146,14 +148,15 @@ bool initial_lp(Workspace& ws) {
         ws.lp_xoff[sz(col)] = xoff;
         double* colv = ws.lp_col.data() + sz(col) * sz(E);
         std::fill(colv, colv + E, 0.0);
+        double g = 0.0;
         for (int k = 0; k < cd.count; ++k) {
             ws.lp_x[sz(xoff + k)] = x[k];
+            if (x[k] == 0.0) continue;
             const double* ar = ws.arow(cd.first + k);
             for (int j = 0; j < E; ++j) colv[j] += x[k] * ar[j];
+            g += x[k] * ws.g0[sz(cd.first + k)];
         }
-        ws.lp_cost[sz(col)] = cd.gas || cd.pure ? 0.0 : molar_g(ws, cd, x);
-        if (cd.gas || cd.pure)
-            for (int k = 0; k < cd.count; ++k) ws.lp_cost[sz(col)] += x[k] * ws.g0[sz(cd.first + k)];
+        ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : molar_g(ws, cd, x);
         xoff += cd.count;
         ++col;
     };

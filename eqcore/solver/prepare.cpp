@@ -91,6 +91,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
             }
     }
     const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
+    ws.negative_stoich = false;
     ws.nz_off.assign(1, 0);
     ws.pp_off.assign(1, 0);
     ws.nz_elem.clear();
@@ -101,6 +102,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         const double* ar = ws.arow(s);
         for (int j = 0; j < E; ++j) {
             if (ar[j] == 0.0) continue;
+            if (ar[j] < 0.0) ws.negative_stoich = true;
             ws.nz_elem.push_back(j);
             ws.nz_coef.push_back(ar[j]);
             for (int k = 0; k <= j; ++k)

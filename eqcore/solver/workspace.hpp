@@ -55,6 +55,7 @@ struct Workspace {
     // of its entry pairs, pp_coef = a_sj a_sk at pp_idx = j E + k (k <= j).
     std::vector<int> nz_off, nz_elem, pp_off, pp_idx;
     std::vector<double> nz_coef, pp_coef;
+    bool negative_stoich = false;  // some slot has a negative stoichiometric coefficient
     int max_phase_count = 0;      // largest constituent count of a candidate mixture
 
     // --- material and conditions of the current calculation
