@@ -27,6 +27,7 @@ bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, d
         double* rk = A + k * n;
         if (p != k) std::swap_ranges(rk, rk + n, A + p * n);
         const double inv = 1.0 / rk[k];
+        rk[k] = inv;
         for (std::size_t i = k + 1; i < n; ++i) {
             double* ri = A + i * n;
             const double f = ri[k] * inv;
@@ -56,7 +57,7 @@ void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::si
         const double* rk = A + k * n;
         double s = x[k];
         for (std::size_t j = k + 1; j < n; ++j) s -= rk[j] * x[j];
-        x[k] = s / rk[k];
+        x[k] = s * rk[k];
     }
 }
 

@@ -10,8 +10,9 @@
 
 namespace eqcore::detail {
 
-// Factorises the n x n row-major matrix `a` in place (L unit lower, U upper)
-// with row interchanges recorded in `piv` (size n). Returns false when a
+// Factorises the n x n row-major matrix `a` in place (L unit lower, U upper,
+// U's diagonal stored as its reciprocals so that solving multiplies) with
+// row interchanges recorded in `piv` (size n). Returns false when a
 // pivot is smaller than `rel_tol` times the largest entry of its column
 // before elimination: the matrix is singular to working precision.
 bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, double rel_tol = 1e-13);

@@ -10,6 +10,16 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
+// Properties of present candidate c from its amounts (mol) in ws.xfull and
+// the standard-state values the workspace holds at T.
+PhaseProps candidate_props(Workspace& ws, const Candidate& c) {
+    const std::size_t count = sz(ws.sys->phases[sz(c.phase)].count);
+    std::fill(ws.sp_phase.begin(), ws.sp_phase.begin() + static_cast<std::ptrdiff_t>(count), StandardProps{});
+    for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_local[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
+    return phase_props(*ws.sys, c.phase, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
+                       std::span<const StandardProps>(ws.sp_phase.data(), count));
+}
+
 }  // namespace
 
 void fill_result(Workspace& ws, EquilibriumResult& out) {
@@ -66,12 +76,14 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             out.amount[sz(g)] = n;
             out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.n[sz(s)] / c.N;
             out.mu[sz(g)] = ws.mu[sz(s)] * ws.RT;
+            // Ideal phases: the activity is x (times P/P° in the gas).
             const double std0 = ws.g0[sz(s)] - (c.gas ? ws.lnP : 0.0);
-            out.activity[sz(g)] = std::exp(ws.mu[sz(s)] - std0);
+            out.activity[sz(g)] = c.pure    ? 1.0
+                                  : c.ideal ? out.mole_fraction[sz(g)] * (c.gas ? ws.P / kPstd : 1.0)
+                                            : std::exp(ws.mu[sz(s)] - std0);
             ws.xfull[sz(ws.slot_local[sz(s)])] = n;
         }
-        const PhaseProps pp =
-            phase_props(sys, c.phase, ws.T, ws.P, std::span<const double>(ws.xfull.data(), sz(ph.count)));
+        const PhaseProps pp = candidate_props(ws, c);
         pr.G = pp.G;
         pr.H = pp.H;
         pr.S = pp.S;
@@ -95,7 +107,7 @@ double equilibrium_enthalpy(Workspace& ws, double* cp) {
         std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
         for (int k = 0; k < c.count; ++k)
             ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
-        const PhaseProps pp = phase_props(sys, c.phase, ws.T, ws.P, std::span<const double>(ws.xfull.data(), sz(ph.count)));
+        const PhaseProps pp = candidate_props(ws, c);
         h += pp.H;
         c_p += pp.Cp;
     }

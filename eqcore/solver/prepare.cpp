@@ -117,6 +117,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
     ws.b.assign(sz(E), 0.0);
     ws.g0.assign(sz(S), 0.0);
+    ws.sp0.assign(sz(S), StandardProps{});
     ws.n.assign(sz(S), 0.0);
     ws.mu.assign(sz(S), 0.0);
     ws.pi.assign(sz(E), 0.0);
@@ -128,6 +129,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.bal.assign(sz(E), 0.0);
     const std::size_t M = sz(ws.max_phase_count);
     ws.xfull.assign(M, 0.0);
+    ws.sp_phase.assign(M, StandardProps{});
     ws.muex.assign(M, 0.0);
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
@@ -208,8 +210,12 @@ void set_conditions(Workspace& ws, double T, double P) {
     ws.RT = kR * T;
     ws.lnP = std::log(P / kPstd);
     if (ws.g0_T[0] != T) {
-        for (int s = 0; s < ws.slots(); ++s)
-            ws.g0[sz(s)] = gibbs0(ws.sys->constituents[sz(ws.slot_const[sz(s)])], T) / ws.RT;
+        const double lnT = std::log(T);
+        const double inv_RT = 1.0 / ws.RT;
+        for (int s = 0; s < ws.slots(); ++s) {
+            ws.sp0[sz(s)] = standard(ws.sys->constituents[sz(ws.slot_const[sz(s)])], T, lnT);
+            ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
+        }
         ws.g0_T[0] = T;
         ws.P = -1.0;  // pressure terms below must be re-added
     }

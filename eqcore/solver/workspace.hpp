@@ -16,6 +16,7 @@
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
 #include "solver/status.hpp"
+#include "thermo/standard.hpp"
 
 namespace eqcore::detail {
 
@@ -66,6 +67,7 @@ struct Workspace {
     double T = 0.0, P = 0.0, RT = 0.0, lnP = 0.0;
     std::vector<double> g0;       // mu°/RT per slot at T, P (gas: + ln(P/P°))
     std::vector<double> g0_T;     // the temperature g0 holds
+    std::vector<StandardProps> sp0;  // standard-state G, H, S, Cp per slot at T (J, J/K per mol)
 
     // --- iterate
     std::vector<double> n;        // scaled amounts per slot
@@ -82,6 +84,7 @@ struct Workspace {
     std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
     std::vector<double> xfull, muex, dmuex;  // one phase, in the phase's own numbering
+    std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its own numbering
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<std::size_t> cpiv;
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu

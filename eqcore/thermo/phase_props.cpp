@@ -12,8 +12,9 @@ namespace eqcore {
 
 namespace {
 
-PhaseProps pure_props(const Constituent& c, double T, double n, std::span<double> mu, std::span<double> dmu) {
-    const StandardProps sp = standard(c, T);
+PhaseProps pure_props(const Constituent& c, double T, double n, const StandardProps* given, std::span<double> mu,
+                      std::span<double> dmu) {
+    const StandardProps sp = given ? given[0] : standard(c, T);
     if (!mu.empty()) mu[0] = sp.g;
     if (!dmu.empty()) dmu[0] = 0.0;
     PhaseProps out;
@@ -25,17 +26,17 @@ PhaseProps pure_props(const Constituent& c, double T, double n, std::span<double
     return out;
 }
 
-}  // namespace
-
-PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
-                       std::span<double> mu, std::span<double> dmu) {
+// `given`: standard-state values of the phase's constituents at T, or null
+// to evaluate them here.
+PhaseProps props(const System& sys, int phase, double T, double P, std::span<const double> n,
+                 const StandardProps* given, std::span<double> mu, std::span<double> dmu) {
     if (phase < 0 || phase >= sys.phase_count()) throw std::out_of_range("phase_props: no phase " + std::to_string(phase));
     const Phase& ph = sys.phases[static_cast<std::size_t>(phase)];
     const auto count = static_cast<std::size_t>(ph.count);
     if (n.size() != count || (!mu.empty() && mu.size() != count) || (!dmu.empty() && dmu.size() != count * count))
         throw std::invalid_argument("phase_props: array sizes do not match the phase " + ph.name);
 
-    if (ph.model == Model::pure) return pure_props(sys.constituent(phase, 0), T, n[0], mu, dmu);
+    if (ph.model == Model::pure) return pure_props(sys.constituent(phase, 0), T, n[0], given, mu, dmu);
 
     double N = 0.0;
     for (double v : n) N += v;
@@ -58,9 +59,10 @@ PhaseProps phase_props(const System& sys, int phase, double T, double P, std::sp
     const double RT = kR * T;
     const bool gas = ph.model == Model::ideal_gas;
     const double ln_p = gas ? std::log(P / kPstd) : 0.0;
+    const double lnT = std::log(T);
     PhaseProps out;
     for (std::size_t i = 0; i < count; ++i) {
-        const StandardProps sp = standard(sys.constituent(phase, static_cast<int>(i)), T);
+        const StandardProps sp = given ? given[i] : standard(sys.constituent(phase, static_cast<int>(i)), T, lnT);
         const double ln_a = std::log(x[i]) + ln_p;  // -inf for an absent constituent
         if (n[i] > 0.0) {
             out.G += n[i] * (sp.g + RT * ln_a);
@@ -88,6 +90,19 @@ PhaseProps phase_props(const System& sys, int phase, double T, double P, std::sp
         }
     }
     return out;
+}
+
+}  // namespace
+
+PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
+                       std::span<double> mu, std::span<double> dmu) {
+    return props(sys, phase, T, P, n, nullptr, mu, dmu);
+}
+
+PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
+                       std::span<const StandardProps> standard, std::span<double> mu, std::span<double> dmu) {
+    if (standard.size() != n.size()) throw std::invalid_argument("phase_props: standard values do not match the amounts");
+    return props(sys, phase, T, P, n, standard.data(), mu, dmu);
 }
 
 }  // namespace eqcore

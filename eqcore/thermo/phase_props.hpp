@@ -6,6 +6,7 @@
 #include <span>
 
 #include "data/system.hpp"
+#include "thermo/standard.hpp"
 
 namespace eqcore {
 
@@ -23,6 +24,13 @@ struct PhaseProps {
 // `dmu` (count*count, or empty): d(mu_i)/d(n_j), J/mol^2.
 PhaseProps phase_props(const System& sys, int phase, double T, double P,
                        std::span<const double> n, std::span<double> mu = {},
+                       std::span<double> dmu = {});
+
+// The same with the constituents' standard-state values at T given (size
+// phase.count; entries of constituents with n_i = 0 are not used), for
+// callers that keep them for many evaluations at one temperature.
+PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
+                       std::span<const StandardProps> standard, std::span<double> mu = {},
                        std::span<double> dmu = {});
 
 }  // namespace eqcore

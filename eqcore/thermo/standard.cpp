@@ -15,9 +15,10 @@ const GibbsRange& range_at(const Constituent& c, double T) {
     return c.ranges[n - 1];
 }
 
-StandardProps range_props(const GibbsRange& r, double T) {
+StandardProps range_props(const GibbsRange& r, double T) { return range_props(r, T, std::log(T)); }
+
+StandardProps range_props(const GibbsRange& r, double T, double lnT) {
     const auto& [A, B, C, D, E, F] = r.coef;
-    const double lnT = std::log(T);
     const double T2 = T * T;
     StandardProps p;
     p.g = A + B * T + C * T * lnT + D * T2 + E * T2 * T + F / T;
@@ -42,17 +43,20 @@ StandardProps range_props(const GibbsRange& r, double T) {
     return p;
 }
 
-StandardProps standard(const Constituent& c, double T) {
+StandardProps standard(const Constituent& c, double T) { return standard(c, T, std::log(T)); }
+
+StandardProps standard(const Constituent& c, double T, double lnT) {
     const GibbsRange& r = range_at(c, T);
-    StandardProps p = range_props(r, T);
+    StandardProps p = range_props(r, T, lnT);
     p.extrapolated = T > c.ranges.back().tmax;
     return p;
 }
 
-double gibbs0(const Constituent& c, double T) {
+double gibbs0(const Constituent& c, double T) { return gibbs0(c, T, std::log(T)); }
+
+double gibbs0(const Constituent& c, double T, double lnT) {
     const GibbsRange& r = range_at(c, T);
     const auto& [A, B, C, D, E, F] = r.coef;
-    const double lnT = std::log(T);
     double g = A + T * (B + C * lnT + T * (D + E * T)) + F / T;
     for (const ExtraTerm& x : r.extra)
         g += x.c * (x.e == kLnTExponent ? lnT : real_power(T, x.e));

@@ -24,4 +24,10 @@ StandardProps range_props(const GibbsRange& r, double T);
 // G° alone, the solver's hot path.
 double gibbs0(const Constituent& c, double T);
 
+// The same with ln T given, for callers that evaluate many constituents at
+// one temperature.
+StandardProps standard(const Constituent& c, double T, double lnT);
+StandardProps range_props(const GibbsRange& r, double T, double lnT);
+double gibbs0(const Constituent& c, double T, double lnT);
+
 }  // namespace eqcore

@@ -135,7 +135,8 @@ TEST(BlockFeed, HeatOutletGetsTheInletHeatLessTheDuty) {
     b.heat_outlets = 2;
     const auto two = scene.call(b);
     EXPECT_TRUE(scene.reported(47));
-    EXPECT_DOUBLE_EQ(two.args.htout[0], 600.0 - duty);
+    EXPECT_NEAR(two.args.rpar[3], 456.0, 1e-6);
+    EXPECT_DOUBLE_EQ(two.args.htout[0], 600.0 - two.args.rpar[3]);
     EXPECT_EQ(two.args.htout[1], 0.0);
 
     b.heat_outlets = 0;
