@@ -31,6 +31,12 @@ struct Counts {
     long passed = 0, failed = 0, wrong = 0, disagree = 0;
 };
 
+// Newton iterations and CPU time summed over the cold and the warm solves.
+struct Effort {
+    long iterations[2] = {0, 0};
+    double micros[2] = {0.0, 0.0};
+};
+
 // CPU time of this thread, us: unlike the wall clock it does not count the
 // time other processes of a busy machine take.
 double cpu_micros() {
@@ -69,6 +75,7 @@ int main(int argc, char** argv) {
         std::mt19937_64 rng(seed * 1000003ULL + f);
         Solver solver;
         Counts c;
+        Effort effort;
         const long n = count / static_cast<long>(files.size()) + (static_cast<long>(f) < count % static_cast<long>(files.size()) ? 1 : 0);
         for (long i = 0; i < n; ++i) {
             const auto kind = static_cast<FeedKind>(i % kFeedKinds);
@@ -82,6 +89,10 @@ int main(int argc, char** argv) {
             t0 = cpu_micros();
             const EquilibriumResult warm = solver.equilibrate(pr, cond);
             const double t_warm = cpu_micros() - t0;
+            effort.iterations[0] += cold.iterations;
+            effort.iterations[1] += warm.iterations;
+            effort.micros[0] += t_cold;
+            effort.micros[1] += t_warm;
             const std::string line = st.describe(sys);
             times.push_back({t_cold, "cold " + std::to_string(cold.iterations) + " it " + line});
             times.push_back({t_warm, "warm " + std::to_string(warm.iterations) + " it " + line});
@@ -110,6 +121,10 @@ int main(int argc, char** argv) {
         }
         std::printf("%-20s %6ld states %7ld solves: %7ld passed, %5ld failed with an error, %5ld WRONG, %4ld cold/warm differ\n",
                     files[f].c_str(), n, 2 * n, c.passed, c.failed, c.wrong, c.disagree);
+        const double per = 1.0 / static_cast<double>(n);
+        std::printf("%-20s mean per solve: cold %.2f Newton iterations %.2f us, warm %.2f iterations %.2f us\n", "",
+                    static_cast<double>(effort.iterations[0]) * per, effort.micros[0] * per,
+                    static_cast<double>(effort.iterations[1]) * per, effort.micros[1] * per);
         total.passed += c.passed;
         total.failed += c.failed;
         total.wrong += c.wrong;

@@ -17,6 +17,11 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr double kLnFloor = -690.0;  // smallest ln x kept (x ~ 1e-300)
+// Mole fraction given to a constituent the program holds in its basis at
+// zero amount (a degenerate vertex, such as an exactly stoichiometric feed):
+// a trace, but on the high side, since Newton lowers an amount in one step
+// while it raises one by a bounded factor per step.
+constexpr double kDegenerateFraction = 1e-2;
 
 // Molar Gibbs energy / RT of candidate c at composition x (its slot order).
 double molar_g(Workspace& ws, const Candidate& c, const double* x) {
@@ -136,6 +141,34 @@ private:
     int m_, n_, w_;
 };
 
+// The program's duals make every basic column's cost equal a.pi; for the
+// constituents of an ideal mixture that cost leaves out RT ln x. Adding it
+// (x from the program's amounts; a basic column at zero counts as a trace)
+// gives potentials under which the majors keep their amounts and the traces
+// of the mixture start near their equilibrium share.
+void mixing_corrected_duals(Workspace& ws) {
+    const int E = ws.E, w = ws.lp_used + E + 1;
+    const double* tab = ws.lp_tab.data();
+    double* cB = ws.per_element.data();
+    for (int i = 0; i < E; ++i) {
+        const int k = ws.lp_basis[sz(i)];
+        cB[i] = 0.0;
+        if (k >= ws.lp_used) continue;
+        cB[i] = ws.lp_cost[sz(k)];
+        const Candidate& cd = ws.cand[sz(ws.lp_owner[sz(k)])];
+        if (cd.pure || !cd.ideal || !(cd.N > 0.0)) continue;
+        bool unit = false;
+        for (int q = 0; q < cd.count; ++q) unit = unit || ws.lp_x[sz(ws.lp_xoff[sz(k)] + q)] == 1.0;
+        if (!unit) continue;
+        cB[i] += std::log(std::max(ws.lp_z[sz(k)] / cd.N, kDegenerateFraction));
+    }
+    for (int j = 0; j < E; ++j) {
+        double p = 0.0;
+        for (int i = 0; i < E; ++i) p += cB[i] * tab[sz(i) * sz(w) + sz(ws.lp_used + j)];
+        ws.pi[sz(j)] = p;
+    }
+}
+
 }  // namespace
 
 bool initial_lp(Workspace& ws) {
@@ -211,6 +244,7 @@ bool initial_lp(Workspace& ws) {
         for (int i = 0; i < cd.count; ++i) ws.n[sz(cd.first + i)] += z * ws.lp_x[sz(ws.lp_xoff[sz(k)] + i)];
         cd.N += z;
     }
+    mixing_corrected_duals(ws);
     for (Candidate& cd : ws.cand) {
         // Amounts at the rounding level of the program are dropped, but not
         // a phase that carries an element present only as a trace.
