@@ -261,15 +261,13 @@ bool initial_lp(Workspace& ws) {
         if (cd.pure) continue;
         // Every constituent of a present mixture gets a positive amount: the
         // LP composition (which balances the elements) plus the composition
-        // exp(-reduced cost) the LP potentials give an ideal mixture, the
+        // exp(-reduced cost) the start's potentials give an ideal mixture, the
         // latter scaled down where it would carry more of an element than
         // half its amount. The spread keeps the first Newton systems well
         // conditioned (an LP vertex alone has as few species as elements).
         double Z = 0.0;
         for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            double rc = ws.g0[sz(s)];
-            const double* ar = ws.arow(s);
-            for (int j = 0; j < E; ++j) rc -= ar[j] * ws.pi[sz(j)];
+            const double rc = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
             ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
             Z += ws.dln[sz(s)];
         }

@@ -7,8 +7,9 @@
 //  1. Start: a linear program minimises G over the stoichiometric phases,
 //     the gas species and sampled compositions of every mixture phase
 //     (mixing neglected); its basis gives the first phase assemblage and its
-//     dual the first element potentials. A previous solution of the same
-//     setup replaces it (warm start).
+//     dual, corrected for the ideal mixing of the basic constituents, the
+//     first element potentials. A previous solution of the same setup
+//     replaces it (warm start).
 //  2. Newton iteration on the Lagrangian of the assemblage. The unknowns are
 //     reduced to the element potentials, one amount change per mixture
 //     phase and the amounts of the present stoichiometric phases; the
@@ -23,7 +24,9 @@
 //     added and step 2 repeats. A miscibility gap needs the phase entered
 //     twice (the data file's NAME#1, NAME#2).
 //  4. Converged when element balances hold to 1e-12 relative and every
-//     chemical potential equals sum_j a_ij pi_j to 1e-9 RT.
+//     chemical potential equals sum_j a_ij pi_j to 1e-9 RT, or when the
+//     last full Newton step was so small that its second-order remainder
+//     keeps both well inside those tolerances.
 //
 // Temperature targets search T between the limits around the estimate
 // (bracket, then a safeguarded secant/bisection); each inner calculation
