@@ -2,8 +2,10 @@
 // identity, one case per model and state:
 //   G = H - T S, S = -dG/dT and Cp = dH/dT (central differences),
 //   mu_i = dG/dn_i (central differences), sum n_i mu_i = G, Gibbs-Duhem sum_i n_i dmu_i/dn_j = 0,
-//   dmu_i/dn_j symmetric and equal to differences of mu.
+//   dmu_i/dn_j symmetric and equal to differences of mu; the same values
+//   from standard-state values the caller holds.
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,26 @@ TEST_P(Identity, PotentialDerivativesGibbsDuhemSymmetryAndDifferences) {
             EXPECT_TRUE(testing::near_rel(dmu[i * k_ + j], (mu_up[i] - mu_down[i]) / (2 * h), 1e-5, 1e-6 * scale))
                 << "dmu " << i << "/dn " << j;
     }
+}
+
+TEST_P(Identity, GivenStandardValuesGiveTheSameProperties) {
+    // Callers that keep the standard-state values at T get what the phase
+    // computes from its data; a list of the wrong length is refused.
+    const Case& c = GetParam();
+    std::vector<StandardProps> sp;
+    for (std::size_t i = 0; i < k_; ++i) sp.push_back(standard(sys_.constituent(phase_, static_cast<int>(i)), c.T));
+    std::vector<double> mu(k_), dmu(k_ * k_), mu_given(k_), dmu_given(k_ * k_);
+    const PhaseProps p = at(c.T, c.n, &mu, &dmu);
+    const PhaseProps q = phase_props(sys_, phase_, c.T, c.P, c.n, sp, mu_given, dmu_given);
+    EXPECT_DOUBLE_EQ(q.G, p.G);
+    EXPECT_DOUBLE_EQ(q.H, p.H);
+    EXPECT_DOUBLE_EQ(q.S, p.S);
+    EXPECT_DOUBLE_EQ(q.Cp, p.Cp);
+    EXPECT_DOUBLE_EQ(q.V, p.V);
+    EXPECT_EQ(mu_given, mu);
+    EXPECT_EQ(dmu_given, dmu);
+    sp.push_back(StandardProps{});
+    EXPECT_THROW(phase_props(sys_, phase_, c.T, c.P, c.n, sp), std::invalid_argument);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryModel, Identity, ::testing::ValuesIn(cases()),
