@@ -505,9 +505,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             removed = leaving;
             return NewtonOutcome::phase_removed;
         }
-        if (converged) {
-            // Balance the free directions by their traces once, then let
-            // Newton confirm the state.
+        // Held free directions leave their part of the balance to the
+        // traces: once the potentials have settled, balance them by their
+        // traces (once), then let Newton confirm the state.
+        const bool settled = mu_res <= ws.opt.mu_tol;
+        if (converged || (settled && nd > 0 && !balanced)) {
             if (nd > 0 && !balanced) {
                 traced = balance_free_directions(ws);
                 refresh_lnx(ws);

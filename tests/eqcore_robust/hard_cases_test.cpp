@@ -177,6 +177,23 @@ TEST_F(HardCases, ElementOnlyAsATrace) {
         EXPECT_NEAR(amount_of(cho_, r, s) / amount_of(cho_, clean, s), 1.0, 1e-8) << s;
 }
 
+// Nitrogen with water at 4e-14 of it at 492 K: hydrogen and oxygen stand
+// exactly as in water, so the split between them is fixed only by H2, O2
+// and OH some fifteen orders of magnitude further down. Newton holds that
+// direction of the potentials and leaves its balance to those traces; it
+// must not wait for a balance it cannot reach itself.
+TEST_F(HardCases, StoichiometricTraceInAnInertGas) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(cho_);
+    feed(pr, "N2", 12.699482416301937);
+    feed(pr, "H2O", 4.6523279943714159e-13);
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(492.39238423532311));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_NEAR(amount_of(cho_, r, "H2O") / 4.6523279943714159e-13, 1.0, 1e-9);
+    EXPECT_NEAR(amount_of(cho_, r, "N2") / 12.699482416301937, 1.0, 1e-12);
+}
+
 // Copper at 2.4e-15 of the silver at 308 K: its only carrier is the pure
 // solid, whose amount is below the rounding level of the starting linear
 // program; dropping it there leaves copper without a carrier.
