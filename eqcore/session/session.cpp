@@ -157,8 +157,8 @@ void Session::set_constituent_status(int phase, int constituent, bool entered) {
     check_constituent(phase, constituent);
     const Phase& ph = system_.phases[static_cast<std::size_t>(phase)];
     constituent_entered_[static_cast<std::size_t>(ph.first + constituent)] = entered;
-    bool any = false;
-    for (int k = 0; k < ph.count; ++k) any = any || constituent_entered_[static_cast<std::size_t>(ph.first + k)];
+    bool any = entered;
+    for (int k = 0; k < ph.count && !any; ++k) any = constituent_entered_[static_cast<std::size_t>(ph.first + k)];
     phase_entered_[static_cast<std::size_t>(phase)] = any;
     invalidate_result();
 }

@@ -2,7 +2,6 @@
 // (blank-padded, case-insensitive where stated) and numbers in messages.
 #pragma once
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -15,12 +14,14 @@ inline std::string_view trimmed(std::string_view s) {
     return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
 }
 
+// An ASCII letter in lower case (other bytes as they are, whatever the locale).
+inline char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Equal ignoring case (ASCII).
 inline bool same_word(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     return true;
 }
 
