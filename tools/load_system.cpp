@@ -11,12 +11,21 @@
 
 namespace eqlink_tool {
 
-bool is_compiled_file(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
+namespace {
+
+// The last four characters, lower-cased: how the plug-in tells the kinds apart.
+std::string extension(const std::string& path) {
+    std::string ext = path.substr(path.size() < 4 ? 0 : path.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".cst";
+    return ext;
 }
+
+}  // namespace
+
+bool is_compiled_file(const std::string& path) { return extension(path) == ".cst"; }
+
+bool eqlink_reads(const std::string& path) { return extension(path) == ".cst" || extension(path) == ".dat"; }
 
 eqcore::System load_system(const std::string& path) {
     std::error_code ec;

@@ -10,6 +10,10 @@
 namespace eqlink_tool {
 
 bool is_compiled_file(const std::string& path);
+// True when the plug-in accepts the name: it reads a data file by its
+// extension, ".dat" as text and ".cst" as compiled (any case), and refuses
+// any other.
+bool eqlink_reads(const std::string& path);
 
 // Throws InputError naming the file (and the line and field for a reader
 // error) when the file is missing or cannot be read.
