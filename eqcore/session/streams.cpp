@@ -93,8 +93,8 @@ void Session::remove_stream(std::string_view name) {
 void Session::check_stream_temperature(std::string_view name, double T) const {
     if (T < tlow_ || T > thigh_)
         throw Failure(Error::temperature_outside_limits,
-                      "temperature " + number(T) + " K of stream '" + std::string(name) + "' is outside the limits TLOW = " +
-                          number(tlow_) + " K, THIGH = " + number(thigh_) + " K");
+                      "temperature " + number(T) + " K of stream '" + std::string(name) + "' outside the limits " +
+                          number(tlow_) + " K to " + number(thigh_) + " K");
 }
 
 double Session::stream_property(std::string_view name, StreamProperty what) const {

@@ -158,9 +158,7 @@ TEST_F(AgCuStreams, BadStreamInputIsRefusedWithItsOwnError) {
 // by default), also when the limits change after the stream was defined.
 TEST_F(AgCuStreams, TemperaturesOutsideTheLimitsAreRefused) {
     EXPECT_EQ(ecstdf("HOT", 1.0e6, P1), 53);
-    const auto lines = ecerr();
-    EXPECT_EQ(lines[1] + " " + lines[2],
-              "temperature 1000000 K of stream 'HOT' is outside the limits TLOW = 200 K, THIGH = 6000 K");
+    EXPECT_EQ(ecerr()[1], "temperature 1000000 K of stream 'HOT' outside the limits 200 K to 6000 K");
     EXPECT_EQ(ecstdf("COLD", 150.0, P1), 53);
     ASSERT_EQ(ecstdf("S", 6000.0, P1), 0);  // the limits themselves are inside
     ASSERT_EQ(ecstam("S", 1, 1, 1.0), 0);
