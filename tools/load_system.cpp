@@ -40,11 +40,11 @@ eqcore::System load_system(const std::string& path) {
     }
 }
 
-std::string constituent_formula(const eqcore::System& sys, int constituent) {
+std::string constituent_formula(const eqcore::System& sys, int constituent, double factor) {
     const auto& c = sys.constituents[static_cast<std::size_t>(constituent)];
     std::ostringstream out;
     for (std::size_t j = 0; j < c.stoich.size() && j < sys.elements.size(); ++j) {
-        const double n = c.stoich[j];
+        const double n = factor * c.stoich[j];
         if (n == 0.0) continue;
         out << sys.elements[j].symbol;
         if (n != 1.0) out << n;

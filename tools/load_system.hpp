@@ -20,7 +20,7 @@ bool eqlink_reads(const std::string& path);
 eqcore::System load_system(const std::string& path);
 
 // The chemical formula of a constituent from its stoichiometry, e.g. "CH4",
-// "Fe0.947O"; the elements in the data file's order.
-std::string constituent_formula(const eqcore::System& sys, int constituent);
+// "Fe0.947O"; the elements in the data file's order; `factor` formula units.
+std::string constituent_formula(const eqcore::System& sys, int constituent, double factor = 1.0);
 
 }  // namespace eqlink_tool

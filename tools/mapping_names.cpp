@@ -124,7 +124,9 @@ std::vector<MappingName> mapping_names(const eqcore::System& sys, const CodeLook
     for (int p = 0; p < sys.phase_count(); ++p) {
         if (sys.phases[static_cast<std::size_t>(p)].dormant) continue;
         for (int j = 0; j < sys.phases[static_cast<std::size_t>(p)].count; ++j) {
-            MappingName m{p, j, {}, 0};
+            MappingName m{p, j, {}, 0, 1.0};
+            if (sys.phases[static_cast<std::size_t>(p)].model != eqcore::Model::pure && p > 0)
+                m.factor = names::solution_constituent(sys.constituent(p, j).name).factor;
             for (const std::string& name : candidates(sys, code_of, p, j)) {
                 if (name.size() > 32 || map_name(sys, code_of, name) != Place{p, j}) continue;
                 m.name = name;

@@ -29,6 +29,7 @@ struct MappingName {
     int constituent = 0;  // within the phase, from 0
     std::string name;     // empty when no name built from the species reaches it
     int kind = 0;         // phase kind of the map record: 1 vapour, 2 liquid, 3 solid, 0 unknown
+    double factor = 1.0;  // formula units of the species in one of the component ("(AlO1.5):2")
 };
 
 // One entry per species of every phase that takes part in calculations, in
