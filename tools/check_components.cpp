@@ -10,6 +10,7 @@
 #include "formula.hpp"
 #include "input_error.hpp"
 #include "map_lookup.hpp"
+#include "names.hpp"
 #include "solution_codes.hpp"
 #include "startup.hpp"
 
@@ -89,28 +90,43 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
 
     const SolutionDictionary dictionary = read_solution_dictionary();
     const std::vector<MappingName> names = mapping_names(sys, code_lookup(dictionary));
-    const std::string file = c.file.string();
     const std::string data = c.data_name;
+    const std::string listed = " (eqlink info --names " + data + " lists them all)";
+    auto fail = [&](std::size_t i, int line, const std::string& field, const std::string& what) {
+        throw InputError(c.file.string() + ":" + std::to_string(line) + ": component[" + std::to_string(i + 1) +
+                         "]." + field + ": " + what);
+    };
+
+    // The mapping stopped at a component: the rest of the map is not
+    // there, so only that component can be named.
+    if (ierr == kComponentNotFound) {
+        for (std::size_t i = 0; i < c.components.size(); ++i) {
+            const CaseComponent& comp = c.components[i];
+            ftn::Int phase = 0, constituent = 0;
+            const bool member = eqlink::FNDMAP(static_cast<ftn::Int>(i + 1), phase, constituent) != 0;
+            if (member && constituent == 0)
+                fail(i, comp.name_line, "name",
+                     quoted(comp.name) + " names solution phase " + sys.phases[static_cast<std::size_t>(phase - 1)].name +
+                         " by its code, but none of the phase's species answers to it" +
+                         did_you_mean(names, comp.name) + listed);
+            const eqlink::names::GasHostName gas = eqlink::names::gas_host_name(comp.name);
+            if (gas.gas && !gas.known)
+                fail(i, comp.name_line, "name",
+                     quoted(comp.name) + ": a dollar sign marks only the gas species whose upper-case name is "
+                                         "another species (Bi, Bi2, Co, CoCl, CoCl2, CoF2, Cs, Cs2, Hf, Nd)" +
+                         did_you_mean(names, comp.name) + listed);
+        }
+        return false;
+    }
+
     for (std::size_t i = 0; i < c.components.size(); ++i) {
         const CaseComponent& comp = c.components[i];
-        const std::string key = "component[" + std::to_string(i + 1) + "]";
-        auto fail = [&](int line, const std::string& field, const std::string& what) {
-            throw InputError(file + ":" + std::to_string(line) + ": " + key + "." + field + ": " + what);
-        };
         ftn::Int phase = 0, constituent = 0;
         const ftn::Int k = static_cast<ftn::Int>(i + 1);
         if (eqlink::FNDMAP(k, phase, constituent) == 0)
-            fail(comp.name_line, "name",
-                 quoted(comp.name) + " reaches no species of " + data + did_you_mean(names, comp.name) +
-                     " (eqlink info --names " + data + " lists them all)");
+            fail(i, comp.name_line, "name",
+                 quoted(comp.name) + " reaches no species of " + data + did_you_mean(names, comp.name) + listed);
         const int p = static_cast<int>(phase) - 1, j = static_cast<int>(constituent) - 1;
-        const std::string phase_name = sys.phases[static_cast<std::size_t>(p)].name;
-        if (constituent == 0)
-            fail(comp.name_line, "name",
-                 quoted(comp.name) + " names solution phase " + phase_name +
-                     " by its code, but none of the phase's species answers to it" + did_you_mean(names, comp.name) +
-                     " (eqlink info --names " + data + " lists them all)");
-
         const auto& species = sys.constituent(p, j);
         const double factor = eqlink::mwfac(k);
         const elvar::Formula formula = elvar::parse_formula(comp.formula);
@@ -118,10 +134,10 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
         for (const auto& a : formula.atoms) given[a.z] += a.count;
         const Composition mapped = species_atoms(sys, p, j, factor);
         if (!same(given, mapped))
-            fail(comp.formula_line, "formula",
+            fail(i, comp.formula_line, "formula",
                  quoted(comp.formula) + " is " + text(given, sys) + ", but " + quoted(comp.name) + " maps to species " +
-                     species.name + " of phase " + phase_name + ", which is " + text(mapped, sys) +
-                     (factor != 1.0 ? " (the species times its formula-unit factor)" : ""));
+                     species.name + " of phase " + sys.phases[static_cast<std::size_t>(p)].name + ", which is " +
+                     text(mapped, sys) + (factor != 1.0 ? " (the species times its formula-unit factor)" : ""));
     }
     return true;
 }

@@ -14,9 +14,10 @@ namespace eqlink_tool {
 // Starts the engine as the first calculation would (the start-up happens
 // once per run), then checks the component map it built. Throws InputError
 // "FILE:LINE: component[i].name (or .formula): ..." naming the names the
-// component could have meant, or both compositions. Returns false, without
-// checking, when the start-up failed for a reason of its own (the
-// calculations then report it).
+// component could have meant, or both compositions. Returns false when the
+// start-up failed for a reason of its own (the calculations then report
+// it); the components are then not checked, unless the mapping itself
+// stopped at one of them.
 bool start_and_check_components(const Case& c, const eqcore::System& sys);
 
 }  // namespace eqlink_tool

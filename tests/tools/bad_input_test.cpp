@@ -133,12 +133,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "case.toml:4: component[1].name: \"CH5:G1\" reaches no species of " + example("c-h-o-n.dat") +
                     "; did you mean CH4:G1, H:G1 or H2:G1? (eqlink info --names " + example("c-h-o-n.dat") +
                     " lists them all)"},
+        // The mapping stops at the member: the solid before it in the list,
+        // whose phase comes later, is never reached, and must not be blamed.
         BadCase{"SolutionMemberWithoutItsSpecies",
                 "data = \"" + example("ag-cu-example.dat") +
-                    "\"\n[[component]]\nid = \"ZN\"\nname = \"ZN:LIQU\"\nformula = \"Zn\"\n",
-                "case.toml:4: component[1].name: \"ZN:LIQU\" names solution phase LIQUID by its code, but none of the "
+                    "\"\n[[component]]\nid = \"AGS\"\nname = \"AG:S1\"\nformula = \"Ag\"\n"
+                    "[[component]]\nid = \"ZN\"\nname = \"ZN:LIQU\"\nformula = \"Zn\"\n",
+                "case.toml:8: component[2].name: \"ZN:LIQU\" names solution phase LIQUID by its code, but none of the "
                 "phase's species answers to it; did you mean AG:LIQU, CU:LIQU or AG:G1? (eqlink info --names " +
                     example("ag-cu-example.dat") + " lists them all)"},
+        BadCase{"DollarSignOfNoKnownSpecies",
+                data_line() + "[[component]]\nid = \"CH4\"\nname = \"CH4$:G1\"\nformula = \"CH4\"\n",
+                "case.toml:4: component[1].name: \"CH4$:G1\": a dollar sign marks only the gas species whose "
+                "upper-case name is another species (Bi, Bi2, Co, CoCl, CoCl2, CoF2, Cs, Cs2, Hf, Nd); did you mean "
+                "CH4:G1, H:G1 or H2:G1? (eqlink info --names " + example("c-h-o-n.dat") + " lists them all)"},
         BadCase{"FormulaOfAnotherSpecies",
                 data_line() + "[[component]]\nid = \"ETH\"\nname = \"CH4:G1\"\nformula = \"C2H6\"\n",
                 "case.toml:5: component[1].formula: \"C2H6\" is C2H6, but \"CH4:G1\" maps to species CH4 of phase GAS, "
