@@ -65,11 +65,14 @@ bool same(const Composition& a, const Composition& b) {
     auto count = [](const Composition& c, int z) { return c.count(z) ? c.at(z) : 0.0; };
     for (const Composition* c : {&a, &b})
         for (const auto& [z, n] : *c)
-            if (std::fabs(count(a, z) - count(b, z)) > 1e-6 * std::max(1.0, std::fabs(n))) return false;
+            if (std::fabs(count(a, z) - count(b, z)) > 1e-6 * std::max(1.0, std::fabs(n)))
+                return false;
     return true;
 }
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 std::string did_you_mean(const std::vector<MappingName>& names, const std::string& name) {
     const auto near = nearest_names(names, name, 3);
@@ -93,8 +96,8 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
     const std::string data = c.data_name;
     const std::string listed = " (eqlink info --names " + data + " lists them all)";
     auto fail = [&](std::size_t i, int line, const std::string& field, const std::string& what) {
-        throw InputError(c.file.string() + ":" + std::to_string(line) + ": component[" + std::to_string(i + 1) +
-                         "]." + field + ": " + what);
+        throw InputError(c.file.string() + ":" + std::to_string(line) + ": component[" +
+                         std::to_string(i + 1) + "]." + field + ": " + what);
     };
 
     // The mapping stopped at a component: the rest of the map is not
@@ -103,17 +106,20 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
         for (std::size_t i = 0; i < c.components.size(); ++i) {
             const CaseComponent& comp = c.components[i];
             ftn::Int phase = 0, constituent = 0;
-            const bool member = eqlink::FNDMAP(static_cast<ftn::Int>(i + 1), phase, constituent) != 0;
+            const bool member =
+                eqlink::FNDMAP(static_cast<ftn::Int>(i + 1), phase, constituent) != 0;
             if (member && constituent == 0)
                 fail(i, comp.name_line, "name",
-                     quoted(comp.name) + " names solution phase " + sys.phases[static_cast<std::size_t>(phase - 1)].name +
+                     quoted(comp.name) + " names solution phase " +
+                         sys.phases[static_cast<std::size_t>(phase - 1)].name +
                          " by its code, but none of the phase's species answers to it" +
                          did_you_mean(names, comp.name) + listed);
             const eqlink::names::GasHostName gas = eqlink::names::gas_host_name(comp.name);
             if (gas.gas && !gas.known)
                 fail(i, comp.name_line, "name",
-                     quoted(comp.name) + ": a dollar sign marks only the gas species whose upper-case name is "
-                                         "another species (Bi, Bi2, Co, CoCl, CoCl2, CoF2, Cs, Cs2, Hf, Nd)" +
+                     quoted(comp.name) +
+                         ": a dollar sign marks only the gas species whose upper-case name is "
+                         "another species (Bi, Bi2, Co, CoCl, CoCl2, CoF2, Cs, Cs2, Hf, Nd)" +
                          did_you_mean(names, comp.name) + listed);
         }
         return false;
@@ -125,7 +131,8 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
         const ftn::Int k = static_cast<ftn::Int>(i + 1);
         if (eqlink::FNDMAP(k, phase, constituent) == 0)
             fail(i, comp.name_line, "name",
-                 quoted(comp.name) + " reaches no species of " + data + did_you_mean(names, comp.name) + listed);
+                 quoted(comp.name) + " reaches no species of " + data +
+                     did_you_mean(names, comp.name) + listed);
         const int p = static_cast<int>(phase) - 1, j = static_cast<int>(constituent) - 1;
         const auto& species = sys.constituent(p, j);
         const double factor = eqlink::mwfac(k);
@@ -135,9 +142,11 @@ bool start_and_check_components(const Case& c, const eqcore::System& sys) {
         const Composition mapped = species_atoms(sys, p, j, factor);
         if (!same(given, mapped))
             fail(i, comp.formula_line, "formula",
-                 quoted(comp.formula) + " is " + text(given, sys) + ", but " + quoted(comp.name) + " maps to species " +
-                     species.name + " of phase " + sys.phases[static_cast<std::size_t>(p)].name + ", which is " +
-                     text(mapped, sys) + (factor != 1.0 ? " (the species times its formula-unit factor)" : ""));
+                 quoted(comp.formula) + " is " + text(given, sys) + ", but " + quoted(comp.name) +
+                     " maps to species " + species.name + " of phase " +
+                     sys.phases[static_cast<std::size_t>(p)].name + ", which is " +
+                     text(mapped, sys) +
+                     (factor != 1.0 ? " (the species times its formula-unit factor)" : ""));
     }
     return true;
 }

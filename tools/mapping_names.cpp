@@ -31,13 +31,15 @@ struct Place {
 // further phase in order, the first match winning, as the plug-in's map
 // lookups find the earliest record. Empty when the name maps nowhere or
 // names a solution phase by its code without naming one of its species.
-std::optional<Place> map_name(const eqcore::System& sys, const CodeLookup& code_of, const std::string& name) {
+std::optional<Place> map_name(const eqcore::System& sys, const CodeLookup& code_of,
+                              const std::string& name) {
     const names::GasHostName host = names::gas_host_name(name);
     if (host.gas && !host.known) return std::nullopt;
     // The gas pass looks at the first phase whatever its model.
     if (host.gas && !sys.phases.empty()) {
         for (int j = 0; j < sys.phases[0].count; ++j)
-            if (names::gas_match(names::gas_constituent(sys.constituent(0, j).name, host.dollar), host))
+            if (names::gas_match(names::gas_constituent(sys.constituent(0, j).name, host.dollar),
+                                 host))
                 return Place{0, j};
     }
     for (int p = 1; p < sys.phase_count(); ++p) {
@@ -46,19 +48,22 @@ std::optional<Place> map_name(const eqcore::System& sys, const CodeLookup& code_
             std::size_t base = 0;
             if (!names::solution_member(name, code_of(ph.name).code, base)) continue;
             for (int j = 0; j < ph.count; ++j)
-                if (names::padded_equal(names::solution_constituent(sys.constituent(p, j).name).name,
-                                        std::string_view(name).substr(0, base)))
+                if (names::padded_equal(
+                        names::solution_constituent(sys.constituent(p, j).name).name,
+                        std::string_view(name).substr(0, base)))
                     return Place{p, j};
             return std::nullopt;
         }
-        if (names::pure_match(names::pure_host_name(name), names::pure_constituent(sys.constituent(p, 0).name)))
+        if (names::pure_match(names::pure_host_name(name),
+                              names::pure_constituent(sys.constituent(p, 0).name)))
             return Place{p, 0};
     }
     return std::nullopt;
 }
 
 // Names a user would write for the species, most usual first.
-std::vector<std::string> candidates(const eqcore::System& sys, const CodeLookup& code_of, int p, int j) {
+std::vector<std::string> candidates(const eqcore::System& sys, const CodeLookup& code_of, int p,
+                                    int j) {
     const eqcore::Phase& ph = sys.phases[static_cast<std::size_t>(p)];
     const std::string& species = sys.constituent(p, j).name;
     if (p == 0) {
@@ -66,8 +71,8 @@ std::vector<std::string> candidates(const eqcore::System& sys, const CodeLookup&
         std::string suffix = ":G1";
         if (ends_with(base, "(g)")) {
             base.resize(base.size() - 3);
-        } else if (base.size() >= 4 && base[base.size() - 4] == '(' && base[base.size() - 3] == 'g' &&
-                   base.back() == ')') {
+        } else if (base.size() >= 4 && base[base.size() - 4] == '(' &&
+                   base[base.size() - 3] == 'g' && base.back() == ')') {
             suffix = std::string(":G") + base[base.size() - 2];
             base.resize(base.size() - 4);
         }
@@ -77,17 +82,22 @@ std::vector<std::string> candidates(const eqcore::System& sys, const CodeLookup&
         return {base + suffix, base + "$" + suffix};
     }
     if (ph.model != eqcore::Model::pure)
-        return {trimmed(names::solution_constituent(species).name) + ":" + trimmed(code_of(ph.name).code)};
+        return {trimmed(names::solution_constituent(species).name) + ":" +
+                trimmed(code_of(ph.name).code)};
     const std::string m = trimmed(names::pure_constituent(species).name);
     const auto open = m.rfind('(');
     if (!ends_with(m, ")") || open == std::string::npos || open == 0) return {m + ":S1", m};
     const std::string base = m.substr(0, open);
     const std::string state = m.substr(open + 1, m.size() - open - 2);
     std::vector<std::string> out;
-    if (state == "S") out.push_back(base + ":S1");
-    else if (state == "LIQ") out.push_back(base + ":L1");
-    else if (state == "G") out.push_back(base + ":G1");
-    else if (state.size() == 2) out.push_back(base + ":" + state);
+    if (state == "S")
+        out.push_back(base + ":S1");
+    else if (state == "LIQ")
+        out.push_back(base + ":L1");
+    else if (state == "G")
+        out.push_back(base + ":G1");
+    else if (state.size() == 2)
+        out.push_back(base + ":" + state);
     out.push_back(base);
     out.push_back(m);
     return out;
@@ -108,7 +118,8 @@ std::size_t edit_distance(const std::string& a, const std::string& b) {
         row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -117,7 +128,9 @@ std::size_t edit_distance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-SolutionCode default_code(const std::string& phase_name) { return {phase_name.substr(0, 4), 2}; }
+SolutionCode default_code(const std::string& phase_name) {
+    return {phase_name.substr(0, 4), 2};
+}
 
 std::vector<MappingName> mapping_names(const eqcore::System& sys, const CodeLookup& code_of) {
     std::vector<MappingName> out;
@@ -139,8 +152,8 @@ std::vector<MappingName> mapping_names(const eqcore::System& sys, const CodeLook
     return out;
 }
 
-std::vector<std::string> nearest_names(const std::vector<MappingName>& names, const std::string& name,
-                                       std::size_t count) {
+std::vector<std::string> nearest_names(const std::vector<MappingName>& names,
+                                       const std::string& name, std::size_t count) {
     const std::string key = names::upper(name);
     std::vector<std::pair<std::size_t, std::string>> ranked;
     for (const MappingName& m : names)
@@ -148,7 +161,8 @@ std::vector<std::string> nearest_names(const std::vector<MappingName>& names, co
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < ranked.size() && out.size() < count; ++i) out.push_back(ranked[i].second);
+    for (std::size_t i = 0; i < ranked.size() && out.size() < count; ++i)
+        out.push_back(ranked[i].second);
     return out;
 }
 

@@ -38,7 +38,7 @@ std::vector<MappingName> mapping_names(const eqcore::System& sys, const CodeLook
 
 // The names nearest to `name` (at most `count`, nearest first, compared
 // without regard to case).
-std::vector<std::string> nearest_names(const std::vector<MappingName>& names, const std::string& name,
-                                       std::size_t count);
+std::vector<std::string> nearest_names(const std::vector<MappingName>& names,
+                                       const std::string& name, std::size_t count);
 
 }  // namespace eqlink_tool

@@ -12,8 +12,8 @@
 namespace eqlink_tool {
 
 struct SolutionDictionary {
-    std::string path;   // the file read; empty when none could be opened
-    bool local = false; // the copy in the working directory, which overrides the installed one
+    std::string path;    // the file read; empty when none could be opened
+    bool local = false;  // the copy in the working directory, which overrides the installed one
     std::vector<eqlink::DictionaryEntry> entries;  // up to the first malformed line
 };
 

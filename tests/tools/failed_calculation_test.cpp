@@ -21,7 +21,8 @@ std::string n2_case(const std::string& calculation) {
 }
 
 // Lines 10 on: a property request on air.
-std::string air_property(const std::string& code, const std::string& T, const std::string& P, const std::string& x) {
+std::string air_property(const std::string& code, const std::string& T, const std::string& P,
+                         const std::string& x) {
     return "[[calculation]]\nkind = \"property\"\ncode = " + code + "\nT = " + T + "\nP = " + P +
            "\ncomponents = [\"N2\", \"O2\"]\nx = " + x + "\n";
 }
@@ -43,8 +44,9 @@ TEST_P(FailedProperty, SaysThePluginMessageAndTheEngineCause) {
     EXPECT_EQ(r.out.find("PROP(1)"), std::string::npos) << r.out;
 }
 
-const std::string kStep2 = "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 2 of property "
-                           "calculations.\n";
+const std::string kStep2 =
+    "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 2 of property "
+    "calculations.\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, FailedProperty,
@@ -52,35 +54,45 @@ INSTANTIATE_TEST_SUITE_P(
         // A property far outside the data's range used to come back as 1.8e18 J/kmol.
         Failure{"AboveTheUpperLimit", air_property("401", "1.0e6", "1e5", "[0.79, 0.21]"),
                 kStep2 + "eqlink:   EQCORE error 53: temperature outside the limits\n"
-                         "eqlink:   temperature 1000000 K of stream 'THERMO' outside the limits 220 K to 6000 K\n"},
+                         "eqlink:   temperature 1000000 K of stream 'THERMO' outside the limits "
+                         "220 K to 6000 K\n"},
         Failure{"BelowTheLowerLimit", air_property("402", "100.0", "1e5", "[0.79, 0.21]"),
                 kStep2 + "eqlink:   EQCORE error 53: temperature outside the limits\n"
-                         "eqlink:   temperature 100 K of stream 'THERMO' outside the limits 220 K to 6000 K\n"},
+                         "eqlink:   temperature 100 K of stream 'THERMO' outside the limits 220 K "
+                         "to 6000 K\n"},
         Failure{"ZeroKelvin", air_property("401", "0.0", "1e5", "[0.79, 0.21]"),
-                kStep2 + "eqlink:   EQCORE error 33: invalid value\neqlink:   temperature 0 K of stream 'THERMO'\n"},
+                kStep2 + "eqlink:   EQCORE error 33: invalid value\neqlink:   temperature 0 K of "
+                         "stream 'THERMO'\n"},
         Failure{"ZeroPressure", air_property("401", "1000.0", "0.0", "[0.79, 0.21]"),
-                kStep2 + "eqlink:   EQCORE error 33: invalid value\neqlink:   pressure 0 Pa of stream 'THERMO'\n"},
+                kStep2 + "eqlink:   EQCORE error 33: invalid value\neqlink:   pressure 0 Pa of "
+                         "stream 'THERMO'\n"},
         Failure{"NegativeFraction", air_property("401", "1000.0", "1e5", "[-0.1, 1.1]"),
-                "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 5 of property "
+                "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 5 of "
+                "property "
                 "calculations.\neqlink:   EQCORE error 44: invalid amount\n"
                 "eqlink:   amount -100 mol of N2 in stream 'THERMO' (must be 0 or more)\n"},
         // A pure-component routine: one stream per component.
-        Failure{"PureComponentAboveTheLimit",
-                "[[calculation]]\nkind = \"property\"\ncode = 416\nT = 7000.0\nP = 1e5\ncomponents = [\"N2\"]\n",
-                "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 5 of property "
-                "calculations.\neqlink:   EQCORE error 53: temperature outside the limits\n"
-                "eqlink:   temperature 7000 K of stream 'st01' outside the limits 220 K to 6000 K\n"}),
+        Failure{
+            "PureComponentAboveTheLimit",
+            "[[calculation]]\nkind = \"property\"\ncode = 416\nT = 7000.0\nP = 1e5\ncomponents = "
+            "[\"N2\"]\n",
+            "eqlink: case.toml:10: calculation 1 failed: Unknown EQCORE error in step 5 of "
+            "property "
+            "calculations.\neqlink:   EQCORE error 53: temperature outside the limits\n"
+            "eqlink:   temperature 7000 K of stream 'st01' outside the limits 220 K to 6000 K\n"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
 // JSON: a failed calculation says so, with the plug-in's message and the
 // engine's error, and every result null; the others carry failed = false.
 TEST(FailedCalculationJson, ResultsAreNullAndTheCauseIsGiven) {
     testing_support::ScratchDir dir;
-    write_file(dir.path(), "case.toml",
-               n2_case(air_property("401", "1000.0", "1e5", "[0.79, 0.21]") +
-                       air_property("401", "1.0e6", "1e5", "[0.79, 0.21]") +
-                       "[[calculation]]\nkind = \"block\"\ntype = 7\npressure = 1e5\nproducts = [\"GAS\"]\n"
-                       "[[calculation.inlet]]\nmixed = { N2 = 1.0 }\n"));
+    write_file(
+        dir.path(), "case.toml",
+        n2_case(
+            air_property("401", "1000.0", "1e5", "[0.79, 0.21]") +
+            air_property("401", "1.0e6", "1e5", "[0.79, 0.21]") +
+            "[[calculation]]\nkind = \"block\"\ntype = 7\npressure = 1e5\nproducts = [\"GAS\"]\n"
+            "[[calculation.inlet]]\nmixed = { N2 = 1.0 }\n"));
     const ToolRun r = run_tool(dir.path(), "run --json case.toml");
     EXPECT_EQ(r.status, 1);
     const json c = json::parse(r.out)["calculations"];
@@ -103,15 +115,19 @@ TEST(FailedCalculationJson, ResultsAreNullAndTheCauseIsGiven) {
 // Tables: the failed block shows its message and no outlet table of zeros.
 TEST(FailedCalculationTables, NoValuesAreShown) {
     testing_support::ScratchDir dir;
-    write_file(dir.path(), "case.toml",
-               n2_case("[[calculation]]\nkind = \"block\"\ntype = 7\npressure = 1e5\nproducts = [\"GAS\"]\n"
-                       "[[calculation.inlet]]\nmixed = { N2 = 1.0 }\n"));
+    write_file(
+        dir.path(), "case.toml",
+        n2_case(
+            "[[calculation]]\nkind = \"block\"\ntype = 7\npressure = 1e5\nproducts = [\"GAS\"]\n"
+            "[[calculation.inlet]]\nmixed = { N2 = 1.0 }\n"));
     const ToolRun r = run_tool(dir.path(), "run case.toml");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("-- FAILED: CALCULATION TYPE   7 IS NOT DEFINED"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("-- FAILED: CALCULATION TYPE   7 IS NOT DEFINED"), std::string::npos)
+        << r.out;
     EXPECT_EQ(r.out.find("Outlet 1"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("duty"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err, "eqlink: case.toml:10: calculation 1 failed: CALCULATION TYPE   7 IS NOT DEFINED\n");
+    EXPECT_EQ(r.err,
+              "eqlink: case.toml:10: calculation 1 failed: CALCULATION TYPE   7 IS NOT DEFINED\n");
 }
 
 }  // namespace

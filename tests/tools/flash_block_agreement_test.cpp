@@ -21,23 +21,25 @@ using nlohmann::json;
 std::string components(std::initializer_list<std::array<const char*, 3>> list) {
     std::string s;
     for (const auto& [id, name, formula] : list)
-        s += std::string("[[component]]\nid = \"") + id + "\"\nname = \"" + name + "\"\nformula = \"" + formula +
-             "\"\n";
+        s += std::string("[[component]]\nid = \"") + id + "\"\nname = \"" + name +
+             "\"\nformula = \"" + formula + "\"\n";
     return s;
 }
 
 // The case: a TP flash with chemistry at T, then fixed-temperature blocks at
 // the same T and P on the same feed, their products every component, one
 // for each number of outlets given.
-std::string flash_then_blocks(const std::string& data, const std::string& comps, const std::string& products,
-                              const std::string& feed, const std::string& T, std::initializer_list<int> outlets) {
+std::string flash_then_blocks(const std::string& data, const std::string& comps,
+                              const std::string& products, const std::string& feed,
+                              const std::string& T, std::initializer_list<int> outlets) {
     std::string s = "data = " + data + "\n" + comps;
     s += "[[calculation]]\nkind = \"flash\"\nmode = \"TP\"\nT = " + T +
          "\nP = 101325.0\nchemistry = true\n[calculation.feed]\n" + feed;
     for (int n : outlets)
-        s += "[[calculation]]\nkind = \"block\"\ntype = 1\npressure = 101325.0\ntemperature = " + T +
-             "\nproducts = [" + products + "]\noutlets = " + std::to_string(n) +
-             "\nsubstreams = [\"MIXED\", \"CISOLID\"]\n[[calculation.inlet]]\n" + feed;
+        s +=
+            "[[calculation]]\nkind = \"block\"\ntype = 1\npressure = 101325.0\ntemperature = " + T +
+            "\nproducts = [" + products + "]\noutlets = " + std::to_string(n) +
+            "\nsubstreams = [\"MIXED\", \"CISOLID\"]\n[[calculation.inlet]]\n" + feed;
     return s;
 }
 
@@ -59,7 +61,8 @@ void expect_same_substream(const json& flashed, const json& left, const std::str
         EXPECT_NEAR(b, a, 1e-8 * std::fabs(a) + 1e-12) << what << " " << q;
     }
     for (const auto& [id, flow] : flashed["flows"].items())
-        EXPECT_NEAR(left["flows"][id].get<double>(), flow.get<double>(), 1e-8 * flow.get<double>() + 1e-15)
+        EXPECT_NEAR(left["flows"][id].get<double>(), flow.get<double>(),
+                    1e-8 * flow.get<double>() + 1e-15)
             << what << " flow of " << id;
 }
 
@@ -77,11 +80,14 @@ TEST(FlashAndBlock, GasAndGraphiteLeaveBothWithTheSameProperties) {
                                           {"O", "O:G1", "O"},
                                           {"NO", "NO:G1", "NO"},
                                           {"GRAPH", "C:S1", "C"}});
-    const std::string products = "\"CH4\", \"O2\", \"N2\", \"CO2\", \"CO\", \"H2O\", \"H2\", \"OH\", \"H\", \"O\", "
-                                 "\"NO\", \"GRAPH\"";
+    const std::string products =
+        "\"CH4\", \"O2\", \"N2\", \"CO2\", \"CO\", \"H2O\", \"H2\", \"OH\", \"H\", \"O\", "
+        "\"NO\", \"GRAPH\"";
     const std::string feed =
-        "T = 298.15\nP = 101325.0\nmixed = { CH4 = 0.1, O2 = 0.02, N2 = 0.01 }\ncisolid = { GRAPH = 0.01 }\n";
-    const json c = run_case(dir, flash_then_blocks(quoted_example("c-h-o-n.dat"), comps, products, feed, "1000.0", {2, 1}));
+        "T = 298.15\nP = 101325.0\nmixed = { CH4 = 0.1, O2 = 0.02, N2 = 0.01 }\ncisolid = { GRAPH "
+        "= 0.01 }\n";
+    const json c = run_case(dir, flash_then_blocks(quoted_example("c-h-o-n.dat"), comps, products,
+                                                   feed, "1000.0", {2, 1}));
     const json& flashed = c[0]["stream"];
     // Graphite is stable at 1000 K: both substreams carry material.
     ASSERT_GT(flashed["cisolid"]["total"].get<double>(), 0.0);
@@ -102,8 +108,8 @@ TEST(FlashAndBlock, LiquidSolutionLeavesBothWithTheSameProperties) {
     const std::string comps = components({{"AGL", "AG:LIQU", "Ag"}, {"CUL", "CU:LIQU", "Cu"}});
     const std::string feed = "T = 1400.0\nP = 101325.0\nmixed = { AGL = 0.0006, CUL = 0.0004 }\n";
     // The liquid at 1400 K, above the liquidus.
-    const json c = run_case(
-        dir, flash_then_blocks(quoted_example("ag-cu-example.dat"), comps, "\"AGL\", \"CUL\"", feed, "1400.0", {1}));
+    const json c = run_case(dir, flash_then_blocks(quoted_example("ag-cu-example.dat"), comps,
+                                                   "\"AGL\", \"CUL\"", feed, "1400.0", {1}));
     const json& flashed = c[0]["stream"]["mixed"];
     ASSERT_EQ(flashed["lfrac"].get<double>(), 1.0);
     expect_same_substream(flashed, c[1]["outlets"][0]["mixed"], "liquid");

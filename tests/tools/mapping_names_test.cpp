@@ -26,13 +26,16 @@ std::string species(const std::string& name, const std::string& stoich) {
 
 std::string hard_names_file() {
     return std::string(" Mapping names test (made-up data)\n   5   2   5   2   3\n") +
-           " Al                       Co                       C                        O                        Fe\n"
+           " Al                       Co                       C                        O          "
+           "              Fe\n"
            "   26.98153800   58.93319500   12.01070000   15.99940000   55.84500000\n"
            "   6   1   2   3   4   5   6\n   6   1   2   3   4   5   6\n GAS\n IDMX\n" +
-           species("CO", "0 0 1 1 0") + species("Co", "0 1 0 0 0") + species("CO2_gas", "0 0 1 2 0") +
-           species("AlO(g)", "1 0 0 1 0") + species("AlO(g2)", "1 0 0 1 0") + " SLAG-LIQ\n IDMX\n" +
+           species("CO", "0 0 1 1 0") + species("Co", "0 1 0 0 0") +
+           species("CO2_gas", "0 0 1 2 0") + species("AlO(g)", "1 0 0 1 0") +
+           species("AlO(g2)", "1 0 0 1 0") + " SLAG-LIQ\n IDMX\n" +
            species("(AlO1.5):2", "1 0 0 1.5 0") + species("FeO", "0 0 0 1 1") +
-           species("Al2O3_corundum(s)", "2 0 0 3 0") + species("FeO(liq)", "0 0 0 1 1") + species("C", "0 0 1 0 0");
+           species("Al2O3_corundum(s)", "2 0 0 3 0") + species("FeO(liq)", "0 0 0 1 1") +
+           species("C", "0 0 1 0 0");
 }
 
 struct Row {
@@ -67,8 +70,10 @@ TEST(MappingNames, EveryListedNameMapsToItsSpeciesThroughThePlugin) {
     write_file(dir.path(), "EQSOLN.TXT", "local dictionary\n  1\n2    SLAG    SLAG-LIQ\n");
     const ToolRun info = run_tool(dir.path(), "info --names names.dat");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("Dictionary: EQSOLN.TXT (in the working directory; it overrides the bundled one)"),
-              std::string::npos)
+    EXPECT_NE(
+        info.out.find(
+            "Dictionary: EQSOLN.TXT (in the working directory; it overrides the bundled one)"),
+        std::string::npos)
         << info.out;
 
     const std::vector<Row> listed = rows(info.out);
@@ -90,8 +95,8 @@ TEST(MappingNames, EveryListedNameMapsToItsSpeciesThroughThePlugin) {
         EXPECT_EQ(listed[i].name, expected[i][1]) << listed[i].species;
         EXPECT_EQ(listed[i].formula, expected[i][2]) << listed[i].species;
         EXPECT_EQ(listed[i].kind, expected[i][3]) << listed[i].species;
-        case_text += "[[component]]\nid = \"K" + std::to_string(i + 1) + "\"\nname = \"" + listed[i].name +
-                     "\"\nformula = \"" + listed[i].formula + "\"\n";
+        case_text += "[[component]]\nid = \"K" + std::to_string(i + 1) + "\"\nname = \"" +
+                     listed[i].name + "\"\nformula = \"" + listed[i].formula + "\"\n";
     }
     // The run checks every component against the map the start-up built:
     // a name that maps nowhere or to a species of another formula is bad input.
@@ -99,7 +104,8 @@ TEST(MappingNames, EveryListedNameMapsToItsSpeciesThroughThePlugin) {
     const ToolRun run = run_tool(dir.path(), "run names.toml");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err,
-              "eqlink: note: the solution dictionary EQSOLN.TXT in the working directory overrides the bundled one\n");
+              "eqlink: note: the solution dictionary EQSOLN.TXT in the working directory overrides "
+              "the bundled one\n");
 }
 
 }  // namespace
