@@ -103,6 +103,8 @@ class System:
         self._feed_plans = {}  # names of a feed of constituents only -> their indices
         self._status_cache = {}
         self._local = threading.local()
+        self._scattered = {}  # dask client id -> (client, the data file scattered to its workers)
+        self._units_arg = units
         self.units = units_of(units)
         for w in d["warnings"]:
             warnings.warn(w, DataWarning, stacklevel=3)

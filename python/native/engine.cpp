@@ -221,8 +221,8 @@ std::vector<StepFailure> Engine::step(const Request& q, StepVariable variable, c
     if (variable == StepVariable::amount) {
         if (amount.constituent >= static_cast<int>(sys_->constituents.size()))
             throw Failure(Error::constituent_out_of_range, "stepped constituent index " + std::to_string(amount.constituent));
-        if (amount.constituent < 0 && amount.formula.size() != sys_->elements.size())
-            throw Failure(Error::internal, "stepped formula: one amount per element expected");
+        if (amount.constituent < 0 && (amount.formula.size() != sys_->elements.size() || !by_elements))
+            throw Failure(Error::internal, "stepped formula: one amount per element and an element feed expected");
         if (amount.constituent >= 0 && units_.amount_is_mass() && !(mass_[sz(amount.constituent)] > 0.0))
             throw Failure(Error::no_molar_mass, "constituent " + sys_->constituents[sz(amount.constituent)].name);
         if (amount.constituent < 0 && units_.amount_is_mass() && !(amount.formula_mass > 0.0))
