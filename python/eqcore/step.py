@@ -35,6 +35,7 @@ class StepSpec:
     constituents: object
     units: object  # dict or None
     T_limits: object
+    check: bool
 
 
 def step(
@@ -51,6 +52,7 @@ def step(
     constituents=None,
     units=None,
     T_limits=None,
+    check=True,
     workers=1,
     client=None,
     progress=None,
@@ -109,6 +111,7 @@ def step(
         constituents,
         system._units_arg if units is None else units,
         None if T_limits is None else tuple(T_limits),
+        bool(check),
     )
     n = values.size
     parallel = client is not None or workers != 1
@@ -170,7 +173,7 @@ def run_block(system, block):
                 elements = [0.0] * len(system.elements)
     return eng.step(
         float(T), float(P), float(T_feed), index, amount, elements, target, target_phase, target_value,
-        spec.variable, values, step_constituent, step_formula, step_mass,
+        spec.variable, values, step_constituent, step_formula, step_mass, spec.check,
     )
 
 

@@ -243,6 +243,7 @@ class System:
         constituents=None,
         units=None,
         T_limits=None,
+        check=True,
     ):
         """The equilibrium of `feed` at temperature T and pressure P.
 
@@ -255,7 +256,9 @@ class System:
         precipitation=PHASE (where a second phase is about to separate from
         it). phases / constituents: {name: "entered" or "eliminated"}.
         T_limits: (low, high) of any temperature, default 200 to 6000 K.
-        Raises CalculationError when the calculation fails, ValueError for a
+        check: the result must pass the engine's independent acceptance
+        check (a rejected warm-started result is computed again cold);
+        False skips it for speed. Raises CalculationError when the calculation fails, ValueError for a
         bad argument.
         """
         u = self.units if units is None else units_of(units)
@@ -274,7 +277,7 @@ class System:
             T_feed = u.temperature_from_si(298.15)
         index, amount, elements = self._feed(feed, u)
         try:
-            native = eng.equilibrate(T, P, T_feed, index, amount, elements, target, target_phase, target_value)
+            native = eng.equilibrate(T, P, T_feed, index, amount, elements, target, target_phase, target_value, check)
         except TypeError:
             # A value the compiled core cannot take: say which.
             _number(T, "T"), _number(P, "P"), _number(T_feed, "T_feed"), self._feed(feed, u, check=True)

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "check/checked_equilibrate.hpp"
 #include "session/error.hpp"
 #include "session/session.hpp"
 
@@ -156,15 +157,24 @@ Conditions Engine::conditions(const Request& q) const {
     return c;
 }
 
-void Engine::solve(const Conditions& c, EquilibriumResult& out) {
-    solver_.equilibrate(problem_, c, out);
+void Engine::solve(const Conditions& c, bool checked, EquilibriumResult& out) {
+    if (!checked) {
+        solver_.equilibrate(problem_, c, out);
+    } else {
+        equilibrate_checked(solver_, problem_, c, out);
+        if (!out.succeeded()) {
+            // A warm start can lead the solver astray where a cold one does not.
+            solver_.forget();
+            equilibrate_checked(solver_, problem_, c, out);
+        }
+    }
     if (!out.succeeded()) throw Failure(error_of(out.status), out.message);
 }
 
 void Engine::equilibrate(const Request& q, EquilibriumResult& out) {
     Use use(busy_);
     set_problem(q);
-    solve(conditions(q), out);
+    solve(conditions(q), q.checked, out);
 }
 
 void Engine::write_row(const EquilibriumResult& r, std::size_t row, const StepColumns& c) const {
@@ -258,7 +268,7 @@ std::vector<StepFailure> Engine::step(const Request& q, StepVariable variable, c
                     break;
                 }
             }
-            solve(c, step_result_);
+            solve(c, q.checked, step_result_);
             write_row(step_result_, i, cols);
             // A target's next search starts from this point's temperature.
             if (c.target.kind != TargetKind::none) c.T = step_result_.T;

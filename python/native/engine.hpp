@@ -37,6 +37,10 @@ struct Request {
     TargetKind target = TargetKind::none;
     int target_phase = -1;
     double target_value = 0.0;  // the enthalpy condition (energy unit)
+    // Checked mode: every result passes the engine's acceptance check; one
+    // it rejects is computed again from a cold start, and fails when the
+    // check rejects that too.
+    bool checked = true;
 };
 
 // What a step varies from point to point.
@@ -102,7 +106,7 @@ private:
     class Use;  // one thread at a time
     void set_problem(const Request& q);
     Conditions conditions(const Request& q) const;
-    void solve(const Conditions& c, EquilibriumResult& out);
+    void solve(const Conditions& c, bool checked, EquilibriumResult& out);
     void write_row(const EquilibriumResult& r, std::size_t row, const StepColumns& cols) const;
     void write_failed_row(std::size_t row, const StepColumns& cols) const;
     double amount_in(int constituent, double mol) const;

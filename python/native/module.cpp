@@ -89,8 +89,9 @@ std::vector<char> flags(const py::object& o) {
 }
 
 Request request(double T, double P, double feed_T, std::vector<int> idx, std::vector<double> amt,
-                std::vector<double> elements, int target, int target_phase, double target_value) {
+                std::vector<double> elements, int target, int target_phase, double target_value, bool checked) {
     Request q;
+    q.checked = checked;
     q.T = T;
     q.P = P;
     q.feed_T = feed_T;
@@ -301,25 +302,28 @@ PYBIND11_MODULE(_core, m) {
         .def(
             "equilibrate",
             [](PooledEngine& e, double T, double P, double feed_T, std::vector<int> idx, std::vector<double> amt,
-               std::vector<double> elements, int target, int target_phase, double target_value) {
+               std::vector<double> elements, int target, int target_phase, double target_value, bool checked) {
                 const Request q = request(T, P, feed_T, std::move(idx), std::move(amt), std::move(elements), target,
-                                          target_phase, target_value);
+                                          target_phase, target_value, checked);
                 std::shared_ptr<NativeResult> r = e.free_result();
                 py::gil_scoped_release unlocked;
                 run(e.engine, q, *r);
                 return r;
             },
             py::arg("T"), py::arg("P"), py::arg("feed_T"), py::arg("index"), py::arg("amount"), py::arg("elements"),
-            py::arg("target"), py::arg("target_phase"), py::arg("target_value"))
+            py::arg("target"), py::arg("target_phase"), py::arg("target_value"), py::arg("checked") = true)
         .def(
             "step",
             [](PooledEngine& e, double T, double P, double feed_T, std::vector<int> idx, std::vector<double> amt,
                std::vector<double> elements, int target, int target_phase, double target_value, int variable,
                const py::array_t<double, py::array::c_style | py::array::forcecast>& values, int step_constituent,
-               std::vector<double> step_formula, double step_formula_mass) {
+               std::vector<double> step_formula, double step_formula_mass, bool checked) {
                 const Request q = request(T, P, feed_T, std::move(idx), std::move(amt), std::move(elements), target,
-                                          target_phase, target_value);
+                                          target_phase, target_value, checked);
                 return step(e.engine, q, variable, values, step_constituent, std::move(step_formula), step_formula_mass);
-            })
+            },
+            py::arg("T"), py::arg("P"), py::arg("feed_T"), py::arg("index"), py::arg("amount"), py::arg("elements"),
+            py::arg("target"), py::arg("target_phase"), py::arg("target_value"), py::arg("variable"), py::arg("values"),
+            py::arg("step_constituent"), py::arg("step_formula"), py::arg("step_formula_mass"), py::arg("checked") = true)
         .def("forget", [](PooledEngine& e) { e.engine.forget(); });
 }
