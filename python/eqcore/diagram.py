@@ -329,6 +329,14 @@ def _assemble(system, spec, xs, Ts, columns, names, units):
     def label(s):
         return tuple(phase_names[i] for i in sorted(s))
 
+    def tieline(T, p, q, xp, xq):
+        # One order for every pair: by the phases' order in the system.
+        if index[p] > index[q]:
+            p, q, xp, xq = q, p, xq, xp
+        return TieLine(float(T), (p, q), (xp, xq))
+
+    index = {name: i for i, name in enumerate(phase_names)}
+
     region_ids, regions_sets = {}, []
     region_index = np.full((len(Ts), len(xs)), -1, dtype=int)
     tielines, points, failures = [], [], []
@@ -344,7 +352,7 @@ def _assemble(system, spec, xs, Ts, columns, names, units):
             if len(s) == 2:
                 p, q = sorted(s)
                 mf = col["mole_fraction"][i]
-                tielines.append(TieLine(float(Ts[i]), (phase_names[p], phase_names[q]), (composition(p, mf), composition(q, mf))))
+                tielines.append(tieline(Ts[i], phase_names[p], phase_names[q], composition(p, mf), composition(q, mf)))
         for T, below, above, mf, method in col["events"]:
             if method == "bisection":
                 lo_mf, hi_mf = mf
@@ -355,13 +363,12 @@ def _assemble(system, spec, xs, Ts, columns, names, units):
             union = sorted(below | above)
             if len(union) == 2:
                 p, q = union
-                tielines.append(TieLine(float(T), (phase_names[p], phase_names[q]), (comp[phase_names[p]], comp[phase_names[q]])))
+                tielines.append(tieline(T, phase_names[p], phase_names[q], comp[phase_names[p]], comp[phase_names[q]]))
     invariants = _invariants(points)
     for v in invariants:
         for i in range(3):
             for k in range(i + 1, 3):
-                pair = sorted([(v.phases[i], v.x[i]), (v.phases[k], v.x[k])])
-                tielines.append(TieLine(v.T, (pair[0][0], pair[1][0]), (pair[0][1], pair[1][1])))
+                tielines.append(tieline(v.T, v.phases[i], v.phases[k], v.x[i], v.x[k]))
     regions = [_region(label(s), region_index == k, xs, Ts) for k, s in enumerate(regions_sets)]
     boundaries = _boundaries(tielines, Ts, xs)
     return BinaryDiagram(names, spec.P, units, xs, Ts, region_index, regions, points, tielines, invariants, boundaries, failures)
@@ -411,7 +418,7 @@ def _region(phases, mask, xs, Ts):
 
 def _boundaries(tielines, Ts, xs):
     """The two edges of every two-phase region, joined into curves along T."""
-    dT = 1.5 * float(np.max(np.diff(Ts)))
+    dT = 4.0 * float(np.max(np.diff(Ts)))  # a thin region may skip a few rows of the grid
     dx = 1.0 * float(np.max(np.diff(xs)))
     by_pair = {}
     for t in tielines:
