@@ -26,7 +26,7 @@ from dataclasses import dataclass, field
 import numpy as np
 
 from .errors import CalculationError
-from .parallel import map_blocks
+from .parallel import check_workers, map_blocks
 from .units import unit_names, units_of
 
 _FORMATION = 2
@@ -170,6 +170,7 @@ def binary_diagram(
     grid point, a label position for each), boundary points, tie-lines,
     invariants and the boundary curves; eqcore.plot.binary draws it.
     """
+    check_workers(workers, client)
     spec_units = system._units_arg if units is None else units
     u = units_of(spec_units)
     va, vb = _component(system, a), _component(system, b)

@@ -42,10 +42,18 @@ def progress_bar(progress, total, desc):
     return tqdm(total=total, desc=desc, unit="pt", leave=False)
 
 
+def check_workers(workers, client):
+    """The number of blocks to split work into for `workers` threads or a cluster (1: no split)."""
+    if client is not None:
+        return 8 * max(1, len(client.scheduler_info()["workers"]))
+    if not isinstance(workers, int) or isinstance(workers, bool) or workers < 1:
+        raise ValueError(f"workers must be a whole number of at least 1, not {workers!r}")
+    return 1 if workers == 1 else 8 * workers
+
+
 def map_blocks(system, func, blocks, *, workers=1, client=None, progress=None, desc=None, size=len):
     """[func(system, block) for block in blocks], computed as asked; results in block order."""
-    if client is None and (not isinstance(workers, int) or isinstance(workers, bool) or workers < 1):
-        raise ValueError(f"workers must be a whole number of at least 1, not {workers!r}")
+    check_workers(workers, None if client is None else client)
     bar = progress_bar(progress, sum(size(b) for b in blocks), desc)
     try:
         if client is not None:

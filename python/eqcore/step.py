@@ -12,7 +12,7 @@ from dataclasses import dataclass
 import numpy as np
 
 from .errors import CalculationError
-from .parallel import map_blocks
+from .parallel import check_workers, map_blocks
 from .units import unit_names, units_of
 
 _T, _P, _AMOUNT = 0, 1, 2
@@ -114,10 +114,9 @@ def step(
         bool(check),
     )
     n = values.size
-    parallel = client is not None or workers != 1
-    blocks_wanted = (8 * (workers if client is None else max(1, len(client.scheduler_info()["workers"])))) if parallel else (
-        50 if progress is not False else 1
-    )
+    blocks_wanted = check_workers(workers, client)
+    if blocks_wanted == 1 and progress is not False:
+        blocks_wanted = 50  # the bar moves block by block
     size = max(1, math.ceil(n / blocks_wanted))
     blocks = [(spec, values[i : i + size]) for i in range(0, n, size)]
     parts = map_blocks(system, run_block, blocks, workers=workers, client=client, progress=progress, desc="step", size=lambda b: len(b[1]))
