@@ -15,11 +15,6 @@ Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
 std::string name(const Units& u, Quantity q) { return std::string(u.name(q)); }
 
-// Amount of constituent g in the amount unit (a mass unit through its molar mass).
-double amount_in(const System& sys, const Units& u, int g, double mol) {
-    return u.amount_from_mol(mol, u.amount_is_mass() ? molar_mass(sys, g) : 1.0);
-}
-
 Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
     const Phase& ph = sys.phases[sz(p)];
     const PhaseResult& pr = r.phases[sz(p)];
@@ -27,7 +22,7 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
     double amount = 0.0;
     for (int k = 0; k < ph.count; ++k) {
         const int g = ph.first + k;
-        const double a = amount_in(sys, u, g, r.amount[sz(g)]);
+        const double a = amount_in_unit(u, sys, g, r.amount[sz(g)]);
         amount += a;
         constituents.push_back(Json{{"name", sys.constituents[sz(g)].name},
                                     {"amount", number(a)},

@@ -60,4 +60,10 @@ private:
 // data give it none. Turns amounts into masses for a mass amount unit.
 double molar_mass(const System& sys, int constituent);
 
+// `mol` of constituent `constituent` in the amount unit of `u`: a mass unit
+// through its molar mass (0 for a constituent without one).
+inline double amount_in_unit(const Units& u, const System& sys, int constituent, double mol) {
+    return u.amount_from_mol(mol, u.amount_is_mass() ? molar_mass(sys, constituent) : 1.0);
+}
+
 }  // namespace eqcore

@@ -82,10 +82,6 @@ void Engine::configure(const Units& u, std::vector<char> phase_entered, std::vec
     thigh_ = hi;
 }
 
-double Engine::amount_in(int g, double mol) const {
-    return units_.amount_from_mol(mol, units_.amount_is_mass() ? mass_[sz(g)] : 1.0);
-}
-
 void Engine::set_problem(const Request& q) {
     const System& sys = *sys_;
     problem_.system = &sys;
@@ -192,7 +188,7 @@ void Engine::write_row(const EquilibriumResult& r, std::size_t row, const StepCo
     c.H_in[row] = u.energy_from_si(r.H_in);
     c.heat[row] = u.energy_from_si(r.heat);
     for (std::size_t g = 0; g < nc; ++g) {
-        c.amount[row * nc + g] = amount_in(static_cast<int>(g), r.amount[g]);
+        c.amount[row * nc + g] = amount_in_unit(u, sys, static_cast<int>(g), r.amount[g]);
         c.mole_fraction[row * nc + g] = r.mole_fraction[g];
     }
     for (std::size_t p = 0; p < np; ++p) {

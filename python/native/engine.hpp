@@ -109,7 +109,6 @@ private:
     void solve(const Conditions& c, bool checked, EquilibriumResult& out);
     void write_row(const EquilibriumResult& r, std::size_t row, const StepColumns& cols) const;
     void write_failed_row(std::size_t row, const StepColumns& cols) const;
-    double amount_in(int constituent, double mol) const;
 
     std::shared_ptr<const System> sys_;
     Units units_;

@@ -30,7 +30,7 @@ ResultArrays result_arrays(const NativeResult& nr) {
     a.amount.assign(nc, 0.0);
     a.mu.assign(nc, 0.0);
     for (std::size_t g = 0; g < nc; ++g) {
-        a.amount[g] = u.amount_from_mol(r.amount[g], u.amount_is_mass() ? molar_mass(sys, static_cast<int>(g)) : 1.0);
+        a.amount[g] = amount_in_unit(u, sys, static_cast<int>(g), r.amount[g]);
         a.mu[g] = u.energy_from_si(r.mu[g]);
     }
     a.mole_fraction = r.mole_fraction;
