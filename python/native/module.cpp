@@ -37,7 +37,13 @@ struct NativeSystem {
 using Array = py::array_t<double>;
 using Mask = py::array_t<bool>;
 
-// The package's exception classes (eqcore/errors.py), looked up once.
+// Text of the data file (names, titles, messages quoting it) as a Python
+// str: bytes that are not UTF-8 are replaced, never an exception.
+py::str text(const std::string& s) {
+    return py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(s.data(), static_cast<py::ssize_t>(s.size()), "replace"));
+}
+
+// The package's exception classes (eqcore/errors.py).
 py::object error_class(const char* name) {
     return py::module_::import("eqcore.errors").attr(name);
 }
@@ -47,27 +53,27 @@ void translate(std::exception_ptr p) {
         if (p) std::rethrow_exception(p);
     } catch (const DataError& e) {
         py::dict a;
-        a["file"] = e.file();
+        a["file"] = text(e.file());
         a["line"] = e.line();
         a["code"] = static_cast<int>(Error::data_file);
-        PyErr_SetObject(error_class("DataError").ptr(), error_class("DataError")(e.what(), **a).ptr());
+        PyErr_SetObject(error_class("DataError").ptr(), error_class("DataError")(text(e.what()), **a).ptr());
     } catch (const Failure& e) {
         const int code = static_cast<int>(e.code());
-        std::string text(error_text(e.code()));
-        if (*e.what()) text += std::string(": ") + e.what();
+        std::string message(error_text(e.code()));
+        if (*e.what()) message += std::string(": ") + e.what();
         py::dict a;
         a["code"] = code;
         const char* cls = "Error";
         if (code >= 10 && code <= 13) cls = "DataError";
         else if (code >= 50 && code <= 58) cls = "CalculationError";
         else if (code == static_cast<int>(Error::out_of_memory)) {
-            PyErr_SetString(PyExc_MemoryError, text.c_str());
+            PyErr_SetObject(PyExc_MemoryError, text(message).ptr());
             return;
         } else if (code != static_cast<int>(Error::internal)) {
-            PyErr_SetString(PyExc_ValueError, text.c_str());
+            PyErr_SetObject(PyExc_ValueError, text(message).ptr());
             return;
         }
-        PyErr_SetObject(error_class(cls).ptr(), error_class(cls)(text, **a).ptr());
+        PyErr_SetObject(error_class(cls).ptr(), error_class(cls)(text(message), **a).ptr());
     }
 }
 
@@ -107,12 +113,12 @@ Request request(double T, double P, double feed_T, std::vector<int> idx, std::ve
 
 py::dict describe(const System& sys) {
     py::list elements, phases, constituents;
-    for (const Element& e : sys.elements) elements.append(py::make_tuple(e.symbol, e.mass));
+    for (const Element& e : sys.elements) elements.append(py::make_tuple(text(e.symbol), e.mass));
     for (int p = 0; p < sys.phase_count(); ++p) {
         const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
         py::dict d;
-        d["name"] = ph.name;
-        d["model"] = ph.model_code;
+        d["name"] = text(ph.name);
+        d["model"] = text(ph.model_code);
         d["dormant"] = ph.dormant;
         d["mixture"] = ph.is_mixture();
         d["gas"] = ph.is_gas();
@@ -121,13 +127,15 @@ py::dict describe(const System& sys) {
         d["sublattices"] = py::list();  // the engine's models have none yet
         phases.append(d);
     }
-    for (const Constituent& c : sys.constituents) constituents.append(py::make_tuple(c.name, c.phase));
+    for (const Constituent& c : sys.constituents) constituents.append(py::make_tuple(text(c.name), c.phase));
+    py::list warnings;
+    for (const std::string& w : sys.warnings) warnings.append(text(w));
     py::dict d;
-    d["title"] = sys.title;
+    d["title"] = text(sys.title);
     d["elements"] = elements;
     d["phases"] = phases;
     d["constituents"] = constituents;
-    d["warnings"] = sys.warnings;
+    d["warnings"] = warnings;
     return d;
 }
 
@@ -191,8 +199,7 @@ py::dict step(Engine& engine, const Request& q, int variable, const py::array_t<
     }
     py::list f;
     for (const auto& x : failures) {
-        std::string text(error_text(static_cast<Error>(x.code)));
-        f.append(py::make_tuple(x.row, x.code, text + ": " + x.message));
+        f.append(py::make_tuple(x.row, x.code, text(std::string(error_text(static_cast<Error>(x.code))) + ": " + x.message)));
     }
     out["failures"] = f;
     return out;
@@ -280,7 +287,7 @@ PYBIND11_MODULE(_core, m) {
         .def("listing", [](const NativeResult& r) {
             std::string s;
             for (const auto& line : result_listing(*r.system, r.units, r.result)) s += line + '\n';
-            return s;
+            return text(s);
         })
         .def("json", [](const NativeResult& r, int indent) { return equilibrium_json(*r.system, r.units, r.result, indent); },
              py::arg("indent") = 2)
@@ -290,7 +297,9 @@ PYBIND11_MODULE(_core, m) {
                 py::gil_scoped_release unlocked;
                 report = check_equilibrium(r.problem, r.result);
             }
-            return report.faults;
+            py::list faults;
+            for (const std::string& f : report.faults) faults.append(text(f));
+            return faults;
         });
 
     py::class_<PooledEngine>(m, "Engine")

@@ -24,6 +24,13 @@ def test_system_lists_elements_phases_and_constituents(agcu):
     assert "LIQUID (RKMP)" in repr(agcu)
 
 
+def test_names_that_are_not_utf8_load(tmp_path):
+    raw = open(example("ag-cu-example.dat"), "rb").read().replace(b"made-up data", b"made-up data \xb0C", 1)
+    (tmp_path / "latin1.dat").write_bytes(raw)
+    system = eqcore.load(tmp_path / "latin1.dat")
+    assert system.title.endswith("\ufffdC)") and "\ufffd" in system.equilibrate(T=1000, feed={"Ag": 1}).listing
+
+
 def test_feeds_by_constituent_phase_and_formula_give_the_same_equilibrium(chon):
     a = chon.equilibrate(T=1800, feed=FEED)
     b = chon.equilibrate(T=1800, feed={"GAS/CH4": 1.0, "GAS/O2": 2.0, "GAS/N2": 7.52})
