@@ -118,19 +118,24 @@ def step(
     if blocks_wanted == 1 and progress is not False:
         blocks_wanted = 50  # the bar moves block by block
     size = max(1, math.ceil(n / blocks_wanted))
-    blocks = [(spec, values[i : i + size]) for i in range(0, n, size)]
-    parts = map_blocks(system, run_block, blocks, workers=workers, client=client, progress=progress, desc="step", size=lambda b: len(b[1]))
-    columns = {k: np.concatenate([p[k] for p in parts]) for k in parts[0] if k != "failures"}
+    # Every block writes its rows into one set of columns (a cluster's
+    # blocks return theirs, copied in here).
+    u = units_of(spec.units)
+    columns = system._engine(u, phases, constituents, spec.T_limits).step_columns(n)
+    local = columns if client is None else None
+    blocks = [(spec, values[i : i + size], i, local) for i in range(0, n, size)]
+    parts = map_blocks(system, run_block, blocks, workers=workers, client=client, progress=progress, desc="step",
+                       size=lambda b: len(b[1]))
     failures = []
-    offset = 0
-    for (sp, vals), p in zip(blocks, parts):
-        failures += [(offset + row, code, message) for row, code, message in p["failures"]]
-        offset += len(vals)
+    for (_, vals, start, _), part in zip(blocks, parts):
+        if client is not None:
+            for k, col in columns.items():
+                col[start : start + len(vals)] = part[k]
+        failures += [(start + row, code, message) for row, code, message in part["failures"]]
     if failures and errors == "raise":
         row, code, message = failures[0]
         more = f" ({len(failures)} points failed)" if len(failures) > 1 else ""
         raise CalculationError(f"step at {_label(name, variable)} = {values[row]:.10g}: {message}{more}", code=code)
-    u = units_of(spec.units)
     return StepResult(system, _label(name, variable), values, columns, [(float(values[r]), m) for r, _, m in failures], unit_names(u))
 
 
@@ -139,8 +144,9 @@ def _label(name, variable):
 
 
 def run_block(system, block):
-    """The columns of one block of points (a dict of numpy arrays, 'failures' a list)."""
-    spec, values = block
+    """One block of points: its rows written into `out` from row `start` (or
+    new columns when `out` is None); 'failures' lists the points that failed."""
+    spec, values, start, out = block
     u = units_of(spec.units)
     eng = system._engine(u, spec.phases, spec.constituents, spec.T_limits)
     target, target_phase, target_value = system._target(spec.dH, spec.formation, spec.precipitation)
@@ -172,7 +178,7 @@ def run_block(system, block):
                 elements = [0.0] * len(system.elements)
     return eng.step(
         float(T), float(P), float(T_feed), index, amount, elements, target, target_phase, target_value,
-        spec.variable, values, step_constituent, step_formula, step_mass, spec.check,
+        spec.variable, values, step_constituent, step_formula, step_mass, spec.check, out, start if out is not None else 0,
     )
 
 
@@ -193,36 +199,48 @@ class StepResult:
         self.variable = variable
         self.units = units
         self.failures = failures
-        keep = columns.pop("ok").astype(bool)
-        self.values = values[keep]
-        c = {k: v[keep] for k, v in columns.items()}
-        self.phase_amount = c["phase_amount"]
-        self.present = c["present"].astype(bool)
-        self.driving_force = c["driving_force"]
-        self.amount = c["amount"]
-        self.mole_fraction = c["mole_fraction"]
-        self.element_potential = c["element_potential"]
-        fields = []
-        if variable.startswith("feed("):
-            fields.append((variable, self.values))
-        for k in ("T", "P", "G", "H", "S", "Cp", "V", "H_in", "heat"):
-            fields.append((k, c[k]))
-        active = [p for p in system.phases if not p.dormant]
-        for p in active:
-            fields.append((f"n({p.name})", self.phase_amount[:, p.index]))
-        for p in active:
-            if p.mixture:
-                for k, cname in enumerate(p.constituents):
-                    fields.append((f"n({p.name}/{cname})", self.amount[:, p.first + k]))
-                    fields.append((f"x({p.name}/{cname})", self.mole_fraction[:, p.first + k]))
-        for j, e in enumerate(system.elements):
-            fields.append((f"mu({e.name})", self.element_potential[:, j]))
-        self.table = np.empty(len(self.values), dtype=[(k, float) for k, _ in fields])
-        for k, v in fields:
-            self.table[k] = v
+        keep = columns["ok"].astype(bool)
+        if not keep.all():
+            columns = {k: v[keep] for k, v in columns.items()}
+            values = values[keep]
+        self.values = values
+        self._columns = columns
+        self.phase_amount = columns["phase_amount"]
+        self.present = columns["present"].astype(bool)
+        self.driving_force = columns["driving_force"]
+        self.amount = columns["amount"]
+        self.mole_fraction = columns["mole_fraction"]
+        self.element_potential = columns["element_potential"]
+        self._table = None
+
+    @property
+    def table(self):
+        """The numpy structured array of every column (made on first use)."""
+        if self._table is None:
+            c, system = self._columns, self.system
+            fields = []
+            if self.variable.startswith("feed("):
+                fields.append((self.variable, self.values))
+            for k in ("T", "P", "G", "H", "S", "Cp", "V", "H_in", "heat"):
+                fields.append((k, c[k]))
+            active = [p for p in system.phases if not p.dormant]
+            for p in active:
+                fields.append((f"n({p.name})", self.phase_amount[:, p.index]))
+            for p in active:
+                if p.mixture:
+                    for k, cname in enumerate(p.constituents):
+                        fields.append((f"n({p.name}/{cname})", self.amount[:, p.first + k]))
+                        fields.append((f"x({p.name}/{cname})", self.mole_fraction[:, p.first + k]))
+            for j, e in enumerate(system.elements):
+                fields.append((f"mu({e.name})", self.element_potential[:, j]))
+            table = np.empty(len(self.values), dtype=[(k, float) for k, _ in fields])
+            for k, v in fields:
+                table[k] = v
+            self._table = table
+        return self._table
 
     def __len__(self):
-        return len(self.table)
+        return len(self.values)
 
     def __getitem__(self, column):
         return self.table[column]

@@ -151,45 +151,68 @@ py::array_t<double> stoichiometry(const System& sys) {
     return a;
 }
 
+// The columns a step writes (name, width in values per row; 0 for one value).
+struct ColumnDef {
+    const char* name;
+    int width;  // 0: one per row; -1 phases, -2 constituents, -3 elements
+    bool flags;
+};
+constexpr ColumnDef kStepColumns[] = {
+    {"ok", 0, true},      {"T", 0, false},    {"P", 0, false},     {"G", 0, false},
+    {"H", 0, false},      {"S", 0, false},    {"Cp", 0, false},    {"V", 0, false},
+    {"H_in", 0, false},   {"heat", 0, false}, {"phase_amount", -1, false}, {"present", -1, true},
+    {"driving_force", -1, false}, {"amount", -2, false}, {"mole_fraction", -2, false}, {"element_potential", -3, false}};
+
+// Empty step columns for `rows` points of the engine's system.
+py::dict step_columns(const Engine& engine, py::ssize_t rows) {
+    const System& sys = engine.system();
+    const py::ssize_t widths[] = {static_cast<py::ssize_t>(sys.phases.size()), static_cast<py::ssize_t>(sys.constituents.size()),
+                                  static_cast<py::ssize_t>(sys.elements.size())};
+    py::dict out;
+    for (const ColumnDef& d : kStepColumns) {
+        std::vector<py::ssize_t> shape{rows};
+        if (d.width < 0) shape.push_back(widths[-d.width - 1]);
+        if (d.flags) out[d.name] = py::array_t<std::uint8_t>(shape);
+        else out[d.name] = Array(shape);
+    }
+    return out;
+}
+
+// A step of `values`, written to rows start .. start + n of the arrays of
+// `out` (C-ordered, as step_columns makes them), or to new arrays when `out`
+// is None. Returns the arrays and "failures": (row of the block, error
+// number, message) of the points that failed.
 py::dict step(Engine& engine, const Request& q, int variable, const py::array_t<double, py::array::c_style | py::array::forcecast>& values,
-              int step_constituent, std::vector<double> step_formula, double step_formula_mass) {
+              int step_constituent, std::vector<double> step_formula, double step_formula_mass, const py::object& out_obj,
+              py::ssize_t start) {
     if (variable < 0 || variable > 2) throw Failure(Error::internal, "unknown step variable " + std::to_string(variable));
     if (values.ndim() != 1) throw Failure(Error::invalid_value, "the stepped values must be one-dimensional");
     const System& sys = engine.system();
     const auto n = values.shape(0);
-    const auto np = static_cast<py::ssize_t>(sys.phases.size()), nc = static_cast<py::ssize_t>(sys.constituents.size()),
-               ne = static_cast<py::ssize_t>(sys.elements.size());
-    py::dict out;
-    auto col = [&](const char* name) {
-        Array a(n);
-        out[name] = a;
-        return a.mutable_data();
+    const py::ssize_t widths[] = {static_cast<py::ssize_t>(sys.phases.size()), static_cast<py::ssize_t>(sys.constituents.size()),
+                                  static_cast<py::ssize_t>(sys.elements.size())};
+    if (out_obj.is_none()) start = 0;
+    py::dict out = out_obj.is_none() ? step_columns(engine, n) : out_obj.cast<py::dict>();
+    // Pointer to row `start` of a column, after checking its type and shape.
+    auto row0 = [&](const ColumnDef& d) -> void* {
+        const py::array a = out[d.name].cast<py::array>();
+        const py::ssize_t width = d.width < 0 ? widths[-d.width - 1] : 0;
+        const bool type_ok = d.flags ? a.dtype().is(py::dtype::of<std::uint8_t>()) : a.dtype().is(py::dtype::of<double>());
+        if (!type_ok || !(a.flags() & py::array::c_style) || !a.writeable() || a.ndim() != (width ? 2 : 1) ||
+            a.shape(0) < start + n || start < 0 || (width && a.shape(1) != width))
+            throw Failure(Error::internal, std::string("step column ") + d.name + " has the wrong type or shape");
+        return static_cast<char*>(py::array(a).mutable_data()) + start * (width ? width : 1) * a.itemsize();
     };
-    auto block = [&](const char* name, py::ssize_t width) {
-        Array a({n, width});
-        out[name] = a;
-        return a.mutable_data();
-    };
-    py::array_t<std::uint8_t> ok(n), present({n, np});
-    out["ok"] = ok;
-    out["present"] = present;
     StepColumns c;
-    c.ok = ok.mutable_data();
-    c.present = present.mutable_data();
-    c.T = col("T");
-    c.P = col("P");
-    c.G = col("G");
-    c.H = col("H");
-    c.S = col("S");
-    c.Cp = col("Cp");
-    c.V = col("V");
-    c.H_in = col("H_in");
-    c.heat = col("heat");
-    c.phase_amount = block("phase_amount", np);
-    c.driving_force = block("driving_force", np);
-    c.amount = block("amount", nc);
-    c.mole_fraction = block("mole_fraction", nc);
-    c.element_potential = block("element_potential", ne);
+    c.ok = static_cast<std::uint8_t*>(row0(kStepColumns[0]));
+    double** scalars[] = {&c.T, &c.P, &c.G, &c.H, &c.S, &c.Cp, &c.V, &c.H_in, &c.heat};
+    for (std::size_t i = 0; i < 9; ++i) *scalars[i] = static_cast<double*>(row0(kStepColumns[i + 1]));
+    c.phase_amount = static_cast<double*>(row0(kStepColumns[10]));
+    c.present = static_cast<std::uint8_t*>(row0(kStepColumns[11]));
+    c.driving_force = static_cast<double*>(row0(kStepColumns[12]));
+    c.amount = static_cast<double*>(row0(kStepColumns[13]));
+    c.mole_fraction = static_cast<double*>(row0(kStepColumns[14]));
+    c.element_potential = static_cast<double*>(row0(kStepColumns[15]));
     StepAmount amount{step_constituent, std::move(step_formula), step_formula_mass};
     const double* v = values.data();
     std::vector<StepFailure> failures;
@@ -198,11 +221,12 @@ py::dict step(Engine& engine, const Request& q, int variable, const py::array_t<
         failures = engine.step(q, static_cast<StepVariable>(variable), v, static_cast<std::size_t>(n), amount, c);
     }
     py::list f;
-    for (const auto& x : failures) {
+    for (const auto& x : failures)
         f.append(py::make_tuple(x.row, x.code, text(std::string(error_text(static_cast<Error>(x.code))) + ": " + x.message)));
-    }
-    out["failures"] = f;
-    return out;
+    py::dict result;  // a new dict: `out` belongs to the caller
+    for (const auto& item : out) result[item.first] = item.second;
+    result["failures"] = f;
+    return result;
 }
 
 }  // namespace
@@ -326,13 +350,17 @@ PYBIND11_MODULE(_core, m) {
             [](PooledEngine& e, double T, double P, double feed_T, std::vector<int> idx, std::vector<double> amt,
                std::vector<double> elements, int target, int target_phase, double target_value, int variable,
                const py::array_t<double, py::array::c_style | py::array::forcecast>& values, int step_constituent,
-               std::vector<double> step_formula, double step_formula_mass, bool checked) {
+               std::vector<double> step_formula, double step_formula_mass, bool checked, const py::object& out,
+               py::ssize_t start) {
                 const Request q = request(T, P, feed_T, std::move(idx), std::move(amt), std::move(elements), target,
                                           target_phase, target_value, checked);
-                return step(e.engine, q, variable, values, step_constituent, std::move(step_formula), step_formula_mass);
+                return step(e.engine, q, variable, values, step_constituent, std::move(step_formula), step_formula_mass,
+                            out, start);
             },
             py::arg("T"), py::arg("P"), py::arg("feed_T"), py::arg("index"), py::arg("amount"), py::arg("elements"),
             py::arg("target"), py::arg("target_phase"), py::arg("target_value"), py::arg("variable"), py::arg("values"),
-            py::arg("step_constituent"), py::arg("step_formula"), py::arg("step_formula_mass"), py::arg("checked") = true)
+            py::arg("step_constituent"), py::arg("step_formula"), py::arg("step_formula_mass"), py::arg("checked") = true,
+            py::arg("out") = py::none(), py::arg("start") = 0)
+        .def("step_columns", [](const PooledEngine& e, py::ssize_t rows) { return step_columns(e.engine, rows); })
         .def("forget", [](PooledEngine& e) { e.engine.forget(); });
 }
