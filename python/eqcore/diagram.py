@@ -5,8 +5,9 @@ temperatures: each composition is a step over T computed by the engine
 (warm-started point to point). Between two temperatures of a column whose
 sets of present phases differ, the boundary is bracketed by bisection on the
 phase set and then located by the engine's formation target on a phase that
-appears or disappears there, searched only inside the bracket (bisection
-goes on to the tolerance where a target finds nothing). Every boundary
+appears or disappears there (or its precipitation target from a single
+mixture phase), searched only inside the bracket (bisection goes on to the
+tolerance where no target finds it). Every boundary
 point is thus an equilibrium in which the phases on both sides coexist, the
 one about to form at zero amount. Two-phase equilibria give tie-lines: the
 compositions of both phases (their element amounts projected onto the two
@@ -29,7 +30,7 @@ from .errors import CalculationError
 from .parallel import check_workers, map_blocks
 from .units import unit_names, units_of
 
-_FORMATION = 2
+_FORMATION, _PRECIPITATION = 2, 3
 _T_STEP = 0
 
 
@@ -247,10 +248,10 @@ class _Column:
         a = r.arrays()
         return frozenset(np.flatnonzero(a["present"]).tolist()), a["mole_fraction"]
 
-    def formation(self, phase, lo, hi):
-        """The engine's formation target on `phase`, searched in [lo, hi]."""
+    def target(self, kind, phase, lo, hi):
+        """The engine's formation or precipitation target on `phase`, searched in [lo, hi]."""
         try:
-            r = self.engine((lo, hi)).equilibrate(0.5 * (lo + hi), self.spec.P, lo, [], [], self.elements, _FORMATION, phase, 0.0)
+            r = self.engine((lo, hi)).equilibrate(0.5 * (lo + hi), self.spec.P, lo, [], [], self.elements, kind, phase, 0.0)
         except (CalculationError, ValueError):
             return None
         a = r.arrays()
@@ -295,9 +296,13 @@ def _locate(c, Tl, Sl, xl, Th, Sh, xh, depth):
             return _locate(c, Tl, Sl, xl, Tm, Sm, xm, depth + 1) + _locate(c, Tm, Sm, xm, Th, Sh, xh, depth + 1)
         else:
             break
-    # The engine's target on a phase that appears or disappears here.
-    for q in sorted(Sl ^ Sh):
-        hit = c.formation(q, Tl, Th)
+    # The engine's targets: formation of a phase that appears or disappears
+    # here; else, where one side is a single mixture phase, precipitation
+    # from it.
+    tries = [(_FORMATION, q) for q in sorted(Sl ^ Sh)]
+    tries += [(_PRECIPITATION, next(iter(S))) for S in (Sl, Sh) if len(S) == 1 and c.system.phases[next(iter(S))].mixture]
+    for kind, q in tries:
+        hit = c.target(kind, q, Tl, Th)
         if hit is not None and Tl <= hit[0] <= Th and hit[1] <= (Sl | Sh):
             return [(hit[0], Sl, Sh, hit[2], "target")]
     # Otherwise bisection to the tolerance.
