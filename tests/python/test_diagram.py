@@ -102,3 +102,34 @@ def test_a_diagram_with_the_gas():
         mid = 0.5 * (t.x[0] + t.x[1])
         r = system.equilibrate(T=t.T, feed={"Ag": 1 - mid, "Cu": mid}, check=False)
         assert r.check() == [] and set(r.present_phases) == set(t.phases), t
+
+
+def test_ideal_lens_against_its_closed_form():
+    """Two ideal mixtures (tests/python/data/ideal-lens.dat: A melts at 1000 K,
+    B at 1400 K, both with dS 10 J/K): at every temperature between the
+    melting points the tie-line is x_l = (1 - k_A)/(k_B - k_A), x_s = k_B x_l
+    with k_i = exp(dG_melt,i / RT). Every tie-line and boundary point of the
+    diagram holds it."""
+    import math
+    import pathlib
+
+    R = 8.31451
+
+    def lens(T):
+        kA = math.exp((10000 - 10 * T) / (R * T))
+        kB = math.exp((14000 - 10 * T) / (R * T))
+        xl = (1 - kA) / (kB - kA)
+        return xl, kB * xl
+
+    system = eqcore.load(pathlib.Path(__file__).parent / "data" / "ideal-lens.dat")
+    d = system.binary_diagram("A", "B", T=(950.0, 1450.0), x=21, nT=26, progress=False)
+    assert {r.name for r in d.regions} == {"LIQUID", "SOLID", "LIQUID + SOLID"} and not d.invariants
+    lines = [t for t in d.tielines if t.phases == ("LIQUID", "SOLID") and 1000.0 < t.T < 1400.0]
+    assert len(lines) > 50
+    for t in lines:
+        assert abs(t.x[0] - lens(t.T)[0]) < 1e-9 and abs(t.x[1] - lens(t.T)[1]) < 1e-9, t
+    for p in d.points:
+        if 0.0 < p.x < 1.0:
+            xl, xs = lens(p.T)
+            assert abs(p.compositions["LIQUID"] - xl) < 1e-9 and abs(p.compositions["SOLID"] - xs) < 1e-9, p
+            assert abs(p.x - (xl if p.above == ("LIQUID",) else xs)) < 1e-9, p  # liquidus above, solidus below
