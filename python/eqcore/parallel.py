@@ -13,10 +13,26 @@ workers.
 """
 
 import hashlib
+import os
 import sys
+import threading
 from concurrent.futures import ThreadPoolExecutor
 
 _worker_systems = {}  # digest of a data file -> System, in a cluster worker
+
+# Thread pools kept from call to call, by size: their threads keep their
+# engines (and with them the last solutions to start from) between steps.
+_pools = {}
+_pools_lock = threading.Lock()
+os.register_at_fork(after_in_child=_pools.clear)  # a pool's threads do not survive a fork
+
+
+def _pool(workers):
+    with _pools_lock:
+        pool = _pools.get(workers)
+        if pool is None:
+            pool = _pools[workers] = ThreadPoolExecutor(max_workers=workers, thread_name_prefix="eqcore")
+        return pool
 
 
 class _NoBar:
@@ -70,8 +86,7 @@ def map_blocks(system, func, blocks, *, workers=1, client=None, progress=None, d
             bar.update(size(b))
             return r
 
-        with ThreadPoolExecutor(max_workers=workers, thread_name_prefix="eqcore") as pool:
-            return list(pool.map(one, blocks))
+        return list(_pool(workers).map(one, blocks))
     finally:
         bar.close()
 
