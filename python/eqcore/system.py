@@ -6,6 +6,8 @@ import threading
 import warnings
 from dataclasses import dataclass, field
 
+import numpy as np
+
 from . import _core
 from .errors import DataError, DataWarning
 from .feed import FeedNames
@@ -167,6 +169,8 @@ class System:
             local.key = None
         flags = self._statuses(phases, constituents)
         if T_limits is not None:
+            if np.ndim(T_limits) != 1 or len(T_limits) != 2:
+                raise ValueError(f"T_limits must be (low, high), not {T_limits!r}")
             T_limits = (_number(T_limits[0], "T_limits"), _number(T_limits[1], "T_limits"))
         key = (units, flags, T_limits)
         if local.key != key:

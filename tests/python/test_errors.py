@@ -56,6 +56,7 @@ def test_bad_arguments_are_value_errors(chon):
         dict(T=2000, feed=FEED, formation="PLASMA"),
         dict(T=2000, feed={"CH4": 1, "O4": 1}, dH=0),  # an enthalpy condition needs constituents
         dict(T=2000, feed=FEED, T_limits=(3000, 1000)),
+        dict(T=2000, feed=FEED, T_limits=(300,)),
     ]
     for kwargs in cases:
         with pytest.raises(ValueError) as e:
