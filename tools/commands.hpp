@@ -40,6 +40,7 @@ struct EquilibrateOptions {
     std::vector<std::string> elements;       // FORMULA=mol
     double feed_T = 298.15;                  // K, the feed's own temperature
     double tlow = 200.0, thigh = 6000.0;     // K
+    bool json = false;                       // the result as JSON (eqcore/json/result_json.hpp)
 };
 CLI::App* add_equilibrate(CLI::App& app, EquilibrateOptions& o);
 int run_equilibrate(const EquilibrateOptions& o);

@@ -9,6 +9,7 @@
 #include "commands.hpp"
 #include "feed.hpp"
 #include "input_error.hpp"
+#include "json/result_json.hpp"
 #include "load_system.hpp"
 #include "print_equilibrium.hpp"
 #include "solver/solver.hpp"
@@ -109,6 +110,7 @@ CLI::App* add_equilibrate(CLI::App& app, EquilibrateOptions& o) {
     cmd->add_option("--feed-temperature", o.feed_T, "Temperature of the feed, K")->capture_default_str();
     cmd->add_option("--tlow", o.tlow, "Lowest temperature of any calculation, K")->capture_default_str();
     cmd->add_option("--thigh", o.thigh, "Highest temperature of any calculation, K")->capture_default_str();
+    cmd->add_flag("--json", o.json, "Print the result as JSON (K, Pa, m3, J, mol)");
     return cmd;
 }
 
@@ -124,7 +126,10 @@ int run_equilibrate(const EquilibrateOptions& o) {
                   << (result.message.empty() ? "" : ": " + result.message) << '\n';
         return kExitFailed;
     }
-    print_equilibrium(std::cout, sys, result);
+    if (o.json)
+        std::cout << eqcore::equilibrium_json(sys, eqcore::si_units(), result) << '\n';
+    else
+        print_equilibrium(std::cout, sys, result);
     return kExitOk;
 }
 

@@ -7,7 +7,6 @@
 #include "session/text.hpp"
 
 namespace eqcore {
-namespace {
 
 Error error_of(SolverStatus s) {
     switch (s) {
@@ -22,8 +21,6 @@ Error error_of(SolverStatus s) {
     }
     return Error::internal;
 }
-
-}  // namespace
 
 const EquilibriumResult& Session::equilibrate(bool temperature_unknown, int phase, double estimate_K) {
     const System& sys = system();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "session/text.hpp"
+
 namespace eqcore {
 namespace {
 
@@ -26,18 +28,25 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 // A name in a column of 24 characters (longer names are cut).
 std::string name24(const std::string& n) { return n.size() > 24 ? n.substr(0, 24) : n; }
 
-std::string unit(const Session& s, Quantity q) { return std::string(s.units().name(q)); }
+std::string unit(const Units& u, Quantity q) { return std::string(u.name(q)); }
+std::string unit(const Session& s, Quantity q) { return unit(s.units(), q); }
 
 // Molar mass for amount conversions (1 when the amount unit is molar).
-double mass_of(const Session& s, int phase, int k) {
-    return s.units().amount_is_mass() ? s.molar_mass(phase, k) : 1.0;
+double mass_of(const System& sys, const Units& u, int phase, int k) {
+    if (!u.amount_is_mass()) return 1.0;
+    const int g = sys.phases[sz(phase)].first + k;
+    const double m = molar_mass(sys, g);
+    if (!(m > 0.0))
+        throw Failure(Error::no_molar_mass,
+                      "constituent " + sys.constituents[sz(g)].name + " (molar mass " + text::number(m) + " g/mol)");
+    return m;
 }
+double mass_of(const Session& s, int phase, int k) { return mass_of(s.system(), s.units(), phase, k); }
 
-double phase_amount(const Session& s, const EquilibriumResult& r, int p) {
-    const Phase& ph = s.system().phases[sz(p)];
+double phase_amount(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
+    const Phase& ph = sys.phases[sz(p)];
     double a = 0.0;
-    for (int k = 0; k < ph.count; ++k)
-        a += s.units().amount_from_mol(r.amount[sz(ph.first + k)], mass_of(s, p, k));
+    for (int k = 0; k < ph.count; ++k) a += u.amount_from_mol(r.amount[sz(ph.first + k)], mass_of(sys, u, p, k));
     return a;
 }
 
@@ -53,14 +62,16 @@ std::string status_text(Status st) {
 }  // namespace
 
 std::vector<std::string> result_listing(const Session& s, const EquilibriumResult& r) {
-    const System& sys = s.system();
-    const Units& u = s.units();
-    const std::string E = unit(s, Quantity::energy), A = unit(s, Quantity::amount), Tn = unit(s, Quantity::temperature);
+    return result_listing(s.system(), s.units(), r);
+}
+
+std::vector<std::string> result_listing(const System& sys, const Units& u, const EquilibriumResult& r) {
+    const std::string E = unit(u, Quantity::energy), A = unit(u, Quantity::amount), Tn = unit(u, Quantity::temperature);
     std::vector<std::string> out;
     out.push_back(line(" EQCORE EQUILIBRIUM   %s", sys.title.c_str()));
     out.push_back(line(" T = %.4f %s   P = %.6E %s   V = %.6E %s", u.temperature_from_si(r.T), Tn.c_str(),
-                       u.pressure_from_si(r.P), unit(s, Quantity::pressure).c_str(), u.volume_from_si(r.V),
-                       unit(s, Quantity::volume).c_str()));
+                       u.pressure_from_si(r.P), unit(u, Quantity::pressure).c_str(), u.volume_from_si(r.V),
+                       unit(u, Quantity::volume).c_str()));
     std::vector<int> order;
     for (int p = 0; p < sys.phase_count(); ++p) {
         const PhaseResult& pr = r.phases[sz(p)];
@@ -68,7 +79,7 @@ std::vector<std::string> result_listing(const Session& s, const EquilibriumResul
         const Phase& ph = sys.phases[sz(p)];
         out.emplace_back();
         out.push_back(line(" PHASE %-24s %-4s   amount %14.6E %s", name24(ph.name).c_str(), ph.model_code.c_str(),
-                           phase_amount(s, r, p), A.c_str()));
+                           phase_amount(sys, u, r, p), A.c_str()));
         if (!ph.is_mixture()) continue;
         out.push_back(line("     %-24s %14s %14s %14s", "constituent", ("amount/" + A).c_str(), "mole fraction",
                            "activity"));
@@ -81,7 +92,7 @@ std::vector<std::string> result_listing(const Session& s, const EquilibriumResul
             const std::size_t g = sz(ph.first + k);
             if (r.amount[g] <= 0.0) continue;  // eliminated, or an element not in the material
             out.push_back(line("     %-24s %14.6E %14.6E %14.6E", name24(sys.constituents[g].name).c_str(),
-                               u.amount_from_mol(r.amount[g], mass_of(s, p, k)), r.mole_fraction[g], r.activity[g]));
+                               u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)), r.mole_fraction[g], r.activity[g]));
         }
     }
     bool header = false;

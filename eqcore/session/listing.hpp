@@ -16,6 +16,8 @@ inline constexpr std::size_t kListingWidth = 132;
 // constituents, the largest first); the absent phases with their driving
 // force; the system's H, S, G, Cp and the heat of the calculation.
 std::vector<std::string> result_listing(const Session& s, const EquilibriumResult& r);
+// The same for a result computed outside a session, in the units `u`.
+std::vector<std::string> result_listing(const System& sys, const Units& u, const EquilibriumResult& r);
 
 // Units, limits, data file, every phase with status and model, conditions,
 // streams.

@@ -122,12 +122,10 @@ int Session::phase_index(std::string_view name) const {
 
 double Session::molar_mass(int phase, int constituent) const {
     check_constituent(phase, constituent);
-    const Constituent& c = system_.constituent(phase, constituent);
-    double m = 0.0;
-    for (std::size_t j = 0; j < c.stoich.size() && j < system_.elements.size(); ++j)
-        m += c.stoich[j] * system_.elements[j].mass;
+    const double m = eqcore::molar_mass(system_, system_.phases[static_cast<std::size_t>(phase)].first + constituent);
     if (!(m > 0.0))
-        throw Failure(Error::no_molar_mass, "constituent " + c.name + " (molar mass " + number(m) + " g/mol)");
+        throw Failure(Error::no_molar_mass,
+                      "constituent " + system_.constituent(phase, constituent).name + " (molar mass " + number(m) + " g/mol)");
     return m;
 }
 

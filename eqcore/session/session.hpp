@@ -37,6 +37,9 @@ class DataError;
 // A reader error as a session failure: file (shortened), line and what.
 Failure data_file_failure(const DataError& e);
 
+// The error number of a solver outcome (Error::none for ok).
+Error error_of(SolverStatus s);
+
 enum class Status { entered, eliminated, dormant };
 enum class IoKind { file, error, list };
 

@@ -71,4 +71,11 @@ std::string_view Units::name(Quantity q) const {
     return def(q).units[choice_[static_cast<std::size_t>(q)]].name;
 }
 
+double molar_mass(const System& sys, int constituent) {
+    const Constituent& c = sys.constituents[static_cast<std::size_t>(constituent)];
+    double m = 0.0;
+    for (std::size_t j = 0; j < c.stoich.size() && j < sys.elements.size(); ++j) m += c.stoich[j] * sys.elements[j].mass;
+    return m;
+}
+
 }  // namespace eqcore

@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "data/system.hpp"
+
 namespace eqcore {
 
 enum class Quantity { pressure, temperature, volume, energy, amount };
@@ -52,5 +54,16 @@ private:
     double offset_ = 0.0;                                      // of the temperature unit
     bool amount_is_mass_ = false;
 };
+
+// Molar mass of constituent `constituent` (index into System::constituents)
+// from its stoichiometry and the element masses, g/mol; 0 or less when the
+// data give it none. Turns amounts into masses for a mass amount unit.
+double molar_mass(const System& sys, int constituent);
+
+// `mol` of constituent `constituent` in the amount unit of `u`: a mass unit
+// through its molar mass (0 for a constituent without one).
+inline double amount_in_unit(const Units& u, const System& sys, int constituent, double mol) {
+    return u.amount_from_mol(mol, u.amount_is_mass() ? molar_mass(sys, constituent) : 1.0);
+}
 
 }  // namespace eqcore
