@@ -8,6 +8,7 @@
 #include "host_components.hpp"
 #include "host_services.hpp"
 #include "messages.hpp"
+#include "startup.hpp"
 
 namespace eqlink::block {
 
@@ -58,5 +59,7 @@ std::string block_id() {
 ftn::Int phase_count() { return std::clamp<ftn::Int>(EQLINK_ELVCA.NPH, 0, kMaxPhases); }
 
 ftn::Real host_flow(ftn::Real amount, ftn::Int k) { return 0.001 * amount / mwfac(k); }
+
+ftn::Real element_entropy(ftn::Int k, ftn::Real flow) { return SELADD(0.0, 1, &k, &flow); }
 
 }  // namespace eqlink::block

@@ -149,6 +149,10 @@ ftn::Int phase_count();
 
 // Amount in the engine (mol/s) to host flow (kmol/s) and back.
 ftn::Real host_flow(ftn::Real amount, ftn::Int k);
+// The standard entropies of the elements of a host flow of component k
+// (kmol/s), J/(K s): what separates the engine's absolute entropy from the
+// host's, which counts from the elements in their standard state.
+ftn::Real element_entropy(ftn::Int k, ftn::Real flow);
 
 // The nine words after the component flows of a substream (fewer when the
 // stream vector ends before them), on the terminal as the block's traces

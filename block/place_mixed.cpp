@@ -68,7 +68,9 @@ Stage add_phase(const BlockCall& c, BlockState& s, ftn::Int q, std::array<KindSu
         sum.flow += flow;
         sum.mass += flow * molecular_weight(s, k);
         sum.enthalpy += hq * flow;
-        sum.entropy += sq * flow;
+        // Counted from the elements in their standard state, as the flash
+        // and the property routines state entropies.
+        sum.entropy += sq * flow - element_entropy(k, flow);
         sum.volume += vq * flow;
         // Solids without a conventional-solid substream stay out of the
         // stream vector; the solid check below says so.

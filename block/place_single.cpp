@@ -1,7 +1,8 @@
 // One phase alone into an outlet: each constituent with a map record
 // becomes its host component's flow, in the mixed substream or, for solids,
 // the conventional-solid one; the substream of the last such component gets
-// the totals and the phase's properties per mass.
+// the totals and the phase's properties per mass, the entropy counted from
+// the elements in their standard state.
 #include <string>
 
 #include "block_outlets.hpp"
@@ -27,6 +28,7 @@ Stage place_single_phase(const BlockCall& c, BlockState& s, ftn::Int q, ftn::Int
     const ftn::Int n = constituent_count(s, q);
 
     ftn::Real V = 0.0, L = 0.0, S = 0.0, M = 0.0;
+    ftn::Real Sref = 0.0;       // element entropies of the components written
     ftn::Real mapped = 0.0;     // flow of every constituent with a map record
     ftn::Int start = 0;         // first word of the substream written last
     bool solid_left_out = false;
@@ -44,6 +46,7 @@ Stage place_single_phase(const BlockCall& c, BlockState& s, ftn::Int q, ftn::Int
         }
         start = c.subpos(t > 2 ? 2 : 1);
         M += flow * molecular_weight(s, k);
+        Sref += element_entropy(k, flow);
         c.outlet(o, start + k - 1) = flow;
         if (t == 1) V += flow;
         if (t == 2) L += flow;
@@ -76,7 +79,9 @@ Stage place_single_phase(const BlockCall& c, BlockState& s, ftn::Int q, ftn::Int
     word(kTemperature) = T;
     word(kPressure) = s.PBLK;
     word(kEnthalpy) = H / M;
-    word(kEntropy) = Sx / M;
+    // Counted from the elements in their standard state, as the flash and
+    // the property routines state entropies, so that streams from both mix.
+    word(kEntropy) = (Sx - Sref) / M;
     if (Vol == 0.0) {
         word(kDensity) = kDensityWithoutVolume;
         message(s, 3, kMsgNoVolume,

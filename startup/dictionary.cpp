@@ -22,7 +22,6 @@ namespace eqlink {
 namespace {
 
 constexpr unitio::Unit kUnit = 70;
-constexpr std::string_view kLocalName = "EQSOLN.TXT";
 constexpr ftn::Len kTopLength = 148;
 
 constexpr ftn::Int kMsgLocal = 26;
@@ -44,8 +43,9 @@ void report_malformed(const RoutineId& id, ftn::Int level, std::string_view path
             kSix + "THE ELVAR/EQCORE INTERFACE TERMINATES"});
 }
 
-// The first item of a free-format record as an integer.
-bool read_count(std::string_view record, ftn::Int& n) {
+}  // namespace
+
+bool dictionary_count(std::string_view record, ftn::Int& n) {
     const auto first = record.find_first_not_of(" \t");
     if (first == std::string_view::npos) return false;
     const auto last = record.find_first_of(" \t,", first);
@@ -58,6 +58,17 @@ bool read_count(std::string_view record, ftn::Int& n) {
     return true;
 }
 
+bool dictionary_entry(std::string_view record, DictionaryEntry& entry) {
+    const char kind = record.empty() ? ' ' : record[0];
+    if (kind < '1' || kind > '3') return false;
+    entry.kind = kind - '0';
+    entry.code = columns(record, 6, 4);
+    entry.name = columns(record, 14, 24);
+    return true;
+}
+
+namespace {
+
 // Reads the open file; false after reporting what was wrong.
 bool read_entries(const RoutineId& id, ftn::Int level, std::string_view path) {
     std::string record;
@@ -67,7 +78,7 @@ bool read_entries(const RoutineId& id, ftn::Int level, std::string_view path) {
     }
     ftn::Int n = 0;
     const unitio::ReadStatus count_status = unitio::read_record(kUnit, 256, record);
-    if (count_status != unitio::ReadStatus::ok || !read_count(record, n)) {
+    if (count_status != unitio::ReadStatus::ok || !dictionary_count(record, n)) {
         report_malformed(id, level, path, 2,
                          count_status == unitio::ReadStatus::ok
                              ? "THE NUMBER OF ENTRIES IS NOT AN INTEGER"
@@ -92,14 +103,14 @@ bool read_entries(const RoutineId& id, ftn::Int level, std::string_view path) {
                              "ENTRY" + fmt90::I(m, 4) + " OF" + fmt90::I(n, 4) + " IS MISSING");
             return false;
         }
-        const char kind = record.empty() ? ' ' : record[0];
-        if (kind < '1' || kind > '3') {
+        DictionaryEntry entry;
+        if (!dictionary_entry(record, entry)) {
             report_malformed(id, level, path, line, "THE PHASE KIND IN COLUMN 1 IS NOT 1, 2 OR 3");
             return false;
         }
-        idtype(m) = kind - '0';
-        dcode(m).assign(columns(record, 6, 4));
-        dname(m).assign(columns(record, 14, 24));
+        idtype(m) = entry.kind;
+        dcode(m).assign(entry.code);
+        dname(m).assign(entry.name);
         EQLINK_ELVCA.NDICT = m;
     }
     return true;
@@ -115,7 +126,7 @@ std::string installed_dictionary_path() {
 }
 
 bool load_dictionary(const RoutineId& id, ftn::Int level) {
-    std::string path(kLocalName);
+    std::string path(kDictionaryName);
     if (unitio::open(kUnit, path, unitio::Access::read)) {
         report(id, {4, kMsgLocal, level},
                {kSix + "OPENING A LOCAL EQCORE SOLUTION DICTIONARY (EQSOLN.TXT)"});

@@ -20,6 +20,7 @@ using ByComponent = std::vector<std::pair<std::string, double>>;
 struct CaseComponent {
     std::string id, name, formula;
     std::optional<double> mw;
+    int name_line = 0, formula_line = 0;  // where they are written, for errors found later
 };
 
 // A stream given by its temperature, pressure and flows.
@@ -31,10 +32,10 @@ struct StreamSpec {
 };
 
 struct PropertyCalc {
-    long long code = 401;
+    long long code = 401;             // 401..430
     double T = 0, P = 0;
     std::vector<std::string> components;
-    std::vector<double> x;
+    std::vector<double> x;            // mole fractions summing to 1; 1 for each component of a pure code
     std::array<long long, 4> request{1, 0, 0, 0};
     long long level = 0;
 };
@@ -84,5 +85,9 @@ struct Case {
 
 // Throws InputError "FILE:LINE: KEY: what is wrong".
 Case read_case(const std::filesystem::path& file);
+
+// Property codes 416..430 give each list component's property as a pure
+// substance, from 1000 x(i) mol of it: per kmol only for x(i) = 1.
+bool pure_component_code(long long code);
 
 }  // namespace eqlink_tool

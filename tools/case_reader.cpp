@@ -2,13 +2,17 @@
 // keys, every value for its type and range, every component ID against the
 // case's components; errors name the file, the line and the key.
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <set>
+#include <sstream>
 #include <toml++/toml.h>
 
 #include "case_file.hpp"
 #include "formula.hpp"
 #include "setup_error.hpp"
 #include "input_error.hpp"
+#include "load_system.hpp"
 
 namespace eqlink_tool {
 namespace {
@@ -67,6 +71,19 @@ public:
         fail(&n, key, std::string("expected a table, found ") + type_name(n));
     }
 
+    // A temperature (K) or pressure (Pa) of a calculation: finite and above 0.
+    void temperature(const toml::node* at, const std::string& key, double v) const {
+        if (!(std::isfinite(v) && v > 0.0)) fail(at, key, "the temperature must be above 0 K, found " + number(v));
+    }
+    void pressure(const toml::node* at, const std::string& key, double v) const {
+        if (!(std::isfinite(v) && v > 0.0)) fail(at, key, "the pressure must be above 0 Pa, found " + number(v));
+    }
+    static std::string number(double v) {
+        std::ostringstream s;
+        s << v;
+        return s.str();
+    }
+
     // Optional values: set `out` when the key is present.
     template <typename T, typename Get>
     void opt(const toml::table& t, const std::string& path, const std::string& key, T& out, Get get) const {
@@ -116,8 +133,8 @@ struct Context {
         StreamSpec s;
         r.opt(t, path, "T", s.T, &Reader::real);
         r.opt(t, path, "P", s.P, &Reader::real);
-        if (!(s.T > 0.0)) r.fail(t.get("T"), Reader::join(path, "T"), "the temperature must be above 0 K");
-        if (!(s.P > 0.0)) r.fail(t.get("P"), Reader::join(path, "P"), "the pressure must be above 0 Pa");
+        r.temperature(t.get("T"), Reader::join(path, "T"), s.T);
+        r.pressure(t.get("P"), Reader::join(path, "P"), s.P);
         if (const auto* n = t.get("mixed")) s.mixed = by_component(*n, Reader::join(path, "mixed"), true);
         if (const auto* n = t.get("cisolid")) s.cisolid = by_component(*n, Reader::join(path, "cisolid"), true);
         if (const auto* n = t.get("noncon")) {
@@ -142,7 +159,9 @@ CaseComponent component(const Reader& r, const toml::table& t, const std::string
     check_length(r, t.get("id"), path + ".id", c.id, 8);
     c.name = r.string(*r.need(t, path, "name"), path + ".name");
     check_length(r, t.get("name"), path + ".name", c.name, 32);
+    c.name_line = static_cast<int>(t.get("name")->source().begin.line);
     c.formula = r.string(*r.need(t, path, "formula"), path + ".formula");
+    c.formula_line = static_cast<int>(t.get("formula")->source().begin.line);
     check_length(r, t.get("formula"), path + ".formula", c.formula, 32);
     try {
         (void)elvar::parse_formula(c.formula);
@@ -156,12 +175,50 @@ CaseComponent component(const Reader& r, const toml::table& t, const std::string
     return c;
 }
 
+// x: mole fractions summing to 1, so that the stream holds one kmol; for a
+// pure-component code 1 for each component (the default), so that each
+// component's stream holds one kmol of it. A negative fraction is left to
+// the plug-in and the engine, which refuse it naming the amount.
+void mole_fractions(const Reader& r, const toml::table& t, const std::string& path, PropertyCalc& p) {
+    const auto* xn = t.get("x");
+    const bool pure = pure_component_code(p.code);
+    if (!xn && pure) {
+        p.x.assign(p.components.size(), 1.0);
+        return;
+    }
+    if (!xn) r.need(t, path, "x");
+    const auto& xs = r.array(*xn, path + ".x");
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        const std::string key = path + ".x[" + std::to_string(i + 1) + "]";
+        p.x.push_back(r.real(xs[i], key));
+        if (!std::isfinite(p.x.back())) r.fail(&xs[i], key, "expected a finite number, found " + Reader::number(p.x.back()));
+        if (pure && p.x.back() != 1.0)
+            r.fail(&xs[i], key,
+                   "code " + std::to_string(p.code) + " gives each component's property as a pure substance per kmol: "
+                   "x must be 1 for every component (or left out), found " + Reader::number(p.x.back()));
+    }
+    if (p.x.size() != p.components.size())
+        r.fail(xn, path + ".x", std::to_string(p.x.size()) + " mole fractions for " +
+                                    std::to_string(p.components.size()) + " components");
+    if (pure || p.x.empty()) return;
+    double sum = 0.0;
+    for (double x : p.x) sum += x;
+    if (std::fabs(sum - 1.0) > 1e-6)
+        r.fail(xn, path + ".x",
+               "the mole fractions sum to " + Reader::number(sum) + ", not 1" +
+                   (std::fabs(sum - 100.0) <= 1e-4 ? " (percent? give fractions)" : ""));
+}
+
 PropertyCalc property(const Context& cx, const toml::table& t, const std::string& path, long long level) {
     const Reader& r = cx.r;
     r.only(t, path, {"kind", "code", "T", "P", "components", "x", "request", "level"});
     PropertyCalc p;
     p.level = level;
-    p.code = r.integer(*r.need(t, path, "code"), path + ".code");
+    const auto* code = r.need(t, path, "code");
+    p.code = r.integer(*code, path + ".code");
+    // The monitor would run any other code as 401.
+    if (p.code < 401 || p.code > 430)
+        r.fail(code, path + ".code", "expected a property code 401 to 430, found " + std::to_string(p.code));
     p.T = r.real(*r.need(t, path, "T"), path + ".T");
     p.P = r.real(*r.need(t, path, "P"), path + ".P");
     const auto& comps = r.array(*r.need(t, path, "components"), path + ".components");
@@ -170,12 +227,7 @@ PropertyCalc property(const Context& cx, const toml::table& t, const std::string
         p.components.push_back(r.string(comps[i], key));
         cx.known(&comps[i], key, p.components.back());
     }
-    const auto* xn = r.need(t, path, "x");
-    const auto& xs = r.array(*xn, path + ".x");
-    for (std::size_t i = 0; i < xs.size(); ++i) p.x.push_back(r.real(xs[i], path + ".x[" + std::to_string(i + 1) + "]"));
-    if (p.x.size() != p.components.size())
-        r.fail(xn, path + ".x", std::to_string(p.x.size()) + " mole fractions for " +
-                                    std::to_string(p.components.size()) + " components");
+    mole_fractions(r, t, path, p);
     if (const auto* n = t.get("request")) {
         const auto& req = r.array(*n, path + ".request");
         if (req.size() != 4) r.fail(n, path + ".request", "expected four flags");
@@ -197,8 +249,12 @@ FlashCalc flash(const Context& cx, const toml::table& t, const std::string& path
     if (m == "TP") f.kode = 2;
     else if (m == "PQ") f.kode = 1;
     else r.fail(mode, path + ".mode", "expected \"TP\" or \"PQ\", found \"" + m + "\"");
-    if (const auto* n = t.get("T")) f.T = r.real(*n, path + ".T");
+    if (const auto* n = t.get("T")) {
+        f.T = r.real(*n, path + ".T");
+        r.temperature(n, path + ".T", *f.T);
+    }
     f.P = r.real(*r.need(t, path, "P"), path + ".P");
+    r.pressure(t.get("P"), path + ".P", f.P);
     r.opt(t, path, "duty", f.duty, &Reader::real);
     r.opt(t, path, "chemistry", f.chemistry, &Reader::boolean);
     if (const auto* n = t.get("reactions")) {
@@ -224,13 +280,20 @@ BlockCalc block(const Context& cx, const toml::table& t, const std::string& path
     b.level = level;
     b.type = r.integer(*r.need(t, path, "type"), path + ".type");
     b.pressure = r.real(*r.need(t, path, "pressure"), path + ".pressure");
-    if (b.type == 1) b.temperature = r.real(*r.need(t, path, "temperature"), path + ".temperature");
-    else r.opt(t, path, "temperature", b.temperature, &Reader::real);
+    r.pressure(t.get("pressure"), path + ".pressure", b.pressure);
+    if (b.type == 1) {
+        b.temperature = r.real(*r.need(t, path, "temperature"), path + ".temperature");
+        r.temperature(t.get("temperature"), path + ".temperature", b.temperature);
+    } else {
+        r.opt(t, path, "temperature", b.temperature, &Reader::real);
+    }
     if (b.type == 2) b.duty = r.real(*r.need(t, path, "duty"), path + ".duty");
     else r.opt(t, path, "duty", b.duty, &Reader::real);
     if (b.type == 3 || b.type == 4) {
         b.tmin = r.real(*r.need(t, path, "tmin"), path + ".tmin");
         b.tmax = r.real(*r.need(t, path, "tmax"), path + ".tmax");
+        r.temperature(t.get("tmin"), path + ".tmin", b.tmin);
+        r.temperature(t.get("tmax"), path + ".tmax", b.tmax);
     } else {
         r.opt(t, path, "tmin", b.tmin, &Reader::real);
         r.opt(t, path, "tmax", b.tmax, &Reader::real);
@@ -296,6 +359,8 @@ BlockCalc block(const Context& cx, const toml::table& t, const std::string& path
 
 }  // namespace
 
+bool pure_component_code(long long code) { return code >= 416 && code <= 430; }
+
 Case read_case(const std::filesystem::path& file) {
     const std::string name = file.string();
     std::error_code ec;
@@ -314,6 +379,9 @@ Case read_case(const std::filesystem::path& file) {
     c.data_name = r.string(*r.need(doc, "", "data"), "data");
     c.data = file.parent_path() / c.data_name;
     if (c.data_name.empty()) r.fail(doc.get("data"), "data", "the data file name is empty");
+    if (!eqlink_reads(c.data_name))
+        r.fail(doc.get("data"), "data",
+               "\"" + c.data_name + "\": EQLINK reads a data file named .dat (text) or .cst (compiled), by its extension");
     r.opt(doc, "", "trace", c.trace, &Reader::boolean);
     r.opt(doc, "", "diagnostic_level", c.diagnostic_level, &Reader::integer);
     c.report = file.stem().string() + ".rep";

@@ -17,6 +17,7 @@ namespace eqlink_tool {
 struct InfoOptions {
     std::string data;
     bool constituents = true;
+    bool names = false;  // the mapping names of every species instead
 };
 CLI::App* add_info(CLI::App& app, InfoOptions& o);
 int run_info(const InfoOptions& o);

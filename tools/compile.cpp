@@ -50,6 +50,14 @@ int run_compile(const CompileOptions& o) {
     const eqcore::System sys = load_system(o.data);
     std::string out = o.output;
     if (out.empty()) out = std::filesystem::path(o.data).replace_extension(".cst").string();
+    // The plug-in reads a file as compiled by its name; and the input must
+    // survive a mistyped output name.
+    std::error_code ec;
+    if (std::filesystem::equivalent(o.data, out, ec))
+        throw InputError("-o " + out + ": the output is the input file " + o.data + "; give a name ending in .cst");
+    if (!is_compiled_file(out))
+        throw InputError("-o " + out + ": a compiled data file must be named .cst (EQLINK reads a data file by its "
+                         "extension)");
     try {
         eqcore::write_cst(sys, header_for(o.data), out);
     } catch (const eqcore::DataError& e) {
@@ -66,7 +74,6 @@ int run_compile(const CompileOptions& o) {
         std::cerr << "eqlink: " << out << ": the compiled file does not read back as the system it was made from\n";
         return kExitFailed;
     }
-    std::error_code ec;
     const auto bytes = std::filesystem::file_size(out, ec);
     std::cout << "wrote " << out << " (" << bytes << " bytes): " << sys.elements.size() << " elements, "
               << sys.phases.size() << " phases, " << sys.constituents.size() << " constituents\n";

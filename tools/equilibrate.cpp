@@ -2,7 +2,9 @@
 // without the host or the plug-in — at a fixed temperature, or with the
 // temperature as the unknown of an enthalpy condition or a phase target.
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <iostream>
+#include <sstream>
 
 #include "commands.hpp"
 #include "feed.hpp"
@@ -21,7 +23,34 @@ int phase_by_name(const eqcore::System& sys, const std::string& name, const std:
     throw InputError(option + " " + name + ": the data file has no phase of that name");
 }
 
+std::string number(double v) {
+    std::ostringstream s;
+    s << v;
+    return s.str();
+}
+
+// Conditions the engine would refuse are bad input: said here naming the
+// option, rather than as a failed calculation.
+void check_conditions(const EquilibrateOptions& o) {
+    if (!(std::isfinite(o.tlow) && std::isfinite(o.thigh) && o.tlow > 0.0 && o.tlow < o.thigh))
+        throw InputError("--tlow " + number(o.tlow) + " --thigh " + number(o.thigh) +
+                         ": the temperature limits must be finite with 0 < TLOW < THIGH");
+    auto temperature = [&](const std::string& option, double T) {
+        if (!(std::isfinite(T) && T > 0.0))
+            throw InputError(option + " " + number(T) + ": the temperature must be above 0 K");
+        if (T < o.tlow || T > o.thigh)
+            throw InputError(option + " " + number(T) + ": outside the temperature limits " + number(o.tlow) +
+                             " K to " + number(o.thigh) + " K (--tlow, --thigh)");
+    };
+    if (o.T) temperature("-T", *o.T);
+    temperature("--feed-temperature", o.feed_T);
+    if (!(std::isfinite(o.P) && o.P > 0.0)) throw InputError("-P " + number(o.P) + ": the pressure must be above 0 Pa");
+    if (o.enthalpy && !std::isfinite(*o.enthalpy))
+        throw InputError("--enthalpy " + number(*o.enthalpy) + ": not a finite number of J");
+}
+
 eqcore::Conditions conditions_from(const EquilibrateOptions& o, const eqcore::System& sys) {
+    check_conditions(o);
     eqcore::Conditions c;
     c.P = o.P;
     c.T_low = o.tlow;

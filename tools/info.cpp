@@ -9,6 +9,8 @@
 #include "data/system.hpp"
 #include "input_error.hpp"
 #include "load_system.hpp"
+#include "mapping_names.hpp"
+#include "solution_codes.hpp"
 #include "table.hpp"
 
 namespace eqlink_tool {
@@ -34,18 +36,57 @@ std::string range_text(const eqcore::Constituent& c) {
     return text;
 }
 
+const char* kind_text(int kind) {
+    switch (kind) {
+        case 1: return "vapour";
+        case 2: return "liquid";
+        case 3: return "solid";
+    }
+    return "unknown";
+}
+
+// The host component name that reaches each species, with the phase kind
+// its map record gets.
+void print_names(const eqcore::System& sys) {
+    const SolutionDictionary dictionary = read_solution_dictionary();
+    Table t({"Phase", "Species", "Mapping name", "Formula", "Kind"});
+    for (const MappingName& m : mapping_names(sys, code_lookup(dictionary))) {
+        const auto& ph = sys.phases[static_cast<std::size_t>(m.phase)];
+        t.row({ph.name, sys.constituent(m.phase, m.constituent).name, m.name.empty() ? "-" : m.name,
+               constituent_formula(sys, ph.first + m.constituent, m.factor), m.name.empty() ? "" : kind_text(m.kind)});
+    }
+    std::cout << "Mapping names: a host component named so (with the formula) is mapped to the species;\n"
+                 "\"-\": no name reaches it\n";
+    t.print(std::cout);
+    std::cout << "\nA member of a solution phase is named after the phase's code in the solution\n"
+                 "dictionary, else after the first four characters of the phase name.\n";
+    if (dictionary.path.empty()) std::cout << "No solution dictionary was found.\n";
+    else
+        std::cout << "Dictionary: " << dictionary.path
+                  << (dictionary.local ? " (in the working directory; it overrides the bundled one)" : "") << "\n";
+}
+
 }  // namespace
 
 CLI::App* add_info(CLI::App& app, InfoOptions& o) {
     auto* cmd = app.add_subcommand("info", "Show the elements, phases, models and constituents of a data file");
     cmd->add_option("file", o.data, "Data file (.dat, or compiled .cst)")->required();
     cmd->add_flag("!--no-constituents", o.constituents, "List the phases only");
+    cmd->add_flag("--names", o.names, "List the mapping names: the host component names that reach each species");
     return cmd;
 }
 
 int run_info(const InfoOptions& o) {
     const eqcore::System sys = load_system(o.data);
+    if (!eqlink_reads(o.data))
+        std::cerr << "eqlink: note: " << o.data
+                  << ": EQLINK reads a data file by its extension, .dat (text) or .cst (compiled), and will refuse "
+                     "this name\n";
     std::cout << o.data << ": " << sys.title << "\n\n";
+    if (o.names) {
+        print_names(sys);
+        return kExitOk;
+    }
 
     Table elements({"Element", "Atomic mass"});
     for (const auto& e : sys.elements) elements.row({e.symbol, format_number(e.mass, 8)});

@@ -4,14 +4,23 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "commands.hpp"
+#include "data/cst.hpp"
 #include "input_error.hpp"
+#include "session/version.hpp"
 
 int main(int argc, char** argv) {
     using namespace eqlink_tool;
     CLI::App app{"eqlink: thermochemical equilibria through EQLINK and EQCORE"};
     app.require_subcommand(0, 1);
+    app.set_version_flag("--version", "eqlink " + std::to_string(EQLINK_VERSION_MAJOR) + "." +
+                                          std::to_string(EQLINK_VERSION_MINOR) + "." +
+                                          std::to_string(EQLINK_VERSION_PATCH) + " (EQCORE " +
+                                          std::to_string(eqcore::kVersionMajor) + "." +
+                                          std::to_string(eqcore::kVersionMinor) + ", compiled data format " +
+                                          std::to_string(eqcore::kCstFormatVersion) + ")");
     app.footer("Without a command, eqlink runs the bundled demo case (examples/demo.toml).");
     InfoOptions info;
     CompileOptions compile;

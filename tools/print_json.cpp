@@ -33,23 +33,36 @@ Json messages(const std::vector<MessageResult>& ms) {
     return a;
 }
 
+// A failed calculation has every result null: what the plug-in left in its
+// outputs is not a result.
 Json calculation(const CalculationResult& c) {
+    const bool ok = !c.failed;
     Json j;
     if (const auto* p = std::get_if<PropertyResult>(&c.what)) {
         Json prop = Json::array();
         for (const auto& v : p->prop) prop.push_back(value(v));
-        j = Json{{"kind", "property"}, {"code", p->code}, {"routine", p->routine}, {"prop", prop}};
+        j = Json{{"kind", "property"}, {"code", p->code}, {"routine", p->routine}, {"prop", ok ? prop : nullptr}};
     } else if (const auto* f = std::get_if<FlashResult>(&c.what)) {
-        j = Json{{"kind", "flash"},          {"ker", f->ker},         {"T", value(f->T)},
-                 {"P", value(f->P)},         {"vcalc", value(f->vcalc)}, {"qcalc", value(f->qcalc)},
-                 {"stream", stream(f->stream)}};
+        j = Json{{"kind", "flash"},
+                 {"ker", f->ker},
+                 {"T", ok ? value(f->T) : nullptr},
+                 {"P", ok ? value(f->P) : nullptr},
+                 {"vcalc", ok ? value(f->vcalc) : nullptr},
+                 {"qcalc", ok ? value(f->qcalc) : nullptr},
+                 {"stream", ok ? stream(f->stream) : nullptr}};
     } else if (const auto* b = std::get_if<BlockResult>(&c.what)) {
         Json heat = Json::array();
         for (const auto& h : b->heat_out) heat.push_back(value(h));
         Json outlets = Json::array();
         for (const auto& o : b->outlets) outlets.push_back(stream(o));
-        j = Json{{"kind", "block"}, {"duty", value(b->duty)}, {"heat_out", heat}, {"outlets", outlets}};
+        j = Json{{"kind", "block"},
+                 {"duty", ok ? value(b->duty) : nullptr},
+                 {"heat_out", ok ? heat : nullptr},
+                 {"outlets", ok ? outlets : nullptr}};
     }
+    j["failed"] = c.failed;
+    j["failure"] = ok ? Json(nullptr) : Json(c.failure);
+    j["engine_error"] = c.engine_error;
     j["messages"] = messages(c.messages);
     return j;
 }

@@ -105,11 +105,17 @@ void print_tables(std::ostream& out, const Case& c, const CaseResult& r) {
                 << ", severity " << m.severity << '\n';
             for (const auto& line : m.lines) out << "  " << line << '\n';
         }
+        if (!calc.engine_error.empty()) {
+            out << "  EQCORE's last error\n";
+            for (const auto& line : calc.engine_error) out << "    " << line << '\n';
+        }
         if (!calc.terminal.empty()) {
             out << "  Terminal\n";
             for (const auto& line : calc.terminal) out << "    " << line << '\n';
         }
-        values(out, calc);
+        // A failed calculation has no values to show: what the plug-in left
+        // in its outputs is not a result.
+        if (!calc.failed) values(out, calc);
     }
 }
 

@@ -51,13 +51,15 @@ struct CalculationResult {
     std::vector<MessageResult> messages;  // accepted by the host
     std::vector<std::string> terminal;    // terminal lines (trace), when the trace is on
     bool failed = false;
-    std::string failure;                  // why, in a few words
+    std::string failure;                  // why: the plug-in's first error line, or what the tool saw
+    std::vector<std::string> engine_error;  // the engine's last error, when it refused a call of this calculation
 };
 
 struct CaseResult {
     std::string case_name;  // the case file as given
     std::string data;       // the data file as the case names it
     std::string report;     // the report file written
+    std::vector<std::string> notes;  // for the user, beside the results (standard error)
     std::vector<CalculationResult> calculations;
     bool failed() const {
         for (const auto& c : calculations)

@@ -24,16 +24,20 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
 int run_run(const RunOptions& o) {
     const Case c = read_case(o.case_file.empty() ? demo_case() : o.case_file);
     const CaseResult r = run_case(c);
+    for (const auto& note : r.notes) std::cerr << "eqlink: note: " << note << '\n';
     if (o.json) print_json(std::cout, r);
     else print_tables(std::cout, c, r);
-    if (r.failed()) {
-        for (std::size_t i = 0; i < r.calculations.size(); ++i)
-            if (r.calculations[i].failed)
-                std::cerr << "eqlink: " << c.file.string() << ":" << c.calculations[i].line << ": calculation "
-                          << i + 1 << " failed: " << r.calculations[i].failure << '\n';
-        return kExitFailed;
+    if (!r.failed()) return kExitOk;
+    // Each failed calculation: its line in the case and the plug-in's
+    // message, the engine's last error under it.
+    for (std::size_t i = 0; i < r.calculations.size(); ++i) {
+        const CalculationResult& calc = r.calculations[i];
+        if (!calc.failed) continue;
+        std::cerr << "eqlink: " << c.file.string() << ":" << c.calculations[i].line << ": calculation " << i + 1
+                  << " failed: " << calc.failure << '\n';
+        for (const auto& line : calc.engine_error) std::cerr << "eqlink:   " << line << '\n';
     }
-    return kExitOk;
+    return kExitFailed;
 }
 
 }  // namespace eqlink_tool

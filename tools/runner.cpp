@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <set>
 
+#include "abi/entry.hpp"
+#include "check_components.hpp"
+#include "dictionary.hpp"
 #include "input_error.hpp"
 #include "load_system.hpp"
 #include "message_log.hpp"
@@ -78,11 +81,34 @@ std::vector<MessageResult> accepted_messages() {
     return out;
 }
 
-// An error the plug-in checked with the host (severity 1 or less), whether
-// or not the host let it through, means the calculation failed.
-bool error_logged() {
+// The first error (severity 1 or less) the plug-in checked with the host
+// during the calculation, whether or not the host let it through: its first
+// line, or its number when the host kept the lines back. Empty when none.
+std::string plugin_error() {
+    for (const auto& m : elvar::message_log()) {
+        if (m.severity > 1) continue;
+        if (!m.lines.empty()) {
+            const std::string& line = m.lines.front();
+            return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+        }
+        return "error message " + std::to_string(m.number) + " of " + m.name() +
+               " (its text is not shown at this diagnostic level)";
+    }
+    return {};
+}
+
+// The engine's errors so far, and the lines of the last one.
+std::uint64_t engine_errors() { return eqcore::abi::session().errors_recorded(); }
+std::vector<std::string> last_engine_error() {
+    std::vector<std::string> out;
+    for (const auto& line : eqcore::abi::session().last_error().lines)
+        if (!line.empty()) out.push_back(line);
+    return out;
+}
+
+bool local_dictionary_opened() {
     for (const auto& m : elvar::message_log())
-        if (m.severity <= 1) return true;
+        if (m.name() == "MAPDAT" && m.number == 26) return true;
     return false;
 }
 
@@ -91,7 +117,7 @@ bool error_logged() {
 CaseResult run_case(const Case& c) {
     // A data file that is missing or does not read is bad input, said with
     // the reader's file, line and field before any calculation starts.
-    (void)load_system(c.data.string());
+    const eqcore::System sys = load_system(c.data.string());
 
     CaseResult result;
     result.case_name = c.file.filename().string();
@@ -105,10 +131,28 @@ CaseResult run_case(const Case& c) {
         throw InputError(c.file.string() + ": " + e.what());
     }
 
-    long long next_chemistry = 0;
-    for (std::size_t i = 0; i < c.calculations.size(); ++i) {
+    // The start-up, which the first calculation would make, made first so
+    // that the components are checked before anything is calculated. Its
+    // messages stay with the first calculation, as they would have; after a
+    // failure the first calculation tries again and reports it.
+    elvar::clear_message_log();
+    elvar::clear_terminal();
+    const bool started = start_and_check_components(c, sys);
+    if (local_dictionary_opened())
+        result.notes.push_back("the solution dictionary " + std::string(eqlink::kDictionaryName) +
+                               " in the working directory overrides the bundled one");
+    if (!started) {
         elvar::clear_message_log();
         elvar::clear_terminal();
+    }
+
+    long long next_chemistry = 0;
+    for (std::size_t i = 0; i < c.calculations.size(); ++i) {
+        if (i > 0) {
+            elvar::clear_message_log();
+            elvar::clear_terminal();
+        }
+        const std::uint64_t errors_before = engine_errors();
         RunContext rc{c, *run, i, 0};
         CalculationResult cr;
         std::visit(
@@ -126,8 +170,14 @@ CaseResult run_case(const Case& c) {
             c.calculations[i].what);
         cr.messages = accepted_messages();
         if (c.trace) cr.terminal = elvar::terminal_lines();
-        if (cr.failure.empty() && error_logged()) cr.failure = "an error was reported";
+        // The plug-in's own error says best what went wrong; the engine's
+        // last error, when the engine refused a call of this calculation,
+        // says why. (A successful calculation may meet refusals the plug-in
+        // passes over by design, such as a result asked for where no
+        // equilibrium was computed; they are not shown.)
+        if (const std::string e = plugin_error(); !e.empty()) cr.failure = e;
         cr.failed = !cr.failure.empty();
+        if (cr.failed && engine_errors() != errors_before) cr.engine_error = last_engine_error();
         result.calculations.push_back(std::move(cr));
     }
     return result;

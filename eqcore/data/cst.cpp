@@ -16,7 +16,6 @@ namespace eqcore {
 
 namespace {
 
-constexpr std::string_view kMagic("EQCST\r\n\x1a", 8);
 constexpr std::size_t kPrefix = 8 + 4 + 8;  // magic, version, payload length
 constexpr std::size_t kChecksum = 8;
 
@@ -309,7 +308,7 @@ void write_cst(const System& sys, const CstHeader& header, std::ostream& out) {
     put_header(payload, header);
     put_system(payload, sys);
     Out file;
-    file.bytes().append(kMagic);
+    file.bytes().append(kCstMagic);
     file.u32(static_cast<std::uint32_t>(kCstFormatVersion));
     file.u64(payload.bytes().size());
     file.bytes().append(payload.bytes());
@@ -328,9 +327,9 @@ void write_cst(const System& sys, const CstHeader& header, const std::string& pa
 
 CstFile read_cst_bytes(std::string_view bytes, const std::string& name, bool verify_checksum) {
     In prefix(bytes, 0, name);
-    if (bytes.size() < kMagic.size() || bytes.substr(0, kMagic.size()) != kMagic)
+    if (bytes.size() < kCstMagic.size() || bytes.substr(0, kCstMagic.size()) != kCstMagic)
         prefix.fail("not a .cst file (the magic string is missing)");
-    for (std::size_t k = 0; k < kMagic.size(); ++k) prefix.u8("magic");
+    for (std::size_t k = 0; k < kCstMagic.size(); ++k) prefix.u8("magic");
     const std::uint32_t version = prefix.u32("format version");
     if (version == 0 || version > static_cast<std::uint32_t>(kCstFormatVersion))
         throw DataError(name, 0, "format version " + std::to_string(version) + " is not supported (this reader reads version " +

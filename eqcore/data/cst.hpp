@@ -23,6 +23,8 @@
 
 namespace eqcore {
 
+// The first bytes of every .cst file.
+inline constexpr std::string_view kCstMagic("EQCST\r\n\x1a", 8);
 inline constexpr int kCstFormatVersion = 1;
 // Version of this reader; a file may ask for a newer one.
 inline constexpr std::array<int, 3> kCstReaderVersion = {1, 0, 0};

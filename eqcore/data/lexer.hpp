@@ -47,8 +47,10 @@ public:
     // Ends the current record: the rest of its last line is discarded.
     void end_record();
 
-    // Everything after the current record, verbatim.
+    // Everything after the current record, verbatim, and the line it
+    // begins on.
     std::string rest() const;
+    int rest_line() const { return in_record_ ? line_ + 1 : line_; }
 
     // Throws DataError at the current line with the context prepended.
     [[noreturn]] void fail(std::string_view message) const;

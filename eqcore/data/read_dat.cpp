@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "data/cst.hpp"
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
 #include "data/validate.hpp"
@@ -103,6 +104,7 @@ private:
     std::array<double, 6> read_coefficient_set(const std::string& what);
     void name_phase_copies();
     void check_unique_names();
+    void check_comment_block(int first_line) const;
     void warn(int line, const std::string& message);
     int checked_count(long long v, long long lo, long long hi, std::string_view field, int index = 0);
 
@@ -111,6 +113,7 @@ private:
     int n_elements_ = 0;
     std::vector<int> mixture_counts_;
     int n_stoichiometric_ = 0;
+    int counts_line_ = 0;
     int line6_line_ = 0;
     bool line6_standard_ = true;
     int excess_records_ = 0;
@@ -153,6 +156,7 @@ System DatReader::read() {
     lex_.set_context({});
     lex_.end_record();
     sys_.comment = lex_.rest();
+    check_comment_block(lex_.rest_line());
 
     if (excess_records_ > 0 && !line6_standard_)
         lex_.fail_at(line6_line_, "excess-parameter descriptor (line 6): expected 6 1 2 3 4 5 6 in a file "
@@ -192,6 +196,7 @@ void DatReader::read_title() {
 void DatReader::read_counts() {
     lex_.set_context("counts record");
     n_elements_ = checked_count(lex_.integer("number of elements"), 1, limits::kElements, "number of elements");
+    counts_line_ = lex_.line();
     const int nmix = checked_count(lex_.integer("number of mixture phases"), 0, limits::kMixturePhases,
                                    "number of mixture phases");
     mixture_counts_.reserve(static_cast<std::size_t>(nmix));
@@ -650,12 +655,62 @@ void DatReader::check_unique_names() {
     }
 }
 
+void DatReader::check_comment_block(int first_line) const {
+    // After the declared phases only the comment block may follow. A line of
+    // numbers before the comment block's first line of '#' is a record of
+    // data: the counts record announced fewer species or phases than the
+    // file holds, and reading on by the counts would have made a species of
+    // one phase into a phase of its own and dropped the last one.
+    std::string_view rest = sys_.comment;
+    int line = first_line;
+    int first_text = 0;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::vector<std::string_view> tokens = split_tokens(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (!tokens.empty()) {
+            if (tokens.front().front() == '#') return;
+            if (first_text == 0) first_text = line;
+            bool numbers = true;
+            double v = 0.0;
+            for (std::string_view t : tokens) numbers = numbers && parse_real(t, v);
+            if (numbers) {
+                auto phases = [](std::size_t n, const char* kind) {
+                    return std::to_string(n) + " " + kind + (n == 1 ? " phase" : " phases");
+                };
+                std::string counts = phases(mixture_counts_.size(), "mixture");
+                for (std::size_t k = 0; k < mixture_counts_.size(); ++k)
+                    counts += (k == 0 ? " of " : ", ") + std::to_string(mixture_counts_[k]);
+                if (!mixture_counts_.empty()) counts += " species";
+                counts += " and " + phases(static_cast<std::size_t>(n_stoichiometric_), "stoichiometric");
+                throw DataError(lex_.file(), first_text,
+                                "data after the last declared phase: the counts record (line " +
+                                    std::to_string(counts_line_) + ") announces " + counts +
+                                    "; only the comment block may follow");
+            }
+        }
+        ++line;
+    }
+}
+
+// A binary file is refused before it is read as text, saying what it is.
+void check_text_file(std::string_view text, const std::string& name) {
+    if (text.substr(0, kCstMagic.size()) == kCstMagic)
+        throw DataError(name, 1, "not a text data file: this is a compiled data file, which must be named .cst");
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+        throw DataError(name, static_cast<int>(line), "not a text data file: it holds binary data (a zero byte)");
+    }
+}
+
 }  // namespace
 
 System read_dat(std::istream& in, const std::string& name) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     std::string text = std::move(buffer).str();
+    check_text_file(text, name);
     Lexer lex(std::move(text), name);
     DatReader reader(lex);
     return reader.read();

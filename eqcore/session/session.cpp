@@ -184,6 +184,7 @@ void Session::set_thigh(double kelvin) {
 void Session::record_error(Error code, std::string_view detail) {
     last_error_.code = code;
     last_error_.lines = error_lines(code, detail);
+    ++errors_recorded_;
 }
 
 }  // namespace eqcore

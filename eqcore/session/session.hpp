@@ -175,6 +175,10 @@ public:
     bool result_current() const { return result_current_; }
     void record_error(Error code, std::string_view detail);
     const LastError& last_error() const { return last_error_; }
+    // How many errors were recorded since the session was made (reset()
+    // does not clear it), so that a caller can tell whether the last error
+    // belongs to the calls it just made.
+    std::uint64_t errors_recorded() const { return errors_recorded_; }
 
 private:
     [[noreturn]] void throw_no_system() const;
@@ -183,6 +187,9 @@ private:
     // Every change that could make a calculated result differ ends here.
     void invalidate_result() { result_current_ = false; }
     Stream* find_stream(std::string_view name);
+    // Stream properties come from the same G(T) data as every calculation:
+    // refused outside [TLOW, THIGH] as a calculation is.
+    void check_stream_temperature(std::string_view name, double T) const;
 
     Units units_;
     std::int64_t io_[3] = {0, 0, 0};
@@ -198,6 +205,7 @@ private:
     std::vector<Stream> streams_;
     bool result_current_ = false;
     LastError last_error_;
+    std::uint64_t errors_recorded_ = 0;
     Solver solver_;               // keeps its last solution as the next start
     EquilibriumProblem problem_;  // the state as the solver sees it
     EquilibriumResult result_;

@@ -41,6 +41,7 @@ void Session::define_stream(std::string_view name, double T, double P) {
         throw Failure(Error::invalid_value, "temperature " + number(T) + " K of stream '" + std::string(name) + "'");
     if (!(P > 0.0) || !std::isfinite(P))
         throw Failure(Error::invalid_value, "pressure " + number(P) + " Pa of stream '" + std::string(name) + "'");
+    check_stream_temperature(name, T);
     invalidate_result();
     if (Stream* s = find_stream(name)) {
         s->T = T;
@@ -89,8 +90,17 @@ void Session::remove_stream(std::string_view name) {
     }
 }
 
+void Session::check_stream_temperature(std::string_view name, double T) const {
+    if (T < tlow_ || T > thigh_)
+        throw Failure(Error::temperature_outside_limits,
+                      "temperature " + number(T) + " K of stream '" + std::string(name) + "' outside the limits " +
+                          number(tlow_) + " K to " + number(thigh_) + " K");
+}
+
 double Session::stream_property(std::string_view name, StreamProperty what) const {
     const Stream& s = stream(name);
+    // The limits may have changed since the stream was defined.
+    check_stream_temperature(s.name, s.T);
     double sum = 0.0;
     for (int p : s.phases) {
         const Phase& ph = system_.phases[static_cast<std::size_t>(p)];

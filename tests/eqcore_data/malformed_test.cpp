@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/cst.hpp"
 #include "data/read_dat.hpp"
 #include "test_util.hpp"
 
@@ -115,6 +116,17 @@ std::vector<Bad> bad_files() {
         {"qkto_weight", edit(q, "  1.0  1\n Ni", "  0.5  1\n Ni"), 12,
          {"phase LIQ_TEST, model record: QKTO variant not supported (weight 0.5"}},
         {"qkto_groups", edit(q, "  1.0  1\n   2", "  1.0  2\n   2"), 16, {"QKTO variant not supported (group 2"}},
+        // Counts smaller than the file: reading on by them would make the last
+        // gas species a phase of its own, or drop the last phase.
+        {"fewer_species_than_written", edit(a, "    2    1    4    0", "    2    1    3    0"), 24,
+         {"data after the last declared phase: the counts record (line 2) announces 1 mixture phase of 3 species "
+          "and 0 stoichiometric phases; only the comment block may follow"}},
+        {"fewer_phases_than_written", edit(b, "    2    2    2    2    2", "    2    2    2    2    1"), 39,
+         {"announces 2 mixture phases of 2, 2 species and 1 stoichiometric phase"}},
+        {"compiled_file_as_text", std::string(kCstMagic) + std::string(8, '\0') + a, 1,
+         {"not a text data file: this is a compiled data file, which must be named .cst"}},
+        {"zero_byte", edit(a, "    14.00670000", std::string(1, '\0') + "   14.00670000"), 4,
+         {"not a text data file: it holds binary data (a zero byte)"}},
         {"qkto_exponent_zero", edit(q, "   1   2   1   1  -15000.0", "   1   2   0   1  -15000.0"), 18,
          {"interaction 1, QKTO variant not supported: exponent 1 is 0"}},
     };
@@ -138,6 +150,16 @@ TEST_P(Malformed, NamesFileLineAndField) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, Malformed, ::testing::ValuesIn(bad_files()),
                          [](const ::testing::TestParamInfo<Bad>& param) { return param.param.label; });
+
+// After the last phase, text is the comment block whether or not it begins
+// with a line of '#'; numbers inside a framed comment block are text too.
+TEST(CommentBlock, TextAfterThePhasesIsKeptVerbatim) {
+    const std::string a = file_text("n-o-example.dat");
+    const std::string head = a.substr(0, a.find(" ####"));
+    EXPECT_EQ(testing::parse(head + " Written by hand\n from tables\n").comment, " Written by hand\n from tables\n");
+    const std::string framed = "####\n 298.15 6000\n####\n";
+    EXPECT_EQ(testing::parse(head + framed).comment, framed);
+}
 
 TEST(MalformedPath, MissingFileIsAnErrorNamingIt) {
     try {

@@ -153,6 +153,23 @@ TEST_F(AgCuStreams, BadStreamInputIsRefusedWithItsOwnError) {
     EXPECT_EQ(ecstpr("S", "H"), 0.0);
 }
 
+// A stream's properties come from the same G(T) data as a calculation and
+// are refused where a calculation is: outside [TLOW, THIGH] (200 and 6000 K
+// by default), also when the limits change after the stream was defined.
+TEST_F(AgCuStreams, TemperaturesOutsideTheLimitsAreRefused) {
+    EXPECT_EQ(ecstdf("HOT", 1.0e6, P1), 53);
+    EXPECT_EQ(ecerr()[1], "temperature 1000000 K of stream 'HOT' outside the limits 200 K to 6000 K");
+    EXPECT_EQ(ecstdf("COLD", 150.0, P1), 53);
+    ASSERT_EQ(ecstdf("S", 6000.0, P1), 0);  // the limits themselves are inside
+    ASSERT_EQ(ecstam("S", 1, 1, 1.0), 0);
+    Int err = -1;
+    ecstpr("S", "H", &err);
+    EXPECT_EQ(err, 0);
+    ASSERT_EQ(eclim("THIGH", 5000.0), 0);
+    ecstpr("S", "H", &err);
+    EXPECT_EQ(err, 53);
+}
+
 TEST_F(AgCuStreams, AtMostOneHundredStreams) {
     for (int i = 1; i <= 100; ++i) {
         std::string name = std::to_string(i);

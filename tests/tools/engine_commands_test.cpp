@@ -72,6 +72,24 @@ TEST(Compile, DamagedCompiledFileIsBadInput) {
     EXPECT_EQ(r.err.rfind("eqlink: ho.cst", 0), 0u) << r.err;
 }
 
+TEST(Info, SaysWhenEqlinkWillRefuseTheFileName) {
+    testing_support::ScratchDir dir;
+    write_file(dir.path(), "ho.txt", read_file(example("h-o.dat")));
+    const ToolRun r = run_tool(dir.path(), "info ho.txt");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "eqlink: note: ho.txt: EQLINK reads a data file by its extension, .dat (text) or .cst "
+                     "(compiled), and will refuse this name\n");
+    EXPECT_EQ(run_tool(dir.path(), words({"info", quoted_example("h-o.dat")})).err, "");
+}
+
+TEST(Version, NamesTheToolTheEngineAndTheCompiledFormat) {
+    testing_support::ScratchDir dir;
+    const ToolRun r = run_tool(dir.path(), "--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("eqlink ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("(EQCORE 1.0, compiled data format 1)"), std::string::npos) << r.out;
+}
+
 TEST(Equilibrate, MethaneAirAt2000KMatchesTheReference) {
     const auto ref = reference("equilibria.json");
     nlohmann::json c;

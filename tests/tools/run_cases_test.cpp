@@ -89,6 +89,27 @@ TEST(DemoCase, RunsWithoutArgumentsAsTables) {
     EXPECT_FALSE(read_file(dir.path() / "eqclist.txt").empty());
 }
 
+// A pure-component code gives each component's property per kmol of it
+// (x = 1 for each, the default): the same as the mixture routine of the
+// solid for that component alone at x = 1.
+TEST(PureComponentCode, IsPerKmolOfEachComponent) {
+    testing_support::ScratchDir dir;
+    write_file(dir.path(), "pure.toml",
+               words({"data =", quoted_example("ag-cu-example.dat")}) + "\n"
+               "[[component]]\nid = 'AGS'\nname = 'AG:S1'\nformula = 'Ag'\n"
+               "[[component]]\nid = 'CUS'\nname = 'CU:S1'\nformula = 'Cu'\n"
+               "[[calculation]]\nkind = 'property'\ncode = 426\nT = 1000.0\nP = 1e5\ncomponents = ['AGS', 'CUS']\n"
+               "[[calculation]]\nkind = 'property'\ncode = 411\nT = 1000.0\nP = 1e5\ncomponents = ['AGS']\n"
+               "x = [1.0]\n"
+               "[[calculation]]\nkind = 'property'\ncode = 411\nT = 1000.0\nP = 1e5\ncomponents = ['CUS']\n"
+               "x = [1.0]\n");
+    const ToolRun r = run_tool(dir.path(), "run --json pure.toml");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json c = json::parse(r.out)["calculations"];
+    EXPECT_NEAR(c[0]["prop"][0].get<double>(), c[1]["prop"][0].get<double>(), 1e-9 * std::fabs(c[1]["prop"][0].get<double>()));
+    EXPECT_NEAR(c[0]["prop"][1].get<double>(), c[2]["prop"][0].get<double>(), 1e-9 * std::fabs(c[2]["prop"][0].get<double>()));
+}
+
 // A calculation the plug-in fails gives exit status 1, its messages in the
 // results and a line on standard error naming the case's line.
 TEST(FailedCalculation, ExitsWithOneAndNamesTheCalculation) {
