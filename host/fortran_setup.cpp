@@ -13,7 +13,9 @@ elvar::RunSetup described;
 std::optional<elvar::Run> run;
 std::string last_error;
 
-std::string text(const char* p, ftn::Len n) { return std::string(ftn::InChars(p, n).text()); }
+std::string text(const char* p, ftn::Len n) {
+    return std::string(ftn::InChars(p, n).text());
+}
 
 // Runs `body`; IERR 0, or 1 with the reason kept for ELVAR_ERRTXT. Nothing
 // is thrown back into the Fortran caller.
@@ -58,7 +60,9 @@ void ELVAR_ADDCMP(const char* id, const char* name, const char* formula, ftn::Le
 }
 
 void ELVAR_ADDOPT(const char* name, const char* base, ftn::Len name_len, ftn::Len base_len) {
-    guarded(nullptr, [&] { described.option_sets.push_back({text(name, name_len), text(base, base_len)}); });
+    guarded(nullptr, [&] {
+        described.option_sets.push_back({text(name, name_len), text(base, base_len)});
+    });
 }
 
 void ELVAR_ADDCHM(const ftn::Int* neq, const ftn::Real* coef, ftn::Int* ierr) {
@@ -84,7 +88,9 @@ void ELVAR_START(ftn::Int* ierr) {
     });
 }
 
-void ELVAR_ENDRUN() { run.reset(); }
+void ELVAR_ENDRUN() {
+    run.reset();
+}
 
 void ELVAR_OPTSET(const char* name, ftn::Int* id, ftn::Int* ierr, ftn::Len name_len) {
     guarded(ierr, [&] { *id = open_run().option_set(text(name, name_len)); });
@@ -110,11 +116,14 @@ void ELVAR_BLOCK(const char* id, const ftn::Int* level, const ftn::Int* nprod, c
     guarded(ierr, [&] {
         elvar::Block b{text(id, id_len), *level, {}};
         for (ftn::Int k = 0; k < *nprod; ++k)
-            b.products.push_back(text(products + static_cast<std::size_t>(k) * product_len, product_len));
+            b.products.push_back(
+                text(products + static_cast<std::size_t>(k) * product_len, product_len));
         open_run().set_block(b);
     });
 }
 
-void ELVAR_ERRTXT(char* text_out, ftn::Len text_len) { ftn::fill(text_out, text_len, last_error); }
+void ELVAR_ERRTXT(char* text_out, ftn::Len text_len) {
+    ftn::fill(text_out, text_len, last_error);
+}
 
 }  // extern "C"

@@ -24,7 +24,9 @@ using eqcore::ConditionKind;
 using eqcore::Session;
 using eqcore::StreamProperty;
 
-std::string example(const std::string& file) { return std::string(EQLINK_EXAMPLES_DIR) + "/" + file; }
+std::string example(const std::string& file) {
+    return std::string(EQLINK_EXAMPLES_DIR) + "/" + file;
+}
 
 int index_of(const Session& s, int phase, const std::string& name) {
     const eqcore::System& sys = s.system();
@@ -42,12 +44,13 @@ void record(const eqcore::EquilibriumResult& r, std::vector<double>& out) {
 }
 
 void stream_properties(const Session& s, const std::string& name, std::vector<double>& out) {
-    for (StreamProperty p : {StreamProperty::H, StreamProperty::S, StreamProperty::G, StreamProperty::V,
-                             StreamProperty::Cp})
+    for (StreamProperty p : {StreamProperty::H, StreamProperty::S, StreamProperty::G,
+                             StreamProperty::V, StreamProperty::Cp})
         out.push_back(s.stream_property(name, p));
 }
 
-void at_temperatures(Session& s, std::initializer_list<double> temperatures, std::vector<double>& out) {
+void at_temperatures(Session& s, std::initializer_list<double> temperatures,
+                     std::vector<double>& out) {
     for (double T : temperatures) {
         s.set_condition({ConditionKind::temperature, T});
         record(s.equilibrate(false, -1, 0.0), out);
@@ -119,8 +122,8 @@ std::vector<double> nitrogen_oxygen() {
     return out;
 }
 
-const std::vector<std::function<std::vector<double>()>> kWork = {methane_air, hydrogen_oxygen, silver_copper,
-                                                                 nitrogen_oxygen};
+const std::vector<std::function<std::vector<double>()>> kWork = {methane_air, hydrogen_oxygen,
+                                                                 silver_copper, nitrogen_oxygen};
 
 // Bit for bit: the same work in the same order gives the same numbers.
 bool identical(const std::vector<double>& a, const std::vector<double>& b) {
@@ -172,8 +175,10 @@ TEST(SessionsInThreads, ASessionMovesBetweenThreads) {
         std::vector<double> out;
         at_temperatures(s, {2000.0}, out);
         auto rest = [&] { at_temperatures(s, {2100.0, 2200.0}, out); };
-        if (other_thread) std::thread(rest).join();
-        else rest();
+        if (other_thread)
+            std::thread(rest).join();
+        else
+            rest();
         return out;
     };
     EXPECT_TRUE(identical(continue_in(true), continue_in(false)));

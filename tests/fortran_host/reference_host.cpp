@@ -4,10 +4,10 @@
 // a file ("label index value" per line, in the order the Fortran host
 // compares them). Usage: fortran_host_reference OUTPUT EXAMPLES.
 #include <cstdio>
-#include <utility>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "caflsh.hpp"
@@ -25,7 +25,8 @@ void put(const std::string& label, int index, double value) {
     std::fprintf(out, "%s %d %.17g\n", label.c_str(), index, value);
 }
 void put_text(const std::string& label, int index, std::string_view text) {
-    std::fprintf(out, "%s %d \"%.*s\"\n", label.c_str(), index, static_cast<int>(text.size()), text.data());
+    std::fprintf(out, "%s %d \"%.*s\"\n", label.c_str(), index, static_cast<int>(text.size()),
+                 text.data());
 }
 void put_all(const std::string& label, const double* values, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) put(label, static_cast<int>(i + 1), values[i]);
@@ -46,15 +47,15 @@ void use_data_file(elvar::Run& run, const std::string& name) {
     run.set_trace(false);
 }
 
-void monitor(elvar::Run& run, const std::string& label, ftn::Int code, std::vector<ftn::Int> list, double T,
-             std::vector<double> x) {
+void monitor(elvar::Run& run, const std::string& label, ftn::Int code, std::vector<ftn::Int> list,
+             double T, std::vector<double> x) {
     run.set_property_request(static_cast<ftn::Int>(list.size()), 4);
     std::vector<double> prop(static_cast<std::size_t>(3 * run.ncomp()), -777.25);
     double unused[5] = {};
     const double P = 101325.0;
     const ftn::Int ireq[4] = {1, 1, 0, 0};
-    EQLINK_MDMON8(&code, list.data(), &T, &P, &unused[0], x.data(), &unused[1], ireq, &unused[2], &unused[3],
-                  &unused[4], prop.data());
+    EQLINK_MDMON8(&code, list.data(), &T, &P, &unused[0], x.data(), &unused[1], ireq, &unused[2],
+                  &unused[3], &unused[4], prop.data());
     put_all(label, prop.data(), prop.size());
 }
 
@@ -66,34 +67,39 @@ void started_state(ftn::Int ncomp) {
     put("nmap", 0, static_cast<double>(e.NMAP));
     for (ftn::Int r = 1; r <= e.NMAP; ++r) {
         const eqlink::MapRecord& m = eqlink::map_record(r);
-        const double words[5] = {double(m.component), double(m.constituent), double(m.phase), double(m.kind),
-                                 double(m.scratch)};
+        const double words[5] = {double(m.component), double(m.constituent), double(m.phase),
+                                 double(m.kind), double(m.scratch)};
         put_all("map", words, 5);
     }
     put_all("mwfac", e.MWFAC, static_cast<std::size_t>(ncomp));
-    for (ftn::Int p = 1; p <= e.NPH; ++p) put_text("phname", static_cast<int>(p), eqlink::phname(p).text());
-    for (ftn::Int p = 1; p <= e.NPH; ++p) put("nphcmp", static_cast<int>(p), static_cast<double>(eqlink::nphcmp(p)));
+    for (ftn::Int p = 1; p <= e.NPH; ++p)
+        put_text("phname", static_cast<int>(p), eqlink::phname(p).text());
+    for (ftn::Int p = 1; p <= e.NPH; ++p)
+        put("nphcmp", static_cast<int>(p), static_cast<double>(eqlink::nphcmp(p)));
     put("ndict", 0, static_cast<double>(e.NDICT));
-    for (ftn::Int i = 1; i <= e.NDICT; ++i) put("idtype", static_cast<int>(i), static_cast<double>(eqlink::idtype(i)));
+    for (ftn::Int i = 1; i <= e.NDICT; ++i)
+        put("idtype", static_cast<int>(i), static_cast<double>(eqlink::idtype(i)));
     for (ftn::Int i = 1; i <= e.NDICT; ++i) {
         put_text("dcode", static_cast<int>(i), eqlink::dcode(i).text());
         put_text("dname", static_cast<int>(i), eqlink::dname(i).text());
     }
 }
 
-void block(elvar::Run& run, const std::string& label, const std::string& id, ftn::Int kind, double t1, double t2,
-           ftn::Int outlets) {
-    const elvar::StreamLayout layout(run.ncomp(), {elvar::SubstreamType::mixed, elvar::SubstreamType::cisolid});
-    const std::vector<double> inlet =
-        layout.make({substream({0.0, 0.0, 0.0, 0.0}, 298.15), substream({0.0, 0.0, 0.0006, 0.0004}, 298.15)});
+void block(elvar::Run& run, const std::string& label, const std::string& id, ftn::Int kind,
+           double t1, double t2, ftn::Int outlets) {
+    const elvar::StreamLayout layout(run.ncomp(),
+                                     {elvar::SubstreamType::mixed, elvar::SubstreamType::cisolid});
+    const std::vector<double> inlet = layout.make(
+        {substream({0.0, 0.0, 0.0, 0.0}, 298.15), substream({0.0, 0.0, 0.0006, 0.0004}, 298.15)});
     elvar::BlockArgs a(layout, {inlet}, outlets, {}, 1, {kind, 4, 0, 0}, {101325.0, t1, t2, 0.0},
                        run.option_set("EQCORE"));
     run.set_block({id, 4, {"CU(S)", "AGL", "CUL", "AG(S)"}});
     auto& s = a.spare;
-    EQLINK_CATOP(&a.ninlet, a.sinlet.data(), &a.nhtin, a.htin.data(), &a.noutlt, a.soutlt.data(), &a.nhtout,
-                 a.htout.data(), &s[0], &s[1], &s[2], &s[3], &a.lstrm, &a.nsub, a.subpos.data(), a.subtyp.data(),
-                 &a.nipar, a.ipar.data(), &a.nrpar, a.rpar.data(), &s[4], &s[5], &a.optset, &s[6], &s[7], &s[8],
-                 &s[9], &s[10], &s[11], &s[12], a.strdsc.data());
+    EQLINK_CATOP(&a.ninlet, a.sinlet.data(), &a.nhtin, a.htin.data(), &a.noutlt, a.soutlt.data(),
+                 &a.nhtout, a.htout.data(), &s[0], &s[1], &s[2], &s[3], &a.lstrm, &a.nsub,
+                 a.subpos.data(), a.subtyp.data(), &a.nipar, a.ipar.data(), &a.nrpar, a.rpar.data(),
+                 &s[4], &s[5], &a.optset, &s[6], &s[7], &s[8], &s[9], &s[10], &s[11], &s[12],
+                 a.strdsc.data());
     put_all(label + "_soutlt", a.soutlt.data(), a.soutlt.size());
     put_all(label + "_htout", a.htout.data(), 1);
     put_all(label + "_rpar", a.rpar.data(), 4);
@@ -124,16 +130,19 @@ void flash(elvar::Run& run, const std::string& label, std::vector<double>& strve
     elvar::FlashArgs a(layout, strvec);
     a.ids[2] = chem;
     a.kode = kode;
-    EQLINK_CAFLSH(a.strvec.data(), &a.nsubs, a.lpb.data(), a.itype.data(), a.ids.data(), &a.kode, &a.npkode,
-                  &a.kphase, &a.rfctl, &a.tol, &a.kdiag, &a.kpdiag, &a.spare[0], &a.spare[1], &a.spare[2], &a.ker);
+    EQLINK_CAFLSH(a.strvec.data(), &a.nsubs, a.lpb.data(), a.itype.data(), a.ids.data(), &a.kode,
+                  &a.npkode, &a.kphase, &a.rfctl, &a.tol, &a.kdiag, &a.kpdiag, &a.spare[0],
+                  &a.spare[1], &a.spare[2], &a.ker);
     put(label + "_ker", 0, static_cast<double>(a.ker));
     put(label + "_npkode", 0, static_cast<double>(a.npkode));
     put_all(label + "_strvec", a.strvec.data(), a.strvec.size());
     using elvar::word;
     for (std::size_t w = 3; w <= 5; ++w)
         put(label + "_stwkwk", static_cast<int>(w), static_cast<double>(word(DMS_STWKWK, w).i()));
-    for (std::size_t w = 19; w <= 23; ++w) put(label + "_stwkwk", static_cast<int>(w), word(DMS_STWKWK, w).r());
-    for (std::size_t w = 47; w <= 63; ++w) put(label + "_stwork", static_cast<int>(w), word(SHS_STWORK, w).r());
+    for (std::size_t w = 19; w <= 23; ++w)
+        put(label + "_stwkwk", static_cast<int>(w), word(DMS_STWKWK, w).r());
+    for (std::size_t w = 47; w <= 63; ++w)
+        put(label + "_stwork", static_cast<int>(w), word(SHS_STWORK, w).r());
     strvec = a.strvec;
 }
 

@@ -1,10 +1,11 @@
 // Setting a run up through the Fortran-convention routines: fields read only
 // up to their hidden lengths (blank-padded, not NUL-terminated), failures
 // returned as IERR 1 with the reason, nothing thrown.
+#include "fortran_setup.hpp"
+
 #include <array>
 #include <string>
 
-#include "fortran_setup.hpp"
 #include "host_services.hpp"
 #include "host_test_support.hpp"
 
@@ -13,7 +14,9 @@ namespace {
 using ftn::Int;
 
 // A blank-padded field of n characters, as a Fortran caller passes it.
-std::string field(const std::string& text, std::size_t n) { return text + std::string(n - text.size(), ' '); }
+std::string field(const std::string& text, std::size_t n) {
+    return text + std::string(n - text.size(), ' ');
+}
 
 std::string reason() {
     std::array<char, 120> text{};
@@ -22,7 +25,7 @@ std::string reason() {
 }
 
 class FortranSetup : public host_test::InTempDir {
-protected:
+  protected:
     void TearDown() override {
         ELVAR_ENDRUN();
         host_test::InTempDir::TearDown();
@@ -35,7 +38,8 @@ TEST_F(FortranSetup, DescribesStartsAndPreparesARun) {
     const std::string id = field("CH4", 8), comp = field("CH4:G1", 32), formula = field("CH4", 32);
     ELVAR_ADDCMP(id.data(), comp.data(), formula.data(), id.size(), comp.size(), formula.size());
     const std::string id2 = field("O2", 8), comp2 = field("O2:G1", 32), formula2 = field("O2", 32);
-    ELVAR_ADDCMP(id2.data(), comp2.data(), formula2.data(), id2.size(), comp2.size(), formula2.size());
+    ELVAR_ADDCMP(id2.data(), comp2.data(), formula2.data(), id2.size(), comp2.size(),
+                 formula2.size());
     const std::string set = field("EQCORE", 16), base = field("", 16);
     ELVAR_ADDOPT(set.data(), base.data(), set.size(), base.size());
     const Int neq = 1;

@@ -1,20 +1,20 @@
 // A host program from an installation: the host stand-in sets a run up on
 // the installed example data, the plug-in computes the vapour enthalpy of air
 // (property 401), and the engine's own stream enthalpy confirms it.
+#include <array>
+#include <cmath>
+#include <cstdio>
 #include <eqcore/session/session.hpp>
 #include <eqlink/elvar.hpp>
 #include <eqlink/eqlink_blocks.hpp>
 #include <eqlink/mdmon8.hpp>
-
-#include <array>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 int main() {
-    const std::string data = (std::filesystem::path(elvar::examples_dir()) / "c-h-o-n.dat").string();
+    const std::string data =
+        (std::filesystem::path(elvar::examples_dir()) / "c-h-o-n.dat").string();
     elvar::RunSetup setup;
     setup.case_name = "downstream";
     setup.data_file = data;
@@ -30,8 +30,8 @@ int main() {
     std::vector<double> prop(6, 0.0);
     double unused[5] = {};
     run.set_property_request(2, 4);
-    EQLINK_MDMON8(&code, list.data(), &T, &P, &unused[0], x.data(), &unused[1], request.data(), &unused[2],
-                  &unused[3], &unused[4], prop.data());
+    EQLINK_MDMON8(&code, list.data(), &T, &P, &unused[0], x.data(), &unused[1], request.data(),
+                  &unused[2], &unused[3], &unused[4], prop.data());
 
     eqcore::Session s;
     s.read_dat_file(data);
@@ -48,7 +48,8 @@ int main() {
     const bool started = ftn::truth(DMS_EQLINK[0].i()) && EQLINK_ELVCA.NPH == 3;
     const bool same = std::abs(prop[0] - expected) <= 1e-9 * std::abs(expected);
     if (!started) std::fprintf(stderr, "the plug-in did not start on %s\n", data.c_str());
-    if (!same) std::fprintf(stderr, "H = %.12g J/kmol, the engine gives %.12g\n", prop[0], expected);
+    if (!same)
+        std::fprintf(stderr, "H = %.12g J/kmol, the engine gives %.12g\n", prop[0], expected);
     if (started && same) std::printf("host run: vapour enthalpy of air as the engine gives it\n");
     return started && same ? 0 : 1;
 }

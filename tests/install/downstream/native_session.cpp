@@ -1,10 +1,9 @@
 // The engine's native C++ API from an installation: methane burnt in air at
 // 2000 K and 1 bar, checked against independent reference amounts (NASA CEA
 // on the same data) and the identity G = H - T S.
-#include <eqcore/session/session.hpp>
-
 #include <cmath>
 #include <cstdio>
+#include <eqcore/session/session.hpp>
 #include <stdexcept>
 #include <string>
 
@@ -30,7 +29,9 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         double mol;
-    } expected[] = {{"H2O", 1.9805519637907143}, {"CO2", 0.968268210486225}, {"CO", 0.031731789513775},
+    } expected[] = {{"H2O", 1.9805519637907143},
+                    {"CO2", 0.968268210486225},
+                    {"CO", 0.031731789513775},
                     {"NO", 0.006751974732627218}};
     for (const auto& e : expected) {
         const double n = r.amount[static_cast<std::size_t>(sys.phases[0].first + gas(e.name))];
