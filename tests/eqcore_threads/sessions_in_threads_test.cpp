@@ -109,13 +109,18 @@ std::vector<double> silver_copper() {
     return out;
 }
 
-// Nitric oxide in hot air.
-std::vector<double> nitrogen_oxygen() {
-    Session s;
+// Air on the N-O data.
+void load_air(Session& s) {
     s.read_dat_file(example("n-o-example.dat"));
     s.define_stream("AIR", 300.0, 1.0e5);
     s.add_amount("AIR", 0, index_of(s, 0, "N2"), 0.79);
     s.add_amount("AIR", 0, index_of(s, 0, "O2"), 0.21);
+}
+
+// Nitric oxide in hot air.
+std::vector<double> nitrogen_oxygen() {
+    Session s;
+    load_air(s);
     std::vector<double> out;
     stream_properties(s, "AIR", out);
     at_temperatures(s, {1500.0, 2000.0, 2500.0, 3000.0}, out);
@@ -168,10 +173,7 @@ TEST(SessionsInThreads, GiveTheResultsOfOneThreadWorkingSerially) {
 TEST(SessionsInThreads, ASessionMovesBetweenThreads) {
     auto continue_in = [](bool other_thread) {
         Session s;
-        s.read_dat_file(example("n-o-example.dat"));
-        s.define_stream("AIR", 300.0, 1.0e5);
-        s.add_amount("AIR", 0, index_of(s, 0, "N2"), 0.79);
-        s.add_amount("AIR", 0, index_of(s, 0, "O2"), 0.21);
+        load_air(s);
         std::vector<double> out;
         at_temperatures(s, {2000.0}, out);
         auto rest = [&] { at_temperatures(s, {2100.0, 2200.0}, out); };
