@@ -4,6 +4,7 @@
 
 #include "blocks.hpp"        // the host's blocks, sizes and fixed values
 #include "calls.hpp"         // argument storage for the flash and the block
+#include "examples_dir.hpp"  // the bundled example data
 #include "formula.hpp"       // component formulas
 #include "message_log.hpp"   // messages the plug-in reported
 #include "run.hpp"           // setting up a run

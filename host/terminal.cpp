@@ -30,7 +30,8 @@ void clear_terminal() { terminal().lines.clear(); }
 void terminal_write(std::string_view line) {
     Terminal& t = terminal();
     if (t.mode != TerminalMode::capture) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        // An empty line's view may hold no pointer at all.
+        if (!line.empty()) std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
     }
     if (t.mode != TerminalMode::print) t.lines.emplace_back(line);

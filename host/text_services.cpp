@@ -4,10 +4,7 @@
 #include <cstdlib>
 
 #include "blocks.hpp"
-
-#ifndef EQLINK_EXAMPLES_DIR
-#define EQLINK_EXAMPLES_DIR "."
-#endif
+#include "examples_dir.hpp"
 
 namespace {
 // The characters of text(1:length) that lie within the caller's field.
@@ -30,6 +27,6 @@ extern "C" void DMS_STRUPR(char* text, const ftn::Int* length, ftn::Len text_len
 // ELVAR_SYSTOP when set, else the directory the project keeps its data in.
 extern "C" void DMS_GETELRSYSTOP(char* field, ftn::Len field_len) {
     const char* env = std::getenv("ELVAR_SYSTOP");
-    const char* top = env != nullptr && *env != '\0' ? env : EQLINK_EXAMPLES_DIR;
-    ftn::fill(field, field_len, top);
+    if (env != nullptr && *env != '\0') ftn::fill(field, field_len, env);
+    else ftn::fill(field, field_len, elvar::examples_dir());
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "case_file.hpp"
+#include "examples_dir.hpp"
 #include "commands.hpp"
 #include "input_error.hpp"
 #include "printers.hpp"
@@ -12,7 +13,7 @@
 
 namespace eqlink_tool {
 
-std::string demo_case() { return (std::filesystem::path(EQLINK_EXAMPLES_DIR) / "demo.toml").string(); }
+std::string demo_case() { return (std::filesystem::path(elvar::examples_dir()) / "demo.toml").string(); }
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
     auto* cmd = app.add_subcommand("run", "Run a case file: property requests, flashes and blocks through EQLINK");

@@ -18,10 +18,13 @@ struct OpenUnit {
 };
 
 // The process-wide table. The host, the plug-in and the engine run on one
-// thread, one call at a time, so the table needs no lock.
+// thread, one call at a time, so the table needs no lock. It is never
+// destroyed: objects that close their units in their destructors may be
+// destroyed after it at exit (a host run held in a static), and exit flushes
+// every open file anyway.
 std::map<Unit, OpenUnit>& table() {
-    static std::map<Unit, OpenUnit> units;
-    return units;
+    static auto* units = new std::map<Unit, OpenUnit>;
+    return *units;
 }
 
 OpenUnit* find(Unit unit) {

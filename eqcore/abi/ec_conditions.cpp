@@ -4,7 +4,7 @@
 // its sign.
 #include "abi/entry.hpp"
 #include "abi/words.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 
 using namespace eqcore;
 using namespace eqcore::abi;
@@ -13,7 +13,7 @@ namespace {
 
 // A condition from its name, target phase and constituent numbers (used by
 // "A" only; constituent 0 = the phase) and its value in the units in force.
-Condition condition_from(const Session& s, std::string_view name, ftn::Int phase, ftn::Int constituent,
+Condition condition_from(const Session& s, std::string_view name, eqcore_int phase, eqcore_int constituent,
                          double value) {
     Condition c;
     c.kind = condition_word(name);
@@ -34,13 +34,13 @@ Condition condition_from(const Session& s, std::string_view name, ftn::Int phase
 
 extern "C" {
 
-void PPSTUB_ECRMC(const ftn::Int* number, ftn::Int* noerr) {
+void PPSTUB_ECRMC(const eqcore_int* number, eqcore_int* noerr) {
     entry(noerr, [&] {
         Session& s = session();
-        const ftn::Int n = ref(number, "number");
+        const eqcore_int n = ref(number, "number");
         if (n == -1 || n == -2) {
             s.remove_all_conditions();
-        } else if (n >= 1 && n <= static_cast<ftn::Int>(s.conditions().size())) {
+        } else if (n >= 1 && n <= static_cast<eqcore_int>(s.conditions().size())) {
             s.remove_condition(static_cast<int>(n));
         } else {
             throw Failure(Error::condition_out_of_range, "condition " + std::to_string(n) + " (" +
@@ -50,19 +50,19 @@ void PPSTUB_ECRMC(const ftn::Int* number, ftn::Int* noerr) {
     });
 }
 
-void PPSTUB_ECSETC(const char* name, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* value,
-                   ftn::Int* number, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECSETC(const char* name, const eqcore_int* phase, const eqcore_int* constituent, const eqcore_real* value,
+                   eqcore_int* number, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] {
         Session& s = session();
         const Condition c = condition_from(s, text(name, name_len, "name"), ref(phase, "phase"),
                                            ref(constituent, "constituent"), ref(value, "value"));
-        ftn::Int& out = ref(number, "number");
+        eqcore_int& out = ref(number, "number");
         out = s.set_condition(c);
     });
 }
 
-void PPSTUB_ECSCND(const char* name, const ftn::Int* index, const ftn::Real* value, ftn::Int* noerr,
-                   ftn::Len name_len) {
+void PPSTUB_ECSCND(const char* name, const eqcore_int* index, const eqcore_real* value, eqcore_int* noerr,
+                   eqcore_len name_len) {
     entry(noerr, [&] {
         Session& s = session();
         s.set_condition(condition_from(s, text(name, name_len, "name"), ref(index, "index"), 0, ref(value, "value")));

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "abi/entry.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 #include "session/listing.hpp"
 #include "session/text.hpp"
 #include "unitio.hpp"
@@ -26,18 +26,18 @@ void write_list(const Session& s, const std::vector<std::string>& lines) {
 // ECEQ / ECEQL: option two blanks (the T and P conditions) or "T " (the
 // temperature is the unknown; phase > 0 its "A" target, 0 the "H"
 // condition; values(1) the first estimate).
-const EquilibriumResult& calculate(const char* option, ftn::Len option_len, const ftn::Int* phase,
-                                   const ftn::Int* constituent, const ftn::Real* values) {
+const EquilibriumResult& calculate(const char* option, eqcore_len option_len, const eqcore_int* phase,
+                                   const eqcore_int* constituent, const eqcore_real* values) {
     Session& s = session();
     const std::string_view opt = abi::text(option, option_len, "option");
     if (opt.empty()) return s.equilibrate(false, -1, 0.0);
     if (!text::same_word(opt, "T"))
         throw Failure(Error::unknown_option, "equilibrium option '" + std::string(opt) + "' (known: blank, \"T\")");
-    const ftn::Int p = ref(phase, "phase");
+    const eqcore_int p = ref(phase, "phase");
     const double estimate = s.units().temperature_to_si(ref(values, "values"));
     if (p == 0) return s.equilibrate(true, -1, estimate);
     const int ph = s.phase_from_number(p);
-    const ftn::Int c = ref(constituent, "constituent");
+    const eqcore_int c = ref(constituent, "constituent");
     if (c != 0) (void)s.constituent_from_number(ph, c);  // only checked: a target is on the phase
     return s.equilibrate(true, ph, estimate);
 }
@@ -52,26 +52,26 @@ double amount_of(const Session& s, const EquilibriumResult& r, int p, int k) {
 
 extern "C" {
 
-void PPSTUB_ECEQ(const char* option, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* values,
-                 ftn::Int* noerr, ftn::Len option_len) {
+void PPSTUB_ECEQ(const char* option, const eqcore_int* phase, const eqcore_int* constituent, const eqcore_real* values,
+                 eqcore_int* noerr, eqcore_len option_len) {
     entry(noerr, [&] { calculate(option, option_len, phase, constituent, values); });
 }
 
-void PPSTUB_ECEQL(const char* option, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* values,
-                  ftn::Int* noerr, ftn::Len option_len) {
+void PPSTUB_ECEQL(const char* option, const eqcore_int* phase, const eqcore_int* constituent, const eqcore_real* values,
+                  eqcore_int* noerr, eqcore_len option_len) {
     entry(noerr, [&] {
         const EquilibriumResult& r = calculate(option, option_len, phase, constituent, values);
         write_list(session(), result_listing(session(), r));
     });
 }
 
-void PPSTUB_ECRES(const char* option, const ftn::Int* phase, const ftn::Int* constituent, ftn::Real* value,
-                  ftn::Int* noerr, ftn::Len option_len) {
+void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int* constituent, eqcore_real* value,
+                  eqcore_int* noerr, eqcore_len option_len) {
     entry(noerr, [&] {
         const Session& s = session();
         const std::string_view opt = abi::text(option, option_len, "option");
-        const ftn::Int pn = ref(phase, "phase"), cn = ref(constituent, "constituent");
-        ftn::Real& out = ref(value, "value");
+        const eqcore_int pn = ref(phase, "phase"), cn = ref(constituent, "constituent");
+        eqcore_real& out = ref(value, "value");
         const EquilibriumResult& r = s.result();
         const Units& u = s.units();
         const System& sys = s.system();
@@ -115,7 +115,7 @@ void PPSTUB_ECRES(const char* option, const ftn::Int* phase, const ftn::Int* con
     });
 }
 
-void PPSTUB_ECSHOW(ftn::Int* noerr) {
+void PPSTUB_ECSHOW(eqcore_int* noerr) {
     entry(noerr, [&] { write_list(session(), settings_listing(session())); });
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "abi/entry.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 #include "unitio.hpp"
 
 using namespace eqcore;
@@ -12,9 +12,9 @@ using namespace eqcore::abi;
 
 namespace {
 
-void open_on_unit(const char* name, ftn::Len name_len, const ftn::Int* unit, unitio::Access access) {
+void open_on_unit(const char* name, eqcore_len name_len, const eqcore_int* unit, unitio::Access access) {
     const std::string path(text(name, name_len, "name"));
-    const ftn::Int u = ref(unit, "unit");
+    const eqcore_int u = ref(unit, "unit");
     if (u <= 0) throw Failure(Error::invalid_io_unit, "unit " + std::to_string(u) + " for file '" + path + "'");
     if (path.empty()) throw Failure(Error::cannot_open_file, "the file name is blank (unit " + std::to_string(u) + ")");
     if (!unitio::open(u, path, access))
@@ -40,15 +40,15 @@ struct CloseAfterRead {
 
 extern "C" {
 
-void PPSTUB_ECOPTX(const char* name, const ftn::Int* unit, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECOPTX(const char* name, const eqcore_int* unit, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] { open_on_unit(name, name_len, unit, unitio::Access::read); });
 }
 
-void PPSTUB_ECOPBN(const char* name, const ftn::Int* unit, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECOPBN(const char* name, const eqcore_int* unit, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] { open_on_unit(name, name_len, unit, unitio::Access::read); });
 }
 
-void PPSTUB_ECRDTX(ftn::Int* noerr) {
+void PPSTUB_ECRDTX(eqcore_int* noerr) {
     entry(noerr, [&] {
         Session& s = session();
         const std::string path = data_file_path(s);
@@ -57,7 +57,7 @@ void PPSTUB_ECRDTX(ftn::Int* noerr) {
     });
 }
 
-void PPSTUB_ECRDBN(ftn::Int* noerr) {
+void PPSTUB_ECRDBN(eqcore_int* noerr) {
     entry(noerr, [&] {
         Session& s = session();
         const std::string path = data_file_path(s);
@@ -66,8 +66,8 @@ void PPSTUB_ECRDBN(ftn::Int* noerr) {
     });
 }
 
-void PPSTUB_ECBHDR(ftn::Int* format, char* writer, ftn::Int* wver, ftn::Int* minver, ftn::Int* date, char* remarks,
-                   ftn::Int* noerr, ftn::Len writer_len, ftn::Len remarks_len) {
+void PPSTUB_ECBHDR(eqcore_int* format, char* writer, eqcore_int* wver, eqcore_int* minver, eqcore_int* date, char* remarks,
+                   eqcore_int* noerr, eqcore_len writer_len, eqcore_len remarks_len) {
     entry(noerr, [&] {
         const CstHeader& h = session().cst_header();
         ref(format, "format");
@@ -83,11 +83,11 @@ void PPSTUB_ECBHDR(ftn::Int* format, char* writer, ftn::Int* wver, ftn::Int* min
     });
 }
 
-void PPSTUB_ECOPEN(const char* name, const ftn::Int* unit, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECOPEN(const char* name, const eqcore_int* unit, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] { open_on_unit(name, name_len, unit, unitio::Access::write); });
 }
 
-void PPSTUB_ECCLOS(const ftn::Int* unit, ftn::Int* noerr) {
+void PPSTUB_ECCLOS(const eqcore_int* unit, eqcore_int* noerr) {
     entry(noerr, [&] { unitio::close(ref(unit, "unit")); });
 }
 

@@ -2,24 +2,24 @@
 // set the status of phases and constituents. Numbers count from 1.
 #include "abi/entry.hpp"
 #include "abi/words.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 
 using namespace eqcore;
 using namespace eqcore::abi;
 
 namespace {
 
-int phase_arg(const Session& s, const ftn::Int* phase) { return s.phase_from_number(ref(phase, "phase")); }
+int phase_arg(const Session& s, const eqcore_int* phase) { return s.phase_from_number(ref(phase, "phase")); }
 
 }  // namespace
 
 extern "C" {
 
-void PPSTUB_ECNPH(ftn::Int* count, ftn::Int* noerr) {
+void PPSTUB_ECNPH(eqcore_int* count, eqcore_int* noerr) {
     entry(noerr, [&] { ref(count, "count") = session().system().phase_count(); });
 }
 
-void PPSTUB_ECNPC(const ftn::Int* phase, ftn::Int* count, ftn::Int* noerr) {
+void PPSTUB_ECNPC(const eqcore_int* phase, eqcore_int* count, eqcore_int* noerr) {
     entry(noerr, [&] {
         const Session& s = session();
         const int p = phase_arg(s, phase);
@@ -27,7 +27,7 @@ void PPSTUB_ECNPC(const ftn::Int* phase, ftn::Int* count, ftn::Int* noerr) {
     });
 }
 
-void PPSTUB_ECPNM(const ftn::Int* phase, char* name, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECPNM(const eqcore_int* phase, char* name, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] {
         const Session& s = session();
         const int p = phase_arg(s, phase);
@@ -35,8 +35,8 @@ void PPSTUB_ECPNM(const ftn::Int* phase, char* name, ftn::Int* noerr, ftn::Len n
     });
 }
 
-void PPSTUB_ECCNM(const ftn::Int* phase, const ftn::Int* constituent, char* name, ftn::Int* noerr,
-                  ftn::Len name_len) {
+void PPSTUB_ECCNM(const eqcore_int* phase, const eqcore_int* constituent, char* name, eqcore_int* noerr,
+                  eqcore_len name_len) {
     entry(noerr, [&] {
         const Session& s = session();
         const int p = phase_arg(s, phase);
@@ -45,14 +45,14 @@ void PPSTUB_ECCNM(const ftn::Int* phase, const ftn::Int* constituent, char* name
     });
 }
 
-void PPSTUB_ECPIX(const char* name, ftn::Int* phase, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECPIX(const char* name, eqcore_int* phase, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] {
         const int p = session().phase_index(text(name, name_len, "name"));
         ref(phase, "phase") = p + 1;
     });
 }
 
-void PPSTUB_ECMODL(const ftn::Int* phase, char* model, ftn::Int* noerr, ftn::Len model_len) {
+void PPSTUB_ECMODL(const eqcore_int* phase, char* model, eqcore_int* noerr, eqcore_len model_len) {
     entry(noerr, [&] {
         const Session& s = session();
         const int p = phase_arg(s, phase);
@@ -60,14 +60,14 @@ void PPSTUB_ECMODL(const ftn::Int* phase, char* model, ftn::Int* noerr, ftn::Len
     });
 }
 
-void PPSTUB_ECGPS(const ftn::Int* phase, char* status, ftn::Int* noerr, ftn::Len status_len) {
+void PPSTUB_ECGPS(const eqcore_int* phase, char* status, eqcore_int* noerr, eqcore_len status_len) {
     entry(noerr, [&] {
         const Session& s = session();
         put(status, status_len, status_word(s.phase_status(phase_arg(s, phase))), "status");
     });
 }
 
-void PPSTUB_ECSPS(const ftn::Int* phase, const char* status, ftn::Int* noerr, ftn::Len status_len) {
+void PPSTUB_ECSPS(const eqcore_int* phase, const char* status, eqcore_int* noerr, eqcore_len status_len) {
     entry(noerr, [&] {
         Session& s = session();
         const int p = phase_arg(s, phase);
@@ -75,8 +75,8 @@ void PPSTUB_ECSPS(const ftn::Int* phase, const char* status, ftn::Int* noerr, ft
     });
 }
 
-void PPSTUB_ECSCS(const ftn::Int* phase, const ftn::Int* constituent, const char* status, ftn::Int* noerr,
-                  ftn::Len status_len) {
+void PPSTUB_ECSCS(const eqcore_int* phase, const eqcore_int* constituent, const char* status, eqcore_int* noerr,
+                  eqcore_len status_len) {
     entry(noerr, [&] {
         Session& s = session();
         const int p = phase_arg(s, phase);

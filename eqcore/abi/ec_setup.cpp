@@ -3,41 +3,46 @@
 #include "abi/entry.hpp"
 #include "abi/words.hpp"
 #include "data/limits.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 #include "session/version.hpp"
 
 using namespace eqcore;
 using namespace eqcore::abi;
 
+// The public header states the version callers compile against; it is the
+// version ECVERS reports.
+static_assert(EQCORE_VERSION_MAJOR == kVersionMajor && EQCORE_VERSION_MINOR == kVersionMinor);
+static_assert(EQCORE_VERSION == kVersion);
+
 extern "C" {
 
-void PPSTUB_ECINI(ftn::Int* noerr) {
+void PPSTUB_ECINI(eqcore_int* noerr) {
     entry(noerr, [] { session().reset(); });
 }
 
-void PPSTUB_ECVERS(ftn::Int* version, ftn::Int* noerr) {
+void PPSTUB_ECVERS(eqcore_int* version, eqcore_int* noerr) {
     entry(noerr, [&] { ref(version, "version") = kVersion; });
 }
 
-void PPSTUB_ECSIZE(ftn::Int* sizes, ftn::Int* noerr) {
+void PPSTUB_ECSIZE(eqcore_int* sizes, eqcore_int* noerr) {
     entry(noerr, [&] {
         ref(sizes, "sizes");
         for (std::size_t i = 0; i < limits::kSizes.size(); ++i) sizes[i] = limits::kSizes[i];
     });
 }
 
-void PPSTUB_ECUNIT(const char* quantity, const char* unit, ftn::Int* noerr, ftn::Len quantity_len,
-                   ftn::Len unit_len) {
+void PPSTUB_ECUNIT(const char* quantity, const char* unit, eqcore_int* noerr, eqcore_len quantity_len,
+                   eqcore_len unit_len) {
     entry(noerr, [&] {
         session().units().set(text(quantity, quantity_len, "quantity"), text(unit, unit_len, "unit"));
     });
 }
 
-void PPSTUB_ECSIO(const char* which, const ftn::Int* unit, ftn::Int* noerr, ftn::Len which_len) {
+void PPSTUB_ECSIO(const char* which, const eqcore_int* unit, eqcore_int* noerr, eqcore_len which_len) {
     entry(noerr, [&] { session().set_io_unit(io_kind_word(text(which, which_len, "which")), ref(unit, "unit")); });
 }
 
-void PPSTUB_ECLIM(const char* name, const ftn::Real* value, ftn::Int* noerr, ftn::Len name_len) {
+void PPSTUB_ECLIM(const char* name, const eqcore_real* value, eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] {
         Session& s = session();
         const double kelvin = s.units().temperature_to_si(ref(value, "value"));
@@ -48,7 +53,7 @@ void PPSTUB_ECLIM(const char* name, const ftn::Real* value, ftn::Int* noerr, ftn
     });
 }
 
-void PPSTUB_ECERR(char* lines, ftn::Int* noerr, ftn::Len line_len) {
+void PPSTUB_ECERR(char* lines, eqcore_int* noerr, eqcore_len line_len) {
     entry(noerr, [&] {
         const LastError& e = session().last_error();
         for (std::size_t i = 0; i < e.lines.size(); ++i) {

@@ -3,14 +3,14 @@
 // the constituent's molar mass.
 #include "abi/entry.hpp"
 #include "abi/words.hpp"
-#include "eqcore_calls.hpp"
+#include "eqcore/eqcore.h"
 
 using namespace eqcore;
 using namespace eqcore::abi;
 
 extern "C" {
 
-void PPSTUB_ECSTDF(const char* stream, const ftn::Real* tp, ftn::Int* noerr, ftn::Len stream_len) {
+void PPSTUB_ECSTDF(const char* stream, const eqcore_real* tp, eqcore_int* noerr, eqcore_len stream_len) {
     entry(noerr, [&] {
         Session& s = session();
         ref(tp, "tp");
@@ -19,8 +19,8 @@ void PPSTUB_ECSTDF(const char* stream, const ftn::Real* tp, ftn::Int* noerr, ftn
     });
 }
 
-void PPSTUB_ECSTAM(const char* stream, const ftn::Int* phase, const ftn::Int* constituent, const ftn::Real* amount,
-                   ftn::Int* noerr, ftn::Len stream_len) {
+void PPSTUB_ECSTAM(const char* stream, const eqcore_int* phase, const eqcore_int* constituent, const eqcore_real* amount,
+                   eqcore_int* noerr, eqcore_len stream_len) {
     entry(noerr, [&] {
         Session& s = session();
         const int p = s.phase_from_number(ref(phase, "phase"));
@@ -31,12 +31,12 @@ void PPSTUB_ECSTAM(const char* stream, const ftn::Int* phase, const ftn::Int* co
     });
 }
 
-void PPSTUB_ECSTPR(const char* stream, const char* property, ftn::Real* value, ftn::Int* noerr, ftn::Len stream_len,
-                   ftn::Len property_len) {
+void PPSTUB_ECSTPR(const char* stream, const char* property, eqcore_real* value, eqcore_int* noerr, eqcore_len stream_len,
+                   eqcore_len property_len) {
     entry(noerr, [&] {
         const Session& s = session();
         const StreamProperty what = property_word(text(property, property_len, "property"));
-        ftn::Real& out = ref(value, "value");
+        eqcore_real& out = ref(value, "value");
         const double si = s.stream_property(text(stream, stream_len, "stream"), what);
         const Units& u = s.units();
         switch (what) {
@@ -49,7 +49,7 @@ void PPSTUB_ECSTPR(const char* stream, const char* property, ftn::Real* value, f
     });
 }
 
-void PPSTUB_ECSTDL(const char* stream, ftn::Int* noerr, ftn::Len stream_len) {
+void PPSTUB_ECSTDL(const char* stream, eqcore_int* noerr, eqcore_len stream_len) {
     entry(noerr, [&] { session().remove_stream(text(stream, stream_len, "stream")); });
 }
 

@@ -1,5 +1,7 @@
 #include "abi/entry.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "data/read_dat.hpp"
@@ -51,10 +53,12 @@ void throw_missing(const char* name) {
     throw Failure(Error::missing_argument, std::string("argument ") + name + " is missing");
 }
 
-void put(char* p, ftn::Len n, std::string_view value, const char* name) {
+void put(char* p, eqcore_len n, std::string_view value, const char* name) {
     if (n == 0) return;
     if (p == nullptr) throw_missing(name);
-    ftn::OutChars(p, n).assign(value);
+    const std::size_t k = std::min<std::size_t>(n, value.size());
+    if (k > 0) std::memcpy(p, value.data(), k);
+    if (n > k) std::memset(p + k, ' ', n - k);
 }
 
 }  // namespace eqcore::abi

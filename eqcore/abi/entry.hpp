@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "fortran.hpp"
 #include "abi/fp_guard.hpp"
+#include "eqcore/eqcore.h"
 #include "session/error.hpp"
 #include "session/session.hpp"
 
@@ -23,13 +23,13 @@ Error record_current_exception() noexcept;
 // Runs the body of an entry point: traps masked, NOERR 0 on success, else
 // the error number; nothing escapes.
 template <class Body>
-void entry(ftn::Int* noerr, Body&& body) noexcept {
+void entry(eqcore_int* noerr, Body&& body) noexcept {
     FpGuard guard;
-    ftn::Int status = 0;
+    eqcore_int status = 0;
     try {
         body();
     } catch (...) {
-        status = static_cast<ftn::Int>(record_current_exception());
+        status = static_cast<eqcore_int>(record_current_exception());
     }
     if (noerr != nullptr) *noerr = status;
 }
@@ -43,12 +43,14 @@ T& ref(T* p, const char* name) {
 }
 
 // A character argument read up to its hidden length, trailing blanks removed.
-inline std::string_view text(const char* p, ftn::Len n, const char* name) {
+inline std::string_view text(const char* p, eqcore_len n, const char* name) {
     if (n == 0) return {};
     if (p == nullptr) throw_missing(name);
-    return ftn::InChars(p, n).text();
+    std::string_view s(p, n);
+    const auto end = s.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
 }
 // An output character field: blank-padded to its length, truncated if longer.
-void put(char* p, ftn::Len n, std::string_view value, const char* name);
+void put(char* p, eqcore_len n, std::string_view value, const char* name);
 
 }  // namespace eqcore::abi

@@ -102,6 +102,15 @@ TEST_F(Services, TerminalLinesWithoutTrailingBlanks) {
     EXPECT_EQ(elvar::terminal_lines().size(), 20u);
     DMS_WRTTRM(&none);
     EXPECT_EQ(elvar::terminal_lines().size(), 20u);
+
+    // Printed as well as kept: a blank line is an empty line on the terminal.
+    elvar::clear_terminal();
+    elvar::set_terminal_mode(elvar::TerminalMode::print_and_capture);
+    std::memset(DMS_MAXWRT[0], ' ', sizeof DMS_MAXWRT[0]);
+    const Int one = 1;
+    DMS_WRTTRM(&one);
+    elvar::set_terminal_mode(elvar::TerminalMode::capture);
+    EXPECT_EQ(elvar::terminal_lines(), (std::vector<std::string>{""}));
 }
 
 TEST(TextServices, LengthAndUpperCaseStayWithinTheField) {

@@ -1,0 +1,10 @@
+# Runs the program and checks that both records reached the file.
+file(REMOVE ${FILE})
+execute_process(COMMAND ${PROGRAM} ${FILE} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the program ended with ${status}")
+endif()
+file(READ ${FILE} text)
+if(NOT text STREQUAL "written in main\nwritten at exit\n")
+  message(FATAL_ERROR "the file holds:\n${text}")
+endif()
