@@ -13,11 +13,11 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 // Properties of present candidate c from its amounts (mol) in ws.xfull and
 // the standard-state values the workspace holds at T.
 PhaseProps candidate_props(Workspace& ws, const Candidate& c) {
-    const std::size_t count = sz(ws.sys->phases[sz(c.phase)].count);
+    const std::size_t count = sz(c.model->layout().variables);
     std::fill(ws.sp_phase.begin(), ws.sp_phase.begin() + static_cast<std::ptrdiff_t>(count), StandardProps{});
-    for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_local[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
-    return phase_props(*ws.sys, c.phase, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
-                       std::span<const StandardProps>(ws.sp_phase.data(), count));
+    for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_var[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
+    return evaluate(*c.model, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
+                    std::span<const StandardProps>(ws.sp_phase.data(), count));
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             pr.driving_force = -df * ws.RT;
             for (int k = 0; k < c.count; ++k) {
                 const int s = c.first + k;
-                const int g = ws.slot_const[sz(s)];
+                const int g = ph.first + ws.slot_var[sz(s)];
                 out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.xbest[sz(k)];
                 const double std0 = ws.g0[sz(s)] - (c.gas ? ws.lnP : 0.0);
                 out.activity[sz(g)] = std::exp(out.mu[sz(g)] / ws.RT - std0);
@@ -71,7 +71,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
         std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
         for (int k = 0; k < c.count; ++k) {
             const int s = c.first + k;
-            const int g = ws.slot_const[sz(s)];
+            const int g = ph.first + ws.slot_var[sz(s)];
             const double n = ws.n[sz(s)] * ws.scale;
             out.amount[sz(g)] = n;
             out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.n[sz(s)] / c.N;
@@ -81,7 +81,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             out.activity[sz(g)] = c.pure    ? 1.0
                                   : c.ideal ? out.mole_fraction[sz(g)] * (c.gas ? ws.P / kPstd : 1.0)
                                             : std::exp(ws.mu[sz(s)] - std0);
-            ws.xfull[sz(ws.slot_local[sz(s)])] = n;
+            ws.xfull[sz(ws.slot_var[sz(s)])] = n;
         }
         const PhaseProps pp = candidate_props(ws, c);
         pr.G = pp.G;
@@ -106,7 +106,7 @@ double equilibrium_enthalpy(Workspace& ws, double* cp) {
         const Phase& ph = sys.phases[sz(c.phase)];
         std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
         for (int k = 0; k < c.count; ++k)
-            ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
+            ws.xfull[sz(ws.slot_var[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
         const PhaseProps pp = candidate_props(ws, c);
         h += pp.H;
         c_p += pp.Cp;

@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -26,16 +25,11 @@ constexpr double kDegenerateFraction = 1e-2;
 // Molar Gibbs energy / RT of candidate c at composition x (its slot order).
 double molar_g(Workspace& ws, const Candidate& c, const double* x) {
     double g = 0.0;
-    std::fill(ws.xfull.begin(), ws.xfull.end(), 0.0);
     for (int k = 0; k < c.count; ++k) {
         const int s = c.first + k;
         if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + std::log(x[k]));
-        ws.xfull[sz(ws.slot_local[sz(s)])] = x[k];
     }
-    if (!c.ideal) {
-        const Phase& ph = ws.sys->phases[sz(c.phase)];
-        g += excess(ph, ws.T, std::span<const double>(ws.xfull.data(), sz(ph.count))).g / ws.RT;
-    }
+    if (!c.ideal) g += remainder_at(ws, c, x, false, false).g / ws.RT;
     return g;
 }
 

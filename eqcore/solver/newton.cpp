@@ -28,7 +28,6 @@
 
 #include "solver/dense_lu.hpp"
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -43,17 +42,6 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
-
-// Excess potentials (J/mol) and, when `hessian`, N dmu/dn (J/mol) of a
-// mixture candidate at composition x, in the phase's own numbering.
-void excess_at(Workspace& ws, const Candidate& c, const double* x, bool hessian) {
-    const Phase& ph = ws.sys->phases[sz(c.phase)];
-    const std::size_t m = sz(ph.count);
-    std::fill(ws.xfull.begin(), ws.xfull.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-    for (int k = 0; k < c.count; ++k) ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = x[k];
-    excess(ph, ws.T, std::span<const double>(ws.xfull.data(), m), std::span<double>(ws.muex.data(), m),
-           hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{});
-}
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -101,13 +89,13 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     if (!c.ideal) {
         const double invN = 1.0 / c.N;
         for (int k = 0; k < m; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
-        excess_at(ws, c, ws.xtry.data(), true);
+        remainder_at(ws, c, ws.xtry.data(), true, true);
     }
     double g = 0.0;
     for (int s = c.first; s < c.first + m; ++s) {
         const double ns = ws.n[sz(s)];
         double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
-        if (!c.ideal) mu += ws.muex[sz(ws.slot_local[sz(s)])] / ws.RT;
+        if (!c.ideal) mu += ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
         ws.mu[sz(s)] = mu;
         const double r = mu - ws.adot(s, pi);
         ws.res[sz(s)] = r;
@@ -136,12 +124,12 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // Inside a spinodal C is not positive definite: it is shifted by a
     // multiple of I until it is, so that the step still lowers G (at a
     // stable solution no shift is needed and Newton is exact).
-    const std::size_t pm = sz(ws.sys->phases[sz(c.phase)].count);
+    const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
     for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
         for (int i = 0; i < m; ++i)
             for (int k = 0; k < m; ++k) {
-                const double e = ws.dmuex[sz(ws.slot_local[sz(c.first + i)]) * pm + sz(ws.slot_local[sz(c.first + k)])];
+                const double e = ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
                 C[sz(i * m + k)] =
                     (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
             }
@@ -296,9 +284,9 @@ void evaluate_mu(Workspace& ws) {
             ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invN);
         if (!c.ideal) {
             for (int k = 0; k < c.count; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
-            excess_at(ws, c, ws.xtry.data(), false);
+            remainder_at(ws, c, ws.xtry.data(), true, false);
             for (int k = 0; k < c.count; ++k)
-                ws.mu[sz(c.first + k)] += ws.muex[sz(ws.slot_local[sz(c.first + k)])] / ws.RT;
+                ws.mu[sz(c.first + k)] += ws.muex[sz(ws.slot_var[sz(c.first + k)])] / ws.RT;
         }
     }
 }

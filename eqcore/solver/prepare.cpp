@@ -22,6 +22,9 @@ int sample_count(int m) {
 void build(Workspace& ws, const EquilibriumProblem& pr) {
     const System& sys = *pr.system;
     ws.sys = &sys;
+    ws.models_given = pr.models;
+    if (!pr.models) ws.own_models = PhaseModels(sys);
+    ws.models = pr.models ? pr.models : &ws.own_models;
     ws.phase_on = pr.phase_entered;
     ws.const_on = pr.constituent_entered;
     ws.elem.clear();
@@ -29,43 +32,52 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         if (ws.elem_on[sz(j)]) ws.elem.push_back(j);
     ws.E = static_cast<int>(ws.elem.size());
     ws.cand.clear();
-    ws.slot_const.clear();
-    ws.slot_local.clear();
+    ws.slot_var.clear();
     ws.slot_cand.clear();
     ws.a.clear();
     ws.atoms.clear();
     ws.max_phase_count = 1;
     int lp_cols = 0, lp_xlen = 0;
+    std::vector<char> usable;
     for (int p = 0; p < sys.phase_count(); ++p) {
         const Phase& ph = sys.phases[sz(p)];
         if (ph.dormant || !pr.phase_entered[sz(p)]) continue;
+        const PhaseModel& model = (*ws.models)[p];
+        const ModelLayout& l = model.layout();
         Candidate c;
         c.phase = p;
-        c.gas = ph.is_gas();
-        c.pure = !ph.is_mixture();
-        c.ideal = ph.model == Model::ideal_gas || ph.model == Model::idmx || ph.model == Model::pure;
+        c.model = &model;
+        c.gas = l.gas;
+        c.pure = l.pure;
+        c.ideal = l.ideal;
         c.first = ws.slots();
+        // A variable takes part when a usable constituent holds it: one that
+        // is entered and made only of elements of the material.
+        usable.assign(sz(l.variables), 0);
         for (int k = 0; k < ph.count; ++k) {
             const int g = ph.first + k;
             if (!pr.constituent_entered[sz(g)]) continue;
             const Constituent& con = sys.constituents[sz(g)];
-            bool usable = true;
+            bool ok = true;
             for (int j = 0; j < sys.element_count(); ++j)
-                if (con.stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) usable = false;
-            if (!usable) continue;
-            ws.slot_const.push_back(g);
-            ws.slot_local.push_back(k);
+                if (con.stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) ok = false;
+            if (!ok) continue;
+            for (int q = l.content_first[sz(k)]; q < l.content_first[sz(k) + 1]; ++q) usable[sz(l.content_var[sz(q)])] = 1;
+        }
+        for (int i = 0; i < l.variables; ++i) {
+            if (!usable[sz(i)]) continue;
+            ws.slot_var.push_back(i);
             ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
             double atoms = 0.0;
             for (int e : ws.elem) {
-                ws.a.push_back(con.stoich[sz(e)]);
-                atoms += std::abs(con.stoich[sz(e)]);
+                ws.a.push_back(l.row_of(i)[e]);
+                atoms += std::abs(l.row_of(i)[e]);
             }
             ws.atoms.push_back(atoms > 0.0 ? atoms : 1.0);
         }
         c.count = ws.slots() - c.first;
         if (c.count == 0) continue;
-        ws.max_phase_count = std::max(ws.max_phase_count, ph.count);
+        ws.max_phase_count = std::max(ws.max_phase_count, l.variables);
         lp_cols += c.count;
         lp_xlen += c.count * c.count;
         if (!c.gas && !c.pure) {
@@ -184,8 +196,8 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& pr, const std::vec
         message = "no material: every element amount of the streams is zero";
         return SolverStatus::no_material;
     }
-    const bool same = ws.sys == &sys && on == now && ws.phase_on == pr.phase_entered &&
-                      ws.const_on == pr.constituent_entered;
+    const bool same = ws.sys == &sys && ws.models_given == pr.models && on == now &&
+                      ws.phase_on == pr.phase_entered && ws.const_on == pr.constituent_entered;
     if (!same) {
         on = now;
         build(ws, pr);
@@ -212,10 +224,10 @@ void set_conditions(Workspace& ws, double T, double P) {
     if (ws.g0_T[0] != T) {
         const double lnT = std::log(T);
         const double inv_RT = 1.0 / ws.RT;
-        for (int s = 0; s < ws.slots(); ++s) {
-            ws.sp0[sz(s)] = standard(ws.sys->constituents[sz(ws.slot_const[sz(s)])], T, lnT);
-            ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
-        }
+        for (const Candidate& c : ws.cand)
+            c.model->standard(T, lnT, std::span<const int>(ws.slot_var.data() + c.first, sz(c.count)),
+                              std::span<StandardProps>(ws.sp0.data() + c.first, sz(c.count)));
+        for (int s = 0; s < ws.slots(); ++s) ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
         ws.g0_T[0] = T;
         ws.P = -1.0;  // pressure terms below must be re-added
     }

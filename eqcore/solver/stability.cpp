@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -21,12 +20,8 @@ double potential_term(const Workspace& ws, int s) { return ws.adot(s, ws.pi.data
 
 // Excess potentials /RT of candidate c at x (slot order) into out (slot order).
 void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) {
-    const Phase& ph = ws.sys->phases[sz(c.phase)];
-    const std::size_t m = sz(ph.count);
-    std::fill(ws.xfull.begin(), ws.xfull.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-    for (int k = 0; k < c.count; ++k) ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = x[k];
-    excess(ph, ws.T, std::span<const double>(ws.xfull.data(), m), std::span<double>(ws.muex.data(), m));
-    for (int k = 0; k < c.count; ++k) out[k] = ws.muex[sz(ws.slot_local[sz(c.first + k)])] / ws.RT;
+    remainder_at(ws, c, x, true, false);
+    for (int k = 0; k < c.count; ++k) out[k] = ws.muex[sz(ws.slot_var[sz(c.first + k)])] / ws.RT;
 }
 
 }  // namespace

@@ -16,16 +16,20 @@
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
 #include "solver/status.hpp"
+#include "thermo/models.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore::detail {
 
 // A phase that can take part: entered, not dormant, with at least one usable
-// constituent (entered, and made only of elements of the material).
+// constituent (entered, and made only of elements of the material). Its
+// slots are the internal variables of its model that a usable constituent
+// holds.
 struct Candidate {
     int phase = 0;      // system phase
+    const PhaseModel* model = nullptr;
     bool gas = false;   // ideal gas: pressure term RT ln(P/P°)
-    bool ideal = true;  // no excess part (gas, IDMX, pure)
+    bool ideal = true;  // no remainder (gas, IDMX, pure)
     bool pure = false;  // stoichiometric: one constituent, activity 1
     int first = 0;      // its slots: [first, first + count)
     int count = 0;
@@ -40,13 +44,15 @@ struct Candidate {
 struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
+    const PhaseModels* models = nullptr;  // the phases' models in use
+    const PhaseModels* models_given = nullptr;  // the problem's (null: own_models)
+    PhaseModels own_models;               // built from the system when the problem gives none
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
     std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
     std::vector<int> elem;        // active element -> system element
     std::vector<Candidate> cand;
-    std::vector<int> slot_const;  // slot -> system constituent
-    std::vector<int> slot_local;  // slot -> index within its phase
+    std::vector<int> slot_var;    // slot -> internal variable of its phase's model
     std::vector<int> slot_cand;   // slot -> candidate
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
@@ -57,7 +63,7 @@ struct Workspace {
     std::vector<int> nz_off, nz_elem, pp_off, pp_idx;
     std::vector<double> nz_coef, pp_coef;
     bool negative_stoich = false;  // some slot has a negative stoichiometric coefficient
-    int max_phase_count = 0;      // largest constituent count of a candidate mixture
+    int max_phase_count = 0;      // largest variable count of a candidate's model
 
     // --- material and conditions of the current calculation
     std::vector<double> b;        // scaled element amounts (E)
@@ -83,8 +89,8 @@ struct Workspace {
     std::vector<double> col;              // per element: one phase's column of the system
     std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
-    std::vector<double> xfull, muex, dmuex;  // one phase, in the phase's own numbering
-    std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its own numbering
+    std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
+    std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<std::size_t> cpiv;
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
@@ -108,7 +114,7 @@ struct Workspace {
 
     SolverOptions opt;
 
-    int slots() const { return static_cast<int>(slot_const.size()); }
+    int slots() const { return static_cast<int>(slot_var.size()); }
     const double* arow(int s) const { return a.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(E); }
     // a_s . v over the nonzero entries of slot s.
     double adot(int s, const double* v) const {
@@ -131,6 +137,12 @@ void set_conditions(Workspace& ws, double T, double P);
 
 // First assemblage and element potentials from the linear program.
 bool initial_lp(Workspace& ws);
+
+// The remainder of candidate c's model at fractions x of its slots (the
+// other variables of the model at 0): its molar values, and the gradient in
+// ws.muex and (with `hessian`) the Hessian times the amount in ws.dmuex, both
+// in the model's numbering, J/mol.
+ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bool gradient, bool hessian);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
