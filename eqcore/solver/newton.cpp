@@ -64,14 +64,49 @@ double amount_factor(double dl, double lnx, double& lf) {
     return std::exp(lf);
 }
 
-// ln x of every constituent of the present mixtures from the amounts. Within
-// an iteration the logarithms are then carried along with the amounts.
+// ln x of every constituent of the present mixtures from the amounts (the
+// fraction within its sublattice where the phase has several). Within an
+// iteration the logarithms are then carried along with the amounts.
 void refresh_lnx(Workspace& ws) {
     for (const Candidate& c : ws.cand) {
         if (!c.present || c.pure) continue;
-        const double invN = 1.0 / c.N;
-        for (int s = c.first; s < c.first + c.count; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+            const double invN = 1.0 / (c.groups == 1 ? c.N : ws.group_amount(g));
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        }
     }
+}
+
+// C = Q' C Q over the directions that keep the site ratios of candidate c's
+// sublattices: Q from the QR of their constraint columns in the scaled
+// variables, X^1/2 (1_g / a_g - 1_0 / a_0) for every group g after the first;
+// its last m - (groups - 1) rows and columns are those directions.
+void project_on_site_ratios(Workspace& ws, const Candidate& c, std::span<double> C) {
+    const int m = c.count, nc = c.groups - 1;
+    const std::span<double> G(ws.cons.data(), sz(m * nc));
+    std::fill(G.begin(), G.end(), 0.0);
+    const int g0 = c.group0;
+    for (int q = 0; q < nc; ++q) {
+        const int g = g0 + 1 + q;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+            G[sz((s - c.first) * nc + q)] = std::sqrt(ws.xtry[sz(s - c.first)]) / ws.grp_sites[sz(g)];
+        for (int s = ws.grp_begin[sz(g0)]; s < ws.grp_end[sz(g0)]; ++s)
+            G[sz((s - c.first) * nc + q)] = -std::sqrt(ws.xtry[sz(s - c.first)]) / ws.grp_sites[sz(g0)];
+    }
+    const std::span<double> tau(ws.cons_tau.data(), sz(nc));
+    householder_qr(G, sz(m), sz(nc), tau);
+    for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(nc), tau, C.data() + j, sz(m));
+    for (int i = 0; i < m; ++i) apply_qt(G, sz(m), sz(nc), tau, C.data() + i * m, 1);
+}
+
+// t <- Z (Z' C Z)^-1 Z' t with Z' C Z factorised in ws.Cz (see above).
+void solve_projected(Workspace& ws, const Candidate& c, double* t) {
+    const int m = c.count, nc = c.groups - 1, f = m - nc;
+    const std::span<const double> G(ws.cons.data(), sz(m * nc)), tau(ws.cons_tau.data(), sz(nc));
+    apply_qt(G, sz(m), sz(nc), tau, t);
+    cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + nc, sz(f)));
+    std::fill(t, t + nc, 0.0);
+    apply_q(G, sz(m), sz(nc), tau, t);
 }
 
 // Assembles the contribution of present mixture candidate c: its part of the
@@ -86,11 +121,14 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     const double* pi = ws.pi.data();
     std::fill(col, col + E, 0.0);
     const int m = c.count;
-    if (!c.ideal) {
+    // An ideal phase of one group has P = D: its part of the system in closed
+    // form. Any other needs x, the fractions of its amount.
+    const bool closed = c.ideal && c.groups == 1;
+    if (!closed) {
         const double invN = 1.0 / c.N;
         for (int k = 0; k < m; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
-        remainder_at(ws, c, ws.xtry.data(), true, true);
     }
+    if (!c.ideal) remainder_at(ws, c, ws.xtry.data(), true, true);
     double g = 0.0;
     for (int s = c.first; s < c.first + m; ++s) {
         const double ns = ws.n[sz(s)];
@@ -101,7 +139,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         ws.res[sz(s)] = r;
         g += ns * r;
         const int nz_end = ws.nz_off[sz(s) + 1];
-        if (!c.ideal) {
+        if (!closed) {
             for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) col[ws.nz_elem[sz(q)]] += ns * ws.nz_coef[sz(q)];
             continue;
         }
@@ -119,21 +157,39 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         ws.bal[sz(j)] -= col[j];
     }
     rhs[row] = g;
-    if (c.ideal) return;
+    if (closed) return;
     // C = I + X^1/2 (N dmu_ex/dn / RT) X^1/2 over the usable constituents.
     // Inside a spinodal C is not positive definite: it is shifted by a
     // multiple of I until it is, so that the step still lowers G (at a
-    // stable solution no shift is needed and Newton is exact).
+    // stable solution no shift is needed and Newton is exact). With
+    // sublattices only the directions that keep the site ratios count:
+    // C is projected on them first (P then maps into them as well).
     const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
-    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+    auto fill_C = [&](double shift) {
         for (int i = 0; i < m; ++i)
             for (int k = 0; k < m; ++k) {
-                const double e = ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
+                const double e =
+                    c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
                 C[sz(i * m + k)] =
                     (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
             }
-        if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+    };
+    const int nc = c.groups - 1, f = m - nc;
+    if (nc == 0) {
+        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+            fill_C(shift);
+            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+        }
+    } else {
+        fill_C(0.0);
+        project_on_site_ratios(ws, c, C);
+        const std::span<double> Cz(ws.Cz.data(), sz(f * f));
+        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+            for (int i = 0; i < f; ++i)
+                for (int k = 0; k < f; ++k) Cz[sz(i * f + k)] = C[sz((i + nc) * m + k + nc)] + (i == k ? shift : 0.0);
+            if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) break;
+        }
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -141,7 +197,11 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             const int s = c.first + i;
             ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
         }
-        cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+        if (nc == 0) {
+            cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+        } else {
+            solve_projected(ws, c, ws.dln.data() + c.first);
+        }
         for (int i = 0; i < m; ++i) {
             const int s = c.first + i;
             (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];
@@ -216,11 +276,20 @@ bool balance_free_directions(Workspace& ws) {
         for (Candidate& c : ws.cand) {
             if (!c.present || c.pure) continue;
             double N = 0.0;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                double shift = 0.0;
-                for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
-                ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
-                N += ws.n[sz(s)];
+            for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+                const double before = c.groups > 1 ? ws.group_amount(g) : 0.0;
+                double after = 0.0;
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    double shift = 0.0;
+                    for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
+                    ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
+                    after += ws.n[sz(s)];
+                }
+                // Sublattices keep their amounts (the site ratios hold):
+                // only their compositions follow the potentials.
+                if (c.groups > 1)
+                    for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.n[sz(s)] *= before / after;
+                N += c.groups > 1 ? before : after;
             }
             c.N = N;
         }
@@ -229,6 +298,36 @@ bool balance_free_directions(Workspace& ws) {
         if (len < 1e-12) return true;
     }
     return false;
+}
+
+// The residuals at the new potentials dpi and the composition changes of
+// present candidate c with sublattices. At a solution mu_s - a_s.pi is the
+// same for the constituents of one sublattice (its multiplier kappa_g) and
+// sum_g a_g kappa_g = 0 (the phase touches the plane); what is measured is
+// the departure from both, each scaled to a formula unit.
+void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl) {
+    const int E = ws.E;
+    double touch = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        double kappa = 0.0;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            ws.rnew[sz(s)] = ws.res[sz(s)] - ws.adot(s, dpi);
+            kappa += std::exp(ws.lnx[sz(s)]) * ws.rnew[sz(s)];
+        }
+        touch += ws.grp_sites[sz(g)] * kappa;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const double dev = ws.rnew[sz(s)] - kappa;
+            const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && dev > 0.0;
+            const double* vr = ws.V.data() + sz(s) * sz(E);
+            double v = -ws.y[sz(s)];
+            for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
+            ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
+            if (at_floor) continue;
+            mu_res = std::max(mu_res, ws.grp_sites[sz(g)] * std::abs(dev));
+            max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
+        }
+    }
+    mu_res = std::max(mu_res, std::abs(touch));
 }
 
 }  // namespace
@@ -246,11 +345,11 @@ void settle_free_potentials(Workspace& ws) {
         hess.setZero();
         double top = -1e300;
         for (const Candidate& c : ws.cand)
-            if (!c.present && !c.excluded && !c.pure && c.ideal)
+            if (!c.present && !c.excluded && !c.pure && c.ideal && c.groups == 1)
                 for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]);
         if (top == -1e300) return;
         for (const Candidate& c : ws.cand) {
-            if (c.present || c.excluded || c.pure || !c.ideal) continue;
+            if (c.present || c.excluded || c.pure || !c.ideal || c.groups > 1) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double z = std::exp(ws.adot(s, ws.pi.data()) - ws.g0[sz(s)] - top);
                 for (int q = 0; q < k; ++q) na(q) = ws.adot(s, ws.null.data() + sz(q) * sz(E));
@@ -279,9 +378,12 @@ void evaluate_mu(Workspace& ws) {
             ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
             continue;
         }
+        for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+            const double invNg = 1.0 / (c.groups == 1 ? c.N : ws.group_amount(g));
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invNg);
+        }
         const double invN = 1.0 / c.N;
-        for (int s = c.first; s < c.first + c.count; ++s)
-            ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invN);
         if (!c.ideal) {
             for (int k = 0; k < c.count; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
             remainder_at(ws, c, ws.xtry.data(), true, false);
@@ -372,6 +474,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             ws.step[sz(ci)] = ws.rhs[sz(row++)];
             if (c.pure) continue;
             max_t = std::max(max_t, std::abs(ws.step[sz(ci)]));
+            if (c.groups > 1) {
+                sublattice_changes(ws, c, dpi, mu_res, max_dl);
+                continue;
+            }
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double r = ws.res[sz(s)] - ws.adot(s, dpi);
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
@@ -469,19 +575,23 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 continue;
             }
             // Composition and phase amount change apart: the composition in
-            // the form above, the amount linearly.
-            double sum = 0.0;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                double lf = 0.0;
-                ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
-                ws.lnx[sz(s)] += lf;
-                sum += ws.n[sz(s)];
-            }
+            // the form above, the amount linearly; each sublattice keeps its
+            // share of the amount.
             const double Nnew = c.N * (1.0 + lam * st);
-            const double lnorm = std::log(sum / c.N);
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                ws.n[sz(s)] *= Nnew / sum;
-                ws.lnx[sz(s)] -= lnorm;
+            for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+                double sum = 0.0;
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    double lf = 0.0;
+                    ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
+                    ws.lnx[sz(s)] += lf;
+                    sum += ws.n[sz(s)];
+                }
+                const double share = ws.grp_share[sz(g)];
+                const double lnorm = std::log(sum / (share * c.N));
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    ws.n[sz(s)] *= share * Nnew / sum;
+                    ws.lnx[sz(s)] -= lnorm;
+                }
             }
             c.N = Nnew;
         }

@@ -11,14 +11,6 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// Samples of a mixture phase's composition space offered to the linear
-// program besides its end members: the centroid and pairwise midpoints.
-int sample_count(int m) {
-    if (m < 2) return 0;
-    const int pairs = std::min(m * (m - 1) / 2, 45);
-    return pairs + (m > 2 ? 1 : 0);
-}
-
 void build(Workspace& ws, const EquilibriumProblem& pr) {
     const System& sys = *pr.system;
     ws.sys = &sys;
@@ -36,7 +28,13 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.slot_cand.clear();
     ws.a.clear();
     ws.atoms.clear();
+    ws.grp_begin.clear();
+    ws.grp_end.clear();
+    ws.grp_share.clear();
+    ws.grp_sites.clear();
     ws.max_phase_count = 1;
+    ws.max_groups = 1;
+    ws.max_constituents = 1;
     int lp_cols = 0, lp_xlen = 0;
     std::vector<char> usable;
     for (int p = 0; p < sys.phase_count(); ++p) {
@@ -64,26 +62,45 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
             if (!ok) continue;
             for (int q = l.content_first[sz(k)]; q < l.content_first[sz(k) + 1]; ++q) usable[sz(l.content_var[sz(q)])] = 1;
         }
-        for (int i = 0; i < l.variables; ++i) {
-            if (!usable[sz(i)]) continue;
-            ws.slot_var.push_back(i);
-            ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
-            double atoms = 0.0;
-            for (int e : ws.elem) {
-                ws.a.push_back(l.row_of(i)[e]);
-                atoms += std::abs(l.row_of(i)[e]);
+        // Every mixing group (sublattice) needs a usable variable, else the
+        // phase cannot hold a formula unit.
+        bool every_group = true;
+        for (int g = 0; g < l.groups(); ++g) {
+            bool any = false;
+            for (int i = l.group_first[sz(g)]; i < l.group_first[sz(g) + 1]; ++i) any = any || usable[sz(i)];
+            every_group = every_group && any;
+        }
+        if (!every_group) continue;
+        c.group0 = static_cast<int>(ws.grp_begin.size());
+        c.groups = l.groups();
+        c.sites = l.formula_sites();
+        for (int g = 0; g < l.groups(); ++g) {
+            ws.grp_begin.push_back(ws.slots());
+            for (int i = l.group_first[sz(g)]; i < l.group_first[sz(g) + 1]; ++i) {
+                if (!usable[sz(i)]) continue;
+                ws.slot_var.push_back(i);
+                ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
+                double atoms = 0.0;
+                for (int e : ws.elem) {
+                    ws.a.push_back(l.row_of(i)[e]);
+                    atoms += std::abs(l.row_of(i)[e]);
+                }
+                // A vacancy on a sublattice holds no atom; elsewhere a
+                // constituent without atoms (an electron) counts as one.
+                ws.atoms.push_back(atoms > 0.0 || c.groups > 1 ? atoms : 1.0);
             }
-            ws.atoms.push_back(atoms > 0.0 ? atoms : 1.0);
+            ws.grp_end.push_back(ws.slots());
+            ws.grp_sites.push_back(l.sites[sz(g)]);
+            ws.grp_share.push_back(c.groups > 1 ? l.sites[sz(g)] / c.sites : 1.0);
         }
         c.count = ws.slots() - c.first;
         if (c.count == 0) continue;
         ws.max_phase_count = std::max(ws.max_phase_count, l.variables);
-        lp_cols += c.count;
-        lp_xlen += c.count * c.count;
-        if (!c.gas && !c.pure) {
-            lp_cols += sample_count(c.count);
-            lp_xlen += sample_count(c.count) * c.count;
-        }
+        ws.max_groups = std::max(ws.max_groups, c.groups);
+        ws.max_constituents = std::max(ws.max_constituents, ph.count);
+        const int columns = lp_column_count(ws, c);
+        lp_cols += columns;
+        lp_xlen += columns * c.count;
         ws.cand.push_back(c);
     }
     // Copies of one mixture written for a miscibility gap (NAME#1, NAME#2,
@@ -142,10 +159,16 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     const std::size_t M = sz(ws.max_phase_count);
     ws.xfull.assign(M, 0.0);
     ws.sp_phase.assign(M, StandardProps{});
+    ws.nconst.assign(sz(ws.max_constituents), 0.0);
+    ws.sp_const.assign(sz(ws.max_constituents), StandardProps{});
     ws.muex.assign(M, 0.0);
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
     ws.cpiv.assign(M, 0);
+    ws.cons.assign(M * sz(ws.max_groups - 1), 0.0);
+    ws.cons_tau.assign(sz(ws.max_groups), 0.0);
+    ws.Cz.assign(M * M, 0.0);
+    ws.rnew.assign(sz(S), 0.0);
     ws.V.assign(sz(S) * sz(E), 0.0);
     ws.y.assign(sz(S), 0.0);
     ws.dln.assign(sz(S), 0.0);
@@ -156,6 +179,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
+    ws.wtmp.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
     ws.lp_cols = lp_cols;
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);

@@ -24,7 +24,9 @@ namespace eqcore::detail {
 // A phase that can take part: entered, not dormant, with at least one usable
 // constituent (entered, and made only of elements of the material). Its
 // slots are the internal variables of its model that a usable constituent
-// holds.
+// holds, in the model's order, so the slots of each mixing group
+// (sublattice) are contiguous; its amount N is the sum of its slots, a
+// formula unit holding `sites` of it.
 struct Candidate {
     int phase = 0;      // system phase
     const PhaseModel* model = nullptr;
@@ -39,6 +41,9 @@ struct Candidate {
     int added = 0;      // times added in the current calculation
     bool excluded = false;  // kept out of the calculation (a target's phase)
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
+    int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
+    int groups = 1;
+    double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
 };
 
 struct Workspace {
@@ -54,6 +59,10 @@ struct Workspace {
     std::vector<Candidate> cand;
     std::vector<int> slot_var;    // slot -> internal variable of its phase's model
     std::vector<int> slot_cand;   // slot -> candidate
+    // Mixing groups of all candidates: slots [grp_begin, grp_end) and the
+    // group's share of its candidate's amount (site number / sites).
+    std::vector<int> grp_begin, grp_end;
+    std::vector<double> grp_share, grp_sites;
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
     // The nonzero entries of each slot's row of a (most constituents hold
@@ -64,6 +73,8 @@ struct Workspace {
     std::vector<double> nz_coef, pp_coef;
     bool negative_stoich = false;  // some slot has a negative stoichiometric coefficient
     int max_phase_count = 0;      // largest variable count of a candidate's model
+    int max_groups = 1;           // most mixing groups of a candidate
+    int max_constituents = 1;     // most constituents of a candidate's phase
 
     // --- material and conditions of the current calculation
     std::vector<double> b;        // scaled element amounts (E)
@@ -91,8 +102,15 @@ struct Workspace {
     std::vector<std::size_t> piv;
     std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
     std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
+    std::vector<double> nconst;              // one phase: amounts of its constituents
+    std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<std::size_t> cpiv;
+    // One phase with sublattices: its site-ratio constraints in the scaled
+    // variables (reflections of their QR), and C projected onto the
+    // directions that keep them.
+    std::vector<double> cons, cons_tau, Cz;
+    std::vector<double> rnew;             // per slot: residual at the new potentials
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
@@ -104,6 +122,7 @@ struct Workspace {
     int null_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
+    std::vector<double> wtmp;             // one phase, its slot order: scratch
     // the linear program of the start
     std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
     std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
@@ -116,6 +135,13 @@ struct Workspace {
 
     int slots() const { return static_cast<int>(slot_var.size()); }
     const double* arow(int s) const { return a.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(E); }
+    // Amount of mixing group g (the sum of its slots).
+    double group_amount(int g) const {
+        double x = 0.0;
+        for (int s = grp_begin[static_cast<std::size_t>(g)]; s < grp_end[static_cast<std::size_t>(g)]; ++s)
+            x += n[static_cast<std::size_t>(s)];
+        return x;
+    }
     // a_s . v over the nonzero entries of slot s.
     double adot(int s, const double* v) const {
         double x = 0.0;
@@ -137,6 +163,8 @@ void set_conditions(Workspace& ws, double T, double P);
 
 // First assemblage and element potentials from the linear program.
 bool initial_lp(Workspace& ws);
+// Columns candidate c offers the linear program (its sampled compositions).
+int lp_column_count(const Workspace& ws, const Candidate& c);
 
 // The remainder of candidate c's model at fractions x of its slots (the
 // other variables of the model at 0): its molar values, and the gradient in
@@ -151,9 +179,10 @@ void evaluate_mu(Workspace& ws);
 enum class NewtonOutcome { converged, phase_removed, singular, diverged };
 NewtonOutcome newton(Workspace& ws, int& removed);
 
-// Driving force / RT of absent candidate c (per mol of its constituents);
-// for a mixture the composition of least tangent-plane distance is left in
-// ws.xbest (slot order of the candidate).
+// Driving force / RT of absent candidate c (per mol of its constituents; per
+// formula unit for a phase with sublattices); for a mixture the composition
+// of least tangent-plane distance is left in ws.xbest (slot order of the
+// candidate; fractions within each sublattice).
 double driving_force(Workspace& ws, int c);
 
 // Sets the free directions of pi (ws.null) where the present phases leave
