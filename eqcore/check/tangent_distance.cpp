@@ -175,7 +175,11 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
             best_x = w / w.sum();
         }
     };
-    if (ph.excess.empty()) {
+    // Ideal mixing of the constituents themselves (a substitutional model
+    // without excess terms; not a phase with sublattices, whose constituents
+    // do not mix ideally even when its sublattices do).
+    const ModelLayout& l = model->layout();
+    if (l.identity && l.groups() == 1 && (l.ideal || ph.excess.empty())) {
         // Ideal: mu_i = mu°_i + RT ln x_i, so g_i - ln x_i = -d_i at any x.
         W.setConstant(1.0 / m);
         tp.eval(W, g, nullptr);

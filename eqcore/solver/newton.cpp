@@ -77,11 +77,9 @@ void refresh_lnx(Workspace& ws) {
     }
 }
 
-// C = Q' C Q over the directions that keep the site ratios of candidate c's
-// sublattices: Q from the QR of their constraint columns in the scaled
-// variables, X^1/2 (1_g / a_g - 1_0 / a_0) for every group g after the first;
-// its last m - (groups - 1) rows and columns are those directions.
-void project_on_site_ratios(Workspace& ws, const Candidate& c, std::span<double> C) {
+// The site-ratio constraints of candidate c in the scaled variables, into
+// ws.cons: X^1/2 (1_g / a_g - 1_0 / a_0) for every group g after the first.
+void site_ratio_columns(Workspace& ws, const Candidate& c) {
     const int m = c.count, nc = c.groups - 1;
     const std::span<double> G(ws.cons.data(), sz(m * nc));
     std::fill(G.begin(), G.end(), 0.0);
@@ -93,20 +91,6 @@ void project_on_site_ratios(Workspace& ws, const Candidate& c, std::span<double>
         for (int s = ws.grp_begin[sz(g0)]; s < ws.grp_end[sz(g0)]; ++s)
             G[sz((s - c.first) * nc + q)] = -std::sqrt(ws.xtry[sz(s - c.first)]) / ws.grp_sites[sz(g0)];
     }
-    const std::span<double> tau(ws.cons_tau.data(), sz(nc));
-    householder_qr(G, sz(m), sz(nc), tau);
-    for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(nc), tau, C.data() + j, sz(m));
-    for (int i = 0; i < m; ++i) apply_qt(G, sz(m), sz(nc), tau, C.data() + i * m, 1);
-}
-
-// t <- Z (Z' C Z)^-1 Z' t with Z' C Z factorised in ws.Cz (see above).
-void solve_projected(Workspace& ws, const Candidate& c, double* t) {
-    const int m = c.count, nc = c.groups - 1, f = m - nc;
-    const std::span<const double> G(ws.cons.data(), sz(m * nc)), tau(ws.cons_tau.data(), sz(nc));
-    apply_qt(G, sz(m), sz(nc), tau, t);
-    cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + nc, sz(f)));
-    std::fill(t, t + nc, 0.0);
-    apply_q(G, sz(m), sz(nc), tau, t);
 }
 
 // Assembles the contribution of present mixture candidate c: its part of the
@@ -175,7 +159,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
                     (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
             }
     };
-    const int nc = c.groups - 1, f = m - nc;
+    const int nc = c.groups - 1;
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
             fill_C(shift);
@@ -183,13 +167,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         }
     } else {
         fill_C(0.0);
-        project_on_site_ratios(ws, c, C);
-        const std::span<double> Cz(ws.Cz.data(), sz(f * f));
-        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
-            for (int i = 0; i < f; ++i)
-                for (int k = 0; k < f; ++k) Cz[sz(i * f + k)] = C[sz((i + nc) * m + k + nc)] + (i == k ? shift : 0.0);
-            if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) break;
-        }
+        site_ratio_columns(ws, c);
+        factor_projected(ws, m, nc, C);
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -200,7 +179,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         if (nc == 0) {
             cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
         } else {
-            solve_projected(ws, c, ws.dln.data() + c.first);
+            solve_projected(ws, m, nc, ws.dln.data() + c.first);
         }
         for (int i = 0; i < m; ++i) {
             const int s = c.first + i;

@@ -165,7 +165,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
     ws.cpiv.assign(M, 0);
-    ws.cons.assign(M * sz(ws.max_groups - 1), 0.0);
+    ws.cons.assign(M * sz(ws.max_groups), 0.0);
     ws.cons_tau.assign(sz(ws.max_groups), 0.0);
     ws.Cz.assign(M * M, 0.0);
     ws.rnew.assign(sz(S), 0.0);
@@ -180,6 +180,9 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
     ws.wtmp.assign(M, 0.0);
+    ws.tp_grad.assign(M, 0.0);
+    ws.tp_dir.assign(M, 0.0);
+    ws.tp_try.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
     ws.lp_cols = lp_cols;
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);

@@ -123,6 +123,7 @@ struct Workspace {
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
+    std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
     // the linear program of the start
     std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
     std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
@@ -171,6 +172,13 @@ int lp_column_count(const Workspace& ws, const Candidate& c);
 // ws.muex and (with `hessian`) the Hessian times the amount in ws.dmuex, both
 // in the model's numbering, J/mol.
 ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bool gradient, bool hessian);
+
+// A phase's scaled block C (m x m) restricted to the directions orthogonal
+// to the k constraint columns the caller put in ws.cons (m x k): factorises
+// Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
+// definite (C is overwritten). solve_projected then gives t <- Z (Z'CZ)^-1 Z' t.
+void factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+void solve_projected(Workspace& ws, int m, int k, double* t);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
