@@ -65,4 +65,13 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
     return r;
 }
 
+MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
+    : PhaseModel(sys, phase), phase_(sys.phases[static_cast<std::size_t>(phase)]), terms_(terms) {
+    layout_.ideal = false;
+}
+
+ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu) const {
+    return mixture_excess(phase_, terms_, T, x, mu, dmu);
+}
+
 }  // namespace eqcore

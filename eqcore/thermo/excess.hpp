@@ -1,6 +1,7 @@
 // Excess part of a substitutional mixture (RKMP, QKTO): the conversion of an
 // excess model's derivatives with respect to the mole fractions into
-// partial molar quantities, which both models share.
+// partial molar quantities, which both models share, and the phase model
+// of such a mixture.
 #pragma once
 
 #include <span>
@@ -25,5 +26,18 @@ using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const doubl
 // or empty): N * d(mu_i)/d(n_j) at total amount N, J/mol, symmetric.
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
                             std::span<double> mu = {}, std::span<double> dmu = {});
+
+// A substitutional mixture of its constituents whose remainder is an excess
+// model's `terms` (rkmp_excess, qkto_excess) over the phase's records.
+class MixtureModel final : public PhaseModel {
+public:
+    MixtureModel(const System& sys, int phase, ExcessTerms terms);
+    ExcessResult excess(double T, std::span<const double> x, std::span<double> mu,
+                        std::span<double> dmu) const override;
+
+private:
+    Phase phase_;  // its excess records
+    ExcessTerms terms_;
+};
 
 }  // namespace eqcore

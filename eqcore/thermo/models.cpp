@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "thermo/excess.hpp"
 #include "thermo/ideal_gas.hpp"
 #include "thermo/idmx.hpp"
 #include "thermo/pure.hpp"
@@ -17,8 +18,8 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
     switch (ph.model) {
         case Model::ideal_gas: return std::make_unique<IdealGasModel>(sys, phase);
         case Model::idmx: return std::make_unique<IdmxModel>(sys, phase);
-        case Model::rkmp: return std::make_unique<RkmpModel>(sys, phase);
-        case Model::qkto: return std::make_unique<QktoModel>(sys, phase);
+        case Model::rkmp: return std::make_unique<MixtureModel>(sys, phase, rkmp_excess);
+        case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
     }
     throw std::invalid_argument("phase " + ph.name + ": model " + ph.model_code + " (number " +

@@ -3,7 +3,6 @@
 #include <array>
 
 #include "data/power.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore {
 
@@ -91,15 +90,6 @@ void qkto_excess(const Phase& phase, double T, std::span<const double> x, Excess
             add_ternary(in, L, x, sums);
         }
     }
-}
-
-QktoModel::QktoModel(const System& sys, int phase)
-    : PhaseModel(sys, phase), phase_(sys.phases[static_cast<std::size_t>(phase)]) {
-    layout_.ideal = false;
-}
-
-ExcessResult QktoModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu) const {
-    return mixture_excess(phase_, qkto_excess, T, x, mu, dmu);
 }
 
 }  // namespace eqcore

@@ -1,7 +1,5 @@
 #include "thermo/rkmp.hpp"
 
-#include "thermo/excess.hpp"
-
 namespace eqcore {
 
 namespace {
@@ -99,15 +97,6 @@ void rkmp_excess(const Phase& phase, double T, std::span<const double> x, Excess
             add_ternary(in, T, x, sums);
         }
     }
-}
-
-RkmpModel::RkmpModel(const System& sys, int phase)
-    : PhaseModel(sys, phase), phase_(sys.phases[static_cast<std::size_t>(phase)]) {
-    layout_.ideal = false;
-}
-
-ExcessResult RkmpModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu) const {
-    return mixture_excess(phase_, rkmp_excess, T, x, mu, dmu);
 }
 
 }  // namespace eqcore

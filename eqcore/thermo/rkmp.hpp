@@ -9,22 +9,9 @@
 
 #include "data/system.hpp"
 #include "thermo/parameter.hpp"
-#include "thermo/phase_model.hpp"
 
 namespace eqcore {
 
 void rkmp_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
-
-// The RKMP phase model: a substitutional mixture of its constituents with
-// the excess above.
-class RkmpModel final : public PhaseModel {
-public:
-    RkmpModel(const System& sys, int phase);
-    ExcessResult excess(double T, std::span<const double> x, std::span<double> mu,
-                        std::span<double> dmu) const override;
-
-private:
-    Phase phase_;  // its excess records
-};
 
 }  // namespace eqcore
