@@ -15,6 +15,15 @@
 // Solving for the change of the potentials keeps the right-hand side small
 // near the solution, so that potentials and trace amounts are accurate even
 // when the system is ill-conditioned (a nearly stoichiometric feed).
+// A phase with sublattices has site amounts as its constituents, ideal
+// mixing within each sublattice (D^-1 then stands for the per-sublattice
+// curvature less its rank-one parts, which on the directions that keep the
+// site ratios add up to one along n) and the linear constraints
+// N_g / a_g equal for its sublattices g. Its P is C^-1 restricted to the
+// directions that keep them, Z (Z' C Z)^-1 Z' in the scaled variables
+// (solver/projected.cpp): its changes keep the ratios, P 1 = n still holds,
+// and the reduced system above is unchanged. At its solution mu - A pi is
+// one multiplier per sublattice with sum_g a_g kappa_g = 0.
 // Compositions change in logarithmic form where they rise or are traces; a
 // falling major fraction follows the linear model down to a small fraction,
 // then an exponential tail, so that it stays positive yet may vanish in one

@@ -312,6 +312,32 @@ TEST(SublatticeEquilibrium, IdealPhaseAloneHasTheBalancesCompositionAndItsPotent
     }
 }
 
+TEST(SublatticeEquilibrium, EnthalpyTargetFindsTheTemperatureBack) {
+    // H of the equilibrium at 1200 K as the enthalpy condition (no streams:
+    // the heat is H itself): the search from 1500 K ends at 1200 K, and the
+    // phase with sublattices is carried through every calculation of it.
+    const ReciprocalData d = non_ideal_data(8000.0);
+    const TestSystem s(d, kGas, {"SUB"}, {kA2C});
+    const EquilibriumProblem pr = s.problem({1.2, 0.5, 0.6});
+    Conditions cond;
+    cond.T = 1200.0;
+    Solver solver;
+    const EquilibriumResult at = solver.equilibrate(pr, cond);
+    ASSERT_TRUE(at.succeeded()) << at.message;
+    ASSERT_TRUE(at.phases[1].present);
+    Conditions target = cond;
+    target.T = 1500.0;
+    target.target.kind = TargetKind::enthalpy;
+    target.target.value = at.H;
+    solver.forget();
+    const EquilibriumResult r = solver.equilibrate(pr, target);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_NEAR(r.T, 1200.0, 1e-4);
+    EXPECT_TRUE(near_rel(r.phases[1].amount, at.phases[1].amount, 1e-6));
+    EXPECT_TRUE(near_rel(r.phases[1].site_fraction[2], at.phases[1].site_fraction[2], 1e-6));
+    EXPECT_TRUE(check_equilibrium(pr, r).ok) << check_equilibrium(pr, r).summary();
+}
+
 // ----------------------------------------------- non-ideal: brute force
 
 // The non-ideal phase written out again from its definition, without the
