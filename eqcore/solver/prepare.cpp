@@ -24,6 +24,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         if (ws.elem_on[sz(j)]) ws.elem.push_back(j);
     ws.E = static_cast<int>(ws.elem.size());
     ws.cand.clear();
+    ws.unsupported = -1;
     ws.slot_var.clear();
     ws.slot_cand.clear();
     ws.a.clear();
@@ -42,6 +43,10 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         if (ph.dormant || !pr.phase_entered[sz(p)]) continue;
         const PhaseModel& model = (*ws.models)[p];
         const ModelLayout& l = model.layout();
+        if ((l.groups() > 1 && l.free_groups) || !l.constraint.empty()) {
+            ws.unsupported = p;
+            continue;
+        }
         Candidate c;
         c.phase = p;
         c.model = &model;
@@ -228,6 +233,12 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& pr, const std::vec
     if (!same) {
         on = now;
         build(ws, pr);
+    }
+    if (ws.unsupported >= 0) {
+        message = "phase " + sys.phases[sz(ws.unsupported)].name +
+                  ": its model's variables have constraints the solver does not take yet (groups of floating amounts, "
+                  "or linear constraints other than site ratios)";
+        return SolverStatus::bad_conditions;
     }
     // Every element of the material must be carried by a usable constituent.
     for (int j = 0; j < ws.E; ++j) {

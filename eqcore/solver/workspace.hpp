@@ -57,6 +57,7 @@ struct Workspace {
     int E = 0;                    // elements in the material
     std::vector<int> elem;        // active element -> system element
     std::vector<Candidate> cand;
+    int unsupported = -1;         // an entered phase whose model the solver cannot take (-1: none)
     std::vector<int> slot_var;    // slot -> internal variable of its phase's model
     std::vector<int> slot_cand;   // slot -> candidate
     // Mixing groups of all candidates: slots [grp_begin, grp_end) and the

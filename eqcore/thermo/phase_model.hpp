@@ -12,10 +12,14 @@
 // The variables fall into mixing groups, contiguous ranges of them (the
 // sublattices of a sublattice model; one group for a substitutional mixture,
 // its mole fractions the fractions within the group); N_g is the amount of
-// group g. A formula unit of the phase holds sites_g mol of group g, so the
-// group amounts are tied by the linear constraints N_g / sites_g equal for
-// every g (none with one group). The element content is linear: one mol of
-// v_i carries row_i of the system's elements (a vacancy carries none).
+// group g. The linear constraints among the variables are part of the
+// layout: a formula unit holds sites_g mol of group g, and the group
+// amounts stand in those fixed ratios (N_g / sites_g equal for every g; none
+// with one group). A model whose groups float (an ionic liquid, whose site
+// numbers follow its composition) says so, and any further homogeneous
+// constraint (C v = 0) is a row of its own; the solver does not take either
+// yet. The element content is linear: one mol of v_i carries row_i of the
+// system's elements (a vacancy carries none).
 //
 // Reported constituents are what callers name, enter and receive (species,
 // end members): constituent k is, per mol, the fixed combination content_k
@@ -59,6 +63,8 @@ struct ModelLayout {
     std::vector<double> volume;     // per variable: molar volume, m3/mol (0: none)
     std::vector<int> group_first;   // groups + 1 entries: group g is [group_first[g], group_first[g + 1])
     std::vector<double> sites;      // per group: mol of its variables per formula unit of the phase
+    bool free_groups = false;       // several groups whose amounts are not in fixed ratios
+    std::vector<double> constraint; // further constraints C v = 0: rows of `variables` coefficients
     // Constituent k is content_coef[q] mol of variable content_var[q] for q
     // in [content_first[k], content_first[k + 1]).
     std::vector<int> content_first;

@@ -338,6 +338,26 @@ TEST(SublatticeEquilibrium, EnthalpyTargetFindsTheTemperatureBack) {
     EXPECT_TRUE(check_equilibrium(pr, r).ok) << check_equilibrium(pr, r).summary();
 }
 
+// A model whose groups float (an ionic liquid) or that has constraints
+// other than site ratios is refused by the solver, naming the phase.
+class FloatingGroups final : public PhaseModel {
+public:
+    FloatingGroups(const System& sys, int phase) : PhaseModel(sys, phase) {
+        layout_.group_first = {0, 2, 4};
+        layout_.sites = {1.0, 1.0};
+        layout_.free_groups = true;
+    }
+};
+
+TEST(SublatticeEquilibrium, ModelsWithConstraintsTheSolverDoesNotTakeAreRefused) {
+    TestSystem s(ideal_data(1.0, 3.0), {}, {"SUB"}, {});
+    s.models.replace(0, std::make_unique<FloatingGroups>(s.sys, 0));
+    Conditions cond;
+    const EquilibriumResult r = Solver().equilibrate(s.problem({1.0, 1.0, 1.0}), cond);
+    EXPECT_EQ(r.status, SolverStatus::bad_conditions);
+    EXPECT_NE(r.message.find("phase SUB"), std::string::npos) << r.message;
+}
+
 // ----------------------------------------------- non-ideal: brute force
 
 // The non-ideal phase written out again from its definition, without the
