@@ -34,14 +34,16 @@ void add_props(const PhaseProps& pp, PhaseResult& pr, EquilibriumResult& out) {
     out.V += pp.V;
 }
 
-// Candidate c with sublattices: its constituents (end members) from a split
-// of its site amounts, their potentials as the same combinations of the
+// Candidate c whose variables are not its constituents (a phase with
+// sublattices): its constituents (end members) from the model's split of its
+// internal amounts, their potentials as the same combinations of the
 // variables' (the potentials of the element potentials where a constituent
 // holds a variable that does not take part), activities against the
-// constituents' own standard states, and its site fractions. Absent: at the
-// composition of least driving force (ws.xbest) per formula unit. The
-// phase's properties are left to the caller.
-void fill_sublattice_phase(Workspace& ws, const Candidate& c, EquilibriumResult& out) {
+// constituents' own standard states, and its site fractions (the fractions
+// of its variables within their groups). Absent: at the composition of
+// least driving force (ws.xbest) per formula unit. The phase's properties
+// are left to the caller.
+void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& out) {
     const Phase& ph = ws.sys->phases[sz(c.phase)];
     const ModelLayout& l = c.model->layout();
     PhaseResult& pr = out.phases[sz(c.phase)];
@@ -120,8 +122,8 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             // Driving force and composition of least driving force.
             const double df = driving_force(ws, ci);
             pr.driving_force = -df * ws.RT;
-            if (c.groups > 1) {
-                fill_sublattice_phase(ws, c, out);
+            if (!c.identity) {
+                fill_through_split(ws, c, out);
                 continue;
             }
             for (int k = 0; k < c.count; ++k) {
@@ -133,8 +135,8 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             }
             continue;
         }
-        if (c.groups > 1) {
-            fill_sublattice_phase(ws, c, out);
+        if (!c.identity) {
+            fill_through_split(ws, c, out);
             add_props(candidate_props(ws, c), pr, out);
             continue;
         }

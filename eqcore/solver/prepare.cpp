@@ -53,6 +53,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         c.gas = l.gas;
         c.pure = l.pure;
         c.ideal = l.ideal;
+        c.identity = l.identity;
         c.first = ws.slots();
         // A variable takes part when a usable constituent holds it: one that
         // is entered and made only of elements of the material.

@@ -20,10 +20,11 @@ struct PhaseResult {
     // composition): 0 for a present phase, negative for a phase that is
     // stably absent, 0 at the point where it is about to form.
     double driving_force = 0.0;
-    // A phase with sublattices (its model has more than one mixing group):
-    // the site fraction of every variable of its model within its sublattice
-    // (the phase's composition when present, that of its least driving force
-    // when absent; 0 for a variable that takes no part). Empty otherwise.
+    // A phase whose model's variables are not its constituents (a phase with
+    // sublattices): the fraction of every variable within its group, the site
+    // fractions (the phase's composition when present, that of its least
+    // driving force when absent; 0 for a variable that takes no part). Empty
+    // otherwise.
     std::vector<double> site_fraction;
 };
 

@@ -33,6 +33,7 @@ struct Candidate {
     bool gas = false;   // ideal gas: pressure term RT ln(P/P°)
     bool ideal = true;  // no remainder (gas, IDMX, pure)
     bool pure = false;  // stoichiometric: one constituent, activity 1
+    bool identity = true;  // its slots are its constituents (else the model splits its amounts)
     int first = 0;      // its slots: [first, first + count)
     int count = 0;
     bool present = false;
