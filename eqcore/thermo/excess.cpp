@@ -70,7 +70,20 @@ MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
     layout_.ideal = false;
 }
 
-ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu) const {
+std::size_t MixtureModel::parameter_count() const {
+    std::size_t n = 0;
+    for (const Interaction& in : phase_.excess) n += in.sets.size();
+    return n;
+}
+
+void MixtureModel::parameters(double T, std::span<ParameterT> out) const {
+    std::size_t k = 0;
+    for (const Interaction& in : phase_.excess)
+        for (const auto& set : in.sets) out[k++] = parameter_with_derivatives(set, T);
+}
+
+ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
+                                  std::span<const ParameterT>) const {
     return mixture_excess(phase_, terms_, T, x, mu, dmu);
 }
 

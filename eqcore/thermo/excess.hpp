@@ -32,8 +32,12 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
 class MixtureModel final : public PhaseModel {
 public:
     MixtureModel(const System& sys, int phase, ExcessTerms terms);
-    ExcessResult excess(double T, std::span<const double> x, std::span<double> mu,
-                        std::span<double> dmu) const override;
+    // Every coefficient set of its records, in record order.
+    std::size_t parameter_count() const override;
+    void parameters(double T, std::span<ParameterT> out) const override;
+    // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
+    ExcessResult excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
+                        std::span<const ParameterT> at_T) const override;
 
 private:
     Phase phase_;  // its excess records

@@ -46,7 +46,10 @@ void PhaseModel::standard(double T, double lnT, std::span<const int> which, std:
     for (std::size_t k = 0; k < which.size(); ++k) out[k] = eqcore::standard(constituents_[sz(which[k])], T, lnT);
 }
 
-ExcessResult PhaseModel::excess(double, std::span<const double>, std::span<double> grad, std::span<double> hess) const {
+void PhaseModel::parameters(double, std::span<ParameterT>) const {}
+
+ExcessResult PhaseModel::excess(double, std::span<const double>, std::span<double> grad, std::span<double> hess,
+                                std::span<const ParameterT>) const {
     std::fill(grad.begin(), grad.end(), 0.0);
     std::fill(hess.begin(), hess.end(), 0.0);
     return {};

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "data/system.hpp"
+#include "thermo/parameter.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore {
@@ -97,12 +98,21 @@ public:
     // constituents' own standard-state functions (identity layouts).
     virtual void standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const;
 
+    // Values of the remainder's temperature functions at T (its excess
+    // coefficient sets with their first and second temperature derivatives),
+    // for callers that evaluate the model many times at one temperature and
+    // keep them: how many, and their values. The base class: none.
+    virtual std::size_t parameter_count() const { return 0; }
+    virtual void parameters(double T, std::span<ParameterT> out) const;
+
     // The remainder at internal fractions w (sum 1), per mol of internal
     // amount. `grad` (variables, or empty): d(G_ex)/dv_i, J/mol. `hess`
     // (variables^2 row-major, or empty): (sum v) d2(G_ex)/dv_i dv_j, J/mol,
-    // symmetric. Variables with w_i = 0 are absent. The base class: none.
+    // symmetric. Variables with w_i = 0 are absent. `at_T` (or empty): the
+    // values parameters() gave at this T, which a model may use instead of
+    // computing them. The base class: none.
     virtual ExcessResult excess(double T, std::span<const double> w, std::span<double> grad = {},
-                                std::span<double> hess = {}) const;
+                                std::span<double> hess = {}, std::span<const ParameterT> at_T = {}) const;
 
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:

@@ -9,6 +9,7 @@
 
 #include "data/read_dat.hpp"
 #include "test_util.hpp"
+#include "thermo/excess.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
@@ -87,6 +88,20 @@ TEST(ModelLayoutMaps, IdentityAmountsAndStandardValuesPassThrough) {
     EXPECT_EQ(some[0].g, all[3].g);
     EXPECT_EQ(some[1].h, all[1].h);
     EXPECT_EQ(all[2].g, standard(sys.constituent(0, 2), 1234.0).g);
+}
+
+TEST(ModelLayoutMaps, ExcessParametersAreTheRecordsCoefficientSetsAtT) {
+    const System sys = read_dat(testing::test_data("models.dat"));
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
+        const auto model = make_model(sys, p);
+        std::vector<std::array<double, 6>> sets;
+        for (const Interaction& in : ph.excess) sets.insert(sets.end(), in.sets.begin(), in.sets.end());
+        ASSERT_EQ(model->parameter_count(), ph.model == Model::rkmp || ph.model == Model::qkto ? sets.size() : 0U) << ph.name;
+        std::vector<ParameterT> at(model->parameter_count());
+        model->parameters(1234.0, at);
+        for (std::size_t k = 0; k < at.size(); ++k) EXPECT_EQ(at[k].v, parameter_value(sets[k], 1234.0)) << ph.name << " " << k;
+    }
 }
 
 TEST(ModelLayoutMaps, ReplacingAModelInASet) {

@@ -103,7 +103,7 @@ void ReciprocalModel::standard(double T, double lnT, std::span<const int> which,
 }
 
 ExcessResult ReciprocalModel::excess(double T, std::span<const double> w, std::span<double> grad,
-                                     std::span<double> hess) const {
+                                     std::span<double> hess, std::span<const ParameterT>) const {
     if (d_.ideal) return PhaseModel::excess(T, w, grad, hess);
     std::array<double, 4> y{}, fy{};
     std::array<double, 16> fyy{};

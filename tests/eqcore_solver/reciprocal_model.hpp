@@ -54,8 +54,8 @@ public:
     enum { kA, kB, kC, kVa };
     ReciprocalModel(const System& sys, int phase, const ReciprocalData& d);
     void standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const override;
-    ExcessResult excess(double T, std::span<const double> w, std::span<double> grad,
-                        std::span<double> hess) const override;
+    ExcessResult excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
+                        std::span<const ParameterT> at_T) const override;
     // The product split n_kl = N y_k y_l (N formula units).
     void constituent_amounts(std::span<const double> v, std::span<double> n) const override;
 
