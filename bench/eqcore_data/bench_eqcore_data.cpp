@@ -10,6 +10,7 @@
 
 #include "data/cst.hpp"
 #include "data/read_dat.hpp"
+#include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 #include "thermo/standard.hpp"
 
@@ -110,9 +111,10 @@ System gas10() {
 
 void BM_PhasePropsGas10(benchmark::State& state) {
     const System sys = gas10();
+    const auto model = make_model(sys, 0);
     const std::vector<double> n = {0.1, 0.2, 0.3, 0.05, 0.07, 0.11, 0.13, 0.17, 0.19, 0.23};
     for (auto _ : state) {
-        PhaseProps p = phase_props(sys, 0, 1500.0, 1e5, n);
+        PhaseProps p = phase_props(*model, 1500.0, 1e5, n);
         benchmark::DoNotOptimize(p);
     }
 }
@@ -120,10 +122,11 @@ BENCHMARK(BM_PhasePropsGas10);
 
 void BM_PhasePropsGas10WithDerivatives(benchmark::State& state) {
     const System sys = gas10();
+    const auto model = make_model(sys, 0);
     const std::vector<double> n = {0.1, 0.2, 0.3, 0.05, 0.07, 0.11, 0.13, 0.17, 0.19, 0.23};
     std::vector<double> mu(10), dmu(100);
     for (auto _ : state) {
-        PhaseProps p = phase_props(sys, 0, 1500.0, 1e5, n, mu, dmu);
+        PhaseProps p = phase_props(*model, 1500.0, 1e5, n, mu, dmu);
         benchmark::DoNotOptimize(p);
         benchmark::ClobberMemory();
     }
@@ -132,10 +135,11 @@ BENCHMARK(BM_PhasePropsGas10WithDerivatives);
 
 void BM_PhasePropsRkmpLiquid(benchmark::State& state) {
     const System sys = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/ag-cu-example.dat");
+    const auto model = make_model(sys, 1);
     const std::vector<double> n = {0.6, 0.4};
     std::vector<double> mu(2), dmu(4);
     for (auto _ : state) {
-        PhaseProps p = phase_props(sys, 1, 1400.0, 1e5, n, mu, dmu);
+        PhaseProps p = phase_props(*model, 1400.0, 1e5, n, mu, dmu);
         benchmark::DoNotOptimize(p);
         benchmark::ClobberMemory();
     }

@@ -8,6 +8,7 @@
 
 #include <Eigen/Dense>
 
+#include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
 namespace eqcore {
@@ -51,7 +52,10 @@ class Checker {
 public:
     Checker(const EquilibriumProblem& pr, const EquilibriumResult& r, const AcceptanceOptions& opt,
             AcceptanceReport& rep)
-        : pr_(pr), sys_(*pr.system), r_(r), opt_(opt), rep_(rep), RT_(kR * r.T) {}
+        : pr_(pr), sys_(*pr.system), r_(r), opt_(opt), rep_(rep), RT_(kR * r.T) {
+        if (!pr.models) own_models_ = PhaseModels(sys_);
+        models_ = pr.models ? pr.models : &own_models_;
+    }
 
     void run() {
         b_ = pr_.elements();
@@ -123,11 +127,11 @@ private:
         n.assign(sz(ph.count), 0.0);
         mu.assign(sz(ph.count), 0.0);
         for (int k = 0; k < ph.count; ++k) n[sz(k)] = r_.amount[sz(ph.first + k)];
-        props = phase_props(sys_, p, r_.T, r_.P, n);
+        props = phase_props((*models_)[p], r_.T, r_.P, n);
         if (ph.is_mixture())
             for (int k = 0; k < ph.count; ++k)
                 if (use_[sz(ph.first + k)] && n[sz(k)] <= 0.0) n[sz(k)] = 1e-300 * r_.phases[sz(p)].amount;
-        phase_props(sys_, p, r_.T, r_.P, n, mu);
+        phase_props((*models_)[p], r_.T, r_.P, n, mu);
     }
 
     void present_phase(int p) {
@@ -176,11 +180,11 @@ private:
         double D = 0.0;
         if (!ph.is_mixture()) {
             std::vector<double> n{1.0}, mu{0.0};
-            phase_props(sys_, p, r_.T, r_.P, n, mu);
+            phase_props((*models_)[p], r_.T, r_.P, n, mu);
             D = (mu[0] - a_dot_pi(sys_.constituent(p, 0), r_.element_potential)) / RT_;
         } else {
             D = least_tangent_distance(sys_, p, r_.T, r_.P, r_.element_potential, local, opt_.random_starts,
-                                       opt_.seed + static_cast<std::uint64_t>(p));
+                                       opt_.seed + static_cast<std::uint64_t>(p), nullptr, &(*models_)[p]);
         }
         rep_.worst_df = std::min(rep_.worst_df, D);
         if (!(D >= -opt_.df_tol))
@@ -231,6 +235,8 @@ private:
     const EquilibriumResult& r_;
     const AcceptanceOptions& opt_;
     AcceptanceReport& rep_;
+    PhaseModels own_models_;  // when the problem gives none
+    const PhaseModels* models_ = nullptr;
     double RT_;
     std::vector<double> b_;
     std::vector<char> use_;

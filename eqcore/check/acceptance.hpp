@@ -27,6 +27,8 @@
 
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
+#include "thermo/phase_model.hpp"
+#include "thermo/phase_model.hpp"
 
 namespace eqcore {
 
@@ -61,9 +63,10 @@ AcceptanceReport check_equilibrium(const EquilibriumProblem& problem, const Equi
 // `phase` against element potentials `pi` (J/mol, by system element) at T, P,
 // over the compositions of its usable constituents (`usable`, by constituent
 // of the phase). The composition reaching it goes to `x_best` (size of the
-// phase). Negative means the phase would form.
+// phase). Negative means the phase would form. `model`: the phase's model
+// (built from the system when null).
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
-                              std::vector<double>* x_best = nullptr);
+                              std::vector<double>* x_best = nullptr, const PhaseModel* model = nullptr);
 
 }  // namespace eqcore

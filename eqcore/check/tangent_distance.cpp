@@ -17,11 +17,13 @@
 // Chemical potentials come from the phase's model (phase_props) only.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 
 #include <Eigen/Dense>
 
 #include "check/acceptance.hpp"
+#include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
 namespace eqcore {
@@ -33,9 +35,9 @@ constexpr double kFloor = 1e-300;  // smallest amount given to the model (it tak
 
 class TangentPlane {
 public:
-    TangentPlane(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
-                 const std::vector<char>& usable)
-        : sys_(sys), phase_(phase), T_(T), P_(P), RT_(kR * T) {
+    TangentPlane(const System& sys, const PhaseModel& model, int phase, double T, double P,
+                 const std::vector<double>& pi, const std::vector<char>& usable)
+        : model_(model), T_(T), P_(P), RT_(kR * T) {
         const Phase& ph = sys.phases[sz(phase)];
         for (int k = 0; k < ph.count; ++k) {
             if (!usable[sz(k)]) continue;
@@ -60,7 +62,7 @@ public:
         std::fill(n_.begin(), n_.end(), 0.0);
         for (int i = 0; i < size(); ++i) n_[sz(idx_[sz(i)])] = std::max(W(i), kFloor);
         const std::size_t m = n_.size();
-        phase_props(sys_, phase_, T_, P_, n_, mu_, H ? std::span<double>(dmu_) : std::span<double>{});
+        phase_props(model_, T_, P_, n_, mu_, H ? std::span<double>(dmu_) : std::span<double>{});
         for (int i = 0; i < size(); ++i) g(i) = mu_[sz(idx_[sz(i)])] / RT_ - api_[sz(i)];
         if (H)
             for (int i = 0; i < size(); ++i)
@@ -92,8 +94,7 @@ public:
     }
 
 private:
-    const System& sys_;
-    int phase_;
+    const PhaseModel& model_;
     double T_, P_, RT_;
     std::vector<int> idx_;      // usable constituents, local index in the phase
     std::vector<double> api_;   // a_i.pi / RT per usable constituent
@@ -155,9 +156,14 @@ double unit_random(std::mt19937_64& rng) { return (static_cast<double>(rng() >> 
 
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
-                              std::vector<double>* x_best) {
+                              std::vector<double>* x_best, const PhaseModel* model) {
     const Phase& ph = sys.phases[sz(phase)];
-    TangentPlane tp(sys, phase, T, P, pi, usable);
+    std::unique_ptr<PhaseModel> own;
+    if (!model) {
+        own = make_model(sys, phase);
+        model = own.get();
+    }
+    TangentPlane tp(sys, *model, phase, T, P, pi, usable);
     const int m = tp.size();
     if (x_best) x_best->assign(sz(ph.count), 0.0);
     if (m == 0) return 0.0;
@@ -169,7 +175,11 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
             best_x = w / w.sum();
         }
     };
-    if (ph.excess.empty()) {
+    // Ideal mixing of the constituents themselves (a substitutional model
+    // without excess terms; not a phase with sublattices, whose constituents
+    // do not mix ideally even when its sublattices do).
+    const ModelLayout& l = model->layout();
+    if (l.identity && l.groups() == 1 && (l.ideal || ph.excess.empty())) {
         // Ideal: mu_i = mu°_i + RT ln x_i, so g_i - ln x_i = -d_i at any x.
         W.setConstant(1.0 / m);
         tp.eval(W, g, nullptr);

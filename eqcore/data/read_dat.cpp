@@ -17,7 +17,7 @@
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
 #include "data/validate.hpp"
-#include "thermo/cp_to_gibbs.hpp"
+#include "data/cp_to_gibbs.hpp"
 
 namespace eqcore {
 

@@ -27,6 +27,7 @@ const EquilibriumResult& Session::equilibrate(bool temperature_unknown, int phas
     result_current_ = false;
     // The problem: entered phases and constituents, the streams as they enter.
     problem_.system = &sys;
+    problem_.models = &models_;
     problem_.phase_entered.assign(sys.phases.size(), 0);
     problem_.constituent_entered.assign(sys.constituents.size(), 0);
     for (int p = 0; p < sys.phase_count(); ++p) {

@@ -1,6 +1,7 @@
 #include "session/session.hpp"
 
 #include <cmath>
+#include <stdexcept>
 #include <utility>
 
 #include "data/read_dat.hpp"
@@ -26,6 +27,7 @@ void Session::reset() {
     io_[0] = io_[1] = io_[2] = 0;
     has_system_ = false;
     system_ = System{};
+    models_ = PhaseModels{};
     source_.clear();
     cst_header_.reset();
     phase_entered_.clear();
@@ -47,7 +49,15 @@ void Session::set_io_unit(IoKind which, std::int64_t unit) {
 // ---------------------------------------------------------------- system
 
 void Session::load(System sys, std::string source) {
+    // Every phase needs a model; a system without one is not loaded.
+    PhaseModels models;
+    try {
+        models = PhaseModels(sys);
+    } catch (const std::invalid_argument& e) {
+        throw Failure(Error::data_file, source + ": " + e.what());
+    }
     system_ = std::move(sys);
+    models_ = std::move(models);
     source_ = std::move(source);
     cst_header_.reset();
     has_system_ = true;

@@ -30,6 +30,7 @@
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
 #include "solver/solver.hpp"
+#include "thermo/models.hpp"
 
 namespace eqcore {
 
@@ -195,6 +196,7 @@ private:
     std::int64_t io_[3] = {0, 0, 0};
     bool has_system_ = false;
     System system_;
+    PhaseModels models_;  // the models of system_'s phases
     std::string source_;
     std::optional<CstHeader> cst_header_;
     std::vector<bool> phase_entered_;

@@ -105,7 +105,7 @@ double Session::stream_property(std::string_view name, StreamProperty what) cons
     for (int p : s.phases) {
         const Phase& ph = system_.phases[static_cast<std::size_t>(p)];
         const std::span<const double> n(s.n.data() + ph.first, static_cast<std::size_t>(ph.count));
-        const PhaseProps pp = phase_props(system_, p, s.T, s.P, n);
+        const PhaseProps pp = phase_props(models_[p], s.T, s.P, n);
         switch (what) {
             case StreamProperty::H: sum += pp.H; break;
             case StreamProperty::S: sum += pp.S; break;

@@ -90,4 +90,46 @@ void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> 
     }
 }
 
+namespace {
+
+// x <- (I - tau v v') x with v column j of g from row j down.
+void reflect(std::span<const double> g, std::size_t m, std::size_t k, std::size_t j, double tau, double* x,
+             std::size_t stride) {
+    double s = 0.0;
+    for (std::size_t i = j; i < m; ++i) s += g[i * k + j] * x[i * stride];
+    s *= tau;
+    for (std::size_t i = j; i < m; ++i) x[i * stride] -= s * g[i * k + j];
+}
+
+}  // namespace
+
+void householder_qr(std::span<double> g, std::size_t m, std::size_t k, std::span<double> tau) {
+    for (std::size_t j = 0; j < k; ++j) {
+        double norm2 = 0.0;
+        for (std::size_t i = j; i < m; ++i) norm2 += g[i * k + j] * g[i * k + j];
+        const double x0 = g[j * k + j];
+        const double norm = std::sqrt(norm2);
+        if (norm == 0.0) {
+            tau[j] = 0.0;
+            continue;
+        }
+        // v = x - alpha e_1 with alpha = -sign(x0) |x| (no cancellation).
+        const double alpha = x0 >= 0.0 ? -norm : norm;
+        g[j * k + j] = x0 - alpha;
+        const double vv = norm2 - x0 * x0 + g[j * k + j] * g[j * k + j];
+        tau[j] = 2.0 / vv;
+        for (std::size_t c = j + 1; c < k; ++c) reflect(g, m, k, j, tau[j], g.data() + c, k);
+    }
+}
+
+void apply_qt(std::span<const double> g, std::size_t m, std::size_t k, std::span<const double> tau, double* x,
+              std::size_t stride) {
+    for (std::size_t j = 0; j < k; ++j) reflect(g, m, k, j, tau[j], x, stride);
+}
+
+void apply_q(std::span<const double> g, std::size_t m, std::size_t k, std::span<const double> tau, double* x,
+             std::size_t stride) {
+    for (std::size_t j = k; j-- > 0;) reflect(g, m, k, j, tau[j], x, stride);
+}
+
 }  // namespace eqcore::detail

@@ -29,4 +29,17 @@ bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-1
 // Solves A x = rhs in place with a factorisation from cholesky_factor.
 void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs);
 
+// Householder QR of the m x k row-major matrix `g` (k <= m), in place: the
+// reflection vectors go to the columns of g (from the diagonal down), their
+// factors to `tau` (size k); R is not kept. Q = H_0 ... H_(k-1); its last
+// m - k columns span the vectors orthogonal to g's columns.
+void householder_qr(std::span<double> g, std::size_t m, std::size_t k, std::span<double> tau);
+
+// x <- Q' x and x <- Q x (x of size m) with a factorisation from
+// householder_qr.
+void apply_qt(std::span<const double> g, std::size_t m, std::size_t k, std::span<const double> tau, double* x,
+              std::size_t stride = 1);
+void apply_q(std::span<const double> g, std::size_t m, std::size_t k, std::span<const double> tau, double* x,
+             std::size_t stride = 1);
+
 }  // namespace eqcore::detail

@@ -13,11 +13,75 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 // Properties of present candidate c from its amounts (mol) in ws.xfull and
 // the standard-state values the workspace holds at T.
 PhaseProps candidate_props(Workspace& ws, const Candidate& c) {
-    const std::size_t count = sz(ws.sys->phases[sz(c.phase)].count);
+    const std::size_t count = sz(c.model->layout().variables);
     std::fill(ws.sp_phase.begin(), ws.sp_phase.begin() + static_cast<std::ptrdiff_t>(count), StandardProps{});
-    for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_local[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
-    return phase_props(*ws.sys, c.phase, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
-                       std::span<const StandardProps>(ws.sp_phase.data(), count));
+    for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_var[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
+    return evaluate(*c.model, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
+                    std::span<const StandardProps>(ws.sp_phase.data(), count));
+}
+
+// A present phase's properties, added to the system's.
+void add_props(const PhaseProps& pp, PhaseResult& pr, EquilibriumResult& out) {
+    pr.G = pp.G;
+    pr.H = pp.H;
+    pr.S = pp.S;
+    pr.Cp = pp.Cp;
+    pr.V = pp.V;
+    out.G += pp.G;
+    out.H += pp.H;
+    out.S += pp.S;
+    out.Cp += pp.Cp;
+    out.V += pp.V;
+}
+
+// Candidate c whose variables are not its constituents (a phase with
+// sublattices): its constituents (end members) from the model's split of its
+// internal amounts, their potentials as the same combinations of the
+// variables' (the potentials of the element potentials where a constituent
+// holds a variable that does not take part), activities against the
+// constituents' own standard states, and its site fractions (the fractions
+// of its variables within their groups). Absent: at the composition of
+// least driving force (ws.xbest) per formula unit. The phase's properties
+// are left to the caller.
+void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& out) {
+    const Phase& ph = ws.sys->phases[sz(c.phase)];
+    const ModelLayout& l = c.model->layout();
+    PhaseResult& pr = out.phases[sz(c.phase)];
+    const std::size_t nv = sz(l.variables), nk = sz(ph.count);
+    const std::span<double> v(ws.xfull.data(), nv), n(ws.nconst.data(), nk);
+    const std::span<StandardProps> sp(ws.sp_const.data(), nk);
+    std::fill(v.begin(), v.end(), 0.0);
+    pr.site_fraction.assign(nv, 0.0);
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const double Ng = ws.group_amount(g);
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const double y = c.present ? ws.n[sz(s)] / Ng : ws.xbest[sz(s - c.first)];
+            pr.site_fraction[sz(ws.slot_var[sz(s)])] = y;
+            v[sz(ws.slot_var[sz(s)])] = c.present ? ws.n[sz(s)] * ws.scale : ws.grp_sites[sz(g)] * y;
+        }
+    }
+    c.model->constituent_amounts(v, n);
+    c.model->constituent_standard(ws.T, std::log(ws.T), sp);
+    double formula_units = 0.0;
+    for (std::size_t k = 0; k < nk; ++k) formula_units += n[k];
+    if (c.present) pr.amount = c.N * ws.scale / c.sites;
+    for (std::size_t k = 0; k < nk; ++k) {
+        const std::size_t g = sz(ph.first) + k;
+        if (c.present) {
+            out.amount[g] = n[k];
+            bool inside = true;
+            double mu = 0.0;
+            for (int q = l.content_first[k]; q < l.content_first[k + 1]; ++q) {
+                int s = c.first;
+                while (s < c.first + c.count && ws.slot_var[sz(s)] != l.content_var[sz(q)]) ++s;
+                inside = inside && s < c.first + c.count;
+                if (inside) mu += l.content_coef[sz(q)] * ws.mu[sz(s)] * ws.RT;
+            }
+            if (inside) out.mu[g] = mu;
+        }
+        out.mole_fraction[g] = formula_units > 0.0 ? n[k] / formula_units : 0.0;
+        out.activity[g] = std::exp((out.mu[g] - sp[k].g) / ws.RT);
+    }
 }
 
 }  // namespace
@@ -58,20 +122,29 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             // Driving force and composition of least driving force.
             const double df = driving_force(ws, ci);
             pr.driving_force = -df * ws.RT;
+            if (!c.identity) {
+                fill_through_split(ws, c, out);
+                continue;
+            }
             for (int k = 0; k < c.count; ++k) {
                 const int s = c.first + k;
-                const int g = ws.slot_const[sz(s)];
+                const int g = ph.first + ws.slot_var[sz(s)];
                 out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.xbest[sz(k)];
                 const double std0 = ws.g0[sz(s)] - (c.gas ? ws.lnP : 0.0);
                 out.activity[sz(g)] = std::exp(out.mu[sz(g)] / ws.RT - std0);
             }
             continue;
         }
+        if (!c.identity) {
+            fill_through_split(ws, c, out);
+            add_props(candidate_props(ws, c), pr, out);
+            continue;
+        }
         pr.amount = c.N * ws.scale;
         std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
         for (int k = 0; k < c.count; ++k) {
             const int s = c.first + k;
-            const int g = ws.slot_const[sz(s)];
+            const int g = ph.first + ws.slot_var[sz(s)];
             const double n = ws.n[sz(s)] * ws.scale;
             out.amount[sz(g)] = n;
             out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.n[sz(s)] / c.N;
@@ -81,32 +154,20 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             out.activity[sz(g)] = c.pure    ? 1.0
                                   : c.ideal ? out.mole_fraction[sz(g)] * (c.gas ? ws.P / kPstd : 1.0)
                                             : std::exp(ws.mu[sz(s)] - std0);
-            ws.xfull[sz(ws.slot_local[sz(s)])] = n;
+            ws.xfull[sz(ws.slot_var[sz(s)])] = n;
         }
-        const PhaseProps pp = candidate_props(ws, c);
-        pr.G = pp.G;
-        pr.H = pp.H;
-        pr.S = pp.S;
-        pr.Cp = pp.Cp;
-        pr.V = pp.V;
-        out.G += pp.G;
-        out.H += pp.H;
-        out.S += pp.S;
-        out.Cp += pp.Cp;
-        out.V += pp.V;
+        add_props(candidate_props(ws, c), pr, out);
     }
     out.heat = out.H - out.H_in;
 }
 
 double equilibrium_enthalpy(Workspace& ws, double* cp) {
-    const System& sys = *ws.sys;
     double h = 0.0, c_p = 0.0;
     for (const Candidate& c : ws.cand) {
         if (!c.present) continue;
-        const Phase& ph = sys.phases[sz(c.phase)];
-        std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
+        std::fill(ws.xfull.begin(), ws.xfull.begin() + c.model->layout().variables, 0.0);
         for (int k = 0; k < c.count; ++k)
-            ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
+            ws.xfull[sz(ws.slot_var[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
         const PhaseProps pp = candidate_props(ws, c);
         h += pp.H;
         c_p += pp.Cp;

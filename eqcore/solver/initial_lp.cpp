@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -23,18 +22,59 @@ constexpr double kLnFloor = -690.0;  // smallest ln x kept (x ~ 1e-300)
 // while it raises one by a bounded factor per step.
 constexpr double kDegenerateFraction = 1e-2;
 
-// Molar Gibbs energy / RT of candidate c at composition x (its slot order).
+// Most corners (one constituent on every sublattice) of a phase with
+// sublattices offered as columns, and most midpoints of two columns.
+constexpr int kMaxCorners = 64;
+constexpr int kMaxPairs = 45;
+
+// Samples of a mixture phase's composition space offered besides its end
+// members: the centroid and pairwise midpoints.
+int sample_count(int m) {
+    if (m < 2) return 0;
+    const int pairs = std::min(m * (m - 1) / 2, kMaxPairs);
+    return pairs + (m > 2 ? 1 : 0);
+}
+
+int corner_count(const Workspace& ws, const Candidate& c) {
+    long n = 1;
+    for (int g = c.group0; g < c.group0 + c.groups && n <= kMaxCorners; ++g) n *= ws.grp_end[sz(g)] - ws.grp_begin[sz(g)];
+    return static_cast<int>(std::min<long>(n, kMaxCorners));
+}
+
+// Corner number `index` of a phase with sublattices as the amounts of one
+// formula unit (its slot order): the site number on one slot of each group,
+// the groups' slots counted in mixed radix.
+void corner(const Workspace& ws, const Candidate& c, int index, double* x) {
+    std::fill(x, x + c.count, 0.0);
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const int m = ws.grp_end[sz(g)] - ws.grp_begin[sz(g)];
+        x[ws.grp_begin[sz(g)] + index % m - c.first] = ws.grp_sites[sz(g)];
+        index /= m;
+    }
+}
+
+// Molar Gibbs energy / RT of candidate c at composition x (its slot order):
+// per mol at mole fractions x for one group, per formula unit at its amounts
+// x (site number times site fraction) for a phase with sublattices.
 double molar_g(Workspace& ws, const Candidate& c, const double* x) {
     double g = 0.0;
-    std::fill(ws.xfull.begin(), ws.xfull.end(), 0.0);
-    for (int k = 0; k < c.count; ++k) {
-        const int s = c.first + k;
-        if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + std::log(x[k]));
-        ws.xfull[sz(ws.slot_local[sz(s)])] = x[k];
+    if (c.groups == 1) {
+        for (int k = 0; k < c.count; ++k) {
+            const int s = c.first + k;
+            if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + std::log(x[k]));
+        }
+        if (!c.ideal) g += remainder_at(ws, c, x, false, false).g / ws.RT;
+        return g;
     }
+    for (int gi = c.group0; gi < c.group0 + c.groups; ++gi)
+        for (int s = ws.grp_begin[sz(gi)]; s < ws.grp_end[sz(gi)]; ++s) {
+            const double v = x[s - c.first];
+            if (v > 0.0) g += v * (ws.g0[sz(s)] + std::log(v / ws.grp_sites[sz(gi)]));
+        }
     if (!c.ideal) {
-        const Phase& ph = ws.sys->phases[sz(c.phase)];
-        g += excess(ph, ws.T, std::span<const double>(ws.xfull.data(), sz(ph.count))).g / ws.RT;
+        double* w = ws.wtmp.data();
+        for (int k = 0; k < c.count; ++k) w[k] = x[k] / c.sites;
+        g += c.sites * remainder_at(ws, c, w, false, false).g / ws.RT;
     }
     return g;
 }
@@ -156,7 +196,7 @@ void mixing_corrected_duals(Workspace& ws) {
         if (k >= ws.lp_used) continue;
         cB[i] = ws.lp_cost[sz(k)];
         const Candidate& cd = ws.cand[sz(ws.lp_owner[sz(k)])];
-        if (cd.pure || !cd.ideal || !(cd.N > 0.0)) continue;
+        if (cd.pure || !cd.ideal || cd.groups > 1 || !(cd.N > 0.0)) continue;
         bool unit = false;
         for (int q = 0; q < cd.count; ++q) unit = unit || ws.lp_x[sz(ws.lp_xoff[sz(k)] + q)] == 1.0;
         if (!unit) continue;
@@ -171,6 +211,14 @@ void mixing_corrected_duals(Workspace& ws) {
 
 }  // namespace
 
+int lp_column_count(const Workspace& ws, const Candidate& c) {
+    if (c.groups > 1) {
+        const int corners = corner_count(ws, c);
+        return corners + std::min(corners * (corners - 1) / 2, kMaxPairs) + 1;
+    }
+    return c.count + (c.gas || c.pure ? 0 : sample_count(c.count));
+}
+
 bool initial_lp(Workspace& ws) {
     const int E = ws.E;
     // Columns.
@@ -182,13 +230,19 @@ bool initial_lp(Workspace& ws) {
         double* colv = ws.lp_col.data() + sz(col) * sz(E);
         std::fill(colv, colv + E, 0.0);
         double g = 0.0;
+        bool holds = false;
         for (int k = 0; k < cd.count; ++k) {
             ws.lp_x[sz(xoff + k)] = x[k];
             if (x[k] == 0.0) continue;
             const double* ar = ws.arow(cd.first + k);
-            for (int j = 0; j < E; ++j) colv[j] += x[k] * ar[j];
+            for (int j = 0; j < E; ++j) {
+                colv[j] += x[k] * ar[j];
+                holds = holds || ar[j] != 0.0;
+            }
             g += x[k] * ws.g0[sz(cd.first + k)];
         }
+        // A composition of vacancies alone holds no element: not a column.
+        if (!holds) return;
         ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : molar_g(ws, cd, x);
         xoff += cd.count;
         ++col;
@@ -197,6 +251,28 @@ bool initial_lp(Workspace& ws) {
         const Candidate& cd = ws.cand[sz(c)];
         if (cd.excluded) continue;
         double* x = ws.xtry.data();
+        if (cd.groups > 1) {
+            // Corners, midpoints of pairs of them and the centroid.
+            const int corners = corner_count(ws, cd);
+            for (int i = 0; i < corners; ++i) {
+                corner(ws, cd, i, x);
+                add_column(c, x);
+            }
+            double* y = ws.wtmp.data();
+            int pairs = 0;
+            for (int i = 0; i < corners && pairs < kMaxPairs; ++i)
+                for (int k = i + 1; k < corners && pairs < kMaxPairs; ++k, ++pairs) {
+                    corner(ws, cd, i, x);
+                    corner(ws, cd, k, y);
+                    for (int q = 0; q < cd.count; ++q) x[q] = 0.5 * (x[q] + y[q]);
+                    add_column(c, x);
+                }
+            for (int g = cd.group0; g < cd.group0 + cd.groups; ++g)
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                    x[s - cd.first] = ws.grp_sites[sz(g)] / (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)]);
+            add_column(c, x);
+            continue;
+        }
         for (int k = 0; k < cd.count; ++k) {
             std::fill(x, x + cd.count, 0.0);
             x[k] = 1.0;
@@ -204,8 +280,8 @@ bool initial_lp(Workspace& ws) {
         }
         if (cd.gas || cd.pure || cd.count < 2) continue;
         int pairs = 0;
-        for (int i = 0; i < cd.count && pairs < 45; ++i)
-            for (int k = i + 1; k < cd.count && pairs < 45; ++k, ++pairs) {
+        for (int i = 0; i < cd.count && pairs < kMaxPairs; ++i)
+            for (int k = i + 1; k < cd.count && pairs < kMaxPairs; ++k, ++pairs) {
                 std::fill(x, x + cd.count, 0.0);
                 x[i] = x[k] = 0.5;
                 add_column(c, x);
@@ -242,7 +318,7 @@ bool initial_lp(Workspace& ws) {
         if (ws.cand[sz(owner)].N > 0.0) owner = ws.lp_owner[sz(k)];
         Candidate& cd = ws.cand[sz(owner)];
         for (int i = 0; i < cd.count; ++i) ws.n[sz(cd.first + i)] += z * ws.lp_x[sz(ws.lp_xoff[sz(k)] + i)];
-        cd.N += z;
+        cd.N += cd.groups > 1 ? z * cd.sites : z;  // a column is one formula unit
     }
     mixing_corrected_duals(ws);
     for (Candidate& cd : ws.cand) {
@@ -265,28 +341,36 @@ bool initial_lp(Workspace& ws) {
         // latter scaled down where it would carry more of an element than
         // half its amount. The spread keeps the first Newton systems well
         // conditioned (an LP vertex alone has as few species as elements).
-        double Z = 0.0;
-        for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            const double rc = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
-            ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
-            Z += ws.dln[sz(s)];
+        // Within each mixing group (sublattice) separately, its share of
+        // the amount kept.
+        for (int g = cd.group0; g < cd.group0 + cd.groups; ++g) {
+            double Z = 0.0;
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                const double rc = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
+                ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
+                Z += ws.dln[sz(s)];
+            }
+            const double Ng = ws.grp_share[sz(g)] * cd.N;
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.dln[sz(s)] *= Ng / Z;
         }
-        for (int s = cd.first; s < cd.first + cd.count; ++s) ws.dln[sz(s)] *= cd.N / Z;
         for (int j = 0; j < E; ++j) {
             double load = 0.0;
             for (int s = cd.first; s < cd.first + cd.count; ++s) load += ws.arow(s)[j] * ws.dln[sz(s)];
             ws.per_element[sz(j)] = load > 0.5 * ws.b[sz(j)] ? 0.5 * ws.b[sz(j)] / load : 1.0;
         }
-        double sum = 0.0;
-        for (int s = cd.first; s < cd.first + cd.count; ++s) {
-            double f = 1.0;
-            for (int j = 0; j < E; ++j)
-                if (ws.arow(s)[j] != 0.0) f = std::min(f, ws.per_element[sz(j)]);
-            const double x = std::max(ws.n[sz(s)] + f * ws.dln[sz(s)], 1e-300 * cd.N);
-            ws.n[sz(s)] = x;
-            sum += x;
+        for (int g = cd.group0; g < cd.group0 + cd.groups; ++g) {
+            double sum = 0.0;
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                double f = 1.0;
+                for (int j = 0; j < E; ++j)
+                    if (ws.arow(s)[j] != 0.0) f = std::min(f, ws.per_element[sz(j)]);
+                const double x = std::max(ws.n[sz(s)] + f * ws.dln[sz(s)], 1e-300 * cd.N);
+                ws.n[sz(s)] = x;
+                sum += x;
+            }
+            const double Ng = ws.grp_share[sz(g)] * cd.N;
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.n[sz(s)] *= Ng / sum;
         }
-        for (int s = cd.first; s < cd.first + cd.count; ++s) ws.n[sz(s)] *= cd.N / sum;
     }
     return true;
 }

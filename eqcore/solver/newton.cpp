@@ -15,6 +15,15 @@
 // Solving for the change of the potentials keeps the right-hand side small
 // near the solution, so that potentials and trace amounts are accurate even
 // when the system is ill-conditioned (a nearly stoichiometric feed).
+// A phase with sublattices has site amounts as its constituents, ideal
+// mixing within each sublattice (D^-1 then stands for the per-sublattice
+// curvature less its rank-one parts, which on the directions that keep the
+// site ratios add up to one along n) and the linear constraints
+// N_g / a_g equal for its sublattices g. Its P is C^-1 restricted to the
+// directions that keep them, Z (Z' C Z)^-1 Z' in the scaled variables
+// (solver/projected.cpp): its changes keep the ratios, P 1 = n still holds,
+// and the reduced system above is unchanged. At its solution mu - A pi is
+// one multiplier per sublattice with sum_g a_g kappa_g = 0.
 // Compositions change in logarithmic form where they rise or are traces; a
 // falling major fraction follows the linear model down to a small fraction,
 // then an exponential tail, so that it stays positive yet may vanish in one
@@ -28,7 +37,6 @@
 
 #include "solver/dense_lu.hpp"
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -43,17 +51,6 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
-
-// Excess potentials (J/mol) and, when `hessian`, N dmu/dn (J/mol) of a
-// mixture candidate at composition x, in the phase's own numbering.
-void excess_at(Workspace& ws, const Candidate& c, const double* x, bool hessian) {
-    const Phase& ph = ws.sys->phases[sz(c.phase)];
-    const std::size_t m = sz(ph.count);
-    std::fill(ws.xfull.begin(), ws.xfull.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-    for (int k = 0; k < c.count; ++k) ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = x[k];
-    excess(ph, ws.T, std::span<const double>(ws.xfull.data(), m), std::span<double>(ws.muex.data(), m),
-           hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{});
-}
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -76,13 +73,32 @@ double amount_factor(double dl, double lnx, double& lf) {
     return std::exp(lf);
 }
 
-// ln x of every constituent of the present mixtures from the amounts. Within
-// an iteration the logarithms are then carried along with the amounts.
+// ln x of every constituent of the present mixtures from the amounts (the
+// fraction within its sublattice where the phase has several). Within an
+// iteration the logarithms are then carried along with the amounts.
 void refresh_lnx(Workspace& ws) {
     for (const Candidate& c : ws.cand) {
         if (!c.present || c.pure) continue;
-        const double invN = 1.0 / c.N;
-        for (int s = c.first; s < c.first + c.count; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+            const double invN = 1.0 / (c.groups == 1 ? c.N : ws.group_amount(g));
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
+        }
+    }
+}
+
+// The site-ratio constraints of candidate c in the scaled variables, into
+// ws.cons: X^1/2 (1_g / a_g - 1_0 / a_0) for every group g after the first.
+void site_ratio_columns(Workspace& ws, const Candidate& c) {
+    const int m = c.count, nc = c.groups - 1;
+    const std::span<double> G(ws.cons.data(), sz(m * nc));
+    std::fill(G.begin(), G.end(), 0.0);
+    const int g0 = c.group0;
+    for (int q = 0; q < nc; ++q) {
+        const int g = g0 + 1 + q;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+            G[sz((s - c.first) * nc + q)] = std::sqrt(ws.xtry[sz(s - c.first)]) / ws.grp_sites[sz(g)];
+        for (int s = ws.grp_begin[sz(g0)]; s < ws.grp_end[sz(g0)]; ++s)
+            G[sz((s - c.first) * nc + q)] = -std::sqrt(ws.xtry[sz(s - c.first)]) / ws.grp_sites[sz(g0)];
     }
 }
 
@@ -98,22 +114,25 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     const double* pi = ws.pi.data();
     std::fill(col, col + E, 0.0);
     const int m = c.count;
-    if (!c.ideal) {
+    // An ideal phase of one group has P = D: its part of the system in closed
+    // form. Any other needs x, the fractions of its amount.
+    const bool closed = c.ideal && c.groups == 1;
+    if (!closed) {
         const double invN = 1.0 / c.N;
         for (int k = 0; k < m; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
-        excess_at(ws, c, ws.xtry.data(), true);
     }
+    if (!c.ideal) remainder_at(ws, c, ws.xtry.data(), true, true);
     double g = 0.0;
     for (int s = c.first; s < c.first + m; ++s) {
         const double ns = ws.n[sz(s)];
         double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
-        if (!c.ideal) mu += ws.muex[sz(ws.slot_local[sz(s)])] / ws.RT;
+        if (!c.ideal) mu += ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
         ws.mu[sz(s)] = mu;
         const double r = mu - ws.adot(s, pi);
         ws.res[sz(s)] = r;
         g += ns * r;
         const int nz_end = ws.nz_off[sz(s) + 1];
-        if (!c.ideal) {
+        if (!closed) {
             for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) col[ws.nz_elem[sz(q)]] += ns * ws.nz_coef[sz(q)];
             continue;
         }
@@ -131,21 +150,34 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         ws.bal[sz(j)] -= col[j];
     }
     rhs[row] = g;
-    if (c.ideal) return;
+    if (closed) return;
     // C = I + X^1/2 (N dmu_ex/dn / RT) X^1/2 over the usable constituents.
     // Inside a spinodal C is not positive definite: it is shifted by a
     // multiple of I until it is, so that the step still lowers G (at a
-    // stable solution no shift is needed and Newton is exact).
-    const std::size_t pm = sz(ws.sys->phases[sz(c.phase)].count);
+    // stable solution no shift is needed and Newton is exact). With
+    // sublattices only the directions that keep the site ratios count:
+    // C is projected on them first (P then maps into them as well).
+    const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
-    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+    auto fill_C = [&](double shift) {
         for (int i = 0; i < m; ++i)
             for (int k = 0; k < m; ++k) {
-                const double e = ws.dmuex[sz(ws.slot_local[sz(c.first + i)]) * pm + sz(ws.slot_local[sz(c.first + k)])];
+                const double e =
+                    c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
                 C[sz(i * m + k)] =
                     (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
             }
-        if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+    };
+    const int nc = c.groups - 1;
+    if (nc == 0) {
+        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+            fill_C(shift);
+            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+        }
+    } else {
+        fill_C(0.0);
+        site_ratio_columns(ws, c);
+        factor_projected(ws, m, nc, C);
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -153,7 +185,11 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             const int s = c.first + i;
             ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
         }
-        cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+        if (nc == 0) {
+            cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+        } else {
+            solve_projected(ws, m, nc, ws.dln.data() + c.first);
+        }
         for (int i = 0; i < m; ++i) {
             const int s = c.first + i;
             (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];
@@ -228,11 +264,20 @@ bool balance_free_directions(Workspace& ws) {
         for (Candidate& c : ws.cand) {
             if (!c.present || c.pure) continue;
             double N = 0.0;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                double shift = 0.0;
-                for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
-                ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
-                N += ws.n[sz(s)];
+            for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+                const double before = c.groups > 1 ? ws.group_amount(g) : 0.0;
+                double after = 0.0;
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    double shift = 0.0;
+                    for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
+                    ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
+                    after += ws.n[sz(s)];
+                }
+                // Sublattices keep their amounts (the site ratios hold):
+                // only their compositions follow the potentials.
+                if (c.groups > 1)
+                    for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.n[sz(s)] *= before / after;
+                N += c.groups > 1 ? before : after;
             }
             c.N = N;
         }
@@ -241,6 +286,36 @@ bool balance_free_directions(Workspace& ws) {
         if (len < 1e-12) return true;
     }
     return false;
+}
+
+// The residuals at the new potentials dpi and the composition changes of
+// present candidate c with sublattices. At a solution mu_s - a_s.pi is the
+// same for the constituents of one sublattice (its multiplier kappa_g) and
+// sum_g a_g kappa_g = 0 (the phase touches the plane); what is measured is
+// the departure from both, each scaled to a formula unit.
+void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl) {
+    const int E = ws.E;
+    double touch = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        double kappa = 0.0;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            ws.rnew[sz(s)] = ws.res[sz(s)] - ws.adot(s, dpi);
+            kappa += std::exp(ws.lnx[sz(s)]) * ws.rnew[sz(s)];
+        }
+        touch += ws.grp_sites[sz(g)] * kappa;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const double dev = ws.rnew[sz(s)] - kappa;
+            const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && dev > 0.0;
+            const double* vr = ws.V.data() + sz(s) * sz(E);
+            double v = -ws.y[sz(s)];
+            for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
+            ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
+            if (at_floor) continue;
+            mu_res = std::max(mu_res, ws.grp_sites[sz(g)] * std::abs(dev));
+            max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
+        }
+    }
+    mu_res = std::max(mu_res, std::abs(touch));
 }
 
 }  // namespace
@@ -258,11 +333,11 @@ void settle_free_potentials(Workspace& ws) {
         hess.setZero();
         double top = -1e300;
         for (const Candidate& c : ws.cand)
-            if (!c.present && !c.excluded && !c.pure && c.ideal)
+            if (!c.present && !c.excluded && !c.pure && c.ideal && c.groups == 1)
                 for (int s = c.first; s < c.first + c.count; ++s) top = std::max(top, ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]);
         if (top == -1e300) return;
         for (const Candidate& c : ws.cand) {
-            if (c.present || c.excluded || c.pure || !c.ideal) continue;
+            if (c.present || c.excluded || c.pure || !c.ideal || c.groups > 1) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double z = std::exp(ws.adot(s, ws.pi.data()) - ws.g0[sz(s)] - top);
                 for (int q = 0; q < k; ++q) na(q) = ws.adot(s, ws.null.data() + sz(q) * sz(E));
@@ -291,14 +366,17 @@ void evaluate_mu(Workspace& ws) {
             ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
             continue;
         }
+        for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+            const double invNg = 1.0 / (c.groups == 1 ? c.N : ws.group_amount(g));
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invNg);
+        }
         const double invN = 1.0 / c.N;
-        for (int s = c.first; s < c.first + c.count; ++s)
-            ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invN);
         if (!c.ideal) {
             for (int k = 0; k < c.count; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
-            excess_at(ws, c, ws.xtry.data(), false);
+            remainder_at(ws, c, ws.xtry.data(), true, false);
             for (int k = 0; k < c.count; ++k)
-                ws.mu[sz(c.first + k)] += ws.muex[sz(ws.slot_local[sz(c.first + k)])] / ws.RT;
+                ws.mu[sz(c.first + k)] += ws.muex[sz(ws.slot_var[sz(c.first + k)])] / ws.RT;
         }
     }
 }
@@ -384,6 +462,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             ws.step[sz(ci)] = ws.rhs[sz(row++)];
             if (c.pure) continue;
             max_t = std::max(max_t, std::abs(ws.step[sz(ci)]));
+            if (c.groups > 1) {
+                sublattice_changes(ws, c, dpi, mu_res, max_dl);
+                continue;
+            }
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double r = ws.res[sz(s)] - ws.adot(s, dpi);
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
@@ -481,19 +563,23 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 continue;
             }
             // Composition and phase amount change apart: the composition in
-            // the form above, the amount linearly.
-            double sum = 0.0;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                double lf = 0.0;
-                ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
-                ws.lnx[sz(s)] += lf;
-                sum += ws.n[sz(s)];
-            }
+            // the form above, the amount linearly; each sublattice keeps its
+            // share of the amount.
             const double Nnew = c.N * (1.0 + lam * st);
-            const double lnorm = std::log(sum / c.N);
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                ws.n[sz(s)] *= Nnew / sum;
-                ws.lnx[sz(s)] -= lnorm;
+            for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+                double sum = 0.0;
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    double lf = 0.0;
+                    ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
+                    ws.lnx[sz(s)] += lf;
+                    sum += ws.n[sz(s)];
+                }
+                const double share = ws.grp_share[sz(g)];
+                const double lnorm = std::log(sum / (share * c.N));
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    ws.n[sz(s)] *= share * Nnew / sum;
+                    ws.lnx[sz(s)] -= lnorm;
+                }
             }
             c.N = Nnew;
         }

@@ -11,17 +11,12 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// Samples of a mixture phase's composition space offered to the linear
-// program besides its end members: the centroid and pairwise midpoints.
-int sample_count(int m) {
-    if (m < 2) return 0;
-    const int pairs = std::min(m * (m - 1) / 2, 45);
-    return pairs + (m > 2 ? 1 : 0);
-}
-
 void build(Workspace& ws, const EquilibriumProblem& pr) {
     const System& sys = *pr.system;
     ws.sys = &sys;
+    ws.models_given = pr.models;
+    if (!pr.models) ws.own_models = PhaseModels(sys);
+    ws.models = pr.models ? pr.models : &ws.own_models;
     ws.phase_on = pr.phase_entered;
     ws.const_on = pr.constituent_entered;
     ws.elem.clear();
@@ -29,49 +24,89 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         if (ws.elem_on[sz(j)]) ws.elem.push_back(j);
     ws.E = static_cast<int>(ws.elem.size());
     ws.cand.clear();
-    ws.slot_const.clear();
-    ws.slot_local.clear();
+    ws.unsupported = -1;
+    ws.slot_var.clear();
     ws.slot_cand.clear();
     ws.a.clear();
     ws.atoms.clear();
+    ws.grp_begin.clear();
+    ws.grp_end.clear();
+    ws.grp_share.clear();
+    ws.grp_sites.clear();
     ws.max_phase_count = 1;
+    ws.max_groups = 1;
+    ws.max_constituents = 1;
     int lp_cols = 0, lp_xlen = 0;
+    std::vector<char> usable;
     for (int p = 0; p < sys.phase_count(); ++p) {
         const Phase& ph = sys.phases[sz(p)];
         if (ph.dormant || !pr.phase_entered[sz(p)]) continue;
+        const PhaseModel& model = (*ws.models)[p];
+        const ModelLayout& l = model.layout();
+        if ((l.groups() > 1 && l.free_groups) || !l.constraint.empty()) {
+            ws.unsupported = p;
+            continue;
+        }
         Candidate c;
         c.phase = p;
-        c.gas = ph.is_gas();
-        c.pure = !ph.is_mixture();
-        c.ideal = ph.model == Model::ideal_gas || ph.model == Model::idmx || ph.model == Model::pure;
+        c.model = &model;
+        c.gas = l.gas;
+        c.pure = l.pure;
+        c.ideal = l.ideal;
+        c.identity = l.identity;
         c.first = ws.slots();
+        // A variable takes part when a usable constituent holds it: one that
+        // is entered and made only of elements of the material.
+        usable.assign(sz(l.variables), 0);
         for (int k = 0; k < ph.count; ++k) {
             const int g = ph.first + k;
             if (!pr.constituent_entered[sz(g)]) continue;
             const Constituent& con = sys.constituents[sz(g)];
-            bool usable = true;
+            bool ok = true;
             for (int j = 0; j < sys.element_count(); ++j)
-                if (con.stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) usable = false;
-            if (!usable) continue;
-            ws.slot_const.push_back(g);
-            ws.slot_local.push_back(k);
-            ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
-            double atoms = 0.0;
-            for (int e : ws.elem) {
-                ws.a.push_back(con.stoich[sz(e)]);
-                atoms += std::abs(con.stoich[sz(e)]);
+                if (con.stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) ok = false;
+            if (!ok) continue;
+            for (int q = l.content_first[sz(k)]; q < l.content_first[sz(k) + 1]; ++q) usable[sz(l.content_var[sz(q)])] = 1;
+        }
+        // Every mixing group (sublattice) needs a usable variable, else the
+        // phase cannot hold a formula unit.
+        bool every_group = true;
+        for (int g = 0; g < l.groups(); ++g) {
+            bool any = false;
+            for (int i = l.group_first[sz(g)]; i < l.group_first[sz(g) + 1]; ++i) any = any || usable[sz(i)];
+            every_group = every_group && any;
+        }
+        if (!every_group) continue;
+        c.group0 = static_cast<int>(ws.grp_begin.size());
+        c.groups = l.groups();
+        c.sites = l.formula_sites();
+        for (int g = 0; g < l.groups(); ++g) {
+            ws.grp_begin.push_back(ws.slots());
+            for (int i = l.group_first[sz(g)]; i < l.group_first[sz(g) + 1]; ++i) {
+                if (!usable[sz(i)]) continue;
+                ws.slot_var.push_back(i);
+                ws.slot_cand.push_back(static_cast<int>(ws.cand.size()));
+                double atoms = 0.0;
+                for (int e : ws.elem) {
+                    ws.a.push_back(l.row_of(i)[e]);
+                    atoms += std::abs(l.row_of(i)[e]);
+                }
+                // A vacancy on a sublattice holds no atom; elsewhere a
+                // constituent without atoms (an electron) counts as one.
+                ws.atoms.push_back(atoms > 0.0 || c.groups > 1 ? atoms : 1.0);
             }
-            ws.atoms.push_back(atoms > 0.0 ? atoms : 1.0);
+            ws.grp_end.push_back(ws.slots());
+            ws.grp_sites.push_back(l.sites[sz(g)]);
+            ws.grp_share.push_back(c.groups > 1 ? l.sites[sz(g)] / c.sites : 1.0);
         }
         c.count = ws.slots() - c.first;
         if (c.count == 0) continue;
-        ws.max_phase_count = std::max(ws.max_phase_count, ph.count);
-        lp_cols += c.count;
-        lp_xlen += c.count * c.count;
-        if (!c.gas && !c.pure) {
-            lp_cols += sample_count(c.count);
-            lp_xlen += sample_count(c.count) * c.count;
-        }
+        ws.max_phase_count = std::max(ws.max_phase_count, l.variables);
+        ws.max_groups = std::max(ws.max_groups, c.groups);
+        ws.max_constituents = std::max(ws.max_constituents, ph.count);
+        const int columns = lp_column_count(ws, c);
+        lp_cols += columns;
+        lp_xlen += columns * c.count;
         ws.cand.push_back(c);
     }
     // Copies of one mixture written for a miscibility gap (NAME#1, NAME#2,
@@ -130,10 +165,16 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     const std::size_t M = sz(ws.max_phase_count);
     ws.xfull.assign(M, 0.0);
     ws.sp_phase.assign(M, StandardProps{});
+    ws.nconst.assign(sz(ws.max_constituents), 0.0);
+    ws.sp_const.assign(sz(ws.max_constituents), StandardProps{});
     ws.muex.assign(M, 0.0);
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
     ws.cpiv.assign(M, 0);
+    ws.cons.assign(M * sz(ws.max_groups), 0.0);
+    ws.cons_tau.assign(sz(ws.max_groups), 0.0);
+    ws.Cz.assign(M * M, 0.0);
+    ws.rnew.assign(sz(S), 0.0);
     ws.V.assign(sz(S) * sz(E), 0.0);
     ws.y.assign(sz(S), 0.0);
     ws.dln.assign(sz(S), 0.0);
@@ -144,6 +185,10 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
+    ws.wtmp.assign(M, 0.0);
+    ws.tp_grad.assign(M, 0.0);
+    ws.tp_dir.assign(M, 0.0);
+    ws.tp_try.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
     ws.lp_cols = lp_cols;
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);
@@ -184,11 +229,17 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& pr, const std::vec
         message = "no material: every element amount of the streams is zero";
         return SolverStatus::no_material;
     }
-    const bool same = ws.sys == &sys && on == now && ws.phase_on == pr.phase_entered &&
-                      ws.const_on == pr.constituent_entered;
+    const bool same = ws.sys == &sys && ws.models_given == pr.models && on == now &&
+                      ws.phase_on == pr.phase_entered && ws.const_on == pr.constituent_entered;
     if (!same) {
         on = now;
         build(ws, pr);
+    }
+    if (ws.unsupported >= 0) {
+        message = "phase " + sys.phases[sz(ws.unsupported)].name +
+                  ": its model's variables have constraints the solver does not take yet (groups of floating amounts, "
+                  "or linear constraints other than site ratios)";
+        return SolverStatus::bad_conditions;
     }
     // Every element of the material must be carried by a usable constituent.
     for (int j = 0; j < ws.E; ++j) {
@@ -212,10 +263,10 @@ void set_conditions(Workspace& ws, double T, double P) {
     if (ws.g0_T[0] != T) {
         const double lnT = std::log(T);
         const double inv_RT = 1.0 / ws.RT;
-        for (int s = 0; s < ws.slots(); ++s) {
-            ws.sp0[sz(s)] = standard(ws.sys->constituents[sz(ws.slot_const[sz(s)])], T, lnT);
-            ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
-        }
+        for (const Candidate& c : ws.cand)
+            c.model->standard(T, lnT, std::span<const int>(ws.slot_var.data() + c.first, sz(c.count)),
+                              std::span<StandardProps>(ws.sp0.data() + c.first, sz(c.count)));
+        for (int s = 0; s < ws.slots(); ++s) ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
         ws.g0_T[0] = T;
         ws.P = -1.0;  // pressure terms below must be re-added
     }

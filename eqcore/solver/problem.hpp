@@ -11,6 +11,8 @@
 
 namespace eqcore {
 
+class PhaseModels;
+
 // One stream of material entering the calculation: amounts of System constituents (mol, by
 // global constituent index) at the stream's own temperature (K) and pressure (Pa).
 struct Feed {
@@ -22,6 +24,9 @@ struct Feed {
 
 struct EquilibriumProblem {
     const System* system = nullptr;
+    // The models of the system's phases (thermo/models.hpp); when null the
+    // solver and the check build them from the system.
+    const PhaseModels* models = nullptr;
     // Entered flags (1 = takes part); dormant phases never take part.
     std::vector<char> phase_entered;        // size phase_count
     std::vector<char> constituent_entered;  // size = constituent count

@@ -13,12 +13,19 @@ namespace eqcore {
 struct PhaseResult {
     bool considered = false;  // entered and able to hold the material's elements
     bool present = false;
-    double amount = 0.0;      // mol of constituents
+    double amount = 0.0;      // mol of constituents (of formula units for a phase with sublattices)
     double G = 0.0, H = 0.0, S = 0.0, Cp = 0.0, V = 0.0;  // of the phase's amount (0 when absent)
-    // Driving force to form, J per mol of constituents (a mixture at its most
-    // favourable composition): 0 for a present phase, negative for a phase
-    // that is stably absent, 0 at the point where it is about to form.
+    // Driving force to form, J per mol of constituents (per formula unit for
+    // a phase with sublattices; a mixture at its most favourable
+    // composition): 0 for a present phase, negative for a phase that is
+    // stably absent, 0 at the point where it is about to form.
     double driving_force = 0.0;
+    // A phase whose model's variables are not its constituents (a phase with
+    // sublattices): the fraction of every variable within its group, the site
+    // fractions (the phase's composition when present, that of its least
+    // driving force when absent; 0 for a variable that takes no part). Empty
+    // otherwise.
+    std::vector<double> site_fraction;
 };
 
 struct EquilibriumResult {
@@ -28,7 +35,8 @@ struct EquilibriumResult {
 
     double T = 0.0;  // K
     double P = 0.0;  // Pa
-    // Per constituent: amounts (0 when absent), mole fractions in its phase
+    // Per constituent: amounts (0 when absent; for a phase with sublattices
+    // one valid split into its end members), mole fractions in its phase
     // (for an absent mixture phase: the composition of least driving force),
     // activities (pure constituent of the phase at T, P and, for the gas,
     // 1 bar as reference) and chemical potentials (for constituents of

@@ -31,11 +31,28 @@ void add_phase(Workspace& ws, int ci) {
         c.N = 0.0;
         return;
     }
-    // Composition of least driving force (left in xbest by driving_force).
+    // Composition of least driving force (left in xbest by driving_force),
+    // each sublattice with its share of the amount.
     c.N = kAddedAmount;
-    double sum = 0.0;
-    for (int k = 0; k < c.count; ++k) sum += std::max(ws.xbest[sz(k)], 1e-300);
-    for (int k = 0; k < c.count; ++k) ws.n[sz(c.first + k)] = kAddedAmount * std::max(ws.xbest[sz(k)], 1e-300) / sum;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
+        double sum = 0.0;
+        for (int k = b; k < e; ++k) sum += std::max(ws.xbest[sz(k)], 1e-300);
+        const double share = ws.grp_share[sz(g)];
+        for (int k = b; k < e; ++k) ws.n[sz(c.first + k)] = kAddedAmount * share * std::max(ws.xbest[sz(k)], 1e-300) / sum;
+    }
+}
+
+// Atoms in a mol (a formula unit) of candidate c at composition x (slot
+// order; fractions within each sublattice).
+double atoms_of(const Workspace& ws, const Candidate& c, const double* x) {
+    if (c.pure) return ws.atoms[sz(c.first)];
+    double atoms = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const double a = ws.grp_sites[sz(g)];
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) atoms += a * x[s - c.first] * ws.atoms[sz(s)];
+    }
+    return atoms;
 }
 
 int present_count(const Workspace& ws) {
@@ -112,9 +129,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             }
             c.df = driving_force(ws, ci);
             // Compare per mol of atoms, so that formula size does not decide.
-            double atoms = 0.0;
-            for (int k = 0; k < c.count; ++k) atoms += (c.pure ? 1.0 : ws.xbest[sz(k)]) * ws.atoms[sz(c.first + k)];
-            const double per_atom = c.df / atoms;
+            const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());
             if (per_atom < best_df) {
                 best_df = per_atom;
                 best = ci;

@@ -96,7 +96,7 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
         st = detail::prepare(ws, problem, ws.b_in, out.message);
     }
     if (st == SolverStatus::ok) {
-        const double H_in = problem.streams.empty() ? 0.0 : feeds_enthalpy(problem);
+        const double H_in = problem.streams.empty() ? 0.0 : feeds_enthalpy(problem, *ws.models);
         if (cond.target.kind == TargetKind::none) {
             detail::set_conditions(ws, cond.T, cond.P);
             st = detail::solve_tp(ws, options_.warm_start, out.message);

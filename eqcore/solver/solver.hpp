@@ -17,7 +17,9 @@
 //     derivatives of each mixture phase (ideal and excess parts), so trace
 //     mole fractions down to 1e-30 and below stay accurate and positive.
 //     The step is shortened so that no amount turns negative; a phase whose
-//     amount would vanish leaves the assemblage.
+//     amount would vanish leaves the assemblage. A phase with sublattices
+//     takes part through its site amounts, its Newton block restricted to
+//     the directions that keep its site ratios.
 //  3. At convergence every absent phase is tested by its driving force
 //     (stoichiometric phases directly; mixtures by minimising the
 //     tangent-plane distance from several starts); the most unstable one is

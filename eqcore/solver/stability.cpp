@@ -1,4 +1,5 @@
-// Driving force of an absent phase against the current element potentials:
+// Driving force of an absent phase against the current element potentials
+// (per mol; per formula unit for a phase with sublattices):
 // the minimum over its composition of the tangent-plane distance
 //     D(x) = sum_i x_i (mu_i(x) - a_i.pi) / RT.
 // A stoichiometric phase has one composition. An ideal mixture has the closed
@@ -10,7 +11,6 @@
 #include <cmath>
 
 #include "solver/workspace.hpp"
-#include "thermo/excess.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -21,12 +21,157 @@ double potential_term(const Workspace& ws, int s) { return ws.adot(s, ws.pi.data
 
 // Excess potentials /RT of candidate c at x (slot order) into out (slot order).
 void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) {
-    const Phase& ph = ws.sys->phases[sz(c.phase)];
-    const std::size_t m = sz(ph.count);
-    std::fill(ws.xfull.begin(), ws.xfull.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-    for (int k = 0; k < c.count; ++k) ws.xfull[sz(ws.slot_local[sz(c.first + k)])] = x[k];
-    excess(ph, ws.T, std::span<const double>(ws.xfull.data(), m), std::span<double>(ws.muex.data(), m));
-    for (int k = 0; k < c.count; ++k) out[k] = ws.muex[sz(ws.slot_local[sz(c.first + k)])] / ws.RT;
+    remainder_at(ws, c, x, true, false);
+    for (int k = 0; k < c.count; ++k) out[k] = ws.muex[sz(ws.slot_var[sz(c.first + k)])] / ws.RT;
+}
+
+// Descent of the tangent-plane distance of candidate c with sublattices
+// from site fractions y (slot order), each sublattice's amount fixed: per
+// formula unit D(y) = sum_g a_g sum_{s in g} y_s (ln y_s - (a_s.pi - mu°_s)
+// + mu_ex,s / RT). Newton steps in the scaled variables (the block
+// I + W^1/2 E W^1/2 / RT of the solver, W the fractions of the formula
+// unit's sites), restricted to the directions that keep every sublattice's
+// sum and shifted where not positive definite, taken in logarithmic form
+// (traces stay positive) with a backtracking line search on D, so the search
+// ends in a local minimum. Returns D there, y updated.
+double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
+    const int m = c.count, k = c.groups;
+    const std::size_t pm = sz(c.model->layout().variables);
+    double* w = ws.wtmp.data();
+    double* grad = ws.tp_grad.data();
+    double* dir = ws.tp_dir.data();
+    double* trial = ws.tp_try.data();
+    const double* pi = ws.pi.data();
+    // D at y; with `derivatives` also its gradient in grad and the
+    // remainder's Hessian in ws.dmuex.
+    auto value = [&](const double* at, bool derivatives) {
+        for (int g = c.group0; g < c.group0 + k; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                w[s - c.first] = ws.grp_share[sz(g)] * at[s - c.first];
+        remainder_at(ws, c, w, true, derivatives);
+        double D = 0.0;
+        for (int g = c.group0; g < c.group0 + k; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                const int q = s - c.first;
+                const double e = std::log(at[q]) - (ws.adot(s, pi) - ws.g0[sz(s)]) +
+                                 ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
+                D += ws.grp_sites[sz(g)] * at[q] * e;
+                if (derivatives) grad[q] = ws.grp_sites[sz(g)] * e;
+            }
+        return D;
+    };
+    double D = value(y, true);
+    for (int it = 0; it < 100; ++it) {
+        // Departure from a stationary point: the gradient per site, centred
+        // on each sublattice.
+        double res = 0.0;
+        for (int g = c.group0; g < c.group0 + k; ++g) {
+            double mean = 0.0;
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) mean += y[s - c.first] * grad[s - c.first];
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                res = std::max(res, std::abs(grad[s - c.first] - mean) / ws.grp_sites[sz(g)]);
+        }
+        if (res < 1e-12) break;
+        // The scaled block and the sublattice sums as constraint columns.
+        const std::span<double> C(ws.C.data(), sz(m * m));
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < m; ++j) {
+                const double e = c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + j)])];
+                C[sz(i * m + j)] = (i == j ? 1.0 : 0.0) + std::sqrt(w[i] * w[j]) * e / ws.RT;
+            }
+        std::fill(ws.cons.begin(), ws.cons.begin() + m * k, 0.0);
+        for (int g = c.group0; g < c.group0 + k; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                ws.cons[sz((s - c.first) * k + g - c.group0)] = std::sqrt(y[s - c.first] / ws.grp_sites[sz(g)]);
+        factor_projected(ws, m, k, C);
+        for (int g = c.group0; g < c.group0 + k; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                dir[s - c.first] = -std::sqrt(y[s - c.first] / ws.grp_sites[sz(g)]) * grad[s - c.first];
+        solve_projected(ws, m, k, dir);
+        // dir now holds the step in the scaled variables: in ln y it is
+        // dir_s / sqrt(a_g y_s); the slope of D along it is grad . dy.
+        double slope = 0.0, longest = 0.0;
+        for (int g = c.group0; g < c.group0 + k; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                const int q = s - c.first;
+                const double dy = std::sqrt(y[q] / ws.grp_sites[sz(g)]) * dir[q];
+                slope += grad[q] * dy;
+                dir[q] = dy / y[q];
+                longest = std::max(longest, std::abs(dir[q]));
+            }
+        if (!(slope < 0.0)) break;
+        double t = longest > 5.0 ? 5.0 / longest : 1.0;
+        double Dt = D;
+        bool moved = false;
+        for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
+            for (int g = c.group0; g < c.group0 + k; ++g) {
+                double sum = 0.0;
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    const int q = s - c.first;
+                    trial[q] = std::max(y[q] * std::exp(t * dir[q]), 1e-300);
+                    sum += trial[q];
+                }
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
+            }
+            Dt = value(trial, false);
+            if (std::isfinite(Dt) && Dt <= D + 1e-4 * t * slope) {
+                moved = true;
+                break;
+            }
+        }
+        if (!moved) break;
+        std::copy(trial, trial + m, y);
+        const bool small = D - Dt <= 1e-15 * std::max(1.0, std::abs(D));
+        D = value(y, true);
+        if (small) break;
+    }
+    return D;
+}
+
+// A phase with sublattices, per formula unit (see sublattice_descent). Ideal:
+// in closed form, -sum_g a_g ln sum_{s in g} exp(a_s.pi - mu°_s). Otherwise
+// the descent from the ideal composition and from every constituent's
+// corner of its sublattice (the ideal composition on the others); the
+// lowest distance is kept and its composition left in ws.xbest.
+double sublattice_driving_force(Workspace& ws, const Candidate& c) {
+    const int m = c.count;
+    double* xb = ws.xbest.data();
+    double ideal = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
+        double top = -1e300;
+        for (int k = b; k < e; ++k) top = std::max(top, potential_term(ws, c.first + k));
+        double Z = 0.0;
+        for (int k = b; k < e; ++k) {
+            xb[k] = std::exp(potential_term(ws, c.first + k) - top);
+            Z += xb[k];
+        }
+        for (int k = b; k < e; ++k) xb[k] /= Z;
+        ideal -= ws.grp_sites[sz(g)] * (top + std::log(Z));
+    }
+    if (c.ideal) return ideal;
+
+    double* x = ws.xtry.data();
+    std::vector<double>& keep = ws.dln;  // the best composition, slot positions of this candidate
+    double best = 1e300;
+    for (int start = -1; start < m; ++start) {
+        std::copy(xb, xb + m, x);
+        if (start >= 0) {
+            int g = c.group0;
+            while (ws.grp_end[sz(g)] <= c.first + start) ++g;
+            const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
+            if (e - b == 1) continue;  // nothing to vary on that sublattice
+            for (int k = b; k < e; ++k) x[k] = k == start ? 1.0 - 1e-3 : 1e-3 / (e - b - 1);
+        }
+        for (int k = 0; k < m; ++k) x[k] = std::max(x[k], 1e-300);
+        const double D = sublattice_descent(ws, c, x);
+        if (D < best) {
+            best = D;
+            for (int k = 0; k < m; ++k) keep[sz(c.first + k)] = x[k];
+        }
+    }
+    for (int k = 0; k < m; ++k) xb[k] = keep[sz(c.first + k)];
+    return best;
 }
 
 }  // namespace
@@ -34,6 +179,7 @@ void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) 
 double driving_force(Workspace& ws, int ci) {
     const Candidate& c = ws.cand[sz(ci)];
     if (c.pure) return -potential_term(ws, c.first);
+    if (c.groups > 1) return sublattice_driving_force(ws, c);
     const int m = c.count;
     double* xb = ws.xbest.data();
     // Ideal part: x_i ~ exp(a_i.pi - mu°_i).

@@ -4,7 +4,7 @@
 
 namespace eqcore {
 
-PhaseProps feed_props(const System& sys, const Feed& stream) {
+PhaseProps feed_props(const System& sys, const PhaseModels& models, const Feed& stream) {
     PhaseProps sum;
     std::vector<double> n;
     for (int p = 0; p < sys.phase_count(); ++p) {
@@ -18,7 +18,7 @@ PhaseProps feed_props(const System& sys, const Feed& stream) {
             any = any || v != 0.0;
         }
         if (!any) continue;
-        const PhaseProps pp = phase_props(sys, p, stream.T, stream.P, n);
+        const PhaseProps pp = phase_props(models[p], stream.T, stream.P, n);
         sum.G += pp.G;
         sum.H += pp.H;
         sum.S += pp.S;
@@ -28,9 +28,9 @@ PhaseProps feed_props(const System& sys, const Feed& stream) {
     return sum;
 }
 
-double feeds_enthalpy(const EquilibriumProblem& problem) {
+double feeds_enthalpy(const EquilibriumProblem& problem, const PhaseModels& models) {
     double h = 0.0;
-    for (const Feed& s : problem.streams) h += feed_props(*problem.system, s).H;
+    for (const Feed& s : problem.streams) h += feed_props(*problem.system, models, s).H;
     return h;
 }
 

@@ -5,14 +5,16 @@
 #pragma once
 
 #include "solver/problem.hpp"
+#include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
 namespace eqcore {
 
-// G, H, S, Cp, V of one stream (all zero for an empty stream).
-PhaseProps feed_props(const System& sys, const Feed& stream);
+// G, H, S, Cp, V of one stream (all zero for an empty stream); `models` are
+// those of the system's phases.
+PhaseProps feed_props(const System& sys, const PhaseModels& models, const Feed& stream);
 
 // Enthalpy of all streams of the problem, J.
-double feeds_enthalpy(const EquilibriumProblem& problem);
+double feeds_enthalpy(const EquilibriumProblem& problem, const PhaseModels& models);
 
 }  // namespace eqcore

@@ -127,6 +127,12 @@ void blend(EquilibriumResult& lo, const EquilibriumResult& hi, double theta) {
     for (std::size_t p = 0; p < sys_phases.size(); ++p) {
         PhaseResult& a = lo.phases[p];
         const PhaseResult& b = hi.phases[p];
+        // Site fractions: those of the blended site amounts (weights are
+        // the formula units on either side).
+        const double wa = a.present ? w0 * a.amount : 0.0, wb = b.present ? w1 * b.amount : 0.0;
+        if (wa + wb > 0.0 && a.site_fraction.size() == b.site_fraction.size())
+            for (std::size_t i = 0; i < a.site_fraction.size(); ++i)
+                a.site_fraction[i] = (wa * a.site_fraction[i] + wb * b.site_fraction[i]) / (wa + wb);
         a.present = a.present || b.present;
         a.amount = w0 * a.amount + w1 * b.amount;
         a.G = w0 * a.G + w1 * b.G;

@@ -16,17 +16,24 @@
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
 #include "solver/status.hpp"
+#include "thermo/models.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore::detail {
 
 // A phase that can take part: entered, not dormant, with at least one usable
-// constituent (entered, and made only of elements of the material).
+// constituent (entered, and made only of elements of the material). Its
+// slots are the internal variables of its model that a usable constituent
+// holds, in the model's order, so the slots of each mixing group
+// (sublattice) are contiguous; its amount N is the sum of its slots, a
+// formula unit holding `sites` of it.
 struct Candidate {
     int phase = 0;      // system phase
+    const PhaseModel* model = nullptr;
     bool gas = false;   // ideal gas: pressure term RT ln(P/P°)
-    bool ideal = true;  // no excess part (gas, IDMX, pure)
+    bool ideal = true;  // no remainder (gas, IDMX, pure)
     bool pure = false;  // stoichiometric: one constituent, activity 1
+    bool identity = true;  // its slots are its constituents (else the model splits its amounts)
     int first = 0;      // its slots: [first, first + count)
     int count = 0;
     bool present = false;
@@ -35,19 +42,29 @@ struct Candidate {
     int added = 0;      // times added in the current calculation
     bool excluded = false;  // kept out of the calculation (a target's phase)
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
+    int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
+    int groups = 1;
+    double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
 };
 
 struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
+    const PhaseModels* models = nullptr;  // the phases' models in use
+    const PhaseModels* models_given = nullptr;  // the problem's (null: own_models)
+    PhaseModels own_models;               // built from the system when the problem gives none
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
     std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
     std::vector<int> elem;        // active element -> system element
     std::vector<Candidate> cand;
-    std::vector<int> slot_const;  // slot -> system constituent
-    std::vector<int> slot_local;  // slot -> index within its phase
+    int unsupported = -1;         // an entered phase whose model the solver cannot take (-1: none)
+    std::vector<int> slot_var;    // slot -> internal variable of its phase's model
     std::vector<int> slot_cand;   // slot -> candidate
+    // Mixing groups of all candidates: slots [grp_begin, grp_end) and the
+    // group's share of its candidate's amount (site number / sites).
+    std::vector<int> grp_begin, grp_end;
+    std::vector<double> grp_share, grp_sites;
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
     // The nonzero entries of each slot's row of a (most constituents hold
@@ -57,7 +74,9 @@ struct Workspace {
     std::vector<int> nz_off, nz_elem, pp_off, pp_idx;
     std::vector<double> nz_coef, pp_coef;
     bool negative_stoich = false;  // some slot has a negative stoichiometric coefficient
-    int max_phase_count = 0;      // largest constituent count of a candidate mixture
+    int max_phase_count = 0;      // largest variable count of a candidate's model
+    int max_groups = 1;           // most mixing groups of a candidate
+    int max_constituents = 1;     // most constituents of a candidate's phase
 
     // --- material and conditions of the current calculation
     std::vector<double> b;        // scaled element amounts (E)
@@ -83,10 +102,17 @@ struct Workspace {
     std::vector<double> col;              // per element: one phase's column of the system
     std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
-    std::vector<double> xfull, muex, dmuex;  // one phase, in the phase's own numbering
-    std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its own numbering
+    std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
+    std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
+    std::vector<double> nconst;              // one phase: amounts of its constituents
+    std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<std::size_t> cpiv;
+    // One phase with sublattices: its site-ratio constraints in the scaled
+    // variables (reflections of their QR), and C projected onto the
+    // directions that keep them.
+    std::vector<double> cons, cons_tau, Cz;
+    std::vector<double> rnew;             // per slot: residual at the new potentials
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
@@ -98,6 +124,8 @@ struct Workspace {
     int null_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
+    std::vector<double> wtmp;             // one phase, its slot order: scratch
+    std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
     // the linear program of the start
     std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
     std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
@@ -108,8 +136,15 @@ struct Workspace {
 
     SolverOptions opt;
 
-    int slots() const { return static_cast<int>(slot_const.size()); }
+    int slots() const { return static_cast<int>(slot_var.size()); }
     const double* arow(int s) const { return a.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(E); }
+    // Amount of mixing group g (the sum of its slots).
+    double group_amount(int g) const {
+        double x = 0.0;
+        for (int s = grp_begin[static_cast<std::size_t>(g)]; s < grp_end[static_cast<std::size_t>(g)]; ++s)
+            x += n[static_cast<std::size_t>(s)];
+        return x;
+    }
     // a_s . v over the nonzero entries of slot s.
     double adot(int s, const double* v) const {
         double x = 0.0;
@@ -131,6 +166,21 @@ void set_conditions(Workspace& ws, double T, double P);
 
 // First assemblage and element potentials from the linear program.
 bool initial_lp(Workspace& ws);
+// Columns candidate c offers the linear program (its sampled compositions).
+int lp_column_count(const Workspace& ws, const Candidate& c);
+
+// The remainder of candidate c's model at fractions x of its slots (the
+// other variables of the model at 0): its molar values, and the gradient in
+// ws.muex and (with `hessian`) the Hessian times the amount in ws.dmuex, both
+// in the model's numbering, J/mol.
+ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bool gradient, bool hessian);
+
+// A phase's scaled block C (m x m) restricted to the directions orthogonal
+// to the k constraint columns the caller put in ws.cons (m x k): factorises
+// Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
+// definite (C is overwritten). solve_projected then gives t <- Z (Z'CZ)^-1 Z' t.
+void factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+void solve_projected(Workspace& ws, int m, int k, double* t);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
@@ -139,9 +189,10 @@ void evaluate_mu(Workspace& ws);
 enum class NewtonOutcome { converged, phase_removed, singular, diverged };
 NewtonOutcome newton(Workspace& ws, int& removed);
 
-// Driving force / RT of absent candidate c (per mol of its constituents);
-// for a mixture the composition of least tangent-plane distance is left in
-// ws.xbest (slot order of the candidate).
+// Driving force / RT of absent candidate c (per mol of its constituents; per
+// formula unit for a phase with sublattices); for a mixture the composition
+// of least tangent-plane distance is left in ws.xbest (slot order of the
+// candidate; fractions within each sublattice).
 double driving_force(Workspace& ws, int c);
 
 // Sets the free directions of pi (ws.null) where the present phases leave

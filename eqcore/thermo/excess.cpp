@@ -1,14 +1,9 @@
-// Excess part of a mixture phase: the one place that maps a model to its
-// implementation, and the conversion of the models' derivatives with respect
-// to mole fractions into partial molar quantities.
 #include "thermo/excess.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
-#include "thermo/qkto.hpp"
-#include "thermo/rkmp.hpp"
 #include "thermo/scratch.hpp"
 
 namespace eqcore {
@@ -25,8 +20,8 @@ ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) 
 
 double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
 
-ExcessResult excess(const Phase& phase, double T, std::span<const double> x, std::span<double> mu,
-                    std::span<double> dmu) {
+ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
+                            std::span<double> mu, std::span<double> dmu) {
     const auto n = static_cast<std::size_t>(phase.count);
     if (x.size() != n || (!mu.empty() && mu.size() != n) || (!dmu.empty() && dmu.size() != n * n))
         throw std::invalid_argument("excess: array sizes do not match the phase " + phase.name);
@@ -38,18 +33,7 @@ ExcessResult excess(const Phase& phase, double T, std::span<const double> x, std
     s.grad = mu;
     s.hess = dmu;
     s.n = n;
-    switch (phase.model) {
-        case Model::rkmp:
-            rkmp_excess(phase, T, x, s);
-            break;
-        case Model::qkto:
-            qkto_excess(phase, T, x, s);
-            break;
-        case Model::ideal_gas:
-        case Model::idmx:
-        case Model::pure:
-            return {};
-    }
+    terms(phase, T, x, s);
 
     // G_ex = N f(n/N). With g = grad f and H = Hess f:
     //   mu_k          = f + g_k - x.g
@@ -79,6 +63,28 @@ ExcessResult excess(const Phase& phase, double T, std::span<const double> x, std
     r.h = s.f - T * s.f_t;
     r.cp = -T * s.f_tt;
     return r;
+}
+
+MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
+    : PhaseModel(sys, phase), phase_(sys.phases[static_cast<std::size_t>(phase)]), terms_(terms) {
+    layout_.ideal = false;
+}
+
+std::size_t MixtureModel::parameter_count() const {
+    std::size_t n = 0;
+    for (const Interaction& in : phase_.excess) n += in.sets.size();
+    return n;
+}
+
+void MixtureModel::parameters(double T, std::span<ParameterT> out) const {
+    std::size_t k = 0;
+    for (const Interaction& in : phase_.excess)
+        for (const auto& set : in.sets) out[k++] = parameter_with_derivatives(set, T);
+}
+
+ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
+                                  std::span<const ParameterT>) const {
+    return mixture_excess(phase_, terms_, T, x, mu, dmu);
 }
 
 }  // namespace eqcore

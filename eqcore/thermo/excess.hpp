@@ -1,29 +1,47 @@
-// Excess (non-ideal) part of a mixture phase's Gibbs energy: RKMP and QKTO.
-// Stateless: phase data and (T, x) in, a result struct out. IDMX and the gas
-// have no excess part (all fields 0).
+// Excess part of a substitutional mixture (RKMP, QKTO): the conversion of an
+// excess model's derivatives with respect to the mole fractions into
+// partial molar quantities, which both models share, and the phase model
+// of such a mixture.
 #pragma once
 
 #include <span>
 
 #include "data/system.hpp"
+#include "thermo/parameter.hpp"
+#include "thermo/phase_model.hpp"
 
 namespace eqcore {
-
-struct ExcessResult {
-    double g = 0.0;   // molar excess Gibbs energy, J/mol of phase
-    double h = 0.0;   // molar excess enthalpy, J/mol
-    double s = 0.0;   // molar excess entropy, J/(mol K)
-    double cp = 0.0;  // molar excess heat capacity, J/(mol K)
-};
 
 // Value of one coefficient set L(T) = A + B T + C T ln T + D T^2 + E T^3 + F/T.
 double parameter_value(const std::array<double, 6>& L, double T);
 
-// Molar excess quantities at T and mole fractions x (size = phase.count).
-// `mu` (size count, or empty): partial molar excess Gibbs energies, J/mol.
-// `dmu` (count*count row-major, or empty): N * d(mu_i)/d(n_j) at total
-// amount N, J/mol, symmetric.
-ExcessResult excess(const Phase& phase, double T, std::span<const double> x,
-                    std::span<double> mu = {}, std::span<double> dmu = {});
+// The terms of an excess model: they add the molar excess Gibbs energy f(x)
+// of `phase`, its temperature derivatives and (when the spans are not
+// empty) its gradient and Hessian in the mole fractions to `sums`.
+using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
+
+// Molar excess quantities of `phase` at T and mole fractions x (size =
+// phase.count), from the model's `terms`. `mu` (size count, or empty):
+// partial molar excess Gibbs energies, J/mol. `dmu` (count*count row-major,
+// or empty): N * d(mu_i)/d(n_j) at total amount N, J/mol, symmetric.
+ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
+                            std::span<double> mu = {}, std::span<double> dmu = {});
+
+// A substitutional mixture of its constituents whose remainder is an excess
+// model's `terms` (rkmp_excess, qkto_excess) over the phase's records.
+class MixtureModel final : public PhaseModel {
+public:
+    MixtureModel(const System& sys, int phase, ExcessTerms terms);
+    // Every coefficient set of its records, in record order.
+    std::size_t parameter_count() const override;
+    void parameters(double T, std::span<ParameterT> out) const override;
+    // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
+    ExcessResult excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
+                        std::span<const ParameterT> at_T) const override;
+
+private:
+    Phase phase_;  // its excess records
+    ExcessTerms terms_;
+};
 
 }  // namespace eqcore

@@ -1,11 +1,13 @@
-// Whole-phase quantities at (T, P, n): the model of the phase applied to the
-// constituent amounts n (mol). Ideal gas: G°_i + RT ln(x_i P/P°); mixtures:
-// G°_i + RT ln x_i + excess; a pure phase: G°.
+// Whole-phase quantities from a phase model: the standard part, the ideal
+// mixing within each group (with the gas pressure term) and the model's
+// remainder put together (phase_model.hpp states the decomposition), at
+// internal amounts or at amounts of the reported constituents.
 #pragma once
 
 #include <span>
 
 #include "data/system.hpp"
+#include "thermo/phase_model.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore {
@@ -15,20 +17,29 @@ struct PhaseProps {
     double H = 0.0;   // J
     double S = 0.0;   // J/K
     double Cp = 0.0;  // J/K, dH/dT at fixed amounts
-    double V = 0.0;   // m3 (gas: nRT/P; condensed: sum n_i * molar volume)
+    double V = 0.0;   // m3 (gas: N R T / P; condensed: sum of amount times molar volume)
 };
 
-// n: amounts of the phase's constituents (size phase.count), mol; P in Pa.
-// `mu` (size count, or empty): chemical potentials, J/mol (constituents with
-// n_i = 0 get the limit value only for pure phases; mixtures need n_i > 0).
-// `dmu` (count*count, or empty): d(mu_i)/d(n_j), J/mol^2.
-PhaseProps phase_props(const System& sys, int phase, double T, double P,
-                       std::span<const double> n, std::span<double> mu = {},
-                       std::span<double> dmu = {});
+// At internal amounts v (mol, size variables); P in Pa. `standard` (size
+// variables, or empty to evaluate them here): the variables' standard-state
+// values at T, for callers that keep them for many evaluations at one
+// temperature (entries of variables with v_i = 0 are not used). `mu` (size
+// variables, or empty): dG/dv_i, J/mol (a mixture needs v_i > 0; a
+// stoichiometric phase gives G° at any amount). `hess` (variables^2, or
+// empty): d2G/dv_i dv_j, J/mol^2.
+PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const double> v,
+                    std::span<const StandardProps> standard = {}, std::span<double> mu = {},
+                    std::span<double> hess = {});
 
-// The same with the constituents' standard-state values at T given (size
-// phase.count; entries of constituents with n_i = 0 are not used), for
-// callers that keep them for many evaluations at one temperature.
+// At amounts n of the reported constituents (mol, size constituents): `mu`
+// the constituents' chemical potentials, J/mol, `dmu` d(mu_k)/d(n_l), J/mol^2.
+PhaseProps phase_props(const PhaseModel& model, double T, double P, std::span<const double> n,
+                       std::span<double> mu = {}, std::span<double> dmu = {});
+
+// One-off evaluations (tests, tools): the model of `phase` is built for the
+// call. `standard` (size phase.count) as above.
+PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
+                       std::span<double> mu = {}, std::span<double> dmu = {});
 PhaseProps phase_props(const System& sys, int phase, double T, double P, std::span<const double> n,
                        std::span<const StandardProps> standard, std::span<double> mu = {},
                        std::span<double> dmu = {});

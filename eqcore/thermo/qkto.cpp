@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "thermo/power.hpp"
+#include "data/power.hpp"
 
 namespace eqcore {
 

@@ -1,9 +1,8 @@
-#include "thermo/cp_to_gibbs.hpp"
+#include "data/cp_to_gibbs.hpp"
 
 #include <cmath>
 
-#include "thermo/power.hpp"
-#include "thermo/standard.hpp"
+#include "data/power.hpp"
 
 namespace eqcore {
 
@@ -52,6 +51,13 @@ void add_cp_term(GibbsRange& g, double f, double n, double T0) {
     }
 }
 
+// Enthalpy (J/mol) and entropy (J/(mol K)) the Cp term f T^n adds from T0
+// to T1: the integrals of Cp and Cp/T.
+void add_integrals(double f, double n, double T0, double T1, double& H, double& S) {
+    H += n == -1.0 ? f * std::log(T1 / T0) : f * (real_power(T1, n + 1.0) - real_power(T0, n + 1.0)) / (n + 1.0);
+    S += n == 0.0 ? f * std::log(T1 / T0) : f * (real_power(T1, n) - real_power(T0, n)) / n;
+}
+
 }  // namespace
 
 std::vector<GibbsRange> cp_to_gibbs(double h298, double s298, const std::vector<CpRange>& ranges) {
@@ -65,14 +71,17 @@ std::vector<GibbsRange> cp_to_gibbs(double h298, double s298, const std::vector<
         g.tmax = cr.tmax;
         g.coef[0] = H0;
         g.coef[1] = -S0;
-        for (const CpTerm& t : cr.terms)
-            if (t.f != 0.0) add_cp_term(g, t.f, t.n, T0);
         // The next range starts from this one's H and S at its upper end,
         // raised by the enthalpy of transition.
-        const StandardProps at_end = range_props(g, cr.tmax);
+        double H1 = H0, S1 = S0;
+        for (const CpTerm& t : cr.terms) {
+            if (t.f == 0.0) continue;
+            add_cp_term(g, t.f, t.n, T0);
+            add_integrals(t.f, t.n, T0, cr.tmax, H1, S1);
+        }
         T0 = cr.tmax;
-        H0 = at_end.h + cr.transition_h;
-        S0 = at_end.s + cr.transition_h / cr.tmax;
+        H0 = H1 + cr.transition_h;
+        S0 = S1 + cr.transition_h / cr.tmax;
         out.push_back(std::move(g));
     }
     return out;

@@ -1,0 +1,140 @@
+// The one interface of every phase model. A model is built once from a
+// phase of a System (thermo/models.hpp maps each model code to its
+// implementation) and then evaluated without state: temperature and internal
+// variables in, plain results out.
+//
+// Internal variables are amounts v_i (mol) on which the phase's Gibbs energy
+// depends, homogeneous of degree 1:
+//     G(T, P, v) = sum_i v_i G°_i(T)                   standard part, linear in v
+//                + R T sum_i v_i ln(v_i / N_g(i))       ideal mixing within each group
+//                [+ R T ln(P/P°) sum_i v_i]             ideal gas only
+//                + (sum_i v_i) g_ex(T, v / sum_i v)     the model's own remainder
+// The variables fall into mixing groups, contiguous ranges of them (the
+// sublattices of a sublattice model; one group for a substitutional mixture,
+// its mole fractions the fractions within the group); N_g is the amount of
+// group g. The linear constraints among the variables are part of the
+// layout: a formula unit holds sites_g mol of group g, and the group
+// amounts stand in those fixed ratios (N_g / sites_g equal for every g; none
+// with one group). A model whose groups float (an ionic liquid, whose site
+// numbers follow its composition) says so, and any further homogeneous
+// constraint (C v = 0) is a row of its own; the solver does not take either
+// yet. The element content is linear: one mol of v_i carries row_i of the
+// system's elements (a vacancy carries none).
+//
+// Reported constituents are what callers name, enter and receive (species,
+// end members): constituent k is, per mol, the fixed combination content_k
+// of the variables. Its chemical potential is the same combination of the
+// variables' potentials (the constraint multipliers cancel on it), and a
+// split of v into constituent amounts is the model's (unique when the
+// constituents are the variables themselves; one valid split otherwise).
+//
+// The remainder g_ex carries everything that is not standard part or ideal
+// mixing (excess terms, a reference surface that is not linear in v; a
+// magnetic contribution is one more term added there). Solvers use the
+// decomposition directly: they keep the standard part per temperature,
+// carry the ideal part in logarithmic form, and ask the model only for the
+// remainder's gradient and Hessian.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "data/system.hpp"
+#include "thermo/parameter.hpp"
+#include "thermo/standard.hpp"
+
+namespace eqcore {
+
+// The remainder of a phase at fixed internal fractions, per mol of internal
+// amount (sum_i v_i).
+struct ExcessResult {
+    double g = 0.0;   // J/mol
+    double h = 0.0;   // J/mol
+    double s = 0.0;   // J/(mol K)
+    double cp = 0.0;  // J/(mol K)
+};
+
+// What a model's variables are and how they relate to its constituents;
+// fixed when the model is built.
+struct ModelLayout {
+    int variables = 0;              // internal variables
+    int elements = 0;               // elements of the system (width of a row)
+    std::vector<double> row;        // variables x elements, row-major: atoms per mol of variable
+    std::vector<double> volume;     // per variable: molar volume, m3/mol (0: none)
+    std::vector<int> group_first;   // groups + 1 entries: group g is [group_first[g], group_first[g + 1])
+    std::vector<double> sites;      // per group: mol of its variables per formula unit of the phase
+    bool free_groups = false;       // several groups whose amounts are not in fixed ratios
+    std::vector<double> constraint; // further constraints C v = 0: rows of `variables` coefficients
+    // Constituent k is content_coef[q] mol of variable content_var[q] for q
+    // in [content_first[k], content_first[k + 1]).
+    std::vector<int> content_first;
+    std::vector<int> content_var;
+    std::vector<double> content_coef;
+    bool identity = true;  // the constituents are the variables, one to one
+    bool gas = false;      // ideal gas: pressure term, V = (sum v) R T / P
+    bool pure = false;     // stoichiometric: one constituent, always at unit activity
+    bool ideal = true;     // no remainder (g_ex = 0)
+
+    int groups() const { return static_cast<int>(sites.size()); }
+    int constituents() const { return static_cast<int>(content_first.size()) - 1; }
+    const double* row_of(int i) const { return row.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(elements); }
+    // Sum of the site numbers: mol of internal amount per formula unit.
+    double formula_sites() const;
+};
+
+class PhaseModel {
+public:
+    virtual ~PhaseModel() = default;
+    PhaseModel(const PhaseModel&) = delete;
+    PhaseModel& operator=(const PhaseModel&) = delete;
+
+    const ModelLayout& layout() const { return layout_; }
+    const std::string& phase_name() const { return name_; }
+
+    // G°, H°, S°, Cp° at T (ln T given) of the internal variables `which`
+    // (all of them, in order, when empty): the standard part, J/mol and
+    // J/(mol K), out[k] for variable which[k]. The base class gives the
+    // constituents' own standard-state functions (identity layouts).
+    virtual void standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const;
+
+    // Values of the remainder's temperature functions at T (its excess
+    // coefficient sets with their first and second temperature derivatives),
+    // for callers that evaluate the model many times at one temperature and
+    // keep them: how many, and their values. The base class: none.
+    virtual std::size_t parameter_count() const { return 0; }
+    virtual void parameters(double T, std::span<ParameterT> out) const;
+
+    // The remainder at internal fractions w (sum 1), per mol of internal
+    // amount. `grad` (variables, or empty): d(G_ex)/dv_i, J/mol. `hess`
+    // (variables^2 row-major, or empty): (sum v) d2(G_ex)/dv_i dv_j, J/mol,
+    // symmetric. Variables with w_i = 0 are absent. `at_T` (or empty): the
+    // values parameters() gave at this T, which a model may use instead of
+    // computing them. The base class: none.
+    virtual ExcessResult excess(double T, std::span<const double> w, std::span<double> grad = {},
+                                std::span<double> hess = {}, std::span<const ParameterT> at_T = {}) const;
+
+    // One valid split of internal amounts v into amounts of the reported
+    // constituents (mol), non-negative for non-negative v. The base class:
+    // identity layouts.
+    virtual void constituent_amounts(std::span<const double> v, std::span<double> n) const;
+
+    // Standard-state functions of each reported constituent at T (the
+    // reference of its activity).
+    void constituent_standard(double T, double lnT, std::span<StandardProps> out) const;
+
+    // Internal amounts of given constituent amounts (a linear map).
+    void internal_amounts(std::span<const double> n, std::span<double> v) const;
+
+protected:
+    // The constituents of `phase` as internal variables, one group of one
+    // site per formula unit (the layout of a substitutional mixture, the gas
+    // and a stoichiometric phase); models with other variables replace it.
+    PhaseModel(const System& sys, int phase);
+
+    ModelLayout layout_;
+    std::string name_;
+    std::vector<Constituent> constituents_;  // the reported constituents, with their data
+};
+
+}  // namespace eqcore
