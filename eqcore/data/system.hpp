@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "data/magnetic.hpp"
+#include "data/sublattice.hpp"
+
 namespace eqcore {
 
 // Gas constant used everywhere in the engine (the value the data files are
@@ -60,6 +63,7 @@ enum class Model {
     rkmp,       // Redlich-Kister excess with Muggianu extrapolation
     qkto,       // polynomial excess with Kohler extrapolation
     pure,       // stoichiometric condensed phase, one constituent
+    subl,       // compound-energy (sublattice) phase: end members over sublattices
 };
 
 // One excess-parameter record of a mixture phase. Each coefficient set is a
@@ -79,6 +83,8 @@ struct Phase {
     int first = 0;             // index of its first constituent in System::constituents
     int count = 0;             // number of constituents
     std::vector<Interaction> excess;
+    Sublattices sublattice;    // subl: the sublattices (empty otherwise)
+    Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }
     bool operator==(const Phase&) const = default;
