@@ -230,6 +230,37 @@ TEST_F(HardCases, UnrelatedWarmStartsOnAnExactlyStoichiometricFeed) {
     }
 }
 
+// Two directions of the element potentials fixed by traces alone: the
+// hydrogen-oxygen split of exactly stoichiometric water (O2 and H2 are
+// traces), and an element fed at 1e-11 to 1e-13 of the material. Each trace
+// element must get its own direction, or its balance is settled only at
+// the rounding scale of the major amounts and never closes.
+TEST_F(HardCases, TraceElementBesideAnExactlyStoichiometricFeed) {
+    struct State {
+        double T, P;
+        std::vector<std::pair<const char*, double>> feed;
+        const char* trace_element;
+        double trace;
+    };
+    const State states[] = {
+        {428.35923189765907, 77114.741304458774, {{"N", 2.5347645844404165}, {"H2O", 6.1815568829689873}, {"CO2", 3.3266346183072184e-11}}, "C", 3.3266346183072184e-11},
+        {436.2737668757286, 3077.0015778707502, {{"CH4", 38.896044597095617}, {"OH", 4.7807368104977635e-13}}, "O", 4.7807368104977635e-13},
+    };
+    for (const State& st : states) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(cho_);
+        for (const auto& [name, mol] : st.feed) feed(pr, name, mol);
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, at(st.T, st.P));
+        ASSERT_TRUE(r.succeeded()) << "T = " << st.T << " K: " << r.message;
+        EXPECT_TRUE(accepted(pr, r)) << "T = " << st.T << " K";
+        std::size_t e = 0;
+        while (e + 1 < cho_.elements.size() && cho_.elements[e].symbol != st.trace_element) ++e;
+        double carried = 0.0;
+        for (std::size_t g = 0; g < cho_.constituents.size(); ++g) carried += r.amount[g] * cho_.constituents[g].stoich[e];
+        EXPECT_NEAR(carried / st.trace, 1.0, 1e-9) << st.trace_element << " at T = " << st.T << " K";
+    }
+}
+
 // Copper at 2.4e-15 of the silver at 308 K: its only carrier is the pure
 // solid, whose amount is below the rounding level of the starting linear
 // program; dropping it there leaves copper without a carrier.
