@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         else return usage();
     }
     if (count <= 0) return usage();
-    const std::vector<std::string> files = {"h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat"};
+    const std::vector<std::string> files = {"h-o.dat",     "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat",
+                                            "fe-sgte.dat", "zr-h.dat",    "al-mg.dat"};
     std::vector<Timed> times;
     Counts total;
     std::vector<long> kind_failed(kFeedKinds, 0), kind_wrong(kFeedKinds, 0);

@@ -4,7 +4,9 @@
 // with its site fractions.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "scratch_dir.hpp"
@@ -30,6 +32,7 @@ TEST(AlloyFilesThroughTheTool, IronTransitionsByFormationTargets) {
     for (const auto& c : cases) {
         const json r = equilibrate(dir, words({quoted_example("fe-sgte.dat"), "-e Fe=1", "--formation", c.phase,
                                                "--tlow", std::to_string(c.lo), "--thigh", std::to_string(c.hi),
+                                               "--feed-temperature", std::to_string(c.lo),
                                                "-T", std::to_string(0.5 * (c.lo + c.hi))}));
         ASSERT_TRUE(r.contains("T")) << c.phase;
         EXPECT_NEAR(r["T"].get<double>(), c.want, 0.1) << c.phase;
@@ -71,6 +74,36 @@ TEST(AlloyFilesThroughTheTool, ReferenceEquilibriaWithSiteFractions) {
             }
         }
     }
+}
+
+TEST(AlloyFilesThroughEqlink, FlashAndBlockOnSublatticeSolutionsBalanceTheElements) {
+    // examples/zr-h.toml: end members of ZRH and BCC_A2 as host components.
+    testing_support::ScratchDir dir;
+    const ToolRun r = run_tool(dir.path(), words({"run --json", quoted_example("zr-h.toml")}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json c = json::parse(r.out)["calculations"];
+    const std::map<std::string, std::array<double, 2>> atoms = {
+        {"ZRA", {1, 0}}, {"ZRHA", {1, 1}}, {"ZRB", {1, 0}}, {"ZRH3B", {1, 3}}};
+    const std::array<double, 2> feed = {0.0007, 0.0003};  // kmol/s of Zr and H
+    auto balance = [&](const json& flows) {
+        std::array<double, 2> out{};
+        for (const auto& [id, flow] : flows.items())
+            for (std::size_t e = 0; e < 2; ++e) out[e] += atoms.at(id)[e] * flow.get<double>();
+        for (std::size_t e = 0; e < 2; ++e) EXPECT_NEAR(out[e], feed[e], 1e-12) << "element " << e;
+    };
+    EXPECT_TRUE(c[0]["prop"][0].is_number());
+    ASSERT_FALSE(c[1]["failed"].get<bool>());
+    balance(c[1]["stream"]["mixed"]["flows"]);
+    // At 1150 K the bcc solution holds everything (alloys.json zrh_bcc_x030_1150K).
+    EXPECT_EQ(c[1]["stream"]["mixed"]["flows"]["ZRA"].get<double>(), 0.0);
+    // Type 3: alpha zirconium about to form on cooling, as the engine's own
+    // formation target finds it.
+    ASSERT_FALSE(c[2]["failed"].get<bool>());
+    balance(c[2]["outlets"][0]["mixed"]["flows"]);
+    const json e = equilibrate(dir, words({quoted_example("zr-h.dat"), "-e Zr=0.7 -e H=0.3 --formation ZRH",
+                                           "--tlow 700 --thigh 1200 --feed-temperature 1000 -T 1000"}));
+    ASSERT_TRUE(e.contains("T"));
+    EXPECT_NEAR(c[2]["outlets"][0]["mixed"]["T"].get<double>(), e["T"].get<double>(), 0.01);
 }
 
 }  // namespace
