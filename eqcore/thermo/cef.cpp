@@ -49,12 +49,15 @@ void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> 
     const bool grad = !s.grad.empty(), hess = !s.hess.empty();
     for (const Term& t : terms_) {
         const std::size_t k = t.index.size();
-        std::array<double, kMaxListed> u{}, dp{}, dW{};
-        std::array<double, kMaxListed * kMaxListed> d2p{}, d2W{};
-        for (std::size_t a = 0; a < k; ++a) u[a] = y[sz(t.index[a])];
+        std::array<double, kMaxListed> u, dp, dW;
+        for (std::size_t a = 0; a < k; ++a) {
+            u[a] = y[sz(t.index[a])];
+            dW[a] = 0.0;
+        }
         double p = 1.0;
         for (std::size_t a = 0; a < k; ++a) p *= u[a];
         double W = 0.0, Wt = 0.0, Wtt = 0.0;
+        double P2 = 0.0;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
         const ParameterT* L = at.data() + t.first;
         switch (t.kind) {
             case Kind::constant:
@@ -65,7 +68,7 @@ void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> 
             case Kind::binary: {
                 const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
                 const double d = u[i] - u[j];
-                double P1 = 0.0, P2 = 0.0, dv = 1.0, dv1 = 0.0, dv2 = 0.0;
+                double P1 = 0.0, dv = 1.0, dv1 = 0.0, dv2 = 0.0;
                 for (int v = 0; v < t.sets; ++v) {
                     const double vv = v;
                     W += L[v].v * dv;
@@ -79,8 +82,6 @@ void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> 
                 }
                 dW[i] = P1;
                 dW[j] = -P1;
-                d2W[i * kMaxListed + i] = d2W[j * kMaxListed + j] = P2;
-                d2W[i * kMaxListed + j] = d2W[j * kMaxListed + i] = -P2;
                 break;
             }
             case Kind::ternary: {
@@ -100,28 +101,31 @@ void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> 
         s.f_t += p * Wt;
         s.f_tt += p * Wtt;
         if (!grad && !hess) continue;
-        // Products leaving out one or two of the listed fractions (no
-        // division: fractions may be zero).
+        // Products leaving out one (dp) or two (in the Hessian loop) of the
+        // listed fractions, without division: fractions may be zero.
         for (std::size_t a = 0; a < k; ++a) {
             double q = 1.0;
             for (std::size_t b = 0; b < k; ++b)
                 if (b != a) q *= u[b];
             dp[a] = q;
-            if (!hess) continue;
-            for (std::size_t b = a + 1; b < k; ++b) {
-                double r = 1.0;
-                for (std::size_t c = 0; c < k; ++c)
-                    if (c != a && c != b) r *= u[c];
-                d2p[a * kMaxListed + b] = d2p[b * kMaxListed + a] = r;
-            }
         }
         for (std::size_t a = 0; a < k; ++a) {
             const auto ia = sz(t.index[a]);
             if (grad) s.grad[ia] += dp[a] * W + p * dW[a];
             if (!hess) continue;
             for (std::size_t b = 0; b < k; ++b) {
-                const auto ib = sz(t.index[b]);
-                s.h(ia, ib) += d2p[a * kMaxListed + b] * W + dp[a] * dW[b] + dp[b] * dW[a] + p * d2W[a * kMaxListed + b];
+                double d2p = 0.0;
+                if (b != a) {
+                    d2p = 1.0;
+                    for (std::size_t c = 0; c < k; ++c)
+                        if (c != a && c != b) d2p *= u[c];
+                }
+                double h = d2p * W + dp[a] * dW[b] + dp[b] * dW[a];
+                if (t.kind == Kind::binary) {
+                    const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
+                    if ((a == i || a == j) && (b == i || b == j)) h += p * (a == b ? P2 : -P2);
+                }
+                s.h(ia, sz(t.index[b])) += h;
             }
         }
     }
