@@ -23,6 +23,8 @@ std::string model_text(const eqcore::Phase& p) {
         case eqcore::Model::rkmp: return "Redlich-Kister-Muggianu excess";
         case eqcore::Model::qkto: return "Kohler-Toop excess";
         case eqcore::Model::pure: return "stoichiometric";
+        case eqcore::Model::subg: return "quasichemical, pairs";
+        case eqcore::Model::subq: return "quasichemical, quadruplets";
     }
     return "?";
 }

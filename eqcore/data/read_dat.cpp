@@ -16,6 +16,7 @@
 #include "data/cst.hpp"
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
+#include "data/read_quasichem.hpp"
 #include "data/validate.hpp"
 #include "data/cp_to_gibbs.hpp"
 
@@ -74,6 +75,8 @@ ModelCode classify_model(const std::string& code_upper, bool gas) {
     if (code_upper == "IDMX") return {CodeKind::supported, Model::idmx};
     if (code_upper == "RKMP") return {CodeKind::supported, Model::rkmp};
     if (code_upper == "QKTO") return {CodeKind::supported, Model::qkto};
+    if (code_upper == "SUBG") return {CodeKind::supported, Model::subg};
+    if (code_upper == "SUBQ") return {CodeKind::supported, Model::subq};
     if (code_upper == "RKMPM" || code_upper == "QKTOM" || code_upper == "SUBLM")
         return {CodeKind::magnetic, Model::idmx};
     return {};
@@ -91,7 +94,8 @@ private:
     void read_descriptors();
     void read_mixture_phase(bool gas, int count);
     void read_stoichiometric_phase();
-    Constituent read_species(const std::string& phase_label, bool stoichiometric, bool* dormant, bool qkto);
+    Constituent read_species(const std::string& phase_label, bool stoichiometric, bool* dormant, bool qkto,
+                             bool quasichem = false);
     void read_gibbs_ranges(Constituent& c, int option, int nranges, const std::string& label);
     void read_g_ranges(Constituent& c, bool extra_terms, int nranges, const std::string& label);
     void read_cp_ranges(Constituent& c, bool extra_terms, int nranges, const std::string& label);
@@ -277,7 +281,7 @@ void DatReader::read_mixture_phase(bool gas, int count) {
                   "supported yet");
     if (mc.kind == CodeKind::unsupported) {
         if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
-        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, QKTO)");
+        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, QKTO, SUBG, SUBQ)");
     }
 
     Phase p;
@@ -287,6 +291,20 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     p.first = static_cast<int>(sys_.constituents.size());
     p.count = count;
     const int phase_index = static_cast<int>(sys_.phases.size());
+    if (p.model == Model::subg || p.model == Model::subq) {
+        std::vector<Constituent> members;
+        const QuasichemBlockReader io{
+            [&] { return read_species("phase " + name, false, nullptr, false, true); },
+            [&](int line, const std::string& message) { warn(line, message); }};
+        p.quasichem = read_quasichem(lex_, name, p.model == Model::subq, count, counts_line_, io, members);
+        p.count = static_cast<int>(members.size());
+        for (Constituent& c : members) {
+            c.phase = phase_index;
+            sys_.constituents.push_back(std::move(c));
+        }
+        sys_.phases.push_back(std::move(p));
+        return;
+    }
     qkto_records_.clear();
     for (int k = 0; k < count; ++k) {
         Constituent c = read_species("phase " + name, false, nullptr, p.model == Model::qkto);
@@ -317,7 +335,7 @@ void DatReader::read_stoichiometric_phase() {
 }
 
 Constituent DatReader::read_species(const std::string& phase_label, bool stoichiometric, bool* dormant,
-                                     bool qkto) {
+                                     bool qkto, bool quasichem) {
     lex_.set_context(phase_label);
     std::vector<std::string_view> tokens = split_tokens(lex_.text_line("a species name"));
     const int name_line = lex_.line();
@@ -335,12 +353,17 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
                                     " after the name is not 0; ignored");
         }
     }
-    const std::string label = (stoichiometric ? "phase " : phase_label + ", species ") + c.name;
+    const std::string label =
+        (stoichiometric ? "phase " : phase_label + (quasichem ? ", end member " : ", species ")) + c.name;
     lex_.set_context(label);
 
     const long long option = lex_.integer("data option");
     const bool known = option == 1 || option == 4 || option == 7 || option == 10;
     if (!known) {
+        if (option >= 13 && option <= 24 && quasichem) {
+            lex_.set_context({});
+            lex_.fail(label + ": data option " + std::to_string(option) + " not allowed in a quasichemical phase");
+        }
         if (option >= 13 && option <= 24)
             lex_.fail("data option " + std::to_string(option) + ": magnetic data are not supported yet");
         lex_.fail("data option: expected 1, 4, 7 or 10, found " + std::to_string(option));
