@@ -32,6 +32,7 @@
 // a phase whose amount would reach zero leaves.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <Eigen/Dense>
 
@@ -232,8 +233,31 @@ int free_directions(Workspace& ws) {
     int rank = 0;
     for (int i = 0; i < sv.size(); ++i) rank += sv(i) > 1e-3 * top ? 1 : 0;
     ws.null_dim = E - rank;
-    for (int q = 0; q < ws.null_dim; ++q)
-        for (int j = 0; j < E; ++j) ws.null[sz(q) * sz(E) + sz(j)] = svd.matrixV()(j, rank + q);
+    // The basis of the free directions in echelon form, pivots on the
+    // scarcest elements first: an element carried by traces alone gets a
+    // direction of its own (not mixed with the majors' elements), so that
+    // its balance is settled at the scale of its own amount.
+    Eigen::MatrixXd N = svd.matrixV().rightCols(ws.null_dim).transpose();
+    std::vector<int> order(sz(E));
+    for (int j = 0; j < E; ++j) order[sz(j)] = j;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ws.b[sz(a)] < ws.b[sz(b)]; });
+    int q = 0;
+    for (int j : order) {
+        if (q == ws.null_dim) break;
+        Eigen::Index best = q;
+        N.col(j).tail(ws.null_dim - q).cwiseAbs().maxCoeff(&best);
+        best += q;
+        if (std::abs(N(best, j)) < 1e-8) continue;
+        N.row(q).swap(N.row(best));
+        N.row(q) /= N(q, j);
+        for (int o = 0; o < ws.null_dim; ++o)
+            if (o != q) N.row(o) -= N(o, j) * N.row(q);
+        ++q;
+    }
+    for (int d = 0; d < ws.null_dim; ++d) {
+        N.row(d).normalize();
+        for (int j = 0; j < E; ++j) ws.null[sz(d) * sz(E) + sz(j)] = N(d, j);
+    }
     return ws.null_dim;
 }
 
@@ -388,6 +412,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     ws.null_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
     bool balanced = false, traced = false;
+    int rebalanced = 0;
     refresh_lnx(ws);
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
@@ -595,6 +620,19 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // traces: once the potentials have settled, balance them by their
         // traces (once), then let Newton confirm the state.
         const bool settled = mu_res <= ws.opt.mu_tol;
+        // Settled again after the traces were balanced, but the balance
+        // still open: the held directions keep their part of it from ever
+        // closing. Directions found free far from the solution (a first step
+        // that sent majors down to traces) may be fixed by the majors again:
+        // look again and let Newton close the balance along those; along
+        // the directions still free, balance the traces anew (a few times).
+        if (!converged && settled && nd > 0 && balanced && rebalanced < 3) {
+            ++rebalanced;
+            if (free_directions(ws) < nd) continue;
+            traced = balance_free_directions(ws);
+            refresh_lnx(ws);
+            continue;
+        }
         if (converged || (settled && nd > 0 && !balanced)) {
             if (nd > 0 && !balanced) {
                 traced = balance_free_directions(ws);
