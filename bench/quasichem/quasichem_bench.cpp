@@ -23,14 +23,14 @@ const System& slag() {
     return s;
 }
 
-// Ca 0.6, Mg 0.25, Fe 0.05, Si 0.3, O 1.5 mol at 1700 K: the liquid with
+// Ca 2, Mg 1, Fe 0.05, Si 0.3, O 3.65 mol at 1600 K: the liquid with
 // CaO and MgO solids.
 EquilibriumProblem slag_problem() {
     EquilibriumProblem pr = EquilibriumProblem::all_entered(slag());
-    pr.element_amount = {0.6, 0.25, 0.05, 0.3, 1.5};
+    pr.element_amount = {2.0, 1.0, 0.05, 0.3, 3.65};
     return pr;
 }
-constexpr double kT = 1700.0;
+constexpr double kT = 1600.0;
 
 void run_tp(benchmark::State& state, bool warm) {
     const EquilibriumProblem pr = slag_problem();

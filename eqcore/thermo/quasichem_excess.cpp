@@ -239,7 +239,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
-    std::vector<double> zk, gk;
+    std::vector<double> zk, gk, dk, wk, cz, ez;
     for (const QuasichemExcessTerm& t : terms_) {
         const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
@@ -256,40 +256,48 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
         if (grad.empty() && hess.empty()) continue;
-        // dz_a/dN_k = (num_ak - z_a den_ak) / den_a, dense per ratio.
+        // Dense per ratio: dz_a/dN_k = (num_ak - z_a den_ak) / den_a, and
+        // the denominator's coefficients.
         zk.assign(sz(nr) * K, 0.0);
+        dk.assign(sz(nr) * K, 0.0);
         for (int a = 0; a < nr; ++a) {
             if (!(den[sz(a)] > 0.0)) continue;
             double* row = zk.data() + sz(a) * K;
+            double* drow = dk.data() + sz(a) * K;
             const LinearForm& nu = t.num[sz(a)];
             const LinearForm& de = t.den[sz(a)];
+            for (std::size_t q = 0; q < de.var.size(); ++q) drow[de.var[q]] = de.coef[q];
             for (std::size_t q = 0; q < nu.var.size(); ++q) row[nu.var[q]] += nu.coef[q] / den[sz(a)];
-            for (std::size_t q = 0; q < de.var.size(); ++q) row[de.var[q]] -= z[sz(a)] * de.coef[q] / den[sz(a)];
+            for (std::size_t k = 0; k < K; ++k) row[k] -= z[sz(a)] * drow[k] / den[sz(a)];
         }
         gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k
         for (int a = 0; a < nr; ++a)
             for (std::size_t k = 0; k < K; ++k) gk[k] += f.g[sz(a)] * zk[sz(a) * K + k];
-        std::vector<double> wk(K, 0.0);
+        wk.assign(K, 0.0);
         for (std::size_t q = 0; q < t.weight.var.size(); ++q) wk[sz(t.weight.var[q])] = t.weight.coef[q];
         if (!grad.empty())
             for (std::size_t k = 0; k < K; ++k) grad[k] += L * (wk[k] * f.v + W * gk[k]);
         if (hess.empty()) continue;
+        // d2 z_a / dN_k dN_l = -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a:
+        // with e_ak = W f_a dz_a/dN_k / den_a that part is -(e_ak den_al + e_al den_ak).
+        // The second-order part: W sum_ab f_ab dz_a/dN_k dz_b/dN_l = W sum_a dz_a/dN_k c_al.
+        cz.assign(sz(nr) * K, 0.0);
+        ez.assign(sz(nr) * K, 0.0);
+        for (int a = 0; a < nr; ++a) {
+            for (int b = 0; b < nr; ++b) {
+                const double h = W * f.h[sz(a * kRatios + b)];
+                if (h == 0.0) continue;
+                for (std::size_t l = 0; l < K; ++l) cz[sz(a) * K + l] += h * zk[sz(b) * K + l];
+            }
+            if (den[sz(a)] > 0.0)
+                for (std::size_t k = 0; k < K; ++k) ez[sz(a) * K + k] = W * f.g[sz(a)] * zk[sz(a) * K + k] / den[sz(a)];
+        }
         for (std::size_t k = 0; k < K; ++k)
             for (std::size_t l = 0; l < K; ++l) {
                 double v = wk[k] * gk[l] + wk[l] * gk[k];
                 for (int a = 0; a < nr; ++a) {
-                    const double za_k = zk[sz(a) * K + k], za_l = zk[sz(a) * K + l];
-                    for (int b = 0; b < nr; ++b) v += W * f.h[sz(a * kRatios + b)] * za_k * zk[sz(b) * K + l];
-                    // d2 z_a / dN_k dN_l = -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a
-                    if (den[sz(a)] > 0.0 && f.g[sz(a)] != 0.0) {
-                        double dk = 0.0, dl = 0.0;
-                        const LinearForm& de = t.den[sz(a)];
-                        for (std::size_t q = 0; q < de.var.size(); ++q) {
-                            if (sz(de.var[q]) == k) dk = de.coef[q];
-                            if (sz(de.var[q]) == l) dl = de.coef[q];
-                        }
-                        v -= W * f.g[sz(a)] * (za_k * dl + za_l * dk) / den[sz(a)];
-                    }
+                    const std::size_t o = sz(a) * K;
+                    v += zk[o + k] * cz[o + l] - ez[o + k] * dk[o + l] - ez[o + l] * dk[o + k];
                 }
                 hess[k * K + l] += L * v;
             }
