@@ -74,9 +74,8 @@ bool internal_equilibrium(const QuasichemModel& model, double T, std::span<const
         Eigen::VectorXd g(m);
         for (int i = 0; i < m; ++i) g(i) = mu[static_cast<std::size_t>(on[static_cast<std::size_t>(i)])];
         const Eigen::VectorXd bal = br - Ar.transpose() * N;
-        // Stationarity with the current multipliers (least squares) decides convergence.
-        const Eigen::VectorXd lam_ls = Ar.colPivHouseholderQr().solve(g);
-        const double res = (g - Ar * lam_ls).cwiseAbs().maxCoeff();
+        // Stationarity with the multipliers of the last step decides convergence.
+        const double res = it == 0 ? 1e300 : (g - Ar * lambda).cwiseAbs().maxCoeff();
         // Each element's balance relative to its own amount (an element at
         // a trace is fixed as closely as a major one), down to the rounding
         // level of the sums over the major quadruplets.

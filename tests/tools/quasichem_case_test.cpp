@@ -51,5 +51,31 @@ TEST(QuasichemCase, FlashAndBlockBalanceTheElementsAndAgree) {
     }
 }
 
+// The JSON of `eqlink equilibrate` shows a present quasichemical liquid's
+// quadruplet fractions and its ions' site fractions: the worked example's
+// values at 70 % Ga, 1000 K.
+TEST(QuasichemCase, EquilibrateJsonShowsQuadrupletsAndIonSiteFractions) {
+    testing_support::ScratchDir dir;
+    const ToolRun r = run_tool(dir.path(), words({"equilibrate", quoted_example("ga-in-qc.dat"),
+                                                  "-T 1000 --json -e Ga=0.7 -e In=0.3"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    json liq;
+    for (const json& p : doc["phases"])
+        if (p["name"] == "LIQ_QC") liq = p;
+    ASSERT_TRUE(liq["present"].get<bool>());
+    const json& q = liq["quadruplets"];
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(q[0]["name"], "Ga-Ga-Va-Va");
+    const double x[] = {0.553055565, 0.032569737, 0.414374698};
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(q[k]["fraction"].get<double>(), x[k], 1e-6);
+    // Site fractions from the pair fractions: Ga = 2/6 per GaGa and 1/6 per GaIn, In = 2/8 and 1/4.
+    const double nga = 2.0 * x[0] / 6.0 + x[2] / 6.0, nin = 2.0 * x[1] / 8.0 + x[2] / 4.0;
+    const json& cations = liq["sublattices"][0]["constituents"];
+    EXPECT_EQ(cations[1]["name"], "In");
+    EXPECT_NEAR(cations[1]["site_fraction"].get<double>(), nin / (nga + nin), 1e-6);
+    EXPECT_NEAR(liq["sublattices"][1]["constituents"][0]["site_fraction"].get<double>(), 1.0, 1e-15);
+}
+
 }  // namespace
 }  // namespace tools_test
