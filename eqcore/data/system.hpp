@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "data/magnetic.hpp"
+#include "data/sublattice.hpp"
 #include "data/quasichem.hpp"
 
 namespace eqcore {
@@ -63,6 +65,7 @@ enum class Model {
     rkmp,       // Redlich-Kister excess with Muggianu extrapolation
     qkto,       // polynomial excess with Kohler extrapolation
     pure,       // stoichiometric condensed phase, one constituent
+    subl,       // compound-energy (sublattice) phase: end members over sublattices
     subg,       // quasichemical liquid, pair approximation
     subq,       // quasichemical liquid, quadruplet approximation (two sublattices)
 };
@@ -84,6 +87,8 @@ struct Phase {
     int first = 0;             // index of its first constituent in System::constituents
     int count = 0;             // number of constituents
     std::vector<Interaction> excess;
+    Sublattices sublattice;    // subl: the sublattices (empty otherwise)
+    Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     std::optional<QuasichemData> quasichem;  // SUBG, SUBQ: ions, coordination, excess records
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }

@@ -52,19 +52,29 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                                     {"activity", number(r.activity[sz(g)])},
                                     {"mu", number(u.energy_from_si(r.mu[sz(g)]))}});
     }
+    Json sublattices = Json::array();
+    const Sublattices& sl = ph.sublattice;
+    if (!sl.empty() && pr.site_fraction.size() == sz(sl.total())) {
+        for (int t = 0; t < sl.count(); ++t) {
+            Json on = Json::array();
+            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k)
+                on.push_back(Json{{"name", sl.names[sz(t)][k]}, {"site_fraction", number(pr.site_fraction[sz(sl.first(t)) + k])}});
+            sublattices.push_back(Json{{"sites", sl.sites[sz(t)]}, {"constituents", std::move(on)}});
+        }
+    }
     Json doc{{"name", ph.name},
-             {"model", ph.model_code},
-             {"considered", pr.considered},
-             {"present", pr.present},
-             {"amount", number(amount)},
-             {"G", number(u.energy_from_si(pr.G))},
-             {"H", number(u.energy_from_si(pr.H))},
-             {"S", number(u.entropy_from_si(pr.S))},
-             {"Cp", number(u.entropy_from_si(pr.Cp))},
-             {"V", number(u.volume_from_si(pr.V))},
-             {"driving_force", number(u.energy_from_si(pr.driving_force))},
-             {"constituents", std::move(constituents)},
-             {"sublattices", Json::array()}};
+                {"model", ph.model_code},
+                {"considered", pr.considered},
+                {"present", pr.present},
+                {"amount", number(amount)},
+                {"G", number(u.energy_from_si(pr.G))},
+                {"H", number(u.energy_from_si(pr.H))},
+                {"S", number(u.entropy_from_si(pr.S))},
+                {"Cp", number(u.entropy_from_si(pr.Cp))},
+                {"V", number(u.volume_from_si(pr.V))},
+                {"driving_force", number(u.energy_from_si(pr.driving_force))},
+                {"constituents", std::move(constituents)},
+                {"sublattices", std::move(sublattices)}};
     if (ph.quasichem && !pr.site_fraction.empty()) add_quasichem(doc, *ph.quasichem, pr.site_fraction);
     return doc;
 }

@@ -10,6 +10,7 @@
 #include "thermo/qkto.hpp"
 #include "thermo/quasichem.hpp"
 #include "thermo/rkmp.hpp"
+#include "thermo/subl.hpp"
 
 namespace eqcore {
 
@@ -22,6 +23,7 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::rkmp: return std::make_unique<MixtureModel>(sys, phase, rkmp_excess);
         case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
+        case Model::subl: return std::make_unique<SublModel>(sys, phase);
         case Model::subg:
         case Model::subq: return std::make_unique<QuasichemModel>(sys, phase);
     }

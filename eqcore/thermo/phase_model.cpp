@@ -60,6 +60,8 @@ void PhaseModel::constituent_amounts(std::span<const double> v, std::span<double
     std::copy(v.begin(), v.end(), n.begin());
 }
 
+double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
+
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
     for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
 }

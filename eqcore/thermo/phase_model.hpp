@@ -125,6 +125,10 @@ public:
     // identity layouts.
     virtual void constituent_amounts(std::span<const double> v, std::span<double> n) const;
 
+    // The Curie (Néel) temperature T* of the magnetic term at internal
+    // amounts v, K; 0 for a model without one (the base class).
+    virtual double critical_temperature(std::span<const double> v) const;
+
     // Standard-state functions of each reported constituent at T (the
     // reference of its activity).
     void constituent_standard(double T, double lnT, std::span<StandardProps> out) const;

@@ -98,6 +98,14 @@ class Result:
             self._a("amount")
             a = self._arrays
             out = {}
+            # Site fractions of the sublattice phases, from the result document.
+            lattices = {}
+            if any(p.sublattices for p in self.system.phases):
+                for ph in self.to_dict()["phases"]:
+                    if ph["sublattices"]:
+                        lattices[ph["name"]] = tuple(
+                            {c["name"]: c["site_fraction"] for c in s["constituents"]} for s in ph["sublattices"]
+                        )
             for p in self.system.phases:
                 i, f = p.index, p.first
                 constituents = {
@@ -123,7 +131,7 @@ class Result:
                     float(a["phase_V"][i]),
                     float(a["driving_force"][i]),
                     constituents,
-                    (),
+                    lattices.get(p.name, ()),
                 )
             self._phases = out
         return self._phases
