@@ -24,6 +24,8 @@ std::string model_text(const eqcore::Phase& p) {
         case eqcore::Model::qkto: return "Kohler-Toop excess";
         case eqcore::Model::pure: return "stoichiometric";
         case eqcore::Model::subl: return "compound energy (sublattices)";
+        case eqcore::Model::subg: return "quasichemical, pairs";
+        case eqcore::Model::subq: return "quasichemical, quadruplets";
     }
     return "?";
 }

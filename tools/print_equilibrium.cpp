@@ -5,8 +5,35 @@
 #include <vector>
 
 #include "table.hpp"
+#include "thermo/quasichem.hpp"
 
 namespace eqlink_tool {
+
+namespace {
+
+// A quasichemical liquid: the site fractions of its ions (cations, then
+// anions) and the fractions of its quadruplets (pairs) above 1e-12,
+// largest first.
+void print_quasichem(std::ostream& out, const eqcore::QuasichemData& d, const std::vector<double>& x) {
+    const std::vector<eqcore::Quadruplet> q = eqcore::quadruplets(d);
+    const std::vector<double> y = eqcore::ion_site_fractions(d, q, x);
+    Table ions({"Ion", "Sublattice", "Site fraction"});
+    for (int i = 0; i < d.ions(); ++i) {
+        const bool cation = i < d.cations();
+        ions.row({cation ? d.cation[static_cast<std::size_t>(i)] : d.anion[static_cast<std::size_t>(i - d.cations())],
+                  cation ? "cation" : "anion", format_number(y[static_cast<std::size_t>(i)], 8)});
+    }
+    ions.print(out, 4);
+    std::vector<std::size_t> order(std::min(q.size(), x.size()));
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return x[a] > x[b]; });
+    Table quads({"Quadruplet", "Fraction"});
+    for (std::size_t k : order)
+        if (x[k] > 1e-12) quads.row({eqcore::quadruplet_name(d, q[k]), format_number(x[k], 8)});
+    quads.print(out, 4);
+}
+
+}  // namespace
 
 void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcore::EquilibriumResult& r) {
     out << "Equilibrium: " << sys.title << "\n"
@@ -34,6 +61,7 @@ void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcor
                    format_number(r.activity[k], 8)});
         }
         t.print(out, 4);
+        if (ph.quasichem && !pr.site_fraction.empty()) print_quasichem(out, *ph.quasichem, pr.site_fraction);
         // A sublattice phase (amount in formula units): its site fractions.
         const auto& sl = ph.sublattice;
         if (sl.empty() || pr.site_fraction.size() != static_cast<std::size_t>(sl.total())) continue;

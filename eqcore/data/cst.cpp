@@ -51,6 +51,55 @@ void put_header(Out& o, const CstHeader& h) {
     o.str(h.remarks);
 }
 
+// A quasichemical liquid's data (format version 3 and later).
+void put_quasichem(Out& o, const QuasichemData& d) {
+    auto strings = [&](const std::vector<std::string>& v) {
+        o.size(v.size());
+        for (const std::string& x : v) o.str(x);
+    };
+    auto reals = [&](const std::vector<double>& v) {
+        o.size(v.size());
+        for (double x : v) o.f64(x);
+    };
+    auto ints = [&](const std::vector<int>& v) {
+        o.size(v.size());
+        for (int x : v) o.i32(x);
+    };
+    o.u8(d.quadruplet ? 1 : 0);
+    strings(d.cation);
+    strings(d.anion);
+    reals(d.cation_charge);
+    reals(d.anion_charge);
+    ints(d.cation_group);
+    ints(d.anion_group);
+    ints(d.em_cation);
+    ints(d.em_anion);
+    reals(d.nu_cation);
+    reals(d.nu_anion);
+    reals(d.zeta);
+    o.size(d.em_unused.size());
+    for (const auto& r : d.em_unused)
+        for (double x : r) o.f64(x);
+    o.size(d.coordination.size());
+    for (const QuasichemCoordination& c : d.coordination) {
+        for (int i : c.ion) o.i32(i);
+        for (double z : c.z) o.f64(z);
+    }
+    o.size(d.terms.size());
+    for (const QuasichemTerm& t : d.terms) {
+        o.u8(static_cast<std::uint8_t>(t.kind));
+        for (int i : t.ion) o.i32(i);
+        for (int e : {t.p, t.q, t.r, t.e4, t.ternary}) o.i32(e);
+        for (double c : t.coef) o.f64(c);
+        for (double c : t.unused) o.f64(c);
+    }
+    o.size(d.kohler.size());
+    for (const QuasichemKohler& k : d.kohler) {
+        for (int i : k.cation) o.i32(i);
+        o.i32(k.anion);
+    }
+}
+
 // Since version 2: the sublattices and the magnetic term of every phase.
 void put_sublattices(Out& o, const Sublattices& sl) {
     o.size(sl.sites.size());
@@ -112,6 +161,8 @@ void put_system(Out& o, const System& s) {
         }
         put_sublattices(o, p.sublattice);
         put_magnetic(o, p.magnetic);
+        o.u8(p.quasichem ? 1 : 0);
+        if (p.quasichem) put_quasichem(o, *p.quasichem);
     }
     o.size(s.constituents.size());
     for (const Constituent& c : s.constituents) {
@@ -232,6 +283,58 @@ CstHeader get_header(In& in) {
     return h;
 }
 
+QuasichemData get_quasichem(In& in) {
+    constexpr auto kIons = static_cast<std::size_t>(limits::kConstituentsPerMixture);
+    auto strings = [&](std::vector<std::string>& v) {
+        v.resize(in.count("ion count", kIons, 4));
+        for (std::string& x : v) x = in.str("ion name");
+    };
+    auto reals = [&](std::vector<double>& v, const char* what) {
+        v.resize(in.count(what, kIons, 8));
+        in.f64s(v.data(), v.size(), what);
+    };
+    auto ints = [&](std::vector<int>& v, const char* what) {
+        v.resize(in.count(what, kIons, 4));
+        for (int& x : v) x = in.i32(what);
+    };
+    QuasichemData d;
+    const std::uint8_t q = in.u8("quadruplet flag");
+    if (q > 1) in.fail("quadruplet flag " + std::to_string(q));
+    d.quadruplet = q == 1;
+    strings(d.cation);
+    strings(d.anion);
+    reals(d.cation_charge, "cation charges");
+    reals(d.anion_charge, "anion charges");
+    ints(d.cation_group, "cation groups");
+    ints(d.anion_group, "anion groups");
+    ints(d.em_cation, "end-member cations");
+    ints(d.em_anion, "end-member anions");
+    reals(d.nu_cation, "end-member cation numbers");
+    reals(d.nu_anion, "end-member anion numbers");
+    reals(d.zeta, "end-member zeta");
+    d.em_unused.resize(in.count("end-member unused reals", kIons, 24));
+    for (auto& r : d.em_unused) in.f64s(r.data(), r.size(), "end-member unused real");
+    d.coordination.resize(in.count("coordination records", kNoLimit, 48));
+    for (QuasichemCoordination& c : d.coordination) {
+        for (int& i : c.ion) i = in.i32("coordination ion");
+        in.f64s(c.z.data(), c.z.size(), "coordination number");
+    }
+    d.terms.resize(in.count("excess records", static_cast<std::size_t>(limits::kExcessParameters), 1 + 36 + 128));
+    for (QuasichemTerm& t : d.terms) {
+        t.kind = static_cast<char>(in.u8("term kind"));
+        for (int& i : t.ion) i = in.i32("term ion");
+        for (int* e : {&t.p, &t.q, &t.r, &t.e4, &t.ternary}) *e = in.i32("term exponent");
+        in.f64s(t.coef.data(), t.coef.size(), "term coefficient");
+        in.f64s(t.unused.data(), t.unused.size(), "term unused real");
+    }
+    d.kohler.resize(in.count("interpolation overrides", kNoLimit, 16));
+    for (QuasichemKohler& k : d.kohler) {
+        for (int& i : k.cation) i = in.i32("override cation");
+        k.anion = in.i32("override anion");
+    }
+    return d;
+}
+
 void get_sublattices(In& in, Sublattices& sl) {
     const std::size_t ns = in.count("sublattice count", static_cast<std::size_t>(limits::kSublattices), 12);
     sl.sites.resize(ns);
@@ -284,7 +387,7 @@ System get_system(In& in, std::uint32_t version) {
         p.name = in.str("phase name");
         p.model_code = in.str("model code");
         const std::uint8_t model = in.u8("model");
-        const Model last = version >= 2 ? Model::subl : Model::pure;
+        const Model last = version >= 3 ? Model::subq : version >= 2 ? Model::subl : Model::pure;
         if (model > static_cast<std::uint8_t>(last)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
         p.model = static_cast<Model>(model);
         const std::uint8_t dormant = in.u8("dormant flag");
@@ -308,6 +411,11 @@ System get_system(In& in, std::uint32_t version) {
         if (version >= 2) {
             get_sublattices(in, p.sublattice);
             get_magnetic(in, p.magnetic);
+        }
+        if (version >= 3) {
+            const std::uint8_t qc = in.u8("quasichemical flag");
+            if (qc > 1) in.fail("phase " + p.name + ": quasichemical flag " + std::to_string(qc));
+            if (qc == 1) p.quasichem = get_quasichem(in);
         }
     }
     const std::size_t nc = in.count("constituent count", static_cast<std::size_t>(limits::kConstituents), 28);

@@ -16,6 +16,7 @@
 #include "data/cst.hpp"
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
+#include "data/read_quasichem.hpp"
 #include "data/validate.hpp"
 #include "data/cp_to_gibbs.hpp"
 #include "data/read_functions.hpp"
@@ -82,6 +83,8 @@ ModelCode classify_model(const std::string& code_upper, bool gas) {
     if (code_upper == "RKMPM") return {CodeKind::supported, Model::rkmp, true};
     if (code_upper == "QKTOM") return {CodeKind::supported, Model::qkto, true};
     if (code_upper == "SUBLM") return {CodeKind::supported, Model::subl, true};
+    if (code_upper == "SUBG") return {CodeKind::supported, Model::subg};
+    if (code_upper == "SUBQ") return {CodeKind::supported, Model::subq};
     return {};
 }
 
@@ -97,7 +100,8 @@ private:
     void read_descriptors();
     void read_mixture_phase(bool gas, int count);
     void read_stoichiometric_phase();
-    Constituent read_species(const std::string& phase_label, bool stoichiometric, bool* dormant, bool qkto);
+    Constituent read_species(const std::string& phase_label, bool stoichiometric, bool* dormant, bool qkto,
+                             bool quasichem = false);
     void read_gibbs_ranges(Constituent& c, int option, int nranges, const std::string& label);
     void read_g_ranges(Constituent& c, bool extra_terms, int nranges, const std::string& label);
     void read_cp_ranges(Constituent& c, bool extra_terms, int nranges, const std::string& label);
@@ -294,7 +298,7 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     const ModelCode mc = classify_model(code_up, gas);
     if (mc.kind == CodeKind::unsupported) {
         if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
-        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, RKMPM, QKTO, QKTOM, SUBL, SUBLM)");
+        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, RKMPM, QKTO, QKTOM, SUBL, SUBLM, SUBG, SUBQ)");
     }
 
     Phase p;
@@ -308,6 +312,20 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     if (mc.magnetic) read_magnetic_record(lex_, name, p.magnetic);
     magnetic_ = mc.magnetic ? &p.magnetic : nullptr;
     subl_ = p.model == Model::subl;
+    if (p.model == Model::subg || p.model == Model::subq) {
+        std::vector<Constituent> members;
+        const QuasichemBlockReader io{
+            [&] { return read_species("phase " + name, false, nullptr, false, true); },
+            [&](int line, const std::string& message) { warn(line, message); }};
+        p.quasichem = read_quasichem(lex_, name, p.model == Model::subq, count, counts_line_, io, members);
+        p.count = static_cast<int>(members.size());
+        for (Constituent& c : members) {
+            c.phase = phase_index;
+            sys_.constituents.push_back(std::move(c));
+        }
+        sys_.phases.push_back(std::move(p));
+        return;
+    }
     qkto_records_.clear();
     for (int k = 0; k < count; ++k) {
         Constituent c = read_species("phase " + name, false, nullptr, p.model == Model::qkto);
@@ -345,7 +363,7 @@ void DatReader::read_stoichiometric_phase() {
 }
 
 Constituent DatReader::read_species(const std::string& phase_label, bool stoichiometric, bool* dormant,
-                                     bool qkto) {
+                                     bool qkto, bool quasichem) {
     lex_.set_context(phase_label);
     std::vector<std::string_view> tokens = split_tokens(lex_.text_line("a species name"));
     const int name_line = lex_.line();
@@ -363,13 +381,18 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
                                     " after the name is not 0; ignored");
         }
     }
-    const std::string label = (stoichiometric ? "phase " : phase_label + ", species ") + c.name;
+    const std::string label =
+        (stoichiometric ? "phase " : phase_label + (quasichem ? ", end member " : ", species ")) + c.name;
     lex_.set_context(label);
 
     // Options 13-24 are the forms 1-12 with a magnetic record; of the forms
     // only 1, 4, 7 and 10 are known (19, the magnetic 7, never seen).
     const long long option = lex_.integer("data option");
     const bool magnetic = option >= 13 && option <= 24;
+    if (magnetic && quasichem) {
+        lex_.set_context({});
+        lex_.fail(label + ": data option " + std::to_string(option) + " not allowed in a quasichemical phase");
+    }
     const long long base = magnetic ? option - 12 : option;
     const bool known = (base == 1 || base == 4 || base == 7 || base == 10) && option != 19;
     if (!known) lex_.fail("data option: expected 1, 4, 7, 10, 13, 16 or 22, found " + std::to_string(option));

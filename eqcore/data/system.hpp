@@ -9,11 +9,13 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/magnetic.hpp"
 #include "data/sublattice.hpp"
+#include "data/quasichem.hpp"
 
 namespace eqcore {
 
@@ -64,6 +66,8 @@ enum class Model {
     qkto,       // polynomial excess with Kohler extrapolation
     pure,       // stoichiometric condensed phase, one constituent
     subl,       // compound-energy (sublattice) phase: end members over sublattices
+    subg,       // quasichemical liquid, pair approximation
+    subq,       // quasichemical liquid, quadruplet approximation (two sublattices)
 };
 
 // One excess-parameter record of a mixture phase. Each coefficient set is a
@@ -85,6 +89,7 @@ struct Phase {
     std::vector<Interaction> excess;
     Sublattices sublattice;    // subl: the sublattices (empty otherwise)
     Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
+    std::optional<QuasichemData> quasichem;  // SUBG, SUBQ: ions, coordination, excess records
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }
     bool operator==(const Phase&) const = default;

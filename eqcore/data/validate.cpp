@@ -45,6 +45,7 @@ public:
             }
             for (int i = 0; i < ph.count; ++i) check_constituent(ph.first + i, static_cast<int>(p));
             check_excess(ph, where);
+            check_quasichem(ph, where);
         }
         if (next != static_cast<int>(sys_.constituents.size())) fail("constituents not owned by any phase");
         if (mixtures > limits::kMixturePhases)
@@ -90,6 +91,69 @@ private:
                         where, "extra term not usable");
         }
         require(std::isfinite(c.molar_volume) && c.molar_volume >= 0.0, where, "molar volume not usable");
+    }
+
+    // The data of a quasichemical liquid are what its model indexes with:
+    // every count consistent, every index in range, every number usable.
+    void check_quasichem(const Phase& ph, const Where& where) const {
+        const bool qc = ph.model == Model::subg || ph.model == Model::subq;
+        require(qc == ph.quasichem.has_value(), where, "quasichemical data missing or in another model");
+        if (!qc) return;
+        const QuasichemData& d = *ph.quasichem;
+        const int nc = d.cations(), na = d.anions(), n = ph.count;
+        const auto N = static_cast<std::size_t>(n);
+        require(d.quadruplet == (ph.model == Model::subq), where, "quasichemical model flag");
+        require(nc >= 1 && na >= 1 && static_cast<long long>(nc) * na == n, where, "end members are not cations x anions");
+        require(d.cation_charge.size() == static_cast<std::size_t>(nc) && d.cation_group.size() == static_cast<std::size_t>(nc) &&
+                    d.anion_charge.size() == static_cast<std::size_t>(na) && d.anion_group.size() == static_cast<std::size_t>(na),
+                where, "ion lists of different lengths");
+        for (double q : d.cation_charge) require(std::isfinite(q) && q > 0.0, where, "ion charge not positive");
+        for (double q : d.anion_charge) require(std::isfinite(q) && q > 0.0, where, "ion charge not positive");
+        require(d.em_cation.size() == N && d.em_anion.size() == N && d.nu_cation.size() == N && d.nu_anion.size() == N &&
+                    d.zeta.size() == N && d.em_unused.size() == N,
+                where, "end-member lists of the wrong length");
+        for (std::size_t m = 0; m < N; ++m) {
+            require(d.em_cation[m] >= 0 && d.em_cation[m] < nc && d.em_anion[m] >= 0 && d.em_anion[m] < na, where,
+                    "end-member ion index out of range");
+            require(d.nu_cation[m] > 0.0 && d.nu_anion[m] > 0.0 && d.zeta[m] > 0.0 && std::isfinite(d.nu_cation[m]) &&
+                        std::isfinite(d.nu_anion[m]) && std::isfinite(d.zeta[m]),
+                    where, "end-member numbers not positive");
+        }
+        for (int c = 0; c < nc; ++c)
+            for (int a = 0; a < na; ++a) {
+                int k = 0;
+                for (std::size_t m = 0; m < N; ++m) k += d.em_cation[m] == c && d.em_anion[m] == a ? 1 : 0;
+                require(k == 1, where, "an ion pair without exactly one end member");
+            }
+        auto cation = [&](int i) { return i >= 0 && i < nc; };
+        auto anion = [&](int i) { return i >= nc && i < nc + na; };
+        for (const QuasichemCoordination& c : d.coordination) {
+            require(cation(c.ion[0]) && cation(c.ion[1]) && anion(c.ion[2]) && anion(c.ion[3]) && c.ion[0] <= c.ion[1] &&
+                        c.ion[2] <= c.ion[3],
+                    where, "coordination record indices");
+            for (double z : c.z) require(std::isfinite(z) && z > 0.0, where, "coordination number not positive");
+        }
+        for (int c = 0; c < nc; ++c)
+            for (int a = nc; a < nc + na; ++a) {
+                bool found = false;
+                for (const QuasichemCoordination& r : d.coordination) found = found || r.ion == std::array<int, 4>{c, c, a, a};
+                require(found, where, "a pure quadruplet without coordination numbers");
+            }
+        for (const QuasichemTerm& t : d.terms) {
+            require(t.kind == 'G' || t.kind == 'Q', where, "excess term kind");
+            require(cation(t.ion[0]) && cation(t.ion[1]) && anion(t.ion[2]) && anion(t.ion[3]), where,
+                    "excess term indices");
+            require((t.ion[0] != t.ion[1]) != (t.ion[2] != t.ion[3]), where, "excess term mixes on both sublattices");
+            require(t.p >= 0 && t.q >= 0 && t.p <= 100 && t.q <= 100 && t.r >= 0 && t.r <= 100, where, "excess exponents");
+            require(t.ternary == -1 || (cation(t.ternary) && t.ion[0] != t.ion[1] && t.r >= 1 &&
+                                        t.ternary != t.ion[0] && t.ternary != t.ion[1]),
+                    where, "ternary constituent");
+            for (double c : t.coef) require(std::isfinite(c), where, "excess coefficient not finite");
+        }
+        for (const QuasichemKohler& k : d.kohler) {
+            for (int i : k.cation) require(cation(i), where, "override cation index");
+            require(k.anion == -1 || anion(k.anion), where, "override anion index");
+        }
     }
 
     void check_sublattices(const Phase& ph, const Where& where) const {

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "thermo/quasichem.hpp"
+
 namespace eqcore {
 namespace {
 
@@ -14,6 +16,26 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
 std::string name(const Units& u, Quantity q) { return std::string(u.name(q)); }
+
+// A quasichemical liquid: the site fractions of its ions (cation, then
+// anion sublattice; the number of sites follows the composition) and the
+// fractions of its quadruplets (pairs), "Ga-In-Va-Va".
+void add_quasichem(Json& doc, const QuasichemData& d, const std::vector<double>& x) {
+    const std::vector<Quadruplet> q = quadruplets(d);
+    const std::vector<double> y = ion_site_fractions(d, q, x);
+    Json cations = Json::array(), anions = Json::array(), quads = Json::array();
+    for (int i = 0; i < d.ions(); ++i) {
+        const bool cation = i < d.cations();
+        (cation ? cations : anions)
+            .push_back(Json{{"name", cation ? d.cation[sz(i)] : d.anion[sz(i - d.cations())]},
+                            {"site_fraction", number(y[sz(i)])}});
+    }
+    for (std::size_t k = 0; k < q.size() && k < x.size(); ++k)
+        quads.push_back(Json{{"name", quadruplet_name(d, q[k])}, {"fraction", number(x[k])}});
+    doc["sublattices"] = Json::array({Json{{"sites", nullptr}, {"constituents", std::move(cations)}},
+                                      Json{{"sites", nullptr}, {"constituents", std::move(anions)}}});
+    doc["quadruplets"] = std::move(quads);
+}
 
 Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
     const Phase& ph = sys.phases[sz(p)];
@@ -40,7 +62,7 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
             sublattices.push_back(Json{{"sites", sl.sites[sz(t)]}, {"constituents", std::move(on)}});
         }
     }
-    return Json{{"name", ph.name},
+    Json doc{{"name", ph.name},
                 {"model", ph.model_code},
                 {"considered", pr.considered},
                 {"present", pr.present},
@@ -53,6 +75,8 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                 {"driving_force", number(u.energy_from_si(pr.driving_force))},
                 {"constituents", std::move(constituents)},
                 {"sublattices", std::move(sublattices)}};
+    if (ph.quasichem && !pr.site_fraction.empty()) add_quasichem(doc, *ph.quasichem, pr.site_fraction);
+    return doc;
 }
 
 }  // namespace

@@ -18,7 +18,11 @@
 //       "amount", "G", "H", "S", "Cp", "V",
 //       "driving_force",                  potential units; 0 present, < 0 stably absent
 //       "constituents": [{"name", "amount", "mole_fraction", "activity", "mu"}],
-//       "sublattices": [{"sites", "constituents": [{"name", "site_fraction"}]}]
+//       "sublattices": [{"sites", "constituents": [{"name", "site_fraction"}]}],
+//       "quadruplets": [{"name", "fraction"}]   a quasichemical liquid only:
+//                                         its quadruplets (pairs) "A-B-X-Y"; its
+//                                         sublattices are its cations and anions
+//                                         ("sites" null: they follow the composition)
 //     }]
 //   }
 //

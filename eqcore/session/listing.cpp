@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "session/text.hpp"
+#include "thermo/quasichem.hpp"
 
 namespace eqcore {
 namespace {
@@ -59,6 +60,23 @@ std::string status_text(Status st) {
     return "";
 }
 
+// A quasichemical liquid: the site fractions of its ions, then the
+// fractions of its quadruplets (pairs) above 1e-12, largest first.
+void quasichem_lines(const QuasichemData& d, const std::vector<double>& x, std::vector<std::string>& out) {
+    const std::vector<Quadruplet> q = quadruplets(d);
+    const std::vector<double> y = ion_site_fractions(d, q, x);
+    out.push_back(line("     %-24s %14s", "ion", "site fraction"));
+    for (int i = 0; i < d.ions(); ++i)
+        out.push_back(line("     %-24s %14.6E", name24(i < d.cations() ? d.cation[sz(i)] : d.anion[sz(i - d.cations())]).c_str(),
+                           y[sz(i)]));
+    out.push_back(line("     %-24s %14s", "quadruplet", "fraction"));
+    std::vector<std::size_t> order(std::min(q.size(), x.size()));
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return x[a] > x[b]; });
+    for (std::size_t k : order)
+        if (x[k] > 1e-12) out.push_back(line("     %-24s %14.6E", name24(quadruplet_name(d, q[k])).c_str(), x[k]));
+}
+
 }  // namespace
 
 std::vector<std::string> result_listing(const Session& s, const EquilibriumResult& r) {
@@ -94,6 +112,7 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
             out.push_back(line("     %-24s %14.6E %14.6E %14.6E", name24(sys.constituents[g].name).c_str(),
                                u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)), r.mole_fraction[g], r.activity[g]));
         }
+        if (ph.quasichem && !pr.site_fraction.empty()) quasichem_lines(*ph.quasichem, pr.site_fraction, out);
         // A sublattice phase: its site fractions, sublattice by sublattice.
         const Sublattices& sl = ph.sublattice;
         if (sl.empty() || pr.site_fraction.size() != sz(sl.total())) continue;

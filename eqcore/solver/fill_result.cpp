@@ -64,7 +64,10 @@ void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& ou
     c.model->constituent_standard(ws.T, std::log(ws.T), sp);
     double formula_units = 0.0;
     for (std::size_t k = 0; k < nk; ++k) formula_units += n[k];
-    if (c.present) pr.amount = c.N * ws.scale / c.sites;
+    // The amount in formula units of its constituents (end members): the
+    // internal amount over the site number where that ratio is fixed, the
+    // split's sum where it follows the composition (a quasichemical liquid).
+    if (c.present) pr.amount = l.made_first.empty() ? c.N * ws.scale / c.sites : formula_units;
     for (std::size_t k = 0; k < nk; ++k) {
         const std::size_t g = sz(ph.first) + k;
         if (c.present) {

@@ -68,6 +68,19 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
             if (!ok) continue;
             for (int q = l.content_first[sz(k)]; q < l.content_first[sz(k) + 1]; ++q) usable[sz(l.content_var[sz(q)])] = 1;
         }
+        if (!l.made_first.empty()) {
+            for (int i = 0; i < l.variables; ++i) {
+                bool all = true;
+                for (int q = l.made_first[sz(i)]; q < l.made_first[sz(i) + 1]; ++q) {
+                    const int k = l.made_of[sz(q)];
+                    bool ok = pr.constituent_entered[sz(ph.first + k)] != 0;
+                    for (int j = 0; j < sys.element_count(); ++j)
+                        if (sys.constituents[sz(ph.first + k)].stoich[sz(j)] != 0.0 && !ws.elem_on[sz(j)]) ok = false;
+                    all = all && ok;
+                }
+                usable[sz(i)] = all ? 1 : 0;
+            }
+        }
         // Every mixing group (sublattice) needs a usable variable, else the
         // phase cannot hold a formula unit.
         bool every_group = true;

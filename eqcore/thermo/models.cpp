@@ -8,6 +8,7 @@
 #include "thermo/idmx.hpp"
 #include "thermo/pure.hpp"
 #include "thermo/qkto.hpp"
+#include "thermo/quasichem.hpp"
 #include "thermo/rkmp.hpp"
 #include "thermo/subl.hpp"
 
@@ -23,6 +24,8 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
         case Model::subl: return std::make_unique<SublModel>(sys, phase);
+        case Model::subg:
+        case Model::subq: return std::make_unique<QuasichemModel>(sys, phase);
     }
     throw std::invalid_argument("phase " + ph.name + ": model " + ph.model_code + " (number " +
                                 std::to_string(static_cast<int>(ph.model)) + ") has no implementation");

@@ -74,4 +74,9 @@ void PhaseModel::internal_amounts(std::span<const double> n, std::span<double> v
             v[sz(l.content_var[sz(q)])] += l.content_coef[sz(q)] * n[sz(k)];
 }
 
+bool PhaseModel::internal_state(double, std::span<const double> n, std::span<double> v, std::span<double>) const {
+    internal_amounts(n, v);
+    return false;
+}
+
 }  // namespace eqcore

@@ -71,6 +71,12 @@ struct ModelLayout {
     std::vector<int> content_first;
     std::vector<int> content_var;
     std::vector<double> content_coef;
+    // Variable i is made of the constituents made_of[made_first[i] ..
+    // made_first[i + 1]) and takes part when they all do (a quadruplet of
+    // ions of several end members); empty: a variable takes part when a
+    // constituent holding it does.
+    std::vector<int> made_first;
+    std::vector<int> made_of;
     bool identity = true;  // the constituents are the variables, one to one
     bool gas = false;      // ideal gas: pressure term, V = (sum v) R T / P
     bool pure = false;     // stoichiometric: one constituent, always at unit activity
@@ -129,6 +135,16 @@ public:
 
     // Internal amounts of given constituent amounts (a linear map).
     void internal_amounts(std::span<const double> n, std::span<double> v) const;
+
+    // The phase at constituent amounts n, temperature T: its internal
+    // amounts v. The base class: the linear map above, returning false.
+    // A model whose variables settle by an internal equilibrium at given
+    // constituent amounts (a quasichemical liquid) solves it, gives in `dmu`
+    // (when not empty; constituents^2) the derivatives d(mu_k)/d(n_l) of its
+    // constituents' potentials along that equilibrium, and returns true;
+    // it throws std::runtime_error naming the phase when it cannot solve it.
+    virtual bool internal_state(double T, std::span<const double> n, std::span<double> v,
+                                std::span<double> dmu) const;
 
 protected:
     // The constituents of `phase` as internal variables, one group of one

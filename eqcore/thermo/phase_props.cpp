@@ -130,8 +130,8 @@ PhaseProps phase_props(const PhaseModel& model, double T, double P, std::span<co
     if (n.size() != k || (!mu.empty() && mu.size() != k) || (!dmu.empty() && dmu.size() != k * k))
         throw std::invalid_argument("phase_props: array sizes do not match the phase " + model.phase_name());
     Scratch v(m), mu_v(mu.empty() ? 0 : m), hess_v(dmu.empty() ? 0 : m * m);
-    model.internal_amounts(n, v.span());
-    const PhaseProps out = evaluate(model, T, P, v.span(), {}, mu_v.span(), hess_v.span());
+    const bool settled = model.internal_state(T, n, v.span(), dmu);
+    const PhaseProps out = evaluate(model, T, P, v.span(), {}, mu_v.span(), settled ? std::span<double>{} : hess_v.span());
     // A constituent is a fixed combination of the variables: its potential
     // and their derivatives are the same combinations.
     const auto first = [&](std::size_t c) { return sz(l.content_first[c]); };
@@ -139,7 +139,7 @@ PhaseProps phase_props(const PhaseModel& model, double T, double P, std::span<co
         mu[a] = 0.0;
         for (std::size_t q = first(a); q < first(a + 1); ++q) mu[a] += l.content_coef[q] * mu_v.span()[sz(l.content_var[q])];
     }
-    for (std::size_t a = 0; a < k && !dmu.empty(); ++a)
+    for (std::size_t a = 0; a < k && !dmu.empty() && !settled; ++a)
         for (std::size_t b = 0; b < k; ++b) {
             double d = 0.0;
             for (std::size_t q = first(a); q < first(a + 1); ++q)

@@ -75,7 +75,7 @@ TEST_P(ExampleCase, JsonMatchesGoldenAndReportIsWritten) {
     EXPECT_FALSE(read_file(dir.path() / (name + ".rep")).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleCase, ::testing::Values("demo", "property", "flash", "block"));
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleCase, ::testing::Values("demo", "property", "flash", "block", "quasichem"));
 
 // Without a command the tool runs the bundled demo and prints its tables.
 TEST(DemoCase, RunsWithoutArgumentsAsTables) {

@@ -1,0 +1,309 @@
+// Excess terms of a quasichemical liquid: g_r = L(T) f_r(composition) W_r
+// per record, f_r a function of a few ratios of linear forms in the
+// quadruplet amounts. Derivatives: of f_r in its ratios by second-order
+// forward differentiation (a value, gradient and Hessian carried through the
+// arithmetic), of the ratios in N in closed form, so that the gradient and
+// Hessian of the phase's G are exact.
+//
+// Ratios of a record mixing i1, i2 (cations A, B with common anion X, or
+// anions X, Y with common cation A), numbered as used:
+//   0, 1  letter G: chi_1 = C_1 / C_0, chi_2 = C_2 / C_0;
+//         letter Q: xi_1, xi_2 (pair fractions of the ions of S_1, S_2 with the
+//         common ion);
+//   2..6  a ternary term with third cation C: Y_C = X_{C/X}, xi_1, xi_2,
+//         X_{A/X}, X_{B/X}.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "thermo/quasichem.hpp"
+
+namespace eqcore {
+
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+constexpr int kRatios = 7;
+
+// A value with its gradient and Hessian in the record's ratios.
+struct D2 {
+    double v = 0.0;
+    std::array<double, kRatios> g{};
+    std::array<double, kRatios * kRatios> h{};
+};
+
+D2 constant(double c) {
+    D2 r;
+    r.v = c;
+    return r;
+}
+D2 variable(double v, int i) {
+    D2 r;
+    r.v = v;
+    r.g[sz(i)] = 1.0;
+    return r;
+}
+D2 operator*(const D2& a, const D2& b) {
+    D2 r;
+    r.v = a.v * b.v;
+    for (int i = 0; i < kRatios; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
+    for (int i = 0; i < kRatios; ++i)
+        for (int j = 0; j < kRatios; ++j)
+            r.h[sz(i * kRatios + j)] = a.h[sz(i * kRatios + j)] * b.v + a.v * b.h[sz(i * kRatios + j)] +
+                                       a.g[sz(i)] * b.g[sz(j)] + a.g[sz(j)] * b.g[sz(i)];
+    return r;
+}
+D2 operator+(const D2& a, const D2& b) {
+    D2 r = a;
+    r.v += b.v;
+    for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] += b.g[i];
+    for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] += b.h[i];
+    return r;
+}
+D2 operator-(const D2& a, const D2& b) {
+    D2 r = a;
+    r.v -= b.v;
+    for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] -= b.g[i];
+    for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] -= b.h[i];
+    return r;
+}
+// 1 / b (b.v != 0).
+D2 inverse(const D2& b) {
+    D2 r;
+    const double iv = 1.0 / b.v;
+    r.v = iv;
+    for (int i = 0; i < kRatios; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
+    for (int i = 0; i < kRatios; ++i)
+        for (int j = 0; j < kRatios; ++j)
+            r.h[sz(i * kRatios + j)] = -b.h[sz(i * kRatios + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
+    return r;
+}
+D2 power(const D2& a, int n) {
+    D2 r = constant(1.0);
+    for (int k = 0; k < n; ++k) r = r * a;
+    return r;
+}
+
+// f of a record at ratios z (zero where a quotient has no denominator: the
+// record's ions are then absent and its weight W is zero).
+D2 composition_factor(const QuasichemExcessTerm& t, const std::array<double, kRatios>& z) {
+    auto x = [&](int i) { return variable(z[sz(i)], i); };
+    D2 f;
+    if (t.kind == 'G') {
+        f = power(x(0), t.p) * power(x(1), t.q);
+    } else {
+        const D2 s = x(0) + x(1);
+        if (t.p + t.q > 0 && s.v == 0.0) return constant(0.0);
+        f = power(x(0), t.p) * power(x(1), t.q) * inverse(power(s, t.p + t.q));
+    }
+    if (t.third == 0) return f;
+    D2 tau;
+    if (t.third == 3) {
+        tau = x(2) * power(constant(1.0) - x(3) - x(4), t.r - 1);
+    } else {
+        const int side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
+        if (z[sz(side)] == 0.0) return constant(0.0);
+        const D2 inv = inverse(x(side));
+        tau = x(2) * inv * power(constant(1.0) - x(own) * inv, t.r - 1);
+    }
+    return f * tau;
+}
+
+}  // namespace
+
+std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q) {
+    const int nc = d.cations(), na = d.anions(), K = static_cast<int>(q.size());
+    std::vector<QuasichemExcessTerm> out;
+    auto dense = [&](auto coef) {
+        LinearForm f;
+        for (int k = 0; k < K; ++k) {
+            const double c = coef(q[sz(k)]);
+            if (c != 0.0) {
+                f.var.push_back(k);
+                f.coef.push_back(c);
+            }
+        }
+        return f;
+    };
+    auto count = [](const Quadruplet& Q, int ion) {
+        double c = 0.0;
+        for (int i : Q.ion) c += i == ion ? 1.0 : 0.0;
+        return c;
+    };
+    auto z_of = [](const Quadruplet& Q, int ion) {
+        for (int p = 0; p < 4; ++p)
+            if (Q.ion[sz(p)] == ion) return Q.z[sz(p)];
+        return 0.0;
+    };
+    const LinearForm four_n = dense([](const Quadruplet&) { return 4.0; });
+    for (const QuasichemTerm& r : d.terms) {
+        QuasichemExcessTerm t;
+        t.kind = r.kind;
+        t.p = r.p;
+        t.q = r.q;
+        t.r = r.r;
+        t.coef = r.coef;
+        const bool cation = r.ion[0] != r.ion[1];
+        // Mixing ions, the common ion, and the mixing sublattice's range.
+        const int i1 = cation ? r.ion[0] : r.ion[2], i2 = cation ? r.ion[1] : r.ion[3];
+        const int common = cation ? r.ion[2] : r.ion[0];
+        const int lo = cation ? 0 : nc, hi = cation ? nc : nc + na;
+        auto group = [&](int ion) { return ion < nc ? d.cation_group[sz(ion)] : d.anion_group[sz(ion - nc)]; };
+        std::vector<int> set(sz(nc + na), 0);  // 1: S1, 2: S2
+        set[sz(i1)] = 1;
+        set[sz(i2)] = 2;
+        if (group(i1) != group(i2))
+            for (int l = lo; l < hi; ++l) {
+                if (l == i1 || l == i2) continue;
+                bool kohler = false;
+                if (cation)
+                    for (const QuasichemKohler& o : d.kohler) {
+                        const auto& c = o.cation;
+                        const bool has = std::find(c.begin(), c.end(), i1) != c.end() &&
+                                         std::find(c.begin(), c.end(), i2) != c.end() &&
+                                         std::find(c.begin(), c.end(), l) != c.end();
+                        kohler = kohler || (has && (o.anion < 0 || o.anion == common));
+                    }
+                if (kohler) continue;
+                if (group(l) == group(i1)) set[sz(l)] = 1;
+                if (group(l) == group(i2)) set[sz(l)] = 2;
+            }
+        // Positions of the mixing sublattice (0, 1 for cations; 2, 3 for
+        // anions) and of the other one.
+        const int m0 = cation ? 0 : 2, o0 = cation ? 2 : 0;
+        // W: the quadruplets i1 i2 / common common, and those with one
+        // common ion on the other sublattice weighted by the coordination
+        // numbers of the common ion.
+        const int ref = [&] {
+            for (int k = 0; k < K; ++k) {
+                const Quadruplet& Q = q[sz(k)];
+                if (count(Q, i1) == 1 && count(Q, i2) == 1 && count(Q, common) == 2) return k;
+            }
+            return -1;
+        }();
+        t.weight = dense([&](const Quadruplet& Q) {
+            if (count(Q, i1) != 1 || count(Q, i2) != 1) return 0.0;
+            const double cc = count(Q, common);
+            if (cc == 2.0) return 0.5;
+            if (cc == 1.0 && ref >= 0) return z_of(q[sz(ref)], common) / (4.0 * z_of(Q, common));
+            return 0.0;
+        });
+        // h_k: 1 when both ions of the other sublattice are the common one;
+        // 1/2 with one of them (quadruplet approximation).
+        auto h = [&](const Quadruplet& Q) {
+            const double cc = (Q.ion[sz(o0)] == common ? 1.0 : 0.0) + (Q.ion[sz(o0 + 1)] == common ? 1.0 : 0.0);
+            return cc == 2.0 ? 1.0 : (cc == 1.0 && d.quadruplet ? 0.5 : 0.0);
+        };
+        auto in_sets = [&](const Quadruplet& Q, int which) {
+            const int a = set[sz(Q.ion[sz(m0)])], b = set[sz(Q.ion[sz(m0 + 1)])];
+            if (which == 0) return a != 0 && b != 0;
+            return a == which && b == which;
+        };
+        auto pair_with_common = [&](int ion) {
+            return dense([&, ion](const Quadruplet& Q) { return count(Q, ion) * count(Q, common); });
+        };
+        auto xi = [&](int which) {
+            return dense([&, which](const Quadruplet& Q) {
+                double c = 0.0;
+                for (int l = lo; l < hi; ++l)
+                    if (set[sz(l)] == which) c += count(Q, l) * count(Q, common);
+                return c;
+            });
+        };
+        if (t.kind == 'G') {
+            const LinearForm C0 = dense([&](const Quadruplet& Q) { return in_sets(Q, 0) ? h(Q) : 0.0; });
+            t.num.push_back(dense([&](const Quadruplet& Q) { return in_sets(Q, 1) ? h(Q) : 0.0; }));
+            t.num.push_back(dense([&](const Quadruplet& Q) { return in_sets(Q, 2) ? h(Q) : 0.0; }));
+            t.den = {C0, C0};
+        } else {
+            t.num = {xi(1), xi(2)};
+            t.den = {four_n, four_n};
+        }
+        if (r.ternary >= 0) {
+            const int C = r.ternary;
+            t.third = set[sz(C)] == 0 ? 3 : set[sz(C)];
+            t.num.push_back(pair_with_common(C));
+            t.num.push_back(xi(1));
+            t.num.push_back(xi(2));
+            t.num.push_back(pair_with_common(i1));
+            t.num.push_back(pair_with_common(i2));
+            for (int k = 0; k < 5; ++k) t.den.push_back(four_n);
+        }
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, std::span<double> grad,
+                                          std::span<double> hess) const {
+    ExcessResult res;
+    const std::size_t K = sz(layout_.variables);
+    const double lnT = std::log(T);
+    std::vector<double> zk, gk, dk, wk, cz, ez;
+    for (const QuasichemExcessTerm& t : terms_) {
+        const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
+        const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
+        const double d2L = t.coef[2] / T + 2.0 * t.coef[3];
+        const int nr = static_cast<int>(t.num.size());
+        std::array<double, kRatios> z{}, den{};
+        for (int a = 0; a < nr; ++a) {
+            den[sz(a)] = t.den[sz(a)].at(w.data());
+            z[sz(a)] = den[sz(a)] > 0.0 ? t.num[sz(a)].at(w.data()) / den[sz(a)] : 0.0;
+        }
+        const D2 f = composition_factor(t, z);
+        const double W = t.weight.at(w.data());
+        res.g += L * f.v * W;
+        res.s -= dL * f.v * W;
+        res.cp -= T * d2L * f.v * W;
+        if (grad.empty() && hess.empty()) continue;
+        // Dense per ratio: dz_a/dN_k = (num_ak - z_a den_ak) / den_a, and
+        // the denominator's coefficients.
+        zk.assign(sz(nr) * K, 0.0);
+        dk.assign(sz(nr) * K, 0.0);
+        for (int a = 0; a < nr; ++a) {
+            if (!(den[sz(a)] > 0.0)) continue;
+            double* row = zk.data() + sz(a) * K;
+            double* drow = dk.data() + sz(a) * K;
+            const LinearForm& nu = t.num[sz(a)];
+            const LinearForm& de = t.den[sz(a)];
+            for (std::size_t q = 0; q < de.var.size(); ++q) drow[de.var[q]] = de.coef[q];
+            for (std::size_t q = 0; q < nu.var.size(); ++q) row[nu.var[q]] += nu.coef[q] / den[sz(a)];
+            for (std::size_t k = 0; k < K; ++k) row[k] -= z[sz(a)] * drow[k] / den[sz(a)];
+        }
+        gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k
+        for (int a = 0; a < nr; ++a)
+            for (std::size_t k = 0; k < K; ++k) gk[k] += f.g[sz(a)] * zk[sz(a) * K + k];
+        wk.assign(K, 0.0);
+        for (std::size_t q = 0; q < t.weight.var.size(); ++q) wk[sz(t.weight.var[q])] = t.weight.coef[q];
+        if (!grad.empty())
+            for (std::size_t k = 0; k < K; ++k) grad[k] += L * (wk[k] * f.v + W * gk[k]);
+        if (hess.empty()) continue;
+        // d2 z_a / dN_k dN_l = -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a:
+        // with e_ak = W f_a dz_a/dN_k / den_a that part is -(e_ak den_al + e_al den_ak).
+        // The second-order part: W sum_ab f_ab dz_a/dN_k dz_b/dN_l = W sum_a dz_a/dN_k c_al.
+        cz.assign(sz(nr) * K, 0.0);
+        ez.assign(sz(nr) * K, 0.0);
+        for (int a = 0; a < nr; ++a) {
+            for (int b = 0; b < nr; ++b) {
+                const double h = W * f.h[sz(a * kRatios + b)];
+                if (h == 0.0) continue;
+                for (std::size_t l = 0; l < K; ++l) cz[sz(a) * K + l] += h * zk[sz(b) * K + l];
+            }
+            if (den[sz(a)] > 0.0)
+                for (std::size_t k = 0; k < K; ++k) ez[sz(a) * K + k] = W * f.g[sz(a)] * zk[sz(a) * K + k] / den[sz(a)];
+        }
+        for (std::size_t k = 0; k < K; ++k)
+            for (std::size_t l = 0; l < K; ++l) {
+                double v = wk[k] * gk[l] + wk[l] * gk[k];
+                for (int a = 0; a < nr; ++a) {
+                    const std::size_t o = sz(a) * K;
+                    v += zk[o + k] * cz[o + l] - ez[o + k] * dk[o + l] - ez[o + l] * dk[o + k];
+                }
+                hess[k * K + l] += L * v;
+            }
+    }
+    res.h = res.g + T * res.s;
+    return res;
+}
+
+}  // namespace eqcore
