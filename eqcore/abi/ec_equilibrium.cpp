@@ -81,7 +81,11 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             out = u.pressure_from_si(r.P);
         } else if (text::same_word(opt, "A")) {
             const int p = s.phase_from_number(pn);
-            if (cn == 0) {
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(p)];
+            if (cn == 0 && !pr.sites.empty() && !u.amount_is_mass()) {
+                // A phase whose site numbers follow its composition: in formula units.
+                out = u.amount_from_mol(pr.amount, 1.0);
+            } else if (cn == 0) {
                 double a = 0.0;
                 for (int k = 0; k < sys.phases[static_cast<std::size_t>(p)].count; ++k) a += amount_of(s, r, p, k);
                 out = a;
@@ -93,6 +97,15 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             const int k = s.constituent_from_number(p, cn);
             const double per = u.amount_from_mol(1.0, u.amount_is_mass() ? s.molar_mass(p, k) : 1.0);
             out = u.energy_from_si(r.mu[static_cast<std::size_t>(sys.phases[static_cast<std::size_t>(p)].first + k)]) / per;
+        } else if (text::same_word(opt, "Y")) {
+            // Site fraction number c of phase p (an ionic liquid: its
+            // cations, then its second sublattice, the vacancy included).
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
+            if (cn < 1 || cn > static_cast<eqcore_int>(pr.site_fraction.size()))
+                throw Failure(Error::constituent_out_of_range,
+                              "site fraction " + std::to_string(cn) + " of phase " + std::to_string(pn) + " outside 1.." +
+                                  std::to_string(pr.site_fraction.size()));
+            out = pr.site_fraction[static_cast<std::size_t>(cn - 1)];
         } else if (text::same_word(opt, "H") || text::same_word(opt, "S") || text::same_word(opt, "V")) {
             // Of phase p; with p = 0 of the system (H: the heat of the calculation).
             const char q = static_cast<char>(std::toupper(static_cast<unsigned char>(opt[0])));
@@ -110,7 +123,7 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             out = q == 'H' ? u.energy_from_si(h) : q == 'S' ? u.entropy_from_si(sv) : u.volume_from_si(v);
         } else {
             throw Failure(Error::unknown_option,
-                          "result option '" + std::string(opt) + "' (known: \"A\", \"MU\", \"T\", \"P\", \"H\", \"S\", \"V\")");
+                          "result option '" + std::string(opt) + "' (known: \"A\", \"MU\", \"Y\", \"T\", \"P\", \"H\", \"S\", \"V\")");
         }
     });
 }

@@ -9,8 +9,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "data/ionic.hpp"
 
 namespace eqcore {
 
@@ -60,6 +63,7 @@ enum class Model {
     rkmp,       // Redlich-Kister excess with Muggianu extrapolation
     qkto,       // polynomial excess with Kohler extrapolation
     pure,       // stoichiometric condensed phase, one constituent
+    subi,       // ionic two-sublattice liquid (data in Phase::ionic)
 };
 
 // One excess-parameter record of a mixture phase. Each coefficient set is a
@@ -79,6 +83,7 @@ struct Phase {
     int first = 0;             // index of its first constituent in System::constituents
     int count = 0;             // number of constituents
     std::vector<Interaction> excess;
+    std::optional<IonicLiquid> ionic;  // SUBI: its sublattices, records and excess terms
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }
     bool operator==(const Phase&) const = default;

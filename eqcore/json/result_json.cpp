@@ -15,6 +15,23 @@ Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
 std::string name(const Units& u, Quantity q) { return std::string(u.name(q)); }
 
+// An ionic liquid's two sublattices: site numbers P, Q and site fractions.
+Json sublattices_json(const Phase& ph, const PhaseResult& pr) {
+    Json out = Json::array();
+    if (!ph.ionic || pr.sites.size() != 2) return out;
+    const IonicLiquid& q = *ph.ionic;
+    std::size_t k = 0;
+    for (const std::vector<std::string>* names : {&q.cation, &q.site2}) {
+        Json species = Json::array();
+        for (const std::string& n : *names) {
+            species.push_back(Json{{"name", n}, {"site_fraction", number(k < pr.site_fraction.size() ? pr.site_fraction[k] : 0.0)}});
+            ++k;
+        }
+        out.push_back(Json{{"sites", number(pr.sites[out.size()])}, {"constituents", std::move(species)}});
+    }
+    return out;
+}
+
 Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
     const Phase& ph = sys.phases[sz(p)];
     const PhaseResult& pr = r.phases[sz(p)];
@@ -42,7 +59,7 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                 {"V", number(u.volume_from_si(pr.V))},
                 {"driving_force", number(u.energy_from_si(pr.driving_force))},
                 {"constituents", std::move(constituents)},
-                {"sublattices", Json::array()}};
+                {"sublattices", sublattices_json(ph, pr)}};
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "thermo/excess.hpp"
 #include "thermo/ideal_gas.hpp"
 #include "thermo/idmx.hpp"
+#include "thermo/ionic_liquid.hpp"
 #include "thermo/pure.hpp"
 #include "thermo/qkto.hpp"
 #include "thermo/rkmp.hpp"
@@ -21,6 +22,7 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::rkmp: return std::make_unique<MixtureModel>(sys, phase, rkmp_excess);
         case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
+        case Model::subi: return std::make_unique<IonicLiquidModel>(sys, phase);
     }
     throw std::invalid_argument("phase " + ph.name + ": model " + ph.model_code + " (number " +
                                 std::to_string(static_cast<int>(ph.model)) + ") has no implementation");

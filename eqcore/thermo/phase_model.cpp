@@ -60,6 +60,10 @@ void PhaseModel::constituent_amounts(std::span<const double> v, std::span<double
     std::copy(v.begin(), v.end(), n.begin());
 }
 
+void PhaseModel::own_split(std::span<double>) const {}
+
+bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }
+
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
     for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
 }
