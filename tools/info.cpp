@@ -23,6 +23,7 @@ std::string model_text(const eqcore::Phase& p) {
         case eqcore::Model::rkmp: return "Redlich-Kister-Muggianu excess";
         case eqcore::Model::qkto: return "Kohler-Toop excess";
         case eqcore::Model::pure: return "stoichiometric";
+        case eqcore::Model::subl: return "compound energy (sublattices)";
         case eqcore::Model::subi: return "ionic two-sublattice liquid";
     }
     return "?";
@@ -98,11 +99,26 @@ int run_info(const InfoOptions& o) {
     for (int p = 0; p < sys.phase_count(); ++p) {
         const auto& ph = sys.phases[static_cast<std::size_t>(p)];
         phases.row({std::to_string(p + 1), ph.name, ph.model_code,
-                    model_text(ph) + (ph.dormant ? " (dummy, never calculated)" : ""),
+                    model_text(ph) + (ph.magnetic.present ? ", magnetic" : "") +
+                        (ph.dormant ? " (dummy, never calculated)" : ""),
                     std::to_string(ph.count), std::to_string(ph.ionic ? ph.ionic->excess.size() : ph.excess.size())});
     }
     std::cout << "\nPhases (" << sys.phases.size() << ")\n";
     phases.print(std::cout);
+
+    Table lattices({"Phase", "Sublattice", "Sites", "Constituents"});
+    for (const auto& ph : sys.phases) {
+        for (int t = 0; t < ph.sublattice.count(); ++t) {
+            std::string names;
+            for (const auto& n : ph.sublattice.names[static_cast<std::size_t>(t)]) names += (names.empty() ? "" : ", ") + n;
+            lattices.row({ph.name, std::to_string(t + 1), format_number(ph.sublattice.sites[static_cast<std::size_t>(t)], 6),
+                          names});
+        }
+    }
+    if (!lattices.empty()) {
+        std::cout << "\nSublattices\n";
+        lattices.print(std::cout);
+    }
 
     if (o.constituents) {
         std::cout << "\nConstituents (" << sys.constituents.size() << ")\n";

@@ -20,7 +20,7 @@ void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcor
         const auto& pr = r.phases[static_cast<std::size_t>(p)];
         if (!pr.present) continue;
         out << "  " << ph.name << " (" << ph.model_code << "): " << format_number(pr.amount, 10)
-            << (pr.sites.empty() ? " mol\n" : " mol of formula units\n");
+            << (pr.sites.empty() && ph.sublattice.empty() ? " mol\n" : " mol of formula units\n");
         if (!ph.is_mixture()) continue;
         std::vector<int> order(static_cast<std::size_t>(ph.count));
         std::iota(order.begin(), order.end(), ph.first);
@@ -45,6 +45,16 @@ void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcor
                        format_number(pr.site_fraction[i], 8)});
             y.print(out, 4);
         }
+        // A sublattice phase (amount in formula units): its site fractions.
+        const auto& sl = ph.sublattice;
+        if (sl.empty() || pr.site_fraction.size() != static_cast<std::size_t>(sl.total())) continue;
+        Table y({"Sublattice", "Sites", "Constituent", "Site fraction"});
+        for (int s = 0; s < sl.count(); ++s)
+            for (std::size_t k = 0; k < sl.names[static_cast<std::size_t>(s)].size(); ++k)
+                y.row({std::to_string(s + 1), format_number(sl.sites[static_cast<std::size_t>(s)], 6),
+                       sl.names[static_cast<std::size_t>(s)][k],
+                       format_number(pr.site_fraction[static_cast<std::size_t>(sl.first(s)) + k], 10)});
+        y.print(out, 4);
     }
 
     Table absent({"Phase", "Driving force J/mol"});

@@ -70,6 +70,21 @@ void run_tp(benchmark::State& state, const EquilibriumProblem& pr, double T, boo
     state.counters["newton"] = r.iterations;
 }
 
+// Zr-H, 0.8 Zr + 0.2 H at 600 K: two interstitial sublattice phases
+// (alpha Zr(H,Va) and the delta hydride Zr(H,Va)2) with the gas, bcc and
+// eleven stoichiometric phases considered.
+const System& zrh() {
+    static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/zr-h.dat");
+    return s;
+}
+EquilibriumProblem zirconium_hydrogen() {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(zrh());
+    pr.element_amount = {0.8, 0.2};
+    return pr;
+}
+void BM_TP_ZrH_600K_Cold(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, false); }
+void BM_TP_ZrH_600K_Warm(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, true); }
+
 void BM_TP_HO_3000K_Cold(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, false); }
 void BM_TP_HO_3000K_Warm(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, true); }
 void BM_TP_CHON_2000K_Cold(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, false); }
@@ -126,6 +141,8 @@ BENCHMARK(BM_TP_CHON_2000K_Cold);
 BENCHMARK(BM_TP_CHON_2000K_Warm);
 BENCHMARK(BM_Sweep_CHON_200Points)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Adiabatic_CHON_From298K);
+BENCHMARK(BM_TP_ZrH_600K_Cold);
+BENCHMARK(BM_TP_ZrH_600K_Warm);
 
 }  // namespace
 

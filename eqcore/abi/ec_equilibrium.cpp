@@ -97,15 +97,6 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             const int k = s.constituent_from_number(p, cn);
             const double per = u.amount_from_mol(1.0, u.amount_is_mass() ? s.molar_mass(p, k) : 1.0);
             out = u.energy_from_si(r.mu[static_cast<std::size_t>(sys.phases[static_cast<std::size_t>(p)].first + k)]) / per;
-        } else if (text::same_word(opt, "Y")) {
-            // Site fraction number c of phase p (an ionic liquid: its
-            // cations, then its second sublattice, the vacancy included).
-            const PhaseResult& pr = r.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
-            if (cn < 1 || cn > static_cast<eqcore_int>(pr.site_fraction.size()))
-                throw Failure(Error::constituent_out_of_range,
-                              "site fraction " + std::to_string(cn) + " of phase " + std::to_string(pn) + " outside 1.." +
-                                  std::to_string(pr.site_fraction.size()));
-            out = pr.site_fraction[static_cast<std::size_t>(cn - 1)];
         } else if (text::same_word(opt, "H") || text::same_word(opt, "S") || text::same_word(opt, "V")) {
             // Of phase p; with p = 0 of the system (H: the heat of the calculation).
             const char q = static_cast<char>(std::toupper(static_cast<unsigned char>(opt[0])));
@@ -121,9 +112,48 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
                 v = pr.V;
             }
             out = q == 'H' ? u.energy_from_si(h) : q == 'S' ? u.entropy_from_si(sv) : u.volume_from_si(v);
+        } else if (text::same_word(opt, "Y")) {
+            // Site fraction k of the concatenated sublattice list.
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
+            if (cn < 1 || static_cast<std::size_t>(cn) > pr.site_fraction.size())
+                throw Failure(Error::constituent_out_of_range,
+                              "site fraction " + std::to_string(cn) + " (the phase has " +
+                                  std::to_string(pr.site_fraction.size()) + " sublattice constituents)");
+            out = pr.site_fraction[static_cast<std::size_t>(cn - 1)];
+        } else if (text::same_word(opt, "AE")) {
+            // Amount (mol) of element c in phase p, of the system for p = 0.
+            if (cn < 1 || cn > sys.element_count())
+                throw Failure(Error::element_out_of_range,
+                              "element " + std::to_string(cn) + " (the system has " + std::to_string(sys.element_count()) + ")");
+            const auto j = static_cast<std::size_t>(cn - 1);
+            if (pn == 0) {
+                out = r.element_amount[j];
+            } else {
+                const Phase& ph = sys.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
+                double a = 0.0;
+                for (int k = 0; k < ph.count; ++k) {
+                    const auto g = static_cast<std::size_t>(ph.first + k);
+                    a += sys.constituents[g].stoich[j] * r.amount[g];
+                }
+                out = a;
+            }
+        } else if (text::same_word(opt, "TC")) {
+            // T* of the phase's magnetic term at its composition.
+            const int p = s.phase_from_number(pn);
+            const PhaseModel& m = s.models()[p];
+            const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(p)];
+            std::vector<double> v;
+            if (!pr.site_fraction.empty()) {
+                v = pr.site_fraction;
+            } else {
+                v.assign(r.mole_fraction.begin() + ph.first, r.mole_fraction.begin() + ph.first + ph.count);
+            }
+            out = u.temperature_from_si(m.critical_temperature(v));
         } else {
             throw Failure(Error::unknown_option,
-                          "result option '" + std::string(opt) + "' (known: \"A\", \"MU\", \"Y\", \"T\", \"P\", \"H\", \"S\", \"V\")");
+                          "result option '" + std::string(opt) +
+                              "' (known: \"A\", \"MU\", \"T\", \"P\", \"H\", \"S\", \"V\", \"Y\", \"AE\", \"TC\")");
         }
     });
 }

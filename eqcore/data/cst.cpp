@@ -51,7 +51,7 @@ void put_header(Out& o, const CstHeader& h) {
     o.str(h.remarks);
 }
 
-// The data of an ionic liquid (format version 2 on).
+// Since version 3: the data of an ionic liquid.
 void put_ionic(Out& o, const IonicLiquid& q) {
     auto names = [&](const std::vector<std::string>& v) {
         o.size(v.size());
@@ -83,6 +83,40 @@ void put_ionic(Out& o, const IonicLiquid& q) {
     }
 }
 
+// Since version 2: the sublattices and the magnetic term of every phase.
+void put_sublattices(Out& o, const Sublattices& sl) {
+    o.size(sl.sites.size());
+    for (double a : sl.sites) o.f64(a);
+    for (const auto& names : sl.names) {
+        o.size(names.size());
+        for (const std::string& n : names) o.str(n);
+    }
+    o.size(sl.member.size());
+    for (int m : sl.member) o.i32(m);
+}
+
+void put_magnetic(Out& o, const Magnetic& m) {
+    o.u8(m.present ? 1 : 0);
+    if (!m.present) return;
+    o.f64(m.afm);
+    o.f64(m.structure);
+    o.size(m.tc.size());
+    for (std::size_t k = 0; k < m.tc.size(); ++k) {
+        o.f64(m.tc[k]);
+        o.f64(m.beta[k]);
+    }
+    o.size(m.interactions.size());
+    for (const MagneticInteraction& in : m.interactions) {
+        o.size(in.index.size());
+        for (int i : in.index) o.i32(i);
+        o.size(in.sets.size());
+        for (const auto& set : in.sets) {
+            o.f64(set[0]);
+            o.f64(set[1]);
+        }
+    }
+}
+
 void put_system(Out& o, const System& s) {
     o.str(s.title);
     o.size(s.elements.size());
@@ -108,6 +142,8 @@ void put_system(Out& o, const System& s) {
             o.size(in.exponent.size());
             for (int e : in.exponent) o.i32(e);
         }
+        put_sublattices(o, p.sublattice);
+        put_magnetic(o, p.magnetic);
         o.u8(p.ionic ? 1 : 0);
         if (p.ionic) put_ionic(o, *p.ionic);
     }
@@ -230,6 +266,42 @@ CstHeader get_header(In& in) {
     return h;
 }
 
+void get_sublattices(In& in, Sublattices& sl) {
+    const std::size_t ns = in.count("sublattice count", static_cast<std::size_t>(limits::kSublattices), 12);
+    sl.sites.resize(ns);
+    in.f64s(sl.sites.data(), ns, "site number");
+    sl.names.resize(ns);
+    for (auto& names : sl.names) {
+        names.resize(in.count("sublattice constituent count", static_cast<std::size_t>(limits::kConstituentsPerMixture), 4));
+        for (std::string& n : names) n = in.str("sublattice constituent name");
+    }
+    sl.member.resize(in.count("index table size", static_cast<std::size_t>(limits::kConstituentsPerMixture * limits::kSublattices), 4));
+    for (int& m : sl.member) m = in.i32("index table entry");
+}
+
+void get_magnetic(In& in, Magnetic& m) {
+    const std::uint8_t present = in.u8("magnetic flag");
+    if (present > 1) in.fail("magnetic flag " + std::to_string(present));
+    m.present = present == 1;
+    if (!m.present) return;
+    m.afm = in.f64("antiferromagnetic multiplier");
+    m.structure = in.f64("structure factor");
+    const std::size_t n = in.count("magnetic constituent count", static_cast<std::size_t>(limits::kConstituentsPerMixture), 16);
+    m.tc.resize(n);
+    m.beta.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        m.tc[k] = in.f64("Tc");
+        m.beta[k] = in.f64("beta");
+    }
+    m.interactions.resize(in.count("magnetic interaction count", static_cast<std::size_t>(limits::kExcessParameters), 8));
+    for (MagneticInteraction& x : m.interactions) {
+        x.index.resize(in.count("magnetic interaction size", static_cast<std::size_t>(limits::kSublattices + 2), 4));
+        for (int& i : x.index) i = in.i32("magnetic interaction index");
+        x.sets.resize(in.count("magnetic sets", static_cast<std::size_t>(limits::kExcessParameters), 16));
+        for (auto& set : x.sets) in.f64s(set.data(), 2, "magnetic parameter");
+    }
+}
+
 IonicLiquid get_ionic(In& in) {
     const auto limit = static_cast<std::size_t>(limits::kConstituentsPerMixture);
     auto names = [&](std::vector<std::string>& v, const char* what) {
@@ -281,7 +353,8 @@ System get_system(In& in, std::uint32_t version) {
         p.name = in.str("phase name");
         p.model_code = in.str("model code");
         const std::uint8_t model = in.u8("model");
-        if (model > static_cast<std::uint8_t>(Model::subi)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
+        const Model last = version >= 3 ? Model::subi : version >= 2 ? Model::subl : Model::pure;
+        if (model > static_cast<std::uint8_t>(last)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
         p.model = static_cast<Model>(model);
         const std::uint8_t dormant = in.u8("dormant flag");
         if (dormant > 1) in.fail("phase " + p.name + ": dormant flag " + std::to_string(dormant));
@@ -291,7 +364,7 @@ System get_system(In& in, std::uint32_t version) {
         const std::size_t nx = in.count("interaction count", static_cast<std::size_t>(limits::kExcessParameters), 12);
         p.excess.resize(nx);
         for (Interaction& x : p.excess) {
-            const std::size_t k = in.count("interaction size", 3, 4);
+            const std::size_t k = in.count("interaction size", version >= 2 ? limits::kSublattices + 2 : 3, 4);
             x.index.resize(k);
             for (int& i : x.index) i = in.i32("interaction index");
             const std::size_t ns = in.count("coefficient sets", static_cast<std::size_t>(limits::kExcessParameters), 48);
@@ -302,6 +375,10 @@ System get_system(In& in, std::uint32_t version) {
             for (int& e : x.exponent) e = in.i32("exponent");
         }
         if (version >= 2) {
+            get_sublattices(in, p.sublattice);
+            get_magnetic(in, p.magnetic);
+        }
+        if (version >= 3) {
             const std::uint8_t ionic = in.u8("ionic flag");
             if (ionic > 1) in.fail("phase " + p.name + ": ionic flag " + std::to_string(ionic));
             if (ionic == 1) p.ionic = get_ionic(in);

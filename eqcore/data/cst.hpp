@@ -25,7 +25,9 @@ namespace eqcore {
 
 // The first bytes of every .cst file.
 inline constexpr std::string_view kCstMagic("EQCST\r\n\x1a", 8);
-inline constexpr int kCstFormatVersion = 2;  // 2: ionic liquids (SUBI)
+// Version 2 adds the sublattices and the magnetic term of every phase;
+// version 1 files (neither) are still read.
+inline constexpr int kCstFormatVersion = 3;  // 2: sublattices, magnetic terms; 3: ionic liquids
 // Version of this reader; a file may ask for a newer one.
 inline constexpr std::array<int, 3> kCstReaderVersion = {1, 0, 0};
 inline constexpr std::size_t kCstWriterLength = 40;

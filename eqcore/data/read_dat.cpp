@@ -20,6 +20,9 @@
 #include "data/read_ionic.hpp"
 #include "data/validate.hpp"
 #include "data/cp_to_gibbs.hpp"
+#include "data/read_functions.hpp"
+#include "data/read_sublattice.hpp"
+#include "data/site_content.hpp"
 
 namespace eqcore {
 
@@ -58,11 +61,12 @@ std::string fmt_real(double v) {
 constexpr std::array<const char*, 5> kGasModelCodes = {"IDMX", "RGAS", "IDVT", "IDBS", "IDVD"};
 
 // How a mixture-phase model code is read.
-enum class CodeKind { supported, magnetic, unsupported, read_then_refuse };
+enum class CodeKind { supported, unsupported, read_then_refuse };
 
 struct ModelCode {
     CodeKind kind = CodeKind::unsupported;
     Model model = Model::idmx;
+    bool magnetic = false;  // the code carries the magnetic term
 };
 
 // The one place that maps the model codes of the file to the models.
@@ -76,11 +80,13 @@ ModelCode classify_model(const std::string& code_upper, bool gas) {
     if (code_upper == "IDMX") return {CodeKind::supported, Model::idmx};
     if (code_upper == "RKMP") return {CodeKind::supported, Model::rkmp};
     if (code_upper == "QKTO") return {CodeKind::supported, Model::qkto};
+    if (code_upper == "SUBL") return {CodeKind::supported, Model::subl};
+    if (code_upper == "RKMPM") return {CodeKind::supported, Model::rkmp, true};
+    if (code_upper == "QKTOM") return {CodeKind::supported, Model::qkto, true};
+    if (code_upper == "SUBLM") return {CodeKind::supported, Model::subl, true};
     if (code_upper == "SUBI") return {CodeKind::supported, Model::subi};
     // Its layout is known, its energy model is not: read, then refused.
     if (code_upper == "SUBM") return {CodeKind::read_then_refuse, Model::subi};
-    if (code_upper == "RKMPM" || code_upper == "QKTOM" || code_upper == "SUBLM")
-        return {CodeKind::magnetic, Model::idmx};
     return {};
 }
 
@@ -103,6 +109,8 @@ private:
     std::vector<ExtraTerm> read_extra_terms(const std::string& label, bool cp_terms);
     void check_ranges(Constituent& c, const std::string& label, int line);
     void read_rkmp_excess(Phase& p);
+    void read_sublattice_phase(Phase& p);
+    void read_magnetic_list(Phase& p, const Sublattices& sl);
     void read_qkto_excess(Phase& p);
     void check_qkto_species(const Phase& p);
     std::vector<int> read_indices(int k, int nconst, const std::string& what);
@@ -129,6 +137,13 @@ private:
         long long g;
     };
     std::vector<QktoRecord> qkto_records_;
+    // The function library (title flag F) and what the phase being read
+    // needs of its species: a magnetic record, an all-zero stoichiometry.
+    bool has_library_ = false;
+    std::vector<LibraryFunction> library_;
+    Magnetic* magnetic_ = nullptr;
+    bool subl_ = false;
+    int phase_line_ = 0;
     // Line of each phase's and each constituent's name, for later checks.
     std::vector<int> phase_lines_;
     std::vector<int> constituent_lines_;
@@ -175,6 +190,8 @@ System DatReader::read() {
     if (!line6_standard_) warn(line6_line_, "line 6 is not 6 1 2 3 4 5 6; accepted, the file has no excess parameters");
     name_phase_copies();
     check_unique_names();
+    for (const LibraryFunction& f : library_)
+        if (!f.used) warn(f.line, "function " + f.name + " of the library is not used by any species");
     validate(sys_, lex_.file());
     return std::move(sys_);
 }
@@ -200,8 +217,11 @@ void DatReader::read_title() {
         if (tok == "F") functions = true;
         end = b;
     }
-    if (functions) lex_.fail("title line: function libraries not supported yet");
     sys_.title = trim(line.substr(0, end));
+    if (functions) {
+        has_library_ = true;
+        library_ = read_function_library(lex_);
+    }
 }
 
 void DatReader::read_counts() {
@@ -283,12 +303,9 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     const std::string code(split_tokens(code_line).front());
     const std::string code_up = upper(code);
     const ModelCode mc = classify_model(code_up, gas);
-    if (mc.kind == CodeKind::magnetic)
-        lex_.fail("model " + code + ": magnetic parameter layout not verified; phases of this model are not "
-                  "supported yet");
     if (mc.kind == CodeKind::unsupported) {
         if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
-        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, QKTO, SUBI)");
+        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, RKMPM, QKTO, QKTOM, SUBL, SUBLM, SUBI)");
     }
 
     Phase p;
@@ -298,6 +315,10 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     p.first = static_cast<int>(sys_.constituents.size());
     p.count = count;
     const int phase_index = static_cast<int>(sys_.phases.size());
+    phase_line_ = phase_lines_.back();
+    if (mc.magnetic) read_magnetic_record(lex_, name, p.magnetic);
+    magnetic_ = mc.magnetic ? &p.magnetic : nullptr;
+    subl_ = p.model == Model::subl;
     qkto_records_.clear();
     markers_.clear();
     two_reals_after_species_ = mc.kind == CodeKind::read_then_refuse;
@@ -306,9 +327,16 @@ void DatReader::read_mixture_phase(bool gas, int count) {
         c.phase = phase_index;
         sys_.constituents.push_back(std::move(c));
     }
-    if (p.model == Model::qkto) check_qkto_species(p);
-    if (p.model == Model::rkmp) read_rkmp_excess(p);
-    if (p.model == Model::qkto) read_qkto_excess(p);
+    magnetic_ = nullptr;
+    subl_ = false;
+    if (p.model == Model::subl) {
+        read_sublattice_phase(p);
+    } else {
+        if (mc.magnetic) read_magnetic_list(p, one_sublattice(p.count));
+        if (p.model == Model::qkto) check_qkto_species(p);
+        if (p.model == Model::rkmp) read_rkmp_excess(p);
+        if (p.model == Model::qkto) read_qkto_excess(p);
+    }
     if (p.model == Model::subi) read_ionic_block(p, mc.kind == CodeKind::read_then_refuse, phase_lines_.back());
     sys_.phases.push_back(std::move(p));
 }
@@ -359,13 +387,17 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
     const std::string label = (stoichiometric ? "phase " : phase_label + ", species ") + c.name;
     lex_.set_context(label);
 
+    // Options 13-24 are the forms 1-12 with a magnetic record; of the forms
+    // only 1, 4, 7 and 10 are known (19, the magnetic 7, never seen).
     const long long option = lex_.integer("data option");
-    const bool known = option == 1 || option == 4 || option == 7 || option == 10;
-    if (!known) {
-        if (option >= 13 && option <= 24)
-            lex_.fail("data option " + std::to_string(option) + ": magnetic data are not supported yet");
-        lex_.fail("data option: expected 1, 4, 7 or 10, found " + std::to_string(option));
-    }
+    const bool magnetic = option >= 13 && option <= 24;
+    const long long base = magnetic ? option - 12 : option;
+    const bool known = (base == 1 || base == 4 || base == 7 || base == 10) && option != 19;
+    if (!known) lex_.fail("data option: expected 1, 4, 7, 10, 13, 16 or 22, found " + std::to_string(option));
+    if (magnetic && magnetic_ == nullptr)
+        lex_.fail("data option " + std::to_string(option) + ": magnetic data, but " +
+                  (stoichiometric ? std::string("a stoichiometric phase") : "the model of " + phase_label) +
+                  " has no magnetic term (magnetic models: RKMPM, QKTOM, SUBLM)");
     c.data_option = static_cast<int>(option);
     const int nranges = checked_count(lex_.integer("number of ranges"), 1, limits::kRanges, "number of ranges");
     c.stoich.resize(static_cast<std::size_t>(n_elements_));
@@ -378,12 +410,29 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
         any = any || a != 0.0;
         c.stoich[static_cast<std::size_t>(j)] = a;
     }
-    if (!any) lex_.fail("stoichiometry: every entry is zero");
+    // An end member of vacancies only has no atoms.
+    if (!any && !subl_) lex_.fail("stoichiometry: every entry is zero");
     const int option_line = lex_.line();
     lex_.end_record();
 
-    read_gibbs_ranges(c, c.data_option, nranges, label);
+    // In a file with a function library, options 10 and 22 reference it
+    // (an empty reference list: explicit data follow).
+    if (has_library_ && base == 10) c.ranges = read_function_references(lex_, library_, label);
+    if (c.ranges.empty()) read_gibbs_ranges(c, static_cast<int>(base), nranges, label);
     check_ranges(c, label, option_line);
+
+    if (magnetic) {
+        lex_.set_context(label + ", magnetic record");
+        const double tc = lex_.real("Tc");
+        const double beta = lex_.real("beta");
+        if (!std::isfinite(tc) || !std::isfinite(beta)) lex_.fail("Tc, beta: not finite");
+        lex_.end_record();
+        magnetic_->tc.push_back(tc);
+        magnetic_->beta.push_back(beta);
+    } else if (magnetic_ != nullptr) {
+        magnetic_->tc.push_back(0.0);
+        magnetic_->beta.push_back(0.0);
+    }
 
     if (qkto) {
         // A QKTO species ends with the model record `w g`.
@@ -583,6 +632,33 @@ void DatReader::read_rkmp_excess(Phase& p) {
         ++excess_records_;
     }
     lex_.end_record();
+}
+
+void DatReader::read_magnetic_list(Phase& p, const Sublattices& sl) {
+    int sets_left = limits::kExcessParameters;
+    for (ListRecord& r : read_interaction_list(lex_, "phase " + p.name + ", magnetic interaction", sl, 2, sets_left)) {
+        MagneticInteraction m;
+        m.index = std::move(r.index);
+        for (const auto& set : r.sets) m.sets.push_back({set[0], set[1]});
+        p.magnetic.interactions.push_back(std::move(m));
+    }
+}
+
+void DatReader::read_sublattice_phase(Phase& p) {
+    p.sublattice = read_sublattice_block(lex_, p.name, p.count);
+    if (p.magnetic.present) read_magnetic_list(p, p.sublattice);
+    int sets_left = limits::kExcessParameters;
+    for (ListRecord& r : read_interaction_list(lex_, "phase " + p.name + ", interaction", p.sublattice, 6, sets_left)) {
+        Interaction in;
+        in.index = std::move(r.index);
+        in.sets = std::move(r.sets);
+        p.excess.push_back(std::move(in));
+        ++excess_records_;
+    }
+    std::vector<double> rows;
+    const std::string fault =
+        site_content(sys_.elements, p, std::span<const Constituent>(sys_.constituents).subspan(static_cast<std::size_t>(p.first)), rows);
+    if (!fault.empty()) lex_.fail_at(phase_line_, "phase " + p.name + ", " + fault);
 }
 
 void DatReader::read_qkto_excess(Phase& p) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "data/magnetic.hpp"
+#include "data/sublattice.hpp"
 #include "data/ionic.hpp"
 
 namespace eqcore {
@@ -63,6 +65,7 @@ enum class Model {
     rkmp,       // Redlich-Kister excess with Muggianu extrapolation
     qkto,       // polynomial excess with Kohler extrapolation
     pure,       // stoichiometric condensed phase, one constituent
+    subl,       // compound-energy (sublattice) phase: end members over sublattices
     subi,       // ionic two-sublattice liquid (data in Phase::ionic)
 };
 
@@ -83,6 +86,8 @@ struct Phase {
     int first = 0;             // index of its first constituent in System::constituents
     int count = 0;             // number of constituents
     std::vector<Interaction> excess;
+    Sublattices sublattice;    // subl: the sublattices (empty otherwise)
+    Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     std::optional<IonicLiquid> ionic;  // SUBI: its sublattices, records and excess terms
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }

@@ -1,9 +1,12 @@
 #include "data/validate.hpp"
 
 #include <cmath>
+#include <span>
 
 #include "data/limits.hpp"
 #include "data/read_dat.hpp"
+#include "data/read_sublattice.hpp"
+#include "data/site_content.hpp"
 
 namespace eqcore {
 
@@ -71,7 +74,8 @@ private:
         const Constituent& c = sys_.constituents[static_cast<std::size_t>(k)];
         const Where where{"constituent", static_cast<std::size_t>(k), c.name};
         require(c.phase == phase, where, "wrong owning phase");
-        require(c.data_option == 1 || c.data_option == 4 || c.data_option == 7 || c.data_option == 10, where,
+        const int base = c.data_option > 12 ? c.data_option - 12 : c.data_option;
+        require((base == 1 || base == 4 || base == 7 || base == 10) && c.data_option != 19, where,
                 "unknown data option");
         require(c.stoich.size() == sys_.elements.size(), where, "stoichiometry row of the wrong length");
         for (double a : c.stoich) require(std::isfinite(a), where, "stoichiometry not finite");
@@ -90,7 +94,65 @@ private:
         require(std::isfinite(c.molar_volume) && c.molar_volume >= 0.0, where, "molar volume not usable");
     }
 
+    void check_sublattices(const Phase& ph, const Where& where) const {
+        const Sublattices& sl = ph.sublattice;
+        if (ph.model != Model::subl) {
+            require(sl.empty(), where, "sublattices in a model without them");
+            return;
+        }
+        const auto ns = static_cast<std::size_t>(sl.count());
+        require(ns >= 1 && ns <= static_cast<std::size_t>(limits::kSublattices) && sl.names.size() == ns, where,
+                "number of sublattices outside the limits");
+        for (double a : sl.sites) require(std::isfinite(a) && a > 0.0, where, "site number not positive");
+        for (const auto& names : sl.names)
+            require(!names.empty() && names.size() <= static_cast<std::size_t>(limits::kConstituentsPerMixture), where,
+                    "constituents of a sublattice outside the limits");
+        require(sl.member.size() == ns * static_cast<std::size_t>(ph.count), where, "index table of the wrong size");
+        for (std::size_t q = 0; q < sl.member.size(); ++q)
+            require(sl.member[q] >= 0 && static_cast<std::size_t>(sl.member[q]) < sl.names[q % ns].size(), where,
+                    "index table entry out of range");
+        for (const Interaction& in : ph.excess) {
+            require(in.exponent.empty(), where, "malformed interaction");
+            for (const auto& L : in.sets)
+                for (double v : L) require(std::isfinite(v), where, "interaction coefficient not finite");
+            const std::string fault = term_shape_fault(sl, in.index, in.sets.size());
+            if (!fault.empty()) fail("phase " + ph.name + ", interaction: " + fault);
+        }
+        std::vector<double> rows;
+        const std::string fault = site_content(sys_.elements, ph,
+                                               std::span<const Constituent>(sys_.constituents).subspan(
+                                                   static_cast<std::size_t>(ph.first), static_cast<std::size_t>(ph.count)),
+                                               rows);
+        if (!fault.empty()) fail("phase " + ph.name + ", " + fault);
+    }
+
+    void check_magnetic(const Phase& ph, const Where& where) const {
+        const Magnetic& m = ph.magnetic;
+        if (!m.present) {
+            require(m.tc.empty() && m.beta.empty() && m.interactions.empty(), where, "magnetic data without the term");
+            return;
+        }
+        require(ph.model == Model::rkmp || ph.model == Model::qkto || ph.model == Model::subl, where,
+                "magnetic term in a model without it");
+        require(std::isfinite(m.afm) && m.afm > 0.0 && m.structure > 0.0 && m.structure <= 1.0, where,
+                "magnetic phase record not usable");
+        require(m.tc.size() == static_cast<std::size_t>(ph.count) && m.beta.size() == m.tc.size(), where,
+                "magnetic data of the wrong length");
+        for (std::size_t k = 0; k < m.tc.size(); ++k)
+            require(std::isfinite(m.tc[k]) && std::isfinite(m.beta[k]), where, "magnetic data not finite");
+        const Sublattices sl = ph.model == Model::subl ? ph.sublattice : one_sublattice(ph.count);
+        for (const MagneticInteraction& in : m.interactions) {
+            for (const auto& set : in.sets)
+                require(std::isfinite(set[0]) && std::isfinite(set[1]), where, "magnetic parameter not finite");
+            const std::string fault = term_shape_fault(sl, in.index, in.sets.size());
+            if (!fault.empty()) fail("phase " + ph.name + ", magnetic interaction: " + fault);
+        }
+    }
+
     void check_excess(const Phase& ph, const Where& where) const {
+        check_sublattices(ph, where);
+        check_magnetic(ph, where);
+        if (ph.model == Model::subl) return;
         const bool rkmp = ph.model == Model::rkmp;
         const bool qkto = ph.model == Model::qkto;
         require(ph.excess.empty() || rkmp || qkto, where, "excess parameters in a model without them");

@@ -47,6 +47,16 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                                     {"activity", number(r.activity[sz(g)])},
                                     {"mu", number(u.energy_from_si(r.mu[sz(g)]))}});
     }
+    Json sublattices = Json::array();
+    const Sublattices& sl = ph.sublattice;
+    if (!sl.empty() && pr.site_fraction.size() == sz(sl.total())) {
+        for (int t = 0; t < sl.count(); ++t) {
+            Json on = Json::array();
+            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k)
+                on.push_back(Json{{"name", sl.names[sz(t)][k]}, {"site_fraction", number(pr.site_fraction[sz(sl.first(t)) + k])}});
+            sublattices.push_back(Json{{"sites", sl.sites[sz(t)]}, {"constituents", std::move(on)}});
+        }
+    }
     return Json{{"name", ph.name},
                 {"model", ph.model_code},
                 {"considered", pr.considered},
@@ -59,7 +69,7 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                 {"V", number(u.volume_from_si(pr.V))},
                 {"driving_force", number(u.energy_from_si(pr.driving_force))},
                 {"constituents", std::move(constituents)},
-                {"sublattices", sublattices_json(ph, pr)}};
+                {"sublattices", ph.ionic ? sublattices_json(ph, pr) : std::move(sublattices)}};
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ std::string_view error_text(Error e) {
         case Error::no_system: return "no data file has been read";
         case Error::phase_out_of_range: return "phase number out of range";
         case Error::constituent_out_of_range: return "constituent number out of range";
+        case Error::sublattice_out_of_range: return "sublattice number out of range";
+        case Error::element_out_of_range: return "element number out of range";
         case Error::unknown_phase: return "unknown phase name";
         case Error::unknown_status: return "unknown status word";
         case Error::no_molar_mass: return "constituent has no molar mass";

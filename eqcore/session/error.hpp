@@ -33,6 +33,8 @@ enum class Error : int {
     unknown_phase = 23,
     unknown_status = 24,
     no_molar_mass = 25,
+    sublattice_out_of_range = 26,
+    element_out_of_range = 27,
     // conditions
     unknown_condition = 30,
     condition_out_of_range = 31,

@@ -104,6 +104,14 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
                 out.push_back(line("     %-24s %14.6E", name24(i < q.cation.size() ? q.cation[i] : q.site2[i - q.cation.size()]).c_str(),
                                    pr.site_fraction[i]));
         }
+        // A sublattice phase: its site fractions, sublattice by sublattice.
+        const Sublattices& sl = ph.sublattice;
+        if (sl.empty() || pr.site_fraction.size() != sz(sl.total())) continue;
+        out.push_back(line("     %-24s %14s %14s", "sublattice constituent", "sites", "site fraction"));
+        for (int t = 0; t < sl.count(); ++t)
+            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k)
+                out.push_back(line("     %-24s %14.6E %14.6E", name24(std::to_string(t + 1) + ": " + sl.names[sz(t)][k]).c_str(),
+                                   sl.sites[sz(t)], pr.site_fraction[sz(sl.first(t)) + k]));
     }
     bool header = false;
     for (int p = 0; p < sys.phase_count(); ++p) {

@@ -174,6 +174,8 @@ public:
 
     // --- results and errors ---------------------------------------------
     bool result_current() const { return result_current_; }
+    // The models of the loaded system's phases.
+    const PhaseModels& models() const { return models_; }
     void record_error(Error code, std::string_view detail);
     const LastError& last_error() const { return last_error_; }
     // How many errors were recorded since the session was made (reset()

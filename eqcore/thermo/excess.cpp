@@ -21,7 +21,7 @@ ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) 
 double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
 
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
-                            std::span<double> mu, std::span<double> dmu) {
+                            std::span<double> mu, std::span<double> dmu, const MagneticTerm* magnetic) {
     const auto n = static_cast<std::size_t>(phase.count);
     if (x.size() != n || (!mu.empty() && mu.size() != n) || (!dmu.empty() && dmu.size() != n * n))
         throw std::invalid_argument("excess: array sizes do not match the phase " + phase.name);
@@ -34,6 +34,7 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
     s.hess = dmu;
     s.n = n;
     terms(phase, T, x, s);
+    if (magnetic != nullptr) magnetic->add(T, x, s);
 
     // G_ex = N f(n/N). With g = grad f and H = Hess f:
     //   mu_k          = f + g_k - x.g
@@ -66,7 +67,10 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
 }
 
 MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
-    : PhaseModel(sys, phase), phase_(sys.phases[static_cast<std::size_t>(phase)]), terms_(terms) {
+    : PhaseModel(sys, phase),
+      phase_(sys.phases[static_cast<std::size_t>(phase)]),
+      terms_(terms),
+      magnetic_(phase_.magnetic, one_sublattice(phase_.count), phase_.count) {
     layout_.ideal = false;
 }
 
@@ -82,9 +86,18 @@ void MixtureModel::parameters(double T, std::span<ParameterT> out) const {
         for (const auto& set : in.sets) out[k++] = parameter_with_derivatives(set, T);
 }
 
+double MixtureModel::critical_temperature(std::span<const double> v) const {
+    double N = 0.0;
+    for (double x : v) N += x;
+    if (!magnetic_.present() || !(N > 0.0)) return 0.0;
+    Scratch x(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) x.span()[i] = v[i] / N;
+    return magnetic_.critical_temperature(x.span());
+}
+
 ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
                                   std::span<const ParameterT>) const {
-    return mixture_excess(phase_, terms_, T, x, mu, dmu);
+    return mixture_excess(phase_, terms_, T, x, mu, dmu, magnetic_.present() ? &magnetic_ : nullptr);
 }
 
 }  // namespace eqcore

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "data/system.hpp"
+#include "thermo/magnetic.hpp"
 #include "thermo/parameter.hpp"
 #include "thermo/phase_model.hpp"
 
@@ -24,17 +25,22 @@ using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const doubl
 // phase.count), from the model's `terms`. `mu` (size count, or empty):
 // partial molar excess Gibbs energies, J/mol. `dmu` (count*count row-major,
 // or empty): N * d(mu_i)/d(n_j) at total amount N, J/mol, symmetric.
+// `magnetic` (or null): a magnetic term in the mole fractions, added.
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
-                            std::span<double> mu = {}, std::span<double> dmu = {});
+                            std::span<double> mu = {}, std::span<double> dmu = {},
+                            const MagneticTerm* magnetic = nullptr);
 
 // A substitutional mixture of its constituents whose remainder is an excess
-// model's `terms` (rkmp_excess, qkto_excess) over the phase's records.
+// model's `terms` (rkmp_excess, qkto_excess) over the phase's records, with
+// the magnetic term of RKMPM and QKTOM.
 class MixtureModel final : public PhaseModel {
 public:
     MixtureModel(const System& sys, int phase, ExcessTerms terms);
     // Every coefficient set of its records, in record order.
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
+    const MagneticTerm& magnetic() const { return magnetic_; }
+    double critical_temperature(std::span<const double> v) const override;
     // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
     ExcessResult excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
                         std::span<const ParameterT> at_T) const override;
@@ -42,6 +48,7 @@ public:
 private:
     Phase phase_;  // its excess records
     ExcessTerms terms_;
+    MagneticTerm magnetic_;
 };
 
 }  // namespace eqcore

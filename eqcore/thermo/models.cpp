@@ -10,6 +10,7 @@
 #include "thermo/pure.hpp"
 #include "thermo/qkto.hpp"
 #include "thermo/rkmp.hpp"
+#include "thermo/subl.hpp"
 
 namespace eqcore {
 
@@ -22,6 +23,7 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::rkmp: return std::make_unique<MixtureModel>(sys, phase, rkmp_excess);
         case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
+        case Model::subl: return std::make_unique<SublModel>(sys, phase);
         case Model::subi: return std::make_unique<IonicLiquidModel>(sys, phase);
     }
     throw std::invalid_argument("phase " + ph.name + ": model " + ph.model_code + " (number " +

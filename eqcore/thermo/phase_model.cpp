@@ -64,6 +64,8 @@ void PhaseModel::own_split(std::span<double>) const {}
 
 bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }
 
+double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
+
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
     for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
 }

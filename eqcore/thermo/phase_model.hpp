@@ -145,6 +145,10 @@ public:
     // (fixed site numbers: the layout's `sites`).
     virtual bool floating_sites(std::span<const double> v, SiteNumbers& out) const;
 
+    // The Curie (Néel) temperature T* of the magnetic term at internal
+    // amounts v, K; 0 for a model without one (the base class).
+    virtual double critical_temperature(std::span<const double> v) const;
+
     // Standard-state functions of each reported constituent at T (the
     // reference of its activity).
     void constituent_standard(double T, double lnT, std::span<StandardProps> out) const;

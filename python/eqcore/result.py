@@ -97,8 +97,15 @@ class Result:
         if self._phases is None:
             self._a("amount")
             a = self._arrays
-            sites = self._sublattices()
             out = {}
+            # Site fractions of the sublattice phases and ionic liquids, from the result document.
+            lattices = {}
+            if any(p.sublattices or p.model.strip().upper() == "SUBI" for p in self.system.phases):
+                for ph in self.to_dict()["phases"]:
+                    if ph["sublattices"]:
+                        lattices[ph["name"]] = tuple(
+                            {c["name"]: c["site_fraction"] for c in s["constituents"]} for s in ph["sublattices"]
+                        )
             for p in self.system.phases:
                 i, f = p.index, p.first
                 constituents = {
@@ -124,7 +131,7 @@ class Result:
                     float(a["phase_V"][i]),
                     float(a["driving_force"][i]),
                     constituents,
-                    sites.get(p.name, ()),
+                    lattices.get(p.name, ()),
                 )
             self._phases = out
         return self._phases
@@ -147,18 +154,6 @@ class Result:
     def listing(self):
         """The engine's listing of this result (plain text)."""
         return self._native.listing()
-
-    def _sublattices(self):
-        """{phase: per sublattice {species: site fraction}} from the result's JSON document, for the
-        phases whose site numbers follow their composition (ionic liquids); {} when the system has none."""
-        if not any(p.model.strip().upper() == "SUBI" for p in self.system.phases):
-            return {}
-        doc = json.loads(self._native.json(-1))
-        return {
-            ph["name"]: tuple({c["name"]: c["site_fraction"] for c in s["constituents"]} for s in ph["sublattices"])
-            for ph in doc["phases"]
-            if ph["sublattices"]
-        }
 
     def to_json(self, indent=2):
         """The result as JSON text (schema "eqcore-equilibrium/1", eqcore/README.md)."""

@@ -124,7 +124,13 @@ py::dict describe(const System& sys) {
         d["gas"] = ph.is_gas();
         d["first"] = ph.first;
         d["count"] = ph.count;
-        d["sublattices"] = py::list();  // the engine's models have none yet
+        py::list lattices;  // (sites, constituent names) per sublattice
+        for (int t = 0; t < ph.sublattice.count(); ++t) {
+            py::list names;
+            for (const std::string& n : ph.sublattice.names[static_cast<std::size_t>(t)]) names.append(text(n));
+            lattices.append(py::make_tuple(ph.sublattice.sites[static_cast<std::size_t>(t)], py::tuple(names)));
+        }
+        d["sublattices"] = lattices;
         phases.append(d);
     }
     for (const Constituent& c : sys.constituents) constituents.append(py::make_tuple(text(c.name), c.phase));

@@ -96,6 +96,25 @@ TEST(Cst, EveryExampleRoundTripsToTheBit) {
     expect_bit_identical(read_cst_bytes(to_bytes(models), "models").system, models);
 }
 
+TEST(Cst, SublatticeAndMagneticPhasesRoundTrip) {
+    for (const char* file : {"fe-sgte.dat", "zr-h.dat", "al-mg.dat"}) {
+        SCOPED_TRACE(file);
+        const System sys = testing::load(file);
+        expect_bit_identical(read_cst_bytes(to_bytes(sys), file).system, sys);
+    }
+    for (const char* file : {"sublattice-models.dat", "example-c.dat"}) {
+        const System sys = read_dat(testing::test_data(file));
+        expect_bit_identical(read_cst_bytes(to_bytes(sys), file).system, sys);
+    }
+}
+
+TEST(Cst, FormatOneFilesAreStillRead) {
+    // Written by the format-1 writer from examples/ag-cu-example.dat.
+    const CstFile f = read_cst(testing::test_data("ag-cu-format1.cst"));
+    EXPECT_EQ(f.header.format_version, 1);
+    expect_bit_identical(f.system, testing::load("ag-cu-example.dat"));
+}
+
 TEST(Cst, HeaderAndFileRoundTrip) {
     const System sys = testing::load("ag-cu-example.dat");
     const std::string path = ::testing::TempDir() + "eqcore_cst_test.cst";

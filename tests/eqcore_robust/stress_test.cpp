@@ -66,7 +66,9 @@ TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
-                         ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat"), file_test_name);
+                         ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat", "fe-sgte.dat",
+                                           "zr-h.dat", "al-mg.dat"),
+                         file_test_name);
 
 }  // namespace
 }  // namespace eqcore::robust

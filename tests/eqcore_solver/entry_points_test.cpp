@@ -232,3 +232,93 @@ TEST_F(EquilibriumEntryPoints, ListingsKeepTheirLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sublattice inquiries and results through the entry points.
+std::string ecscn(Int phase, Int sublattice, Int k, Int* err = nullptr) {
+    std::string name(24, '?');
+    Int e = -1;
+    PPSTUB_ECSCN(&phase, &sublattice, &k, name.data(), &e, name.size());
+    if (err) *err = e;
+    return trim(name);
+}
+Int ecnsl(Int phase) {
+    Int e = -1, n = -1;
+    PPSTUB_ECNSL(&phase, &n, &e);
+    return e == 0 ? n : -100 - e;
+}
+Int ecnsc(Int phase, Int sublattice) {
+    Int e = -1, n = -1;
+    PPSTUB_ECNSC(&phase, &sublattice, &n, &e);
+    return e == 0 ? n : -100 - e;
+}
+
+TEST_F(EquilibriumEntryPoints, IronTransitionsThroughFormationTargets) {
+    ASSERT_EQ(load(example("fe-sgte.dat")), 0);
+    ASSERT_EQ(ecstdf(field("iron", 8), 298.15, 1.0), 0);
+    ASSERT_EQ(ecstam("iron", 2, 1, 1.0), 0);  // Fe:Va of BCC_A2 (phase 2)
+    const struct {
+        Int phase;
+        double lo, hi, want;
+    } cases[] = {{3, 1000, 1400, 1184.81}, {2, 1400, 1750, 1667.47}, {1, 1700, 1900, 1810.95}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(eclim("THIGH", 6000.0), 0);
+        ASSERT_EQ(eclim("TLOW", c.lo), 0);
+        ASSERT_EQ(eclim("THIGH", c.hi), 0);
+        ASSERT_EQ(ecscnd("A", c.phase, 0.0), 0);
+        ASSERT_EQ(eceq("T ", c.phase, 0.5 * (c.lo + c.hi)), 0) << ecerr()[1];
+        EXPECT_NEAR(ecres("T ", 0, 0), c.want, 0.1) << "phase " << c.phase;
+    }
+}
+
+TEST_F(EquilibriumEntryPoints, SublatticesSiteFractionsElementAmountsAndCriticalTemperature) {
+    ASSERT_EQ(load(example("zr-h.dat")), 0);
+    Int e = -1, n = 0;
+    PPSTUB_ECNEL(&n, &e);
+    EXPECT_EQ(n, 2);
+    std::string name(8, '?');
+    const Int two = 2;
+    PPSTUB_ECENM(&two, name.data(), &e, name.size());
+    EXPECT_EQ(trim(name), "H");
+    const Int three = 3;
+    PPSTUB_ECENM(&three, name.data(), &e, name.size());
+    EXPECT_EQ(e, 27);
+    // BCC_A2 (phase 2): (ZR)1 (H, VA)3.
+    EXPECT_EQ(ecnsl(1), 0);
+    EXPECT_EQ(ecnsl(2), 2);
+    EXPECT_EQ(ecnsc(2, 2), 2);
+    EXPECT_EQ(ecnsc(2, 3), -126);
+    EXPECT_EQ(ecscn(2, 2, 2), "VA");
+    EXPECT_EQ(ecscn(2, 1, 1), "ZR");
+    ecscn(2, 2, 3, &e);
+    EXPECT_EQ(e, 22);
+    // 0.7 Zr + 0.3 H at 1150 K: BCC_A2 alone, y(H) = 0.3 / (3 * 0.7).
+    ASSERT_EQ(ecstdf(field("feed", 8), 1150.0, 1.01325), 0);
+    ASSERT_EQ(ecstam("feed", 2, 1, 0.1), 0);   // ZR:H, 1 Zr + 3 H
+    ASSERT_EQ(ecstam("feed", 2, 2, 0.6), 0);   // ZR:VA
+    ASSERT_EQ(ecsetc("T", 1150.0), 0);
+    ASSERT_EQ(ecsetc("P", 1.01325), 0);
+    ASSERT_EQ(eceq("  "), 0) << ecerr()[1];
+    EXPECT_NEAR(ecres("Y ", 2, 2), 0.3 / 2.1, 1e-6);  // H: constituent 2 of ZR | H VA
+    EXPECT_NEAR(ecres("Y ", 2, 3), 1.8 / 2.1, 1e-6);
+    EXPECT_NEAR(ecres("Y ", 2, 1), 1.0, 1e-12);
+    EXPECT_NEAR(ecres("A ", 2, 0), 0.7, 1e-6);
+    EXPECT_NEAR(ecres("AE", 2, 2), 0.3, 1e-9);
+    EXPECT_NEAR(ecres("AE", 0, 1), 0.7, 1e-12);
+    EXPECT_EQ(ecres("TC", 2, 0), 0.0);  // magnetic data all zero
+    ecres("Y ", 1, 1, &e);
+    EXPECT_EQ(e, 22);
+    ecres("AE", 0, 3, &e);
+    EXPECT_EQ(e, 27);
+    // Iron: bcc Tc 1043 K.
+    ASSERT_EQ(load(example("fe-sgte.dat")), 0);
+    ASSERT_EQ(ecstdf(field("iron", 8), 298.15, 1.0), 0);
+    ASSERT_EQ(ecstam("iron", 2, 1, 1.0), 0);
+    ASSERT_EQ(ecsetc("T", 900.0), 0);
+    ASSERT_EQ(eceq("  "), 0) << ecerr()[1];
+    EXPECT_NEAR(ecres("TC", 2, 0), 1043.0, 1e-9);
+    EXPECT_NEAR(ecres("TC", 3, 0), 67.0, 1e-3);  // -201 K times -1/3
+}
+
+}  // namespace

@@ -74,3 +74,19 @@ TEST(PureNames, LongHostNamesDoNotOverrun) {
     EXPECT_FALSE(pure_maps(std::string(31, 'A') + ":", "A(s)"));
     EXPECT_FALSE(pure_maps(std::string(30, 'B') + ":L1", "B(liq)"));
 }
+
+TEST(SolutionNames, EndMemberSeparatorsStayInTheBaseName) {
+    // Only the host name's last colon separates the solution code; colons
+    // before it belong to the end member's name as the data file writes it.
+    std::size_t p = 0;
+    EXPECT_TRUE(n::solution_member("ZR:H:ZRH", "ZRH ", p));
+    EXPECT_EQ(p, 4u);
+    EXPECT_TRUE(n::padded_equal(n::solution_constituent("ZR:H").name, "ZR:H"));
+    EXPECT_TRUE(n::solution_constituent("ZR:H").factor_ok);
+    EXPECT_DOUBLE_EQ(n::solution_constituent("Fe:Va").factor, 1.0);
+    EXPECT_TRUE(n::padded_equal(n::solution_constituent("MG:AL:AL").name, "MG:AL:AL"));
+    EXPECT_TRUE(n::solution_member("MG:AL:AL:A12_", "A12_", p));
+    EXPECT_EQ(p, 8u);
+    // Without a code after the last colon the name is not the phase's.
+    EXPECT_FALSE(n::solution_member("ZR:H", "ZRH ", p));
+}

@@ -96,7 +96,14 @@ void PPSTUB_ECSPS(const eqcore_int* phase, const char* status, eqcore_int* noerr
                   eqcore_len status_len);
 void PPSTUB_ECSCS(const eqcore_int* phase, const eqcore_int* constituent, const char* status,
                   eqcore_int* noerr, eqcore_len status_len);
-/* Inquiries of sublattice phases and elements go here. */
+/* Sublattice phases (0 sublattices: none) and elements. */
+void PPSTUB_ECNSL(const eqcore_int* phase, eqcore_int* count, eqcore_int* noerr);
+void PPSTUB_ECNSC(const eqcore_int* phase, const eqcore_int* sublattice, eqcore_int* count,
+                  eqcore_int* noerr);
+void PPSTUB_ECSCN(const eqcore_int* phase, const eqcore_int* sublattice, const eqcore_int* k,
+                  char* name, eqcore_int* noerr, eqcore_len name_len);
+void PPSTUB_ECNEL(eqcore_int* count, eqcore_int* noerr);
+void PPSTUB_ECENM(const eqcore_int* element, char* name, eqcore_int* noerr, eqcore_len name_len);
 
 /* --- conditions ---------------------------------------------------------- */
 void PPSTUB_ECRMC(const eqcore_int* number, eqcore_int* noerr);

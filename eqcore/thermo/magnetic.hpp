@@ -1,0 +1,58 @@
+// The magnetic contribution (Inden, in the Hillert-Jarl form) that a
+// RKMPM, QKTOM or SUBLM phase carries, per formula unit:
+//
+//   G_mag = R T ln(beta* + 1) f(T / T*)
+//
+// T*(y) and beta*(y) are the compound-energy polynomials of the end
+// members' Tc and beta and the magnetic records (thermo/cef.hpp), a
+// negative value multiplied by -m (the phase's antiferromagnetic
+// multiplier); G_mag = 0 where T* <= 0 or beta* <= 0. With p the structure
+// factor and A = 518/1125 + (11692/15975)(1/p - 1):
+//   tau <= 1: f = 1 - [79/(140 p tau) + (474/497)(1/p - 1)(tau^3/6 + tau^9/135 + tau^15/600)] / A
+//   tau >  1: f = -[tau^-5/10 + tau^-15/315 + tau^-25/1500] / A
+// The term adds to the sums of a model's remainder in its site (mole)
+// fractions, with exact temperature derivatives, gradient and Hessian.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "data/system.hpp"
+#include "thermo/cef.hpp"
+#include "thermo/parameter.hpp"
+
+namespace eqcore {
+
+// f(tau) and its first two derivatives for structure factor p.
+struct MagneticF {
+    double f = 0.0, f1 = 0.0, f2 = 0.0;
+};
+MagneticF magnetic_f(double tau, double p);
+
+class MagneticTerm {
+public:
+    MagneticTerm() = default;
+    // `sl`: the phase's sublattices (one sublattice of its constituents for
+    // a substitutional phase); `end_members`: its constituents.
+    MagneticTerm(const Magnetic& m, const Sublattices& sl, int end_members);
+
+    bool present() const { return present_; }
+    // Adds G_mag (J per formula unit), its temperature derivatives and, when
+    // the spans are not empty, its gradient and Hessian in y, to `s`.
+    void add(double T, std::span<const double> y, ExcessSums& s) const;
+    // T* and beta* at y (0 when not magnetic there).
+    double critical_temperature(std::span<const double> y) const;
+    double moment(std::span<const double> y) const;
+
+private:
+    // T* or beta* from its polynomial value: a negative value times -m.
+    double scaled(double v) const { return v < 0.0 ? -afm_ * v : v; }
+    double polynomial(const CefPolynomial& poly, const std::vector<ParameterT>& at, std::span<const double> y) const;
+
+    bool present_ = false;
+    double afm_ = 0.0, p_ = 0.0;
+    CefPolynomial tc_, beta_;
+    std::vector<ParameterT> tc_at_, beta_at_;
+};
+
+}  // namespace eqcore
