@@ -26,6 +26,7 @@ std::string model_text(const eqcore::Phase& p) {
         case eqcore::Model::subl: return "compound energy (sublattices)";
         case eqcore::Model::subg: return "quasichemical, pairs";
         case eqcore::Model::subq: return "quasichemical, quadruplets";
+        case eqcore::Model::subi: return "ionic two-sublattice liquid";
     }
     return "?";
 }
@@ -102,7 +103,7 @@ int run_info(const InfoOptions& o) {
         phases.row({std::to_string(p + 1), ph.name, ph.model_code,
                     model_text(ph) + (ph.magnetic.present ? ", magnetic" : "") +
                         (ph.dormant ? " (dummy, never calculated)" : ""),
-                    std::to_string(ph.count), std::to_string(ph.excess.size())});
+                    std::to_string(ph.count), std::to_string(ph.ionic ? ph.ionic->excess.size() : ph.excess.size())});
     }
     std::cout << "\nPhases (" << sys.phases.size() << ")\n";
     phases.print(std::cout);
@@ -133,6 +134,20 @@ int run_info(const InfoOptions& o) {
             }
         }
         cons.print(std::cout);
+    }
+    for (const auto& ph : sys.phases) {
+        if (!ph.ionic) continue;
+        // An ionic liquid: its sublattices with their species and charges
+        // (site numbers P and Q follow from the charges).
+        const eqcore::IonicLiquid& q = *ph.ionic;
+        std::cout << "\nSublattices of " << ph.name << " (P = sum of anion charges x fractions + Q y(Va), "
+                  << "Q = sum of cation charges x fractions)\n";
+        Table subl({"Sublattice", "Species", "Charge"});
+        for (std::size_t i = 0; i < q.cation.size(); ++i) subl.row({"1", q.cation[i], format_number(q.cation_charge[i], 6)});
+        for (std::size_t i = 0; i < q.site2.size(); ++i)
+            subl.row({"2", q.site2[i],
+                      static_cast<int>(i) == q.vacancy ? "Q (vacancy)" : format_number(q.site2_charge[i], 6)});
+        subl.print(std::cout);
     }
     if (!sys.warnings.empty()) {
         std::cout << "\nReader notes\n";

@@ -47,7 +47,7 @@ void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcor
         const auto& pr = r.phases[static_cast<std::size_t>(p)];
         if (!pr.present) continue;
         out << "  " << ph.name << " (" << ph.model_code << "): " << format_number(pr.amount, 10)
-            << (ph.sublattice.empty() ? " mol\n" : " mol of formula units\n");
+            << (pr.sites.empty() && ph.sublattice.empty() ? " mol\n" : " mol of formula units\n");
         if (!ph.is_mixture()) continue;
         std::vector<int> order(static_cast<std::size_t>(ph.count));
         std::iota(order.begin(), order.end(), ph.first);
@@ -62,6 +62,17 @@ void print_equilibrium(std::ostream& out, const eqcore::System& sys, const eqcor
         }
         t.print(out, 4);
         if (ph.quasichem && !pr.site_fraction.empty()) print_quasichem(out, *ph.quasichem, pr.site_fraction);
+        if (ph.ionic && pr.sites.size() == 2) {
+            // An ionic liquid: its site numbers and site fractions.
+            const eqcore::IonicLiquid& q = *ph.ionic;
+            out << "    Sites per formula unit: P = " << format_number(pr.sites[0], 10)
+                << ", Q = " << format_number(pr.sites[1], 10) << "\n";
+            Table y({"Sublattice", "Species", "Site fraction"});
+            for (std::size_t i = 0; i < q.cation.size() + q.site2.size() && i < pr.site_fraction.size(); ++i)
+                y.row({i < q.cation.size() ? "1" : "2", i < q.cation.size() ? q.cation[i] : q.site2[i - q.cation.size()],
+                       format_number(pr.site_fraction[i], 8)});
+            y.print(out, 4);
+        }
         // A sublattice phase (amount in formula units): its site fractions.
         const auto& sl = ph.sublattice;
         if (sl.empty() || pr.site_fraction.size() != static_cast<std::size_t>(sl.total())) continue;

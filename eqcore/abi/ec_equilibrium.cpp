@@ -81,7 +81,11 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             out = u.pressure_from_si(r.P);
         } else if (text::same_word(opt, "A")) {
             const int p = s.phase_from_number(pn);
-            if (cn == 0) {
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(p)];
+            if (cn == 0 && !pr.sites.empty() && !u.amount_is_mass()) {
+                // A phase whose site numbers follow its composition: in formula units.
+                out = u.amount_from_mol(pr.amount, 1.0);
+            } else if (cn == 0) {
                 double a = 0.0;
                 for (int k = 0; k < sys.phases[static_cast<std::size_t>(p)].count; ++k) a += amount_of(s, r, p, k);
                 out = a;

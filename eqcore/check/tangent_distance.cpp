@@ -179,7 +179,7 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
     // without excess terms; not a phase with sublattices, whose constituents
     // do not mix ideally even when its sublattices do).
     const ModelLayout& l = model->layout();
-    if (l.identity && l.groups() == 1 && (l.ideal || ph.excess.empty())) {
+    if (l.identity && l.groups() == 1 && !l.redundant && (l.ideal || (ph.excess.empty() && !ph.ionic))) {
         // Ideal: mu_i = mu°_i + RT ln x_i, so g_i - ln x_i = -d_i at any x.
         W.setConstant(1.0 / m);
         tp.eval(W, g, nullptr);

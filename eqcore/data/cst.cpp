@@ -51,6 +51,38 @@ void put_header(Out& o, const CstHeader& h) {
     o.str(h.remarks);
 }
 
+// Since version 3: the data of an ionic liquid.
+void put_ionic(Out& o, const IonicLiquid& q) {
+    auto names = [&](const std::vector<std::string>& v) {
+        o.size(v.size());
+        for (const std::string& n : v) o.str(n);
+    };
+    auto reals = [&](const std::vector<double>& v) {
+        o.size(v.size());
+        for (double x : v) o.f64(x);
+    };
+    auto ints = [&](const std::vector<int>& v) {
+        o.size(v.size());
+        for (int x : v) o.i32(x);
+    };
+    names(q.cation);
+    reals(q.cation_charge);
+    names(q.site2);
+    reals(q.site2_charge);
+    o.i32(q.vacancy);
+    ints(q.record_cation);
+    ints(q.record_site2);
+    o.size(q.excess.size());
+    for (const IonicTerm& t : q.excess) {
+        o.u8(static_cast<std::uint8_t>(t.kind));
+        ints(t.cation);
+        ints(t.site2);
+        o.size(t.sets.size());
+        for (const auto& L : t.sets)
+            for (double v : L) o.f64(v);
+    }
+}
+
 // A quasichemical liquid's data (format version 3 and later).
 void put_quasichem(Out& o, const QuasichemData& d) {
     auto strings = [&](const std::vector<std::string>& v) {
@@ -163,6 +195,8 @@ void put_system(Out& o, const System& s) {
         put_magnetic(o, p.magnetic);
         o.u8(p.quasichem ? 1 : 0);
         if (p.quasichem) put_quasichem(o, *p.quasichem);
+        o.u8(p.ionic ? 1 : 0);
+        if (p.ionic) put_ionic(o, *p.ionic);
     }
     o.size(s.constituents.size());
     for (const Constituent& c : s.constituents) {
@@ -283,6 +317,41 @@ CstHeader get_header(In& in) {
     return h;
 }
 
+IonicLiquid get_ionic(In& in) {
+    const auto limit = static_cast<std::size_t>(limits::kConstituentsPerMixture);
+    auto names = [&](std::vector<std::string>& v, const char* what) {
+        v.resize(in.count(what, limit, 4));
+        for (std::string& n : v) n = in.str(what);
+    };
+    auto reals = [&](std::vector<double>& v, const char* what) {
+        v.resize(in.count(what, limit, 8));
+        in.f64s(v.data(), v.size(), what);
+    };
+    auto ints = [&](std::vector<int>& v, const char* what, std::size_t most) {
+        v.resize(in.count(what, most, 4));
+        for (int& x : v) x = in.i32(what);
+    };
+    IonicLiquid q;
+    names(q.cation, "cation name");
+    reals(q.cation_charge, "cation charge");
+    names(q.site2, "sublattice-2 name");
+    reals(q.site2_charge, "sublattice-2 charge");
+    q.vacancy = in.i32("vacancy index");
+    ints(q.record_cation, "record cation", limit);
+    ints(q.record_site2, "record sublattice-2 species", limit);
+    q.excess.resize(in.count("ionic excess terms", static_cast<std::size_t>(limits::kExcessParameters), 16));
+    for (IonicTerm& t : q.excess) {
+        const std::uint8_t kind = in.u8("ionic excess kind");
+        if (kind > static_cast<std::uint8_t>(IonicKind::cc_vab)) in.fail("unknown ionic excess kind " + std::to_string(kind));
+        t.kind = static_cast<IonicKind>(kind);
+        ints(t.cation, "ionic excess cation", 3);
+        ints(t.site2, "ionic excess species", 3);
+        t.sets.resize(in.count("coefficient sets", static_cast<std::size_t>(limits::kExcessParameters), 48));
+        for (auto& L : t.sets) in.f64s(L.data(), L.size(), "coefficient");
+    }
+    return q;
+}
+
 QuasichemData get_quasichem(In& in) {
     constexpr auto kIons = static_cast<std::size_t>(limits::kConstituentsPerMixture);
     auto strings = [&](std::vector<std::string>& v) {
@@ -387,7 +456,7 @@ System get_system(In& in, std::uint32_t version) {
         p.name = in.str("phase name");
         p.model_code = in.str("model code");
         const std::uint8_t model = in.u8("model");
-        const Model last = version >= 3 ? Model::subq : version >= 2 ? Model::subl : Model::pure;
+        const Model last = version >= 3 ? Model::subi : version >= 2 ? Model::subl : Model::pure;
         if (model > static_cast<std::uint8_t>(last)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
         p.model = static_cast<Model>(model);
         const std::uint8_t dormant = in.u8("dormant flag");
@@ -416,6 +485,9 @@ System get_system(In& in, std::uint32_t version) {
             const std::uint8_t qc = in.u8("quasichemical flag");
             if (qc > 1) in.fail("phase " + p.name + ": quasichemical flag " + std::to_string(qc));
             if (qc == 1) p.quasichem = get_quasichem(in);
+            const std::uint8_t ionic = in.u8("ionic flag");
+            if (ionic > 1) in.fail("phase " + p.name + ": ionic flag " + std::to_string(ionic));
+            if (ionic == 1) p.ionic = get_ionic(in);
         }
     }
     const std::size_t nc = in.count("constituent count", static_cast<std::size_t>(limits::kConstituents), 28);

@@ -27,8 +27,9 @@ namespace eqcore {
 inline constexpr std::string_view kCstMagic("EQCST\r\n\x1a", 8);
 // Version 2 adds the sublattices and the magnetic term of every phase;
 // version 1 files (neither) are still read.
-// Version 3 adds the data of a quasichemical liquid (SUBG, SUBQ); older
-// files (without) are still read.
+// Version 2 adds sublattices and magnetic terms, version 3 the data of
+// quasichemical (SUBG, SUBQ) and ionic (SUBI) liquids; older files are
+// still read.
 inline constexpr int kCstFormatVersion = 3;
 // Version of this reader; a file may ask for a newer one.
 inline constexpr std::array<int, 3> kCstReaderVersion = {1, 0, 0};

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string_view>
 
@@ -17,6 +18,7 @@
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
 #include "data/read_quasichem.hpp"
+#include "data/read_ionic.hpp"
 #include "data/validate.hpp"
 #include "data/cp_to_gibbs.hpp"
 #include "data/read_functions.hpp"
@@ -60,7 +62,7 @@ std::string fmt_real(double v) {
 constexpr std::array<const char*, 5> kGasModelCodes = {"IDMX", "RGAS", "IDVT", "IDBS", "IDVD"};
 
 // How a mixture-phase model code is read.
-enum class CodeKind { supported, unsupported };
+enum class CodeKind { supported, unsupported, read_then_refuse };
 
 struct ModelCode {
     CodeKind kind = CodeKind::unsupported;
@@ -85,6 +87,9 @@ ModelCode classify_model(const std::string& code_upper, bool gas) {
     if (code_upper == "SUBLM") return {CodeKind::supported, Model::subl, true};
     if (code_upper == "SUBG") return {CodeKind::supported, Model::subg};
     if (code_upper == "SUBQ") return {CodeKind::supported, Model::subq};
+    if (code_upper == "SUBI") return {CodeKind::supported, Model::subi};
+    // Its layout is known, its energy model is not: read, then refused.
+    if (code_upper == "SUBM") return {CodeKind::read_then_refuse, Model::subi};
     return {};
 }
 
@@ -147,6 +152,12 @@ private:
     std::vector<int> phase_lines_;
     std::vector<int> constituent_lines_;
     int element_line_ = 0;
+    // Ionic liquids: the value after `*` on each species' name line of the
+    // phase being read (NaN without), and whether its species entries end
+    // with two reals (SUBM).
+    std::vector<double> markers_;
+    bool two_reals_after_species_ = false;
+    void read_ionic_block(Phase& p, bool subm, int name_line);
 };
 
 void DatReader::warn(int line, const std::string& message) {
@@ -298,7 +309,7 @@ void DatReader::read_mixture_phase(bool gas, int count) {
     const ModelCode mc = classify_model(code_up, gas);
     if (mc.kind == CodeKind::unsupported) {
         if (gas) lex_.fail("model " + code + " is not supported for the gas phase (expected IDMX, RGAS, IDVT, IDBS or IDVD)");
-        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, RKMPM, QKTO, QKTOM, SUBL, SUBLM, SUBG, SUBQ)");
+        lex_.fail("model " + code + " is not supported (supported: IDMX, RKMP, RKMPM, QKTO, QKTOM, SUBL, SUBLM, SUBG, SUBQ, SUBI)");
     }
 
     Phase p;
@@ -327,6 +338,8 @@ void DatReader::read_mixture_phase(bool gas, int count) {
         return;
     }
     qkto_records_.clear();
+    markers_.clear();
+    two_reals_after_species_ = mc.kind == CodeKind::read_then_refuse;
     for (int k = 0; k < count; ++k) {
         Constituent c = read_species("phase " + name, false, nullptr, p.model == Model::qkto);
         c.phase = phase_index;
@@ -342,6 +355,7 @@ void DatReader::read_mixture_phase(bool gas, int count) {
         if (p.model == Model::rkmp) read_rkmp_excess(p);
         if (p.model == Model::qkto) read_qkto_excess(p);
     }
+    if (p.model == Model::subi) read_ionic_block(p, mc.kind == CodeKind::read_then_refuse, phase_lines_.back());
     sys_.phases.push_back(std::move(p));
 }
 
@@ -372,7 +386,14 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
     if (stoichiometric) {
         for (std::size_t k = 1; k < tokens.size(); ++k)
             if (tokens[k] == "#") *dormant = true;
+    } else if (tokens.size() > 1 && tokens[1] == "*") {
+        // `*  nu` after a neutral of an ionic liquid: the charge of the
+        // cation its record belongs to.
+        double v = std::numeric_limits<double>::quiet_NaN();
+        if (tokens.size() > 2 && !parse_real(tokens[2], v)) v = std::numeric_limits<double>::quiet_NaN();
+        markers_.push_back(v);
     } else {
+        markers_.push_back(std::numeric_limits<double>::quiet_NaN());
         // Recent writers put two reals after the name, always 0.0 0.0.
         for (std::size_t k = 1; k < tokens.size() && k <= 2; ++k) {
             double v = 0.0;
@@ -442,6 +463,12 @@ Constituent DatReader::read_species(const std::string& phase_label, bool stoichi
         const double w = lex_.real("model record weight");
         const long long g = lex_.integer("model record group");
         qkto_records_.push_back({lex_.line(), w, g});
+        lex_.end_record();
+    }
+    if (two_reals_after_species_) {
+        lex_.set_context(label);
+        lex_.real("anion site number");
+        lex_.real("cation site number");
         lex_.end_record();
     }
     constituent_lines_.push_back(name_line);
@@ -684,6 +711,22 @@ void DatReader::read_qkto_excess(Phase& p) {
     lex_.end_record();
 }
 
+void DatReader::read_ionic_block(Phase& p, bool subm, int name_line) {
+    const auto first = static_cast<std::size_t>(p.first), count = static_cast<std::size_t>(p.count);
+    const IonicBlock block{lex_,
+                           p.name,
+                           std::span<const Constituent>(sys_.constituents.data() + first, count),
+                           std::span<const int>(constituent_lines_.data() + first, count),
+                           markers_,
+                           [this](int line, const std::string& text) { warn(line, text); }};
+    if (subm) {
+        skip_subm(block);
+        lex_.set_context({});
+        lex_.fail_at(name_line, "phase " + p.name + ": model SUBM not supported");
+    }
+    p.ionic = read_subi(block);
+}
+
 void DatReader::name_phase_copies() {
     // A mixture phase written N times (a miscibility gap) becomes NAME#1 ...
     // NAME#N. Copies are identical in every file seen; differing ones are
@@ -747,6 +790,12 @@ void DatReader::check_unique_names() {
         lines.clear();
         for (int i = 0; i < p.count; ++i) {
             const auto k = static_cast<std::size_t>(p.first + i);
+            // An ionic liquid writes each neutral once per cation, under
+            // the neutral's name; those copies share it.
+            if (p.ionic && p.ionic->is_neutral(p.ionic->record_site2[static_cast<std::size_t>(i)]) &&
+                std::find(p.ionic->record_site2.begin(), p.ionic->record_site2.begin() + i,
+                          p.ionic->record_site2[static_cast<std::size_t>(i)]) != p.ionic->record_site2.begin() + i)
+                continue;
             names.push_back(sys_.constituents[k].name);
             lines.push_back(constituent_lines_[k]);
         }

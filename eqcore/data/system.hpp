@@ -16,6 +16,7 @@
 #include "data/magnetic.hpp"
 #include "data/sublattice.hpp"
 #include "data/quasichem.hpp"
+#include "data/ionic.hpp"
 
 namespace eqcore {
 
@@ -68,6 +69,7 @@ enum class Model {
     subl,       // compound-energy (sublattice) phase: end members over sublattices
     subg,       // quasichemical liquid, pair approximation
     subq,       // quasichemical liquid, quadruplet approximation (two sublattices)
+    subi,       // ionic two-sublattice liquid (data in Phase::ionic)
 };
 
 // One excess-parameter record of a mixture phase. Each coefficient set is a
@@ -90,6 +92,7 @@ struct Phase {
     Sublattices sublattice;    // subl: the sublattices (empty otherwise)
     Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     std::optional<QuasichemData> quasichem;  // SUBG, SUBQ: ions, coordination, excess records
+    std::optional<IonicLiquid> ionic;  // SUBI: its sublattices, records and excess terms
     bool is_gas() const { return model == Model::ideal_gas; }
     bool is_mixture() const { return model != Model::pure; }
     bool operator==(const Phase&) const = default;

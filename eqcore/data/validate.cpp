@@ -46,6 +46,8 @@ public:
             for (int i = 0; i < ph.count; ++i) check_constituent(ph.first + i, static_cast<int>(p));
             check_excess(ph, where);
             check_quasichem(ph, where);
+            require(ph.ionic.has_value() == (ph.model == Model::subi), where, "ionic-liquid data without the SUBI model");
+            if (ph.ionic) check_ionic(ph, *ph.ionic, where);
         }
         if (next != static_cast<int>(sys_.constituents.size())) fail("constituents not owned by any phase");
         if (mixtures > limits::kMixturePhases)
@@ -237,6 +239,38 @@ private:
                 require(in.exponent.size() == k && in.sets.size() == 1, where, "malformed interaction");
                 for (int e : in.exponent) require(e >= 1 && e <= 20, where, "interaction exponent out of range");
             }
+        }
+        require(sets <= static_cast<std::size_t>(limits::kExcessParameters), where, "too many excess parameters");
+    }
+
+    void check_ionic(const Phase& ph, const IonicLiquid& q, const Where& where) const {
+        const auto nc = q.cation.size(), n2 = q.site2.size();
+        require(nc >= 1 && n2 >= 1 && q.cation_charge.size() == nc && q.site2_charge.size() == n2, where,
+                "ionic sublattices malformed");
+        require(q.vacancy >= 0 && static_cast<std::size_t>(q.vacancy) < n2, where, "ionic liquid without a vacancy");
+        for (double c : q.cation_charge) require(std::isfinite(c) && c > 0.0, where, "cation charge not positive");
+        for (std::size_t s = 0; s < n2; ++s)
+            require(std::isfinite(q.site2_charge[s]) && (static_cast<int>(s) == q.vacancy || q.site2_charge[s] <= 0.0),
+                    where, "anion charge positive");
+        require(q.record_cation.size() == static_cast<std::size_t>(ph.count) &&
+                    q.record_site2.size() == static_cast<std::size_t>(ph.count),
+                where, "ionic record indices of the wrong length");
+        for (int k = 0; k < ph.count; ++k)
+            require(q.record_cation[static_cast<std::size_t>(k)] >= 0 &&
+                        static_cast<std::size_t>(q.record_cation[static_cast<std::size_t>(k)]) < nc &&
+                        q.record_site2[static_cast<std::size_t>(k)] >= 0 &&
+                        static_cast<std::size_t>(q.record_site2[static_cast<std::size_t>(k)]) < n2,
+                    where, "ionic record index out of range");
+        std::size_t sets = 0;
+        for (const IonicTerm& t : q.excess) {
+            require(!t.cation.empty() && t.cation.size() + t.site2.size() >= 3 && t.cation.size() + t.site2.size() <= 4 &&
+                        !t.sets.empty(),
+                    where, "malformed ionic excess term");
+            for (int i : t.cation) require(i >= 0 && static_cast<std::size_t>(i) < nc, where, "ionic excess index out of range");
+            for (int s : t.site2) require(s >= 0 && static_cast<std::size_t>(s) < n2, where, "ionic excess index out of range");
+            for (const auto& L : t.sets)
+                for (double v : L) require(std::isfinite(v), where, "interaction coefficient not finite");
+            sets += t.sets.size();
         }
         require(sets <= static_cast<std::size_t>(limits::kExcessParameters), where, "too many excess parameters");
     }

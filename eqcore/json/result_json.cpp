@@ -37,6 +37,23 @@ void add_quasichem(Json& doc, const QuasichemData& d, const std::vector<double>&
     doc["quadruplets"] = std::move(quads);
 }
 
+// An ionic liquid's two sublattices: site numbers P, Q and site fractions.
+Json sublattices_json(const Phase& ph, const PhaseResult& pr) {
+    Json out = Json::array();
+    if (!ph.ionic || pr.sites.size() != 2) return out;
+    const IonicLiquid& q = *ph.ionic;
+    std::size_t k = 0;
+    for (const std::vector<std::string>* names : {&q.cation, &q.site2}) {
+        Json species = Json::array();
+        for (const std::string& n : *names) {
+            species.push_back(Json{{"name", n}, {"site_fraction", number(k < pr.site_fraction.size() ? pr.site_fraction[k] : 0.0)}});
+            ++k;
+        }
+        out.push_back(Json{{"sites", number(pr.sites[out.size()])}, {"constituents", std::move(species)}});
+    }
+    return out;
+}
+
 Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
     const Phase& ph = sys.phases[sz(p)];
     const PhaseResult& pr = r.phases[sz(p)];
@@ -74,7 +91,7 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                 {"V", number(u.volume_from_si(pr.V))},
                 {"driving_force", number(u.energy_from_si(pr.driving_force))},
                 {"constituents", std::move(constituents)},
-                {"sublattices", std::move(sublattices)}};
+                {"sublattices", ph.ionic ? sublattices_json(ph, pr) : std::move(sublattices)}};
     if (ph.quasichem && !pr.site_fraction.empty()) add_quasichem(doc, *ph.quasichem, pr.site_fraction);
     return doc;
 }

@@ -46,6 +46,8 @@ double mass_of(const Session& s, int phase, int k) { return mass_of(s.system(), 
 
 double phase_amount(const System& sys, const Units& u, const EquilibriumResult& r, int p) {
     const Phase& ph = sys.phases[sz(p)];
+    // A phase whose site numbers follow its composition: in formula units.
+    if (!r.phases[sz(p)].sites.empty() && !u.amount_is_mass()) return u.amount_from_mol(r.phases[sz(p)].amount, 1.0);
     double a = 0.0;
     for (int k = 0; k < ph.count; ++k) a += u.amount_from_mol(r.amount[sz(ph.first + k)], mass_of(sys, u, p, k));
     return a;
@@ -113,6 +115,14 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
                                u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)), r.mole_fraction[g], r.activity[g]));
         }
         if (ph.quasichem && !pr.site_fraction.empty()) quasichem_lines(*ph.quasichem, pr.site_fraction, out);
+        if (ph.ionic && pr.sites.size() == 2) {
+            // An ionic liquid: its site numbers and site fractions.
+            const IonicLiquid& q = *ph.ionic;
+            out.push_back(line("     %-24s %14s   sites P = %.8f   Q = %.8f", "site", "fraction", pr.sites[0], pr.sites[1]));
+            for (std::size_t i = 0; i < q.cation.size() + q.site2.size() && i < pr.site_fraction.size(); ++i)
+                out.push_back(line("     %-24s %14.6E", name24(i < q.cation.size() ? q.cation[i] : q.site2[i - q.cation.size()]).c_str(),
+                                   pr.site_fraction[i]));
+        }
         // A sublattice phase: its site fractions, sublattice by sublattice.
         const Sublattices& sl = ph.sublattice;
         if (sl.empty() || pr.site_fraction.size() != sz(sl.total())) continue;

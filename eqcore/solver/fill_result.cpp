@@ -87,6 +87,17 @@ void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& ou
     }
 }
 
+// A phase whose site numbers follow its composition: its amount in
+// formula units (present), site numbers and site fractions at the amounts
+// or fractions in v.
+void floating_sites(const Candidate& c, const Phase& ph, PhaseResult& pr, const std::vector<double>& v) {
+    SiteNumbers sn;
+    if (!c.model->floating_sites(std::span<const double>(v.data(), sz(ph.count)), sn)) return;
+    if (c.present) pr.amount = sn.formula_units;
+    pr.sites = std::move(sn.sites);
+    pr.site_fraction = std::move(sn.fraction);
+}
+
 }  // namespace
 
 void fill_result(Workspace& ws, EquilibriumResult& out) {
@@ -129,13 +140,16 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
                 fill_through_split(ws, c, out);
                 continue;
             }
+            std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
             for (int k = 0; k < c.count; ++k) {
                 const int s = c.first + k;
                 const int g = ph.first + ws.slot_var[sz(s)];
                 out.mole_fraction[sz(g)] = c.pure ? 1.0 : ws.xbest[sz(k)];
                 const double std0 = ws.g0[sz(s)] - (c.gas ? ws.lnP : 0.0);
                 out.activity[sz(g)] = std::exp(out.mu[sz(g)] / ws.RT - std0);
+                ws.xfull[sz(ws.slot_var[sz(s)])] = out.mole_fraction[sz(g)];
             }
+            floating_sites(c, ph, pr, ws.xfull);
             continue;
         }
         if (!c.identity) {
@@ -159,6 +173,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
                                             : std::exp(ws.mu[sz(s)] - std0);
             ws.xfull[sz(ws.slot_var[sz(s)])] = n;
         }
+        floating_sites(c, ph, pr, ws.xfull);
         add_props(candidate_props(ws, c), pr, out);
     }
     out.heat = out.H - out.H_in;

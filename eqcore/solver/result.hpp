@@ -26,6 +26,11 @@ struct PhaseResult {
     // driving force when absent; 0 for a variable that takes no part). Empty
     // otherwise.
     std::vector<double> site_fraction;
+    // A phase whose site numbers follow its composition (an ionic liquid):
+    // the sites of each sublattice per formula unit; site_fraction then
+    // holds the fraction of every species of each sublattice in turn (the
+    // vacancy included), and `amount` is in formula units. Empty otherwise.
+    std::vector<double> sites;
 };
 
 struct EquilibriumResult {

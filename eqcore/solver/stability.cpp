@@ -179,7 +179,9 @@ double sublattice_driving_force(Workspace& ws, const Candidate& c) {
 double driving_force(Workspace& ws, int ci) {
     const Candidate& c = ws.cand[sz(ci)];
     if (c.pure) return -potential_term(ws, c.first);
-    if (c.groups > 1) return sublattice_driving_force(ws, c);
+    // With sublattices, or variables that describe one state several ways:
+    // Newton descent, which substitution does not reach there.
+    if (c.groups > 1 || c.model->layout().redundant) return sublattice_driving_force(ws, c);
     const int m = c.count;
     double* xb = ws.xbest.data();
     // Ideal part: x_i ~ exp(a_i.pi - mu°_i).

@@ -6,6 +6,7 @@
 #include "thermo/excess.hpp"
 #include "thermo/ideal_gas.hpp"
 #include "thermo/idmx.hpp"
+#include "thermo/ionic_liquid.hpp"
 #include "thermo/pure.hpp"
 #include "thermo/qkto.hpp"
 #include "thermo/quasichem.hpp"
@@ -26,6 +27,7 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::subl: return std::make_unique<SublModel>(sys, phase);
         case Model::subg:
         case Model::subq: return std::make_unique<QuasichemModel>(sys, phase);
+        case Model::subi: return std::make_unique<IonicLiquidModel>(sys, phase);
     }
     throw std::invalid_argument("phase " + ph.name + ": model " + ph.model_code + " (number " +
                                 std::to_string(static_cast<int>(ph.model)) + ") has no implementation");

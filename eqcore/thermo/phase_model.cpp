@@ -60,6 +60,10 @@ void PhaseModel::constituent_amounts(std::span<const double> v, std::span<double
     std::copy(v.begin(), v.end(), n.begin());
 }
 
+void PhaseModel::own_split(std::span<double>) const {}
+
+bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }
+
 double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
 
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {

@@ -81,12 +81,26 @@ struct ModelLayout {
     bool gas = false;      // ideal gas: pressure term, V = (sum v) R T / P
     bool pure = false;     // stoichiometric: one constituent, always at unit activity
     bool ideal = true;     // no remainder (g_ex = 0)
+    // Several sets of variables describe one state of the phase (its
+    // variables are redundant; own_split gives the phase's own set): its
+    // tangent-plane distance is minimised by descent, not by substitution.
+    bool redundant = false;
 
     int groups() const { return static_cast<int>(sites.size()); }
     int constituents() const { return static_cast<int>(content_first.size()) - 1; }
     const double* row_of(int i) const { return row.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(elements); }
     // Sum of the site numbers: mol of internal amount per formula unit.
     double formula_sites() const;
+};
+
+// The site numbers of a phase whose sublattices hold composition-dependent
+// numbers of sites (an ionic liquid) at given internal amounts: per
+// sublattice its sites per formula unit, the fraction of each of its species
+// (sublattice after sublattice), and the amount of formula units.
+struct SiteNumbers {
+    std::vector<double> sites;
+    std::vector<double> fraction;
+    double formula_units = 0.0;
 };
 
 class PhaseModel {
@@ -124,6 +138,18 @@ public:
     // constituents (mol), non-negative for non-negative v. The base class:
     // identity layouts.
     virtual void constituent_amounts(std::span<const double> v, std::span<double> n) const;
+
+    // Where several sets of internal amounts describe one state of the
+    // phase (a model whose variables are redundant), replaces v by the set
+    // the phase itself takes, at which the model's Gibbs energy is the
+    // state's; callers giving arbitrary amounts of the constituents go
+    // through it. The base class: every set is its own state.
+    virtual void own_split(std::span<double> v) const;
+
+    // A model whose site numbers follow the composition fills `out` at
+    // internal amounts v and returns true; the base class returns false
+    // (fixed site numbers: the layout's `sites`).
+    virtual bool floating_sites(std::span<const double> v, SiteNumbers& out) const;
 
     // The Curie (Néel) temperature T* of the magnetic term at internal
     // amounts v, K; 0 for a model without one (the base class).

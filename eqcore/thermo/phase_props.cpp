@@ -125,12 +125,13 @@ PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const
 PhaseProps phase_props(const PhaseModel& model, double T, double P, std::span<const double> n,
                        std::span<double> mu, std::span<double> dmu) {
     const ModelLayout& l = model.layout();
-    if (l.identity) return evaluate(model, T, P, n, {}, mu, dmu);
     const auto m = sz(l.variables), k = sz(l.constituents());
     if (n.size() != k || (!mu.empty() && mu.size() != k) || (!dmu.empty() && dmu.size() != k * k))
         throw std::invalid_argument("phase_props: array sizes do not match the phase " + model.phase_name());
     Scratch v(m), mu_v(mu.empty() ? 0 : m), hess_v(dmu.empty() ? 0 : m * m);
     const bool settled = model.internal_state(T, n, v.span(), dmu);
+    model.own_split(v.span());
+    if (l.identity) return evaluate(model, T, P, v.span(), {}, mu, dmu);
     const PhaseProps out = evaluate(model, T, P, v.span(), {}, mu_v.span(), settled ? std::span<double>{} : hess_v.span());
     // A constituent is a fixed combination of the variables: its potential
     // and their derivatives are the same combinations.

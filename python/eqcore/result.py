@@ -98,9 +98,9 @@ class Result:
             self._a("amount")
             a = self._arrays
             out = {}
-            # Site fractions of the sublattice phases, from the result document.
+            # Site fractions of the sublattice phases and ionic liquids, from the result document.
             lattices = {}
-            if any(p.sublattices for p in self.system.phases):
+            if any(p.sublattices or p.model.strip().upper() == "SUBI" for p in self.system.phases):
                 for ph in self.to_dict()["phases"]:
                     if ph["sublattices"]:
                         lattices[ph["name"]] = tuple(

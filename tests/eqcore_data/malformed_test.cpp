@@ -82,7 +82,6 @@ std::vector<Bad> bad_files() {
         {"magnetic_data_option", edit(a, "   4  1     1.00000    1.00000", "  16  1     1.00000    1.00000"), 14,
          {"data option 16: magnetic data, but the model of phase GAS has no magnetic term"}},
         {"unknown_model", edit(b, " RKMP\n", " SUBX\n"), 18, {"phase LIQUID, model SUBX is not supported"}},
-        {"ionic_liquid_model", edit(b, " RKMP\n", " SUBI\n"), 18, {"phase LIQUID, model SUBI is not supported"}},
         {"magnetic_model_without_its_record", edit(b, " RKMP\n", " RKMPM\n"), 19,
          {"phase LIQUID, magnetic record, antiferromagnetic multiplier: expected a real number, found 'Ag(liq)'"}},
         {"non_ideal_gas_model", edit(a, " IDMX\n", " QKTO\n"), 8, {"phase GAS, model QKTO is not supported for the gas"}},

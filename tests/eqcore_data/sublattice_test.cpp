@@ -177,7 +177,6 @@ TEST(SublatticeReader, MalformedRecordsNameLineAndField) {
     expect_error(one_phase(" LIQ\n RKMPM\n 0.0 0.28\n", 1), {"magnetic record", "antiferromagnetic multiplier"});
     // Unsupported models name the phase and the model.
     expect_error(one_phase(" SLAG\n SUBX\n", 1), {"phase SLAG", "model SUBX is not supported"});
-    expect_error(one_phase(" SALT\n SUBI\n", 1), {"phase SALT", "model SUBI is not supported"});
     // Unknown data option.
     expect_error(one_phase(" LIQ\n RKMP\n Fe\n  19  1  1.0 0.0\n", 1), {"species Fe", "data option", "found 19"});
 }

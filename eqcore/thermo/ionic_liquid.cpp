@@ -1,0 +1,403 @@
+#include "thermo/ionic_liquid.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "thermo/jet.hpp"
+#include "thermo/standard.hpp"
+
+namespace eqcore {
+
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// The excess Gibbs energy per formula unit as a Jet, with its first and
+// second temperature derivatives as plain values (every term is linear in
+// its coefficients).
+template <int N>
+struct ExcessSum {
+    Jet<N> g;
+    double g_t = 0.0, g_tt = 0.0;
+    void add(const Jet<N>& basis, const ParameterT& L) {
+        g.add_scaled(L.v, basis);
+        g_t += L.d1 * basis.v;
+        g_tt += L.d2 * basis.v;
+    }
+};
+
+}  // namespace
+
+IonicLiquidModel::IonicLiquidModel(const System& sys, int phase) : PhaseModel(sys, phase) {
+    const Phase& ph = sys.phases[sz(phase)];
+    if (!ph.ionic) throw std::invalid_argument("phase " + ph.name + ": no ionic-liquid data");
+    q_ = *ph.ionic;
+    nc_ = static_cast<int>(q_.cation.size());
+    const int n2 = static_cast<int>(q_.site2.size());
+    K_ = nc_;
+    u_of_site2_.assign(sz(n2), -1);
+    for (int s = 0; s < n2; ++s)
+        if (s != q_.vacancy) u_of_site2_[sz(s)] = K_++;
+    ++K_;  // the vacancies' charge
+    if (K_ > 32)
+        throw std::invalid_argument("phase " + ph.name + " (SUBI): " + std::to_string(K_ - 1) +
+                                    " ions; at most 31 are supported");
+    const int nr = ph.count;
+    col_.assign(sz(nr), Column{});
+    copies_.assign(sz(nr), 0.0);
+    neutral_first_.assign(sz(nr), -1);
+    for (int e = 0; e < nr; ++e) {
+        const int i = q_.record_cation[sz(e)], s = q_.record_site2[sz(e)];
+        const double nu_c = q_.cation_charge[sz(i)];
+        Column& c = col_[sz(e)];
+        if (s == q_.vacancy) {
+            c = Column{2, {i, K_ - 1}, {1.0, nu_c}};
+        } else if (q_.is_anion(s)) {
+            c = Column{2, {i, u_of_site2_[sz(s)]}, {q_.anion_charge(s), nu_c}};
+        } else {
+            c = Column{1, {u_of_site2_[sz(s)], 0}, {nu_c, 0.0}};
+            for (int f = 0; f < nr; ++f)
+                if (q_.record_site2[sz(f)] == s) {
+                    copies_[sz(e)] += 1.0;
+                    if (neutral_first_[sz(e)] < 0) neutral_first_[sz(e)] = f;
+                }
+        }
+    }
+    layout_.ideal = false;
+    layout_.redundant = true;
+}
+
+void IonicLiquidModel::ions(std::span<const double> m, std::vector<double>& u) const {
+    u.assign(sz(K_), 0.0);
+    for (std::size_t e = 0; e < col_.size(); ++e)
+        for (int k = 0; k < col_[e].n; ++k) u[sz(col_[e].idx[k])] += col_[e].coef[k] * m[e];
+}
+
+void IonicLiquidModel::own_split(std::span<double> v) const {
+    std::vector<double> u;
+    ions(v, u);
+    double Z = 0.0;
+    for (int i = 0; i < nc_; ++i) Z += q_.cation_charge[sz(i)] * u[sz(i)];
+    const double c = u[sz(K_ - 1)];
+    for (std::size_t e = 0; e < col_.size(); ++e) {
+        const Column& col = col_[e];
+        if (copies_[e] > 0.0) {
+            v[e] = u[sz(col.idx[0])] / (copies_[e] * col.coef[0]);
+        } else if (col.idx[1] == K_ - 1) {
+            v[e] = Z > 0.0 ? u[sz(col.idx[0])] * c / Z : 0.0;
+        } else {
+            v[e] = Z > 0.0 ? u[sz(col.idx[0])] * u[sz(col.idx[1])] / Z : 0.0;
+        }
+    }
+}
+
+bool IonicLiquidModel::floating_sites(std::span<const double> m, SiteNumbers& out) const {
+    std::vector<double> u;
+    ions(m, u);
+    const int n2 = static_cast<int>(q_.site2.size());
+    out.fraction.assign(sz(nc_ + n2), 0.0);
+    out.sites.assign(2, 0.0);
+    out.formula_units = 0.0;
+    double& P = out.sites[0];
+    double& Q = out.sites[1];
+    double S1 = 0.0, Z = 0.0;
+    for (int i = 0; i < nc_; ++i) {
+        S1 += u[sz(i)];
+        Z += q_.cation_charge[sz(i)] * u[sz(i)];
+    }
+    if (!(S1 > 0.0)) {
+        // Neutrals only: no charge, Q taken as the mean cation charge.
+        for (int i = 0; i < nc_; ++i) {
+            out.fraction[sz(i)] = 1.0 / nc_;
+            Q += q_.cation_charge[sz(i)] / nc_;
+        }
+    } else {
+        for (int i = 0; i < nc_; ++i) out.fraction[sz(i)] = u[sz(i)] / S1;
+        Q = Z / S1;
+    }
+    const double n_va = S1 > 0.0 ? u[sz(K_ - 1)] * S1 / Z : 0.0;
+    double S2 = n_va;
+    for (int s = 0; s < n2; ++s)
+        if (s != q_.vacancy) S2 += u[sz(u_of_site2_[sz(s)])];
+    if (!(S2 > 0.0)) return true;
+    for (int s = 0; s < n2; ++s) {
+        const double a = s == q_.vacancy ? n_va : u[sz(u_of_site2_[sz(s)])];
+        out.fraction[sz(nc_ + s)] = a / S2;
+        if (q_.is_anion(s)) P += q_.anion_charge(s) * a / S2;
+    }
+    P += Q * n_va / S2;
+    out.formula_units = S2 / Q;
+    return true;
+}
+
+ExcessResult IonicLiquidModel::excess(double T, std::span<const double> w, std::span<double> grad,
+                                      std::span<double> hess, std::span<const ParameterT>) const {
+    const auto m = sz(layout_.variables);
+    if (w.size() != m || (!grad.empty() && grad.size() != m) || (!hess.empty() && hess.size() != m * m))
+        throw std::invalid_argument("excess: array sizes do not match the phase " + name_);
+    if (K_ <= 8) return evaluate<8>(T, w, grad, hess);
+    if (K_ <= 16) return evaluate<16>(T, w, grad, hess);
+    return evaluate<32>(T, w, grad, hess);
+}
+
+template <int N>
+ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std::span<double> grad,
+                                        std::span<double> hess) const {
+    using J = Jet<N>;
+    const int K = K_, nr = layout_.variables, n2 = static_cast<int>(q_.site2.size());
+    const int ic = K - 1;  // the vacancies' charge
+    const double RT = kR * T, lnT = std::log(T);
+    std::vector<double> u;
+    ions(w, u);
+
+    // Ions as variables; the sums over the sublattices.
+    std::vector<J> x(sz(K));
+    for (int a = 0; a < K; ++a) x[sz(a)] = J::variable(K, a, u[sz(a)]);
+    J S1(K, 0.0), Z(K, 0.0);
+    for (int i = 0; i < nc_; ++i) {
+        S1 += x[sz(i)];
+        Z.add_scaled(q_.cation_charge[sz(i)], x[sz(i)]);
+    }
+    const bool cations = S1.v > 0.0;
+    std::vector<J> y(sz(nc_ + n2));
+    J Q(K, 0.0), n_va(K, 0.0), S2(K, 0.0), Nf(K, 0.0);
+    if (cations) {
+        const J inv_S1 = reciprocal(S1);
+        for (int i = 0; i < nc_; ++i) y[sz(i)] = x[sz(i)] * inv_S1;
+        Q = Z * inv_S1;
+        if (u[sz(ic)] > 0.0) n_va = x[sz(ic)] * S1 / Z;
+    } else {
+        // Neutrals only: every term holding a cation fraction vanishes, so
+        // any fractions serve; Q their mean charge.
+        double q = 0.0;
+        for (int i = 0; i < nc_; ++i) q += q_.cation_charge[sz(i)] / nc_;
+        for (int i = 0; i < nc_; ++i) y[sz(i)] = J(K, 1.0 / nc_);
+        Q = J(K, q);
+    }
+    S2 = n_va;
+    for (int s = 0; s < n2; ++s)
+        if (s != q_.vacancy) S2 += x[sz(u_of_site2_[sz(s)])];
+    const J inv_S2 = reciprocal(S2);
+    for (int s = 0; s < n2; ++s) y[sz(nc_ + s)] = (s == q_.vacancy ? n_va : x[sz(u_of_site2_[sz(s)])]) * inv_S2;
+    Nf = S2 / Q;
+    const J& y_va = y[sz(nc_ + q_.vacancy)];
+
+    // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.
+    std::vector<StandardProps> sp(sz(nr)), own(sz(nr));
+    for (int e = 0; e < nr; ++e) own[sz(e)] = eqcore::standard(constituents_[sz(e)], T, lnT);
+    for (int e = 0; e < nr; ++e) {
+        sp[sz(e)] = own[sz(e)];
+        const int f = neutral_first_[sz(e)];
+        if (f >= 0 && f != e) {
+            // A neutral's energy is its first copy's, per neutral.
+            const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+            sp[sz(e)] = own[sz(f)];
+            sp[sz(e)].g *= r;
+            sp[sz(e)].h *= r;
+            sp[sz(e)].s *= r;
+            sp[sz(e)].cp *= r;
+        }
+    }
+    J Phi(K, 0.0);
+    double F_t = 0.0, F_tt = 0.0;
+    std::vector<double> mh(sz(nr), 0.0);
+    const J inv_Z = cations ? reciprocal(Z) : J(K, 0.0);
+    for (int e = 0; e < nr; ++e) {
+        const Column& c = col_[sz(e)];
+        J split(K, 0.0);
+        if (copies_[sz(e)] > 0.0) {
+            split = x[sz(c.idx[0])] * (1.0 / (copies_[sz(e)] * c.coef[0]));
+        } else if (cations) {
+            split = x[sz(c.idx[0])] * x[sz(c.idx[1])] * inv_Z;
+        }
+        mh[sz(e)] = split.v;
+        Phi.add_scaled(sp[sz(e)].g + RT, split);
+        F_t -= split.v * sp[sz(e)].s;
+        F_tt -= split.v * sp[sz(e)].cp / T;
+    }
+
+    // Configurational entropy.
+    J mix(K, 0.0);
+    for (int i = 0; i < nc_; ++i)
+        if (u[sz(i)] > 0.0) mix += x_ln_ratio(x[sz(i)], S1);
+    for (int s = 0; s < n2; ++s) {
+        if (s == q_.vacancy) {
+            if (n_va.v > 0.0) mix += x_ln_ratio(n_va, S2);
+        } else if (u[sz(u_of_site2_[sz(s)])] > 0.0) {
+            mix += x_ln_ratio(x[sz(u_of_site2_[sz(s)])], S2);
+        }
+    }
+    Phi.add_scaled(RT, mix);
+    F_t += kR * mix.v;
+
+    // Excess terms per formula unit.
+    ExcessSum<N> ex{J(K, 0.0)};
+    auto yc = [&](int i) -> const J& { return y[sz(i)]; };
+    auto ys = [&](int s) -> const J& { return y[sz(nc_ + s)]; };
+    auto rk = [&](const IonicTerm& t, const J& base, const J& d) {
+        J dv(K, 1.0);
+        for (std::size_t v = 0; v < t.sets.size(); ++v) {
+            ex.add(base * dv, parameter_with_derivatives(t.sets[v], T));
+            if (v + 1 < t.sets.size()) dv = dv * d;
+        }
+    };
+    auto t3 = [&](const IonicTerm& t, const J& pre, const J& a, const J& b, const J& c) {
+        const J p = pre * a * b * c;
+        if (t.sets.size() == 1) {
+            ex.add(p, parameter_with_derivatives(t.sets[0], T));
+            return;
+        }
+        const J rest = (J(K, 1.0) - a - b - c) * (1.0 / 3.0);
+        const J* arg[3] = {&a, &b, &c};
+        for (std::size_t l = 0; l < 3; ++l) ex.add(p * (*arg[l] + rest), parameter_with_derivatives(t.sets[l], T));
+    };
+    for (const IonicTerm& t : q_.excess) {
+        const auto& C = t.cation;
+        const auto& S = t.site2;
+        switch (t.kind) {
+            case IonicKind::cc_a: rk(t, yc(C[0]) * yc(C[1]) * ys(S[0]), yc(C[0]) - yc(C[1])); break;
+            case IonicKind::c_ax: rk(t, yc(C[0]) * ys(S[0]) * ys(S[1]), ys(S[0]) - ys(S[1])); break;
+            case IonicKind::cc_va: rk(t, Q * yc(C[0]) * yc(C[1]) * y_va * y_va, yc(C[0]) - yc(C[1])); break;
+            case IonicKind::c_vab: {
+                const int b = S[0] == q_.vacancy ? S[1] : S[0];
+                ex.add(Q * yc(C[0]) * y_va * ys(b), parameter_with_derivatives(t.sets[0], T));
+                break;
+            }
+            case IonicKind::c_bb: rk(t, Q * ys(S[0]) * ys(S[1]), ys(S[0]) - ys(S[1])); break;
+            case IonicKind::c_axx: t3(t, yc(C[0]), ys(S[0]), ys(S[1]), ys(S[2])); break;
+            case IonicKind::ccc_va:
+                t3(t, Q, yc(C[0]) * y_va, yc(C[1]) * y_va, yc(C[2]) * y_va);
+                break;
+            case IonicKind::c_vabb: {
+                const J m_i = yc(C[0]) * y_va;
+                auto arg = [&](int s) { return s == q_.vacancy ? m_i : ys(s); };
+                t3(t, Q, arg(S[0]), arg(S[1]), arg(S[2]));
+                break;
+            }
+            case IonicKind::cc_ax: {
+                const J base = yc(C[0]) * yc(C[1]) * ys(S[0]) * ys(S[1]);
+                const J da = ys(S[0]) - ys(S[1]), dc = yc(C[0]) - yc(C[1]);
+                for (std::size_t v = 0; v < t.sets.size(); ++v) {
+                    const int k = static_cast<int>(v);
+                    const J f = v == 0 ? J(K, 1.0) : (k % 2 == 1 ? pow(da, (k + 1) / 2) : pow(dc, k / 2));
+                    ex.add(base * f, parameter_with_derivatives(t.sets[v], T));
+                }
+                break;
+            }
+            case IonicKind::cc_vab: {
+                const int b = S[0] == q_.vacancy ? S[1] : S[0];
+                t3(t, Q, yc(C[0]) * y_va, yc(C[1]) * y_va, ys(b));
+                break;
+            }
+        }
+    }
+    Phi += Nf * ex.g;
+    F_t += Nf.v * ex.g_t;
+    F_tt += Nf.v * ex.g_tt;
+
+    // Lambda = sum_e m_e ln mh_e in closed form: sum_a alpha_a ln u_a -
+    // delta ln Z + constant.
+    std::vector<double> alpha(sz(K), 0.0);
+    double delta = 0.0, Lambda = 0.0;
+    for (int e = 0; e < nr; ++e) {
+        if (!(w[sz(e)] > 0.0)) continue;
+        const Column& c = col_[sz(e)];
+        if (copies_[sz(e)] > 0.0) {
+            alpha[sz(c.idx[0])] += w[sz(e)];
+            Lambda -= w[sz(e)] * std::log(copies_[sz(e)] * c.coef[0]);
+        } else {
+            alpha[sz(c.idx[0])] += w[sz(e)];
+            alpha[sz(c.idx[1])] += w[sz(e)];
+            delta += w[sz(e)];
+        }
+    }
+    for (int a = 0; a < K; ++a)
+        if (alpha[sz(a)] > 0.0) Lambda += alpha[sz(a)] * std::log(u[sz(a)]);
+    if (delta > 0.0) Lambda -= delta * std::log(Z.v);
+    double sum_mh = 0.0, wg = 0.0, ws = 0.0, wcp = 0.0;
+    for (int e = 0; e < nr; ++e) {
+        sum_mh += mh[sz(e)];
+        wg += w[sz(e)] * own[sz(e)].g;
+        ws += w[sz(e)] * own[sz(e)].s;
+        wcp += w[sz(e)] * own[sz(e)].cp;
+    }
+
+    ExcessResult r;
+    r.g = Phi.v - wg - RT * Lambda - RT;
+    const double R_t = F_t + ws + kR * (sum_mh - Lambda - 1.0);
+    const double R_tt = F_tt + wcp / T;
+    r.s = -R_t;
+    r.h = r.g - T * R_t;
+    r.cp = -T * R_tt;
+    if (grad.empty() && hess.empty()) return r;
+
+    // A record whose ions are not all present (or a vacancy record without
+    // vacancies) has no derivative here: it is absent and stays so.
+    std::vector<char> live(sz(nr), 1);
+    for (int e = 0; e < nr; ++e)
+        for (int k = 0; k < col_[sz(e)].n; ++k) live[sz(e)] = live[sz(e)] && u[sz(col_[sz(e)].idx[k])] > 0.0;
+    // d(ln mh_e)/du along record f's column.
+    auto dl = [&](int e, int f) {
+        const Column& ce = col_[sz(e)];
+        const Column& cf = col_[sz(f)];
+        double d = 0.0;
+        for (int k = 0; k < cf.n; ++k) {
+            const int a = cf.idx[k];
+            double g = 0.0;
+            for (int q = 0; q < ce.n; ++q)
+                if (ce.idx[q] == a) g += 1.0 / u[sz(a)];
+            if (copies_[sz(e)] == 0.0 && a < nc_) g -= q_.cation_charge[sz(a)] / Z.v;
+            d += cf.coef[k] * g;
+        }
+        return d;
+    };
+    // dLambda/du_a and d2Lambda/du_a du_b.
+    auto dLam = [&](int a) {
+        double d = alpha[sz(a)] > 0.0 ? alpha[sz(a)] / u[sz(a)] : 0.0;
+        if (a < nc_) d -= delta * q_.cation_charge[sz(a)] / Z.v;
+        return d;
+    };
+    auto d2Lam = [&](int a, int b) {
+        double d = (a == b && alpha[sz(a)] > 0.0) ? -(alpha[sz(a)] / u[sz(a)]) / u[sz(a)] : 0.0;
+        if (a < nc_ && b < nc_) d += delta * q_.cation_charge[sz(a)] * q_.cation_charge[sz(b)] / (Z.v * Z.v);
+        return d;
+    };
+    for (int e = 0; e < nr; ++e) {
+        if (grad.empty()) break;
+        if (!live[sz(e)]) {
+            grad[sz(e)] = 0.0;
+            continue;
+        }
+        const Column& c = col_[sz(e)];
+        double bphi = 0.0, blam = 0.0;
+        for (int k = 0; k < c.n; ++k) {
+            bphi += c.coef[k] * Phi.g[c.idx[k]];
+            blam += c.coef[k] * dLam(c.idx[k]);
+        }
+        const double ln_mh = std::log(mh[sz(e)]);
+        grad[sz(e)] = bphi - own[sz(e)].g - RT * (ln_mh + blam);
+    }
+    if (hess.empty()) return r;
+    const auto M = sz(nr);
+    for (int e = 0; e < nr; ++e) {
+        for (int f = 0; f <= e; ++f) {
+            double h = 0.0;
+            if (live[sz(e)] && live[sz(f)]) {
+                const Column& ce = col_[sz(e)];
+                const Column& cf = col_[sz(f)];
+                double bhb = 0.0, blb = 0.0;
+                for (int k = 0; k < ce.n; ++k)
+                    for (int l = 0; l < cf.n; ++l) {
+                        bhb += ce.coef[k] * cf.coef[l] * Phi.hess(ce.idx[k], cf.idx[l]);
+                        blb += ce.coef[k] * cf.coef[l] * d2Lam(ce.idx[k], cf.idx[l]);
+                    }
+                h = bhb + RT - RT * (dl(e, f) + dl(f, e) + blb);
+            }
+            hess[sz(e) * M + sz(f)] = hess[sz(f) * M + sz(e)] = h;
+        }
+    }
+    return r;
+}
+
+}  // namespace eqcore

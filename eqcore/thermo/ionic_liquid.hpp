@@ -1,0 +1,83 @@
+// The ionic two-sublattice liquid (SUBI): (C)_P (A, Va, B)_Q with cations C
+// of charge nu_C, anions A of charge -nu_A, the vacancy and neutrals B. The
+// site numbers follow from electroneutrality,
+//     Q = sum_C nu_C y_C,   P = sum_A nu_A y_A + Q y_Va,
+// so they change with the composition. Per formula unit
+//     G_m = sum_{C:A} y_C y_A G_{C:A} + Q sum_C y_C y_Va G_{C:Va} + Q sum_B y_B G_B
+//         + R T [P sum_C y_C ln y_C + Q sum_{A,Va,B} y ln y] + G_ex,
+// G_B being a neutral's record divided by its cation's charge (the record
+// for cation C holds nu_C B). The excess terms are those of IonicKind
+// (data/ionic.hpp), with the Redlich-Kister series and the Muggianu ternary
+//     T3(u1, u2, u3) = u1 u2 u3 sum_l L_l (u_l + (1 - u1 - u2 - u3) / 3).
+// N_f formula units hold P N_f cations and Q N_f of each second-sublattice
+// species' fraction.
+//
+// Internal variables: the amounts m_e of the phase's records (cation:anion,
+// cation:Va, each neutral's copy per cation), so the element content is
+// linear and every non-negative m is a valid liquid. They determine the
+// ions, u = B m:
+//     n_C = sum_A nu_A m_{C:A} + m_{C:Va},   n_A = sum_C nu_C m_{C:A},
+//     n_B = sum_C nu_C m_{C,B},              c = sum_C nu_C m_{C:Va}
+// (c the vacancies' charge, n_Va = c / Q), but not the other way round when
+// there are several cations: many splits describe one liquid. The model's
+// Gibbs energy is
+//     G(m) = G_liq(u(m)) + R T D(m),   D = sum_e [m_e ln(m_e / mh_e) - m_e + mh_e] >= 0,
+// where mh(u) is the liquid's own split (N_f times the end-member fractions:
+// mh_{C:A} = n_C n_A / Z, mh_{C:Va} = n_C c / Z with Z = sum nu_C n_C, and
+// a neutral shared equally by its copies). D vanishes exactly at m = mh and
+// is strictly convex along the splits of one liquid, so the minimum of G
+// over the splits is G_liq, reached at mh, where dD/dm = 0: every minimum,
+// every stability test and every chemical potential of G is that of the
+// liquid (mu of record C:A = nu_A mu_C + nu_C mu_A, of C:Va = mu_C, of a
+// neutral's copy = nu_C mu_B), and its Hessian is regular. Callers that give
+// arbitrary record amounts get the liquid's own split first (own_split).
+//
+// The liquid's function is evaluated in the ion amounts with exact second
+// derivatives (thermo/jet.hpp); the vacancy is carried by its charge c, a
+// variable of its own, so that a vacancy fraction of 1e-12 is as exact as
+// one of 0.5.
+#pragma once
+
+#include <vector>
+
+#include "data/ionic.hpp"
+#include "thermo/phase_model.hpp"
+
+namespace eqcore {
+
+class IonicLiquidModel final : public PhaseModel {
+public:
+    IonicLiquidModel(const System& sys, int phase);
+
+    ExcessResult excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
+                        std::span<const ParameterT> at_T) const override;
+    void own_split(std::span<double> v) const override;
+
+    // The liquid at record amounts m (any split): P and Q, the site
+    // fractions (cations, then the second sublattice in the file's order,
+    // the vacancy included) and its formula units.
+    bool floating_sites(std::span<const double> m, SiteNumbers& out) const override;
+    const IonicLiquid& data() const { return q_; }
+
+    // How record e enters the ion amounts u: at most two entries.
+    struct Column {
+        int n = 0;
+        int idx[2] = {0, 0};
+        double coef[2] = {0.0, 0.0};
+    };
+
+private:
+    template <int N>
+    ExcessResult evaluate(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess) const;
+    void ions(std::span<const double> m, std::vector<double>& u) const;
+
+    IonicLiquid q_;
+    int nc_ = 0;                   // cations
+    int K_ = 0;                    // ion variables: cations, anions, neutrals, then the vacancies' charge
+    std::vector<int> u_of_site2_;  // second-sublattice species -> ion variable (-1: the vacancy)
+    std::vector<Column> col_;      // per record
+    std::vector<double> copies_;   // per record: the number of copies of its neutral (0 otherwise)
+    std::vector<int> neutral_first_;  // per record: the first copy of its neutral (-1 otherwise)
+};
+
+}  // namespace eqcore
