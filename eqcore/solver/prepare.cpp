@@ -190,6 +190,11 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.tp_dir.assign(M, 0.0);
     ws.tp_try.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
+    ws.ex_who.assign(sz(E), 0);
+    ws.ex_q.assign(sz(E) * sz(E), 0.0);
+    ws.ex_r.assign(sz(E) * sz(E), 0.0);
+    ws.ex_a.assign(sz(E), 0.0);
+    ws.ex_l.assign(sz(E), 0.0);
     ws.lp_cols = lp_cols;
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);
     ws.lp_cost.assign(sz(lp_cols), 0.0);

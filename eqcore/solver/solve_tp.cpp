@@ -1,6 +1,7 @@
 // One equilibrium at fixed T and P: start (remembered solution or linear
 // program), Newton on the assemblage, then add the most unstable absent
-// phase, until no absent phase has a negative driving force.
+// phase (in exchange for a present one when the phase rule requires it),
+// until no absent phase has a negative driving force.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -146,7 +147,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             return SolverStatus::no_convergence;
         }
         driving_force(ws, best);  // its composition back in xbest
-        add_phase(ws, best);
+        if (exchange_phase(ws, best) < 0) add_phase(ws, best);
         last_added = best;
     }
     ws.have_solution = false;

@@ -126,6 +126,10 @@ struct Workspace {
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
+    // phase exchange: present candidates, their columns orthonormalised (E x E),
+    // the triangular factor (E x E), the entering column and its coefficients
+    std::vector<int> ex_who;
+    std::vector<double> ex_q, ex_r, ex_a, ex_l;
     // the linear program of the start
     std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
     std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
@@ -194,6 +198,12 @@ NewtonOutcome newton(Workspace& ws, int& removed);
 // of least tangent-plane distance is left in ws.xbest (slot order of the
 // candidate; fractions within each sublattice).
 double driving_force(Workspace& ws, int c);
+
+// Makes absent candidate `entering` (its composition in ws.xbest) present in
+// exchange for a present one when the present phases already make up its
+// composition (the phase rule): amounts moved so that the balances hold.
+// Returns the candidate that left, or -1 (nothing done: add it normally).
+int exchange_phase(Workspace& ws, int entering);
 
 // Sets the free directions of pi (ws.null) where the present phases leave
 // them undetermined: there the absent mixtures are kept as far from forming
