@@ -122,6 +122,8 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         for (int d = c + 1; d < static_cast<int>(ws.cand.size()); ++d)
             if (base(d) == b && ws.cand[sz(d)].count == ws.cand[sz(c)].count) {
                 ws.cand[sz(c)].twin = d;
+                if (ws.cand[sz(c)].family < 0) ws.cand[sz(c)].family = c;
+                ws.cand[sz(d)].family = ws.cand[sz(c)].family;
                 break;
             }
     }

@@ -136,6 +136,9 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
                 best = ci;
             }
         }
+        // A free direction of pi (an exactly stoichiometric feed) may hold
+        // the phase out by itself.
+        if (best >= 0 && shift_free_potential(ws, best)) best = -1;
         if (best < 0) {
             ws.have_solution = true;
             return SolverStatus::ok;

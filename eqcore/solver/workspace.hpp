@@ -42,6 +42,7 @@ struct Candidate {
     int added = 0;      // times added in the current calculation
     bool excluded = false;  // kept out of the calculation (a target's phase)
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
+    int family = -1;        // the first copy of its mixture, for every copy (-1: written once)
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
@@ -209,6 +210,11 @@ int exchange_phase(Workspace& ws, int entering);
 // them undetermined: there the absent mixtures are kept as far from forming
 // as possible (least sum of their ideal-mixing partition functions).
 void settle_free_potentials(Workspace& ws);
+
+// With one free direction of pi (ws.null_dim == 1): moves pi along it until
+// absent candidate `c` has no negative driving force, provided no other
+// absent candidate then has one. Returns false (pi unchanged) otherwise.
+bool shift_free_potential(Workspace& ws, int c);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.

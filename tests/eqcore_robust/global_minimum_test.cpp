@@ -122,5 +122,48 @@ TEST(GlobalMinimum, QktoTernaryTermKeepsItsValueWhenAFourthConstituentIsAdded) {
     }
 }
 
+
+// Au3Pt exactly (3:1) at 588.89 K: the compound alone, with one direction of
+// the element potentials that it leaves free. The non-ideal solutions
+// (fcc with a gap, liquid, bcc, hcp) must be held out by choosing pi on that
+// line; the calculation once ended in "no convergence", adding fcc at a
+// vanishing amount again and again.
+TEST(GlobalMinimum, StoichiometricCompoundFeedWithNonIdealSolutionsAround) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {3.0, 1.0, 0.0, 0.0};
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(588.89));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_EQ(present_count(r), 1);
+    EXPECT_NEAR(amount_of(sys, r, "Au3Pt(s)"), 1.0, 1e-12);
+}
+
+// Copies of one phase (FCC#1, FCC#2): when one is present the other is
+// available at the same composition, so its driving force is 0, never
+// negative.
+TEST(GlobalMinimum, CopyOfAPresentPhaseHasNoNegativeDrivingForce) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const int f1 = phase_of(sys, "FCC#1"), f2 = phase_of(sys, "FCC#2");
+    ASSERT_GE(f1, 0);
+    ASSERT_GE(f2, 0);
+    for (const std::vector<double>& b : {std::vector<double>{0.9, 0.1, 0.0, 0.0}, std::vector<double>{0.5, 0.5, 0.0, 0.0},
+                                         std::vector<double>{0.4, 0.3, 0.2, 0.1}}) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = b;
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, at(1000.0));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        const PhaseResult& p1 = r.phases[static_cast<std::size_t>(f1)];
+        const PhaseResult& p2 = r.phases[static_cast<std::size_t>(f2)];
+        if (p1.present != p2.present) {
+            const PhaseResult& absent = p1.present ? p2 : p1;
+            EXPECT_GE(absent.driving_force, -1e-6) << "feed " << b[0] << " " << b[1] << " " << b[2] << " " << b[3];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
