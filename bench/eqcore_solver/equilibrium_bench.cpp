@@ -1,6 +1,7 @@
 // Speed of the Gibbs-energy minimiser: fixed-T,P equilibria from a cold start
 // (no reuse of the previous solution) and warm (the previous solution, at a
-// temperature 10 K away, is the start), and an adiabatic temperature.
+// temperature 10 K away, is the start), a temperature sweep, and an adiabatic
+// temperature.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -74,6 +75,31 @@ void BM_TP_HO_3000K_Warm(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 300
 void BM_TP_CHON_2000K_Cold(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, false); }
 void BM_TP_CHON_2000K_Warm(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, true); }
 
+// Methane-air at 1 bar swept over 200 temperatures evenly spaced from 1000 K
+// to 3000 K, each point started from the one before, as a step calculation
+// runs; the sweep starts cold. "per_point" is the time of one point.
+void BM_Sweep_CHON_200Points(benchmark::State& state) {
+    constexpr int points = 200;
+    const EquilibriumProblem pr = methane_air(false);
+    Solver solver;
+    EquilibriumResult r;
+    Conditions c;
+    bool failed = false;
+    for (auto _ : state) {
+        solver.forget();
+        for (int k = 0; k < points; ++k) {
+            c.T = 1000.0 + 2000.0 * k / (points - 1);
+            solver.equilibrate(pr, c, r);
+            failed = failed || !r.succeeded();
+        }
+        benchmark::DoNotOptimize(&r);
+        benchmark::ClobberMemory();
+    }
+    if (failed) state.SkipWithError("a point of the sweep failed");
+    state.counters["per_point"] = benchmark::Counter(
+        points, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void BM_Adiabatic_CHON_From298K(benchmark::State& state) {
     const EquilibriumProblem pr = methane_air(true);
     Solver solver;
@@ -98,6 +124,7 @@ BENCHMARK(BM_TP_HO_3000K_Cold);
 BENCHMARK(BM_TP_HO_3000K_Warm);
 BENCHMARK(BM_TP_CHON_2000K_Cold);
 BENCHMARK(BM_TP_CHON_2000K_Warm);
+BENCHMARK(BM_Sweep_CHON_200Points)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Adiabatic_CHON_From298K);
 
 }  // namespace

@@ -388,6 +388,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     ws.null_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
     bool balanced = false, traced = false;
+    int rebalanced = 0;
     refresh_lnx(ws);
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
@@ -603,6 +604,19 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // traces: once the potentials have settled, balance them by their
         // traces (once), then let Newton confirm the state.
         const bool settled = mu_res <= ws.opt.mu_tol;
+        // Settled again after the traces were balanced, but the balance
+        // still open: the held directions keep their part of it from ever
+        // closing. Directions found free far from the solution (a first step
+        // that sent majors down to traces) may be fixed by the majors again:
+        // look again and let Newton close the balance along those; along
+        // the directions still free, balance the traces anew (a few times).
+        if (!converged && settled && nd > 0 && balanced && rebalanced < 3) {
+            ++rebalanced;
+            if (free_directions(ws) < nd) continue;
+            traced = balance_free_directions(ws);
+            refresh_lnx(ws);
+            continue;
+        }
         if (converged || (settled && nd > 0 && !balanced)) {
             if (nd > 0 && !balanced) {
                 traced = balance_free_directions(ws);

@@ -3,6 +3,8 @@
 // solver (equilibrium constants from the standard Gibbs energies, a
 // saturation pressure, a common tangent).
 #include <cmath>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -192,6 +194,40 @@ TEST_F(HardCases, StoichiometricTraceInAnInertGas) {
     EXPECT_TRUE(accepted(pr, r));
     EXPECT_NEAR(amount_of(cho_, r, "H2O") / 4.6523279943714159e-13, 1.0, 1e-9);
     EXPECT_NEAR(amount_of(cho_, r, "N2") / 12.699482416301937, 1.0, 1e-12);
+}
+
+// Methane in air at exactly the stoichiometric ratio, each state started
+// from an unrelated one (as states arrive from a flowsheet). Below about
+// 1500 K the O2, CO and H2 left over are traces, so one direction of the
+// element potentials is fixed by traces alone; a start from a hot state
+// sent Newton there with that direction held, and the balance along it
+// never closed (200 iterations, then a cold restart). Every warm state must
+// converge in a few iterations, pass the check and equal the cold answer.
+TEST_F(HardCases, UnrelatedWarmStartsOnAnExactlyStoichiometricFeed) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(cho_);
+    feed(pr, "CH4", 1.0);
+    feed(pr, "O2", 2.0);
+    feed(pr, "N2", 7.52);
+    Solver warm, cold;
+    std::vector<std::pair<double, double>> states = {
+        {2573.4974, 7.37758e6}, {1337.5850, 3.31616e6}, {2714.9576, 5.00835e6}, {1254.4164, 8.9419e6}};
+    std::uint64_t seed = 7;
+    auto uniform = [&seed] {  // a fixed sequence, the same on every platform
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(seed >> 11) * 0x1.0p-53;
+    };
+    for (int k = 0; k < 200; ++k) states.emplace_back(1000.0 + 2000.0 * uniform(), 1.0e4 + 1.0e7 * uniform());
+    for (const auto& [T, P] : states) {
+        const EquilibriumResult w = warm.equilibrate(pr, at(T, P));
+        cold.forget();
+        const EquilibriumResult c = cold.equilibrate(pr, at(T, P));
+        ASSERT_TRUE(w.succeeded() && c.succeeded()) << "T = " << T << " K, P = " << P << " Pa: " << w.message;
+        EXPECT_LE(w.iterations, 30) << "T = " << T << " K, P = " << P << " Pa";
+        EXPECT_TRUE(accepted(pr, w)) << "T = " << T << " K, P = " << P << " Pa";
+        for (const char* name : {"CO2", "H2O", "N2", "O2", "CO", "H2"})
+            EXPECT_NEAR(amount_of(cho_, w, name) / amount_of(cho_, c, name), 1.0, 1e-6)
+                << name << " at T = " << T << " K, P = " << P << " Pa";
+    }
 }
 
 // Copper at 2.4e-15 of the silver at 308 K: its only carrier is the pure
