@@ -15,6 +15,7 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 // The starting amount (scaled) of a mixture phase that is added.
 constexpr double kAddedAmount = 1e-6;
+constexpr double kReAddedShare = 0.05;  // of the (scaled, unit) material
 
 void remove_phase(Workspace& ws, int ci) {
     Candidate& c = ws.cand[sz(ci)];
@@ -34,13 +35,17 @@ void add_phase(Workspace& ws, int ci) {
     }
     // Composition of least driving force (left in xbest by driving_force),
     // each sublattice with its share of the amount.
-    c.N = kAddedAmount;
+    // Added again after Newton dropped it at once: its linear model at a
+    // vanishing amount misled Newton; it starts with a share of the
+    // material (the balances are restored by Newton).
+    const double amount = c.added >= 2 ? kReAddedShare : kAddedAmount;
+    c.N = amount;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
         double sum = 0.0;
         for (int k = b; k < e; ++k) sum += std::max(ws.xbest[sz(k)], 1e-300);
         const double share = ws.grp_share[sz(g)];
-        for (int k = b; k < e; ++k) ws.n[sz(c.first + k)] = kAddedAmount * share * std::max(ws.xbest[sz(k)], 1e-300) / sum;
+        for (int k = b; k < e; ++k) ws.n[sz(c.first + k)] = amount * share * std::max(ws.xbest[sz(k)], 1e-300) / sum;
     }
 }
 

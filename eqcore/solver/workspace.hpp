@@ -211,7 +211,7 @@ int exchange_phase(Workspace& ws, int entering);
 // as possible (least sum of their ideal-mixing partition functions).
 void settle_free_potentials(Workspace& ws);
 
-// With one free direction of pi (ws.null_dim == 1): moves pi along it until
+// With free directions of pi (ws.null_dim > 0): moves pi along them until
 // absent candidate `c` has no negative driving force, provided no other
 // absent candidate then has one. Returns false (pi unchanged) otherwise.
 bool shift_free_potential(Workspace& ws, int c);

@@ -165,5 +165,35 @@ TEST(GlobalMinimum, CopyOfAPresentPhaseHasNoNegativeDrivingForce) {
     }
 }
 
+// An equimolar quaternary at 1000 K: HCP#1 has a negative driving force
+// against BCC#1 + Au3Pt + RhIr, yet Newton dropped it at once each time it
+// entered at a vanishing amount ("keeps entering and leaving"). Entering
+// again with a share of the material it replaces BCC#1.
+TEST(GlobalMinimum, PhaseDroppedAtOnceEntersAgainWithAShareOfTheMaterial) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.25, 0.25, 0.25, 0.25};
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(1000.0));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "HCP#1"))].present);
+    EXPECT_EQ(present_count(r), 3);
+}
+
+// Au3Pt 0.1 + RhIr 0.3 exactly at 900 K: two compounds leave two directions
+// of pi free; they are chosen so that no solution forms.
+TEST(GlobalMinimum, TwoCompoundsExactlyMakeUpTheFeed) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.3, 0.1, 0.3, 0.3};
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(900.0));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_NEAR(amount_of(sys, r, "Au3Pt(s)"), 0.1, 1e-12);
+    EXPECT_NEAR(amount_of(sys, r, "RhIr(s)"), 0.3, 1e-12);
+}
+
 }  // namespace
 }  // namespace eqcore::robust
