@@ -207,7 +207,7 @@ double driving_force(Workspace& ws, int ci) {
     // descent, which ends in a true local minimum of the distance.
     auto descend_from = [&]() {
         for (int k = 0; k < m; ++k) x[k] = std::max(x[k], 1e-300);
-        for (int it = 0; it < 30; ++it) {
+        for (int it = 0; it < 8; ++it) {
             excess_mu(ws, c, x, ex);
             double zmax = -1e300;
             for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
