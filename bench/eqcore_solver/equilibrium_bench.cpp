@@ -17,6 +17,12 @@ const System& ho() {
     static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/h-o.dat");
     return s;
 }
+// Four elements, eight non-ideal solution candidates (QKTO liquid, fcc in two
+// copies, bcc in three; RKMP hcp in two) and two compounds.
+const System& quaternary() {
+    static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/hard/hard-quaternary.dat");
+    return s;
+}
 const System& chon() {
     static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/c-h-o-n.dat");
     return s;
@@ -84,11 +90,20 @@ EquilibriumProblem zirconium_hydrogen() {
 }
 void BM_TP_ZrH_600K_Cold(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, false); }
 void BM_TP_ZrH_600K_Warm(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, true); }
+// Equimolar Au-Pt-Rh-Ir at 1000 K: hcp + Au3Pt + RhIr, the other seven
+// solutions tested for stability at every assemblage.
+EquilibriumProblem equimolar_quaternary() {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(quaternary());
+    pr.element_amount = {0.25, 0.25, 0.25, 0.25};
+    return pr;
+}
 
 void BM_TP_HO_3000K_Cold(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, false); }
 void BM_TP_HO_3000K_Warm(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, true); }
 void BM_TP_CHON_2000K_Cold(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, false); }
 void BM_TP_CHON_2000K_Warm(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, true); }
+void BM_TP_Quaternary_1000K_Cold(benchmark::State& s) { run_tp(s, equimolar_quaternary(), 1000.0, false); }
+void BM_TP_Quaternary_1000K_Warm(benchmark::State& s) { run_tp(s, equimolar_quaternary(), 1000.0, true); }
 
 // Methane-air at 1 bar swept over 200 temperatures evenly spaced from 1000 K
 // to 3000 K, each point started from the one before, as a step calculation
@@ -139,6 +154,8 @@ BENCHMARK(BM_TP_HO_3000K_Cold);
 BENCHMARK(BM_TP_HO_3000K_Warm);
 BENCHMARK(BM_TP_CHON_2000K_Cold);
 BENCHMARK(BM_TP_CHON_2000K_Warm);
+BENCHMARK(BM_TP_Quaternary_1000K_Cold);
+BENCHMARK(BM_TP_Quaternary_1000K_Warm);
 BENCHMARK(BM_Sweep_CHON_200Points)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Adiabatic_CHON_From298K);
 BENCHMARK(BM_TP_ZrH_600K_Cold);

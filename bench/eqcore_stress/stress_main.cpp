@@ -4,9 +4,11 @@
 // and the warm solves, every wrong or failed state in a form that
 // reproduces it, and the slowest calculations.
 //
-//   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet]
+//   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--file PATH]...
 //
 // N states in all (spread evenly over the files), each solved cold and warm.
+// The files: the example data files and the hard ones (examples/hard/), or
+// those given with --file.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +49,7 @@ double cpu_micros() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet]\n");
+    std::fprintf(stderr, "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--file PATH]...\n");
     return 2;
 }
 
@@ -58,22 +60,26 @@ int main(int argc, char** argv) {
     unsigned long long seed = 1;
     std::size_t slowest = 10;
     bool quiet = false;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
         if (!std::strcmp(argv[i], "--count") && has_value) count = std::atol(argv[++i]);
         else if (!std::strcmp(argv[i], "--seed") && has_value) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--slowest") && has_value) slowest = std::strtoul(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--quiet")) quiet = true;
+        else if (!std::strcmp(argv[i], "--file") && has_value) given.emplace_back(argv[++i]);
         else return usage();
     }
     if (count <= 0) return usage();
-    const std::vector<std::string> files = {"h-o.dat",     "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat",
-                                            "fe-sgte.dat", "zr-h.dat",    "al-mg.dat"};
+    const std::vector<std::string> files =
+        given.empty() ? std::vector<std::string>{"h-o.dat",     "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat",
+                                                 "fe-sgte.dat", "zr-h.dat",    "al-mg.dat",       "hard/hard-quaternary.dat"}
+                      : given;
     std::vector<Timed> times;
     Counts total;
     std::vector<long> kind_failed(kFeedKinds, 0), kind_wrong(kFeedKinds, 0);
     for (std::size_t f = 0; f < files.size(); ++f) {
-        const System sys = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/" + files[f]);
+        const System sys = read_dat(given.empty() ? std::string(EQLINK_EXAMPLES_DIR) + "/" + files[f] : files[f]);
         std::mt19937_64 rng(seed * 1000003ULL + f);
         Solver solver;
         Counts c;
@@ -114,7 +120,7 @@ int main(int argc, char** argv) {
                 }
             }
             if (cold.succeeded() && warm.succeeded()) {
-                const double d = result_difference(cold, warm);
+                const double d = result_difference(cold, warm, &sys);
                 if (d > 1e-9) {
                     ++c.disagree;
                     std::printf("COLD/WARM DIFFER by %.3g: %s\n", d, line.c_str());

@@ -53,6 +53,14 @@ void PPSTUB_ECLIM(const char* name, const eqcore_real* value, eqcore_int* noerr,
     });
 }
 
+void PPSTUB_ECCHK(const eqcore_int* on, eqcore_int* noerr) {
+    entry(noerr, [&] {
+        const eqcore_int v = ref(on, "on");
+        if (v != 0 && v != 1) throw Failure(Error::invalid_value, "checked mode: " + std::to_string(v) + " is not 0 or 1");
+        session().set_checked(v == 1);
+    });
+}
+
 void PPSTUB_ECERR(char* lines, eqcore_int* noerr, eqcore_len line_len) {
     entry(noerr, [&] {
         const LastError& e = session().last_error();

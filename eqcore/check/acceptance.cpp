@@ -190,8 +190,22 @@ private:
             phase_props((*models_)[p], r_.T, r_.P, n, mu);
             D = (mu[0] - a_dot_pi(sys_.constituent(p, 0), r_.element_potential)) / RT_;
         } else {
+            // Present phases with the same constituents (copies of one
+            // phase): their compositions are starts too.
+            std::vector<std::vector<double>> starts;
+            for (int q = 0; q < sys_.phase_count(); ++q) {
+                const Phase& o = sys_.phases[sz(q)];
+                if (q == p || !r_.phases[sz(q)].present || o.count != ph.count || !(r_.phases[sz(q)].amount > 0.0))
+                    continue;
+                bool same = true;
+                for (int k = 0; k < ph.count && same; ++k) same = sys_.constituent(q, k).name == sys_.constituent(p, k).name;
+                if (!same) continue;
+                std::vector<double> x(sz(ph.count));
+                for (int k = 0; k < ph.count; ++k) x[sz(k)] = r_.amount[sz(o.first + k)] / r_.phases[sz(q)].amount;
+                starts.push_back(std::move(x));
+            }
             D = least_tangent_distance(sys_, p, r_.T, r_.P, r_.element_potential, local, opt_.random_starts,
-                                       opt_.seed + static_cast<std::uint64_t>(p), nullptr, &(*models_)[p]);
+                                       opt_.seed + static_cast<std::uint64_t>(p), nullptr, &(*models_)[p], &starts);
         }
         rep_.worst_df = std::min(rep_.worst_df, D);
         if (!(D >= -opt_.df_tol))

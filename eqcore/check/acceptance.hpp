@@ -12,9 +12,11 @@
 //    mu_i recomputed by the phase's model at the reported amounts;
 //  - no absent phase with a negative driving force: a stoichiometric phase
 //    directly, a mixture by minimising its tangent-plane distance over its
-//    composition from several starts (every pure-constituent corner, the
-//    centre, random points; a second-order descent in the square roots of
-//    the amounts, after Michelsen 1982), so that a phase the solver missed is
+//    composition from several starts (the lowest points of an exhaustive
+//    grid over the composition simplex, the compositions of present phases
+//    with the same constituents, every pure-constituent corner, the centre,
+//    random points; a second-order descent in the square roots of the
+//    amounts, after Michelsen 1982), so that a phase the solver missed is
 //    found whatever the solver's own stability test concluded;
 //  - G equal to sum_i n_i mu_i, to sum_j b_j pi_j and to the sum of the phase
 //    models' G; G = H - T S.
@@ -27,7 +29,6 @@
 
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
-#include "thermo/phase_model.hpp"
 #include "thermo/phase_model.hpp"
 
 namespace eqcore {
@@ -64,9 +65,11 @@ AcceptanceReport check_equilibrium(const EquilibriumProblem& problem, const Equi
 // over the compositions of its usable constituents (`usable`, by constituent
 // of the phase). The composition reaching it goes to `x_best` (size of the
 // phase). Negative means the phase would form. `model`: the phase's model
-// (built from the system when null).
+// (built from the system when null). `starts`: compositions (by constituent
+// of the phase) to search from besides its own starts.
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
-                              std::vector<double>* x_best = nullptr, const PhaseModel* model = nullptr);
+                              std::vector<double>* x_best = nullptr, const PhaseModel* model = nullptr,
+                              const std::vector<std::vector<double>>* starts = nullptr);
 
 }  // namespace eqcore

@@ -228,15 +228,41 @@ Judgement judge(const EquilibriumProblem& pr, const Conditions& c, const Equilib
     return {Verdict::passed, {}};
 }
 
-double result_difference(const EquilibriumResult& a, const EquilibriumResult& b) {
+double result_difference(const EquilibriumResult& a, const EquilibriumResult& b, const System* sys) {
     if (a.amount.size() != b.amount.size() || a.element_potential.size() != b.element_potential.size()) return 1e300;
+    // Constituent of b compared with constituent g of a: itself, or with a
+    // system, the same constituent of the copy of its phase (NAME#k) that
+    // holds the same rank by amount (copies are interchangeable).
+    std::vector<std::size_t> other(a.amount.size());
+    for (std::size_t g = 0; g < other.size(); ++g) other[g] = g;
+    if (sys && a.phases.size() == sys->phases.size() && b.phases.size() == sys->phases.size()) {
+        auto base = [&](std::size_t p) {
+            const std::string& n = sys->phases[p].name;
+            const auto h = n.rfind('#');
+            return h == std::string::npos ? std::string{} : n.substr(0, h);
+        };
+        std::vector<char> done(sys->phases.size(), 0);
+        for (std::size_t p = 0; p < sys->phases.size(); ++p) {
+            if (done[p] || base(p).empty()) continue;
+            std::vector<std::size_t> fam;
+            for (std::size_t q = p; q < sys->phases.size(); ++q)
+                if (base(q) == base(p) && sys->phases[q].count == sys->phases[p].count) fam.push_back(q), done[q] = 1;
+            std::vector<std::size_t> fa = fam, fb = fam;
+            std::stable_sort(fa.begin(), fa.end(), [&](std::size_t x, std::size_t y) { return a.phases[x].amount > a.phases[y].amount; });
+            std::stable_sort(fb.begin(), fb.end(), [&](std::size_t x, std::size_t y) { return b.phases[x].amount > b.phases[y].amount; });
+            for (std::size_t i = 0; i < fam.size(); ++i)
+                for (int k = 0; k < sys->phases[fa[i]].count; ++k)
+                    other[sz(sys->phases[fa[i]].first + k)] = sz(sys->phases[fb[i]].first + k);
+        }
+    }
     double total = 0.0;
     for (double v : a.amount) total += v;
     double d = 0.0;
     for (std::size_t g = 0; g < a.amount.size(); ++g) {
-        const double diff = std::abs(a.amount[g] - b.amount[g]);
+        const double bg = b.amount[other[g]];
+        const double diff = std::abs(a.amount[g] - bg);
         if (diff <= 1e-15 * total) continue;
-        d = std::max(d, diff / std::max(std::abs(a.amount[g]), std::abs(b.amount[g])));
+        d = std::max(d, diff / std::max(std::abs(a.amount[g]), std::abs(bg)));
     }
     // G is unique at the minimum even where the potentials are not (a
     // direction of pi the present phases leave free).

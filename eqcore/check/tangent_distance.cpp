@@ -3,8 +3,9 @@
 // compositions of the phase's usable constituents.
 //
 // A phase without excess terms has the closed form D = -ln sum_i exp(d_i)
-// with d_i = (a_i.pi - mu°_i) / RT. Otherwise every start (each pure
-// corner, the centre, random points) takes a few successive-substitution
+// with d_i = (a_i.pi - mu°_i) / RT. Otherwise every start (the lowest
+// points of a regular grid over the composition simplex, compositions the
+// caller gives, each pure corner, the centre, random points) takes a few successive-substitution
 // steps and then a Newton descent of Michelsen's modified distance
 //     tm(W) = 1 + sum_i W_i (h_i(W) - 1),   h_i = g_i(x) + ln sum_k W_k,
 // g_i = (mu_i(x) - a_i.pi) / RT, x = W / sum W (the gradient of tm is h;
@@ -152,11 +153,51 @@ double descend(TangentPlane& tp, Eigen::VectorXd& W) {
 
 double unit_random(std::mt19937_64& rng) { return (static_cast<double>(rng() >> 11) + 0.5) * 0x1.0p-53; }
 
+// Points of the simplex grid of m constituents with k divisions: C(k+m-1, m-1).
+double grid_points(int m, int k) {
+    double c = 1.0;
+    for (int i = 1; i < m; ++i) c = c * (k + i) / i;
+    return c;
+}
+
+// The lowest distances on a regular grid over the composition simplex (the
+// finest grid of at most kGridPoints points): an exhaustive search that does
+// not depend on where a descent starts. The `keep` best points go to `out`.
+constexpr double kGridPoints = 600.0;
+void grid_starts(TangentPlane& tp, int keep, std::vector<Eigen::VectorXd>& out) {
+    const int m = tp.size();
+    int k = 1;
+    while (k < 64 && grid_points(m, k + 1) <= kGridPoints) ++k;
+    std::vector<int> idx(static_cast<std::size_t>(m), 0);
+    idx[static_cast<std::size_t>(m - 1)] = k;
+    std::vector<std::pair<double, Eigen::VectorXd>> best;
+    Eigen::VectorXd W(m), g(m);
+    for (;;) {
+        for (int i = 0; i < m; ++i) W(i) = (idx[sz(i)] + 1e-6) / (k + 1e-6 * m);
+        const double D = tp.distance(W, g);
+        if (std::isfinite(D)) {
+            best.emplace_back(D, W);
+            std::sort(best.begin(), best.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+            if (static_cast<int>(best.size()) > keep) best.pop_back();
+        }
+        // Next composition: move one unit from the last nonzero index leftwards.
+        int j = m - 1;
+        while (j > 0 && idx[sz(j)] == 0) --j;
+        if (j == 0) break;
+        const int rest = idx[sz(j)] - 1;
+        idx[sz(j)] = 0;
+        ++idx[sz(j - 1)];
+        idx[sz(m - 1)] = rest;
+    }
+    for (auto& b : best) out.push_back(b.second);
+}
+
 }  // namespace
 
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
-                              std::vector<double>* x_best, const PhaseModel* model) {
+                              std::vector<double>* x_best, const PhaseModel* model,
+                              const std::vector<std::vector<double>>* starts) {
     const Phase& ph = sys.phases[sz(phase)];
     std::unique_ptr<PhaseModel> own;
     if (!model) {
@@ -190,9 +231,23 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
         for (int i = 0; i < m; ++i) W(i) = std::exp(std::log(1.0 / m) - g(i) - top) / Z;
         keep(-(top + std::log(Z)), W);
     } else {
+        // The grid's best points, then the given compositions.
+        std::vector<Eigen::VectorXd> fixed;
+        if (m > 1) grid_starts(tp, 3, fixed);
+        if (starts)
+            for (const std::vector<double>& x : *starts) {
+                if (x.size() != sz(ph.count)) continue;
+                for (int i = 0; i < m; ++i) W(i) = std::max(x[sz(tp.local(i))], 1e-12);
+                fixed.push_back(W / W.sum());
+            }
+        for (Eigen::VectorXd& f : fixed) {
+            W = f;
+            keep(tp.distance(W, g), W);
+            keep(descend(tp, W), W);
+        }
         std::mt19937_64 rng(seed);
-        const int starts = m + 1 + random_starts;
-        for (int s = 0; s < starts; ++s) {
+        const int starts_count = m + 1 + random_starts;
+        for (int s = 0; s < starts_count; ++s) {
             if (s < m) {  // a corner
                 const double eps = m > 1 ? 1e-6 / (m - 1) : 0.0;
                 W.setConstant(eps);

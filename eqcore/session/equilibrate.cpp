@@ -3,6 +3,7 @@
 // until the next change.
 #include <string>
 
+#include "check/checked_equilibrate.hpp"
 #include "session/session.hpp"
 #include "session/text.hpp"
 
@@ -71,7 +72,10 @@ const EquilibriumResult& Session::equilibrate(bool temperature_unknown, int phas
         }
     }
     if (streams_.empty()) throw Failure(Error::no_material, "no stream is defined: there is no material to equilibrate");
-    solver_.equilibrate(problem_, c, result_);
+    if (checked_)
+        equilibrate_checked(solver_, problem_, c, result_);
+    else
+        solver_.equilibrate(problem_, c, result_);
     if (!result_.succeeded()) throw Failure(error_of(result_.status), result_.message);
     result_current_ = true;
     return result_;

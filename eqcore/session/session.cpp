@@ -32,6 +32,7 @@ void Session::reset() {
     cst_header_.reset();
     phase_entered_.clear();
     constituent_entered_.clear();
+    checked_ = false;
     tlow_ = kDefaultTlow;
     thigh_ = kDefaultThigh;
     conditions_.clear();

@@ -124,6 +124,14 @@ public:
     // True when the phase takes part in calculations (entered, not dummy).
     bool phase_active(int phase) const { return phase_status(phase) == Status::entered; }
 
+    // --- checked mode --------------------------------------------------
+    // On: every calculation's result goes through the acceptance check
+    // (check/acceptance.hpp) before it is kept; a result the check rejects
+    // is the failure no_convergence ("result rejected by the acceptance
+    // check: ..."). Off after reset.
+    void set_checked(bool on) { checked_ = on; }
+    bool checked() const { return checked_; }
+
     // --- temperature limits (K) ----------------------------------------
     double tlow() const { return tlow_; }
     double thigh() const { return thigh_; }
@@ -203,6 +211,7 @@ private:
     std::optional<CstHeader> cst_header_;
     std::vector<bool> phase_entered_;
     std::vector<bool> constituent_entered_;  // system order
+    bool checked_ = false;
     double tlow_ = kDefaultTlow;
     double thigh_ = kDefaultThigh;
     std::vector<Condition> conditions_;

@@ -517,7 +517,12 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             const Candidate& c = ws.cand[sz(ci)];
             if (!c.present) continue;
             ws.step[sz(ci)] = ws.rhs[sz(row++)];
-            if (c.pure) continue;
+            if (c.pure) {
+                // Its potential at the new pi (exact unless the system was
+                // solved with tiny pivots).
+                mu_res = std::max(mu_res, std::abs(ws.g0[sz(c.first)] - ws.adot(c.first, ws.pi.data())));
+                continue;
+            }
             max_t = std::max(max_t, std::abs(ws.step[sz(ci)]));
             if (c.groups > 1) {
                 sublattice_changes(ws, c, dpi, mu_res, max_dl);
@@ -605,8 +610,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // exactly unless free directions are held) by about n (t dl + dl^2)
         // per constituent, and leaves residuals of order dl^2. With negative
         // stoichiometric coefficients that bound does not follow from b alone.
+        // Either way the step is taken in full: a cut step (a phase
+        // shrinking out of an assemblage the phase rule forbids) is not at
+        // the solution, however small the residuals of its linear model.
         const bool converged =
-            (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol) ||
+            (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
             (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
         // Update.

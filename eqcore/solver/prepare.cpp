@@ -135,6 +135,8 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         for (int d = c + 1; d < static_cast<int>(ws.cand.size()); ++d)
             if (base(d) == b && ws.cand[sz(d)].count == ws.cand[sz(c)].count) {
                 ws.cand[sz(c)].twin = d;
+                if (ws.cand[sz(c)].family < 0) ws.cand[sz(c)].family = c;
+                ws.cand[sz(d)].family = ws.cand[sz(c)].family;
                 break;
             }
     }
@@ -203,6 +205,11 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.tp_dir.assign(M, 0.0);
     ws.tp_try.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
+    ws.ex_who.assign(sz(E), 0);
+    ws.ex_q.assign(sz(E) * sz(E), 0.0);
+    ws.ex_r.assign(sz(E) * sz(E), 0.0);
+    ws.ex_a.assign(sz(E), 0.0);
+    ws.ex_l.assign(sz(E), 0.0);
     ws.lp_cols = lp_cols;
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);
     ws.lp_cost.assign(sz(lp_cols), 0.0);

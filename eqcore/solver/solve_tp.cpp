@@ -1,6 +1,7 @@
 // One equilibrium at fixed T and P: start (remembered solution or linear
 // program), Newton on the assemblage, then add the most unstable absent
-// phase, until no absent phase has a negative driving force.
+// phase (in exchange for a present one when the phase rule requires it),
+// until no absent phase has a negative driving force.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -14,6 +15,7 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 // The starting amount (scaled) of a mixture phase that is added.
 constexpr double kAddedAmount = 1e-6;
+constexpr double kReAddedShare = 0.05;  // of the (scaled, unit) material
 
 void remove_phase(Workspace& ws, int ci) {
     Candidate& c = ws.cand[sz(ci)];
@@ -33,13 +35,17 @@ void add_phase(Workspace& ws, int ci) {
     }
     // Composition of least driving force (left in xbest by driving_force),
     // each sublattice with its share of the amount.
-    c.N = kAddedAmount;
+    // Added again after Newton dropped it at once: its linear model at a
+    // vanishing amount misled Newton; it starts with a share of the
+    // material (the balances are restored by Newton).
+    const double amount = c.added >= 2 ? kReAddedShare : kAddedAmount;
+    c.N = amount;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
         double sum = 0.0;
         for (int k = b; k < e; ++k) sum += std::max(ws.xbest[sz(k)], 1e-300);
         const double share = ws.grp_share[sz(g)];
-        for (int k = b; k < e; ++k) ws.n[sz(c.first + k)] = kAddedAmount * share * std::max(ws.xbest[sz(k)], 1e-300) / sum;
+        for (int k = b; k < e; ++k) ws.n[sz(c.first + k)] = amount * share * std::max(ws.xbest[sz(k)], 1e-300) / sum;
     }
 }
 
@@ -135,6 +141,9 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
                 best = ci;
             }
         }
+        // A free direction of pi (an exactly stoichiometric feed) may hold
+        // the phase out by itself.
+        if (best >= 0 && shift_free_potential(ws, best)) best = -1;
         if (best < 0) {
             ws.have_solution = true;
             return SolverStatus::ok;
@@ -146,7 +155,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             return SolverStatus::no_convergence;
         }
         driving_force(ws, best);  // its composition back in xbest
-        add_phase(ws, best);
+        if (exchange_phase(ws, best) < 0) add_phase(ws, best);
         last_added = best;
     }
     ws.have_solution = false;

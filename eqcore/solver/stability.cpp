@@ -5,8 +5,11 @@
 // A stoichiometric phase has one composition. An ideal mixture has the closed
 // form D = -ln sum_i exp(a_i.pi - mu°_i/RT). A non-ideal mixture is searched
 // by successive substitution x_i ~ exp(a_i.pi - mu°_i/RT - mu_ex,i(x)/RT) from
-// the ideal-solution composition and from every constituent's corner, keeping
-// the lowest distance (Michelsen's stability test).
+// the ideal-solution composition and from every constituent's corner, then
+// a Newton descent with a line search (on the directions that keep each
+// sublattice's sum, the Hessian shifted where it is not positive definite),
+// keeping the lowest distance (Michelsen's stability test). Copies of a
+// present phase start also from its composition and points around it.
 #include <algorithm>
 #include <cmath>
 
@@ -201,6 +204,31 @@ double driving_force(Workspace& ws, int ci) {
     // Excess potentials go in ws.y's slots of this candidate (free while absent).
     double* ex = ws.y.data() + c.first;
     std::vector<double>& keep = ws.dln;  // the best composition, slot positions of this candidate
+    // One start: a few substitution steps x_i ~ exp(a_i.pi - mu°_i - mu_ex,i(x))
+    // (cheap, and enough where the excess is mild), then the second-order
+    // descent, which ends in a true local minimum of the distance.
+    auto descend_from = [&]() {
+        for (int k = 0; k < m; ++k) x[k] = std::max(x[k], 1e-300);
+        for (int it = 0; it < 8; ++it) {
+            excess_mu(ws, c, x, ex);
+            double zmax = -1e300;
+            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
+            double z = 0.0, change = 0.0;
+            for (int k = 0; k < m; ++k) z += std::exp(potential_term(ws, c.first + k) - ex[k] - zmax);
+            for (int k = 0; k < m; ++k) {
+                const double xn = std::max(std::exp(potential_term(ws, c.first + k) - ex[k] - zmax) / z, 1e-300);
+                change = std::max(change, std::abs(xn - x[k]));
+                x[k] = xn;
+            }
+            if (change < 1e-13) break;
+        }
+        const double D = sublattice_descent(ws, c, x);
+        if (D < best) {
+            best = D;
+            for (int k = 0; k < m; ++k) keep[sz(c.first + k)] = x[k];
+        }
+    };
+    // The ideal estimate and every constituent's corner.
     for (int start = -1; start < m; ++start) {
         if (start < 0) {
             std::copy(xb, xb + m, x);
@@ -209,31 +237,26 @@ double driving_force(Workspace& ws, int ci) {
             for (int k = 0; k < m; ++k) x[k] = k == start ? 1.0 - 1e-3 : eps;
             if (m == 1) x[0] = 1.0;
         }
-        double D = 1e300;
-        for (int it = 0; it < 500; ++it) {
-            excess_mu(ws, c, x, ex);
-            double zmax = -1e300;
-            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
-            double z = 0.0, change = 0.0;
-            for (int k = 0; k < m; ++k) z += std::exp(potential_term(ws, c.first + k) - ex[k] - zmax);
+        descend_from();
+    }
+    // The compositions of the present copies of the same phase (a gap):
+    // there the distance is 0, so a copy never shows a negative driving
+    // force; moved a little towards each corner, so that a present phase
+    // that sits on a saddle (inside its spinodal) is found to split.
+    for (const Candidate& o : ws.cand) {
+        if (!o.present || o.family < 0 || o.family != c.family || o.count != m || o.N <= 0.0) continue;
+        for (int start = -1; start < m; ++start) {
             for (int k = 0; k < m; ++k) {
-                const double xn = std::exp(potential_term(ws, c.first + k) - ex[k] - zmax) / z;
-                change = std::max(change, std::abs(xn - x[k]));
-                x[k] = xn;
+                const double xo = ws.n[sz(o.first + k)] / o.N;
+                x[k] = start < 0 ? xo : 0.97 * xo + (k == start ? 0.03 : 0.0);
             }
-            D = -(zmax + std::log(z));
-            if (change < 1e-13) break;
+            descend_from();
         }
-        // The distance at the final composition itself.
-        excess_mu(ws, c, x, ex);
-        double Dx = 0.0;
-        for (int k = 0; k < m; ++k)
-            if (x[k] > 0.0) Dx += x[k] * (std::log(x[k]) + ex[k] - potential_term(ws, c.first + k));
-        D = Dx;
-        if (D < best) {
-            best = D;
-            for (int k = 0; k < m; ++k) keep[sz(c.first + k)] = x[k];
-        }
+    }
+    // The centre of the composition space (a gap between corners).
+    if (m > 2) {
+        for (int k = 0; k < m; ++k) x[k] = 1.0 / m;
+        descend_from();
     }
     for (int k = 0; k < m; ++k) xb[k] = keep[sz(c.first + k)];
     return best;

@@ -42,6 +42,7 @@ struct Candidate {
     int added = 0;      // times added in the current calculation
     bool excluded = false;  // kept out of the calculation (a target's phase)
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
+    int family = -1;        // the first copy of its mixture, for every copy (-1: written once)
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
@@ -126,6 +127,10 @@ struct Workspace {
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
+    // phase exchange: present candidates, their columns orthonormalised (E x E),
+    // the triangular factor (E x E), the entering column and its coefficients
+    std::vector<int> ex_who;
+    std::vector<double> ex_q, ex_r, ex_a, ex_l;
     // the linear program of the start
     std::vector<double> lp_tab, lp_cost, lp_col, lp_z;
     std::vector<int> lp_basis, lp_owner;  // basis columns; column -> candidate
@@ -195,10 +200,21 @@ NewtonOutcome newton(Workspace& ws, int& removed);
 // candidate; fractions within each sublattice).
 double driving_force(Workspace& ws, int c);
 
+// Makes absent candidate `entering` (its composition in ws.xbest) present in
+// exchange for a present one when the present phases already make up its
+// composition (the phase rule): amounts moved so that the balances hold.
+// Returns the candidate that left, or -1 (nothing done: add it normally).
+int exchange_phase(Workspace& ws, int entering);
+
 // Sets the free directions of pi (ws.null) where the present phases leave
 // them undetermined: there the absent mixtures are kept as far from forming
 // as possible (least sum of their ideal-mixing partition functions).
 void settle_free_potentials(Workspace& ws);
+
+// With free directions of pi (ws.null_dim > 0): moves pi along them until
+// absent candidate `c` has no negative driving force, provided no other
+// absent candidate then has one. Returns false (pi unchanged) otherwise.
+bool shift_free_potential(Workspace& ws, int c);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.

@@ -8,30 +8,37 @@ namespace eqcore {
 
 namespace {
 
-// u0^e0 u1^e1 u2^e2 with its gradient and Hessian in u. A factor with a
+// prod_a u_a^e_a with its gradient and Hessian in u. A factor with a
 // negative exponent must be positive; zero exponents of zero factors are 1.
+template <std::size_t N>
 struct Monomial {
     double v = 0.0;
-    std::array<double, 3> g{};
-    std::array<std::array<double, 3>, 3> h{};
+    std::array<double, N> g{};
+    std::array<std::array<double, N>, N> h{};
 };
 
-Monomial monomial(const std::array<double, 3>& u, const std::array<int, 3>& e) {
-    std::array<double, 3> p0{}, p1{}, p2{};  // u^e, e u^(e-1), e(e-1) u^(e-2)
-    for (std::size_t a = 0; a < 3; ++a) {
+template <std::size_t N>
+Monomial<N> monomial(const std::array<double, N>& u, const std::array<int, N>& e) {
+    std::array<double, N> p0{}, p1{}, p2{};  // u^e, e u^(e-1), e(e-1) u^(e-2)
+    for (std::size_t a = 0; a < N; ++a) {
         const int k = e[a];
         p0[a] = k == 0 ? 1.0 : int_power(u[a], k);
         p1[a] = k == 0 ? 0.0 : k * int_power(u[a], k - 1);
         p2[a] = (k == 0 || k == 1) ? 0.0 : k * (k - 1) * int_power(u[a], k - 2);
     }
-    Monomial m;
-    m.v = p0[0] * p0[1] * p0[2];
-    for (std::size_t a = 0; a < 3; ++a) {
-        const std::size_t b = (a + 1) % 3;
-        const std::size_t c = (a + 2) % 3;
-        m.g[a] = p1[a] * p0[b] * p0[c];
-        m.h[a][a] = p2[a] * p0[b] * p0[c];
-        m.h[a][b] = m.h[b][a] = p1[a] * p1[b] * p0[c];
+    // Products of the p0 of all factors but one or two.
+    auto others = [&](std::size_t a, std::size_t b) {
+        double r = 1.0;
+        for (std::size_t c = 0; c < N; ++c)
+            if (c != a && c != b) r *= p0[c];
+        return r;
+    };
+    Monomial<N> m;
+    m.v = others(N, N);
+    for (std::size_t a = 0; a < N; ++a) {
+        m.g[a] = p1[a] * others(a, a);
+        m.h[a][a] = p2[a] * others(a, a);
+        for (std::size_t b = a + 1; b < N; ++b) m.h[a][b] = m.h[b][a] = p1[a] * p1[b] * others(a, b);
     }
     return m;
 }
@@ -44,7 +51,7 @@ void add_binary(const Interaction& in, const ParameterT& L, std::span<const doub
     // Both fractions zero: the term and its gradient vanish in the limit.
     if (r < 0 && !(sum > 0.0)) return;
     // Variables (x_i, x_j, x_i + x_j); the chain rule maps them back.
-    const Monomial m = monomial({x[i], x[j], sum}, {in.exponent[0], in.exponent[1], r});
+    const Monomial<3> m = monomial<3>({x[i], x[j], sum}, {in.exponent[0], in.exponent[1], r});
     s.f += L.v * m.v;
     s.f_t += L.d1 * m.v;
     s.f_tt += L.d2 * m.v;
@@ -61,22 +68,32 @@ void add_binary(const Interaction& in, const ParameterT& L, std::span<const doub
     }
 }
 
+// Kohler form of a ternary term: s^3 L xi_i^p xi_j^q xi_k^r with
+// s = x_i + x_j + x_k and xi = x / s, i.e. L x_i^p x_j^q x_k^r s^(3-p-q-r):
+// its value at fixed ratios of i, j, k scales with s^3 whatever else is
+// present, as the binary term scales with (x_i + x_j)^2.
 void add_ternary(const Interaction& in, const ParameterT& L, std::span<const double> x, ExcessSums& s) {
     std::array<std::size_t, 3> q{};
-    std::array<double, 3> u{};
+    std::array<double, 4> u{};
     for (std::size_t a = 0; a < 3; ++a) {
         q[a] = static_cast<std::size_t>(in.index[a]);
         u[a] = x[q[a]];
     }
-    const Monomial m = monomial(u, {in.exponent[0], in.exponent[1], in.exponent[2]});
+    u[3] = u[0] + u[1] + u[2];
+    const int r = 3 - in.exponent[0] - in.exponent[1] - in.exponent[2];
+    // All three fractions zero: the term and its gradient vanish in the limit.
+    if (r < 0 && !(u[3] > 0.0)) return;
+    // Variables (x_i, x_j, x_k, s); the chain rule maps them back (ds/dx = 1).
+    const Monomial<4> m = monomial<4>(u, {in.exponent[0], in.exponent[1], in.exponent[2], r});
     s.f += L.v * m.v;
     s.f_t += L.d1 * m.v;
     s.f_tt += L.d2 * m.v;
     if (!s.grad.empty())
-        for (std::size_t a = 0; a < 3; ++a) s.grad[q[a]] += L.v * m.g[a];
+        for (std::size_t a = 0; a < 3; ++a) s.grad[q[a]] += L.v * (m.g[a] + m.g[3]);
     if (!s.hess.empty())
         for (std::size_t a = 0; a < 3; ++a)
-            for (std::size_t b = 0; b < 3; ++b) s.h(q[a], q[b]) += L.v * m.h[a][b];
+            for (std::size_t b = 0; b < 3; ++b)
+                s.h(q[a], q[b]) += L.v * (m.h[a][b] + m.h[a][3] + m.h[3][b] + m.h[3][3]);
 }
 
 }  // namespace

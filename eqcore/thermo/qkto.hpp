@@ -2,7 +2,10 @@
 //
 // Binary term with exponents (p, q): (x_i + x_j)^2 L xi_i^p xi_j^q with
 // xi_i = x_i / (x_i + x_j), i.e. L x_i^p x_j^q (x_i + x_j)^(2-p-q), which is
-// L x_i^p x_j^q in a binary phase. Ternary term: L x_i^p x_j^q x_k^r.
+// L x_i^p x_j^q in a binary phase. Ternary term with exponents (p, q, r):
+// (x_i + x_j + x_k)^3 L xi_i^p xi_j^q xi_k^r with xi = x / (x_i + x_j + x_k),
+// i.e. L x_i^p x_j^q x_k^r in a ternary phase; both keep their value when
+// another constituent is added at fixed ratios of the others.
 #pragma once
 
 #include <span>

@@ -79,6 +79,9 @@ void PPSTUB_ECSHOW(eqcore_int* noerr);
 /* lines: three consecutive fields of line_len characters each. */
 void PPSTUB_ECERR(char* lines, eqcore_int* noerr, eqcore_len line_len);
 
+/* Checked mode for every later calculation: on = 1, off = 0 (the default). */
+void PPSTUB_ECCHK(const eqcore_int* on, eqcore_int* noerr);
+
 /* --- limits, inquiries, statuses ---------------------------------------- */
 void PPSTUB_ECLIM(const char* name, const eqcore_real* value, eqcore_int* noerr,
                   eqcore_len name_len);
