@@ -37,6 +37,19 @@ public:
         size(s.size());
         buf_.append(s);
     }
+    // A list: its length, then its items.
+    void strs(const std::vector<std::string>& v) {
+        size(v.size());
+        for (const std::string& x : v) str(x);
+    }
+    void f64s(const std::vector<double>& v) {
+        size(v.size());
+        for (double x : v) f64(x);
+    }
+    void i32s(const std::vector<int>& v) {
+        size(v.size());
+        for (int x : v) i32(x);
+    }
     std::string& bytes() { return buf_; }
 
 private:
@@ -53,30 +66,18 @@ void put_header(Out& o, const CstHeader& h) {
 
 // Since version 3: the data of an ionic liquid.
 void put_ionic(Out& o, const IonicLiquid& q) {
-    auto names = [&](const std::vector<std::string>& v) {
-        o.size(v.size());
-        for (const std::string& n : v) o.str(n);
-    };
-    auto reals = [&](const std::vector<double>& v) {
-        o.size(v.size());
-        for (double x : v) o.f64(x);
-    };
-    auto ints = [&](const std::vector<int>& v) {
-        o.size(v.size());
-        for (int x : v) o.i32(x);
-    };
-    names(q.cation);
-    reals(q.cation_charge);
-    names(q.site2);
-    reals(q.site2_charge);
+    o.strs(q.cation);
+    o.f64s(q.cation_charge);
+    o.strs(q.site2);
+    o.f64s(q.site2_charge);
     o.i32(q.vacancy);
-    ints(q.record_cation);
-    ints(q.record_site2);
+    o.i32s(q.record_cation);
+    o.i32s(q.record_site2);
     o.size(q.excess.size());
     for (const IonicTerm& t : q.excess) {
         o.u8(static_cast<std::uint8_t>(t.kind));
-        ints(t.cation);
-        ints(t.site2);
+        o.i32s(t.cation);
+        o.i32s(t.site2);
         o.size(t.sets.size());
         for (const auto& L : t.sets)
             for (double v : L) o.f64(v);
@@ -85,30 +86,18 @@ void put_ionic(Out& o, const IonicLiquid& q) {
 
 // A quasichemical liquid's data (format version 3 and later).
 void put_quasichem(Out& o, const QuasichemData& d) {
-    auto strings = [&](const std::vector<std::string>& v) {
-        o.size(v.size());
-        for (const std::string& x : v) o.str(x);
-    };
-    auto reals = [&](const std::vector<double>& v) {
-        o.size(v.size());
-        for (double x : v) o.f64(x);
-    };
-    auto ints = [&](const std::vector<int>& v) {
-        o.size(v.size());
-        for (int x : v) o.i32(x);
-    };
     o.u8(d.quadruplet ? 1 : 0);
-    strings(d.cation);
-    strings(d.anion);
-    reals(d.cation_charge);
-    reals(d.anion_charge);
-    ints(d.cation_group);
-    ints(d.anion_group);
-    ints(d.em_cation);
-    ints(d.em_anion);
-    reals(d.nu_cation);
-    reals(d.nu_anion);
-    reals(d.zeta);
+    o.strs(d.cation);
+    o.strs(d.anion);
+    o.f64s(d.cation_charge);
+    o.f64s(d.anion_charge);
+    o.i32s(d.cation_group);
+    o.i32s(d.anion_group);
+    o.i32s(d.em_cation);
+    o.i32s(d.em_anion);
+    o.f64s(d.nu_cation);
+    o.f64s(d.nu_anion);
+    o.f64s(d.zeta);
     o.size(d.em_unused.size());
     for (const auto& r : d.em_unused)
         for (double x : r) o.f64(x);

@@ -19,11 +19,11 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 template <int N>
 struct ExcessSum {
     Jet<N> g;
-    double g_t = 0.0, g_tt = 0.0;
+    double dg_dT = 0.0, d2g_dT2 = 0.0;
     void add(const Jet<N>& basis, const ParameterT& L) {
         g.add_scaled(L.v, basis);
-        g_t += L.d1 * basis.v;
-        g_tt += L.d2 * basis.v;
+        dg_dT += L.d1 * basis.v;
+        d2g_dT2 += L.d2 * basis.v;
     }
 };
 
@@ -293,8 +293,8 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         }
     }
     Phi += Nf * ex.g;
-    F_t += Nf.v * ex.g_t;
-    F_tt += Nf.v * ex.g_tt;
+    F_t += Nf.v * ex.dg_dT;
+    F_tt += Nf.v * ex.d2g_dT2;
 
     // Lambda = sum_e m_e ln mh_e in closed form: sum_a alpha_a ln u_a -
     // delta ln Z + constant.
