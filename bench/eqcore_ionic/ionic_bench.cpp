@@ -7,6 +7,7 @@
 #include <string>
 
 #include "data/read_dat.hpp"
+#include "run_tp.hpp"
 #include "solver/solver.hpp"
 
 namespace {
@@ -25,32 +26,7 @@ EquilibriumProblem problem() {
     return pr;
 }
 
-void run(benchmark::State& state, bool warm) {
-    const EquilibriumProblem pr = problem();
-    Solver solver;
-    EquilibriumResult r;
-    Conditions c;
-    c.T = 1600.0;
-    solver.equilibrate(pr, c, r);
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    int present = 0;
-    for (const PhaseResult& p : r.phases) present += p.present ? 1 : 0;
-    bool flip = false;
-    for (auto _ : state) {
-        if (warm) {
-            flip = !flip;
-            c.T = flip ? 1610.0 : 1600.0;
-        } else {
-            solver.forget();
-        }
-        solver.equilibrate(pr, c, r);
-        benchmark::DoNotOptimize(&r);
-        benchmark::ClobberMemory();
-    }
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    state.counters["newton"] = r.iterations;
-    state.counters["phases"] = present;
-}
+void run(benchmark::State& state, bool warm) { bench::run_tp(state, problem(), 1600.0, warm); }
 
 void BM_IonicMelt_1600K_Cold(benchmark::State& s) { run(s, false); }
 void BM_IonicMelt_1600K_Warm(benchmark::State& s) { run(s, true); }

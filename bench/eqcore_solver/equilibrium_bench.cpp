@@ -7,6 +7,7 @@
 #include <string>
 
 #include "data/read_dat.hpp"
+#include "run_tp.hpp"
 #include "solver/solver.hpp"
 
 namespace {
@@ -53,28 +54,7 @@ EquilibriumProblem methane_air(bool streams) {
     return pr;
 }
 
-void run_tp(benchmark::State& state, const EquilibriumProblem& pr, double T, bool warm) {
-    Solver solver;
-    EquilibriumResult r;
-    Conditions c;
-    c.T = T;
-    solver.equilibrate(pr, c, r);
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    bool flip = false;
-    for (auto _ : state) {
-        if (warm) {
-            flip = !flip;
-            c.T = flip ? T + 10.0 : T;
-        } else {
-            solver.forget();
-        }
-        solver.equilibrate(pr, c, r);
-        benchmark::DoNotOptimize(&r);
-        benchmark::ClobberMemory();
-    }
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    state.counters["newton"] = r.iterations;
-}
+using bench::run_tp;
 
 // Zr-H, 0.8 Zr + 0.2 H at 600 K: two interstitial sublattice phases
 // (alpha Zr(H,Va) and the delta hydride Zr(H,Va)2) with the gas, bcc and

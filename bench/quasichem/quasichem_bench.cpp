@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/read_dat.hpp"
+#include "run_tp.hpp"
 #include "solver/solver.hpp"
 #include "thermo/phase_props.hpp"
 #include "thermo/quasichem.hpp"
@@ -32,32 +33,7 @@ EquilibriumProblem slag_problem() {
 }
 constexpr double kT = 1600.0;
 
-void run_tp(benchmark::State& state, bool warm) {
-    const EquilibriumProblem pr = slag_problem();
-    Solver solver;
-    EquilibriumResult r;
-    Conditions c;
-    c.T = kT;
-    solver.equilibrate(pr, c, r);
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    int present = 0;
-    for (const PhaseResult& p : r.phases) present += p.present ? 1 : 0;
-    bool flip = false;
-    for (auto _ : state) {
-        if (warm) {
-            flip = !flip;
-            c.T = flip ? kT + 10.0 : kT;
-        } else {
-            solver.forget();
-        }
-        solver.equilibrate(pr, c, r);
-        benchmark::DoNotOptimize(&r);
-        benchmark::ClobberMemory();
-    }
-    if (!r.succeeded()) state.SkipWithError(r.message.c_str());
-    state.counters["newton"] = r.iterations;
-    state.counters["phases"] = present;
-}
+void run_tp(benchmark::State& state, bool warm) { bench::run_tp(state, slag_problem(), kT, warm); }
 
 void BM_Slag_TP_Cold(benchmark::State& s) { run_tp(s, false); }
 void BM_Slag_TP_Warm(benchmark::State& s) { run_tp(s, true); }
