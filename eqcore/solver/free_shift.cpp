@@ -8,6 +8,8 @@
 // approaches the zero from below.
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "solver/workspace.hpp"
 
@@ -30,6 +32,78 @@ double slope(const Workspace& ws, const Candidate& c, int q) {
 
 }  // namespace
 
+namespace {
+
+// Least-norm step dw with D_c + s_c.dw >= 0 for every row c of (D, s): the
+// solution of that small quadratic programme has at most `nd` constraints
+// active, so every set of up to min(nd, 3) rows is tried as the active one
+// (dw = S^T (S S^T)^-1 (-D)) and the shortest step that satisfies all rows
+// is kept. False when none does.
+bool least_step(const std::vector<double>& D, const std::vector<double>& s, int nd, std::vector<double>& dw) {
+    const std::size_t m = D.size(), n = sz(nd);
+    double best = std::numeric_limits<double>::infinity();
+    std::vector<double> trial(n);
+    std::vector<std::size_t> rows;
+    auto try_rows = [&]() {
+        const std::size_t k = rows.size();
+        // Gram matrix G = S S^T and right side -D, solved by elimination.
+        double G[3][4] = {};
+        for (std::size_t a = 0; a < k; ++a) {
+            for (std::size_t b = 0; b < k; ++b) {
+                double g = 0.0;
+                for (std::size_t q = 0; q < n; ++q) g += s[rows[a] * n + q] * s[rows[b] * n + q];
+                G[a][b] = g;
+            }
+            G[a][3] = -D[rows[a]];
+        }
+        for (std::size_t c = 0; c < k; ++c) {
+            std::size_t p = c;
+            for (std::size_t r = c + 1; r < k; ++r)
+                if (std::abs(G[r][c]) > std::abs(G[p][c])) p = r;
+            if (!(std::abs(G[p][c]) > 1e-300)) return;
+            for (std::size_t j = 0; j < 4; ++j) std::swap(G[p][j], G[c][j]);
+            for (std::size_t r = 0; r < k; ++r) {
+                if (r == c) continue;
+                const double f = G[r][c] / G[c][c];
+                for (std::size_t j = c; j < 4; ++j) G[r][j] -= f * G[c][j];
+            }
+        }
+        std::fill(trial.begin(), trial.end(), 0.0);
+        for (std::size_t a = 0; a < k; ++a) {
+            const double y = G[a][3] / G[a][a];
+            for (std::size_t q = 0; q < n; ++q) trial[q] += y * s[rows[a] * n + q];
+        }
+        double norm = 0.0;
+        for (double v : trial) norm += v * v;
+        if (!(norm < best)) return;
+        for (std::size_t c = 0; c < m; ++c) {
+            double lin = D[c];
+            for (std::size_t q = 0; q < n; ++q) lin += s[c * n + q] * trial[q];
+            if (lin < -1e-12 * (1.0 + std::abs(D[c]))) return;
+        }
+        best = norm;
+        dw = trial;
+    };
+    const std::size_t kmax = std::min<std::size_t>({n, 3, m});
+    for (std::size_t a = 0; a < m; ++a) {
+        rows = {a};
+        try_rows();
+        if (kmax < 2) continue;
+        for (std::size_t b = a + 1; b < m; ++b) {
+            rows = {a, b};
+            try_rows();
+            if (kmax < 3) continue;
+            for (std::size_t c = b + 1; c < m; ++c) {
+                rows = {a, b, c};
+                try_rows();
+            }
+        }
+    }
+    return best < std::numeric_limits<double>::infinity();
+}
+
+}  // namespace
+
 bool shift_free_potential(Workspace& ws, int ci) {
     const int nd = ws.null_dim;
     if (nd < 1) return false;
@@ -40,34 +114,38 @@ bool shift_free_potential(Workspace& ws, int ci) {
             for (int s = o.first; s < o.first + o.count; ++s)
                 for (int q = 0; q < nd; ++q)
                     if (std::abs(ws.adot(s, ws.null.data() + sz(q) * sz(ws.E))) > 1e-12) return false;
-    Candidate& c = ws.cand[sz(ci)];
+    // Every absent candidate must stay out. Their least distances are
+    // concave in the position w along the free directions; each round takes
+    // the least step that brings the linearisations of all those below a
+    // margin to 0 at once (one phase pushed out alone may pull another in).
     const std::vector<double> pi0 = ws.pi;  // rare path: may allocate
-    for (int it = 0; it < 30; ++it) {
-        const double D = driving_force(ws, ci);
-        if (D >= -0.1 * ws.opt.stability_tol) {
-            // Every other absent phase must stay out as well.
-            c.df = D;
-            for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
-                Candidate& k = ws.cand[sz(o)];
-                if (o == ci || k.present || k.excluded) continue;
-                k.df = driving_force(ws, o);
-                if (k.df < -ws.opt.stability_tol) {
-                    ws.pi = pi0;
-                    return false;
-                }
-            }
-            return true;
+    const double margin = 1e-3;
+    std::vector<double> D, slopes, dw;
+    for (int it = 0; it < 40; ++it) {
+        D.clear();
+        slopes.clear();
+        bool out = true;
+        for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+            Candidate& k = ws.cand[sz(o)];
+            if (k.present || k.excluded) continue;
+            k.df = driving_force(ws, o);
+            if (k.df < -0.1 * ws.opt.stability_tol) out = false;
+            if (k.df >= margin && o != ci) continue;
+            D.push_back(k.df);
+            for (int q = 0; q < nd; ++q) slopes.push_back(slope(ws, k, q));  // xbest is still k's
         }
-        // The least step in w that brings the linearised distance to 0.
-        double g2 = 0.0;
-        for (int q = 0; q < nd; ++q) g2 += slope(ws, c, q) * slope(ws, c, q);
-        if (!(g2 > 1e-300)) break;
+        if (out) return true;
+        if (!least_step(D, slopes, nd, dw)) break;
         for (int q = 0; q < nd; ++q) {
-            const double w = std::clamp(-D * slope(ws, c, q) / g2, -50.0, 50.0);
+            const double w = std::clamp(dw[sz(q)], -50.0, 50.0);
             for (int j = 0; j < ws.E; ++j) ws.pi[sz(j)] += w * ws.null[sz(q) * sz(ws.E) + sz(j)];
         }
     }
     ws.pi = pi0;
+    for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+        Candidate& k = ws.cand[sz(o)];
+        if (!k.present && !k.excluded) k.df = driving_force(ws, o);
+    }
     return false;
 }
 

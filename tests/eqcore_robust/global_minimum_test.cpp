@@ -9,6 +9,7 @@
 
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
+#include "thermo/phase_props.hpp"
 
 namespace eqcore::robust {
 namespace {
@@ -193,6 +194,43 @@ TEST(GlobalMinimum, TwoCompoundsExactlyMakeUpTheFeed) {
     EXPECT_TRUE(accepted(pr, r));
     EXPECT_NEAR(amount_of(sys, r, "Au3Pt(s)"), 0.1, 1e-12);
     EXPECT_NEAR(amount_of(sys, r, "RhIr(s)"), 0.3, 1e-12);
+}
+
+// The same feed from 930 to 1050 K once ended in "no convergence": pushing
+// one solution (HCP) out along the free directions drew another (FCC) in,
+// and back. All absent phases are now pushed out by one least step at once.
+// Two checks independent of the solver: G is the compounds' G written from
+// the file's values, and G(b) is convex in the feed, so it lies below the
+// mean of the feeds 1 mmol of Au richer and poorer (where FCC and HCP form).
+TEST(GlobalMinimum, TwoCompoundsExactlyMakeUpTheFeedWhereTwoSolutionsPullOnThePotentials) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const int au3pt = phase_of(sys, "Au3Pt(s)"), rhir = phase_of(sys, "RhIr(s)");
+    const std::vector<double> one = {1.0};
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    Solver warm;
+    for (double T : {930.0, 990.0, 1000.0, 1050.0}) {
+        pr.element_amount = {0.3, 0.1, 0.3, 0.3};
+        for (bool cold : {true, false}) {
+            Solver fresh;
+            const EquilibriumResult r = (cold ? fresh : warm).equilibrate(pr, at(T));
+            ASSERT_TRUE(r.succeeded()) << T << " K: " << r.message;
+            EXPECT_TRUE(accepted(pr, r)) << T;
+            EXPECT_EQ(present_count(r), 2) << T;
+            EXPECT_NEAR(amount_of(sys, r, "Au3Pt(s)"), 0.1, 1e-12);
+            EXPECT_NEAR(amount_of(sys, r, "RhIr(s)"), 0.3, 1e-12);
+            const double g = 0.1 * phase_props(sys, au3pt, T, kPstd, one).G + 0.3 * phase_props(sys, rhir, T, kPstd, one).G;
+            EXPECT_NEAR(r.G, g, 1e-9 * std::fabs(g)) << T;
+        }
+        double sides = 0.0;
+        for (double d : {1e-3, -1e-3}) {
+            pr.element_amount = {0.3 + d, 0.1, 0.3, 0.3};
+            const EquilibriumResult s = Solver().equilibrate(pr, at(T));
+            if (!s.succeeded()) GTEST_SKIP() << "no neighbour at " << T << " K: " << s.message;
+            sides += 0.5 * s.G;
+        }
+        pr.element_amount = {0.3, 0.1, 0.3, 0.3};
+        EXPECT_LE(Solver().equilibrate(pr, at(T)).G, sides) << T;
+    }
 }
 
 }  // namespace
