@@ -95,6 +95,14 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     int iterations = 0;
+    // This Newton iteration shifted some phase's block (its step is not
+    // Newton's own: the residuals left after it are not of second order).
+    bool shifted = false;
+    // Set by the iteration for the next one: a phase's block that is not
+    // positive definite is factorised as it is (near the solution), not
+    // shifted; `indefinite` records that one was.
+    bool exact_steps = false;
+    bool indefinite = false;
     int calculations = 0;         // fixed-T,P calculations done
 
     // --- buffers
@@ -183,8 +191,9 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // A phase's scaled block C (m x m) restricted to the directions orthogonal
 // to the k constraint columns the caller put in ws.cons (m x k): factorises
 // Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
-// definite (C is overwritten). solve_projected then gives t <- Z (Z'CZ)^-1 Z' t.
-void factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+// definite (C is overwritten); returns the shift (0: exact). solve_projected
+// then gives t <- Z (Z'CZ)^-1 Z' t.
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
 void solve_projected(Workspace& ws, int m, int k, double* t);
 
 // Chemical potentials of the present phases at the current amounts.
