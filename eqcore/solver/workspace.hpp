@@ -17,6 +17,7 @@
 #include "solver/result.hpp"
 #include "solver/status.hpp"
 #include "thermo/models.hpp"
+#include "thermo/parameter.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore::detail {
@@ -46,6 +47,8 @@ struct Candidate {
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
+    std::size_t param_first = 0;  // its remainder's temperature functions at T: ws.params [first, first + count)
+    std::size_t param_count = 0;
 };
 
 struct Workspace {
@@ -88,6 +91,7 @@ struct Workspace {
     std::vector<double> g0;       // mu°/RT per slot at T, P (gas: + ln(P/P°))
     std::vector<double> g0_T;     // the temperature g0 holds
     std::vector<StandardProps> sp0;  // standard-state G, H, S, Cp per slot at T (J, J/K per mol)
+    std::vector<ParameterT> params;  // the candidates' remainder parameters at the temperature g0 holds
 
     // --- iterate
     std::vector<double> n;        // scaled amounts per slot
