@@ -169,6 +169,7 @@ private:
                 const double nm = r_.amount[g] * mu[sz(k)];
                 g_nmu_ += nm;
                 scale_ += std::abs(nm);
+                amount_ += r_.amount[g];
                 if (!below_floor && !(std::abs(r_.mu[g] - mu[sz(k)]) <= opt_.mu_tol * RT_))
                     fault(c.name + " in " + ph.name + ": reported mu " + num(r_.mu[g]) + " J/mol, the model gives " +
                           num(mu[sz(k)]));
@@ -235,7 +236,10 @@ private:
     void energies() {
         double g_bpi = 0.0;
         for (std::size_t j = 0; j < b_.size(); ++j) g_bpi += b_[j] * r_.element_potential[j];
-        const double s = std::max(scale_, 1e-300);
+        // Relative to sum |n mu|, but at least RT per mol: where every present
+        // constituent is nearly at its standard state (G near 0) the sum
+        // vanishes and would judge rounding.
+        const double s = std::max({scale_, RT_ * amount_, 1e-300});
         auto compare = [&](double a, const char* what) {
             const double rel = std::abs(r_.G - a) / s;
             rep_.worst_energy = std::max(rep_.worst_energy, rel);
@@ -263,7 +267,7 @@ private:
     std::vector<char> use_;
     std::vector<std::pair<std::size_t, double>> present_;  // constituent, model mu
     double worst_res_ = 0.0;
-    double g_nmu_ = 0.0, g_model_ = 0.0, h_model_ = 0.0, s_model_ = 0.0, scale_ = 0.0;
+    double g_nmu_ = 0.0, g_model_ = 0.0, h_model_ = 0.0, s_model_ = 0.0, scale_ = 0.0, amount_ = 0.0;
 };
 
 }  // namespace

@@ -37,7 +37,7 @@ struct AcceptanceOptions {
     double balance_tol = 1e-10;  // relative to the element's amount (floor: 1e-14 of all material)
     double mu_tol = 1e-8;        // |mu_i - a_i.pi| / RT for constituents of present phases
     double df_tol = 1e-8;        // least driving force / RT per mol an absent phase may show
-    double energy_tol = 1e-9;    // G identities, relative to sum |n_i mu_i|
+    double energy_tol = 1e-9;    // G identities, relative to sum |n_i mu_i| (at least RT per mol present)
     int random_starts = 4;       // random compositions per absent mixture, besides corners and centre
     std::uint64_t seed = 12345;  // of the random starts (reproducible)
 };

@@ -141,5 +141,21 @@ TEST(CheckedMode, RejectedResultBecomesAFailure) {
     EXPECT_EQ(r.message.rfind("result rejected by the acceptance check: G = ", 0), 0u) << r.message;
 }
 
+// Ag and Ni at 255 K in the hard ternary file: two nearly pure fcc copies
+// whose standard energies are 0, so G, sum n mu and sum b pi are all about
+// -1e-7 J. The identities were once judged relative to sum |n mu| alone and
+// the correct answer rejected over rounding; RT per mol is the least scale.
+TEST(AcceptanceCheck, IdentitiesOfAnAnswerWithGNearZeroAreJudgedOnRT) {
+    const System sys = read_dat(example("hard/hard-ternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.36696146964833426, 0.0, 0.36696146964833426};
+    const EquilibriumResult r = Solver().equilibrate(pr, at(255.14401465415904, 3299924.2491620136));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_LT(std::abs(r.G), 1e-3);
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "FCC#1"))].present);
+    EXPECT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "FCC#2"))].present);
+}
+
 }  // namespace
 }  // namespace eqcore::robust

@@ -129,7 +129,7 @@ std::vector<Composition> feeds_across_the_triangle() {
 // The oracle on its own: at a compound's composition it gives the
 // compound's G, inside a one-phase field its bounds meet, and an answer that leaves out a phase of the hull lies above them.
 TEST(HullOracle, BoundsMeetAndAnAnswerWithoutAPhaseOfTheHullIsAboveThem) {
-    const System sys = read_dat(test_data("hard-ternary.dat"));
+    const System sys = read_dat(example("hard/hard-ternary.dat"));
     const HullOracle hull(sys, {0, 1, 2}, 1000.0, kPstd, kGrid);
     // AgCu2(s) alone at its own composition: G is its G per atom exactly.
     const HullAnswer compound = hull.at({1.0 / 3, 2.0 / 3, 0.0});
@@ -164,7 +164,7 @@ const std::vector<Subsystem>& subsystems() {
         {"quaternary_without_Rh", "hard/hard-quaternary.dat", {0, 1, 3}, {900.0, 1400.0, 2000.0}},
         {"quaternary_without_Pt", "hard/hard-quaternary.dat", {0, 2, 3}, {900.0, 1400.0, 2000.0}},
         {"quaternary_without_Au", "hard/hard-quaternary.dat", {1, 2, 3}, {900.0, 1400.0, 2000.0}},
-        {"ternary", "hard-ternary.dat", {0, 1, 2}, {700.0, 1000.0, 1300.0, 1600.0}},
+        {"ternary", "hard/hard-ternary.dat", {0, 1, 2}, {700.0, 1000.0, 1300.0, 1600.0}},
     };
     return all;
 }
