@@ -2,6 +2,7 @@
 #include "check/stress.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstdio>
 
@@ -232,7 +233,10 @@ double result_difference(const EquilibriumResult& a, const EquilibriumResult& b,
     if (a.amount.size() != b.amount.size() || a.element_potential.size() != b.element_potential.size()) return 1e300;
     // Constituent of b compared with constituent g of a: itself, or with a
     // system, the same constituent of the copy of its phase (NAME#k) that
-    // holds the same rank by amount (copies are interchangeable).
+    // matches it best (copies are interchangeable): copies of a, largest
+    // first, each take the unmatched copy of b whose constituent amounts
+    // are closest, so that equal amounts of different compositions pair up
+    // by composition.
     std::vector<std::size_t> other(a.amount.size());
     for (std::size_t g = 0; g < other.size(); ++g) other[g] = g;
     if (sys && a.phases.size() == sys->phases.size() && b.phases.size() == sys->phases.size()) {
@@ -247,12 +251,27 @@ double result_difference(const EquilibriumResult& a, const EquilibriumResult& b,
             std::vector<std::size_t> fam;
             for (std::size_t q = p; q < sys->phases.size(); ++q)
                 if (base(q) == base(p) && sys->phases[q].count == sys->phases[p].count) fam.push_back(q), done[q] = 1;
-            std::vector<std::size_t> fa = fam, fb = fam;
+            std::vector<std::size_t> fa = fam;
             std::stable_sort(fa.begin(), fa.end(), [&](std::size_t x, std::size_t y) { return a.phases[x].amount > a.phases[y].amount; });
-            std::stable_sort(fb.begin(), fb.end(), [&](std::size_t x, std::size_t y) { return b.phases[x].amount > b.phases[y].amount; });
-            for (std::size_t i = 0; i < fam.size(); ++i)
-                for (int k = 0; k < sys->phases[fa[i]].count; ++k)
-                    other[sz(sys->phases[fa[i]].first + k)] = sz(sys->phases[fb[i]].first + k);
+            std::vector<char> taken(fam.size(), 0);
+            for (std::size_t pa : fa) {
+                std::size_t best = 0;
+                double best_d = std::numeric_limits<double>::infinity();
+                for (std::size_t j = 0; j < fam.size(); ++j) {
+                    if (taken[j]) continue;
+                    double far = 0.0;
+                    for (int k = 0; k < sys->phases[pa].count; ++k)
+                        far = std::max(far, std::abs(a.amount[sz(sys->phases[pa].first + k)] -
+                                                     b.amount[sz(sys->phases[fam[j]].first + k)]));
+                    if (far < best_d) {
+                        best_d = far;
+                        best = j;
+                    }
+                }
+                taken[best] = 1;
+                for (int k = 0; k < sys->phases[pa].count; ++k)
+                    other[sz(sys->phases[pa].first + k)] = sz(sys->phases[fam[best]].first + k);
+            }
         }
     }
     double total = 0.0;

@@ -65,6 +65,29 @@ TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
     EXPECT_LE(failed, 2 * n / 50) << "more than 2% of the solves failed";
 }
 
+// Ag and Ni 1:1 in the hard ternary file: the fcc gap is symmetric, so its
+// two copies hold equal amounts of mirrored compositions. The same answer
+// with the copies' labels swapped is the same answer; pairing copies by
+// amount alone once counted it as a cold/warm difference of 1.
+TEST(ResultDifference, CopiesOfEqualAmountsArePairedByComposition) {
+    const System sys = read_dat(example("hard/hard-ternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {1.0, 0.0, 1.0};
+    const EquilibriumResult r = Solver().equilibrate(pr, at(614.66305331786805));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    const Phase& f1 = sys.phases[static_cast<std::size_t>(phase_of(sys, "FCC#1"))];
+    const Phase& f2 = sys.phases[static_cast<std::size_t>(phase_of(sys, "FCC#2"))];
+    ASSERT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "FCC#1"))].present);
+    ASSERT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "FCC#2"))].present);
+    EquilibriumResult swapped = r;
+    for (int k = 0; k < f1.count; ++k)
+        std::swap(swapped.amount[static_cast<std::size_t>(f1.first + k)], swapped.amount[static_cast<std::size_t>(f2.first + k)]);
+    std::swap(swapped.phases[static_cast<std::size_t>(phase_of(sys, "FCC#1"))],
+              swapped.phases[static_cast<std::size_t>(phase_of(sys, "FCC#2"))]);
+    EXPECT_EQ(result_difference(r, swapped, &sys), 0.0);
+    EXPECT_GT(result_difference(r, swapped), 0.5);  // without the system, copies are not matched
+}
+
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
                          ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat", "fe-sgte.dat",
                                            "al-mg.dat", "hard/hard-quaternary.dat", "hard/hard-ternary.dat"),
