@@ -69,6 +69,19 @@ int present_count(const Workspace& ws) {
 
 std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
 
+// A present mixture written once whose tangent-plane distance is negative
+// at another composition: its other basin is lower than where the phase
+// sits. From a warm start that is a local minimum the previous state led
+// into (the file gives no copy to hold both basins); a cold start decides.
+bool present_phase_lower_elsewhere(Workspace& ws) {
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+        const Candidate& c = ws.cand[sz(ci)];
+        if (!c.present || c.pure || c.family >= 0) continue;
+        if (driving_force(ws, ci) < -ws.opt.stability_tol) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
@@ -145,6 +158,10 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
         // the phase out by itself.
         if (best >= 0 && shift_free_potential(ws, best)) best = -1;
         if (best < 0) {
+            if (started_warm && present_phase_lower_elsewhere(ws)) {
+                ws.have_solution = false;
+                return solve_tp(ws, false, message);
+            }
             ws.have_solution = true;
             return SolverStatus::ok;
         }

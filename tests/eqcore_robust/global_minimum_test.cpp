@@ -233,5 +233,26 @@ TEST(GlobalMinimum, TwoCompoundsExactlyMakeUpTheFeedWhereTwoSolutionsPullOnThePo
     }
 }
 
+// Ag 4.56 + Ni 3.32 mol at 1622.5 K and 0.23 bar, warm from 1599.8 K: the
+// warm calculation returned LIQUID 0.26 (Ni-rich) + BCC#1 7.62 as a success,
+// 338 J above the one liquid of the cold answer. The liquid, written once,
+// had its lower basin at the other composition; the acceptance check does
+// not judge a present phase's own basins. A warm result with such a phase
+// is now settled by a cold start.
+TEST(GlobalMinimum, WarmStartLeftALiquidInItsHigherBasin) {
+    const System sys = read_dat(example("hard/hard-ternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {4.5595418576142999, 0.0, 3.3205149181638194};
+    Solver warm;
+    ASSERT_TRUE(warm.equilibrate(pr, at(1599.809450428447, 23013.039904351062)).succeeded());
+    const EquilibriumResult w = warm.equilibrate(pr, at(1622.5416051885907, 23013.039904351062));
+    const EquilibriumResult c = Solver().equilibrate(pr, at(1622.5416051885907, 23013.039904351062));
+    ASSERT_TRUE(w.succeeded()) << w.message;
+    ASSERT_TRUE(c.succeeded()) << c.message;
+    EXPECT_NEAR(w.G, c.G, 1e-9 * std::abs(c.G));
+    EXPECT_EQ(present_count(w), 1);
+    EXPECT_TRUE(w.phases[static_cast<std::size_t>(phase_of(sys, "LIQUID"))].present);
+}
+
 }  // namespace
 }  // namespace eqcore::robust
