@@ -204,7 +204,10 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
             fill_C(shift);
-            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
+                ws.shifted = ws.shifted || shift > 0.0;
+                break;
+            }
         }
     } else {
         fill_C(0.0);
@@ -461,6 +464,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
         std::fill(ws.KE.begin(), ws.KE.end(), 0.0);
+        ws.shifted = false;
         // Element balance residuals b - A n, gathered with the phases' columns.
         std::copy(ws.b.begin(), ws.b.end(), ws.bal.begin());
         int row = E;
@@ -531,7 +535,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double r = ws.res[sz(s)] - ws.adot(s, dpi);
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
-                if (!at_floor) mu_res = std::max(mu_res, std::abs(r));
+                if (!at_floor) mu_res = std::max(mu_res, ws.res_weight[sz(s)] * std::abs(r));
                 if (c.ideal) {
                     ws.dln[sz(s)] = -r;
                 } else {
@@ -609,13 +613,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // departs from the linear model (which balances the elements
         // exactly unless free directions are held) by about n (t dl + dl^2)
         // per constituent, and leaves residuals of order dl^2. With negative
-        // stoichiometric coefficients that bound does not follow from b alone.
+        // stoichiometric coefficients that bound does not follow from b alone,
+        // and a shifted block (a phase inside its spinodal) makes the step
+        // inexact: the residual then falls only linearly.
         // Either way the step is taken in full: a cut step (a phase
         // shrinking out of an assemblage the phase rule forbids) is not at
         // the solution, however small the residuals of its linear model.
         const bool converged =
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
-            (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && balance <= 1e-6 &&
+            (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
         // Update.
         for (int ci = 0; ci < NC; ++ci) {

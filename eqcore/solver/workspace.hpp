@@ -68,6 +68,10 @@ struct Workspace {
     std::vector<double> grp_share, grp_sites;
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
+    // Per slot: the most of it a reported constituent holds (mol per mol of
+    // constituent; at least 1). A constituent's residual is that many times
+    // its variable's, and the convergence test weighs the slot's so.
+    std::vector<double> res_weight;
     // The nonzero entries of each slot's row of a (most constituents hold
     // one to three of the elements): slot s owns [nz_off[s], nz_off[s + 1])
     // of nz_elem / nz_coef, and [pp_off[s], pp_off[s + 1]) of the products
@@ -75,6 +79,7 @@ struct Workspace {
     std::vector<int> nz_off, nz_elem, pp_off, pp_idx;
     std::vector<double> nz_coef, pp_coef;
     bool negative_stoich = false;  // some slot has a negative stoichiometric coefficient
+    bool shifted = false;          // this iteration shifted a phase's block (not exact Newton)
     int max_phase_count = 0;      // largest variable count of a candidate's model
     int max_groups = 1;           // most mixing groups of a candidate
     int max_constituents = 1;     // most constituents of a candidate's phase
