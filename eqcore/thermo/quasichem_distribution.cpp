@@ -171,13 +171,24 @@ bool QuasichemDistribution::balanced() const {
     return true;
 }
 
+// The KKT matrix in the relative changes dN_i / N_i and lambda / RT, the
+// stationarity rows divided by RT:
+//     [ H N / RT   -A ] [dN / N    ]   [ -g / RT   ]
+//     [ A' N        0 ] [lambda/RT ] = [ 1 - A' N  ]
+// (N the diagonal of the amounts). A trace quadruplet's row keeps its large
+// curvature RT / N_i on its own column, so that it pivots on itself and its
+// relative change is as accurate as a major one's.
 void QuasichemDistribution::factor() {
     const int m = m_on();
     const auto r = A_.cols();
     kkt_.resize(m + r, m + r);
-    kkt_.topLeftCorner(m, m) = H_;
-    kkt_.topRightCorner(m, r) = -A_;
-    kkt_.bottomLeftCorner(r, m) = A_.transpose();
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < m; ++j) kkt_(i, j) = H_(i, j) * N_(j) / RT_;
+        for (Eigen::Index j = 0; j < r; ++j) {
+            kkt_(i, m + j) = -A_(i, j);
+            kkt_(m + j, i) = A_(i, j) * N_(i);
+        }
+    }
     kkt_.bottomRightCorner(r, r).setZero();
     lu_.compute(kkt_);
 }
@@ -185,8 +196,8 @@ void QuasichemDistribution::factor() {
 void QuasichemDistribution::potential_derivatives(std::span<double> dmu) {
     // Along the equilibrium H dN = A dlambda, A' dN = db / b: the
     // multipliers' response S to the scaled balances is the multiplier block
-    // of the inverse KKT matrix, and end member a's potential is
-    // sum_j (nu_a,j / b_j) lambda_j.
+    // of the inverse KKT matrix (times RT in its scaled form), and end
+    // member a's potential is sum_j (nu_a,j / b_j) lambda_j.
     const int m = m_on();
     const auto r = A_.cols();
     S_.resize(r, r);
@@ -195,7 +206,7 @@ void QuasichemDistribution::potential_derivatives(std::span<double> dmu) {
         rhs_.setZero();
         rhs_(m + j) = 1.0;
         sol_ = lu_.solve(rhs_);
-        S_.col(j) = sol_.tail(r);
+        S_.col(j) = RT_ * sol_.tail(r);
     }
     nu_.resize(r, M_);
     for (int a = 0; a < M_; ++a)
@@ -258,15 +269,16 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         factor();
         const auto r = A_.cols();
         rhs_.resize(m + r);
-        rhs_.head(m) = -g_;
+        for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
         for (Eigen::Index j = 0; j < r; ++j) rhs_(m + j) = 1.0 - A_.col(j).dot(N_);
         sol_ = lu_.solve(rhs_);
         if (!sol_.allFinite()) break;
+        // Relative changes: each amount keeps at least a tenth of itself.
         double t = 1.0;
         for (int i = 0; i < m; ++i)
-            if (N_(i) + t * sol_(i) < 0.1 * N_(i)) t = 0.9 * N_(i) / -sol_(i);
-        N_ += t * sol_.head(m);
-        lambda_ = sol_.tail(r);
+            if (1.0 + t * sol_(i) < 0.1) t = 0.9 / -sol_(i);
+        for (int i = 0; i < m; ++i) N_(i) *= 1.0 + t * sol_(i);
+        lambda_ = RT_ * sol_.tail(r);
     }
     if (!converged) {
         have_last_ = false;

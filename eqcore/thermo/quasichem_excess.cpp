@@ -344,15 +344,22 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             if (den[sz(a)] > 0.0)
                 for (std::size_t k = 0; k < K; ++k) ez[sz(a) * K + k] = W * f.g[sz(a)] * zk[sz(a) * K + k] / den[sz(a)];
         }
-        for (std::size_t k = 0; k < K; ++k)
-            for (std::size_t l = 0; l < K; ++l) {
-                double v = wk[k] * gk[l] + wk[l] * gk[k];
-                for (int a = 0; a < nr; ++a) {
-                    const std::size_t o = sz(a) * K;
-                    v += zk[o + k] * cz[o + l] - ez[o + k] * dk[o + l] - ez[o + l] * dk[o + k];
-                }
-                hess[k * K + l] += L * v;
+        // Outer products row by row, skipping the rows a factor leaves empty.
+        for (std::size_t k = 0; k < K; ++k) {
+            double* row = hess.data() + k * K;
+            const double wkk = L * wk[k], gkk = L * gk[k];
+            if (wkk != 0.0 || gkk != 0.0)
+                for (std::size_t l = 0; l < K; ++l) row[l] += wkk * gk[l] + gkk * wk[l];
+            for (int a = 0; a < nr; ++a) {
+                const std::size_t o = sz(a) * K;
+                const double zka = L * zk[o + k], eka = L * ez[o + k], dka = L * dk[o + k];
+                if (zka == 0.0 && eka == 0.0 && dka == 0.0) continue;
+                const double* c = cz.data() + o;
+                const double* dd = dk.data() + o;
+                const double* ee = ez.data() + o;
+                for (std::size_t l = 0; l < K; ++l) row[l] += zka * c[l] - eka * dd[l] - dka * ee[l];
             }
+        }
     }
     res.h = res.g + T * res.s;
     return res;
