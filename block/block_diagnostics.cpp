@@ -85,14 +85,14 @@ void trace_substream_words(const ftn::Real* words, ftn::Int available) {
         std::string line = std::string(27, ' ') + std::string(kWordLabels[static_cast<std::size_t>(w)]) +
                            fmt90::F(words[w], 19, 5);
         if (w == kTotalFlow) line += " kmol/s";
-        trace({line});
+        if (tracing()) trace({line});
     }
 }
 
 void trace_mixed_outlet(const BlockCall& c, const BlockState& s) {
     const ftn::Int o = c.NOUTLT;
     for (ftn::Int j = 1; j <= c.NSUB; ++j) {
-        trace({std::string(23, ' ') + " SUBSTREAM NUMBER " + fmt90::I(j, 2)});
+        if (tracing()) trace({std::string(23, ' ') + " SUBSTREAM NUMBER " + fmt90::I(j, 2)});
         const ftn::Int flows = c.subtyp(j) == kNonconventional ? s.NNC : s.NC;
         const ftn::Int first = c.subpos(j) + flows;
         trace_substream_words(&c.outlet(o, first), std::min<ftn::Int>(kSubstreamTail, c.LSTRM - first + 1));

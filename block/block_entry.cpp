@@ -42,9 +42,10 @@ void set_condition(BlockState& s, std::string_view name, ftn::Real value) {
 // Three lines: the calculation type, the pressure and the temperature or
 // duty with the engine's status.
 void trace_banner(const BlockState& s, std::string_view label, ftn::Real value) {
-    trace({"     ", "BEGINNING USER2 BLOCK - CALCULATION TYPE = " + fmt90::I(s.ICALC, 1),
-           "  Pressure = " + fmt90::F(s.PBLK, 10, 2) + "      " + std::string(label) +
-               fmt90::E(value, 15, 4) + fmt90::I(s.NOERR, 9)});
+    if (tracing())
+        trace({"     ", "BEGINNING USER2 BLOCK - CALCULATION TYPE = " + fmt90::I(s.ICALC, 1),
+               "  Pressure = " + fmt90::F(s.PBLK, 10, 2) + "      " + std::string(label) +
+                   fmt90::E(value, 15, 4) + fmt90::I(s.NOERR, 9)});
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ Stage feed_substream(const BlockCall& c, BlockState& s, ftn::Int m, ftn::Int j) 
     const ftn::Int p = c.subpos(j);
     const StreamName name = stream_name(m, c.subtyp(j));
     const ftn::Real tp[2] = {c.inlet(m, p + s.NC + kTemperature), c.inlet(m, p + s.NC + kPressure)};
-    trace({"Stream " + fmt90::I(m, 2) + "      " + "sub-stream" + fmt90::I(j, 2) + "      " + "Tin=" +
-           fmt90::F(tp[0], 8, 2) + "      " + "Pin=" + fmt90::F(tp[1], 9, 2)});
+    if (tracing())
+        trace({"Stream " + fmt90::I(m, 2) + "      " + "sub-stream" + fmt90::I(j, 2) + "      " +
+               "Tin=" + fmt90::F(tp[0], 8, 2) + "      " + "Pin=" + fmt90::F(tp[1], 9, 2)});
     PPSTUB_ECSTDF(name.c, tp, &s.NOERR, name.size());
     if (s.NOERR != 0) s.ISTEP = kStepDefine;
     for (ftn::Int k = 1; k <= s.NC; ++k) {
@@ -66,7 +67,7 @@ Stage feed_substream(const BlockCall& c, BlockState& s, ftn::Int m, ftn::Int j) 
         if (!(amount > 0.0)) continue;
         PPSTUB_ECSTAM(name.c, &q, &con, &amount, &s.NOERR, name.size());
         if (s.NOERR != 0) s.ISTEP = kStepAmount;
-        trace({amount_line(r, q, con, amount)});
+        if (tracing()) trace({amount_line(r, q, con, amount)});
         if (s.LEVEL >= 8) report_record(amount_line(r, q, con, 0.001 * amount));
     }
     return Stage::proceed;

@@ -76,7 +76,8 @@ Stage find_phases_present(BlockState& s) {
         if (s.NOERR != 0) s.ISTEP = kStepAmount;
         if (amount > 0.0) s.IPRES[static_cast<std::size_t>(s.NPRES++)] = q;
     }
-    trace({"", "EQULIBRIUM CALC. COMPLETE - " + fmt90::I(s.NPRES, 3) + " PHASES PRESENT"});
+    if (tracing())
+        trace({"", "EQULIBRIUM CALC. COMPLETE - " + fmt90::I(s.NPRES, 3) + " PHASES PRESENT"});
     if (s.NOERR != 0) {
         eqcore_failure(s, s.ISTEP, kStageResults);
         return Stage::stop;

@@ -77,8 +77,9 @@ std::string upper(std::string_view text) {
 }
 
 void trace_search(ftn::Int i, const NameField& name, ftn::Int length) {
-    trace({"    Searching for string" + fmt90::I(i, 5) + "     " + std::string(name.full().substr(0, 24)) +
-           "     lenth=" + fmt90::I(length, 5)});
+    if (tracing())
+        trace({"    Searching for string" + fmt90::I(i, 5) + "     " +
+               std::string(name.full().substr(0, 24)) + "     lenth=" + fmt90::I(length, 5)});
 }
 
 void set_phase_status(BlockState& s, ftn::Int phase, std::string_view status) {
@@ -134,7 +135,7 @@ Stage enter_gases(BlockState& s, bool target, bool& found) {
         s.ISTEP = kStepGas;
         if (s.NOERR != 0) return products_failure(s);
     }
-    trace({"All gases activated."});
+    if (tracing()) trace({"All gases activated."});
     return Stage::proceed;
 }
 
@@ -169,7 +170,7 @@ Stage enter_pure_class(BlockState& s, const PureClass& cls, bool target, bool& f
             found = true;
         }
     }
-    trace({cls.done});
+    if (tracing()) trace({cls.done});
     return Stage::proceed;
 }
 
@@ -180,7 +181,7 @@ bool search_phases(const NameField& name, ftn::Int length, PhaseMatch& match) {
     const std::string_view head = name.full().substr(0, static_cast<std::size_t>(length));
     const ftn::Int ndict = std::clamp<ftn::Int>(EQLINK_ELVCA.NDICT, 0, kMaxDict);
     for (ftn::Int p = 2; p <= nph; ++p) {
-        trace({"       Looking at Phase     " + std::string(phname(p).full())});
+        if (tracing()) trace({"       Looking at Phase     " + std::string(phname(p).full())});
         if (same_padded(head, upper(phname(p).text()))) {
             match = {phname(p), 21, 22, 0, 23};
             return true;
@@ -216,7 +217,9 @@ Stage enter_phase(BlockState& s, const PhaseMatch& match, bool target, bool& fou
     status.assign("");
     PPSTUB_ECGPS(&q, status.c, &s.NOERR, status.size());
     if (s.NOERR != 0) s.ISTEP = match.step_status;
-    trace({"          " + std::string(" ====> Active. ") + fmt90::I(q, 3) + " " + std::string(status.full())});
+    if (tracing())
+        trace({"          " + std::string(" ====> Active. ") + fmt90::I(q, 3) + " " +
+               std::string(status.full())});
     return Stage::proceed;
 }
 
@@ -250,7 +253,7 @@ Stage enter_component(BlockState& s, const NameField& name, ftn::Int length, boo
             s.ITCON = con;
         }
         found = true;
-        trace({"          " + std::string(" ====> Active.")});
+        if (tracing()) trace({"          " + std::string(" ====> Active.")});
         return Stage::proceed;
     }
     return Stage::proceed;
@@ -311,7 +314,7 @@ Stage select_products(BlockState& s) {
     ftn::Int NSTR = 0;
     USRUTL_NUMSTR(&NSTR);
     if (NSTR <= 0) {
-        trace({"All species are possible products."});
+        if (tracing()) trace({"All species are possible products."});
         if (s.ICALC >= 3) {
             no_target(s);
             return Stage::stop;

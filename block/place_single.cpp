@@ -51,8 +51,9 @@ Stage place_single_phase(const BlockCall& c, BlockState& s, ftn::Int q, ftn::Int
         if (t == 1) V += flow;
         if (t == 2) L += flow;
         if (t == 3) S += flow;
-        trace({" Phase" + fmt90::I(q, 3) + " constituent" + fmt90::I(con, 3) + " substrm " + fmt90::I(t, 1) +
-               " amount = " + fmt90::F(flow, 19, 5) + "  mol/s"});
+        if (tracing())
+            trace({" Phase" + fmt90::I(q, 3) + " constituent" + fmt90::I(con, 3) + " substrm " +
+                   fmt90::I(t, 1) + " amount = " + fmt90::F(flow, 19, 5) + "  mol/s"});
     }
     // Nothing of the phase can be stated in host components.
     if (mapped == 0.0) {

@@ -15,11 +15,12 @@ void trace_phase_statuses(FlashState& s) {
     ftn::Chars<24> status;
     const ftn::Int gas = 1;
     PPSTUB_ECGPS(&gas, status.c, &s.NOERR, status.size());
-    trace({"     Status of gas                     " + std::string(status.full())});
+    if (tracing()) trace({"     Status of gas                     " + std::string(status.full())});
     const ftn::Int nph = phase_count();
     for (ftn::Int p = 2; p <= nph; ++p) {
         PPSTUB_ECGPS(&p, status.c, &s.NOERR, status.size());
-        trace({"     Status of " + std::string(phase_name(p)) + std::string(status.full())});
+        if (tracing())
+            trace({"     Status of " + std::string(phase_name(p)) + std::string(status.full())});
     }
 }
 

@@ -25,13 +25,14 @@ ftn::Real flash_temperature(const FlashCall& c) {
 
 // The enthalpy flow of the feed (W), every substream counted.
 ftn::Real feed_enthalpy(const FlashCall& c) {
-    trace({" i         Hmass            MW            Fmol        H*F*MW"});
+    if (tracing()) trace({" i         Hmass            MW            Fmol        H*F*MW"});
     ftn::Real hin = 0.0;
     for (ftn::Int i = 1; i <= c.NSUBS; ++i) {
         const ftn::Real h = c.subs(i, 3), m = c.subs(i, 8), f = c.subs(i, 0);
         hin += h * m * f;
-        trace({fmt90::I(i, 2) + fmt90::E(h, 15, 6) + fmt90::E(m, 15, 6) + fmt90::E(f, 15, 6) +
-               fmt90::E(h * f * m, 15, 6)});
+        if (tracing())
+            trace({fmt90::I(i, 2) + fmt90::E(h, 15, 6) + fmt90::E(m, 15, 6) + fmt90::E(f, 15, 6) +
+                   fmt90::E(h * f * m, 15, 6)});
     }
     return hin;
 }
@@ -40,7 +41,8 @@ ftn::Real feed_enthalpy(const FlashCall& c) {
 // option set computes.
 Stage check_specification(const FlashCall& c) {
     if (c.KODE != 1 && c.KODE != 2) {
-        trace({" KODE = " + fmt90::I(c.KODE, 2) + " This flash is not PQ(1) or TP(2)"});
+        if (tracing())
+            trace({" KODE = " + fmt90::I(c.KODE, 2) + " This flash is not PQ(1) or TP(2)"});
         msg::report(1, msg::kBadKode,
                     {"      THIS FLASH CALL IS SPECIFIED WITH KODE = " + fmt90::I(c.KODE, 2),
                      "      THE EQCORE OPTION SET MUST USE KODE=1(PQ) OR KODE=2(PT)",
@@ -48,7 +50,8 @@ Stage check_specification(const FlashCall& c) {
         return Stage::stop;
     }
     if (*c.NPKODE > 10) {
-        trace({" NPKODE = " + fmt90::I(*c.NPKODE, 2) + " THIS FLASH IS FREE-WATER=YES"});
+        if (tracing())
+            trace({" NPKODE = " + fmt90::I(*c.NPKODE, 2) + " THIS FLASH IS FREE-WATER=YES"});
         // The phase count is corrected only when the host takes the warning.
         if (!host_agrees(routine_id(), {3, msg::kFreeWater, c.KDIAG})) return Stage::stop;
         print_message({"      THIS FLASH IS SPECIFIED WITH NPKODE = " + fmt90::I(*c.NPKODE, 2),
@@ -105,14 +108,16 @@ Stage flash_entry(const FlashCall& c, FlashState& s) {
 
     // One list-directed record, on two lines of the terminal's width. A
     // one-substream stream has no second start word to show: 0 stands there.
-    trace({(fmt90::ListRecord() << " ncc=" << s.NCOMP << "   nph=" << c.NSUBS).str(),
-           (fmt90::ListRecord() << "    lpb(1)=" << (c.NSUBS >= 1 ? c.lpb(1) : 0) << "   lpb(2)="
-                                << (c.NSUBS >= 2 ? c.lpb(2) : 0))
-               .str()});
+    if (tracing())
+        trace({(fmt90::ListRecord() << " ncc=" << s.NCOMP << "   nph=" << c.NSUBS).str(),
+               (fmt90::ListRecord() << "    lpb(1)=" << (c.NSUBS >= 1 ? c.lpb(1) : 0)
+                                    << "   lpb(2)=" << (c.NSUBS >= 2 ? c.lpb(2) : 0))
+                   .str()});
     s.HIN = feed_enthalpy(c);
-    trace({"", "Starting CAFLSH",
-           "T, P, HIN, DUTY  " + fmt90::F(s.T, 10, 2) + "  " + fmt90::F(s.P, 10, 1) + "  " +
-               fmt90::F(s.HIN, 18, 4) + fmt90::F(s.DUTY, 18, 4)});
+    if (tracing())
+        trace({"", "Starting CAFLSH",
+               "T, P, HIN, DUTY  " + fmt90::F(s.T, 10, 2) + "  " + fmt90::F(s.P, 10, 1) + "  " +
+                   fmt90::F(s.HIN, 18, 4) + fmt90::F(s.DUTY, 18, 4)});
 
     s.mixed.n = s.solid.n = s.nonconv.n = 0;
     s.mixed.flow = s.solid.flow = s.nonconv.flow = 0.0;

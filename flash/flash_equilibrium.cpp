@@ -101,7 +101,8 @@ void write_products(const FlashCall& c, ftn::Int i, Packed& p, ftn::Int count_wo
     if (p.flow > 0.0) {
         const ftn::Real mw = PPUTL_AVEMW(&p.n, p.idx.data(), p.x.data());
         c.subs(i, 8) = mw;
-        trace({"IPhase " + fmt90::I(c.itype(i), 2) + " AveMW " + fmt90::F(mw, 10, 5)});
+        if (tracing())
+            trace({"IPhase " + fmt90::I(c.itype(i), 2) + " AveMW " + fmt90::F(mw, 10, 5)});
     }
 }
 
@@ -140,8 +141,9 @@ Stage equilibrate(const FlashCall& c, FlashState& s) {
     for (ftn::Int i = 1; i <= c.NSUBS; ++i) {
         if (c.itype(i) == 1) write_products(c, i, s.mixed, 3);
         if (c.itype(i) == 2) write_products(c, i, s.solid, 4);
-        trace({"Total mixed " + fmt90::F(s.mixed.flow, 15, 8) + " total solid " +
-               fmt90::F(s.solid.flow, 15, 8)});
+        if (tracing())
+            trace({"Total mixed " + fmt90::F(s.mixed.flow, 15, 8) + " total solid " +
+                   fmt90::F(s.solid.flow, 15, 8)});
     }
     return Stage::proceed;
 }

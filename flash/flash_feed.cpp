@@ -17,7 +17,9 @@ namespace eqlink::flash {
 namespace {
 
 // Substream type that holds a constituent of the given phase kind.
-ftn::Int substream_of(ftn::Int kind) { return kind == 3 ? 2 : 1; }
+ftn::Int substream_of(ftn::Int kind) {
+    return kind == 3 ? 2 : 1;
+}
 
 // Enters the phase (whole-phase models) or the constituent of a map entry,
 // when the stream has a substream of the constituent's type; reports it
@@ -35,10 +37,10 @@ void enter(const FlashCall& c, FlashState& s, const MapEntry& e, bool trace_cons
     PPSTUB_ECMODL(&e.phase, model.c, &s.NOERR, model.size());
     if (model.text() == "QUAS" || model.text() == "QSOL") {
         PPSTUB_ECSPS(&e.phase, "ENTERED ", &s.NOERR, 8);
-        trace({" Activating EQCORE phase" + fmt90::I(e.phase, 2)});
+        if (tracing()) trace({" Activating EQCORE phase" + fmt90::I(e.phase, 2)});
     } else {
         PPSTUB_ECSCS(&e.phase, &e.constituent, "ENTERED ", &s.NOERR, 8);
-        if (trace_constituent)
+        if (trace_constituent && tracing())
             trace({" Activating EQCORE constituent " + fmt90::I(e.constituent, 2) +
                    "        in EQCORE phase" + fmt90::I(e.phase, 2)});
     }
@@ -46,8 +48,8 @@ void enter(const FlashCall& c, FlashState& s, const MapEntry& e, bool trace_cons
 
 // The incoming stream of one packed substream: each component's flow
 // (kmol/s) times its map factor, its phase or constituent entered.
-Stage define_feed_stream(const FlashCall& c, FlashState& s, std::string_view name,
-                         const Packed& p, ftn::Int unmapped_message) {
+Stage define_feed_stream(const FlashCall& c, FlashState& s, std::string_view name, const Packed& p,
+                         ftn::Int unmapped_message) {
     ftn::Chars<24> stream;
     stream.assign(name);
     s.TPVALS = {s.T, s.P};
@@ -77,8 +79,10 @@ ftn::Real pack(const FlashCall& c, ftn::Int i, Packed& p) {
 }
 
 void trace_packed(std::string_view head, const Packed& p, ftn::Real mw) {
-    trace({std::string(head) + fmt90::I(p.n, 3) + "     Total MoleFlow=" + fmt90::F(p.flow, 20, 9),
-           "          " + std::string(" Ave. MW=") + fmt90::F(mw, 14, 5), "          "});
+    if (tracing())
+        trace({std::string(head) + fmt90::I(p.n, 3) +
+                   "     Total MoleFlow=" + fmt90::F(p.flow, 20, 9),
+               "          " + std::string(" Ave. MW=") + fmt90::F(mw, 14, 5), "          "});
 }
 
 }  // namespace
@@ -89,7 +93,7 @@ Stage activate_chemistry(const FlashCall& c, FlashState& s) {
         s.LCHEM = false;
         return Stage::proceed;
     }
-    trace({"Chemistry paragraph detected."});
+    if (tracing()) trace({"Chemistry paragraph detected."});
     s.step = 1;
 
     ftn::Int status = 0, handle = 0;
@@ -102,7 +106,7 @@ Stage activate_chemistry(const FlashCall& c, FlashState& s) {
     const ftn::Int LCHMAT = r[9];
     const ftn::Int NCHREQ = r[10];
 
-    trace({" Activate the following by virtue of CHEMISTRY"});
+    if (tracing()) trace({" Activate the following by virtue of CHEMISTRY"});
     // Coefficient of component j in equation i: plex word
     // LCHMAT + (i - 1) NCOMP + j - 1; nonzero when j takes part.
     for (ftn::Int i = 1; LCHMAT >= 1 && i <= NCHREQ; ++i) {
@@ -118,24 +122,27 @@ Stage activate_chemistry(const FlashCall& c, FlashState& s) {
             enter(c, s, e, true);
         }
     }
-    trace({"END of Chemistry Activations", ""});
+    if (tracing()) trace({"END of Chemistry Activations", ""});
     s.LCHEM = true;
     return Stage::proceed;
 }
 
 Stage pack_feed(const FlashCall& c, FlashState& s) {
-    trace({"Flash KODE = " + fmt90::I(c.KODE, 2) + "     NPHASE = " + fmt90::I(*c.NPKODE, 2) +
-           "     NPH = " + fmt90::I(c.NSUBS, 2)});
+    if (tracing())
+        trace({"Flash KODE = " + fmt90::I(c.KODE, 2) + "     NPHASE = " + fmt90::I(*c.NPKODE, 2) +
+               "     NPH = " + fmt90::I(c.NSUBS, 2)});
     for (ftn::Int i = 1; i <= c.NSUBS; ++i) {
-        trace({" Substream #" + fmt90::I(i, 2) + "     strvec index=" + fmt90::I(c.lpb(i), 3) +
-               "     subs. type" + fmt90::I(c.itype(i), 2)});
+        if (tracing())
+            trace({" Substream #" + fmt90::I(i, 2) + "     strvec index=" + fmt90::I(c.lpb(i), 3) +
+                   "     subs. type" + fmt90::I(c.itype(i), 2)});
         switch (c.itype(i)) {
             case 1: {
                 const ftn::Real mw = pack(c, i, s.mixed);
                 trace_packed(" MIXED SUBS. - # of packed comp. =", s.mixed, mw);
                 stwkwk(3).set_i(s.mixed.n);
                 if (s.LCHEM && s.mixed.flow > 0.0 &&
-                    define_feed_stream(c, s, "STRM01", s.mixed, msg::kMixedFeedUnmapped) == Stage::stop)
+                    define_feed_stream(c, s, "STRM01", s.mixed, msg::kMixedFeedUnmapped) ==
+                        Stage::stop)
                     return Stage::stop;
                 break;
             }
@@ -144,14 +151,16 @@ Stage pack_feed(const FlashCall& c, FlashState& s) {
                 trace_packed(" CISLD SUBS. - # of packed comp. = ", s.solid, mw);
                 stwkwk(4).set_i(s.solid.n);
                 if (s.LCHEM && s.solid.flow > 0.0 &&
-                    define_feed_stream(c, s, "STRM02", s.solid, msg::kSolidFeedUnmapped) == Stage::stop)
+                    define_feed_stream(c, s, "STRM02", s.solid, msg::kSolidFeedUnmapped) ==
+                        Stage::stop)
                     return Stage::stop;
                 break;
             }
             case 3:
                 if (s.LCHEM) {
                     msg::report(1, msg::kNonConventional,
-                                {"      Attempt to compute a flash calculation for a non-conventional component",
+                                {"      Attempt to compute a flash calculation for a "
+                                 "non-conventional component",
                                  "      using the EQCORE Option Set."});
                     return Stage::stop;
                 }
@@ -162,8 +171,9 @@ Stage pack_feed(const FlashCall& c, FlashState& s) {
                 break;
         }
     }
-    trace({"     Stream packed. nmxcmp=" + fmt90::I(s.mixed.n, 3) + " ncscmp=" + fmt90::I(s.solid.n, 3) +
-           " nnccmp=" + fmt90::I(s.nonconv.n, 3)});
+    if (tracing())
+        trace({"     Stream packed. nmxcmp=" + fmt90::I(s.mixed.n, 3) +
+               " ncscmp=" + fmt90::I(s.solid.n, 3) + " nnccmp=" + fmt90::I(s.nonconv.n, 3)});
     return Stage::proceed;
 }
 

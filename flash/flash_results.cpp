@@ -16,19 +16,24 @@ namespace eqlink::flash {
 
 namespace {
 
-void remove_streams(FlashState& s) { PPSTUB_ECSTDL(" ", &s.NOERR, 1); }
+void remove_streams(FlashState& s) {
+    PPSTUB_ECSTDL(" ", &s.NOERR, 1);
+}
 
 Stage final_split(const FlashCall& c, FlashState& s) {
-    const SplitResult r = split_mixed(s, [&](ftn::Int k, const MapEntry&) {
-        *c.KER = -1;
-        msg::unmapped_component(msg::kSplitUnmapped, k);
-    }, [&](ftn::Int, const MapEntry& e) {
-        msg::report(1, msg::kSolidConstituentInMixed,
-                    {"      EQCORE CONSTITUENT" + fmt90::I(e.constituent, 4) + " IN EQCORE PHASE" +
-                         fmt90::I(e.phase, 4) + " IS A SOLID CONSTITUENT.",
-                     "      IT MUST BE PUT IN THE CISOLID SUBSTREAM.",
-                     "      CALCULATIONS PROCEED, BUT A MASS IMBALANCE IS LIKELY."});
-    });
+    const SplitResult r = split_mixed(
+        s,
+        [&](ftn::Int k, const MapEntry&) {
+            *c.KER = -1;
+            msg::unmapped_component(msg::kSplitUnmapped, k);
+        },
+        [&](ftn::Int, const MapEntry& e) {
+            msg::report(1, msg::kSolidConstituentInMixed,
+                        {"      EQCORE CONSTITUENT" + fmt90::I(e.constituent, 4) +
+                             " IN EQCORE PHASE" + fmt90::I(e.phase, 4) + " IS A SOLID CONSTITUENT.",
+                         "      IT MUST BE PUT IN THE CISOLID SUBSTREAM.",
+                         "      CALCULATIONS PROCEED, BUT A MASS IMBALANCE IS LIKELY."});
+        });
     if (r == SplitResult::unmapped) {
         remove_streams(s);
         return Stage::stop;
@@ -71,13 +76,15 @@ Stage count_liquid_phases(const FlashCall& c, FlashState& s) {
 void check_single_phase(const FlashCall& c, const FlashState& s) {
     if (*c.NPKODE != 1) return;
     if (c.KPHASE == 1 && s.SUML > 0.0)
-        msg::report(3, msg::kVapourFlashWithLiquid,
-                    {"      THIS FLASH CALL IS SPECIFIED WITH NPHASE=1, PHASE=V",
-                     "      BUT LIQUID SPECIES ARE PREDICTED", "      NPHASE=1, PHASE=V WILL BE IGNORED"});
+        msg::report(
+            3, msg::kVapourFlashWithLiquid,
+            {"      THIS FLASH CALL IS SPECIFIED WITH NPHASE=1, PHASE=V",
+             "      BUT LIQUID SPECIES ARE PREDICTED", "      NPHASE=1, PHASE=V WILL BE IGNORED"});
     if (c.KPHASE == 2 && s.SUMV > 0.0)
-        msg::report(3, msg::kLiquidFlashWithVapour,
-                    {"      THIS FLASH CALL IS SPECIFIED WITH NPHASE=1, PHASE=L",
-                     "      BUT VAPOR SPECIES ARE PREDICTED", "      NPHASE=1, PHASE=L WILL BE IGNORED"});
+        msg::report(
+            3, msg::kLiquidFlashWithVapour,
+            {"      THIS FLASH CALL IS SPECIFIED WITH NPHASE=1, PHASE=L",
+             "      BUT VAPOR SPECIES ARE PREDICTED", "      NPHASE=1, PHASE=L WILL BE IGNORED"});
 }
 
 void solid_properties(FlashState& s) {
@@ -89,10 +96,11 @@ void solid_properties(FlashState& s) {
         s.SS = phase_property(PhaseProperty::solid_entropy, s.T, s.P, x, s.solid.n, idx);
         s.VS = phase_property(PhaseProperty::solid_volume, s.T, s.P, x, s.solid.n, idx);
         s.MWS = PPUTL_AVEMW(&s.solid.n, idx, x);
-        trace({" SOLID SUBSTREAM:  ENTHALPY  " + fmt90::F(s.HS, 15, 3),
-               std::string(19, ' ') + "ENTROPY   " + fmt90::F(s.SS, 15, 5),
-               std::string(19, ' ') + "VOLUME    " + fmt90::F(s.VS, 15, 5),
-               std::string(19, ' ') + "Mol Wt.   " + fmt90::F(s.MWS, 15, 5)});
+        if (tracing())
+            trace({" SOLID SUBSTREAM:  ENTHALPY  " + fmt90::F(s.HS, 15, 3),
+                   std::string(19, ' ') + "ENTROPY   " + fmt90::F(s.SS, 15, 5),
+                   std::string(19, ' ') + "VOLUME    " + fmt90::F(s.VS, 15, 5),
+                   std::string(19, ' ') + "Mol Wt.   " + fmt90::F(s.MWS, 15, 5)});
     } else {
         s.HS = s.SS = s.VS = s.MWS = missing;
     }
@@ -136,9 +144,10 @@ void trace_mixed_properties(const FlashState& s) {
     auto pair = [](ftn::Real a, ftn::Real b, int d) {
         return fmt90::F(a, 15, d) + " " + fmt90::F(b, 15, d) + " ";
     };
-    trace({" MIXED SUBSTREAM    GAS        LIQUID", " volumes    " + pair(s.VV, s.VL, 5),
-           " enthalpies " + pair(s.HV, s.HL, 3), " entropies  " + pair(s.SV, s.SL, 5),
-           " Mol Wt.    " + pair(s.MWV, s.MWL, 5)});
+    if (tracing())
+        trace({" MIXED SUBSTREAM    GAS        LIQUID", " volumes    " + pair(s.VV, s.VL, 5),
+               " enthalpies " + pair(s.HV, s.HL, 3), " entropies  " + pair(s.SV, s.SL, 5),
+               " Mol Wt.    " + pair(s.MWV, s.MWL, 5)});
 }
 
 }  // namespace
@@ -157,11 +166,11 @@ Stage flash_results(const FlashCall& c, FlashState& s) {
     }
     if (count_liquid_phases(c, s) == Stage::stop) return Stage::stop;
     check_single_phase(c, s);
-    trace({"Stream flashed.   vcalc = " + fmt90::F(s.VCALC, 10, 5)});
+    if (tracing()) trace({"Stream flashed.   vcalc = " + fmt90::F(s.VCALC, 10, 5)});
     normalise_phases(s);
     std::string tp(1, ' ');
     tp.append(fmt90::F(s.T, 15, 2)).append(1, ' ').append(fmt90::F(s.P, 15, 2)).append(1, ' ');
-    trace({tp});
+    if (tracing()) trace({tp});
 
     solid_properties(s);
     mixed_properties(s);
@@ -175,11 +184,13 @@ Stage flash_results(const FlashCall& c, FlashState& s) {
 
     // Phases without material have missing properties; their zero amounts
     // keep them out of the sums.
-    auto term = [](ftn::Real amount, ftn::Real value) { return amount > 0.0 ? amount * value : 0.0; };
-    const ftn::Real QCALC = term(s.solid.flow, s.HS) - s.HIN +
-                            (term(s.SUMV, s.HV) + term(s.SUML, s.HL)) * s.mixed.flow;
+    auto term = [](ftn::Real amount, ftn::Real value) {
+        return amount > 0.0 ? amount * value : 0.0;
+    };
+    const ftn::Real QCALC =
+        term(s.solid.flow, s.HS) - s.HIN + (term(s.SUMV, s.HV) + term(s.SUML, s.HL)) * s.mixed.flow;
     stwkwk(22).set_r(QCALC);
-    trace({(fmt90::ListRecord() << " DUTY STWKWK_QCALC =" << QCALC).str()});
+    if (tracing()) trace({(fmt90::ListRecord() << " DUTY STWKWK_QCALC =" << QCALC).str()});
 
     write_stream_vector(c, s);
     if (tracing()) dump_stream_vector(c, s);

@@ -28,16 +28,19 @@ Stage provisional_split(const FlashCall& c, FlashState& s) {
         return Stage::proceed;
     }
     set_vcalc(s, rmiss());
-    const SplitResult r = split_mixed(s, [&](ftn::Int k, const MapEntry&) {
-        *c.KER = -1;
-        msg::unmapped_component(msg::kSearchMixedUnmapped, k);
-    }, [&](ftn::Int, const MapEntry&) {
-        if (!s.LCHEM)
-            msg::report(1, msg::kSolidInMixed,
-                        {"      THERE ARE CISOLID SUBSTREAM SPECIES IN THE",
-                         "      MIXED SUBSTREAM AND CHEMISTRY IS NOT USED",
-                         "      RESULTS ARE LIKELY TO BE INCORRECT"});
-    });
+    const SplitResult r = split_mixed(
+        s,
+        [&](ftn::Int k, const MapEntry&) {
+            *c.KER = -1;
+            msg::unmapped_component(msg::kSearchMixedUnmapped, k);
+        },
+        [&](ftn::Int, const MapEntry&) {
+            if (!s.LCHEM)
+                msg::report(1, msg::kSolidInMixed,
+                            {"      THERE ARE CISOLID SUBSTREAM SPECIES IN THE",
+                             "      MIXED SUBSTREAM AND CHEMISTRY IS NOT USED",
+                             "      RESULTS ARE LIKELY TO BE INCORRECT"});
+        });
     if (r == SplitResult::unmapped) return Stage::stop;
     set_vcalc(s, vapour_fraction(s));
     normalise_phases(s);
@@ -89,14 +92,19 @@ ftn::Real enthalpy_balance(FlashState& s, ftn::Real X) {
     }
     const ftn::Real target = s.HIN + s.DUTY;
     const ftn::Real F = fv + fl + fs - target;
-    trace({"    T= " + fmt90::F(X, 8, 2) + "    " + fmt90::E(fv, 12, 4) + "    " + fmt90::E(fl, 12, 4) +
-               "    " + fmt90::E(fs, 12, 4) + "    " + fmt90::E(-target, 12, 4),
-           "    H= " + fmt90::E(F, 12, 4)});
-    trace({"         HV=" + fmt90::E(stwork(47).r(), 14, 6) + "    HL=" + fmt90::E(stwork(48).r(), 14, 6) +
-           "    HS=" + fmt90::E(stwork(63).r(), 14, 6) + " J/kmol"});
-    trace({"         FV=" + fmt90::E(s.SUMV * s.mixed.flow, 14, 6) +
-           "    FL=" + fmt90::E(s.SUML * s.mixed.flow, 14, 6) + "    FS=" + fmt90::E(s.solid.flow, 14, 6) +
-           " kmol/s"});
+    if (tracing())
+        trace({"    T= " + fmt90::F(X, 8, 2) + "    " + fmt90::E(fv, 12, 4) + "    " +
+                   fmt90::E(fl, 12, 4) + "    " + fmt90::E(fs, 12, 4) + "    " +
+                   fmt90::E(-target, 12, 4),
+               "    H= " + fmt90::E(F, 12, 4)});
+    if (tracing())
+        trace({"         HV=" + fmt90::E(stwork(47).r(), 14, 6) +
+               "    HL=" + fmt90::E(stwork(48).r(), 14, 6) +
+               "    HS=" + fmt90::E(stwork(63).r(), 14, 6) + " J/kmol"});
+    if (tracing())
+        trace({"         FV=" + fmt90::E(s.SUMV * s.mixed.flow, 14, 6) +
+               "    FL=" + fmt90::E(s.SUML * s.mixed.flow, 14, 6) +
+               "    FS=" + fmt90::E(s.solid.flow, 14, 6) + " kmol/s"});
     return F;
 }
 
@@ -115,11 +123,11 @@ Stage search_temperature(const FlashCall& c, FlashState& s) {
     if (provisional_split(c, s) == Stage::stop) return Stage::stop;
     if (check_solid_substream(c, s) == Stage::stop) return Stage::stop;
     if (s.SUMV > 0.0 && s.SUML > 0.0 && !s.LCHEM)
-        msg::report(2, msg::kVapourAndLiquid,
-                    {"      THE MIXED SUBSTREAM HAS BOTH VAPOR AND LIQUID",
-                     "      SPECIES AND CHEMISTRY IS NOT USED",
-                     "      VAPOR LIQUID EQUILIBRIUM IS NOT RECOMPUTED",
-                     "      RESULTS MAY BE INCORRECT"});
+        msg::report(
+            2, msg::kVapourAndLiquid,
+            {"      THE MIXED SUBSTREAM HAS BOTH VAPOR AND LIQUID",
+             "      SPECIES AND CHEMISTRY IS NOT USED",
+             "      VAPOR LIQUID EQUILIBRIUM IS NOT RECOMPUTED", "      RESULTS MAY BE INCORRECT"});
 
     for (int evaluation = 1;; ++evaluation) {
         const ftn::Real F = enthalpy_balance(s, X);
@@ -132,11 +140,12 @@ Stage search_temperature(const FlashCall& c, FlashState& s) {
         s.RFWORK[2] = 500.0;
     }
     if (IFLAG < 0) {
-        msg::report_at_host_level(1, msg::kNoTemperature,
-                                  {"      CANNOT FIND A TEMPERATURE THAT SATISFIES THE ENTHALPY BALANCE",
-                                   "      ERROR CODE FROM ZMTH_ROOT1N = " + fmt90::I(IFLAG, 2),
-                                   "      BLOCK CALCULATIONS TERMINATED",
-                                   "      IT MAY BE HELPFUL TO USE A USER2 INSTEAD"});
+        msg::report_at_host_level(
+            1, msg::kNoTemperature,
+            {"      CANNOT FIND A TEMPERATURE THAT SATISFIES THE ENTHALPY BALANCE",
+             "      ERROR CODE FROM ZMTH_ROOT1N = " + fmt90::I(IFLAG, 2),
+             "      BLOCK CALCULATIONS TERMINATED",
+             "      IT MAY BE HELPFUL TO USE A USER2 INSTEAD"});
         // No temperature meets the balance: the stream vector still holds the
         // feed, so the host must not take it as the flashed stream.
         *c.KER = -1;

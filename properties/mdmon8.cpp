@@ -82,7 +82,9 @@ extern "C" void EQLINK_MDMON8(const ftn::Int* KPROP, const ftn::Int* ICLIST, con
     const ftn::Int nlist = ZMTH_PPSCLR[2].i();
     const ftn::Int msglev = ZMTH_PPSCLR[4].i();
 
-    trace({"EQLINK_MDMON8: property code" + fmt90::I(*KPROP, 6) + " -> " + std::string(row.name)});
+    if (tracing())
+        trace({"EQLINK_MDMON8: property code" + fmt90::I(*KPROP, 6) + " -> " +
+               std::string(row.name)});
     if (list_fits(nlist, ncomp, msglev)) {
         if (row.mixture != nullptr)
             row.mixture(*TEMP, *PRES, XMOL, nlist, ICLIST, msglev, IREQ, PROP, dprop.data());

@@ -124,7 +124,7 @@ bool fill_streams(const PureRow& row, const Request& rq, const ftn::Real (&tp)[2
                 report_engine_error(RoutineId(row.name), noerr, rq.MSGLEV, row.flag, 5);
                 return false;
             }
-            if (row.traces_values)
+            if (row.traces_values && tracing())
                 trace({"xin " + fmt90::I(i, 4) + " " + fmt90::I(component, 4) + " " +
                        fmt90::F(amount, 10, 5)});
         } else {

@@ -1,5 +1,9 @@
 #include "unitio.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -32,6 +36,24 @@ OpenUnit* find(Unit unit) {
     return it == table().end() ? nullptr : &it->second;
 }
 
+// Opens a file to be replaced as a new file in place of the old one, where
+// the old one is a plain file of this user's with no other name: emptying an
+// existing file instead makes some file systems force its new data to disk
+// when it is closed, so that every rewrite of a small file waited for the
+// disk. The old file's permissions are kept. nullptr where this does not
+// apply (the caller then empties the file as usual).
+std::FILE* open_as_new_file(const std::string& name) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid())
+        return nullptr;
+    if (::unlink(name.c_str()) != 0) return nullptr;
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (f == nullptr) ::close(fd);
+    return f;
+}
+
 const char* mode_of(Access access) {
     switch (access) {
         case Access::read: return "rb";
@@ -46,7 +68,8 @@ const char* mode_of(Access access) {
 bool open(Unit unit, std::string_view path, Access access) {
     close(unit);
     std::string name(path);
-    std::FILE* f = std::fopen(name.c_str(), mode_of(access));
+    std::FILE* f = access == Access::write ? open_as_new_file(name) : nullptr;
+    if (f == nullptr) f = std::fopen(name.c_str(), mode_of(access));
     if (f == nullptr) return false;
     table().emplace(unit, OpenUnit{std::unique_ptr<std::FILE, FileCloser>(f), name, access});
     return true;

@@ -78,6 +78,16 @@ EquilibriumProblem equimolar_quaternary() {
     return pr;
 }
 
+// Au-Pt (0.4 Au, 0.6 Pt) at 1000 K in the same file: a binary state, with the
+// solutions that hold neither element only tested for stability.
+EquilibriumProblem binary_in_quaternary() {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(quaternary());
+    pr.element_amount = {0.4, 0.6, 0.0, 0.0};
+    return pr;
+}
+void BM_TP_QuaternaryBinary_1000K_Cold(benchmark::State& s) { run_tp(s, binary_in_quaternary(), 1000.0, false); }
+void BM_TP_QuaternaryBinary_1000K_Warm(benchmark::State& s) { run_tp(s, binary_in_quaternary(), 1000.0, true); }
+
 void BM_TP_HO_3000K_Cold(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, false); }
 void BM_TP_HO_3000K_Warm(benchmark::State& s) { run_tp(s, hydrogen_oxygen(), 3000.0, true); }
 void BM_TP_CHON_2000K_Cold(benchmark::State& s) { run_tp(s, methane_air(false), 2000.0, false); }
@@ -136,6 +146,8 @@ BENCHMARK(BM_TP_CHON_2000K_Cold);
 BENCHMARK(BM_TP_CHON_2000K_Warm);
 BENCHMARK(BM_TP_Quaternary_1000K_Cold);
 BENCHMARK(BM_TP_Quaternary_1000K_Warm);
+BENCHMARK(BM_TP_QuaternaryBinary_1000K_Cold);
+BENCHMARK(BM_TP_QuaternaryBinary_1000K_Warm);
 BENCHMARK(BM_Sweep_CHON_200Points)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Adiabatic_CHON_From298K);
 BENCHMARK(BM_TP_ZrH_600K_Cold);

@@ -1,6 +1,8 @@
 #include "session/listing.hpp"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <numeric>
@@ -28,6 +30,28 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 // A name in a column of 24 characters (longer names are cut).
 std::string name24(const std::string& n) { return n.size() > 24 ? n.substr(0, 24) : n; }
+
+// " %14.6E" appended: to_chars gives printf's digits, without its format
+// parser (a listing has three such columns per constituent line).
+void append_E14(std::string& out, double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6).ptr;
+    const auto n = static_cast<std::size_t>(end - buf);
+    out.append(n < 14 ? 15 - n : 1, ' ');
+    for (const char* c = buf; c != end; ++c) out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*c))));
+}
+
+// "     %-24s %14.6E %14.6E %14.6E", cut and trimmed as line() does.
+std::string constituent_line(const std::string& name, double a, double b, double c) {
+    std::string s = "     " + name24(name);
+    s.resize(29, ' ');
+    append_E14(s, a);
+    append_E14(s, b);
+    append_E14(s, c);
+    if (s.size() > kListingWidth) s.resize(kListingWidth);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
 
 std::string unit(const Units& u, Quantity q) { return std::string(u.name(q)); }
 std::string unit(const Session& s, Quantity q) { return unit(s.units(), q); }
@@ -111,8 +135,8 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
         for (int k : order) {
             const std::size_t g = sz(ph.first + k);
             if (r.amount[g] <= 0.0) continue;  // eliminated, or an element not in the material
-            out.push_back(line("     %-24s %14.6E %14.6E %14.6E", name24(sys.constituents[g].name).c_str(),
-                               u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)), r.mole_fraction[g], r.activity[g]));
+            out.push_back(constituent_line(sys.constituents[g].name, u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)),
+                                           r.mole_fraction[g], r.activity[g]));
         }
         if (ph.quasichem && !pr.site_fraction.empty()) quasichem_lines(*ph.quasichem, pr.site_fraction, out);
         if (ph.ionic && pr.sites.size() == 2) {

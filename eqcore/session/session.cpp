@@ -1,6 +1,7 @@
 #include "session/session.hpp"
 
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -37,6 +38,8 @@ void Session::reset() {
     thigh_ = kDefaultThigh;
     conditions_.clear();
     streams_.clear();
+    standard_T_.clear();
+    standard_.clear();
     invalidate_result();
     last_error_ = LastError{};
     solver_.reset();
@@ -66,6 +69,8 @@ void Session::load(System sys, std::string source) {
     constituent_entered_.assign(system_.constituents.size(), true);
     conditions_.clear();
     streams_.clear();
+    standard_T_.assign(system_.phases.size(), std::numeric_limits<double>::quiet_NaN());
+    standard_.assign(system_.phases.size(), {});
     invalidate_result();
     solver_.reset();  // its setup belongs to the system replaced here
 }

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -201,6 +202,9 @@ private:
     // Stream properties come from the same G(T) data as every calculation:
     // refused outside [TLOW, THIGH] as a calculation is.
     void check_stream_temperature(std::string_view name, double T) const;
+    // The standard-state values of a phase's variables at T, kept from the
+    // last stream property that needed them at that temperature.
+    std::span<const StandardProps> standard_at(int phase, double T) const;
 
     Units units_;
     std::int64_t io_[3] = {0, 0, 0};
@@ -216,6 +220,12 @@ private:
     double thigh_ = kDefaultThigh;
     std::vector<Condition> conditions_;
     std::vector<Stream> streams_;
+    // Per phase: the temperature of its kept standard-state values (NaN:
+    // none) and the values. A caller asks several properties of one stream
+    // at one temperature, and the standard-state functions are most of
+    // their cost.
+    mutable std::vector<double> standard_T_;
+    mutable std::vector<std::vector<StandardProps>> standard_;
     bool result_current_ = false;
     LastError last_error_;
     std::uint64_t errors_recorded_ = 0;

@@ -97,6 +97,18 @@ void Session::check_stream_temperature(std::string_view name, double T) const {
                           number(tlow_) + " K to " + number(thigh_) + " K");
 }
 
+std::span<const StandardProps> Session::standard_at(int phase, double T) const {
+    const auto k = static_cast<std::size_t>(phase);
+    std::vector<StandardProps>& values = standard_[k];
+    if (!(standard_T_[k] == T)) {
+        const PhaseModel& model = models_[phase];
+        values.resize(static_cast<std::size_t>(model.layout().variables));
+        model.standard(T, std::log(T), {}, values);
+        standard_T_[k] = T;
+    }
+    return values;
+}
+
 double Session::stream_property(std::string_view name, StreamProperty what) const {
     const Stream& s = stream(name);
     // The limits may have changed since the stream was defined.
@@ -105,7 +117,12 @@ double Session::stream_property(std::string_view name, StreamProperty what) cons
     for (int p : s.phases) {
         const Phase& ph = system_.phases[static_cast<std::size_t>(p)];
         const std::span<const double> n(s.n.data() + ph.first, static_cast<std::size_t>(ph.count));
-        const PhaseProps pp = phase_props(models_[p], s.T, s.P, n);
+        const PhaseModel& model = models_[p];
+        // Where the amounts are the model's own variables, the kept
+        // standard-state values serve; other layouts find their internal
+        // state first.
+        const PhaseProps pp = model.layout().identity ? evaluate(model, s.T, s.P, n, standard_at(p, s.T))
+                                                      : phase_props(model, s.T, s.P, n);
         switch (what) {
             case StreamProperty::H: sum += pp.H; break;
             case StreamProperty::S: sum += pp.S; break;

@@ -52,6 +52,7 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -201,6 +202,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             }
     };
     const int nc = c.groups - 1;
+    bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
             fill_C(shift);
@@ -208,11 +210,23 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
                 ws.shifted = ws.shifted || shift > 0.0;
                 break;
             }
+            // Near the solution the assemblage as a whole may be stable
+            // where this phase alone is not: Newton's own step, with C as
+            // it is, converges there quadratically (a shifted one only
+            // linearly).
+            if (shift == 0.0 && ws.exact_steps) {
+                fill_C(0.0);
+                if (lu_factor(C, sz(m), std::span<std::size_t>(ws.cpiv.data(), sz(m)), 1e-10)) {
+                    indefinite = true;
+                    ws.indefinite = true;
+                    break;
+                }
+            }
         }
     } else {
         fill_C(0.0);
         site_ratio_columns(ws, c);
-        factor_projected(ws, m, nc, C);
+        ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -221,7 +235,12 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
         }
         if (nc == 0) {
-            cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+            if (indefinite) {
+                lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)),
+                         std::span<double>(ws.dln.data() + c.first, sz(m)));
+            } else {
+                cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+            }
         } else {
             solve_projected(ws, m, nc, ws.dln.data() + c.first);
         }
@@ -254,13 +273,40 @@ int free_directions(Workspace& ws) {
         if (c.present) rows += c.count;
     Eigen::MatrixXd A(std::max(rows, 1), E);
     A.setZero();
+    // A phase with sublattices changes its elements only along directions
+    // that keep its site ratios: its rows are the content of a formula unit
+    // with the slot's constituent on its sublattice and the present
+    // fractions on the others (a sublattice of a single major constituent
+    // then adds no direction of its own).
+    std::vector<double> unit(sz(E)), mean(sz(E) * sz(ws.max_groups));
     int r = 0;
-    for (const Candidate& c : ws.cand)
-        if (c.present)
-            for (int s = c.first; s < c.first + c.count; ++s, ++r) {
-                const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
-                for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        if (c.groups > 1) {
+            std::fill(unit.begin(), unit.end(), 0.0);
+            std::fill(mean.begin(), mean.end(), 0.0);
+            for (int g = 0; g < c.groups; ++g) {
+                const int gg = c.group0 + g;
+                const double Ng = ws.group_amount(gg);
+                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s)
+                    for (int j = 0; j < E; ++j) mean[sz(g * E + j)] += ws.n[sz(s)] / Ng * ws.arow(s)[j];
+                for (int j = 0; j < E; ++j) unit[sz(j)] += ws.grp_sites[sz(gg)] * mean[sz(g * E + j)];
             }
+            for (int g = 0; g < c.groups; ++g) {
+                const int gg = c.group0 + g;
+                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s, ++r) {
+                    const double wgt = std::sqrt(ws.n[sz(s)]);
+                    for (int j = 0; j < E; ++j)
+                        A(r, j) = wgt * (unit[sz(j)] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[sz(g * E + j)]));
+                }
+            }
+            continue;
+        }
+        for (int s = c.first; s < c.first + c.count; ++s, ++r) {
+            const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
+            for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+        }
+    }
     Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeFullV);
     const Eigen::VectorXd& sv = svd.singularValues();
     const double top = sv.size() > 0 ? sv(0) : 0.0;
@@ -448,6 +494,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     bool balanced = false, traced = false;
     int rebalanced = 0;
     int polishes = 0;
+    // Exact steps through indefinite blocks once the residuals are small
+    // and full steps are taken; given up for this assemblage if one of them
+    // does not bring the residuals down.
+    double last_mu_res = HUGE_VAL;
+    bool last_full = false, last_indefinite = false, exact_ok = true;
     refresh_lnx(ws);
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
@@ -465,6 +516,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
         std::fill(ws.KE.begin(), ws.KE.end(), 0.0);
         ws.shifted = false;
+        ws.indefinite = false;
+        ws.exact_steps = exact_ok && last_full && last_mu_res <= kExactFrom;
         // Element balance residuals b - A n, gathered with the phases' columns.
         std::copy(ws.b.begin(), ws.b.end(), ws.bal.begin());
         int row = E;
@@ -548,6 +601,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
         }
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
+        if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
         // Step length: rising majors by at most e^2, traces to at most 1e-4.
         double lam = 1.0;
         double total = 0.0;
@@ -612,10 +666,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // is so small that they hold after it by a wide margin: the update
         // departs from the linear model (which balances the elements
         // exactly unless free directions are held) by about n (t dl + dl^2)
-        // per constituent, and leaves residuals of order dl^2. With negative
-        // stoichiometric coefficients that bound does not follow from b alone,
-        // and a shifted block (a phase inside its spinodal) makes the step
-        // inexact: the residual then falls only linearly.
+        // per constituent, and leaves residuals of order dl^2 -- when the
+        // step is Newton's own: a step from a shifted block (a phase inside
+        // its spinodal) contracts the residuals only linearly. With negative
+        // stoichiometric coefficients that bound does not follow from b alone.
         // Either way the step is taken in full: a cut step (a phase
         // shrinking out of an assemblage the phase rule forbids) is not at
         // the solution, however small the residuals of its linear model.
@@ -623,6 +677,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
             (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
+        last_mu_res = mu_res;
+        last_full = lam == 1.0 && leaving < 0;
+        if (ws.indefinite && !last_full) exact_ok = false;
+        last_indefinite = ws.indefinite;
         // Update.
         for (int ci = 0; ci < NC; ++ci) {
             Candidate& c = ws.cand[sz(ci)];

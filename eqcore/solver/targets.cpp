@@ -13,6 +13,7 @@
 // then refined by secant steps with bisection as a safeguard.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "solver/workspace.hpp"
@@ -42,6 +43,7 @@ SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, d
     SolverStatus st = SolverStatus::ok;
     double x1 = br.a, f1 = br.fa, x2 = br.b, f2 = br.fb;  // the two latest points
     double width = br.b - br.a;
+    double best = std::min(std::abs(br.fa), std::abs(br.fb));
     int slow = 0;
     for (int it = 0; it < 200; ++it) {
         if (std::abs(br.fa) <= ftol || std::abs(br.fb) <= ftol || br.b - br.a <= ttol) break;
@@ -63,8 +65,13 @@ SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, d
             br.a = c;
             br.fa = fc;
         }
-        slow = br.b - br.a > 0.5 * width ? slow + 1 : 0;
+        // A step makes progress when it halves the bracket or the least
+        // |f| so far: secant steps that close in on the root from one side
+        // leave the far end of the bracket in place but shrink |f| fast.
+        const bool halved = br.b - br.a <= 0.5 * width || std::abs(fc) <= 0.5 * best;
+        slow = halved ? 0 : slow + 1;
         width = std::min(width, br.b - br.a);
+        best = std::min(best, std::abs(fc));
     }
     if (std::abs(br.fa) <= std::abs(br.fb)) {
         root = br.a;
@@ -174,11 +181,14 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
     const double lo = cond.T_low, hi = cond.T_high;
     double scale = std::max({1.0, std::abs(H_in), std::abs(X)});
     double cp = 0.0;  // heat capacity at fixed amounts of the last state, J/K
+    double solved_at = std::numeric_limits<double>::quiet_NaN();  // T of the state ws holds
     auto f = [&](double T, double& v) {
+        solved_at = std::numeric_limits<double>::quiet_NaN();
         set_conditions(ws, T, cond.P);
         const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
         if (st != SolverStatus::ok) return st;
         v = equilibrium_enthalpy(ws, &cp) - H_in - X;
+        solved_at = T;
         return SolverStatus::ok;
     };
     const double T0 = std::clamp(cond.T, lo, hi);
@@ -226,9 +236,12 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
     st = br.a == br.b ? SolverStatus::ok : refine(f, br, ws.opt.T_tol, ftol, root, froot);
     if (st != SolverStatus::ok) return st;
     if (std::abs(froot) <= ftol || br.a == br.b) {
-        set_conditions(ws, root, cond.P);
-        st = solve_tp(ws, ws.opt.warm_start, message);
-        if (st != SolverStatus::ok) return st;
+        // The search usually ends on the root itself: its state is at hand.
+        if (!(solved_at == root)) {
+            set_conditions(ws, root, cond.P);
+            st = solve_tp(ws, ws.opt.warm_start, message);
+            if (st != SolverStatus::ok) return st;
+        }
         out.H_in = H_in;
         fill_result(ws, out);
         return SolverStatus::ok;

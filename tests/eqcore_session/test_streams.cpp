@@ -86,10 +86,23 @@ TEST_F(AgCuStreams, RedefiningKeepsAmountsAndTakesTheNewState) {
     ASSERT_EQ(ecstam("S", 1, 1, 0.25), 0);
     ASSERT_EQ(ecstam("S", 1, 2, 0.75), 0);
     ASSERT_EQ(ecstam("S", 3, 1, 2.0), 0);
+    hand::Props at1 = hand::gas(0.25, 0.75, T1, P1 * 1e5);
+    at1 += hand::ag_solid(2.0, T1);
+    expect_props("S", at1);
     ASSERT_EQ(ecstdf("S", T2, P2), 0);
-    hand::Props p = hand::gas(0.25, 0.75, T2, P2 * 1e5);
-    p += hand::ag_solid(2.0, T2);
-    expect_props("S", p);
+    hand::Props at2 = hand::gas(0.25, 0.75, T2, P2 * 1e5);
+    at2 += hand::ag_solid(2.0, T2);
+    expect_props("S", at2);
+    // Properties asked by turns at two temperatures: each answer belongs to
+    // its own stream's state, never to the one asked before it.
+    ASSERT_EQ(ecstdf("R", T1, P1), 0);
+    ASSERT_EQ(ecstam("R", 1, 1, 0.25), 0);
+    ASSERT_EQ(ecstam("R", 1, 2, 0.75), 0);
+    ASSERT_EQ(ecstam("R", 3, 1, 2.0), 0);
+    for (int turn = 0; turn < 2; ++turn) {
+        expect_props("R", at1);
+        expect_props("S", at2);
+    }
 }
 
 TEST_F(AgCuStreams, AmountsOfOneConstituentAreAdded) {

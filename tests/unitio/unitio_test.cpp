@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -72,6 +73,34 @@ TEST_F(UnitIo, WriteReplacesAFileAndAppendAddsToIt) {
     unitio::write_record(22, "first");
     unitio::close(22);
     EXPECT_EQ(contents("fresh.txt"), "first\n");
+}
+
+// A replaced file keeps its permissions, and a file reached through a
+// second name (a hard link or a symbolic link) is replaced under every name.
+TEST_F(UnitIo, AReplacedFileKeepsItsModeAndEveryNameSeesTheNewContents) {
+    namespace fs = std::filesystem;
+    make("mode.txt", "a long old record\n");
+    fs::permissions(dir.file("mode.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(unitio::open(21, dir.file("mode.txt"), Access::write));
+    unitio::write_record(21, "short");
+    unitio::close(21);
+    EXPECT_EQ(contents("mode.txt"), "short\n");
+    EXPECT_EQ(fs::status(dir.file("mode.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    make("target.txt", "old target\n");
+    fs::create_hard_link(dir.file("target.txt"), dir.file("hard.txt"));
+    fs::create_symlink(dir.file("target.txt"), dir.file("soft.txt"));
+    ASSERT_TRUE(unitio::open(21, dir.file("hard.txt"), Access::write));
+    unitio::write_record(21, "through the hard link");
+    unitio::close(21);
+    EXPECT_EQ(contents("target.txt"), "through the hard link\n");
+    ASSERT_TRUE(unitio::open(21, dir.file("soft.txt"), Access::write));
+    unitio::write_record(21, "through the symbolic link");
+    unitio::close(21);
+    EXPECT_TRUE(fs::is_symlink(dir.file("soft.txt")));
+    EXPECT_EQ(contents("target.txt"), "through the symbolic link\n");
+    EXPECT_EQ(contents("hard.txt"), "through the symbolic link\n");
 }
 
 TEST_F(UnitIo, ALongRecordIsCutAndTheRestOfItsLineSkipped) {
