@@ -52,6 +52,7 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -201,15 +202,31 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             }
     };
     const int nc = c.groups - 1;
+    bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
             fill_C(shift);
-            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) break;
+            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
+                ws.shifted = ws.shifted || shift > 0.0;
+                break;
+            }
+            // Near the solution the assemblage as a whole may be stable
+            // where this phase alone is not: Newton's own step, with C as
+            // it is, converges there quadratically (a shifted one only
+            // linearly).
+            if (shift == 0.0 && ws.exact_steps) {
+                fill_C(0.0);
+                if (lu_factor(C, sz(m), std::span<std::size_t>(ws.cpiv.data(), sz(m)), 1e-10)) {
+                    indefinite = true;
+                    ws.indefinite = true;
+                    break;
+                }
+            }
         }
     } else {
         fill_C(0.0);
         site_ratio_columns(ws, c);
-        factor_projected(ws, m, nc, C);
+        ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
     for (int j = 0; j <= E; ++j) {
@@ -218,7 +235,12 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
         }
         if (nc == 0) {
-            cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+            if (indefinite) {
+                lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)),
+                         std::span<double>(ws.dln.data() + c.first, sz(m)));
+            } else {
+                cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
+            }
         } else {
             solve_projected(ws, m, nc, ws.dln.data() + c.first);
         }
@@ -472,6 +494,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     bool balanced = false, traced = false;
     int rebalanced = 0;
     int polishes = 0;
+    // Exact steps through indefinite blocks once the residuals are small
+    // and full steps are taken; given up for this assemblage if one of them
+    // does not bring the residuals down.
+    double last_mu_res = HUGE_VAL;
+    bool last_full = false, last_indefinite = false, exact_ok = true;
     refresh_lnx(ws);
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
@@ -488,6 +515,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
         std::fill(ws.KE.begin(), ws.KE.end(), 0.0);
+        ws.shifted = false;
+        ws.indefinite = false;
+        ws.exact_steps = exact_ok && last_full && last_mu_res <= kExactFrom;
         // Element balance residuals b - A n, gathered with the phases' columns.
         std::copy(ws.b.begin(), ws.b.end(), ws.bal.begin());
         int row = E;
@@ -571,6 +601,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
         }
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
+        if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
         // Step length: rising majors by at most e^2, traces to at most 1e-4.
         double lam = 1.0;
         double total = 0.0;
@@ -635,15 +666,21 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // is so small that they hold after it by a wide margin: the update
         // departs from the linear model (which balances the elements
         // exactly unless free directions are held) by about n (t dl + dl^2)
-        // per constituent, and leaves residuals of order dl^2. With negative
+        // per constituent, and leaves residuals of order dl^2 -- when the
+        // step is Newton's own: a step from a shifted block (a phase inside
+        // its spinodal) contracts the residuals only linearly. With negative
         // stoichiometric coefficients that bound does not follow from b alone.
         // Either way the step is taken in full: a cut step (a phase
         // shrinking out of an assemblage the phase rule forbids) is not at
         // the solution, however small the residuals of its linear model.
         const bool converged =
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
-            (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && balance <= 1e-6 &&
+            (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
+        last_mu_res = mu_res;
+        last_full = lam == 1.0 && leaving < 0;
+        if (ws.indefinite && !last_full) exact_ok = false;
+        last_indefinite = ws.indefinite;
         // Update.
         for (int ci = 0; ci < NC; ++ci) {
             Candidate& c = ws.cand[sz(ci)];

@@ -168,6 +168,13 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.b.assign(sz(E), 0.0);
     ws.g0.assign(sz(S), 0.0);
     ws.sp0.assign(sz(S), StandardProps{});
+    std::size_t params = 0;
+    for (Candidate& c : ws.cand) {
+        c.param_first = params;
+        c.param_count = c.ideal ? 0 : c.model->parameter_count();
+        params += c.param_count;
+    }
+    ws.params.assign(params, ParameterT{});
     ws.n.assign(sz(S), 0.0);
     ws.mu.assign(sz(S), 0.0);
     ws.pi.assign(sz(E), 0.0);
@@ -287,6 +294,10 @@ void set_conditions(Workspace& ws, double T, double P) {
             c.model->standard(T, lnT, std::span<const int>(ws.slot_var.data() + c.first, sz(c.count)),
                               std::span<StandardProps>(ws.sp0.data() + c.first, sz(c.count)));
         for (int s = 0; s < ws.slots(); ++s) ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
+        // The remainders' coefficient sets at T, once for every evaluation
+        // the calculation makes at this temperature.
+        for (const Candidate& c : ws.cand)
+            if (c.param_count > 0) c.model->parameters(T, std::span<ParameterT>(ws.params.data() + c.param_first, c.param_count));
         ws.g0_T[0] = T;
         ws.P = -1.0;  // pressure terms below must be re-added
     }

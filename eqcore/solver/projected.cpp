@@ -14,7 +14,7 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 }  // namespace
 
-void factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
     // C <- Q' C Q: the free block is its last m - k rows and columns.
@@ -27,7 +27,7 @@ void factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
         for (int i = 0; i < f; ++i)
             for (int j = 0; j < f; ++j) Cz[sz(i * f + j)] = C[sz((i + k) * m + j + k)] + (i == j ? shift : 0.0);
-        if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) break;
+        if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) return shift;
     }
 }
 

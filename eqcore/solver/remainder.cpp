@@ -12,7 +12,8 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
     for (int k = 0; k < c.count; ++k) ws.xfull[static_cast<std::size_t>(ws.slot_var[static_cast<std::size_t>(c.first + k)])] = x[k];
     return c.model->excess(ws.T, std::span<const double>(ws.xfull.data(), m),
                            gradient ? std::span<double>(ws.muex.data(), m) : std::span<double>{},
-                           hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{});
+                           hessian ? std::span<double>(ws.dmuex.data(), m * m) : std::span<double>{},
+                           std::span<const ParameterT>(ws.params.data() + c.param_first, c.param_count));
 }
 
 }  // namespace eqcore::detail

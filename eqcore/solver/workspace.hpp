@@ -17,6 +17,7 @@
 #include "solver/result.hpp"
 #include "solver/status.hpp"
 #include "thermo/models.hpp"
+#include "thermo/parameter.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore::detail {
@@ -46,6 +47,8 @@ struct Candidate {
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
+    std::size_t param_first = 0;  // its remainder's temperature functions at T: ws.params [first, first + count)
+    std::size_t param_count = 0;
 };
 
 struct Workspace {
@@ -88,6 +91,7 @@ struct Workspace {
     std::vector<double> g0;       // mu°/RT per slot at T, P (gas: + ln(P/P°))
     std::vector<double> g0_T;     // the temperature g0 holds
     std::vector<StandardProps> sp0;  // standard-state G, H, S, Cp per slot at T (J, J/K per mol)
+    std::vector<ParameterT> params;  // the candidates' remainder parameters at the temperature g0 holds
 
     // --- iterate
     std::vector<double> n;        // scaled amounts per slot
@@ -95,6 +99,14 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     int iterations = 0;
+    // This Newton iteration shifted some phase's block (its step is not
+    // Newton's own: the residuals left after it are not of second order).
+    bool shifted = false;
+    // Set by the iteration for the next one: a phase's block that is not
+    // positive definite is factorised as it is (near the solution), not
+    // shifted; `indefinite` records that one was.
+    bool exact_steps = false;
+    bool indefinite = false;
     int calculations = 0;         // fixed-T,P calculations done
 
     // --- buffers
@@ -183,8 +195,9 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // A phase's scaled block C (m x m) restricted to the directions orthogonal
 // to the k constraint columns the caller put in ws.cons (m x k): factorises
 // Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
-// definite (C is overwritten). solve_projected then gives t <- Z (Z'CZ)^-1 Z' t.
-void factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+// definite (C is overwritten); returns the shift (0: exact). solve_projected
+// then gives t <- Z (Z'CZ)^-1 Z' t.
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
 void solve_projected(Workspace& ws, int m, int k, double* t);
 
 // Chemical potentials of the present phases at the current amounts.
