@@ -70,6 +70,22 @@ EquilibriumProblem zirconium_hydrogen() {
 }
 void BM_TP_ZrH_600K_Cold(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, false); }
 void BM_TP_ZrH_600K_Warm(benchmark::State& s) { run_tp(s, zirconium_hydrogen(), 600.0, true); }
+// Fe-C, the binary interstitial file: magnetic bcc (Fe)(C,Va)3 and fcc
+// (Fe)(C,Va), cementite and graphite, with the gas. Ferrite with graphite
+// at 950 K (x(C) = 0.05), and ferrite with austenite at 1100 K (x(C) = 0.002).
+const System& fec() {
+    static const System s = read_dat(std::string(EQLINK_EXAMPLES_DIR) + "/fe-c.dat");
+    return s;
+}
+EquilibriumProblem iron_carbon(double xC) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(fec());
+    pr.element_amount = {1.0 - xC, xC};
+    return pr;
+}
+void BM_TP_FeC_FerriteGraphite_Cold(benchmark::State& s) { run_tp(s, iron_carbon(0.05), 950.0, false); }
+void BM_TP_FeC_FerriteGraphite_Warm(benchmark::State& s) { run_tp(s, iron_carbon(0.05), 950.0, true); }
+void BM_TP_FeC_FerriteAustenite_Cold(benchmark::State& s) { run_tp(s, iron_carbon(0.002), 1100.0, false); }
+void BM_TP_FeC_FerriteAustenite_Warm(benchmark::State& s) { run_tp(s, iron_carbon(0.002), 1100.0, true); }
 // Equimolar Au-Pt-Rh-Ir at 1000 K: hcp + Au3Pt + RhIr, the other seven
 // solutions tested for stability at every assemblage.
 EquilibriumProblem equimolar_quaternary() {
@@ -152,6 +168,10 @@ BENCHMARK(BM_Sweep_CHON_200Points)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Adiabatic_CHON_From298K);
 BENCHMARK(BM_TP_ZrH_600K_Cold);
 BENCHMARK(BM_TP_ZrH_600K_Warm);
+BENCHMARK(BM_TP_FeC_FerriteGraphite_Cold);
+BENCHMARK(BM_TP_FeC_FerriteGraphite_Warm);
+BENCHMARK(BM_TP_FeC_FerriteAustenite_Cold);
+BENCHMARK(BM_TP_FeC_FerriteAustenite_Warm);
 
 }  // namespace
 

@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     if (count <= 0) return usage();
     const std::vector<std::string> files =
         given.empty() ? std::vector<std::string>{"h-o.dat",     "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat",
-                                                 "fe-sgte.dat", "zr-h.dat",    "al-mg.dat",       "hard/hard-quaternary.dat"}
+                                                 "fe-sgte.dat", "zr-h.dat",    "al-mg.dat",       "fe-c.dat",
+                                                 "hard/hard-quaternary.dat", "hard/hard-ternary.dat", "ga-in-qc.dat"}
                       : given;
     std::vector<Timed> times;
     Counts total;

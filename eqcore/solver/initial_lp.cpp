@@ -134,12 +134,15 @@ private:
         const int max_pivots = 50 * (n_ + m_) + 100;
         for (int it = 0; it < max_pivots; ++it) {
             // Most negative reduced cost (few pivots); Bland's first negative
-            // one once the pivots suggest a degenerate cycle.
+            // one once the pivots suggest a degenerate cycle. Costs equal to
+            // rounding (two phases with the same Gibbs energy at the same
+            // composition) keep the first column, so that the choice does
+            // not depend on the temperature's last digits.
             const bool bland = it > 2 * (n_ + m_);
             int q = -1;
             double best_rc = -1e-11;
             for (int k = 0; k < enter_limit; ++k)
-                if (at(m_, k) < best_rc) {
+                if (at(m_, k) < best_rc - 1e-12) {
                     q = k;
                     if (bland) break;
                     best_rc = at(m_, k);

@@ -53,6 +53,8 @@ const std::vector<Case>& cases() {
         {"sublm_iron_function_library", "fe-sgte.dat", true, "BCC_A2", 900.0, 1e5, {1.3}},
         {"subl_three_sublattices", "al-mg.dat", true, "A12_ALMG", 600.0, 1e5, {0.4, 0.3, 0.2, 0.1}},
         {"subl_interstitial", "zr-h.dat", true, "ZRH2_DELTA", 800.0, 1e5, {0.7, 0.4}},
+        {"sublm_interstitial_bcc_below_tc", "fe-c.dat", true, "BCC_A2", 1000.0, 1e5, {0.02, 0.98}},
+        {"sublm_interstitial_fcc_antiferromagnetic", "fe-c.dat", true, "FCC_A1", 400.0, 1e5, {0.1, 0.9}},
     };
     return all;
 }

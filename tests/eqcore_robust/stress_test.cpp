@@ -90,7 +90,8 @@ TEST(ResultDifference, CopiesOfEqualAmountsArePairedByComposition) {
 
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
                          ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat", "fe-sgte.dat",
-                                           "al-mg.dat", "hard/hard-quaternary.dat", "hard/hard-ternary.dat", "ga-in-qc.dat"),
+                                           "al-mg.dat", "zr-h.dat", "fe-c.dat", "hard/hard-quaternary.dat",
+                                           "hard/hard-ternary.dat", "ga-in-qc.dat"),
                          file_test_name);
 
 }  // namespace

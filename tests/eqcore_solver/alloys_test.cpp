@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "binary_hull.hpp"
 #include "solver_test_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -143,54 +144,6 @@ TEST_F(Alloys, TwelveReferenceEquilibriaColdAndWarm) {
             check(sys, c, solver.equilibrate(pr, k));
         }
     }
-}
-
-// Brute force for a binary interstitial system: every phase of Zr-H sampled
-// on a fine grid of its H site fraction (stoichiometric phases as points),
-// each point as (x_H, G per mol of atoms); the equilibrium is the lower
-// convex hull at the overall composition. The gas (absent by tens of kJ
-// in every reference case) is left out.
-double hull_minimum(const System& sys, double T, double xH) {
-    std::vector<std::pair<double, double>> pts;
-    const int zr = 0, h = 1;
-    for (int p = 0; p < sys.phase_count(); ++p) {
-        const Phase& ph = sys.phases[idx(p)];
-        if (ph.dormant || ph.is_gas()) continue;
-        if (!ph.is_mixture()) {
-            const Constituent& c = sys.constituent(p, 0);
-            const double atoms = c.stoich[zr] + c.stoich[h];
-            pts.emplace_back(c.stoich[h] / atoms, standard(c, T).g / atoms);
-            continue;
-        }
-        // (ZR)a1 (H, VA)a2: end members ZR:H, ZR:VA; one formula unit.
-        const double a1 = ph.sublattice.sites[0], a2 = ph.sublattice.sites[1];
-        const auto model = make_model(sys, p);
-        const int n = 40000;
-        for (int i = 1; i < n; ++i) {
-            const double y = static_cast<double>(i) / n;
-            const std::vector<double> amounts = {y, 1.0 - y};
-            const double atoms = a1 + a2 * y;
-            pts.emplace_back(a2 * y / atoms, phase_props(*model, T, 101325.0, amounts).G / atoms);
-        }
-    }
-    std::sort(pts.begin(), pts.end());
-    std::vector<std::pair<double, double>> hull;
-    for (const auto& q : pts) {
-        while (hull.size() >= 2) {
-            const auto& a = hull[hull.size() - 2];
-            const auto& b = hull.back();
-            if ((b.first - a.first) * (q.second - a.second) - (b.second - a.second) * (q.first - a.first) <= 0.0)
-                hull.pop_back();
-            else
-                break;
-        }
-        hull.push_back(q);
-    }
-    for (std::size_t k = 1; k < hull.size(); ++k) {
-        const std::pair<double, double> a = hull[k - 1], b = hull[k];
-        if (b.first >= xH) return a.second + (b.second - a.second) * (xH - a.first) / (b.first - a.first);
-    }
-    return std::numeric_limits<double>::quiet_NaN();
 }
 
 TEST(SublatticeGap, BothCopiesPresentAtTheClosedFormCompositions) {

@@ -1,8 +1,10 @@
-// Zr-H states where an interstitial hydride holds (nearly) all the metal and
-// hydrogen gas takes the rest: the feed at or beyond the hydride's H-rich
-// edge, where its vacancies are traces. Each state is solved cold and warm
-// and must be accepted by the acceptance check (which recomputes every
-// potential and searches every absent phase itself), with the phases named.
+// Zr-H states that once failed or depended on the start. Hydrides that hold
+// (nearly) all the metal while hydrogen gas takes the rest: the feed at or
+// beyond the hydride's H-rich edge, where its vacancies are traces. Each is
+// solved cold and warm and must be accepted by the acceptance check (which
+// recomputes every potential and searches every absent phase itself), with
+// the phases named. And pure zirconium, where two phases have the same Gibbs
+// energy (hcp Zr and the hydride ZRH without hydrogen).
 #include <set>
 
 #include "check/acceptance.hpp"
@@ -77,6 +79,29 @@ TEST(HydrideWithHydrogenGas, TwoHydridesNearTheAlmostStableZr2H) {
     // delta hydride, with ZR2H short of forming by about 130 J/mol.
     const System sys = read_dat(example("zr-h.dat"));
     expect_state(sys, {"Zr0.65H0.35 at 700 K", 700.0, 101325.0, 0.65, 0.35, {"ZRH", "ZRH2_DELTA"}});
+}
+
+TEST(EqualPhases, PureZirconiumTakesTheSamePhaseColdAndWarm) {
+    // ZRH's Zr:Va end member is the hcp element's Gibbs energy: either phase
+    // is the minimum, but the choice must not depend on the start.
+    const System sys = read_dat(example("zr-h.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.023378152629552919, 0.0};
+    for (const double T_from : {599.88838089190608, 560.0, 700.0}) {
+        SCOPED_TRACE("warm from " + std::to_string(T_from) + " K");
+        Conditions c;
+        c.T = 579.3116622015657;
+        Solver cold_solver, warm_solver;
+        const EquilibriumResult cold = cold_solver.equilibrate(pr, c);
+        Conditions from = c;
+        from.T = T_from;
+        ASSERT_TRUE(warm_solver.equilibrate(pr, from).succeeded());
+        const EquilibriumResult warm = warm_solver.equilibrate(pr, c);
+        ASSERT_TRUE(cold.succeeded() && warm.succeeded());
+        EXPECT_EQ(present(sys, cold), present(sys, warm));
+        EXPECT_EQ(present(sys, cold).size(), 1u);
+        EXPECT_TRUE(check_equilibrium(pr, cold).ok);
+    }
 }
 
 }  // namespace
