@@ -376,21 +376,6 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     std::vector<char> live(sz(nr), 1);
     for (int e = 0; e < nr; ++e)
         for (int k = 0; k < col_[sz(e)].n; ++k) live[sz(e)] = live[sz(e)] && u[sz(col_[sz(e)].idx[k])] > 0.0;
-    // d(ln mh_e)/du along record f's column.
-    auto dl = [&](int e, int f) {
-        const Column& ce = col_[sz(e)];
-        const Column& cf = col_[sz(f)];
-        double d = 0.0;
-        for (int k = 0; k < cf.n; ++k) {
-            const int a = cf.idx[k];
-            double g = 0.0;
-            for (int q = 0; q < ce.n; ++q)
-                if (ce.idx[q] == a) g += 1.0 / u[sz(a)];
-            if (copies_[sz(e)] == 0.0 && a < nc_) g -= q_.cation_charge[sz(a)] / Z.v;
-            d += cf.coef[k] * g;
-        }
-        return d;
-    };
     // dLambda/du_a and d2Lambda/du_a du_b.
     auto dLam = [&](int a) {
         double d = alpha[sz(a)] > 0.0 ? alpha[sz(a)] / u[sz(a)] : 0.0;
@@ -418,6 +403,27 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         grad[sz(e)] = bphi - own[sz(e)].v - RT * (ln_mh + blam);
     }
     if (hess.empty()) return r;
+    // In the ion amounts: H = d2(Phi - RT Lambda)/du2, and per record e the
+    // gradient of ln mh_e; a record's Hessian entries are their images
+    // along the records' columns.
+    std::vector<double> H(sz(K * K)), dln_mh(sz(nr * K), 0.0);
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b <= a; ++b) H[sz(a * K + b)] = H[sz(b * K + a)] = Phi.hess(a, b) - RT * d2Lam(a, b);
+    for (int e = 0; e < nr; ++e) {
+        const Column& ce = col_[sz(e)];
+        double* g = dln_mh.data() + sz(e * K);
+        for (int q = 0; q < ce.n; ++q)
+            if (u[sz(ce.idx[q])] > 0.0) g[ce.idx[q]] += 1.0 / u[sz(ce.idx[q])];
+        if (copies_[sz(e)] == 0.0 && cations)
+            for (int a = 0; a < nc_; ++a) g[a] -= q_.cation_charge[sz(a)] / Z.v;
+    }
+    auto dl = [&](int e, int f) {  // d(ln mh_e)/du along record f's column
+        const Column& cf = col_[sz(f)];
+        const double* g = dln_mh.data() + sz(e * K);
+        double d = 0.0;
+        for (int k = 0; k < cf.n; ++k) d += cf.coef[k] * g[cf.idx[k]];
+        return d;
+    };
     const auto M = sz(nr);
     for (int e = 0; e < nr; ++e) {
         for (int f = 0; f <= e; ++f) {
@@ -425,13 +431,10 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             if (live[sz(e)] && live[sz(f)]) {
                 const Column& ce = col_[sz(e)];
                 const Column& cf = col_[sz(f)];
-                double bhb = 0.0, blb = 0.0;
+                double bhb = 0.0;
                 for (int k = 0; k < ce.n; ++k)
-                    for (int l = 0; l < cf.n; ++l) {
-                        bhb += ce.coef[k] * cf.coef[l] * Phi.hess(ce.idx[k], cf.idx[l]);
-                        blb += ce.coef[k] * cf.coef[l] * d2Lam(ce.idx[k], cf.idx[l]);
-                    }
-                h = bhb + RT - RT * (dl(e, f) + dl(f, e) + blb);
+                    for (int l = 0; l < cf.n; ++l) bhb += ce.coef[k] * cf.coef[l] * H[sz(ce.idx[k] * K + cf.idx[l])];
+                h = bhb + RT - RT * (dl(e, f) + dl(f, e));
             }
             hess[sz(e) * M + sz(f)] = hess[sz(f) * M + sz(e)] = h;
         }
