@@ -182,6 +182,8 @@ void put_system(Out& o, const System& s) {
         }
         put_sublattices(o, p.sublattice);
         put_magnetic(o, p.magnetic);
+        o.f64s(p.qkto_weight);  // since version 4
+        o.i32s(p.qkto_group);
         o.u8(p.quasichem ? 1 : 0);
         if (p.quasichem) put_quasichem(o, *p.quasichem);
         o.u8(p.ionic ? 1 : 0);
@@ -469,6 +471,13 @@ System get_system(In& in, std::uint32_t version) {
         if (version >= 2) {
             get_sublattices(in, p.sublattice);
             get_magnetic(in, p.magnetic);
+        }
+        if (version >= 4) {
+            constexpr auto kMax = static_cast<std::size_t>(limits::kConstituentsPerMixture);
+            p.qkto_weight.resize(in.count("QKTO weights", kMax, 8));
+            in.f64s(p.qkto_weight.data(), p.qkto_weight.size(), "QKTO weight");
+            p.qkto_group.resize(in.count("QKTO groups", kMax, 4));
+            for (int& g : p.qkto_group) g = in.i32("QKTO group");
         }
         if (version >= 3) {
             const std::uint8_t qc = in.u8("quasichemical flag");

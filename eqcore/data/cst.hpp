@@ -25,12 +25,10 @@ namespace eqcore {
 
 // The first bytes of every .cst file.
 inline constexpr std::string_view kCstMagic("EQCST\r\n\x1a", 8);
-// Version 2 adds the sublattices and the magnetic term of every phase;
-// version 1 files (neither) are still read.
 // Version 2 adds sublattices and magnetic terms, version 3 the data of
-// quasichemical (SUBG, SUBQ) and ionic (SUBI) liquids; older files are
-// still read.
-inline constexpr int kCstFormatVersion = 3;
+// quasichemical (SUBG, SUBQ) and ionic (SUBI) liquids, version 4 the
+// weights and groups of QKTO species; older files are still read.
+inline constexpr int kCstFormatVersion = 4;
 // Version of this reader; a file may ask for a newer one.
 inline constexpr std::array<int, 3> kCstReaderVersion = {1, 0, 0};
 inline constexpr std::size_t kCstWriterLength = 40;

@@ -116,10 +116,11 @@ private:
     void read_sublattice_phase(Phase& p);
     void read_magnetic_list(Phase& p, const Sublattices& sl);
     void read_qkto_excess(Phase& p);
-    void check_qkto_species(const Phase& p);
+    void keep_qkto_species(Phase& p);
     std::vector<int> read_indices(int k, int nconst, const std::string& what);
     std::array<double, 6> read_coefficient_set(const std::string& what);
     void name_phase_copies();
+    void name_dummy_copies();
     void check_unique_names();
     void check_comment_block(int first_line) const;
     void warn(int line, const std::string& message);
@@ -193,6 +194,7 @@ System DatReader::read() {
                                   "with excess parameters");
     if (!line6_standard_) warn(line6_line_, "line 6 is not 6 1 2 3 4 5 6; accepted, the file has no excess parameters");
     name_phase_copies();
+    name_dummy_copies();
     check_unique_names();
     for (const LibraryFunction& f : library_)
         if (!f.used) warn(f.line, "function " + f.name + " of the library is not used by any species");
@@ -351,7 +353,7 @@ void DatReader::read_mixture_phase(bool gas, int count) {
         read_sublattice_phase(p);
     } else {
         if (mc.magnetic) read_magnetic_list(p, one_sublattice(p.count));
-        if (p.model == Model::qkto) check_qkto_species(p);
+        if (p.model == Model::qkto) keep_qkto_species(p);
         if (p.model == Model::rkmp) read_rkmp_excess(p);
         if (p.model == Model::qkto) read_qkto_excess(p);
     }
@@ -591,17 +593,17 @@ void DatReader::check_ranges(Constituent& c, const std::string& label, int line)
     c.ranges = std::move(kept);
 }
 
-void DatReader::check_qkto_species(const Phase& p) {
-    // Supported: Kohler extrapolation only, i.e. one group and unit weights.
+void DatReader::keep_qkto_species(Phase& p) {
+    // Weights make equivalent fractions, so they must be positive; groups
+    // are any integers (equal groups: Kohler, different: Toop-like sets).
     lex_.set_context("phase " + p.name);
     for (const QktoRecord& r : qkto_records_) {
-        if (r.w != 1.0)
-            lex_.fail_at(r.line, "model record: QKTO variant not supported (weight " +
-                                     fmt_real(r.w) + ", expected 1.0)");
-        if (r.g != qkto_records_.front().g)
-            lex_.fail_at(r.line, "model record: QKTO variant not supported (group " +
-                                     std::to_string(r.g) + " differs from group " +
-                                     std::to_string(qkto_records_.front().g) + " of the first species)");
+        if (!(r.w > 0.0) || !std::isfinite(r.w))
+            lex_.fail_at(r.line, "model record weight: expected a positive number, found " + fmt_real(r.w));
+        if (r.g < std::numeric_limits<int>::min() || r.g > std::numeric_limits<int>::max())
+            lex_.fail_at(r.line, "model record group: " + std::to_string(r.g) + " is out of range");
+        p.qkto_weight.push_back(r.w);
+        p.qkto_group.push_back(static_cast<int>(r.g));
     }
 }
 
@@ -634,9 +636,9 @@ void DatReader::read_rkmp_excess(Phase& p) {
         lex_.set_context("phase " + p.name + ", interaction " + std::to_string(n));
         const long long k = lex_.integer("number of constituents");
         if (k == 0) break;
-        if (k > 3) lex_.fail("number of constituents: interactions of " + std::to_string(k) +
-                             " constituents are not supported (2 or 3)");
-        checked_count(k, 2, 3, "number of constituents");
+        if (k > 4) lex_.fail("number of constituents: interactions of " + std::to_string(k) +
+                             " constituents are not supported (2, 3 or 4)");
+        checked_count(k, 2, 4, "number of constituents");
         lex_.end_record();
         Interaction in;
         in.index = read_indices(static_cast<int>(k), p.count, "constituent");
@@ -644,6 +646,11 @@ void DatReader::read_rkmp_excess(Phase& p) {
                                     limits::kExcessParameters - sets, "number of coefficient sets");
         if (k == 3 && m != 1 && m != 3)
             lex_.fail("number of coefficient sets: a ternary interaction has 1 or 3, found " + std::to_string(m));
+        if (k == 4 && m != 1) {
+            const std::string where = lex_.context();
+            lex_.set_context({});
+            lex_.fail(where + ": 4-constituent interaction with " + std::to_string(m) + " sets not supported (1)");
+        }
         lex_.end_record();
         sets += m;
         in.sets.reserve(static_cast<std::size_t>(m));
@@ -756,6 +763,30 @@ void DatReader::name_phase_copies() {
             ph[copies[k]].name = base + "#" + std::to_string(k + 1);
             done[copies[k]] = true;
         }
+    }
+}
+
+void DatReader::name_dummy_copies() {
+    // Exported files may end with the same dummy phase written twice. Dummy
+    // phases never take part in a calculation, so the later ones are kept
+    // under NAME#2, NAME#3, ... A name shared with a phase that takes part
+    // stays a duplicate (refused below).
+    std::vector<Phase>& ph = sys_.phases;
+    for (std::size_t a = 0; a < ph.size(); ++a) {
+        if (!ph[a].dormant) continue;
+        std::vector<std::size_t> same{a};
+        bool all_dummy = true;
+        for (std::size_t b = 0; b < ph.size(); ++b) {
+            if (b == a || ph[b].name != ph[a].name) continue;
+            if (b < a) all_dummy = false;  // named at the first of them, or not a dummy-only name
+            if (!ph[b].dormant) all_dummy = false;
+            if (b > a) same.push_back(b);
+        }
+        if (!all_dummy || same.size() < 2) continue;
+        const std::string base = ph[a].name;
+        warn(phase_lines_[same[1]], "stoichiometric phase '" + base + "' appears " + std::to_string(same.size()) +
+                                        " times among dummy phases; later copies renamed " + base + "#2\u2026");
+        for (std::size_t k = 1; k < same.size(); ++k) ph[same[k]].name = base + "#" + std::to_string(k + 1);
     }
 }
 

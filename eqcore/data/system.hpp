@@ -89,6 +89,12 @@ struct Phase {
     int first = 0;             // index of its first constituent in System::constituents
     int count = 0;             // number of constituents
     std::vector<Interaction> excess;
+    // QKTO, per constituent (empty otherwise; empty also means weights 1 and
+    // one group): the weight w of its equivalent fraction y_i = w_i x_i / W,
+    // W = sum w_l x_l, and its group g, which decides the Kohler or Toop
+    // extrapolation of each binary term.
+    std::vector<double> qkto_weight;
+    std::vector<int> qkto_group;
     Sublattices sublattice;    // subl: the sublattices (empty otherwise)
     Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     std::optional<QuasichemData> quasichem;  // SUBG, SUBQ: ions, coordination, excess records

@@ -216,14 +216,20 @@ private:
     void check_excess(const Phase& ph, const Where& where) const {
         check_sublattices(ph, where);
         check_magnetic(ph, where);
-        if (ph.model == Model::subl) return;
         const bool rkmp = ph.model == Model::rkmp;
         const bool qkto = ph.model == Model::qkto;
+        require(qkto || (ph.qkto_weight.empty() && ph.qkto_group.empty()), where, "QKTO species records in another model");
+        require(ph.qkto_weight.empty() || ph.qkto_weight.size() == static_cast<std::size_t>(ph.count), where,
+                "QKTO weights of the wrong length");
+        require(ph.qkto_group.empty() || ph.qkto_group.size() == static_cast<std::size_t>(ph.count), where,
+                "QKTO groups of the wrong length");
+        for (double w : ph.qkto_weight) require(std::isfinite(w) && w > 0.0, where, "QKTO weight not positive");
+        if (ph.model == Model::subl) return;
         require(ph.excess.empty() || rkmp || qkto, where, "excess parameters in a model without them");
         std::size_t sets = 0;
         for (const Interaction& in : ph.excess) {
             const std::size_t k = in.index.size();
-            require(k == 2 || k == 3, where, "interaction of other than 2 or 3 constituents");
+            require(k == 2 || k == 3 || (rkmp && k == 4), where, "interaction of an unsupported number of constituents");
             for (std::size_t a = 0; a < k; ++a) {
                 require(in.index[a] >= 0 && in.index[a] < ph.count, where, "interaction index out of range");
                 for (std::size_t b = 0; b < a; ++b)
@@ -233,7 +239,8 @@ private:
                 for (double v : L) require(std::isfinite(v), where, "interaction coefficient not finite");
             sets += in.sets.size();
             if (rkmp) {
-                require(in.exponent.empty() && !in.sets.empty() && (k == 2 || in.sets.size() == 1 || in.sets.size() == 3),
+                require(in.exponent.empty() && !in.sets.empty() &&
+                            (k == 2 || in.sets.size() == 1 || (k == 3 && in.sets.size() == 3)),
                         where, "malformed interaction");
             } else {
                 require(in.exponent.size() == k && in.sets.size() == 1, where, "malformed interaction");

@@ -343,10 +343,20 @@ bool initial_lp(Workspace& ws) {
         // conditioned (an LP vertex alone has as few species as elements).
         // Within each mixing group (sublattice) separately, its share of
         // the amount kept.
+        // A phase with sublattices keeps its reference energies in its
+        // remainder (its standard part is zero): its reduced costs take the
+        // remainder's potentials at the program's composition, or a vacancy
+        // (no element, no standard energy) would fill half its sublattice.
+        const bool with_remainder = !cd.ideal && cd.groups > 1;
+        if (with_remainder) {
+            for (int k = 0; k < cd.count; ++k) ws.xtry[sz(k)] = ws.n[sz(cd.first + k)] / cd.N;
+            remainder_at(ws, cd, ws.xtry.data(), true, false);
+        }
         for (int g = cd.group0; g < cd.group0 + cd.groups; ++g) {
             double Z = 0.0;
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
-                const double rc = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
+                double rc = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
+                if (with_remainder) rc += ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
                 ws.dln[sz(s)] = std::exp(std::max(-std::max(rc, 0.0), kLnFloor));
                 Z += ws.dln[sz(s)];
             }

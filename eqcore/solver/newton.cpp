@@ -273,13 +273,40 @@ int free_directions(Workspace& ws) {
         if (c.present) rows += c.count;
     Eigen::MatrixXd A(std::max(rows, 1), E);
     A.setZero();
+    // A phase with sublattices changes its elements only along directions
+    // that keep its site ratios: its rows are the content of a formula unit
+    // with the slot's constituent on its sublattice and the present
+    // fractions on the others (a sublattice of a single major constituent
+    // then adds no direction of its own).
+    std::vector<double> unit(sz(E)), mean(sz(E) * sz(ws.max_groups));
     int r = 0;
-    for (const Candidate& c : ws.cand)
-        if (c.present)
-            for (int s = c.first; s < c.first + c.count; ++s, ++r) {
-                const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
-                for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        if (c.groups > 1) {
+            std::fill(unit.begin(), unit.end(), 0.0);
+            std::fill(mean.begin(), mean.end(), 0.0);
+            for (int g = 0; g < c.groups; ++g) {
+                const int gg = c.group0 + g;
+                const double Ng = ws.group_amount(gg);
+                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s)
+                    for (int j = 0; j < E; ++j) mean[sz(g * E + j)] += ws.n[sz(s)] / Ng * ws.arow(s)[j];
+                for (int j = 0; j < E; ++j) unit[sz(j)] += ws.grp_sites[sz(gg)] * mean[sz(g * E + j)];
             }
+            for (int g = 0; g < c.groups; ++g) {
+                const int gg = c.group0 + g;
+                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s, ++r) {
+                    const double wgt = std::sqrt(ws.n[sz(s)]);
+                    for (int j = 0; j < E; ++j)
+                        A(r, j) = wgt * (unit[sz(j)] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[sz(g * E + j)]));
+                }
+            }
+            continue;
+        }
+        for (int s = c.first; s < c.first + c.count; ++s, ++r) {
+            const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
+            for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+        }
+    }
     Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeFullV);
     const Eigen::VectorXd& sv = svd.singularValues();
     const double top = sv.size() > 0 ? sv(0) : 0.0;

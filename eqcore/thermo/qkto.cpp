@@ -1,8 +1,10 @@
 #include "thermo/qkto.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "data/power.hpp"
+#include "thermo/scratch.hpp"
 
 namespace eqcore {
 
@@ -96,16 +98,137 @@ void add_ternary(const Interaction& in, const ParameterT& L, std::span<const dou
                 s.h(q[a], q[b]) += L.v * (m.h[a][b] + m.h[a][3] + m.h[3][b] + m.h[3][3]);
 }
 
+// Which set of the binary term of a and b constituent l belongs to: 1 (with
+// a), 2 (with b) or 0 (neither). With different groups of a and b, every
+// other constituent of a's group joins a and of b's group joins b; with
+// equal groups nobody joins (Kohler).
+int binary_side(std::span<const int> group, std::size_t a, std::size_t b, std::size_t l) {
+    if (l == a) return 1;
+    if (l == b) return 2;
+    if (group.empty() || group[a] == group[b]) return 0;
+    if (group[l] == group[a]) return 1;
+    if (group[l] == group[b]) return 2;
+    return 0;
+}
+
+// Binary term whose sets S_1 = {a, ...} and S_2 = {b, ...} hold other
+// constituents: with xi_1, xi_2 the sums of the fractions over the sets,
+// L x_a x_b xi_1^(p-1) xi_2^(q-1) (xi_1 + xi_2)^(2-p-q). With S_1 = {a},
+// S_2 = {b} it is the Kohler term.
+void add_binary_sets(const Interaction& in, const ParameterT& L, std::span<const int> group,
+                     std::span<const double> x, ExcessSums& s) {
+    const auto a = static_cast<std::size_t>(in.index[0]);
+    const auto b = static_cast<std::size_t>(in.index[1]);
+    const int p = in.exponent[0], q = in.exponent[1];
+    double xi1 = 0.0, xi2 = 0.0;
+    for (std::size_t l = 0; l < x.size(); ++l) {
+        const int side = binary_side(group, a, b, l);
+        if (side == 1) xi1 += x[l];
+        if (side == 2) xi2 += x[l];
+    }
+    const int r = 2 - p - q;
+    // Both sets empty of material: the term and its gradient vanish in the limit.
+    if (r < 0 && !(xi1 + xi2 > 0.0)) return;
+    // Variables (x_a, x_b, xi_1, xi_2, xi_1 + xi_2), each a sum of fractions;
+    // c(l) says which of them constituent l enters.
+    const Monomial<5> m = monomial<5>({x[a], x[b], xi1, xi2, xi1 + xi2}, {1, 1, p - 1, q - 1, r});
+    s.f += L.v * m.v;
+    s.f_t += L.d1 * m.v;
+    s.f_tt += L.d2 * m.v;
+    auto c = [&](std::size_t l) {
+        const int side = binary_side(group, a, b, l);
+        return std::array<double, 5>{l == a ? 1.0 : 0.0, l == b ? 1.0 : 0.0, side == 1 ? 1.0 : 0.0,
+                                     side == 2 ? 1.0 : 0.0, side != 0 ? 1.0 : 0.0};
+    };
+    for (std::size_t l = 0; l < x.size(); ++l) {
+        if (binary_side(group, a, b, l) == 0) continue;
+        const std::array<double, 5> cl = c(l);
+        if (!s.grad.empty()) {
+            double g = 0.0;
+            for (std::size_t u = 0; u < 5; ++u) g += m.g[u] * cl[u];
+            s.grad[l] += L.v * g;
+        }
+        if (s.hess.empty()) continue;
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            if (binary_side(group, a, b, k) == 0) continue;
+            const std::array<double, 5> ck = c(k);
+            double h = 0.0;
+            for (std::size_t u = 0; u < 5; ++u)
+                for (std::size_t v = 0; v < 5; ++v) h += cl[u] * m.h[u][v] * ck[v];
+            s.h(l, k) += L.v * h;
+        }
+    }
+}
+
+// True when some other constituent joins a or b in their binary term.
+bool has_joiners(std::span<const int> group, std::size_t a, std::size_t b) {
+    for (std::size_t l = 0; l < group.size(); ++l)
+        if (l != a && l != b && binary_side(group, a, b, l) != 0) return true;
+    return false;
+}
+
+// The terms in the fractions x taken as independent variables.
+void qkto_terms(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
+    const std::span<const int> group(phase.qkto_group);
+    for (const Interaction& in : phase.excess) {
+        const ParameterT L = parameter_with_derivatives(in.sets[0], T);
+        if (in.index.size() == 3) {
+            add_ternary(in, L, x, sums);
+        } else if (has_joiners(group, static_cast<std::size_t>(in.index[0]), static_cast<std::size_t>(in.index[1]))) {
+            add_binary_sets(in, L, group, x, sums);
+        } else {
+            add_binary(in, L, x, sums);
+        }
+    }
+}
+
+bool unit_weights(const Phase& phase) {
+    return std::all_of(phase.qkto_weight.begin(), phase.qkto_weight.end(), [](double w) { return w == 1.0; });
+}
+
 }  // namespace
 
 void qkto_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
-    for (const Interaction& in : phase.excess) {
-        const ParameterT L = parameter_with_derivatives(in.sets[0], T);
-        if (in.index.size() == 2) {
-            add_binary(in, L, x, sums);
-        } else {
-            add_ternary(in, L, x, sums);
+    if (unit_weights(phase)) {
+        qkto_terms(phase, T, x, sums);
+        return;
+    }
+    // Equivalent fractions y = w x / W, W = sum w_l x_l, and f(x) = W F(y)
+    // with F the terms in y. f is homogeneous of degree 1 in x, so
+    //   df/dx_k       = w_k (F + g_k - y.g)
+    //   d2f/dx_k dx_j = w_k w_j / W (H_kj - (Hy)_k - (Hy)_j + y.H.y)
+    // with g, H the gradient and Hessian of F in y.
+    const std::size_t n = x.size();
+    const std::span<const double> w(phase.qkto_weight);
+    double W = 0.0;
+    for (std::size_t l = 0; l < n; ++l) W += w[l] * x[l];
+    Scratch y_buffer(n), g_buffer(n), h_buffer(sums.hess.empty() ? 0 : n * n);
+    const std::span<double> y = y_buffer.span();
+    for (std::size_t l = 0; l < n; ++l) y[l] = w[l] * x[l] / W;
+    ExcessSums t;
+    t.n = n;
+    if (!sums.grad.empty() || !sums.hess.empty()) t.grad = g_buffer.span();
+    t.hess = h_buffer.span();
+    qkto_terms(phase, T, y, t);
+    sums.f += W * t.f;
+    sums.f_t += W * t.f_t;
+    sums.f_tt += W * t.f_tt;
+    if (!sums.grad.empty()) {
+        double yg = 0.0;
+        for (std::size_t l = 0; l < n; ++l) yg += y[l] * t.grad[l];
+        for (std::size_t k = 0; k < n; ++k) sums.grad[k] += w[k] * (t.f + t.grad[k] - yg);
+    }
+    if (!sums.hess.empty()) {
+        Scratch hy_buffer(n);
+        const std::span<double> hy = hy_buffer.span();
+        double yhy = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            for (std::size_t l = 0; l < n; ++l) hy[k] += t.h(k, l) * y[l];
+            yhy += y[k] * hy[k];
         }
+        for (std::size_t k = 0; k < n; ++k)
+            for (std::size_t j = 0; j < n; ++j)
+                sums.h(k, j) += w[k] * w[j] / W * (t.h(k, j) - hy[k] - hy[j] + yhy);
     }
 }
 

@@ -6,6 +6,15 @@
 // (x_i + x_j + x_k)^3 L xi_i^p xi_j^q xi_k^r with xi = x / (x_i + x_j + x_k),
 // i.e. L x_i^p x_j^q x_k^r in a ternary phase; both keep their value when
 // another constituent is added at fixed ratios of the others.
+//
+// Groups: when i and j belong to different groups, every other constituent
+// of i's group joins i and of j's group joins j (Toop-like); with
+// xi_1, xi_2 the summed fractions of the two sets the binary term is
+// L x_i x_j xi_1^(p-1) xi_2^(q-1) / (xi_1 + xi_2)^(p+q-2). Ternary terms
+// ignore the groups.
+//
+// Weights: with weights w != 1 every term is written in the equivalent
+// fractions y_i = w_i x_i / W, W = sum w_l x_l, and multiplied by W.
 #pragma once
 
 #include <span>

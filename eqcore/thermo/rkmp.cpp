@@ -1,5 +1,7 @@
 #include "thermo/rkmp.hpp"
 
+#include <array>
+
 namespace eqcore {
 
 namespace {
@@ -87,14 +89,43 @@ void add_ternary(const Interaction& in, double T, std::span<const double> x, Exc
     }
 }
 
+// Quaternary (i, j, k, l), one set: L x_i x_j x_k x_l. Records of the same
+// four constituents add.
+void add_quaternary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+    std::array<std::size_t, 4> q{};
+    std::array<double, 4> u{};
+    for (std::size_t a = 0; a < 4; ++a) {
+        q[a] = static_cast<std::size_t>(in.index[a]);
+        u[a] = x[q[a]];
+    }
+    // Products of the fractions of all but one or two of the four.
+    auto others = [&](std::size_t a, std::size_t b) {
+        double r = 1.0;
+        for (std::size_t c = 0; c < 4; ++c)
+            if (c != a && c != b) r *= u[c];
+        return r;
+    };
+    const ParameterT L = parameter_with_derivatives(in.sets[0], T);
+    const double p = others(4, 4);
+    s.f += L.v * p;
+    s.f_t += L.d1 * p;
+    s.f_tt += L.d2 * p;
+    if (!s.grad.empty())
+        for (std::size_t a = 0; a < 4; ++a) s.grad[q[a]] += L.v * others(a, a);
+    if (!s.hess.empty())
+        for (std::size_t a = 0; a < 4; ++a)
+            for (std::size_t b = 0; b < 4; ++b)
+                if (a != b) s.h(q[a], q[b]) += L.v * others(a, b);
+}
+
 }  // namespace
 
 void rkmp_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
     for (const Interaction& in : phase.excess) {
-        if (in.index.size() == 2) {
-            add_binary(in, T, x, sums);
-        } else {
-            add_ternary(in, T, x, sums);
+        switch (in.index.size()) {
+            case 2: add_binary(in, T, x, sums); break;
+            case 3: add_ternary(in, T, x, sums); break;
+            default: add_quaternary(in, T, x, sums); break;
         }
     }
 }

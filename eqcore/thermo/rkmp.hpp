@@ -3,6 +3,7 @@
 // Binary (i, j) with sets L^(0..m-1): x_i x_j sum_v L^(v) (x_i - x_j)^v.
 // Ternary (i, j, k): one set, x_i x_j x_k L^(0); three sets,
 // x_i x_j x_k sum_l L^(l) V_l with V_l = x_l + (1 - x_i - x_j - x_k)/3.
+// Quaternary (i, j, k, l): one set, x_i x_j x_k x_l L^(0).
 #pragma once
 
 #include <span>

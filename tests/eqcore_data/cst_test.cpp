@@ -102,7 +102,7 @@ TEST(Cst, SublatticeAndMagneticPhasesRoundTrip) {
         const System sys = testing::load(file);
         expect_bit_identical(read_cst_bytes(to_bytes(sys), file).system, sys);
     }
-    for (const char* file : {"sublattice-models.dat", "example-c.dat"}) {
+    for (const char* file : {"sublattice-models.dat", "example-c.dat", "nonideal-records.dat"}) {
         const System sys = read_dat(testing::test_data(file));
         expect_bit_identical(read_cst_bytes(to_bytes(sys), file).system, sys);
     }
@@ -113,6 +113,20 @@ TEST(Cst, FormatOneFilesAreStillRead) {
     const CstFile f = read_cst(testing::test_data("ag-cu-format1.cst"));
     EXPECT_EQ(f.header.format_version, 1);
     expect_bit_identical(f.system, testing::load("ag-cu-example.dat"));
+}
+
+TEST(Cst, FilesWithoutQktoWeightsAndGroupsAreStillRead) {
+    // Written by the format-1 writer, before QKTO species kept their weights
+    // and groups: read as unit weights in one group, which every such file had.
+    const CstFile f = read_cst(std::string(EQLINK_FUZZ_CORPUS_DIR) + "/cst/models-format1.cst");
+    EXPECT_EQ(f.header.format_version, 1);
+    System expected = read_dat(testing::test_data("models.dat"));
+    for (Phase& p : expected.phases) {
+        p.qkto_weight.clear();
+        p.qkto_group.clear();
+    }
+    expected.warnings = f.system.warnings;
+    expect_bit_identical(f.system, expected);
 }
 
 TEST(Cst, HeaderAndFileRoundTrip) {

@@ -100,8 +100,8 @@ std::vector<Bad> bad_files() {
         {"interaction_index_out_of_range", edit(b, "   1   2   1\n", "   1   3   1\n"), 29,
          {"phase LIQUID, interaction 1, constituent index 2: expected 1 to 2, found 3"}},
         {"interaction_index_repeated", edit(b, "   1   2   1\n", "   2   2   1\n"), 29, {"appears twice"}},
-        {"quaternary_interaction", edit(b, "   2\n   1   2   1\n", "   4\n   1   2   1\n"), 28,
-         {"interactions of 4 constituents are not supported"}},
+        {"five_constituent_interaction", edit(b, "   2\n   1   2   1\n", "   5\n   1   2   1\n"), 28,
+         {"interactions of 5 constituents are not supported (2, 3 or 4)"}},
         {"decreasing_tmax", edit(b, "  3.00000000E+03 -1.42827699E+04", "  1.00000000E+03 -1.42827699E+04"), 34,
          {"phase Ag(s), range 2, Tmax: expected more than the previous range's 1235, found 1000"}},
         {"all_zero_stoichiometry", edit(a, "   1  1     2.00000    0.00000", "   1  1     0.00000    0.00000"), 10,
@@ -114,9 +114,8 @@ std::vector<Bad> bad_files() {
          edit(b, "   6   1   2   3   4   5   6\n   6   1   2   3   4   5   6\n",
               "   6   1   2   3   4   5   6\n   1   1\n"),
          6, {"excess-parameter descriptor (line 6)", "in a file with excess parameters"}},
-        {"qkto_weight", edit(q, "  1.0  1\n Ni", "  0.5  1\n Ni"), 12,
-         {"phase LIQ_TEST, model record: QKTO variant not supported (weight 0.5"}},
-        {"qkto_groups", edit(q, "  1.0  1\n   2", "  1.0  2\n   2"), 16, {"QKTO variant not supported (group 2"}},
+        {"qkto_weight_not_positive", edit(q, "  1.0  1\n Ni", "  -0.5  1\n Ni"), 12,
+         {"phase LIQ_TEST, model record weight: expected a positive number, found -0.5"}},
         // Counts smaller than the file: reading on by them would make the last
         // gas species a phase of its own, or drop the last phase.
         {"fewer_species_than_written", edit(a, "    2    1    4    0", "    2    1    3    0"), 24,

@@ -89,7 +89,7 @@ TEST_F(CastrtTest, DefaultTransparentFileIsReadAndItsHeaderTraced) {
     EXPECT_TRUE(started());
     EXPECT_TRUE(has_message(5));
     EXPECT_TRUE(terminal_has("Using trasparent file EQDATA.CST"));
-    EXPECT_TRUE(terminal_has("Transparent file header version number:      3"));
+    EXPECT_TRUE(terminal_has("Transparent file header version number:      " + std::to_string(eqcore::kCstFormatVersion)));
     EXPECT_TRUE(terminal_has("Name of the program which wrote the data-file: EQCORE compiler"));
     EXPECT_TRUE(terminal_has("Version number of the writing program:      1.     2.     3"));
     EXPECT_TRUE(terminal_has("Min. version number of the reading program:      1.     0.     0"));
