@@ -12,6 +12,7 @@
 #include "mapping_names.hpp"
 #include "solution_codes.hpp"
 #include "table.hpp"
+#include "thermo/quasichem.hpp"
 
 namespace eqlink_tool {
 namespace {
@@ -68,6 +69,40 @@ void print_names(const eqcore::System& sys) {
     else
         std::cout << "Dictionary: " << dictionary.path
                   << (dictionary.local ? " (in the working directory; it overrides the bundled one)" : "") << "\n";
+}
+
+// A quasichemical liquid: its ions per sublattice (cations, then anions)
+// with charge and interpolation group, its end members as cation-anion
+// pairs, and its quadruplets (pairs) with their coordination numbers,
+// listed or defaulted.
+void print_quasichem(const eqcore::System& sys, int p) {
+    const eqcore::Phase& ph = sys.phases[static_cast<std::size_t>(p)];
+    const eqcore::QuasichemData& d = *ph.quasichem;
+    std::cout << "\nIons of " << ph.name << " (" << (d.quadruplet ? "quadruplet" : "pair") << " approximation)\n";
+    Table ions({"Sublattice", "Ion", "Charge", "Group"});
+    for (int i = 0; i < d.cations(); ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        ions.row({"1", d.cation[k], format_number(d.cation_charge[k], 6), std::to_string(d.cation_group[k])});
+    }
+    for (int i = 0; i < d.anions(); ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        ions.row({"2", d.anion[k], format_number(d.anion_charge[k], 6), std::to_string(d.anion_group[k])});
+    }
+    ions.print(std::cout);
+    std::cout << "\nEnd members of " << ph.name << "\n";
+    Table members({"No.", "End member", "Cation", "Anion", "Zeta"});
+    for (std::size_t m = 0; m < d.em_cation.size(); ++m)
+        members.row({std::to_string(m + 1), sys.constituent(p, static_cast<int>(m)).name, d.cation[static_cast<std::size_t>(d.em_cation[m])],
+                     d.anion[static_cast<std::size_t>(d.em_anion[m])], format_number(d.zeta[m], 6)});
+    members.print(std::cout);
+    std::cout << "\n" << (d.quadruplet ? "Quadruplets" : "Pairs") << " of " << ph.name
+              << " (A-B-X-Y with the coordination numbers of A, B, X, Y)\n";
+    Table quads({"No.", "Quadruplet", "Z(A)", "Z(B)", "Z(X)", "Z(Y)"});
+    const std::vector<eqcore::Quadruplet> q = eqcore::quadruplets(d);
+    for (std::size_t k = 0; k < q.size(); ++k)
+        quads.row({std::to_string(k + 1), eqcore::quadruplet_name(d, q[k]), format_number(q[k].z[0], 8),
+                   format_number(q[k].z[1], 8), format_number(q[k].z[2], 8), format_number(q[k].z[3], 8)});
+    quads.print(std::cout);
 }
 
 }  // namespace
@@ -149,6 +184,8 @@ int run_info(const InfoOptions& o) {
                       static_cast<int>(i) == q.vacancy ? "Q (vacancy)" : format_number(q.site2_charge[i], 6)});
         subl.print(std::cout);
     }
+    for (int p = 0; p < sys.phase_count(); ++p)
+        if (sys.phases[static_cast<std::size_t>(p)].quasichem) print_quasichem(sys, p);
     if (!sys.warnings.empty()) {
         std::cout << "\nReader notes\n";
         for (const auto& w : sys.warnings) std::cout << "  " << w << '\n';

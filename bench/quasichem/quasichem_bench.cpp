@@ -3,7 +3,8 @@
 // two solids present, cold (no reuse of the previous solution) and warm (the
 // previous solution, 10 K away, is the start); one evaluation of the
 // liquid's remainder with its gradient and Hessian; and the internal
-// distribution solved at fixed composition.
+// distribution solved at fixed composition: again at the same one, along
+// nearby ones, and cold.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -14,6 +15,7 @@
 #include "solver/solver.hpp"
 #include "thermo/phase_props.hpp"
 #include "thermo/quasichem.hpp"
+#include "thermo/quasichem_distribution.hpp"
 
 namespace {
 
@@ -54,11 +56,44 @@ void BM_Slag_Remainder_GradientHessian(benchmark::State& state) {
     state.counters["quadruplets"] = static_cast<double>(K);
 }
 
+// The same composition again (a stream's properties asked one after the
+// other): the last distribution is confirmed.
 void BM_Slag_InternalDistribution(benchmark::State& state) {
     const QuasichemModel& m = slag_model();
     std::vector<double> n = {0.4, 0.2, 0.05, 0.3}, v(static_cast<std::size_t>(m.layout().variables));
     for (auto _ : state) {
         benchmark::DoNotOptimize(internal_equilibrium(m, kT, n, v));
+        benchmark::ClobberMemory();
+    }
+}
+
+// Sixteen compositions in turn, each within 1 % of the one before (a stream
+// changing along a calculation): each solve starts from the last one.
+void run_nearby(benchmark::State& state, bool derivatives) {
+    const QuasichemModel& m = slag_model();
+    std::vector<std::vector<double>> ns;
+    for (int i = 0; i < 16; ++i) {
+        const double f = 1.0 + 0.01 * (i < 8 ? i : 16 - i);
+        ns.push_back({0.4 * f, 0.2 / f, 0.05 * f, 0.3});
+    }
+    std::vector<double> v(static_cast<std::size_t>(m.layout().variables)), dmu(derivatives ? 16 : 0);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(internal_equilibrium(m, kT, ns[i++ % ns.size()], v, dmu));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_Slag_InternalDistribution_Nearby(benchmark::State& s) { run_nearby(s, false); }
+void BM_Slag_InternalDistribution_Nearby_Derivatives(benchmark::State& s) { run_nearby(s, true); }
+
+// Without a previous solution: a new solver (its arrays allocated), started
+// from random mixing.
+void BM_Slag_InternalDistribution_Cold(benchmark::State& state) {
+    const QuasichemModel& m = slag_model();
+    std::vector<double> n = {0.4, 0.2, 0.05, 0.3}, v(static_cast<std::size_t>(m.layout().variables));
+    for (auto _ : state) {
+        QuasichemDistribution d(m);
+        benchmark::DoNotOptimize(d.solve(kT, n, v, {}));
         benchmark::ClobberMemory();
     }
 }
@@ -69,4 +104,7 @@ BENCHMARK(BM_Slag_TP_Cold)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Slag_TP_Warm)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Slag_Remainder_GradientHessian)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Slag_InternalDistribution)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Slag_InternalDistribution_Nearby)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Slag_InternalDistribution_Nearby_Derivatives)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Slag_InternalDistribution_Cold)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -9,6 +9,7 @@
 #include "eqcore/eqcore.h"
 #include "session/listing.hpp"
 #include "session/text.hpp"
+#include "thermo/quasichem.hpp"
 #include "unitio.hpp"
 
 using namespace eqcore;
@@ -113,13 +114,20 @@ void PPSTUB_ECRES(const char* option, const eqcore_int* phase, const eqcore_int*
             }
             out = q == 'H' ? u.energy_from_si(h) : q == 'S' ? u.entropy_from_si(sv) : u.volume_from_si(v);
         } else if (text::same_word(opt, "Y")) {
-            // Site fraction k of the concatenated sublattice list.
-            const PhaseResult& pr = r.phases[static_cast<std::size_t>(s.phase_from_number(pn))];
-            if (cn < 1 || static_cast<std::size_t>(cn) > pr.site_fraction.size())
-                throw Failure(Error::constituent_out_of_range,
-                              "site fraction " + std::to_string(cn) + " (the phase has " +
-                                  std::to_string(pr.site_fraction.size()) + " sublattice constituents)");
-            out = pr.site_fraction[static_cast<std::size_t>(cn - 1)];
+            // Site fraction k of the concatenated sublattice list (of a
+            // quasichemical liquid: its cations, then its anions; its result
+            // holds the quadruplet fractions they follow from).
+            const int p = s.phase_from_number(pn);
+            const PhaseResult& pr = r.phases[static_cast<std::size_t>(p)];
+            const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
+            const std::vector<double> y =
+                ph.quasichem && !pr.site_fraction.empty()
+                    ? ion_site_fractions(*ph.quasichem, quadruplets(*ph.quasichem), pr.site_fraction)
+                    : pr.site_fraction;
+            if (cn < 1 || static_cast<std::size_t>(cn) > y.size())
+                throw Failure(Error::constituent_out_of_range, "site fraction " + std::to_string(cn) + " (the phase has " +
+                                                                   std::to_string(y.size()) + " sublattice constituents)");
+            out = y[static_cast<std::size_t>(cn - 1)];
         } else if (text::same_word(opt, "AE")) {
             // Amount (mol) of element c in phase p, of the system for p = 0.
             if (cn < 1 || cn > sys.element_count())

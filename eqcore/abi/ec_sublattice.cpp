@@ -8,17 +8,21 @@ using namespace eqcore::abi;
 
 namespace {
 
-const Sublattices& sublattices(const Session& s, const eqcore_int* phase) {
-    const int p = s.phase_from_number(ref(phase, "phase"));
-    return s.system().phases[static_cast<std::size_t>(p)].sublattice;
+// The species of each sublattice of a phase: a phase with sublattices, and a
+// quasichemical liquid (its cations, then its anions); none for any other.
+std::vector<std::vector<std::string>> lattice_names(const Session& s, const eqcore_int* phase) {
+    const Phase& ph = s.system().phases[static_cast<std::size_t>(s.phase_from_number(ref(phase, "phase")))];
+    if (ph.quasichem) return {ph.quasichem->cation, ph.quasichem->anion};
+    return ph.sublattice.names;
 }
 
 // 0-based sublattice of a 1-based number.
-std::size_t lattice(const Sublattices& sl, const eqcore_int* sublattice) {
+std::size_t lattice(const std::vector<std::vector<std::string>>& names, const eqcore_int* sublattice) {
     const eqcore_int n = ref(sublattice, "sublattice");
-    if (n < 1 || n > sl.count())
-        throw Failure(Error::sublattice_out_of_range, "sublattice " + std::to_string(n) + " (the phase has " +
-                                                          std::to_string(sl.count()) + ")");
+    const auto count = static_cast<eqcore_int>(names.size());
+    if (n < 1 || n > count)
+        throw Failure(Error::sublattice_out_of_range,
+                      "sublattice " + std::to_string(n) + " (the phase has " + std::to_string(count) + ")");
     return static_cast<std::size_t>(n - 1);
 }
 
@@ -27,21 +31,21 @@ std::size_t lattice(const Sublattices& sl, const eqcore_int* sublattice) {
 extern "C" {
 
 void PPSTUB_ECNSL(const eqcore_int* phase, eqcore_int* count, eqcore_int* noerr) {
-    entry(noerr, [&] { ref(count, "count") = sublattices(session(), phase).count(); });
+    entry(noerr, [&] { ref(count, "count") = static_cast<eqcore_int>(lattice_names(session(), phase).size()); });
 }
 
 void PPSTUB_ECNSC(const eqcore_int* phase, const eqcore_int* sublattice, eqcore_int* count, eqcore_int* noerr) {
     entry(noerr, [&] {
-        const Sublattices& sl = sublattices(session(), phase);
-        ref(count, "count") = static_cast<eqcore_int>(sl.names[lattice(sl, sublattice)].size());
+        const auto sl = lattice_names(session(), phase);
+        ref(count, "count") = static_cast<eqcore_int>(sl[lattice(sl, sublattice)].size());
     });
 }
 
 void PPSTUB_ECSCN(const eqcore_int* phase, const eqcore_int* sublattice, const eqcore_int* k, char* name,
                   eqcore_int* noerr, eqcore_len name_len) {
     entry(noerr, [&] {
-        const Sublattices& sl = sublattices(session(), phase);
-        const std::vector<std::string>& names = sl.names[lattice(sl, sublattice)];
+        const auto sl = lattice_names(session(), phase);
+        const std::vector<std::string>& names = sl[lattice(sl, sublattice)];
         const eqcore_int n = ref(k, "k");
         if (n < 1 || n > static_cast<eqcore_int>(names.size()))
             throw Failure(Error::constituent_out_of_range, "constituent " + std::to_string(n) + " of the sublattice (it has " +

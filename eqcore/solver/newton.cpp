@@ -588,7 +588,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double r = ws.res[sz(s)] - ws.adot(s, dpi);
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
-                if (!at_floor) mu_res = std::max(mu_res, std::abs(r));
+                if (!at_floor) mu_res = std::max(mu_res, ws.res_weight[sz(s)] * std::abs(r));
                 if (c.ideal) {
                     ws.dln[sz(s)] = -r;
                 } else {

@@ -29,6 +29,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.slot_cand.clear();
     ws.a.clear();
     ws.atoms.clear();
+    ws.res_weight.clear();
     ws.grp_begin.clear();
     ws.grp_end.clear();
     ws.grp_share.clear();
@@ -107,6 +108,10 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
                 // A vacancy on a sublattice holds no atom; elsewhere a
                 // constituent without atoms (an electron) counts as one.
                 ws.atoms.push_back(atoms > 0.0 || c.groups > 1 ? atoms : 1.0);
+                double weight = 1.0;
+                for (std::size_t q = 0; q < l.content_var.size(); ++q)
+                    if (l.content_var[q] == i) weight = std::max(weight, std::abs(l.content_coef[q]));
+                ws.res_weight.push_back(weight);
             }
             ws.grp_end.push_back(ws.slots());
             ws.grp_sites.push_back(l.sites[sz(g)]);

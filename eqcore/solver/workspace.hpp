@@ -71,6 +71,10 @@ struct Workspace {
     std::vector<double> grp_share, grp_sites;
     std::vector<double> a;        // slot x E stoichiometry, row-major
     std::vector<double> atoms;    // atoms per formula unit of each slot
+    // Per slot: the most of it a reported constituent holds (mol per mol of
+    // constituent; at least 1). A constituent's residual is that many times
+    // its variable's, and the convergence test weighs the slot's so.
+    std::vector<double> res_weight;
     // The nonzero entries of each slot's row of a (most constituents hold
     // one to three of the elements): slot s owns [nz_off[s], nz_off[s + 1])
     // of nz_elem / nz_coef, and [pp_off[s], pp_off[s + 1]) of the products

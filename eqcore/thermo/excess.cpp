@@ -21,7 +21,8 @@ ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) 
 double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
 
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
-                            std::span<double> mu, std::span<double> dmu, const MagneticTerm* magnetic) {
+                            std::span<double> mu, std::span<double> dmu, const MagneticTerm* magnetic,
+                            std::span<const ParameterT> at_T) {
     const auto n = static_cast<std::size_t>(phase.count);
     if (x.size() != n || (!mu.empty() && mu.size() != n) || (!dmu.empty() && dmu.size() != n * n))
         throw std::invalid_argument("excess: array sizes do not match the phase " + phase.name);
@@ -33,6 +34,7 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
     s.grad = mu;
     s.hess = dmu;
     s.n = n;
+    s.at_T = at_T;
     terms(phase, T, x, s);
     if (magnetic != nullptr) magnetic->add(T, x, s);
 
@@ -96,8 +98,10 @@ double MixtureModel::critical_temperature(std::span<const double> v) const {
 }
 
 ExcessResult MixtureModel::excess(double T, std::span<const double> x, std::span<double> mu, std::span<double> dmu,
-                                  std::span<const ParameterT>) const {
-    return mixture_excess(phase_, terms_, T, x, mu, dmu, magnetic_.present() ? &magnetic_ : nullptr);
+                                  std::span<const ParameterT> at_T) const {
+    if (!at_T.empty() && at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_.name);
+    return mixture_excess(phase_, terms_, T, x, mu, dmu, magnetic_.present() ? &magnetic_ : nullptr, at_T);
 }
 
 }  // namespace eqcore

@@ -26,9 +26,10 @@ using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const doubl
 // partial molar excess Gibbs energies, J/mol. `dmu` (count*count row-major,
 // or empty): N * d(mu_i)/d(n_j) at total amount N, J/mol, symmetric.
 // `magnetic` (or null): a magnetic term in the mole fractions, added.
+// `at_T` (or empty): the records' coefficient sets at T, in record order.
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
                             std::span<double> mu = {}, std::span<double> dmu = {},
-                            const MagneticTerm* magnetic = nullptr);
+                            const MagneticTerm* magnetic = nullptr, std::span<const ParameterT> at_T = {});
 
 // A substitutional mixture of its constituents whose remainder is an excess
 // model's `terms` (rkmp_excess, qkto_excess) over the phase's records, with

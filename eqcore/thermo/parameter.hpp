@@ -28,8 +28,15 @@ struct ExcessSums {
     std::span<double> grad;
     std::span<double> hess;
     std::size_t n = 0;
+    // The phase's coefficient sets at T, interaction by interaction and set
+    // by set (empty: each is evaluated where it is used).
+    std::span<const ParameterT> at_T;
 
     double& h(std::size_t i, std::size_t j) { return hess[i * n + j]; }
+    // Coefficient set `set`, number `index` in that order, at T.
+    ParameterT parameter(const std::array<double, 6>& set, std::size_t index, double T) const {
+        return at_T.empty() ? parameter_with_derivatives(set, T) : at_T[index];
+    }
 };
 
 }  // namespace eqcore

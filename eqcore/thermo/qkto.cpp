@@ -170,8 +170,10 @@ bool has_joiners(std::span<const int> group, std::size_t a, std::size_t b) {
 // The terms in the fractions x taken as independent variables.
 void qkto_terms(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
     const std::span<const int> group(phase.qkto_group);
+    std::size_t first = 0;  // of the interaction's coefficient sets
     for (const Interaction& in : phase.excess) {
-        const ParameterT L = parameter_with_derivatives(in.sets[0], T);
+        const ParameterT L = sums.parameter(in.sets[0], first, T);
+        first += in.sets.size();
         if (in.index.size() == 3) {
             add_ternary(in, L, x, sums);
         } else if (has_joiners(group, static_cast<std::size_t>(in.index[0]), static_cast<std::size_t>(in.index[1]))) {
@@ -207,6 +209,7 @@ void qkto_excess(const Phase& phase, double T, std::span<const double> x, Excess
     for (std::size_t l = 0; l < n; ++l) y[l] = w[l] * x[l] / W;
     ExcessSums t;
     t.n = n;
+    t.at_T = sums.at_T;
     if (!sums.grad.empty() || !sums.hess.empty()) t.grad = g_buffer.span();
     t.hess = h_buffer.span();
     qkto_terms(phase, T, y, t);

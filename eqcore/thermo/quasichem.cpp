@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "thermo/quasichem_distribution.hpp"
+
 namespace eqcore {
 
 namespace {

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,9 +65,12 @@ struct QuasichemExcessTerm {
     std::vector<LinearForm> num, den;  // the ratios the term depends on (see the .cpp)
 };
 
+class QuasichemDistribution;
+
 class QuasichemModel : public PhaseModel {
 public:
     QuasichemModel(const System& sys, int phase);
+    ~QuasichemModel() override;
 
     void standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const override;
     ExcessResult excess(double T, std::span<const double> w, std::span<double> grad = {}, std::span<double> hess = {},
@@ -95,13 +100,22 @@ private:
     std::vector<double> form_sign_;         // ... and their weights s_t
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
+    // The internal-equilibrium solver with its last solution (the start of
+    // the next solve); a caller finding it busy (another thread) solves with
+    // one of its own.
+    mutable std::mutex distribution_mutex_;
+    mutable std::unique_ptr<QuasichemDistribution> distribution_;
+
+    friend bool internal_equilibrium(const QuasichemModel&, double, std::span<const double>, std::span<double>,
+                                     std::span<double>);
 };
 
 // The quadruplet distribution that minimises the phase's G at T with the
 // element amounts of end-member amounts `n` (internal equilibrium), into v;
 // with `dmu` (end members^2, or empty) the derivatives of the end members'
 // potentials d(mu_k)/d(n_l) along it. Returns false when the Newton
-// iteration did not meet its tolerances.
+// iteration did not meet its tolerances. Starts from the model's last
+// solution (thermo/quasichem_distribution.hpp).
 bool internal_equilibrium(const QuasichemModel& model, double T, std::span<const double> n, std::span<double> v,
                           std::span<double> dmu = {});
 

@@ -1,127 +1,316 @@
 // Internal equilibrium of a quasichemical liquid at fixed element amounts:
-// the quadruplet amounts N minimising G(N) subject to sum_k nu_ke N_k = b_e.
-// Newton on the optimality conditions mu_k - sum_e nu_ke lambda_e = 0 and the
-// balances, with the exact Hessian, from equal amounts; a step keeps every
-// amount at least a tenth of its value. The element rows are reduced to an
-// orthonormal basis of their span first (charge neutrality makes one of
-// them dependent in an ionic phase).
+// Newton on the optimality conditions mu_k - sum_e (nu_ke / b_e) lambda_e = 0
+// and the balances sum_k (nu_ke / b_e) N_k = 1, with the exact Hessian; a
+// step keeps every amount at least a tenth of its value. Each balance is
+// divided by its element's amount, so that an element at a trace is held
+// to the same relative precision as a major one (its end member's potential
+// goes as RT ln of its amount). Charge neutrality makes some element rows
+// dependent: the constraints are a set of independent ones, taken from the
+// scarcest elements up (the dependent ones, majors, then hold to rounding).
+//
+// Start: the last solution of this phase when there is one (the same
+// material at the same temperature is then confirmed by one evaluation of
+// the potentials), else every quadruplet in proportion to the product of
+// its ions' fractions (random mixing), scaled to the balances.
+#include "thermo/quasichem_distribution.hpp"
+
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
-#include <Eigen/Dense>
-
-#include "thermo/phase_props.hpp"
 #include "thermo/quasichem.hpp"
 
 namespace eqcore {
 
-bool internal_equilibrium(const QuasichemModel& model, double T, std::span<const double> n, std::span<double> v,
-                          std::span<double> dmu) {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+constexpr double kStationary = 1e-11;  // |mu - A lambda| / RT at the solution
+constexpr double kBalance = 1e-12;     // |b - A' N| / b per element at the solution
+constexpr int kMaxIterations = 200;
+
+}  // namespace
+
+QuasichemDistribution::QuasichemDistribution(const QuasichemModel& model) : model_(model) {
     const ModelLayout& l = model.layout();
-    const int K = l.variables, E = l.elements;
-    std::vector<double> b(static_cast<std::size_t>(E), 0.0);
-    std::vector<int> on;  // quadruplets whose elements are all present
-    {
-        std::vector<double> vp(static_cast<std::size_t>(K), 0.0);
-        model.internal_amounts(n, vp);
-        for (int k = 0; k < K; ++k)
-            for (int e = 0; e < E; ++e) b[static_cast<std::size_t>(e)] += vp[static_cast<std::size_t>(k)] * l.row_of(k)[e];
+    K_ = l.variables;
+    E_ = l.elements;
+    M_ = l.constituents();
+    g0_.assign(sz(K_), 0.0);
+    full_.assign(sz(K_), 0.0);
+    grad_.assign(sz(K_), 0.0);
+    hess_.assign(sz(K_) * sz(K_), 0.0);
+    b_.assign(sz(E_), 0.0);
+    em_rows_.assign(sz(M_) * sz(E_), 0.0);
+    std::vector<double> em(sz(M_), 0.0), v(sz(K_), 0.0);
+    for (int a = 0; a < M_; ++a) {
+        std::fill(em.begin(), em.end(), 0.0);
+        em[sz(a)] = 1.0;
+        model.internal_amounts(em, v);
+        for (int k = 0; k < K_; ++k)
+            for (int e = 0; e < E_; ++e) em_rows_[sz(a) * sz(E_) + sz(e)] += v[sz(k)] * l.row_of(k)[e];
     }
+}
+
+bool QuasichemDistribution::prepare(std::span<const double> n) {
+    std::fill(b_.begin(), b_.end(), 0.0);
+    for (int a = 0; a < M_; ++a)
+        for (int e = 0; e < E_; ++e) b_[sz(e)] += n[sz(a)] * em_rows_[sz(a) * sz(E_) + sz(e)];
     double bmax = 0.0;
-    for (double x : b) bmax = std::max(bmax, std::abs(x));
-    std::fill(v.begin(), v.end(), 0.0);
-    if (!(bmax > 0.0)) return false;
-    for (int k = 0; k < K; ++k) {
+    for (double x : b_) bmax = std::max(bmax, std::abs(x));
+    if (!(bmax > 0.0) || !std::isfinite(bmax)) return false;
+    const ModelLayout& l = model_.layout();
+    on_.clear();
+    for (int k = 0; k < K_; ++k) {
         bool ok = true;
-        for (int e = 0; e < E; ++e)
-            if (l.row_of(k)[e] != 0.0 && std::abs(b[static_cast<std::size_t>(e)]) <= 1e-300) ok = false;
-        if (ok) on.push_back(k);
+        for (int e = 0; e < E_; ++e)
+            if (l.row_of(k)[e] != 0.0 && !(std::abs(b_[sz(e)]) > 1e-300)) ok = false;
+        if (ok) on_.push_back(k);
     }
-    const int m = static_cast<int>(on.size());
-    if (m == 0) return false;
-    Eigen::MatrixXd A(m, E);
-    for (int i = 0; i < m; ++i)
-        for (int e = 0; e < E; ++e) A(i, e) = l.row_of(on[static_cast<std::size_t>(i)])[e];
-    Eigen::VectorXd be = Eigen::Map<const Eigen::VectorXd>(b.data(), E);
-    Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeThinV);
+    return !on_.empty();
+}
+
+void QuasichemDistribution::select_constraints() {
+    const ModelLayout& l = model_.layout();
+    const int m = static_cast<int>(on_.size());
+    // Elements present, scarcest first.
+    std::vector<int>& order = rows_;
+    order.clear();
+    for (int e = 0; e < E_; ++e)
+        if (std::abs(b_[sz(e)]) > 1e-300) order.push_back(e);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int c) { return std::abs(b_[sz(a)]) < std::abs(b_[sz(c)]); });
+    // Gram-Schmidt on their scaled columns: keep those independent of the
+    // ones kept before.
+    A_.resize(m, static_cast<Eigen::Index>(order.size()));
+    basis_.resize(m, static_cast<Eigen::Index>(order.size()));
     int r = 0;
-    for (int i = 0; i < svd.singularValues().size(); ++i) r += svd.singularValues()(i) > 1e-10 * svd.singularValues()(0) ? 1 : 0;
-    const Eigen::MatrixXd B = svd.matrixV().leftCols(r);  // E x r
-    const Eigen::MatrixXd Ar = A * B;                     // m x r
-    const Eigen::VectorXd br = B.transpose() * be;
-    // Start: equal amounts, scaled to the balances in least squares.
-    Eigen::VectorXd s = Ar.colwise().sum().transpose();
-    const double c = std::max(s.dot(br) / s.squaredNorm(), 1e-12);
-    Eigen::VectorXd N = Eigen::VectorXd::Constant(m, c);
-    std::vector<double> full(static_cast<std::size_t>(K), 0.0), mu(static_cast<std::size_t>(K)),
-        hess(static_cast<std::size_t>(K) * static_cast<std::size_t>(K));
-    std::vector<StandardProps> sp(static_cast<std::size_t>(K));
-    model.standard(T, std::log(T), {}, sp);
-    const double RT = kR * T;
-    Eigen::MatrixXd KKT(m + r, m + r);
-    Eigen::VectorXd rhs(m + r), lambda = Eigen::VectorXd::Zero(r);
-    for (int it = 0; it < 200; ++it) {
-        for (int i = 0; i < m; ++i) full[static_cast<std::size_t>(on[static_cast<std::size_t>(i)])] = N(i);
-        evaluate(model, T, 1e5, full, sp, mu, hess);
-        KKT.setZero();
-        for (int i = 0; i < m; ++i)
-            for (int j = 0; j < m; ++j)
-                KKT(i, j) = hess[static_cast<std::size_t>(on[static_cast<std::size_t>(i)]) * static_cast<std::size_t>(K) +
-                                 static_cast<std::size_t>(on[static_cast<std::size_t>(j)])];
-        KKT.topRightCorner(m, r) = -Ar;
-        KKT.bottomLeftCorner(r, m) = Ar.transpose();
-        Eigen::VectorXd g(m);
-        for (int i = 0; i < m; ++i) g(i) = mu[static_cast<std::size_t>(on[static_cast<std::size_t>(i)])];
-        const Eigen::VectorXd bal = br - Ar.transpose() * N;
-        // Stationarity with the multipliers of the last step decides convergence.
-        const double res = it == 0 ? 1e300 : (g - Ar * lambda).cwiseAbs().maxCoeff();
-        // Each element's balance relative to its own amount (an element at
-        // a trace is fixed as closely as a major one), down to the rounding
-        // level of the sums over the major quadruplets.
-        const Eigen::VectorXd full_bal = be - A.transpose() * N;
-        bool balanced = true;
-        for (int e = 0; e < E; ++e) balanced = balanced && std::abs(full_bal(e)) <= 1e-12 * std::abs(be(e)) + 1e-13 * bmax;
-        if (res < 1e-11 * RT && balanced && it > 0) {
-            for (int i = 0; i < m; ++i) v[static_cast<std::size_t>(on[static_cast<std::size_t>(i)])] = N(i);
-            if (!dmu.empty()) {
-                // Along the equilibrium H dN = Ar dlambda, Ar' dN = db: the
-                // potentials' response to the element amounts is the
-                // multiplier block of the inverse KKT matrix.
-                const auto lu = KKT.partialPivLu();
-                Eigen::MatrixXd R = Eigen::MatrixXd::Zero(m + r, r);
-                R.bottomRows(r).setIdentity();
-                const Eigen::MatrixXd S = lu.solve(R).bottomRows(r);  // dlambda_r / db_r
-                const int nm = l.constituents();
-                std::vector<double> em(static_cast<std::size_t>(nm), 0.0), vk(static_cast<std::size_t>(K));
-                Eigen::MatrixXd Nu(r, nm);  // B' nu_m per end member
-                for (int a = 0; a < nm; ++a) {
-                    std::fill(em.begin(), em.end(), 0.0);
-                    em[static_cast<std::size_t>(a)] = 1.0;
-                    model.internal_amounts(em, vk);
-                    Eigen::VectorXd row = Eigen::VectorXd::Zero(E);
-                    for (int k = 0; k < K; ++k)
-                        for (int e = 0; e < E; ++e) row(e) += vk[static_cast<std::size_t>(k)] * l.row_of(k)[e];
-                    Nu.col(a) = B.transpose() * row;
-                }
-                const Eigen::MatrixXd D = Nu.transpose() * S * Nu;
-                for (int a = 0; a < nm; ++a)
-                    for (int b2 = 0; b2 < nm; ++b2) dmu[static_cast<std::size_t>(a * nm + b2)] = D(a, b2);
-            }
-            return true;
+    std::size_t kept = 0;
+    for (std::size_t q = 0; q < order.size(); ++q) {
+        const int e = order[q];
+        for (int i = 0; i < m; ++i) basis_(i, r) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+        const double before = basis_.col(r).norm();
+        for (int j = 0; j < r; ++j) basis_.col(r) -= basis_.col(j).dot(basis_.col(r)) * basis_.col(j);
+        const double after = basis_.col(r).norm();
+        if (!(after > 1e-10 * before)) continue;
+        basis_.col(r) /= after;
+        for (int i = 0; i < m; ++i) A_(i, r) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+        order[kept++] = e;
+        ++r;
+    }
+    order.resize(kept);
+    A_.conservativeResize(m, r);
+}
+
+void QuasichemDistribution::start_cold(std::span<const double> n) {
+    const QuasichemData& d = model_.data();
+    const std::vector<Quadruplet>& q = model_.quads();
+    // Ion fractions per sublattice from the end members, floored so that
+    // no quadruplet taking part starts empty.
+    const int ni = d.ions(), nc = d.cations();
+    ion_.assign(sz(ni), 0.0);
+    for (int a = 0; a < M_; ++a) {
+        ion_[sz(d.em_cation[sz(a)])] += d.nu_cation[sz(a)] * std::abs(n[sz(a)]);
+        ion_[sz(nc + d.em_anion[sz(a)])] += d.nu_anion[sz(a)] * std::abs(n[sz(a)]);
+    }
+    double cat = 0.0, an = 0.0;
+    for (int i = 0; i < ni; ++i) (i < nc ? cat : an) += ion_[sz(i)];
+    for (int i = 0; i < ni; ++i) {
+        const double t = i < nc ? cat : an;
+        ion_[sz(i)] = std::max(t > 0.0 ? ion_[sz(i)] / t : 0.0, 1e-12);
+    }
+    const int m = m_on();
+    N_.resize(m);
+    for (int i = 0; i < m; ++i) {
+        const Quadruplet& Q = q[sz(on_[sz(i)])];
+        N_(i) = Q.multiplicity * ion_[sz(Q.ion[0])] * ion_[sz(Q.ion[1])] * ion_[sz(Q.ion[2])] * ion_[sz(Q.ion[3])];
+    }
+    // Scaled to the balances (each 1) in least squares.
+    double num = 0.0, den = 0.0;
+    for (Eigen::Index j = 0; j < A_.cols(); ++j) {
+        const double s = A_.col(j).dot(N_);
+        num += s;
+        den += s * s;
+    }
+    N_ *= std::max(den > 0.0 ? num / den : 1.0, 1e-300);
+    lambda_.setZero(A_.cols());
+}
+
+void QuasichemDistribution::evaluate(bool hessian) {
+    const int m = m_on();
+    double total = 0.0;
+    for (int i = 0; i < m; ++i) total += N_(i);
+    std::fill(full_.begin(), full_.end(), 0.0);
+    for (int i = 0; i < m; ++i) full_[sz(on_[sz(i)])] = N_(i) / total;
+    model_.excess(T_, full_, grad_, hessian ? std::span<double>(hess_) : std::span<double>{});
+    g_.resize(m);
+    for (int i = 0; i < m; ++i) {
+        const int k = on_[sz(i)];
+        g_(i) = g0_[sz(k)] + RT_ * std::log(full_[sz(k)]) + grad_[sz(k)];
+    }
+    if (!hessian) return;
+    H_.resize(m, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j)
+            H_(i, j) = (hess_[sz(on_[sz(i)]) * sz(K_) + sz(on_[sz(j)])] - RT_) / total + (i == j ? RT_ / N_(i) : 0.0);
+}
+
+double QuasichemDistribution::stationarity() const {
+    double res = 0.0;
+    for (Eigen::Index i = 0; i < g_.size(); ++i) res = std::max(res, std::abs(g_(i) - A_.row(i).dot(lambda_)));
+    return res / RT_;
+}
+
+bool QuasichemDistribution::balanced() const {
+    const ModelLayout& l = model_.layout();
+    for (int e = 0; e < E_; ++e) {
+        if (!(std::abs(b_[sz(e)]) > 1e-300)) continue;
+        double s = 0.0;
+        for (int i = 0; i < m_on(); ++i) s += l.row_of(on_[sz(i)])[e] * N_(i);
+        if (!(std::abs(b_[sz(e)] - s) <= kBalance * std::abs(b_[sz(e)]))) return false;
+    }
+    return true;
+}
+
+// The KKT matrix in the relative changes dN_i / N_i and lambda / RT, the
+// stationarity rows divided by RT:
+//     [ H N / RT   -A ] [dN / N    ]   [ -g / RT   ]
+//     [ A' N        0 ] [lambda/RT ] = [ 1 - A' N  ]
+// (N the diagonal of the amounts). A trace quadruplet's row keeps its large
+// curvature RT / N_i on its own column, so that it pivots on itself and its
+// relative change is as accurate as a major one's.
+void QuasichemDistribution::factor() {
+    const int m = m_on();
+    const auto r = A_.cols();
+    kkt_.resize(m + r, m + r);
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < m; ++j) kkt_(i, j) = H_(i, j) * N_(j) / RT_;
+        for (Eigen::Index j = 0; j < r; ++j) {
+            kkt_(i, m + j) = -A_(i, j);
+            kkt_(m + j, i) = A_(i, j) * N_(i);
         }
-        rhs.head(m) = -g;
-        rhs.tail(r) = bal;
-        const Eigen::VectorXd sol = KKT.partialPivLu().solve(rhs);
-        const Eigen::VectorXd dN = sol.head(m);
-        if (!dN.allFinite()) return false;
+    }
+    kkt_.bottomRightCorner(r, r).setZero();
+    lu_.compute(kkt_);
+}
+
+void QuasichemDistribution::potential_derivatives(std::span<double> dmu) {
+    // Along the equilibrium H dN = A dlambda, A' dN = db / b: the
+    // multipliers' response S to the scaled balances is the multiplier block
+    // of the inverse KKT matrix (times RT in its scaled form), and end
+    // member a's potential is sum_j (nu_a,j / b_j) lambda_j.
+    const int m = m_on();
+    const auto r = A_.cols();
+    S_.resize(r, r);
+    rhs_.resize(m + r);
+    for (Eigen::Index j = 0; j < r; ++j) {
+        rhs_.setZero();
+        rhs_(m + j) = 1.0;
+        sol_ = lu_.solve(rhs_);
+        S_.col(j) = RT_ * sol_.tail(r);
+    }
+    nu_.resize(r, M_);
+    for (int a = 0; a < M_; ++a)
+        for (Eigen::Index j = 0; j < r; ++j) {
+            const int e = rows_[sz(static_cast<int>(j))];
+            nu_(j, a) = em_rows_[sz(a) * sz(E_) + sz(e)] / b_[sz(e)];
+        }
+    for (int a = 0; a < M_; ++a)
+        for (int c = 0; c < M_; ++c) dmu[sz(a) * sz(M_) + sz(c)] = nu_.col(a).dot(S_ * nu_.col(c));
+}
+
+bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span<double> v, std::span<double> dmu) {
+    std::fill(v.begin(), v.end(), 0.0);
+    if (!prepare(n)) return false;
+    T_ = T;
+    RT_ = kR * T;
+    if (g0_T_ != T) {
+        sp_.resize(sz(K_));
+        model_.standard(T, std::log(T), {}, sp_);
+        for (int k = 0; k < K_; ++k) g0_[sz(k)] = sp_[sz(k)].g;
+        g0_T_ = T;
+    }
+    select_constraints();
+    const int m = m_on();
+    // Warm: the last solution of the same set of quadruplets; its
+    // multipliers hold where the material and temperature are the same.
+    const bool warm = have_last_ && last_on_ == on_;
+    bool same = warm && last_T_ == T && last_b_ == b_ && last_rows_ == rows_;
+    if (warm) {
+        N_.resize(m);
+        for (int i = 0; i < m; ++i) N_(i) = last_N_[sz(i)];
+        if (same) {
+            lambda_ = last_lambda_;
+        } else {
+            lambda_.setZero(A_.cols());
+        }
+    } else {
+        start_cold(n);
+    }
+    bool converged = false;
+    for (int it = 0; it < kMaxIterations && !converged; ++it) {
+        // The same state again: one evaluation of the potentials confirms it.
+        if (same && it == 0) {
+            evaluate(false);
+            if (stationarity() < kStationary && balanced()) {
+                if (!dmu.empty()) {
+                    evaluate(true);
+                    factor();
+                }
+                converged = true;
+                break;
+            }
+        }
+        evaluate(true);
+        if ((it > 0 || same) && stationarity() < kStationary && balanced()) {
+            if (!dmu.empty()) factor();
+            converged = true;
+            break;
+        }
+        factor();
+        const auto r = A_.cols();
+        rhs_.resize(m + r);
+        for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
+        for (Eigen::Index j = 0; j < r; ++j) rhs_(m + j) = 1.0 - A_.col(j).dot(N_);
+        sol_ = lu_.solve(rhs_);
+        if (!sol_.allFinite()) break;
+        // Relative changes: each amount keeps at least a tenth of itself.
         double t = 1.0;
         for (int i = 0; i < m; ++i)
-            if (N(i) + t * dN(i) < 0.1 * N(i)) t = 0.9 * N(i) / -dN(i);
-        N += t * dN;
-        lambda = sol.tail(r);
+            if (1.0 + t * sol_(i) < 0.1) t = 0.9 / -sol_(i);
+        for (int i = 0; i < m; ++i) N_(i) *= 1.0 + t * sol_(i);
+        lambda_ = RT_ * sol_.tail(r);
     }
-    return false;
+    if (!converged) {
+        have_last_ = false;
+        return false;
+    }
+    for (int i = 0; i < m; ++i) v[sz(on_[sz(i)])] = N_(i);
+    if (!dmu.empty()) potential_derivatives(dmu);
+    have_last_ = true;
+    last_T_ = T;
+    last_b_ = b_;
+    last_on_ = on_;
+    last_rows_ = rows_;
+    last_N_.assign(N_.data(), N_.data() + m);
+    last_lambda_ = lambda_;
+    return true;
+}
+
+}  // namespace eqcore
+
+namespace eqcore {
+
+QuasichemModel::~QuasichemModel() = default;
+
+bool internal_equilibrium(const QuasichemModel& model, double T, std::span<const double> n, std::span<double> v,
+                          std::span<double> dmu) {
+    std::unique_lock<std::mutex> lock(model.distribution_mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        QuasichemDistribution own(model);
+        return own.solve(T, n, v, dmu);
+    }
+    if (!model.distribution_) model.distribution_ = std::make_unique<QuasichemDistribution>(model);
+    return model.distribution_->solve(T, n, v, dmu);
 }
 
 }  // namespace eqcore

@@ -22,91 +22,137 @@ namespace eqcore {
 
 namespace {
 
-std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+constexpr std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kRatios = 7;
 
-// A value with its gradient and Hessian in the record's ratios.
+// A value with its gradient and Hessian in the first R of the record's
+// ratios (2 for a binary record, all 7 for a ternary one).
+template <int R>
 struct D2 {
     double v = 0.0;
-    std::array<double, kRatios> g{};
-    std::array<double, kRatios * kRatios> h{};
+    std::array<double, sz(R)> g{};
+    std::array<double, sz(R * R)> h{};
 };
 
-D2 constant(double c) {
-    D2 r;
+template <int R>
+D2<R> constant(double c) {
+    D2<R> r;
     r.v = c;
     return r;
 }
-D2 variable(double v, int i) {
-    D2 r;
+template <int R>
+D2<R> variable(double v, int i) {
+    D2<R> r;
     r.v = v;
     r.g[sz(i)] = 1.0;
     return r;
 }
-D2 operator*(const D2& a, const D2& b) {
-    D2 r;
+template <int R>
+D2<R> operator*(const D2<R>& a, const D2<R>& b) {
+    D2<R> r;
     r.v = a.v * b.v;
-    for (int i = 0; i < kRatios; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
-    for (int i = 0; i < kRatios; ++i)
-        for (int j = 0; j < kRatios; ++j)
-            r.h[sz(i * kRatios + j)] = a.h[sz(i * kRatios + j)] * b.v + a.v * b.h[sz(i * kRatios + j)] +
-                                       a.g[sz(i)] * b.g[sz(j)] + a.g[sz(j)] * b.g[sz(i)];
+    for (int i = 0; i < R; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
+    for (int i = 0; i < R; ++i)
+        for (int j = 0; j < R; ++j)
+            r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
+                                 a.g[sz(j)] * b.g[sz(i)];
     return r;
 }
-D2 operator+(const D2& a, const D2& b) {
-    D2 r = a;
+template <int R>
+D2<R> operator+(const D2<R>& a, const D2<R>& b) {
+    D2<R> r = a;
     r.v += b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] += b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] += b.h[i];
     return r;
 }
-D2 operator-(const D2& a, const D2& b) {
-    D2 r = a;
+template <int R>
+D2<R> operator-(const D2<R>& a, const D2<R>& b) {
+    D2<R> r = a;
     r.v -= b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] -= b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] -= b.h[i];
     return r;
 }
 // 1 / b (b.v != 0).
-D2 inverse(const D2& b) {
-    D2 r;
+template <int R>
+D2<R> inverse(const D2<R>& b) {
+    D2<R> r;
     const double iv = 1.0 / b.v;
     r.v = iv;
-    for (int i = 0; i < kRatios; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
-    for (int i = 0; i < kRatios; ++i)
-        for (int j = 0; j < kRatios; ++j)
-            r.h[sz(i * kRatios + j)] = -b.h[sz(i * kRatios + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
+    for (int i = 0; i < R; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
+    for (int i = 0; i < R; ++i)
+        for (int j = 0; j < R; ++j)
+            r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
     return r;
 }
-D2 power(const D2& a, int n) {
-    D2 r = constant(1.0);
+template <int R>
+D2<R> power(const D2<R>& a, int n) {
+    D2<R> r = constant<R>(1.0);
     for (int k = 0; k < n; ++k) r = r * a;
     return r;
 }
 
 // f of a record at ratios z (zero where a quotient has no denominator: the
-// record's ions are then absent and its weight W is zero).
-D2 composition_factor(const QuasichemExcessTerm& t, const std::array<double, kRatios>& z) {
-    auto x = [&](int i) { return variable(z[sz(i)], i); };
-    D2 f;
+// record's ions are then absent and its weight W is zero), in the first R
+// ratios (R = 2: a binary record).
+template <int R>
+D2<R> composition_factor(const QuasichemExcessTerm& t, const std::array<double, kRatios>& z) {
+    auto x = [&](int i) { return variable<R>(z[sz(i)], i); };
+    D2<R> f;
     if (t.kind == 'G') {
         f = power(x(0), t.p) * power(x(1), t.q);
     } else {
-        const D2 s = x(0) + x(1);
-        if (t.p + t.q > 0 && s.v == 0.0) return constant(0.0);
+        const D2<R> s = x(0) + x(1);
+        if (t.p + t.q > 0 && s.v == 0.0) return constant<R>(0.0);
         f = power(x(0), t.p) * power(x(1), t.q) * inverse(power(s, t.p + t.q));
     }
-    if (t.third == 0) return f;
-    D2 tau;
-    if (t.third == 3) {
-        tau = x(2) * power(constant(1.0) - x(3) - x(4), t.r - 1);
+    if constexpr (R < kRatios) {
+        return f;
     } else {
-        const int side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
-        if (z[sz(side)] == 0.0) return constant(0.0);
-        const D2 inv = inverse(x(side));
-        tau = x(2) * inv * power(constant(1.0) - x(own) * inv, t.r - 1);
+        if (t.third == 0) return f;
+        D2<R> tau;
+        if (t.third == 3) {
+            tau = x(2) * power(constant<R>(1.0) - x(3) - x(4), t.r - 1);
+        } else {
+            const int side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
+            if (z[sz(side)] == 0.0) return constant<R>(0.0);
+            const D2<R> inv = inverse(x(side));
+            tau = x(2) * inv * power(constant<R>(1.0) - x(own) * inv, t.r - 1);
+        }
+        return f * tau;
     }
-    return f * tau;
+}
+
+// The factor of record t at ratios y with its derivatives laid out for all
+// seven ratios.
+D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
+    if (t.third != 0) return composition_factor<kRatios>(t, y);
+    const D2<2> f2 = composition_factor<2>(t, y);
+    D2<kRatios> f;
+    f.v = f2.v;
+    for (int a = 0; a < 2; ++a) {
+        f.g[sz(a)] = f2.g[sz(a)];
+        for (int b = 0; b < 2; ++b) f.h[sz(a * kRatios + b)] = f2.h[sz(a * 2 + b)];
+    }
+    return f;
+}
+
+// Scales of the ratios: the factor of a Q record is homogeneous of degree 0
+// in xi_1, xi_2, and the ternary factor with the third cation on one side in
+// Y_C and that side's ratios. Evaluated at ratios divided by their scale (of
+// order 1), its derivatives stay finite where those ratios are traces (the
+// second derivatives in the ratios themselves go as 1 / scale^2, which only
+// the record's weight W, itself a trace there, brings back into range).
+std::array<double, kRatios> ratio_scales(const QuasichemExcessTerm& t, const std::array<double, kRatios>& z) {
+    std::array<double, kRatios> s;
+    s.fill(1.0);
+    if (t.kind != 'G' && z[0] + z[1] > 0.0) s[0] = s[1] = z[0] + z[1];
+    if (t.third == 1 || t.third == 2) {
+        const std::size_t side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
+        if (z[side] > 0.0) s[2] = s[side] = s[own] = z[side];
+    }
+    return s;
 }
 
 }  // namespace
@@ -239,7 +285,9 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
-    std::vector<double> zk, gk, dk, wk, cz, ez;
+    // Work arrays, one set per thread: once grown to the phase's size an
+    // evaluation allocates nothing.
+    thread_local std::vector<double> zk, gk, dk, wk, cz, ez;
     for (const QuasichemExcessTerm& t : terms_) {
         const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
@@ -250,7 +298,11 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             den[sz(a)] = t.den[sz(a)].at(w.data());
             z[sz(a)] = den[sz(a)] > 0.0 ? t.num[sz(a)].at(w.data()) / den[sz(a)] : 0.0;
         }
-        const D2 f = composition_factor(t, z);
+        const std::array<double, kRatios> scale = ratio_scales(t, z);
+        std::array<double, kRatios> y{};
+        for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
+        D2<kRatios> f = factor_of(t, y);  // derivatives in the scaled ratios y
+        for (int a = 0; a < kRatios; ++a) f.g[sz(a)] /= scale[sz(a)];
         const double W = t.weight.at(w.data());
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
@@ -285,22 +337,29 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         ez.assign(sz(nr) * K, 0.0);
         for (int a = 0; a < nr; ++a) {
             for (int b = 0; b < nr; ++b) {
-                const double h = W * f.h[sz(a * kRatios + b)];
+                const double h = W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)];
                 if (h == 0.0) continue;
                 for (std::size_t l = 0; l < K; ++l) cz[sz(a) * K + l] += h * zk[sz(b) * K + l];
             }
             if (den[sz(a)] > 0.0)
                 for (std::size_t k = 0; k < K; ++k) ez[sz(a) * K + k] = W * f.g[sz(a)] * zk[sz(a) * K + k] / den[sz(a)];
         }
-        for (std::size_t k = 0; k < K; ++k)
-            for (std::size_t l = 0; l < K; ++l) {
-                double v = wk[k] * gk[l] + wk[l] * gk[k];
-                for (int a = 0; a < nr; ++a) {
-                    const std::size_t o = sz(a) * K;
-                    v += zk[o + k] * cz[o + l] - ez[o + k] * dk[o + l] - ez[o + l] * dk[o + k];
-                }
-                hess[k * K + l] += L * v;
+        // Outer products row by row, skipping the rows a factor leaves empty.
+        for (std::size_t k = 0; k < K; ++k) {
+            double* row = hess.data() + k * K;
+            const double wkk = L * wk[k], gkk = L * gk[k];
+            if (wkk != 0.0 || gkk != 0.0)
+                for (std::size_t l = 0; l < K; ++l) row[l] += wkk * gk[l] + gkk * wk[l];
+            for (int a = 0; a < nr; ++a) {
+                const std::size_t o = sz(a) * K;
+                const double zka = L * zk[o + k], eka = L * ez[o + k], dka = L * dk[o + k];
+                if (zka == 0.0 && eka == 0.0 && dka == 0.0) continue;
+                const double* c = cz.data() + o;
+                const double* dd = dk.data() + o;
+                const double* ee = ez.data() + o;
+                for (std::size_t l = 0; l < K; ++l) row[l] += zka * c[l] - eka * dd[l] - dka * ee[l];
             }
+        }
     }
     res.h = res.g + T * res.s;
     return res;

@@ -6,7 +6,7 @@ namespace eqcore {
 
 namespace {
 
-void add_binary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+void add_binary(const Interaction& in, std::size_t first, double T, std::span<const double> x, ExcessSums& s) {
     const auto i = static_cast<std::size_t>(in.index[0]);
     const auto j = static_cast<std::size_t>(in.index[1]);
     const double xi = x[i];
@@ -18,7 +18,7 @@ void add_binary(const Interaction& in, double T, std::span<const double> x, Exce
     double dv1 = 0.0;   // d^(v-1)
     double dv2 = 0.0;   // d^(v-2)
     for (std::size_t v = 0; v < in.sets.size(); ++v) {
-        const ParameterT L = parameter_with_derivatives(in.sets[v], T);
+        const ParameterT L = s.parameter(in.sets[v], first + v, T);
         const double vv = static_cast<double>(v);
         P += L.v * dv;
         P1 += vv * L.v * dv1;
@@ -46,7 +46,7 @@ void add_binary(const Interaction& in, double T, std::span<const double> x, Exce
     }
 }
 
-void add_ternary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+void add_ternary(const Interaction& in, std::size_t first, double T, std::span<const double> x, ExcessSums& s) {
     std::array<std::size_t, 3> q{};
     std::array<double, 3> u{};
     for (std::size_t a = 0; a < 3; ++a) {
@@ -57,7 +57,7 @@ void add_ternary(const Interaction& in, double T, std::span<const double> x, Exc
     const double p = u[0] * u[1] * u[2];
     const std::array<double, 3> dp = {u[1] * u[2], u[0] * u[2], u[0] * u[1]};
     std::array<ParameterT, 3> L{};
-    for (std::size_t a = 0; a < in.sets.size() && a < 3; ++a) L[a] = parameter_with_derivatives(in.sets[a], T);
+    for (std::size_t a = 0; a < in.sets.size() && a < 3; ++a) L[a] = s.parameter(in.sets[a], first + a, T);
     double W = 0.0, Wt = 0.0, Wtt = 0.0;
     std::array<double, 3> w{};  // dW/dx
     if (in.sets.size() == 1) {
@@ -91,7 +91,7 @@ void add_ternary(const Interaction& in, double T, std::span<const double> x, Exc
 
 // Quaternary (i, j, k, l), one set: L x_i x_j x_k x_l. Records of the same
 // four constituents add.
-void add_quaternary(const Interaction& in, double T, std::span<const double> x, ExcessSums& s) {
+void add_quaternary(const Interaction& in, std::size_t first, double T, std::span<const double> x, ExcessSums& s) {
     std::array<std::size_t, 4> q{};
     std::array<double, 4> u{};
     for (std::size_t a = 0; a < 4; ++a) {
@@ -105,7 +105,7 @@ void add_quaternary(const Interaction& in, double T, std::span<const double> x, 
             if (c != a && c != b) r *= u[c];
         return r;
     };
-    const ParameterT L = parameter_with_derivatives(in.sets[0], T);
+    const ParameterT L = s.parameter(in.sets[0], first, T);
     const double p = others(4, 4);
     s.f += L.v * p;
     s.f_t += L.d1 * p;
@@ -121,12 +121,14 @@ void add_quaternary(const Interaction& in, double T, std::span<const double> x, 
 }  // namespace
 
 void rkmp_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
+    std::size_t first = 0;  // of the interaction's coefficient sets
     for (const Interaction& in : phase.excess) {
         switch (in.index.size()) {
-            case 2: add_binary(in, T, x, sums); break;
-            case 3: add_ternary(in, T, x, sums); break;
-            default: add_quaternary(in, T, x, sums); break;
+            case 2: add_binary(in, first, T, x, sums); break;
+            case 3: add_ternary(in, first, T, x, sums); break;
+            default: add_quaternary(in, first, T, x, sums); break;
         }
+        first += in.sets.size();
     }
 }
 

@@ -75,6 +75,8 @@ void SublModel::parameters(double T, std::span<ParameterT> out) const {
 ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                                std::span<const ParameterT> at_T) const {
     const auto m = sz(layout_.variables);
+    if (!at_T.empty() && at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_name());
     ScratchArray<ParameterT> own(at_T.empty() ? surface_.parameter_count() : 0);
     if (at_T.empty()) {
         parameters(T, own.span());

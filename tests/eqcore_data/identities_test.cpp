@@ -156,6 +156,37 @@ TEST_P(Identity, GivenStandardValuesGiveTheSameProperties) {
     EXPECT_THROW(phase_props(sys_, phase_, c.T, c.P, c.n, sp), std::invalid_argument);
 }
 
+TEST_P(Identity, GivenParametersGiveTheSameRemainder) {
+    // The remainder from the coefficient sets a caller evaluated once at T
+    // equals the remainder that evaluates them itself, value, temperature
+    // derivatives, gradient and Hessian; a list of the wrong length is
+    // refused.
+    const Case& c = GetParam();
+    const auto model = make_model(sys_, phase_);
+    const auto m = static_cast<std::size_t>(model->layout().variables);
+    if (model->parameter_count() == 0) GTEST_SKIP() << "no temperature-dependent remainder";
+    std::vector<ParameterT> at_T(model->parameter_count());
+    model->parameters(c.T, at_T);
+    // Internal fractions: the reported amounts where they are the
+    // variables, else equal shares within each group.
+    std::vector<double> w(m, 1.0);
+    if (model->layout().identity) w.assign(c.n.begin(), c.n.end());
+    double sum = 0.0;
+    for (double v : w) sum += v;
+    for (double& v : w) v /= sum;
+    std::vector<double> g(m), h(m * m), g_given(m), h_given(m * m);
+    const ExcessResult a = model->excess(c.T, w, g, h);
+    const ExcessResult b = model->excess(c.T, w, g_given, h_given, at_T);
+    EXPECT_EQ(b.g, a.g);
+    EXPECT_EQ(b.h, a.h);
+    EXPECT_EQ(b.s, a.s);
+    EXPECT_EQ(b.cp, a.cp);
+    EXPECT_EQ(g_given, g);
+    EXPECT_EQ(h_given, h);
+    at_T.push_back(ParameterT{});
+    EXPECT_THROW(model->excess(c.T, w, {}, {}, at_T), std::invalid_argument);
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryModel, Identity, ::testing::ValuesIn(cases()),
                          [](const ::testing::TestParamInfo<Case>& param) { return param.param.label; });
 

@@ -67,7 +67,7 @@ TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
 
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
                          ::testing::Values("h-o.dat", "c-h-o-n.dat", "n-o-example.dat", "ag-cu-example.dat", "fe-sgte.dat",
-                                           "al-mg.dat", "hard/hard-quaternary.dat"),
+                                           "al-mg.dat", "hard/hard-quaternary.dat", "ga-in-qc.dat"),
                          file_test_name);
 
 }  // namespace

@@ -321,4 +321,39 @@ TEST_F(EquilibriumEntryPoints, SublatticesSiteFractionsElementAmountsAndCritical
     EXPECT_NEAR(ecres("TC", 3, 0), 67.0, 1e-3);  // -201 K times -1/3
 }
 
+// A quasichemical liquid answers the sublattice inquiries with its cations
+// and its anions, and "Y " with their site fractions: the worked example
+// (70 % Ga at 1000 K: the liquid at pair fractions 0.553055565, 0.032569737,
+// 0.414374698 beside Ga_s) through the entry points.
+TEST_F(EquilibriumEntryPoints, QuasichemicalLiquidIonsAndSiteFractions) {
+    ASSERT_EQ(load(example("ga-in-qc.dat")), 0);
+    const Int liq = 2;  // LIQ_QC: (Ga, In) (Va)
+    EXPECT_EQ(ecnsl(liq), 2);
+    EXPECT_EQ(ecnsc(liq, 1), 2);
+    EXPECT_EQ(ecnsc(liq, 2), 1);
+    EXPECT_EQ(ecnsc(liq, 3), -126);
+    EXPECT_EQ(ecscn(liq, 1, 2), "In");
+    EXPECT_EQ(ecscn(liq, 2, 1), "Va");
+    Int e = -1;
+    ecscn(liq, 2, 2, &e);
+    EXPECT_EQ(e, 22);
+    EXPECT_EQ(ecnsl(1), 0);  // the gas
+    ASSERT_EQ(ecstdf(field("feed", 8), 1000.0, 1.0), 0);
+    ASSERT_EQ(ecstam("feed", liq, 1, 0.7), 0);
+    ASSERT_EQ(ecstam("feed", liq, 2, 0.3), 0);
+    ASSERT_EQ(ecsetc("T", 1000.0), 0);
+    ASSERT_EQ(eceq("  "), 0) << ecerr()[1];
+    // Ga = 2/6 per GaGa pair and 1/6 per GaIn, In = 2/8 per InIn and 1/4 per GaIn.
+    const double x[] = {0.553055565, 0.032569737, 0.414374698};
+    const double nga = 2.0 * x[0] / 6.0 + x[2] / 6.0, nin = 2.0 * x[1] / 8.0 + x[2] / 4.0;
+    EXPECT_NEAR(ecres("Y ", liq, 1), nga / (nga + nin), 1e-7);
+    EXPECT_NEAR(ecres("Y ", liq, 2), nin / (nga + nin), 1e-7);
+    EXPECT_NEAR(ecres("Y ", liq, 3), 1.0, 1e-15);
+    ecres("Y ", liq, 4, &e);
+    EXPECT_EQ(e, 22);
+    // The liquid's amount in end members: all the In, and Ga in the ratio
+    // of the site fractions.
+    EXPECT_NEAR(ecres("A ", liq, 0), 0.3 * (1.0 + nga / nin), 1e-7);
+}
+
 }  // namespace

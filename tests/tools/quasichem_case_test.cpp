@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "scratch_dir.hpp"
@@ -75,6 +79,32 @@ TEST(QuasichemCase, EquilibrateJsonShowsQuadrupletsAndIonSiteFractions) {
     EXPECT_EQ(cations[1]["name"], "In");
     EXPECT_NEAR(cations[1]["site_fraction"].get<double>(), nin / (nga + nin), 1e-6);
     EXPECT_NEAR(liq["sublattices"][1]["constituents"][0]["site_fraction"].get<double>(), 1.0, 1e-15);
+}
+
+// `eqlink info` lists a quasichemical liquid's ions per sublattice, its end
+// members as cation-anion pairs and its pairs with their coordination
+// numbers.
+TEST(QuasichemCase, InfoListsIonsEndMembersAndPairs) {
+    testing_support::ScratchDir dir;
+    const ToolRun r = run_tool(dir.path(), words({"info", quoted_example("ga-in-qc.dat")}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto row = [&](const std::string& after, const std::vector<std::string>& cells) {
+        const std::size_t from = r.out.find(after);
+        EXPECT_NE(from, std::string::npos) << after;
+        std::istringstream lines(r.out.substr(from == std::string::npos ? 0 : from));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words_of(line);
+            std::vector<std::string> got;
+            for (std::string w; words_of >> w;) got.push_back(w);
+            if (got == cells) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(row("Ions of LIQ_QC (pair approximation)", {"1", "In", "1", "1"})) << r.out;
+    EXPECT_TRUE(row("Ions of LIQ_QC", {"2", "Va", "1", "1"})) << r.out;
+    EXPECT_TRUE(row("End members of LIQ_QC", {"2", "In", "In", "Va", "2.4"})) << r.out;
+    EXPECT_TRUE(row("Pairs of LIQ_QC", {"3", "Ga-In-Va-Va", "6", "4", "4.8", "4.8"})) << r.out;
+    EXPECT_TRUE(row("Pairs of LIQ_QC", {"2", "In-In-Va-Va", "8", "8", "8", "8"})) << r.out;
 }
 
 }  // namespace

@@ -1,0 +1,71 @@
+// The internal equilibrium of a quasichemical liquid: at given end-member
+// amounts (their element amounts b), the quadruplet amounts N minimising
+// the phase's G subject to sum_k nu_ke N_k = b_e. One solver object per
+// phase model keeps its work arrays (no allocation once their sizes are
+// set) and its last solution, from which the next solve starts.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include <Eigen/Dense>
+
+#include "thermo/standard.hpp"
+
+namespace eqcore {
+
+class QuasichemModel;
+
+class QuasichemDistribution {
+public:
+    explicit QuasichemDistribution(const QuasichemModel& model);
+
+    // Solves at temperature T for end-member amounts n, into v (the
+    // model's variables); with `dmu` (end members^2, or empty) the
+    // derivatives d(mu_k)/d(n_l) of the end members' potentials along the
+    // internal equilibrium. Returns false when Newton did not meet its
+    // tolerances (v then holds no solution).
+    bool solve(double T, std::span<const double> n, std::span<double> v, std::span<double> dmu);
+
+private:
+    // Element amounts of n and the quadruplets that take part; returns
+    // false when there is no material.
+    bool prepare(std::span<const double> n);
+    void select_constraints();
+    void start_cold(std::span<const double> n);
+    // mu_k and, with `hessian`, d2G/dN_k dN_l of the taking part, J/mol.
+    void evaluate(bool hessian);
+    double stationarity() const;  // max |mu - A lambda| / RT
+    bool balanced() const;
+    void factor();
+    void potential_derivatives(std::span<double> dmu);
+    int m_on() const { return static_cast<int>(on_.size()); }
+
+    const QuasichemModel& model_;
+    int K_ = 0, E_ = 0, M_ = 0;
+    double T_ = 0.0, RT_ = 0.0;
+    std::vector<StandardProps> sp_;
+    std::vector<double> g0_;          // standard potential per quadruplet at T_
+    double g0_T_ = -1.0;              // temperature g0_ holds
+    std::vector<double> b_;           // element amounts of the material
+    std::vector<int> on_;             // quadruplets taking part
+    std::vector<int> rows_;           // elements whose balances are the constraints
+    Eigen::MatrixXd A_;               // m x r: nu_ke / b_e of the constraints
+    Eigen::MatrixXd basis_;           // orthonormal basis of their columns (selection)
+    Eigen::MatrixXd S_, nu_;          // d lambda / d(b / b), end members' scaled rows
+    Eigen::VectorXd N_, lambda_, g_;  // amounts, multipliers, potentials
+    Eigen::MatrixXd H_, kkt_;         // Hessian (m x m) and KKT matrix
+    Eigen::VectorXd rhs_, sol_;
+    Eigen::PartialPivLU<Eigen::MatrixXd> lu_;
+    std::vector<double> full_, grad_, hess_;  // in all K quadruplets
+    std::vector<double> ion_;                 // per ion: its fraction in the cold start
+    // The last solution: its temperature, elements, taking-part set, amounts.
+    bool have_last_ = false;
+    double last_T_ = 0.0;
+    std::vector<double> last_b_, last_N_;
+    std::vector<int> last_on_, last_rows_;
+    Eigen::VectorXd last_lambda_;
+    std::vector<double> em_rows_;     // end members x elements: their element content
+};
+
+}  // namespace eqcore
