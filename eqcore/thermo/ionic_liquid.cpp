@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "thermo/jet.hpp"
+#include "thermo/scratch.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore {
@@ -64,6 +65,8 @@ IonicLiquidModel::IonicLiquidModel(const System& sys, int phase) : PhaseModel(sy
                 }
         }
     }
+    term_first_.assign(q_.excess.size() + 1, 0);
+    for (std::size_t t = 0; t < q_.excess.size(); ++t) term_first_[t + 1] = term_first_[t] + q_.excess[t].sets.size();
     layout_.ideal = false;
     layout_.redundant = true;
 }
@@ -132,39 +135,65 @@ bool IonicLiquidModel::floating_sites(std::span<const double> m, SiteNumbers& ou
 }
 
 ExcessResult IonicLiquidModel::excess(double T, std::span<const double> w, std::span<double> grad,
-                                      std::span<double> hess, std::span<const ParameterT>) const {
+                                      std::span<double> hess, std::span<const ParameterT> at_T) const {
     const auto m = sz(layout_.variables);
     if (w.size() != m || (!grad.empty() && grad.size() != m) || (!hess.empty() && hess.size() != m * m))
         throw std::invalid_argument("excess: array sizes do not match the phase " + name_);
-    if (K_ <= 8) return evaluate<8>(T, w, grad, hess);
-    if (K_ <= 16) return evaluate<16>(T, w, grad, hess);
-    return evaluate<32>(T, w, grad, hess);
+    ScratchArray<ParameterT> own(at_T.empty() ? parameter_count() : 0);
+    if (at_T.empty()) {
+        parameters(T, own.span());
+        at_T = own.span();
+    }
+    // Values alone need no derivatives: jets of no variables, kept small.
+    if (grad.empty() && hess.empty()) return evaluate<1>(T, w, grad, hess, at_T);
+    if (K_ <= 8) return evaluate<8>(T, w, grad, hess, at_T);
+    if (K_ <= 16) return evaluate<16>(T, w, grad, hess, at_T);
+    return evaluate<32>(T, w, grad, hess, at_T);
+}
+
+std::size_t IonicLiquidModel::parameter_count() const {
+    return col_.size() + (term_first_.empty() ? 0 : term_first_.back());
+}
+
+void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
+    const double lnT = std::log(T);
+    for (std::size_t e = 0; e < col_.size(); ++e) {
+        const StandardProps sp = eqcore::standard(constituents_[e], T, lnT);
+        out[e] = ParameterT{sp.g, -sp.s, -sp.cp / T};
+    }
+    std::size_t k = col_.size();
+    for (const IonicTerm& t : q_.excess)
+        for (const auto& set : t.sets) out[k++] = parameter_with_derivatives(set, T);
 }
 
 template <int N>
 ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std::span<double> grad,
-                                        std::span<double> hess) const {
+                                        std::span<double> hess, std::span<const ParameterT> at_T) const {
     using J = Jet<N>;
     const int K = K_, nr = layout_.variables, n2 = static_cast<int>(q_.site2.size());
     const int ic = K - 1;  // the vacancies' charge
-    const double RT = kR * T, lnT = std::log(T);
+    const double RT = kR * T;
+    // Derivatives in the ion amounts only as far as asked for.
+    const JetShape js{grad.empty() && hess.empty() ? 0 : K, !hess.empty()};
     std::vector<double> u;
     ions(w, u);
 
     // Ions as variables; the sums over the sublattices.
-    std::vector<J> x(sz(K));
-    for (int a = 0; a < K; ++a) x[sz(a)] = J::variable(K, a, u[sz(a)]);
-    J S1(K, 0.0), Z(K, 0.0);
+    std::vector<J> x;  // filled in order: no value-initialised jets
+    x.reserve(sz(K));
+    for (int a = 0; a < K; ++a) x.push_back(J::variable(js, a, u[sz(a)]));
+    J S1(js, 0.0), Z(js, 0.0);
     for (int i = 0; i < nc_; ++i) {
         S1 += x[sz(i)];
         Z.add_scaled(q_.cation_charge[sz(i)], x[sz(i)]);
     }
     const bool cations = S1.v > 0.0;
-    std::vector<J> y(sz(nc_ + n2));
-    J Q(K, 0.0), n_va(K, 0.0), S2(K, 0.0), Nf(K, 0.0);
+    std::vector<J> y;
+    y.reserve(sz(nc_ + n2));
+    J Q(js, 0.0), n_va(js, 0.0), S2(js, 0.0), Nf(js, 0.0);
     if (cations) {
         const J inv_S1 = reciprocal(S1);
-        for (int i = 0; i < nc_; ++i) y[sz(i)] = x[sz(i)] * inv_S1;
+        for (int i = 0; i < nc_; ++i) y.push_back(x[sz(i)] * inv_S1);
         Q = Z * inv_S1;
         if (u[sz(ic)] > 0.0) n_va = x[sz(ic)] * S1 / Z;
     } else {
@@ -172,53 +201,59 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         // any fractions serve; Q their mean charge.
         double q = 0.0;
         for (int i = 0; i < nc_; ++i) q += q_.cation_charge[sz(i)] / nc_;
-        for (int i = 0; i < nc_; ++i) y[sz(i)] = J(K, 1.0 / nc_);
-        Q = J(K, q);
+        for (int i = 0; i < nc_; ++i) y.push_back(J(js, 1.0 / nc_));
+        Q = J(js, q);
     }
     S2 = n_va;
     for (int s = 0; s < n2; ++s)
         if (s != q_.vacancy) S2 += x[sz(u_of_site2_[sz(s)])];
     const J inv_S2 = reciprocal(S2);
-    for (int s = 0; s < n2; ++s) y[sz(nc_ + s)] = (s == q_.vacancy ? n_va : x[sz(u_of_site2_[sz(s)])]) * inv_S2;
+    for (int s = 0; s < n2; ++s) y.push_back((s == q_.vacancy ? n_va : x[sz(u_of_site2_[sz(s)])]) * inv_S2);
     Nf = S2 / Q;
     const J& y_va = y[sz(nc_ + q_.vacancy)];
 
     // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.
-    std::vector<StandardProps> sp(sz(nr)), own(sz(nr));
-    for (int e = 0; e < nr; ++e) own[sz(e)] = eqcore::standard(constituents_[sz(e)], T, lnT);
-    for (int e = 0; e < nr; ++e) {
-        sp[sz(e)] = own[sz(e)];
+    // The records' own standard values (G, dG/dT = -S, d2G/dT2 = -Cp/T),
+    // and those the liquid takes: a neutral's energy is its first copy's,
+    // per neutral.
+    const std::span<const ParameterT> own = at_T.first(sz(nr));
+    auto liquid_standard = [&](int e) {
         const int f = neutral_first_[sz(e)];
-        if (f >= 0 && f != e) {
-            // A neutral's energy is its first copy's, per neutral.
-            const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
-            sp[sz(e)] = own[sz(f)];
-            sp[sz(e)].g *= r;
-            sp[sz(e)].h *= r;
-            sp[sz(e)].s *= r;
-            sp[sz(e)].cp *= r;
-        }
-    }
-    J Phi(K, 0.0);
+        if (f < 0 || f == e) return own[sz(e)];
+        const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+        const ParameterT& o = own[sz(f)];
+        return ParameterT{r * o.v, r * o.d1, r * o.d2};
+    };
+    J Phi(js, 0.0);
     double F_t = 0.0, F_tt = 0.0;
     std::vector<double> mh(sz(nr), 0.0);
-    const J inv_Z = cations ? reciprocal(Z) : J(K, 0.0);
+    const J inv_Z = cations ? reciprocal(Z) : J(js, 0.0);
+    // A record of cation i and anion or vacancy j has mh = u_i u_j / Z: the
+    // sum over them is sum_i u_i (sum_j (G_ij + RT) u_j) / Z, linear in
+    // each cation's part; a neutral's copy has mh = u_B / (copies nu_C).
+    std::vector<J> per_cation(sz(nc_), J(js, 0.0));
     for (int e = 0; e < nr; ++e) {
         const Column& c = col_[sz(e)];
-        J split(K, 0.0);
+        const ParameterT sp = liquid_standard(e);
         if (copies_[sz(e)] > 0.0) {
-            split = x[sz(c.idx[0])] * (1.0 / (copies_[sz(e)] * c.coef[0]));
+            const double k = 1.0 / (copies_[sz(e)] * c.coef[0]);
+            mh[sz(e)] = k * u[sz(c.idx[0])];
+            Phi.add_scaled((sp.v + RT) * k, x[sz(c.idx[0])]);
         } else if (cations) {
-            split = x[sz(c.idx[0])] * x[sz(c.idx[1])] * inv_Z;
+            mh[sz(e)] = u[sz(c.idx[0])] * u[sz(c.idx[1])] * inv_Z.v;
+            per_cation[sz(c.idx[0])].add_scaled(sp.v + RT, x[sz(c.idx[1])]);
         }
-        mh[sz(e)] = split.v;
-        Phi.add_scaled(sp[sz(e)].g + RT, split);
-        F_t -= split.v * sp[sz(e)].s;
-        F_tt -= split.v * sp[sz(e)].cp / T;
+        F_t += mh[sz(e)] * sp.d1;
+        F_tt += mh[sz(e)] * sp.d2;
+    }
+    if (cations) {
+        J pairs(js, 0.0);
+        for (int i = 0; i < nc_; ++i) pairs += x[sz(i)] * per_cation[sz(i)];
+        Phi += pairs * inv_Z;
     }
 
     // Configurational entropy.
-    J mix(K, 0.0);
+    J mix(js, 0.0);
     for (int i = 0; i < nc_; ++i)
         if (u[sz(i)] > 0.0) mix += x_ln_ratio(x[sz(i)], S1);
     for (int s = 0; s < n2; ++s) {
@@ -232,27 +267,31 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     F_t += kR * mix.v;
 
     // Excess terms per formula unit.
-    ExcessSum<N> ex{J(K, 0.0)};
+    ExcessSum<N> ex{J(js, 0.0)};
+    const ParameterT* Lt = nullptr;  // the current term's coefficient sets at T
     auto yc = [&](int i) -> const J& { return y[sz(i)]; };
     auto ys = [&](int s) -> const J& { return y[sz(nc_ + s)]; };
     auto rk = [&](const IonicTerm& t, const J& base, const J& d) {
-        J dv(K, 1.0);
-        for (std::size_t v = 0; v < t.sets.size(); ++v) {
-            ex.add(base * dv, parameter_with_derivatives(t.sets[v], T));
-            if (v + 1 < t.sets.size()) dv = dv * d;
+        ex.add(base, Lt[0]);
+        J term = base;
+        for (std::size_t v = 1; v < t.sets.size(); ++v) {
+            term = term * d;
+            ex.add(term, Lt[v]);
         }
     };
     auto t3 = [&](const IonicTerm& t, const J& pre, const J& a, const J& b, const J& c) {
         const J p = pre * a * b * c;
         if (t.sets.size() == 1) {
-            ex.add(p, parameter_with_derivatives(t.sets[0], T));
+            ex.add(p, Lt[0]);
             return;
         }
-        const J rest = (J(K, 1.0) - a - b - c) * (1.0 / 3.0);
+        const J rest = (J(js, 1.0) - a - b - c) * (1.0 / 3.0);
         const J* arg[3] = {&a, &b, &c};
-        for (std::size_t l = 0; l < 3; ++l) ex.add(p * (*arg[l] + rest), parameter_with_derivatives(t.sets[l], T));
+        for (std::size_t l = 0; l < 3; ++l) ex.add(p * (*arg[l] + rest), Lt[l]);
     };
-    for (const IonicTerm& t : q_.excess) {
+    for (std::size_t ti = 0; ti < q_.excess.size(); ++ti) {
+        const IonicTerm& t = q_.excess[ti];
+        Lt = at_T.data() + nr + term_first_[ti];
         const auto& C = t.cation;
         const auto& S = t.site2;
         switch (t.kind) {
@@ -261,7 +300,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             case IonicKind::cc_va: rk(t, Q * yc(C[0]) * yc(C[1]) * y_va * y_va, yc(C[0]) - yc(C[1])); break;
             case IonicKind::c_vab: {
                 const int b = S[0] == q_.vacancy ? S[1] : S[0];
-                ex.add(Q * yc(C[0]) * y_va * ys(b), parameter_with_derivatives(t.sets[0], T));
+                ex.add(Q * yc(C[0]) * y_va * ys(b), Lt[0]);
                 break;
             }
             case IonicKind::c_bb: rk(t, Q * ys(S[0]) * ys(S[1]), ys(S[0]) - ys(S[1])); break;
@@ -280,8 +319,8 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
                 const J da = ys(S[0]) - ys(S[1]), dc = yc(C[0]) - yc(C[1]);
                 for (std::size_t v = 0; v < t.sets.size(); ++v) {
                     const int k = static_cast<int>(v);
-                    const J f = v == 0 ? J(K, 1.0) : (k % 2 == 1 ? pow(da, (k + 1) / 2) : pow(dc, k / 2));
-                    ex.add(base * f, parameter_with_derivatives(t.sets[v], T));
+                    const J f = v == 0 ? J(js, 1.0) : (k % 2 == 1 ? pow(da, (k + 1) / 2) : pow(dc, k / 2));
+                    ex.add(base * f, Lt[v]);
                 }
                 break;
             }
@@ -318,9 +357,9 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     double sum_mh = 0.0, wg = 0.0, ws = 0.0, wcp = 0.0;
     for (int e = 0; e < nr; ++e) {
         sum_mh += mh[sz(e)];
-        wg += w[sz(e)] * own[sz(e)].g;
-        ws += w[sz(e)] * own[sz(e)].s;
-        wcp += w[sz(e)] * own[sz(e)].cp;
+        wg += w[sz(e)] * own[sz(e)].v;
+        ws -= w[sz(e)] * own[sz(e)].d1;
+        wcp -= T * w[sz(e)] * own[sz(e)].d2;
     }
 
     ExcessResult r;
@@ -337,21 +376,6 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     std::vector<char> live(sz(nr), 1);
     for (int e = 0; e < nr; ++e)
         for (int k = 0; k < col_[sz(e)].n; ++k) live[sz(e)] = live[sz(e)] && u[sz(col_[sz(e)].idx[k])] > 0.0;
-    // d(ln mh_e)/du along record f's column.
-    auto dl = [&](int e, int f) {
-        const Column& ce = col_[sz(e)];
-        const Column& cf = col_[sz(f)];
-        double d = 0.0;
-        for (int k = 0; k < cf.n; ++k) {
-            const int a = cf.idx[k];
-            double g = 0.0;
-            for (int q = 0; q < ce.n; ++q)
-                if (ce.idx[q] == a) g += 1.0 / u[sz(a)];
-            if (copies_[sz(e)] == 0.0 && a < nc_) g -= q_.cation_charge[sz(a)] / Z.v;
-            d += cf.coef[k] * g;
-        }
-        return d;
-    };
     // dLambda/du_a and d2Lambda/du_a du_b.
     auto dLam = [&](int a) {
         double d = alpha[sz(a)] > 0.0 ? alpha[sz(a)] / u[sz(a)] : 0.0;
@@ -376,9 +400,30 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             blam += c.coef[k] * dLam(c.idx[k]);
         }
         const double ln_mh = std::log(mh[sz(e)]);
-        grad[sz(e)] = bphi - own[sz(e)].g - RT * (ln_mh + blam);
+        grad[sz(e)] = bphi - own[sz(e)].v - RT * (ln_mh + blam);
     }
     if (hess.empty()) return r;
+    // In the ion amounts: H = d2(Phi - RT Lambda)/du2, and per record e the
+    // gradient of ln mh_e; a record's Hessian entries are their images
+    // along the records' columns.
+    std::vector<double> H(sz(K * K)), dln_mh(sz(nr * K), 0.0);
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b <= a; ++b) H[sz(a * K + b)] = H[sz(b * K + a)] = Phi.hess(a, b) - RT * d2Lam(a, b);
+    for (int e = 0; e < nr; ++e) {
+        const Column& ce = col_[sz(e)];
+        double* g = dln_mh.data() + sz(e * K);
+        for (int q = 0; q < ce.n; ++q)
+            if (u[sz(ce.idx[q])] > 0.0) g[ce.idx[q]] += 1.0 / u[sz(ce.idx[q])];
+        if (copies_[sz(e)] == 0.0 && cations)
+            for (int a = 0; a < nc_; ++a) g[a] -= q_.cation_charge[sz(a)] / Z.v;
+    }
+    auto dl = [&](int e, int f) {  // d(ln mh_e)/du along record f's column
+        const Column& cf = col_[sz(f)];
+        const double* g = dln_mh.data() + sz(e * K);
+        double d = 0.0;
+        for (int k = 0; k < cf.n; ++k) d += cf.coef[k] * g[cf.idx[k]];
+        return d;
+    };
     const auto M = sz(nr);
     for (int e = 0; e < nr; ++e) {
         for (int f = 0; f <= e; ++f) {
@@ -386,13 +431,10 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             if (live[sz(e)] && live[sz(f)]) {
                 const Column& ce = col_[sz(e)];
                 const Column& cf = col_[sz(f)];
-                double bhb = 0.0, blb = 0.0;
+                double bhb = 0.0;
                 for (int k = 0; k < ce.n; ++k)
-                    for (int l = 0; l < cf.n; ++l) {
-                        bhb += ce.coef[k] * cf.coef[l] * Phi.hess(ce.idx[k], cf.idx[l]);
-                        blb += ce.coef[k] * cf.coef[l] * d2Lam(ce.idx[k], cf.idx[l]);
-                    }
-                h = bhb + RT - RT * (dl(e, f) + dl(f, e) + blb);
+                    for (int l = 0; l < cf.n; ++l) bhb += ce.coef[k] * cf.coef[l] * H[sz(ce.idx[k] * K + cf.idx[l])];
+                h = bhb + RT - RT * (dl(e, f) + dl(f, e));
             }
             hess[sz(e) * M + sz(f)] = hess[sz(f) * M + sz(e)] = h;
         }

@@ -52,6 +52,10 @@ public:
     ExcessResult excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                         std::span<const ParameterT> at_T) const override;
     void own_split(std::span<double> v) const override;
+    // Per temperature: the records' standard G (with dG/dT = -S and
+    // d2G/dT2 = -Cp/T), then every excess term's coefficient sets.
+    std::size_t parameter_count() const override;
+    void parameters(double T, std::span<ParameterT> out) const override;
 
     // The liquid at record amounts m (any split): P and Q, the site
     // fractions (cations, then the second sublattice in the file's order,
@@ -68,7 +72,8 @@ public:
 
 private:
     template <int N>
-    ExcessResult evaluate(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess) const;
+    ExcessResult evaluate(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
+                          std::span<const ParameterT> at_T) const;
     void ions(std::span<const double> m, std::vector<double>& u) const;
 
     IonicLiquid q_;
@@ -78,6 +83,7 @@ private:
     std::vector<Column> col_;      // per record
     std::vector<double> copies_;   // per record: the number of copies of its neutral (0 otherwise)
     std::vector<int> neutral_first_;  // per record: the first copy of its neutral (-1 otherwise)
+    std::vector<std::size_t> term_first_;  // per excess term: its first set among the parameters after the records
 };
 
 }  // namespace eqcore

@@ -129,5 +129,32 @@ TEST(IonicMeltStates, StoichiometricOxideMeltsAtTheClosedFormTemperature) {
     }
 }
 
+// Iron in its reference state (G° = 0 in this data) with a trace of a
+// compound: the energies of the present phases nearly cancel, and the
+// identity G = sum b pi holds only to the rounding of the largest
+// potential, which the check allows for. The energy is the trace
+// compound's, in closed form.
+TEST(IonicMeltStates, ElementInItsReferenceStateBesideATraceCompound) {
+    const System sys = read_dat(ionic_file("ionic_melt.dat"));
+    expect_both_accepted(sys, 251.07137928766153, 19948.959606412562, 247.75047218141907,
+                         {{"SLAG", "Fe+2:Va", 29.655518145902931}, {"SLAG", "Ca+2:O-2", 1.7393330904931849e-11}});
+    expect_both_accepted(sys, 369.42193003609003, 4209329.5065116966, 353.26791831157931,
+                         {{"SLAG", "Fe+2:Va", 0.0028772539882785681},
+                          {"SLAG", "Fe+2:Va", 0.017330516627232055},
+                          {"CaS(s)", "CaS(s)", 2.6673327498156172e-12}});
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.add("feed", phase_named(sys, "SLAG"), 2, 29.655518145902931);
+    pr.add("feed", phase_named(sys, "SLAG"), 9, 1.7393330904931849e-11);
+    Conditions c;
+    c.T = 251.07137928766153;
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, c);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    const int cao = phase_named(sys, "CaO(s)");
+    EXPECT_NEAR(r.phases[sz(cao)].amount, 2 * 1.7393330904931849e-11, 1e-20);
+    const double G = 2 * 1.7393330904931849e-11 * gibbs0(sys.constituents[sz(sys.phases[sz(cao)].first)], c.T);
+    EXPECT_NEAR(r.G, G, 1e-9 * std::abs(G));
+}
+
 }  // namespace
 }  // namespace eqcore

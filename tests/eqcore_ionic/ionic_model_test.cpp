@@ -43,6 +43,18 @@ void check_remainder(const PhaseModel& model, double T, const std::vector<double
     std::vector<double> grad(n), hess(n * n);
     const ExcessResult r = model.excess(T, w, grad, hess);
     const double scale = std::max(1.0, std::abs(r.g));
+    // Fewer derivatives asked for, or the temperature functions given: the
+    // same values.
+    std::vector<ParameterT> at_T(model.parameter_count());
+    model.parameters(T, at_T);
+    std::vector<double> grad_only(n);
+    const ExcessResult value_only = model.excess(T, w), first = model.excess(T, w, grad_only, {}, at_T);
+    for (const ExcessResult* o : {&value_only, &first}) {
+        EXPECT_NEAR(o->g, r.g, 1e-12 * scale) << label;
+        EXPECT_NEAR(o->s, r.s, 1e-12 * std::max(1.0, std::abs(r.s))) << label;
+        EXPECT_NEAR(o->cp, r.cp, 1e-12 * std::max(1.0, std::abs(r.cp))) << label;
+    }
+    for (std::size_t i = 0; i < n; ++i) EXPECT_NEAR(grad_only[i], grad[i], 1e-12 * (scale + std::abs(grad[i]))) << label;
     for (std::size_t i = 0; i < n; ++i) {
         const double h = 1e-6 * std::max(w[i], 1e-3);
         std::vector<double> up = w, dn = w;
