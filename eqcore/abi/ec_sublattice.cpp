@@ -8,11 +8,14 @@ using namespace eqcore::abi;
 
 namespace {
 
-// The species of each sublattice of a phase: a phase with sublattices, and a
-// quasichemical liquid (its cations, then its anions); none for any other.
+// The species of each sublattice of a phase: a phase with sublattices, a
+// quasichemical liquid (its cations, then its anions) and an ionic liquid
+// (its cations, then its anions, vacancy and neutrals); none for any other.
+// The order is the order of the site fractions ECRES "Y " gives.
 std::vector<std::vector<std::string>> lattice_names(const Session& s, const eqcore_int* phase) {
     const Phase& ph = s.system().phases[static_cast<std::size_t>(s.phase_from_number(ref(phase, "phase")))];
     if (ph.quasichem) return {ph.quasichem->cation, ph.quasichem->anion};
+    if (ph.ionic) return {ph.ionic->cation, ph.ionic->site2};
     return ph.sublattice.names;
 }
 

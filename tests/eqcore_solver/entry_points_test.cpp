@@ -356,4 +356,33 @@ TEST_F(EquilibriumEntryPoints, QuasichemicalLiquidIonsAndSiteFractions) {
     EXPECT_NEAR(ecres("A ", liq, 0), 0.3 * (1.0 + nga / nin), 1e-7);
 }
 
+// An ionic liquid answers the sublattice inquiries with its cations and its
+// second sublattice (anions, vacancy, neutrals), in the order of its "Y "
+// site fractions, each sublattice summing to 1.
+TEST_F(EquilibriumEntryPoints, IonicLiquidSublatticesAndSiteFractions) {
+    ASSERT_EQ(load(std::string(EQCORE_SOLVER_TEST_DIR) + "/../eqcore_ionic/data/ionic_example_1.dat"), 0);
+    const Int liq = 1;  // LIQUID_I1: (Cu+1) (S-2, Va, S)
+    EXPECT_EQ(ecnsl(liq), 2);
+    EXPECT_EQ(ecnsc(liq, 1), 1);
+    EXPECT_EQ(ecnsc(liq, 2), 3);
+    EXPECT_EQ(ecscn(liq, 1, 1), "Cu+1");
+    EXPECT_EQ(ecscn(liq, 2, 1), "S-2");
+    EXPECT_EQ(ecscn(liq, 2, 2), "Va");
+    EXPECT_EQ(ecscn(liq, 2, 3), "S");
+    EXPECT_EQ(ecnsl(2), 0);  // Cu(s)
+    ASSERT_EQ(ecstdf(field("feed", 8), 1600.0, 1.0), 0);
+    ASSERT_EQ(ecstam("feed", liq, 1, 0.3), 0);
+    ASSERT_EQ(ecstam("feed", liq, 2, 0.4), 0);
+    ASSERT_EQ(ecsetc("T", 1600.0), 0);
+    ASSERT_EQ(eceq("  "), 0) << ecerr()[1];
+    ASSERT_GT(ecres("A ", liq, 0), 0.0);
+    EXPECT_NEAR(ecres("Y ", liq, 1), 1.0, 1e-12);
+    double second = 0.0;
+    for (Int k = 2; k <= 4; ++k) second += ecres("Y ", liq, k);
+    EXPECT_NEAR(second, 1.0, 1e-12);
+    Int e = -1;
+    ecres("Y ", liq, 5, &e);
+    EXPECT_EQ(e, 22);
+}
+
 }  // namespace
