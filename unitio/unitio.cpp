@@ -49,6 +49,7 @@ std::FILE* open_as_new_file(const std::string& name) {
     if (::unlink(name.c_str()) != 0) return nullptr;
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
     if (fd < 0) return nullptr;
+    (void)::fchmod(fd, st.st_mode & 07777);  // exactly the old mode, whatever the umask
     std::FILE* f = ::fdopen(fd, "wb");
     if (f == nullptr) ::close(fd);
     return f;

@@ -88,6 +88,15 @@ TEST_F(UnitIo, AReplacedFileKeepsItsModeAndEveryNameSeesTheNewContents) {
     EXPECT_EQ(fs::status(dir.file("mode.txt")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
+    // A mode the process's umask would not give a new file.
+    make("open.txt", "old\n");
+    fs::permissions(dir.file("open.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write |
+                                              fs::perms::others_write);
+    ASSERT_TRUE(unitio::open(21, dir.file("open.txt"), Access::write));
+    unitio::close(21);
+    EXPECT_EQ(fs::status(dir.file("open.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+
     make("target.txt", "old target\n");
     fs::create_hard_link(dir.file("target.txt"), dir.file("hard.txt"));
     fs::create_symlink(dir.file("target.txt"), dir.file("soft.txt"));
