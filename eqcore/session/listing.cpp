@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <numeric>
+#include <utility>
 
 #include "session/text.hpp"
 #include "thermo/quasichem.hpp"
@@ -15,17 +16,21 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// printf into a string, cut to the listing width.
+// A listing line: cut to the listing width, trailing blanks dropped.
+std::string fitted(std::string s) {
+    if (s.size() > kListingWidth) s.resize(kListingWidth);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// printf into a listing line.
 [[gnu::format(printf, 1, 2)]] std::string line(const char* fmt, ...) {
     char buf[512];
     va_list ap;
     va_start(ap, fmt);
     std::vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
-    std::string s(buf);
-    if (s.size() > kListingWidth) s.resize(kListingWidth);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+    return fitted(buf);
 }
 
 // A name in a column of 24 characters (longer names are cut).
@@ -41,16 +46,14 @@ void append_E14(std::string& out, double v) {
     for (const char* c = buf; c != end; ++c) out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*c))));
 }
 
-// "     %-24s %14.6E %14.6E %14.6E", cut and trimmed as line() does.
+// The line "     %-24s %14.6E %14.6E %14.6E".
 std::string constituent_line(const std::string& name, double a, double b, double c) {
     std::string s = "     " + name24(name);
     s.resize(29, ' ');
     append_E14(s, a);
     append_E14(s, b);
     append_E14(s, c);
-    if (s.size() > kListingWidth) s.resize(kListingWidth);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+    return fitted(std::move(s));
 }
 
 std::string unit(const Units& u, Quantity q) { return std::string(u.name(q)); }
