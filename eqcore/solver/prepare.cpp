@@ -217,6 +217,16 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.tp_dir.assign(M, 0.0);
     ws.tp_try.assign(M, 0.0);
     ws.xbest.assign(M, 0.0);
+    constexpr int kB = TangentMemory::kBasins;
+    ws.tpm.assign(sz(NC), TangentMemory{});
+    ws.tp_x.assign(sz(S), 0.0);
+    ws.ref_g0.assign(sz(S), 0.0);
+    ws.basin_x.assign(sz(S) * kB, 0.0);
+    ws.ref_pi.assign(sz(NC) * sz(E), 0.0);
+    ws.cache_pi.assign(sz(NC) * sz(E), 0.0);
+    ws.basin_D.assign(sz(NC) * kB, 0.0);
+    ws.basin_own.assign(sz(NC) * kB, 0);
+    ws.var_on.assign(M, 0);
     ws.ex_who.assign(sz(E), 0);
     ws.ex_q.assign(sz(E) * sz(E), 0.0);
     ws.ex_r.assign(sz(E) * sz(E), 0.0);

@@ -89,6 +89,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
         if (ws.cand[sz(ci)].excluded && ws.cand[sz(ci)].present) remove_phase(ws, ci);
     const bool started_warm = warm && ws.have_solution && present_count(ws) > 0;
+    if (!started_warm) forget_stability(ws);
     if (!started_warm && !initial_lp(ws)) {
         message = "no feasible start: the material cannot be made of the entered constituents";
         return SolverStatus::no_convergence;
@@ -137,21 +138,27 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
         }
         if (out == NewtonOutcome::diverged) break;
         settle_free_potentials(ws);
-        // Converged on this assemblage: test the absent phases.
+        // Converged on this assemblage: test the absent phases, first from
+        // the cheap starts, and only when none forms so from every start
+        // (where the remembered minima do not rule a phase out).
         int best = -1;
-        double best_df = -ws.opt.stability_tol;
-        for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-            Candidate& c = ws.cand[sz(ci)];
-            if (c.present || c.excluded) {
-                c.df = 0.0;
-                continue;
-            }
-            c.df = driving_force(ws, ci);
-            // Compare per mol of atoms, so that formula size does not decide.
-            const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());
-            if (per_atom < best_df) {
-                best_df = per_atom;
-                best = ci;
+        bool quick = true;
+        for (int pass = 0; pass < 2 && best < 0; ++pass) {
+            quick = pass == 0;
+            double best_df = -ws.opt.stability_tol;
+            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                Candidate& c = ws.cand[sz(ci)];
+                if (c.present || c.excluded) {
+                    c.df = 0.0;
+                    continue;
+                }
+                c.df = quick ? quick_driving_force(ws, ci) : driving_force(ws, ci);
+                // Compare per mol of atoms, so that formula size does not decide.
+                const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());
+                if (per_atom < best_df) {
+                    best_df = per_atom;
+                    best = ci;
+                }
             }
         }
         // A free direction of pi (an exactly stoichiometric feed) may hold
@@ -171,7 +178,11 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return SolverStatus::no_convergence;
         }
-        driving_force(ws, best);  // its composition back in xbest
+        // Its composition back in xbest (the search is cached).
+        if (quick)
+            quick_driving_force(ws, best);
+        else
+            driving_force(ws, best);
         if (exchange_phase(ws, best) < 0) add_phase(ws, best);
         last_added = best;
     }

@@ -73,7 +73,10 @@ Solver::~Solver() = default;
 Solver::Solver(Solver&&) noexcept = default;
 Solver& Solver::operator=(Solver&&) noexcept = default;
 
-void Solver::forget() { ws_->have_solution = false; }
+void Solver::forget() {
+    ws_->have_solution = false;
+    detail::forget_stability(*ws_);
+}
 
 void Solver::reset() {
     ws_ = std::make_unique<detail::Workspace>();

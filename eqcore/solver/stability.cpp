@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "solver/stability_memory.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -131,13 +132,54 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
     return D;
 }
 
-// A phase with sublattices, per formula unit (see sublattice_descent). Ideal:
-// in closed form, -sum_g a_g ln sum_{s in g} exp(a_s.pi - mu°_s). Otherwise
-// the descent from the ideal composition and from every constituent's
-// corner of its sublattice (the ideal composition on the others); the
-// lowest distance is kept and its composition left in ws.xbest.
-double sublattice_driving_force(Workspace& ws, const Candidate& c) {
-    const int m = c.count;
+// The searches of a non-ideal candidate. Each start ends in a local
+// minimum of the distance; a search keeps the lowest (its composition in
+// ws.tp_x) and, when it is a full search, remembers every one.
+struct Search {
+    Workspace& ws;
+    int ci;
+    const Candidate& c;
+    bool full;
+    double best = 1e300;
+
+    void take(const double* x, double D) {
+        if (D < best) {
+            best = D;
+            std::copy(x, x + c.count, ws.tp_x.begin() + c.first);
+        }
+        if (full) remember_minimum(ws, ci, x, D);
+    }
+    // A few substitution steps x_i ~ exp(a_i.pi - mu°_i - mu_ex,i(x)) (cheap,
+    // and enough where the excess is mild; one group only), then the
+    // second-order descent, which ends in a true local minimum.
+    void descend(double* x, bool substitution) {
+        for (int k = 0; k < c.count; ++k) x[k] = std::max(x[k], 1e-300);
+        if (substitution && c.groups == 1 && !c.model->layout().redundant) substitute(x);
+        take(x, sublattice_descent(ws, c, x));
+    }
+    void substitute(double* x) {
+        const int m = c.count;
+        // Excess potentials go in ws.y's slots of this candidate (free while absent).
+        double* ex = ws.y.data() + c.first;
+        for (int it = 0; it < 8; ++it) {
+            excess_mu(ws, c, x, ex);
+            double zmax = -1e300;
+            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
+            double z = 0.0, change = 0.0;
+            for (int k = 0; k < m; ++k) z += std::exp(potential_term(ws, c.first + k) - ex[k] - zmax);
+            for (int k = 0; k < m; ++k) {
+                const double xn = std::max(std::exp(potential_term(ws, c.first + k) - ex[k] - zmax) / z, 1e-300);
+                change = std::max(change, std::abs(xn - x[k]));
+                x[k] = xn;
+            }
+            if (change < 1e-13) break;
+        }
+    }
+};
+
+// Ideal-solution composition x_s ~ exp(a_s.pi - mu°_s) within each group in
+// ws.xbest; returns the ideal distance -sum_g a_g ln sum_{s in g} exp(a_s.pi - mu°_s).
+double ideal_estimate(Workspace& ws, const Candidate& c) {
     double* xb = ws.xbest.data();
     double ideal = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
@@ -152,97 +194,39 @@ double sublattice_driving_force(Workspace& ws, const Candidate& c) {
         for (int k = b; k < e; ++k) xb[k] /= Z;
         ideal -= ws.grp_sites[sz(g)] * (top + std::log(Z));
     }
-    if (c.ideal) return ideal;
+    return ideal;
+}
 
+// Every start (Michelsen's test): the ideal estimate (in ws.xbest), every
+// constituent's corner of its group; with one group also the compositions
+// of the present copies of the same phase (a gap: there the distance is 0,
+// so a copy never shows a negative driving force), moved a little towards
+// each corner, so that a present phase that sits on a saddle (inside its
+// spinodal) is found to split, and the centre (a gap between corners).
+void full_search(Search& se) {
+    Workspace& ws = se.ws;
+    const Candidate& c = se.c;
+    const int m = c.count;
     double* x = ws.xtry.data();
-    std::vector<double>& keep = ws.dln;  // the best composition, slot positions of this candidate
-    double best = 1e300;
+    const double* xb = ws.xbest.data();
+    const bool one_group = c.groups == 1 && !c.model->layout().redundant;
+    begin_reference(ws, se.ci);
     for (int start = -1; start < m; ++start) {
         std::copy(xb, xb + m, x);
         if (start >= 0) {
             int g = c.group0;
             while (ws.grp_end[sz(g)] <= c.first + start) ++g;
             const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-            if (e - b == 1) continue;  // nothing to vary on that sublattice
-            for (int k = b; k < e; ++k) x[k] = k == start ? 1.0 - 1e-3 : 1e-3 / (e - b - 1);
-        }
-        for (int k = 0; k < m; ++k) x[k] = std::max(x[k], 1e-300);
-        const double D = sublattice_descent(ws, c, x);
-        if (D < best) {
-            best = D;
-            for (int k = 0; k < m; ++k) keep[sz(c.first + k)] = x[k];
-        }
-    }
-    for (int k = 0; k < m; ++k) xb[k] = keep[sz(c.first + k)];
-    return best;
-}
-
-}  // namespace
-
-double driving_force(Workspace& ws, int ci) {
-    const Candidate& c = ws.cand[sz(ci)];
-    if (c.pure) return -potential_term(ws, c.first);
-    // With sublattices, or variables that describe one state several ways:
-    // Newton descent, which substitution does not reach there.
-    if (c.groups > 1 || c.model->layout().redundant) return sublattice_driving_force(ws, c);
-    const int m = c.count;
-    double* xb = ws.xbest.data();
-    // Ideal part: x_i ~ exp(a_i.pi - mu°_i).
-    double top = -1e300;
-    for (int k = 0; k < m; ++k) top = std::max(top, potential_term(ws, c.first + k));
-    double Z = 0.0;
-    for (int k = 0; k < m; ++k) {
-        xb[k] = std::exp(potential_term(ws, c.first + k) - top);
-        Z += xb[k];
-    }
-    for (int k = 0; k < m; ++k) xb[k] /= Z;
-    const double ideal = -(top + std::log(Z));
-    if (c.ideal) return ideal;
-
-    double best = 1e300;
-    double* x = ws.xtry.data();
-    // Excess potentials go in ws.y's slots of this candidate (free while absent).
-    double* ex = ws.y.data() + c.first;
-    std::vector<double>& keep = ws.dln;  // the best composition, slot positions of this candidate
-    // One start: a few substitution steps x_i ~ exp(a_i.pi - mu°_i - mu_ex,i(x))
-    // (cheap, and enough where the excess is mild), then the second-order
-    // descent, which ends in a true local minimum of the distance.
-    auto descend_from = [&]() {
-        for (int k = 0; k < m; ++k) x[k] = std::max(x[k], 1e-300);
-        for (int it = 0; it < 8; ++it) {
-            excess_mu(ws, c, x, ex);
-            double zmax = -1e300;
-            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
-            double z = 0.0, change = 0.0;
-            for (int k = 0; k < m; ++k) z += std::exp(potential_term(ws, c.first + k) - ex[k] - zmax);
-            for (int k = 0; k < m; ++k) {
-                const double xn = std::max(std::exp(potential_term(ws, c.first + k) - ex[k] - zmax) / z, 1e-300);
-                change = std::max(change, std::abs(xn - x[k]));
-                x[k] = xn;
+            if (e - b == 1) {
+                if (!one_group) continue;  // nothing to vary on that sublattice
+                x[start] = 1.0;
+            } else {
+                for (int k = b; k < e; ++k) x[k] = k == start ? 1.0 - 1e-3 : 1e-3 / (e - b - 1);
             }
-            if (change < 1e-13) break;
         }
-        const double D = sublattice_descent(ws, c, x);
-        if (D < best) {
-            best = D;
-            for (int k = 0; k < m; ++k) keep[sz(c.first + k)] = x[k];
-        }
-    };
-    // The ideal estimate and every constituent's corner.
-    for (int start = -1; start < m; ++start) {
-        if (start < 0) {
-            std::copy(xb, xb + m, x);
-        } else {
-            const double eps = m > 1 ? 1e-3 / (m - 1) : 0.0;
-            for (int k = 0; k < m; ++k) x[k] = k == start ? 1.0 - 1e-3 : eps;
-            if (m == 1) x[0] = 1.0;
-        }
-        descend_from();
+        se.descend(x, true);
     }
-    // The compositions of the present copies of the same phase (a gap):
-    // there the distance is 0, so a copy never shows a negative driving
-    // force; moved a little towards each corner, so that a present phase
-    // that sits on a saddle (inside its spinodal) is found to split.
+    if (!one_group) return;
     for (const Candidate& o : ws.cand) {
         if (!o.present || o.family < 0 || o.family != c.family || o.count != m || o.N <= 0.0) continue;
         for (int start = -1; start < m; ++start) {
@@ -250,16 +234,115 @@ double driving_force(Workspace& ws, int ci) {
                 const double xo = ws.n[sz(o.first + k)] / o.N;
                 x[k] = start < 0 ? xo : 0.97 * xo + (k == start ? 0.03 : 0.0);
             }
-            descend_from();
+            se.descend(x, true);
         }
     }
-    // The centre of the composition space (a gap between corners).
     if (m > 2) {
         for (int k = 0; k < m; ++k) x[k] = 1.0 / m;
-        descend_from();
+        se.descend(x, true);
     }
-    for (int k = 0; k < m; ++k) xb[k] = keep[sz(c.first + k)];
-    return best;
+}
+
+// The cheap starts: the ideal estimate (in ws.xbest) and the remembered minima.
+void quick_search(Search& se) {
+    Workspace& ws = se.ws;
+    const int m = se.c.count;
+    double* x = ws.xtry.data();
+    std::copy(ws.xbest.data(), ws.xbest.data() + m, x);
+    se.descend(x, true);
+    const double* bx = ws.basin_x.data() + sz(TangentMemory::kBasins) * sz(se.c.first);
+    for (int k = 0; k < ws.tpm[sz(se.ci)].basins; ++k) {
+        std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
+        se.descend(x, false);
+    }
+}
+
+// Largest lower bound on the change of a distance (per RT and formula
+// unit) up to which a remembered minimum at a present copy's composition
+// is taken to stay that copy's.
+constexpr double kSmallMove = 0.1;
+
+// Where the reference bounds the distance from below by a positive number
+// (D_now >= D_ref + shift, every remembered minimum not at a present copy's
+// composition above -shift): the phase cannot form. Its least distance is
+// then sought only from the remembered minima that could still be the
+// lowest (those at a present copy's composition always). False when a
+// minimum the reference did not keep could be lower: a full search is due.
+bool bounded_search(Search& se, double shift) {
+    Workspace& ws = se.ws;
+    const TangentMemory& t = ws.tpm[sz(se.ci)];
+    // A minimum at a present copy's composition (0 there) moves with that
+    // copy; it is set aside only while the potentials moved little, so that
+    // no other minimum can have grown out of its basin.
+    const double lowest = -shift <= kSmallMove ? t.ref_min : std::min(t.ref_min, t.own_min);
+    if (!(t.reference && lowest + shift > 0.0)) return false;
+    const int m = se.c.count;
+    constexpr int kB = TangentMemory::kBasins;
+    const double* bx = ws.basin_x.data() + sz(kB) * sz(se.c.first);
+    const double* bD = ws.basin_D.data() + sz(kB) * sz(se.ci);
+    const char* bo = ws.basin_own.data() + sz(kB) * sz(se.ci);
+    // Those at a present copy's composition first, then by their distance.
+    int order[kB];
+    for (int k = 0; k < t.basins; ++k) {
+        int q = k;
+        for (; q > 0; --q) {
+            const int o = order[q - 1];
+            if (bo[o] > bo[k] || (bo[o] == bo[k] && bD[o] <= bD[k])) break;
+            order[q] = o;
+        }
+        order[q] = k;
+    }
+    double* x = ws.xtry.data();
+    for (int q = 0; q < t.basins; ++q) {
+        const int k = order[q];
+        if (!bo[k] && bD[k] + shift >= se.best) continue;
+        std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
+        se.descend(x, false);
+    }
+    return se.best < 1e300 && t.dropped_min + shift >= se.best;
+}
+
+double mixture_driving_force(Workspace& ws, int ci, bool quick) {
+    const Candidate& c = ws.cand[sz(ci)];
+    const double ideal = ideal_estimate(ws, c);
+    if (c.ideal) return ideal;
+    double df = 0.0;
+    if (cached_search(ws, ci, quick ? 1 : 2, df)) return df;
+    const double shift = reference_shift(ws, ci);
+    {
+        Search se{ws, ci, c, false};
+        if (bounded_search(se, shift)) {
+            keep_search(ws, ci, 2, se.best);
+            return se.best;
+        }
+    }
+    // The bounded search may have moved ws.xbest: the ideal estimate again.
+    ideal_estimate(ws, c);
+    Search se{ws, ci, c, !quick};
+    if (quick)
+        quick_search(se);
+    else
+        full_search(se);
+    keep_search(ws, ci, quick ? 1 : 2, se.best);
+    return se.best;
+}
+
+}  // namespace
+
+double driving_force(Workspace& ws, int ci) {
+    const Candidate& c = ws.cand[sz(ci)];
+    if (c.pure) return -potential_term(ws, c.first);
+    return mixture_driving_force(ws, ci, false);
+}
+
+double quick_driving_force(Workspace& ws, int ci) {
+    const Candidate& c = ws.cand[sz(ci)];
+    if (c.pure) return -potential_term(ws, c.first);
+    return mixture_driving_force(ws, ci, true);
+}
+
+void forget_stability(Workspace& ws) {
+    for (TangentMemory& t : ws.tpm) t = TangentMemory{};
 }
 
 }  // namespace eqcore::detail

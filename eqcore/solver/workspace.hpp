@@ -51,6 +51,26 @@ struct Candidate {
     std::size_t param_count = 0;
 };
 
+// What the stability search of a non-ideal mixture candidate remembers
+// (solver/stability_memory.cpp). The reference: the local minima of its
+// tangent-plane distance that its last full search found (at most
+// kBasins of them, the lowest), with the temperature, element potentials
+// and standard potentials they were found at. The cache: the least
+// distance at the current potentials and the search that found it.
+struct TangentMemory {
+    static constexpr int kBasins = 4;
+    bool reference = false;   // a full search has filled the reference
+    double ref_T = 0.0;
+    int basins = 0;           // remembered minima: ws.basin_x, ws.basin_D, ws.basin_own
+    double ref_min = 0.0;     // least distance of a minimum not at a present copy's composition (1e300: none)
+    double own_min = 0.0;     // least distance of a minimum at a present copy's composition (1e300: none)
+    double dropped_min = 0.0; // least distance of the minima found but not kept (1e300: none)
+    int level = 0;            // cached result: 0 none, 1 quick search, 2 settled (full or certified)
+    double T = 0.0;           // cached result: its temperature,
+    unsigned long present = 0;  // the present phases (a signature) and potentials (ws.cache_pi)
+    double df = 0.0;          // the least distance found
+};
+
 struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
@@ -143,6 +163,18 @@ struct Workspace {
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
+    // Stability memory of every candidate (TangentMemory): per slot the
+    // composition of least distance at the cached potentials (tp_x), the
+    // standard potentials of the reference (ref_g0) and the remembered
+    // minima (basin_x, kBasins blocks of the candidate's slots from
+    // kBasins * first); per candidate the element potentials of the
+    // reference (ref_pi) and of the cached result (cache_pi), E each, and
+    // per remembered minimum its distance and whether it lay at a present
+    // copy's composition.
+    std::vector<TangentMemory> tpm;
+    std::vector<double> tp_x, ref_g0, basin_x, ref_pi, cache_pi, basin_D;
+    std::vector<char> basin_own;
+    std::vector<char> var_on;    // one candidate: which of its model's variables are slots
     // phase exchange: present candidates, their columns orthonormalised (E x E),
     // the triangular factor (E x E), the entering column and its coefficients
     std::vector<int> ex_who;
@@ -214,8 +246,17 @@ NewtonOutcome newton(Workspace& ws, int& removed);
 // Driving force / RT of absent candidate c (per mol of its constituents; per
 // formula unit for a phase with sublattices); for a mixture the composition
 // of least tangent-plane distance is left in ws.xbest (slot order of the
-// candidate; fractions within each sublattice).
+// candidate; fractions within each sublattice). A non-ideal mixture is
+// searched from every start unless its remembered minima bound the distance
+// from below (see TangentMemory), then from those minima alone.
 double driving_force(Workspace& ws, int c);
+// The same from the cheap starts only (the ideal-solution estimate and the
+// remembered minima): for choosing the phase to add between assemblages.
+// A negative value is a true negative driving force; a positive one may
+// miss a lower composition.
+double quick_driving_force(Workspace& ws, int c);
+// Drops what the stability searches remember (a cold start).
+void forget_stability(Workspace& ws);
 
 // Makes absent candidate `entering` (its composition in ws.xbest) present in
 // exchange for a present one when the present phases already make up its

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "thermo/scratch.hpp"
@@ -74,18 +75,60 @@ MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
       terms_(terms),
       magnetic_(phase_.magnetic, one_sublattice(phase_.count), phase_.count) {
     layout_.ideal = false;
+    for (const Interaction& in : phase_.excess) parameter_count_ += in.sets.size();
 }
 
-std::size_t MixtureModel::parameter_count() const {
-    std::size_t n = 0;
-    for (const Interaction& in : phase_.excess) n += in.sets.size();
-    return n;
-}
+std::size_t MixtureModel::parameter_count() const { return parameter_count_; }
 
 void MixtureModel::parameters(double T, std::span<ParameterT> out) const {
     std::size_t k = 0;
     for (const Interaction& in : phase_.excess)
         for (const auto& set : in.sets) out[k++] = parameter_with_derivatives(set, T);
+}
+
+namespace {
+
+// Largest magnitude of an interaction's monomial over the composition
+// simplex. Polynomial (Kohler) form with exponents e: s^E prod xi_a^e_a
+// with the xi summing to 1 and s <= 1, at most prod (e_a / E)^e_a (E the sum
+// of the e_a); the forms with joined sets lie below the same product.
+// Redlich-Kister: x_i x_j (x_i - x_j)^v at most 1/4, x_i x_j x_k times a
+// fraction at most 1/27, x_i x_j x_k x_l at most 1/256.
+double monomial_bound(const Interaction& in) {
+    if (in.exponent.empty()) return in.index.size() == 2 ? 0.25 : in.index.size() == 3 ? 1.0 / 27.0 : 1.0 / 256.0;
+    double E = 0.0;
+    for (int e : in.exponent) {
+        if (e < 0) return std::numeric_limits<double>::infinity();
+        E += e;
+    }
+    double b = 1.0;
+    for (int e : in.exponent)
+        if (e > 0) b *= std::pow(e / E, e);
+    return b;
+}
+
+}  // namespace
+
+double MixtureModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
+    if (T1 == T2) return 0.0;
+    if (magnetic_.present()) return std::numeric_limits<double>::infinity();
+    double weight = 1.0;  // W = sum w_l x_l multiplies every term in equivalent fractions
+    for (double w : phase_.qkto_weight) weight = std::max(weight, w);
+    double sum = 0.0;
+    for (const Interaction& in : phase_.excess) {
+        bool vanishes = false;
+        for (std::size_t a = 0; a < in.index.size(); ++a) {
+            const auto i = static_cast<std::size_t>(in.index[a]);
+            const bool inactive = i < active.size() && !active[i];
+            vanishes = vanishes || (inactive && (in.exponent.empty() || in.exponent[a] >= 1));
+        }
+        if (vanishes) continue;
+        double change = 0.0;
+        for (const auto& set : in.sets)
+            change += std::abs(parameter_value(set, T2) / (kR * T2) - parameter_value(set, T1) / (kR * T1));
+        sum += change * monomial_bound(in);
+    }
+    return weight * sum;
 }
 
 double MixtureModel::critical_temperature(std::span<const double> v) const {

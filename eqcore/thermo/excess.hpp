@@ -40,6 +40,11 @@ public:
     // Every coefficient set of its records, in record order.
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
+    // Every term is a coefficient set times a monomial of the fractions
+    // whose largest magnitude is known: the sum of |L(T2)/(R T2) - L(T1)/(R T1)|
+    // times that largest magnitude over the terms that do not vanish with
+    // the inactive variables at 0 (unbounded with a magnetic term).
+    double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
     const MagneticTerm& magnetic() const { return magnetic_; }
     double critical_temperature(std::span<const double> v) const override;
     // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
@@ -48,6 +53,7 @@ public:
 
 private:
     Phase phase_;  // its excess records
+    std::size_t parameter_count_ = 0;
     ExcessTerms terms_;
     MagneticTerm magnetic_;
 };

@@ -1,6 +1,7 @@
 #include "thermo/phase_model.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace eqcore {
@@ -58,6 +59,10 @@ ExcessResult PhaseModel::excess(double, std::span<const double>, std::span<doubl
 void PhaseModel::constituent_amounts(std::span<const double> v, std::span<double> n) const {
     if (!layout_.identity) throw std::logic_error("phase " + name_ + ": its model gives no split into constituents");
     std::copy(v.begin(), v.end(), n.begin());
+}
+
+double PhaseModel::excess_change_bound(double T1, double T2, std::span<const char>) const {
+    return T1 == T2 ? 0.0 : std::numeric_limits<double>::infinity();
 }
 
 void PhaseModel::own_split(std::span<double>) const {}

@@ -134,6 +134,15 @@ public:
     virtual ExcessResult excess(double T, std::span<const double> w, std::span<double> grad = {},
                                 std::span<double> hess = {}, std::span<const ParameterT> at_T = {}) const;
 
+    // A bound on how far the remainder over RT can move between two
+    // temperatures: sup over w of |g_ex(T2, w) / (R T2) - g_ex(T1, w) / (R T1)|,
+    // w the fractions of the variables marked in `active` (the others 0).
+    // Solvers use it to tell whether an absent phase that was far from
+    // forming at T1 can form at T2. The base class: 0 at the same
+    // temperature (the remainder is a function of T and w), unbounded
+    // otherwise.
+    virtual double excess_change_bound(double T1, double T2, std::span<const char> active) const;
+
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:
     // identity layouts.

@@ -48,6 +48,22 @@ Monomial<N> monomial(const std::array<double, N>& u, const std::array<int, N>& e
 void add_binary(const Interaction& in, const ParameterT& L, std::span<const double> x, ExcessSums& s) {
     const auto i = static_cast<std::size_t>(in.index[0]);
     const auto j = static_cast<std::size_t>(in.index[1]);
+    if (in.exponent[0] == 1 && in.exponent[1] == 1) {
+        // The regular term L x_i x_j, the usual record, written out.
+        const double m = x[i] * x[j];
+        s.f += L.v * m;
+        s.f_t += L.d1 * m;
+        s.f_tt += L.d2 * m;
+        if (!s.grad.empty()) {
+            s.grad[i] += L.v * x[j];
+            s.grad[j] += L.v * x[i];
+        }
+        if (!s.hess.empty()) {
+            s.h(i, j) += L.v;
+            s.h(j, i) += L.v;
+        }
+        return;
+    }
     const double sum = x[i] + x[j];
     const int r = 2 - in.exponent[0] - in.exponent[1];
     // Both fractions zero: the term and its gradient vanish in the limit.
@@ -80,6 +96,23 @@ void add_ternary(const Interaction& in, const ParameterT& L, std::span<const dou
     for (std::size_t a = 0; a < 3; ++a) {
         q[a] = static_cast<std::size_t>(in.index[a]);
         u[a] = x[q[a]];
+    }
+    if (in.exponent[0] == 1 && in.exponent[1] == 1 && in.exponent[2] == 1) {
+        // L x_i x_j x_k written out.
+        const double m = u[0] * u[1] * u[2];
+        s.f += L.v * m;
+        s.f_t += L.d1 * m;
+        s.f_tt += L.d2 * m;
+        if (!s.grad.empty()) {
+            s.grad[q[0]] += L.v * (u[1] * u[2]);
+            s.grad[q[1]] += L.v * (u[0] * u[2]);
+            s.grad[q[2]] += L.v * (u[0] * u[1]);
+        }
+        if (!s.hess.empty())
+            for (std::size_t a = 0; a < 3; ++a)
+                for (std::size_t b = 0; b < 3; ++b)
+                    if (a != b) s.h(q[a], q[b]) += L.v * u[3 - a - b];
+        return;
     }
     u[3] = u[0] + u[1] + u[2];
     const int r = 3 - in.exponent[0] - in.exponent[1] - in.exponent[2];
@@ -162,6 +195,7 @@ void add_binary_sets(const Interaction& in, const ParameterT& L, std::span<const
 
 // True when some other constituent joins a or b in their binary term.
 bool has_joiners(std::span<const int> group, std::size_t a, std::size_t b) {
+    if (group.empty()) return false;
     for (std::size_t l = 0; l < group.size(); ++l)
         if (l != a && l != b && binary_side(group, a, b, l) != 0) return true;
     return false;

@@ -1,0 +1,143 @@
+#include "solver/stability_memory.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+constexpr int kB = TangentMemory::kBasins;
+// Two minima closer than this in every fraction are one.
+constexpr double kSameMinimum = 1e-6;
+
+// Which candidates are present, as one number (a search depends on them
+// through the copies it starts from).
+unsigned long present_signature(const Workspace& ws) {
+    unsigned long h = 1469598103934665603ul;
+    for (const Candidate& c : ws.cand) h = (h ^ (c.present ? 1ul : 0ul)) * 1099511628211ul;
+    return h;
+}
+
+// Whether x (candidate ci's slot order, fractions within each group) is
+// the composition of a present copy of the same phase or of the phase
+// itself: there the distance is 0 by the equilibrium.
+bool at_present_composition(const Workspace& ws, int ci, const double* x) {
+    const Candidate& c = ws.cand[sz(ci)];
+    for (int oi = 0; oi < static_cast<int>(ws.cand.size()); ++oi) {
+        const Candidate& o = ws.cand[sz(oi)];
+        const bool copy = oi == ci || (c.family >= 0 && o.family == c.family);
+        if (!copy || !o.present || o.count != c.count || o.groups != c.groups || !(o.N > 0.0)) continue;
+        bool same = true;
+        for (int g = 0; g < o.groups && same; ++g) {
+            const int og = o.group0 + g, cg = c.group0 + g;
+            const double Ng = ws.group_amount(og);
+            for (int s = ws.grp_begin[sz(og)]; s < ws.grp_end[sz(og)] && same; ++s) {
+                const int k = ws.grp_begin[sz(cg)] - c.first + (s - ws.grp_begin[sz(og)]);
+                same = Ng > 0.0 && std::abs(ws.n[sz(s)] / Ng - x[k]) < 1e-5;
+            }
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool cached_search(Workspace& ws, int ci, int level, double& df) {
+    const TangentMemory& t = ws.tpm[sz(ci)];
+    if (t.level < level || t.T != ws.T || t.present != present_signature(ws)) return false;
+    const double* pi = ws.cache_pi.data() + sz(ci) * sz(ws.E);
+    for (int j = 0; j < ws.E; ++j)
+        if (pi[j] != ws.pi[sz(j)]) return false;
+    const Candidate& c = ws.cand[sz(ci)];
+    std::copy(ws.tp_x.begin() + c.first, ws.tp_x.begin() + c.first + c.count, ws.xbest.begin());
+    df = t.df;
+    return true;
+}
+
+void keep_search(Workspace& ws, int ci, int level, double df) {
+    TangentMemory& t = ws.tpm[sz(ci)];
+    const Candidate& c = ws.cand[sz(ci)];
+    t.level = level;
+    t.T = ws.T;
+    t.present = present_signature(ws);
+    t.df = df;
+    std::copy(ws.pi.begin(), ws.pi.end(), ws.cache_pi.begin() + static_cast<std::ptrdiff_t>(sz(ci) * sz(ws.E)));
+    std::copy(ws.tp_x.begin() + c.first, ws.tp_x.begin() + c.first + c.count, ws.xbest.begin());
+}
+
+void begin_reference(Workspace& ws, int ci) {
+    TangentMemory& t = ws.tpm[sz(ci)];
+    const Candidate& c = ws.cand[sz(ci)];
+    t.reference = true;
+    t.ref_T = ws.T;
+    t.basins = 0;
+    t.ref_min = 1e300;
+    t.own_min = 1e300;
+    t.dropped_min = 1e300;
+    std::copy(ws.g0.begin() + c.first, ws.g0.begin() + c.first + c.count, ws.ref_g0.begin() + c.first);
+    std::copy(ws.pi.begin(), ws.pi.end(), ws.ref_pi.begin() + static_cast<std::ptrdiff_t>(sz(ci) * sz(ws.E)));
+}
+
+void remember_minimum(Workspace& ws, int ci, const double* x, double D) {
+    TangentMemory& t = ws.tpm[sz(ci)];
+    const Candidate& c = ws.cand[sz(ci)];
+    const int m = c.count;
+    const bool own = at_present_composition(ws, ci, x);
+    (own ? t.own_min : t.ref_min) = std::min(own ? t.own_min : t.ref_min, D);
+    double* bx = ws.basin_x.data() + sz(kB) * sz(c.first);
+    double* bD = ws.basin_D.data() + sz(kB) * sz(ci);
+    char* bo = ws.basin_own.data() + sz(kB) * sz(ci);
+    auto put = [&](int k) {
+        std::copy(x, x + m, bx + sz(k) * sz(m));
+        bD[k] = D;
+        bo[k] = own ? 1 : 0;
+    };
+    for (int k = 0; k < t.basins; ++k) {
+        double far = 0.0;
+        for (int q = 0; q < m; ++q) far = std::max(far, std::abs(bx[sz(k) * sz(m) + sz(q)] - x[q]));
+        if (far >= kSameMinimum) continue;
+        if (D < bD[k]) put(k);
+        return;
+    }
+    if (t.basins < kB) {
+        put(t.basins++);
+        return;
+    }
+    int worst = 0;
+    for (int k = 1; k < kB; ++k)
+        if (bD[k] > bD[worst]) worst = k;
+    if (D < bD[worst]) {
+        t.dropped_min = std::min(t.dropped_min, bD[worst]);
+        put(worst);
+    } else {
+        t.dropped_min = std::min(t.dropped_min, D);
+    }
+}
+
+double reference_shift(Workspace& ws, int ci) {
+    const TangentMemory& t = ws.tpm[sz(ci)];
+    const Candidate& c = ws.cand[sz(ci)];
+    if (!t.reference) return -std::numeric_limits<double>::infinity();
+    const double* pi0 = ws.ref_pi.data() + sz(ci) * sz(ws.E);
+    double* dpi = ws.per_element.data();
+    for (int j = 0; j < ws.E; ++j) dpi[j] = ws.pi[sz(j)] - pi0[j];
+    double shift = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        double least = std::numeric_limits<double>::infinity();
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+            least = std::min(least, ws.g0[sz(s)] - ws.ref_g0[sz(s)] - ws.adot(s, dpi));
+        shift += ws.grp_sites[sz(g)] * least;
+    }
+    if (c.ideal || t.ref_T == ws.T) return shift;
+    const std::size_t nv = sz(c.model->layout().variables);
+    std::fill(ws.var_on.begin(), ws.var_on.begin() + static_cast<std::ptrdiff_t>(nv), 0);
+    for (int s = c.first; s < c.first + c.count; ++s) ws.var_on[sz(ws.slot_var[sz(s)])] = 1;
+    const double bound = c.model->excess_change_bound(t.ref_T, ws.T, std::span<const char>(ws.var_on.data(), nv));
+    return shift - c.sites * bound;
+}
+
+}  // namespace eqcore::detail
