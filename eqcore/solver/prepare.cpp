@@ -2,6 +2,7 @@
 // at the calculation's temperature and pressure.
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "solver/workspace.hpp"
 #include "thermo/standard.hpp"
@@ -10,6 +11,27 @@ namespace eqcore::detail {
 namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// Whether candidates a and b are the same function of their slots'
+// fractions: one model type, the phases' data equal but for their names
+// and places, their constituents equal but for their owner, the same slots.
+bool same_data(const Workspace& ws, const Candidate& a, const Candidate& b) {
+    if (a.count != b.count || a.groups != b.groups || typeid(*a.model) != typeid(*b.model)) return false;
+    for (int k = 0; k < a.count; ++k)
+        if (ws.slot_var[sz(a.first + k)] != ws.slot_var[sz(b.first + k)]) return false;
+    const System& sys = *ws.sys;
+    Phase pa = sys.phases[sz(a.phase)];
+    const Phase& pb = sys.phases[sz(b.phase)];
+    pa.name = pb.name;
+    pa.first = pb.first;
+    if (!(pa == pb)) return false;
+    for (int k = 0; k < pb.count; ++k) {
+        Constituent ca = sys.constituents[sz(sys.phases[sz(a.phase)].first + k)];
+        ca.phase = b.phase;
+        if (!(ca == sys.constituents[sz(pb.first + k)])) return false;
+    }
+    return true;
+}
 
 void build(Workspace& ws, const EquilibriumProblem& pr) {
     const System& sys = *pr.system;
@@ -144,6 +166,15 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
                 ws.cand[sz(d)].family = ws.cand[sz(c)].family;
                 break;
             }
+    }
+    // Copies written with the same data (and the same model) over the same
+    // slots are one function of their composition: while both are absent
+    // their stability searches are one.
+    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c) {
+        Candidate& cc = ws.cand[sz(c)];
+        if (cc.family < 0 || cc.pure || cc.ideal) continue;
+        for (int d = cc.family; d < c && cc.same_as < 0; ++d)
+            if (ws.cand[sz(d)].family == cc.family && same_data(ws, ws.cand[sz(d)], cc)) cc.same_as = d;
     }
     const int S = ws.slots(), NC = static_cast<int>(ws.cand.size()), E = ws.E;
     ws.negative_stoich = false;

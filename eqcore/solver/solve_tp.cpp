@@ -152,6 +152,8 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
                     c.df = 0.0;
                     continue;
                 }
+                // Stoichiometric and ideal phases have their exact value from the first pass.
+                if (!quick && (c.pure || c.ideal)) continue;
                 c.df = quick ? quick_driving_force(ws, ci) : driving_force(ws, ci);
                 // Compare per mol of atoms, so that formula size does not decide.
                 const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());

@@ -308,6 +308,14 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     if (c.ideal) return ideal;
     double df = 0.0;
     if (cached_search(ws, ci, quick ? 1 : 2, df)) return df;
+    // A copy with the same data, both absent: the same search, done once
+    // (the copies present, which the starts and the memory refer to, are
+    // the same for both).
+    if (c.same_as >= 0 && !c.present && !ws.cand[sz(c.same_as)].present) {
+        if (!cached_search(ws, c.same_as, quick ? 1 : 2, df)) df = mixture_driving_force(ws, c.same_as, quick);
+        copy_memory(ws, c.same_as, ci);
+        return df;
+    }
     const double shift = reference_shift(ws, ci);
     {
         Search se{ws, ci, c, false};

@@ -118,6 +118,24 @@ void remember_minimum(Workspace& ws, int ci, const double* x, double D) {
     }
 }
 
+void copy_memory(Workspace& ws, int from, int to) {
+    const Candidate& a = ws.cand[sz(from)];
+    const Candidate& b = ws.cand[sz(to)];
+    ws.tpm[sz(to)] = ws.tpm[sz(from)];
+    auto block = [](std::vector<double>& v, std::size_t at, std::size_t n, std::size_t to_at) {
+        std::copy(v.begin() + static_cast<std::ptrdiff_t>(at), v.begin() + static_cast<std::ptrdiff_t>(at + n),
+                  v.begin() + static_cast<std::ptrdiff_t>(to_at));
+    };
+    const std::size_t m = sz(a.count), E = sz(ws.E);
+    block(ws.tp_x, sz(a.first), m, sz(b.first));
+    block(ws.ref_g0, sz(a.first), m, sz(b.first));
+    block(ws.basin_x, sz(kB) * sz(a.first), sz(kB) * m, sz(kB) * sz(b.first));
+    block(ws.ref_pi, sz(from) * E, E, sz(to) * E);
+    block(ws.cache_pi, sz(from) * E, E, sz(to) * E);
+    block(ws.basin_D, sz(from) * sz(kB), sz(kB), sz(to) * sz(kB));
+    std::copy(ws.basin_own.begin() + from * kB, ws.basin_own.begin() + (from + 1) * kB, ws.basin_own.begin() + to * kB);
+}
+
 double reference_shift(Workspace& ws, int ci) {
     const TangentMemory& t = ws.tpm[sz(ci)];
     const Candidate& c = ws.cand[sz(ci)];

@@ -33,6 +33,10 @@ void keep_search(Workspace& ws, int ci, int level, double df);
 void begin_reference(Workspace& ws, int ci);
 void remember_minimum(Workspace& ws, int ci, const double* x, double D);
 
+// Candidate `to` takes over everything candidate `from` remembers (the two
+// are one function of their composition).
+void copy_memory(Workspace& ws, int from, int to);
+
 // The least change of candidate ci's distance since its reference, over
 // its whole composition space (-inf without a reference or a bound).
 double reference_shift(Workspace& ws, int ci);

@@ -44,6 +44,7 @@ struct Candidate {
     bool excluded = false;  // kept out of the calculation (a target's phase)
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
     int family = -1;        // the first copy of its mixture, for every copy (-1: written once)
+    int same_as = -1;       // an earlier copy with the same data and slots (-1: none): one function
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
