@@ -65,6 +65,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         return D;
     };
     double D = value(y, true);
+    int exact_steps = 0;
     for (int it = 0; it < 100; ++it) {
         // Departure from a stationary point: the gradient per site, centred
         // on each sublattice.
@@ -107,6 +108,12 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         double t = longest > 5.0 ? 5.0 / longest : 1.0;
         double Dt = D;
         bool moved = false;
+        // Near the minimum the decrease a step can make is below the
+        // rounding of D: the Newton step is then taken as it is (twice at
+        // most), so that the composition is found to the precision of the
+        // gradient, whichever start the descent came from.
+        const double scale = std::max(1.0, std::abs(D));
+        const bool final_steps = -slope <= 1e-12 * scale && exact_steps < 2 && t == 1.0;
         for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
             for (int g = c.group0; g < c.group0 + k; ++g) {
                 double sum = 0.0;
@@ -118,14 +125,15 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
             }
             Dt = value(trial, false);
-            if (std::isfinite(Dt) && Dt <= D + 1e-4 * t * slope) {
+            if (std::isfinite(Dt) && (Dt <= D + 1e-4 * t * slope || (final_steps && Dt <= D + 1e-14 * scale))) {
                 moved = true;
                 break;
             }
         }
         if (!moved) break;
         std::copy(trial, trial + m, y);
-        const bool small = D - Dt <= 1e-15 * std::max(1.0, std::abs(D));
+        if (final_steps) ++exact_steps;
+        const bool small = !final_steps && D - Dt <= 1e-15 * scale;
         D = value(y, true);
         if (small) break;
     }
