@@ -160,10 +160,12 @@ struct Search {
     // A few substitution steps x_i ~ exp(a_i.pi - mu°_i - mu_ex,i(x)) (cheap,
     // and enough where the excess is mild; one group only), then the
     // second-order descent, which ends in a true local minimum.
-    void descend(double* x, bool substitution) {
+    double descend(double* x, bool substitution) {
         for (int k = 0; k < c.count; ++k) x[k] = std::max(x[k], 1e-300);
         if (substitution && c.groups == 1 && !c.model->layout().redundant) substitute(x);
-        take(x, sublattice_descent(ws, c, x));
+        const double D = sublattice_descent(ws, c, x);
+        take(x, D);
+        return D;
     }
     void substitute(double* x) {
         const int m = c.count;
@@ -211,7 +213,9 @@ double ideal_estimate(Workspace& ws, const Candidate& c) {
 // so a copy never shows a negative driving force), moved a little towards
 // each corner, so that a present phase that sits on a saddle (inside its
 // spinodal) is found to split, and the centre (a gap between corners).
-void full_search(Search& se) {
+// With `ideal_done` the start from the ideal estimate was descended at
+// these potentials by the quick search (ws.tp_ideal, tpm.ideal_D).
+void full_search(Search& se, bool ideal_done) {
     Workspace& ws = se.ws;
     const Candidate& c = se.c;
     const int m = c.count;
@@ -220,6 +224,10 @@ void full_search(Search& se) {
     const bool one_group = c.groups == 1 && !c.model->layout().redundant;
     begin_reference(ws, se.ci);
     for (int start = -1; start < m; ++start) {
+        if (start < 0 && ideal_done) {
+            se.take(ws.tp_ideal.data() + c.first, ws.tpm[sz(se.ci)].ideal_D);
+            continue;
+        }
         std::copy(xb, xb + m, x);
         if (start >= 0) {
             int g = c.group0;
@@ -251,18 +259,21 @@ void full_search(Search& se) {
     }
 }
 
-// The cheap starts: the ideal estimate (in ws.xbest) and the remembered minima.
-void quick_search(Search& se) {
+// The cheap starts: the ideal estimate (in ws.xbest) and the remembered
+// minima. Returns the distance the first ended at (its composition in ws.tp_ideal).
+double quick_search(Search& se) {
     Workspace& ws = se.ws;
     const int m = se.c.count;
     double* x = ws.xtry.data();
     std::copy(ws.xbest.data(), ws.xbest.data() + m, x);
-    se.descend(x, true);
+    const double ideal_D = se.descend(x, true);
+    std::copy(x, x + m, ws.tp_ideal.begin() + se.c.first);
     const double* bx = ws.basin_x.data() + sz(TangentMemory::kBasins) * sz(se.c.first);
     for (int k = 0; k < ws.tpm[sz(se.ci)].basins; ++k) {
         std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
         se.descend(x, false);
     }
+    return ideal_D;
 }
 
 // Largest lower bound on the change of a distance (per RT and formula
@@ -332,14 +343,21 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
             return se.best;
         }
     }
+    // A quick search at these potentials has descended from the ideal estimate already.
+    TangentMemory& t = ws.tpm[sz(ci)];
+    const bool ideal_done = !quick && t.has_ideal && cached_search(ws, ci, 1, df);
     // The bounded search may have moved ws.xbest: the ideal estimate again.
     ideal_estimate(ws, c);
     Search se{ws, ci, c, !quick};
-    if (quick)
-        quick_search(se);
-    else
-        full_search(se);
-    keep_search(ws, ci, quick ? 1 : 2, se.best);
+    if (quick) {
+        const double ideal_D = quick_search(se);
+        keep_search(ws, ci, 1, se.best);
+        t.has_ideal = true;
+        t.ideal_D = ideal_D;
+        return se.best;
+    }
+    full_search(se, ideal_done);
+    keep_search(ws, ci, 2, se.best);
     return se.best;
 }
 

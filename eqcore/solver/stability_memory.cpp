@@ -62,6 +62,7 @@ void keep_search(Workspace& ws, int ci, int level, double df) {
     TangentMemory& t = ws.tpm[sz(ci)];
     const Candidate& c = ws.cand[sz(ci)];
     t.level = level;
+    t.has_ideal = false;
     t.T = ws.T;
     t.present = present_signature(ws);
     t.df = df;
@@ -128,6 +129,7 @@ void copy_memory(Workspace& ws, int from, int to) {
     };
     const std::size_t m = sz(a.count), E = sz(ws.E);
     block(ws.tp_x, sz(a.first), m, sz(b.first));
+    block(ws.tp_ideal, sz(a.first), m, sz(b.first));
     block(ws.ref_g0, sz(a.first), m, sz(b.first));
     block(ws.basin_x, sz(kB) * sz(a.first), sz(kB) * m, sz(kB) * sz(b.first));
     block(ws.ref_pi, sz(from) * E, E, sz(to) * E);

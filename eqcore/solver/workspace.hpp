@@ -70,6 +70,11 @@ struct TangentMemory {
     double T = 0.0;           // cached result: its temperature,
     unsigned long present = 0;  // the present phases (a signature) and potentials (ws.cache_pi)
     double df = 0.0;          // the least distance found
+    // The cached result is a quick search's, whose start from the ideal
+    // estimate ended at ws.tp_ideal with this distance (a full search at
+    // the same potentials starts there too).
+    bool has_ideal = false;
+    double ideal_D = 0.0;
 };
 
 struct Workspace {
@@ -173,7 +178,7 @@ struct Workspace {
     // per remembered minimum its distance and whether it lay at a present
     // copy's composition.
     std::vector<TangentMemory> tpm;
-    std::vector<double> tp_x, ref_g0, basin_x, ref_pi, cache_pi, basin_D;
+    std::vector<double> tp_x, tp_ideal, ref_g0, basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
     // phase exchange: present candidates, their columns orthonormalised (E x E),
