@@ -139,6 +139,9 @@ struct Workspace {
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;
     int null_dim = 0;
+    // The first exact_dim of them no present constituent depends on (G is
+    // the same along them); the others only traces fix.
+    int exact_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
