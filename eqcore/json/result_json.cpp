@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "session/site_fractions.hpp"
 #include "thermo/quasichem.hpp"
 
 namespace eqcore {
@@ -17,39 +18,24 @@ Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
 std::string name(const Units& u, Quantity q) { return std::string(u.name(q)); }
 
-// A quasichemical liquid: the site fractions of its ions (cation, then
-// anion sublattice; the number of sites follows the composition) and the
-// fractions of its quadruplets (pairs), "Ga-In-Va-Va".
-void add_quasichem(Json& doc, const QuasichemData& d, const std::vector<double>& x) {
+// A quasichemical liquid's quadruplets (pairs), "Ga-In-Va-Va", with their fractions.
+Json quadruplets_json(const QuasichemData& d, const std::vector<double>& x) {
     const std::vector<Quadruplet> q = quadruplets(d);
-    const std::vector<double> y = ion_site_fractions(d, q, x);
-    Json cations = Json::array(), anions = Json::array(), quads = Json::array();
-    for (int i = 0; i < d.ions(); ++i) {
-        const bool cation = i < d.cations();
-        (cation ? cations : anions)
-            .push_back(Json{{"name", cation ? d.cation[sz(i)] : d.anion[sz(i - d.cations())]},
-                            {"site_fraction", number(y[sz(i)])}});
-    }
+    Json quads = Json::array();
     for (std::size_t k = 0; k < q.size() && k < x.size(); ++k)
         quads.push_back(Json{{"name", quadruplet_name(d, q[k])}, {"fraction", number(x[k])}});
-    doc["sublattices"] = Json::array({Json{{"sites", nullptr}, {"constituents", std::move(cations)}},
-                                      Json{{"sites", nullptr}, {"constituents", std::move(anions)}}});
-    doc["quadruplets"] = std::move(quads);
+    return quads;
 }
 
-// An ionic liquid's two sublattices: site numbers P, Q and site fractions.
+// The site fractions of every sublattice of the phase (none for a phase
+// without sublattices).
 Json sublattices_json(const Phase& ph, const PhaseResult& pr) {
     Json out = Json::array();
-    if (!ph.ionic || pr.sites.size() != 2) return out;
-    const IonicLiquid& q = *ph.ionic;
-    std::size_t k = 0;
-    for (const std::vector<std::string>* names : {&q.cation, &q.site2}) {
-        Json species = Json::array();
-        for (const std::string& n : *names) {
-            species.push_back(Json{{"name", n}, {"site_fraction", number(k < pr.site_fraction.size() ? pr.site_fraction[k] : 0.0)}});
-            ++k;
-        }
-        out.push_back(Json{{"sites", number(pr.sites[out.size()])}, {"constituents", std::move(species)}});
+    for (const SublatticeFractions& s : phase_site_fractions(ph, pr)) {
+        Json on = Json::array();
+        for (std::size_t k = 0; k < s.names.size(); ++k)
+            on.push_back(Json{{"name", s.names[k]}, {"site_fraction", number(s.fraction[k])}});
+        out.push_back(Json{{"sites", number(s.sites)}, {"constituents", std::move(on)}});
     }
     return out;
 }
@@ -69,16 +55,6 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                                     {"activity", number(r.activity[sz(g)])},
                                     {"mu", number(u.energy_from_si(r.mu[sz(g)]))}});
     }
-    Json sublattices = Json::array();
-    const Sublattices& sl = ph.sublattice;
-    if (!sl.empty() && pr.site_fraction.size() == sz(sl.total())) {
-        for (int t = 0; t < sl.count(); ++t) {
-            Json on = Json::array();
-            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k)
-                on.push_back(Json{{"name", sl.names[sz(t)][k]}, {"site_fraction", number(pr.site_fraction[sz(sl.first(t)) + k])}});
-            sublattices.push_back(Json{{"sites", sl.sites[sz(t)]}, {"constituents", std::move(on)}});
-        }
-    }
     Json doc{{"name", ph.name},
                 {"model", ph.model_code},
                 {"considered", pr.considered},
@@ -91,8 +67,8 @@ Json phase_json(const System& sys, const Units& u, const EquilibriumResult& r, i
                 {"V", number(u.volume_from_si(pr.V))},
                 {"driving_force", number(u.energy_from_si(pr.driving_force))},
                 {"constituents", std::move(constituents)},
-                {"sublattices", ph.ionic ? sublattices_json(ph, pr) : std::move(sublattices)}};
-    if (ph.quasichem && !pr.site_fraction.empty()) add_quasichem(doc, *ph.quasichem, pr.site_fraction);
+                {"sublattices", sublattices_json(ph, pr)}};
+    if (ph.quasichem && !pr.site_fraction.empty()) doc["quadruplets"] = quadruplets_json(*ph.quasichem, pr.site_fraction);
     return doc;
 }
 

@@ -16,6 +16,19 @@ class ConstituentResult:
 
 
 @dataclass(frozen=True)
+class SublatticeResult:
+    """One sublattice of a phase in a result."""
+
+    sites: object  # sites per formula unit (float); None where they follow the composition (quasichemical liquid)
+    constituents: tuple  # names as written in the data file ("Va" for a vacancy)
+    site_fraction: object  # numpy array, one per constituent; sums to 1
+
+    def as_dict(self):
+        """{constituent: site fraction}."""
+        return {name: float(y) for name, y in zip(self.constituents, self.site_fraction)}
+
+
+@dataclass(frozen=True)
 class PhaseResult:
     name: str
     model: str
@@ -30,6 +43,7 @@ class PhaseResult:
     driving_force: float  # energy per mol: 0 when present, negative when stably absent
     constituents: dict  # name -> ConstituentResult
     site_fractions: tuple  # per sublattice {constituent: fraction}, where the engine has sublattices
+    sublattices: tuple = ()  # per sublattice a SublatticeResult (names and a numpy array of site fractions)
 
     @property
     def mole_fractions(self):
@@ -48,7 +62,10 @@ class Result:
     Arrays in system order: amount, mole_fraction, activity, mu (by
     constituent), phase_amount, present, driving_force (by phase),
     element_amount, element_potential (by element). By name: phases,
-    element_potentials. to_dict() / to_json() give the documented JSON
+    element_potentials. Per phase with sublattices (a sublattice phase, an
+    ionic or a quasichemical liquid): phases[name].sublattices, each with its
+    sites, constituent names and a numpy array of site fractions
+    (site_fractions gives the same values as dicts). to_dict() / to_json() give the documented JSON
     (the same as `eqlink equilibrate --json`); listing is the engine's text.
     """
 
@@ -98,14 +115,7 @@ class Result:
             self._a("amount")
             a = self._arrays
             out = {}
-            # Site fractions of the sublattice phases and ionic liquids, from the result document.
-            lattices = {}
-            if any(p.sublattices or p.model.strip().upper() == "SUBI" for p in self.system.phases):
-                for ph in self.to_dict()["phases"]:
-                    if ph["sublattices"]:
-                        lattices[ph["name"]] = tuple(
-                            {c["name"]: c["site_fraction"] for c in s["constituents"]} for s in ph["sublattices"]
-                        )
+            lattices = self._native.site_fractions()
             for p in self.system.phases:
                 i, f = p.index, p.first
                 constituents = {
@@ -118,6 +128,7 @@ class Result:
                     )
                     for k, name in enumerate(p.constituents)
                 }
+                sublattices = tuple(SublatticeResult(*s) for s in lattices[i])
                 out[p.name] = PhaseResult(
                     p.name,
                     p.model,
@@ -131,7 +142,8 @@ class Result:
                     float(a["phase_V"][i]),
                     float(a["driving_force"][i]),
                     constituents,
-                    lattices.get(p.name, ()),
+                    tuple(s.as_dict() for s in sublattices),
+                    sublattices,
                 )
             self._phases = out
         return self._phases
@@ -147,7 +159,8 @@ class Result:
 
     @property
     def site_fractions(self):
-        """{phase: per sublattice {constituent: site fraction}} of the phases the engine models with sublattices."""
+        """{phase: per sublattice {constituent: site fraction}} of the phases the engine models with sublattices
+        (sublattice phases, ionic and quasichemical liquids); phases[name].sublattices holds them as arrays."""
         return {name: p.site_fractions for name, p in self.phases.items() if p.site_fractions}
 
     @property

@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "session/error.hpp"
 #include "session/listing.hpp"
 #include "session/session.hpp"
+#include "session/site_fractions.hpp"
 #include "session/version.hpp"
 
 namespace py = pybind11;
@@ -155,6 +157,25 @@ py::array_t<double> stoichiometry(const System& sys) {
             m(g, j) = static_cast<std::size_t>(j) < st.size() ? st[static_cast<std::size_t>(j)] : 0.0;
         }
     return a;
+}
+
+// Per phase of the result (system order): its sublattices, each a tuple
+// (sites or None where they follow the composition, constituent names,
+// site fractions as an array); an empty list for a phase without them.
+py::list site_fractions(const NativeResult& r) {
+    py::list phases;
+    const System& sys = *r.system;
+    for (std::size_t p = 0; p < sys.phases.size(); ++p) {
+        py::list lattices;
+        for (const SublatticeFractions& s : phase_site_fractions(sys.phases[p], r.result.phases[p])) {
+            py::list names;
+            for (const std::string& n : s.names) names.append(text(n));
+            lattices.append(py::make_tuple(std::isfinite(s.sites) ? py::object(py::float_(s.sites)) : py::object(py::none()),
+                                           py::tuple(names), vector_array(s.fraction)));
+        }
+        phases.append(lattices);
+    }
+    return phases;
 }
 
 // The columns a step writes (name, width in values per row; 0 for one value).
@@ -314,6 +335,7 @@ PYBIND11_MODULE(_core, m) {
             d["element_potential"] = vector_array(a.element_potential);
             return d;
         })
+        .def("site_fractions", &site_fractions)
         .def("listing", [](const NativeResult& r) {
             std::string s;
             for (const auto& line : result_listing(*r.system, r.units, r.result)) s += line + '\n';

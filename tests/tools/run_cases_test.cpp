@@ -75,7 +75,8 @@ TEST_P(ExampleCase, JsonMatchesGoldenAndReportIsWritten) {
     EXPECT_FALSE(read_file(dir.path() / (name + ".rep")).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleCase, ::testing::Values("demo", "property", "flash", "block", "quasichem"));
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleCase,
+                         ::testing::Values("demo", "property", "flash", "block", "quasichem", "zr-h"));
 
 // Without a command the tool runs the bundled demo and prints its tables.
 TEST(DemoCase, RunsWithoutArgumentsAsTables) {
