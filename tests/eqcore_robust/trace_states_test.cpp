@@ -100,6 +100,23 @@ const TraceState kStates[] = {
      {{"ZRH/ZR:VA", 1.9993167054755274}, {"gas_ideal/H2", 1.9993167054755274}}},
     {"zrh2_exact_feed_colder", "zr-h.dat", 255.01792259784685, 22941.820562829285, 256.06437607457713,
      {{"ZRH/ZR:VA", 0.47721592557981102}, {"gas_ideal/H2", 0.47721592557981102}}},
+    // A second anion (F) or cation (Li) at a trace of a quadruplet liquid.
+    {"qc3_fluoride_trace", "qc_example_3.dat", 1750.3607089147115, 10686.694134176274, 1734.6146006473593,
+     {{"LIQ_Q3/MgO", 0.013361457393243679}, {"LIQ_Q3/MgF2", 8.0276412400036541e-11}}},
+    {"qc3_lithium_fluoride_trace", "qc_example_3.dat", 1176.1267256120223, 100000.0, 1233.6640121101545,
+     {{"LIQ_Q3/MgO", 5.3213710138317909}, {"LIQ_Q3/LiF", 2.6266571156483492e-08}}},
+    // Exactly Au3Pt in an fcc solution, and Rh at a trace beside Ir and Au.
+    {"quaternary_exact_au3pt_feed", "hard/hard-quaternary.dat", 1567.1293674775093, 3408.978985443267,
+     1552.5946468905736, {{"FCC#1/Au(fcc)", 0.04967345364875711}, {"FCC#1/Pt(fcc)", 0.016557817882919035}}},
+    {"quaternary_rh_trace", "hard/hard-quaternary.dat", 1561.2481587060915, 4184052.4315225142, 1634.7888353737069,
+     {{"BCC#3/Ir(bcc)", 5.8209394455685635},
+      {"LIQUID/Au(liq)", 26.219728328035171},
+      {"HCP#1/Rh(hcp)", 1.7715905080082717e-10}}},
+    // Mn or Ca at a trace of the ionic melt.
+    {"ionic_mn_trace", "ionic_melt.dat", 1488.8531380101454, 1384533.2505487264, 1459.5155801792707,
+     {{"SLAG/Ca+2:O-2", 0.52907485423534151}, {"SLAG/S", 1.7632347634582342}, {"SLAG/Mn+2:O-2", 2.7432318834808629e-07}}},
+    {"ionic_ca_trace_in_a_solid", "ionic_melt.dat", 1090.8624000310494, 100000.0, 1145.0699583941,
+     {{"SLAG/Mn+2:O-2", 0.049793900537717095}, {"CaO(s)/CaO(s)", 2.9625761992470269e-12}}},
     // CaO exactly: the vacancy records of the ionic liquid are its traces.
     {"ionic_exact_cao", "ionic_melt.dat", 5189.3883974054907, 534559.64974111342, 5363.0157964496166,
      {{"SLAG/Ca+2:O-2", 10.018454438447543}}},
