@@ -158,6 +158,10 @@ struct Workspace {
     int lp_cols = 0;  // capacity
     int lp_used = 0;  // columns of the current program
 
+    // a present phase's screen for a lower basin: the best composition so
+    // far and the one it moves to (kept across calculations: no allocation)
+    std::vector<double> basin_probe, basin_x;
+
     SolverOptions opt;
 
     int slots() const { return static_cast<int>(slot_var.size()); }
