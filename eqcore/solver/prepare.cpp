@@ -253,7 +253,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.tp_x.assign(sz(S), 0.0);
     ws.tp_ideal.assign(sz(S), 0.0);
     ws.ref_g0.assign(sz(S), 0.0);
-    ws.basin_x.assign(sz(S) * kB, 0.0);
+    ws.tp_basin_x.assign(sz(S) * kB, 0.0);
     ws.ref_pi.assign(sz(NC) * sz(E), 0.0);
     ws.cache_pi.assign(sz(NC) * sz(E), 0.0);
     ws.basin_D.assign(sz(NC) * kB, 0.0);

@@ -268,7 +268,7 @@ double quick_search(Search& se) {
     std::copy(ws.xbest.data(), ws.xbest.data() + m, x);
     const double ideal_D = se.descend(x, true);
     std::copy(x, x + m, ws.tp_ideal.begin() + se.c.first);
-    const double* bx = ws.basin_x.data() + sz(TangentMemory::kBasins) * sz(se.c.first);
+    const double* bx = ws.tp_basin_x.data() + sz(TangentMemory::kBasins) * sz(se.c.first);
     for (int k = 0; k < ws.tpm[sz(se.ci)].basins; ++k) {
         std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
         se.descend(x, false);
@@ -297,7 +297,7 @@ bool bounded_search(Search& se, double shift) {
     if (!(t.reference && lowest + shift > 0.0)) return false;
     const int m = se.c.count;
     constexpr int kB = TangentMemory::kBasins;
-    const double* bx = ws.basin_x.data() + sz(kB) * sz(se.c.first);
+    const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(se.c.first);
     const double* bD = ws.basin_D.data() + sz(kB) * sz(se.ci);
     const char* bo = ws.basin_own.data() + sz(kB) * sz(se.ci);
     // Those at a present copy's composition first, then by their distance.

@@ -89,7 +89,7 @@ void remember_minimum(Workspace& ws, int ci, const double* x, double D) {
     const int m = c.count;
     const bool own = at_present_composition(ws, ci, x);
     (own ? t.own_min : t.ref_min) = std::min(own ? t.own_min : t.ref_min, D);
-    double* bx = ws.basin_x.data() + sz(kB) * sz(c.first);
+    double* bx = ws.tp_basin_x.data() + sz(kB) * sz(c.first);
     double* bD = ws.basin_D.data() + sz(kB) * sz(ci);
     char* bo = ws.basin_own.data() + sz(kB) * sz(ci);
     auto put = [&](int k) {
@@ -131,7 +131,7 @@ void copy_memory(Workspace& ws, int from, int to) {
     block(ws.tp_x, sz(a.first), m, sz(b.first));
     block(ws.tp_ideal, sz(a.first), m, sz(b.first));
     block(ws.ref_g0, sz(a.first), m, sz(b.first));
-    block(ws.basin_x, sz(kB) * sz(a.first), sz(kB) * m, sz(kB) * sz(b.first));
+    block(ws.tp_basin_x, sz(kB) * sz(a.first), sz(kB) * m, sz(kB) * sz(b.first));
     block(ws.ref_pi, sz(from) * E, E, sz(to) * E);
     block(ws.cache_pi, sz(from) * E, E, sz(to) * E);
     block(ws.basin_D, sz(from) * sz(kB), sz(kB), sz(to) * sz(kB));

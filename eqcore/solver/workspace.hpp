@@ -62,7 +62,7 @@ struct TangentMemory {
     static constexpr int kBasins = 4;
     bool reference = false;   // a full search has filled the reference
     double ref_T = 0.0;
-    int basins = 0;           // remembered minima: ws.basin_x, ws.basin_D, ws.basin_own
+    int basins = 0;           // remembered minima: ws.tp_basin_x, ws.basin_D, ws.basin_own
     double ref_min = 0.0;     // least distance of a minimum not at a present copy's composition (1e300: none)
     double own_min = 0.0;     // least distance of a minimum at a present copy's composition (1e300: none)
     double dropped_min = 0.0; // least distance of the minima found but not kept (1e300: none)
@@ -175,13 +175,13 @@ struct Workspace {
     // Stability memory of every candidate (TangentMemory): per slot the
     // composition of least distance at the cached potentials (tp_x), the
     // standard potentials of the reference (ref_g0) and the remembered
-    // minima (basin_x, kBasins blocks of the candidate's slots from
+    // minima (tp_basin_x, kBasins blocks of the candidate's slots from
     // kBasins * first); per candidate the element potentials of the
     // reference (ref_pi) and of the cached result (cache_pi), E each, and
     // per remembered minimum its distance and whether it lay at a present
     // copy's composition.
     std::vector<TangentMemory> tpm;
-    std::vector<double> tp_x, tp_ideal, ref_g0, basin_x, ref_pi, cache_pi, basin_D;
+    std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
     // phase exchange: present candidates, their columns orthonormalised (E x E),
