@@ -185,6 +185,9 @@ void put_system(Out& o, const System& s) {
         put_magnetic(o, p.magnetic);
         o.f64s(p.qkto_weight);  // since version 4
         o.i32s(p.qkto_group);
+        o.size(p.qkto_kohler.size());  // since version 5
+        for (const auto& t : p.qkto_kohler)
+            for (int i : t) o.i32(i);
         o.u8(p.quasichem ? 1 : 0);
         if (p.quasichem) put_quasichem(o, *p.quasichem);
         o.u8(p.ionic ? 1 : 0);
@@ -493,6 +496,10 @@ System get_system(In& in, std::uint32_t version) {
             in.f64s(p.qkto_weight.data(), p.qkto_weight.size(), "QKTO weight");
             p.qkto_group.resize(in.count("QKTO groups", kMax, 4));
             in.i32s(p.qkto_group.data(), p.qkto_group.size(), "QKTO group");
+        }
+        if (version >= 5) {
+            p.qkto_kohler.resize(in.count("QKTO interpolation overrides", static_cast<std::size_t>(limits::kExcessParameters), 12));
+            for (auto& t : p.qkto_kohler) in.i32s(t.data(), t.size(), "QKTO interpolation override");
         }
         if (version >= 3) {
             const std::uint8_t qc = in.u8("quasichemical flag");

@@ -1,5 +1,6 @@
 #include "data/validate.hpp"
 
+#include <array>
 #include <cmath>
 #include <span>
 
@@ -229,6 +230,11 @@ private:
         require(ph.qkto_group.empty() || ph.qkto_group.size() == static_cast<std::size_t>(ph.count), where,
                 "QKTO groups of the wrong length");
         for (double w : ph.qkto_weight) require(std::isfinite(w) && w > 0.0, where, "QKTO weight not positive");
+        require(qkto || ph.qkto_kohler.empty(), where, "interpolation overrides in a model without them");
+        for (const std::array<int, 3>& t : ph.qkto_kohler)
+            require(t[0] >= 0 && t[0] < ph.count && t[1] >= 0 && t[1] < ph.count && t[2] >= 0 && t[2] < ph.count &&
+                        t[0] != t[1] && t[0] != t[2] && t[1] != t[2],
+                    where, "interpolation override indices not three different constituents");
         if (ph.model == Model::subl) return;
         require(ph.excess.empty() || rkmp || qkto, where, "excess parameters in a model without them");
         std::size_t sets = 0;
