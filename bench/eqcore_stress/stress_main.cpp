@@ -4,8 +4,11 @@
 // and the warm solves, every wrong or failed state in a form that
 // reproduces it, and the slowest calculations.
 //
-//   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--file PATH]...
+//   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--keep-higher-basins] [--file PATH]...
 //
+// --keep-higher-basins: the solver does not move a present phase written
+// once out of a higher basin of its own (to count what the check catches
+// without that step).
 // N states in all (spread evenly over the files), each solved cold and warm.
 // The files: the example data files and the hard ones (examples/hard/), or
 // those given with --file.
@@ -49,7 +52,9 @@ double cpu_micros() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--file PATH]...\n");
+    std::fprintf(stderr,
+                 "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--keep-higher-basins] "
+                 "[--file PATH]...\n");
     return 2;
 }
 
@@ -60,6 +65,7 @@ int main(int argc, char** argv) {
     unsigned long long seed = 1;
     std::size_t slowest = 10;
     bool quiet = false;
+    SolverOptions options;
     std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
@@ -67,6 +73,7 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--seed") && has_value) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--slowest") && has_value) slowest = std::strtoul(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--quiet")) quiet = true;
+        else if (!std::strcmp(argv[i], "--keep-higher-basins")) options.leave_higher_basins = false;
         else if (!std::strcmp(argv[i], "--file") && has_value) given.emplace_back(argv[++i]);
         else return usage();
     }
@@ -82,7 +89,7 @@ int main(int argc, char** argv) {
     for (std::size_t f = 0; f < files.size(); ++f) {
         const System sys = read_dat(given.empty() ? std::string(EQLINK_EXAMPLES_DIR) + "/" + files[f] : files[f]);
         std::mt19937_64 rng(seed * 1000003ULL + f);
-        Solver solver;
+        Solver solver(options);
         Counts c;
         Effort effort;
         const long n = count / static_cast<long>(files.size()) + (static_cast<long>(f) < count % static_cast<long>(files.size()) ? 1 : 0);

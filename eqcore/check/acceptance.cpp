@@ -9,6 +9,7 @@
 
 #include <Eigen/Dense>
 
+#include "check/own_basins.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
@@ -63,6 +64,7 @@ public:
         use_ = usable_constituents(pr_, b_);
         amounts();
         balances();
+        absent_x_.assign(sys_.phases.size(), {});
         for (int p = 0; p < sys_.phase_count(); ++p) {
             if (r_.phases[sz(p)].present)
                 present_phase(p);
@@ -70,6 +72,7 @@ public:
                 absent_phase(p);
         }
         if (!rep_.ok && worst_res_ > opt_.mu_tol) fitted_potentials();
+        if (rep_.ok) own_basins_of_present();
         energies();
     }
 
@@ -194,20 +197,10 @@ private:
         } else {
             // Present phases with the same constituents (copies of one
             // phase): their compositions are starts too.
-            std::vector<std::vector<double>> starts;
-            for (int q = 0; q < sys_.phase_count(); ++q) {
-                const Phase& o = sys_.phases[sz(q)];
-                if (q == p || !r_.phases[sz(q)].present || o.count != ph.count || !(r_.phases[sz(q)].amount > 0.0))
-                    continue;
-                bool same = true;
-                for (int k = 0; k < ph.count && same; ++k) same = sys_.constituent(q, k).name == sys_.constituent(p, k).name;
-                if (!same) continue;
-                std::vector<double> x(sz(ph.count));
-                for (int k = 0; k < ph.count; ++k) x[sz(k)] = r_.amount[sz(o.first + k)] / r_.phases[sz(q)].amount;
-                starts.push_back(std::move(x));
-            }
+            const std::vector<std::vector<double>> starts = compositions_like(p);
             D = least_tangent_distance(sys_, p, r_.T, r_.P, r_.element_potential, local, opt_.random_starts,
-                                       opt_.seed + static_cast<std::uint64_t>(p), nullptr, &(*models_)[p], &starts);
+                                       opt_.seed + static_cast<std::uint64_t>(p), &absent_x_[sz(p)], &(*models_)[p],
+                                       &starts);
         }
         rep_.worst_df = std::min(rep_.worst_df, D);
         if (!(D >= -opt_.df_tol))
@@ -215,6 +208,57 @@ private:
         if (r_.phases[sz(p)].driving_force > opt_.df_tol * RT_)
             fault("absent phase " + ph.name + " reported with a positive driving force " +
                   num(r_.phases[sz(p)].driving_force) + " J/mol");
+    }
+
+    // The compositions of the present phases other than p with p's
+    // constituents (copies of one phase).
+    std::vector<std::vector<double>> compositions_like(int p) const {
+        const Phase& ph = sys_.phases[sz(p)];
+        std::vector<std::vector<double>> starts;
+        for (int q = 0; q < sys_.phase_count(); ++q) {
+            const Phase& o = sys_.phases[sz(q)];
+            if (q == p || !r_.phases[sz(q)].present || o.count != ph.count || !(r_.phases[sz(q)].amount > 0.0)) continue;
+            bool same = true;
+            for (int k = 0; k < ph.count && same; ++k) same = sys_.constituent(q, k).name == sys_.constituent(p, k).name;
+            if (!same) continue;
+            std::vector<double> x(sz(ph.count));
+            for (int k = 0; k < ph.count; ++k) x[sz(k)] = r_.amount[sz(o.first + k)] / r_.phases[sz(q)].amount;
+            starts.push_back(std::move(x));
+        }
+        return starts;
+    }
+
+    // A present mixture written once may sit inside its own gap, but no
+    // assemblage with it at another composition may be lower (own_basins.hpp).
+    // Judged once every other condition holds: the search needs a minimum's
+    // potentials.
+    void own_basins_of_present() {
+        OwnBasinsInput in;
+        in.sys = &sys_;
+        in.models = models_;
+        in.r = &r_;
+        in.b = b_;
+        in.use = use_;
+        in.takes_part.assign(sys_.phases.size(), 0);
+        double material = 0.0;
+        for (double v : b_) material += v;
+        for (int p = 0; p < sys_.phase_count(); ++p) {
+            const Phase& ph = sys_.phases[sz(p)];
+            if (ph.dormant || !pr_.phase_entered[sz(p)]) continue;
+            for (int k = 0; k < ph.count; ++k) in.takes_part[sz(p)] |= use_[sz(ph.first + k)];
+        }
+        in.absent_x = absent_x_;
+        const double tol_G = opt_.assemblage_tol * RT_ * material + 1e-10 * std::abs(r_.G);
+        for (int p = 0; p < sys_.phase_count(); ++p) {
+            if (!r_.phases[sz(p)].present || !written_once_nonideal(in, p)) continue;
+            const OwnBasinsFinding f = own_basins(in, p, compositions_like(p), opt_.random_starts,
+                                                  opt_.seed + static_cast<std::uint64_t>(p), opt_.df_tol, tol_G);
+            rep_.worst_self_distance = std::min(rep_.worst_self_distance, f.least_distance);
+            rep_.lower_assemblage = std::max(rep_.lower_assemblage, f.lower_by);
+            if (f.lower_by > 0.0)
+                fault("phase " + pname(p) + " sits in its higher basin: with it at another composition, " + f.assemblage +
+                      " has G lower by " + num(f.lower_by) + " J");
+        }
     }
 
     // Diagnosis only: do the present constituents agree on some potentials?
@@ -276,6 +320,7 @@ private:
     std::vector<double> b_;
     std::vector<char> use_;
     std::vector<std::pair<std::size_t, double>> present_;  // constituent, model mu
+    std::vector<std::vector<double>> absent_x_;  // per absent mixture: its composition of least distance
     double worst_res_ = 0.0;
     double g_nmu_ = 0.0, g_model_ = 0.0, h_model_ = 0.0, s_model_ = 0.0, scale_ = 0.0, amount_ = 0.0;
 };

@@ -19,7 +19,10 @@
 //    amounts, after Michelsen 1982), so that a phase the solver missed is
 //    found whatever the solver's own stability test concluded;
 //  - G equal to sum_i n_i mu_i, to sum_j b_j pi_j and to the sum of the phase
-//    models' G; G = H - T S.
+//    models' G; G = H - T S;
+//  - a present mixture written once (one homogeneous phase) not left in
+//    its higher basin: no assemblage of the system's phases, each at most
+//    once, with it at another composition of lower G (own_basins.hpp).
 // Temperature and pressure are taken from the result.
 #pragma once
 
@@ -38,6 +41,7 @@ struct AcceptanceOptions {
     double mu_tol = 1e-8;        // |mu_i - a_i.pi| / RT for constituents of present phases
     double df_tol = 1e-8;        // least driving force / RT per mol an absent phase may show
     double energy_tol = 1e-9;    // G identities, relative to sum |n_i mu_i| (at least RT per mol present)
+    double assemblage_tol = 1e-7;  // J / (RT per mol of material) by which another assemblage must be lower
     int random_starts = 4;       // random compositions per absent mixture, besides corners and centre
     std::uint64_t seed = 12345;  // of the random starts (reproducible)
 };
@@ -52,6 +56,11 @@ struct AcceptanceReport {
     double worst_mu = 0.0;
     double worst_df = 0.0;
     double worst_energy = 0.0;
+    // Present mixtures written once: their least tangent distance / RT over
+    // their own compositions (negative inside a gap), and the most by which
+    // an assemblage with one at another composition was found lower (J).
+    double worst_self_distance = 0.0;
+    double lower_assemblage = 0.0;
     std::string summary() const;  // the faults on one line each, or "accepted"
 };
 
@@ -60,16 +69,31 @@ struct AcceptanceReport {
 AcceptanceReport check_equilibrium(const EquilibriumProblem& problem, const EquilibriumResult& r,
                                    const AcceptanceOptions& options = {});
 
+// A composition of a mixture phase (by constituent of the phase) and its
+// tangent-plane distance / RT there.
+struct TangentMinimum {
+    double D = 0.0;
+    std::vector<double> x;
+};
+
 // Least tangent-plane distance / RT (per mol of the phase) of mixture phase
 // `phase` against element potentials `pi` (J/mol, by system element) at T, P,
 // over the compositions of its usable constituents (`usable`, by constituent
 // of the phase). The composition reaching it goes to `x_best` (size of the
 // phase). Negative means the phase would form. `model`: the phase's model
 // (built from the system when null). `starts`: compositions (by constituent
-// of the phase) to search from besides its own starts.
+// of the phase) to search from besides its own starts. `minima`: where
+// every start ended, lowest first (several basins of one phase).
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
                               std::vector<double>* x_best = nullptr, const PhaseModel* model = nullptr,
-                              const std::vector<std::vector<double>>* starts = nullptr);
+                              const std::vector<std::vector<double>>* starts = nullptr,
+                              std::vector<TangentMinimum>* minima = nullptr);
+
+// The local minimum of the tangent-plane distance / RT of mixture phase
+// `phase` in whose basin composition `x` lies (a second-order descent from
+// x without substitution steps): D there, x replaced by its composition.
+double local_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
+                              const std::vector<char>& usable, std::vector<double>& x, const PhaseModel& model);
 
 }  // namespace eqcore

@@ -102,13 +102,15 @@ private:
     std::vector<double> n_, mu_, dmu_;  // the phase's full arrays for phase_props
 };
 
-// One start: returns D at the final composition, composition in W.
-double descend(TangentPlane& tp, Eigen::VectorXd& W) {
+// One start: returns D at the final composition, composition in W. The
+// substitution steps first may leave the start's basin; without them the
+// descent ends in the local minimum the start lies in.
+double descend(TangentPlane& tp, Eigen::VectorXd& W, int substitution_steps = 5) {
     const int m = tp.size();
     Eigen::VectorXd g(m), gt(m), a(m), da(m), grad(m), Wt(m);
     Eigen::MatrixXd H(m, m);
     // Successive substitution: ln W_i = ln x_i - g_i(x).
-    for (int it = 0; it < 5; ++it) {
+    for (int it = 0; it < substitution_steps; ++it) {
         tp.eval(W, g, nullptr);
         const double total = W.sum();
         for (int i = 0; i < m; ++i) W(i) = std::exp(std::clamp(std::log(W(i) / total) - g(i), -690.0, 300.0));
@@ -197,7 +199,7 @@ void grid_starts(TangentPlane& tp, int keep, std::vector<Eigen::VectorXd>& out) 
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
                               std::vector<double>* x_best, const PhaseModel* model,
-                              const std::vector<std::vector<double>>* starts) {
+                              const std::vector<std::vector<double>>* starts, std::vector<TangentMinimum>* minima) {
     const Phase& ph = sys.phases[sz(phase)];
     std::unique_ptr<PhaseModel> own;
     if (!model) {
@@ -210,7 +212,13 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
     if (m == 0) return 0.0;
     Eigen::VectorXd W(m), g(m), best_x(m);
     double best = 1e300;
+    if (minima) minima->clear();
     auto keep = [&](double D, const Eigen::VectorXd& w) {
+        if (minima && std::isfinite(D)) {
+            TangentMinimum t{D, std::vector<double>(sz(ph.count), 0.0)};
+            for (int i = 0; i < m; ++i) t.x[sz(tp.local(i))] = w(i) / w.sum();
+            minima->push_back(std::move(t));
+        }
         if (D < best) {
             best = D;
             best_x = w / w.sum();
@@ -267,7 +275,24 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
     }
     if (x_best)
         for (int i = 0; i < m; ++i) (*x_best)[sz(tp.local(i))] = best_x(i);
+    if (minima)
+        std::stable_sort(minima->begin(), minima->end(),
+                         [](const TangentMinimum& a, const TangentMinimum& b) { return a.D < b.D; });
     return best;
+}
+
+double local_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
+                              const std::vector<char>& usable, std::vector<double>& x, const PhaseModel& model) {
+    TangentPlane tp(sys, model, phase, T, P, pi, usable);
+    const int m = tp.size();
+    if (m == 0 || x.size() != sz(sys.phases[sz(phase)].count)) return 0.0;
+    Eigen::VectorXd W(m);
+    for (int i = 0; i < m; ++i) W(i) = std::max(x[sz(tp.local(i))], 1e-12);
+    W /= W.sum();
+    const double D = descend(tp, W, 0);
+    std::fill(x.begin(), x.end(), 0.0);
+    for (int i = 0; i < m; ++i) x[sz(tp.local(i))] = W(i) / W.sum();
+    return D;
 }
 
 }  // namespace eqcore

@@ -14,6 +14,10 @@ struct SolverOptions {
     int max_newton = 200;           // Newton iterations per phase assemblage
     int max_assemblages = 60;       // phase additions and removals per calculation
     bool warm_start = true;         // reuse the previous solution when the setup is unchanged
+    // Move a present mixture written once out of a higher basin of its own
+    // (a lower assemblage with it at another composition); off only to
+    // compare with the state it leaves.
+    bool leave_higher_basins = true;
 };
 
 }  // namespace eqcore

@@ -1,7 +1,8 @@
 // One equilibrium at fixed T and P: start (remembered solution or linear
 // program), Newton on the assemblage, then add the most unstable absent
 // phase (in exchange for a present one when the phase rule requires it),
-// until no absent phase has a negative driving force.
+// until no absent phase has a negative driving force; then no present
+// phase written once left in its higher basin (lower_basin.cpp).
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -69,22 +70,9 @@ int present_count(const Workspace& ws) {
 
 std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
 
-// A present mixture written once whose tangent-plane distance is negative
-// at another composition: its other basin is lower than where the phase
-// sits. From a warm start that is a local minimum the previous state led
-// into (the file gives no copy to hold both basins); a cold start decides.
-bool present_phase_lower_elsewhere(Workspace& ws) {
-    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-        const Candidate& c = ws.cand[sz(ci)];
-        if (!c.present || c.pure || c.family >= 0) continue;
-        if (driving_force(ws, ci) < -ws.opt.stability_tol) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
-SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
+SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     ++ws.calculations;
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
         if (ws.cand[sz(ci)].excluded && ws.cand[sz(ci)].present) remove_phase(ws, ci);
@@ -158,16 +146,12 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
         // the phase out by itself.
         if (best >= 0 && shift_free_potential(ws, best)) best = -1;
         if (best < 0) {
-            if (started_warm && present_phase_lower_elsewhere(ws)) {
-                ws.have_solution = false;
-                return solve_tp(ws, false, message);
-            }
             ws.have_solution = true;
             return SolverStatus::ok;
         }
         if (ws.cand[sz(best)].added >= 4) {
             ws.have_solution = false;
-            if (started_warm) return solve_tp(ws, false, message);
+            if (started_warm) return converge_tp(ws, false, message);
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return SolverStatus::no_convergence;
         }
@@ -176,10 +160,17 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
         last_added = best;
     }
     ws.have_solution = false;
-    if (started_warm) return solve_tp(ws, false, message);
+    if (started_warm) return converge_tp(ws, false, message);
     if (message.empty())
         message = "no convergence at T = " + std::to_string(ws.T) + " K, P = " + std::to_string(ws.P) + " Pa";
     return SolverStatus::no_convergence;
+}
+
+SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
+    const bool started_warm = warm && ws.have_solution;
+    const SolverStatus st = converge_tp(ws, warm, message);
+    if (st != SolverStatus::ok || !ws.opt.leave_higher_basins) return st;
+    return leave_higher_basins(ws, started_warm, message);
 }
 
 }  // namespace eqcore::detail

@@ -236,6 +236,12 @@ bool shift_free_potential(Workspace& ws, int c);
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
+// Its parts: converged on some assemblage (the start, iteration, additions
+// and removals), then moved out of any higher basin of a present mixture
+// written once (`warm`: the calculation started from a remembered solution,
+// so a cold one may decide).
+SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message);
+SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'

@@ -1,0 +1,115 @@
+// A converged state may leave a present mixture that the data file writes
+// once (no copy NAME#k to hold a second composition) in its higher basin:
+// its tangent-plane distance is negative at another composition of
+// itself. The phase is one homogeneous phase, so the answer is the least G
+// over assemblages in which it appears once; the state is redone from the
+// phase moved to that composition (and, after a warm start, from the cold
+// start), the lower converged state kept, a few hops at most. Ideal
+// mixtures and the gas have no second basin and are not searched.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+constexpr int kMostHops = 3;
+constexpr double kLowerBy = 1e-10;  // /RT per mol of material: a state counts as lower by more
+
+// What the state is made of, to go back to it.
+struct Snapshot {
+    std::vector<double> n, mu, pi, lnx, null;
+    int null_dim = 0;
+    std::vector<Candidate> cand;
+    void take(const Workspace& ws) {
+        n = ws.n;
+        mu = ws.mu;
+        pi = ws.pi;
+        lnx = ws.lnx;
+        null = ws.null;
+        null_dim = ws.null_dim;
+        cand = ws.cand;
+    }
+    void restore(Workspace& ws) const {
+        ws.n = n;
+        ws.mu = mu;
+        ws.pi = pi;
+        ws.lnx = lnx;
+        ws.null = null;
+        ws.null_dim = null_dim;
+        ws.cand = cand;
+        ws.have_solution = true;
+    }
+};
+
+// G / RT of the converged state (scaled material): sum_j b_j pi_j.
+double state_G(const Workspace& ws) {
+    double g = 0.0;
+    for (int j = 0; j < ws.E; ++j) g += ws.b[sz(j)] * ws.pi[sz(j)];
+    return g;
+}
+
+// The present mixture written once, not ideal, with the most negative
+// distance at another composition of itself (that composition in `x`), or -1.
+int higher_basin(Workspace& ws, std::vector<double>& x) {
+    int who = -1;
+    double worst = -ws.opt.stability_tol;
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+        const Candidate& c = ws.cand[sz(ci)];
+        if (!c.present || c.pure || c.ideal || c.family >= 0) continue;
+        const double D = driving_force(ws, ci);
+        if (D < worst) {
+            worst = D;
+            who = ci;
+            x.assign(ws.xbest.begin(), ws.xbest.begin() + c.count);
+        }
+    }
+    return who;
+}
+
+// Candidate ci at composition x (fractions within each sublattice), its
+// amount kept; Newton restores the balances.
+void move_to(Workspace& ws, int ci, const std::vector<double>& x) {
+    const Candidate& c = ws.cand[sz(ci)];
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
+        double sum = 0.0;
+        for (int k = b; k < e; ++k) sum += std::max(x[sz(k)], 1e-300);
+        for (int k = b; k < e; ++k)
+            ws.n[sz(c.first + k)] = c.N * ws.grp_share[sz(g)] * std::max(x[sz(k)], 1e-300) / sum;
+    }
+}
+
+}  // namespace
+
+SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message) {
+    std::vector<double> x;
+    bool cold_tried = !warm;
+    for (int hop = 0; hop < kMostHops; ++hop) {
+        const int who = higher_basin(ws, x);
+        if (who < 0) return SolverStatus::ok;
+        Snapshot before;
+        before.take(ws);
+        const double G0 = state_G(ws);
+        std::string m;
+        move_to(ws, who, x);
+        SolverStatus st = converge_tp(ws, true, m);
+        if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+        if (!cold_tried) {
+            cold_tried = true;
+            ws.have_solution = false;
+            st = converge_tp(ws, false, m);
+            if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+        }
+        before.restore(ws);
+        break;
+    }
+    (void)message;
+    return SolverStatus::ok;
+}
+
+}  // namespace eqcore::detail
