@@ -272,6 +272,7 @@ int free_directions(Workspace& ws) {
     for (const Candidate& c : ws.cand)
         if (c.present) rows += c.count;
     Eigen::MatrixXd A(std::max(rows, 1), E);
+    Eigen::VectorXd weight = Eigen::VectorXd::Ones(std::max(rows, 1));
     A.setZero();
     // A phase with sublattices changes its elements only along directions
     // that keep its site ratios: its rows are the content of a formula unit
@@ -295,46 +296,80 @@ int free_directions(Workspace& ws) {
             for (int g = 0; g < c.groups; ++g) {
                 const int gg = c.group0 + g;
                 for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s, ++r) {
-                    const double wgt = std::sqrt(ws.n[sz(s)]);
+                    weight(r) = std::sqrt(ws.n[sz(s)]);
                     for (int j = 0; j < E; ++j)
-                        A(r, j) = wgt * (unit[sz(j)] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[sz(g * E + j)]));
+                        A(r, j) = unit[sz(j)] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[sz(g * E + j)]);
                 }
             }
             continue;
         }
         for (int s = c.first; s < c.first + c.count; ++s, ++r) {
-            const double wgt = c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]);
-            for (int j = 0; j < E; ++j) A(r, j) = wgt * ws.arow(s)[j];
+            if (!c.pure) weight(r) = std::sqrt(ws.n[sz(s)]);
+            for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
         }
     }
-    Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeFullV);
-    const Eigen::VectorXd& sv = svd.singularValues();
-    const double top = sv.size() > 0 ? sv(0) : 0.0;
-    int rank = 0;
-    for (int i = 0; i < sv.size(); ++i) rank += sv(i) > 1e-3 * top ? 1 : 0;
-    ws.null_dim = E - rank;
-    // The basis of the free directions in echelon form, pivots on the
+    // Directions no present constituent depends on at all (exactly free:
+    // G does not change along them) come first; those only traces fix
+    // follow, orthogonal to them.
+    auto null_of = [](const Eigen::MatrixXd& M, double rel, int& dim) {
+        Eigen::JacobiSVD<Eigen::MatrixXd> svd(M, Eigen::ComputeFullV);
+        const Eigen::VectorXd& sv = svd.singularValues();
+        const double top = sv.size() > 0 ? sv(0) : 0.0;
+        int rank = 0;
+        for (int i = 0; i < sv.size(); ++i) rank += sv(i) > rel * top ? 1 : 0;
+        dim = static_cast<int>(M.cols()) - rank;
+        return Eigen::MatrixXd(svd.matrixV().rightCols(dim));
+    };
+    // Each element's column is measured against its own amount: the Newton
+    // matrix resolves what the traces of an element at a trace carry (its
+    // row is all of their order), not a direction of the majors' elements
+    // that only traces constrain (there its pivot sits at their rounding).
+    Eigen::VectorXd scale(E);
+    for (int j = 0; j < E; ++j) scale(j) = 1.0 / std::sqrt(ws.b[sz(j)]);
+    int exact = 0, held = 0;
+    const Eigen::MatrixXd N0 = null_of(A, 1e-10, exact);
+    // A stoichiometric phase fixes its direction whatever its amount: its
+    // row counts at unit length.
+    Eigen::MatrixXd Aw = weight.asDiagonal() * A * scale.asDiagonal();
+    r = 0;
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        if (c.pure && Aw.row(r).norm() > 0.0) Aw.row(r).normalize();
+        r += c.count;
+    }
+    Eigen::MatrixXd Nw = scale.asDiagonal() * null_of(Aw, 1e-3, held);
+    held = std::max(held, exact);
+    ws.null_dim = held;
+    ws.exact_dim = exact;
+    // The trace-held part: the weighted null space less its exact part.
+    Eigen::MatrixXd T = Nw - N0 * (N0.transpose() * Nw);
+    Eigen::MatrixXd N(held, E);
+    if (exact > 0) N.topRows(exact) = N0.transpose();
+    if (held > exact) {
+        Eigen::JacobiSVD<Eigen::MatrixXd> svd(T, Eigen::ComputeThinU);
+        N.bottomRows(held - exact) = svd.matrixU().leftCols(held - exact).transpose();
+    }
+    // The basis of the trace-held directions in echelon form, pivots on the
     // scarcest elements first: an element carried by traces alone gets a
     // direction of its own (not mixed with the majors' elements), so that
     // its balance is settled at the scale of its own amount.
-    Eigen::MatrixXd N = svd.matrixV().rightCols(ws.null_dim).transpose();
     std::vector<int> order(sz(E));
     for (int j = 0; j < E; ++j) order[sz(j)] = j;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ws.b[sz(a)] < ws.b[sz(b)]; });
-    int q = 0;
+    int q = exact;
     for (int j : order) {
-        if (q == ws.null_dim) break;
-        Eigen::Index best = q;
-        N.col(j).tail(ws.null_dim - q).cwiseAbs().maxCoeff(&best);
+        if (q == held) break;
+        Eigen::Index best = 0;
+        N.col(j).tail(held - q).cwiseAbs().maxCoeff(&best);
         best += q;
         if (std::abs(N(best, j)) < 1e-8) continue;
         N.row(q).swap(N.row(best));
         N.row(q) /= N(q, j);
-        for (int o = 0; o < ws.null_dim; ++o)
+        for (int o = exact; o < held; ++o)
             if (o != q) N.row(o) -= N(o, j) * N.row(q);
         ++q;
     }
-    for (int d = 0; d < ws.null_dim; ++d) {
+    for (int d = 0; d < held; ++d) {
         N.row(d).normalize();
         for (int j = 0; j < E; ++j) ws.null[sz(d) * sz(E) + sz(j)] = N(d, j);
     }
@@ -344,21 +379,62 @@ int free_directions(Workspace& ws) {
 // Along free directions the element balances are carried by traces alone:
 // shift pi there until the traces balance (each trace follows exp(a.pi)).
 bool balance_free_directions(Workspace& ws) {
-    const int E = ws.E, k = ws.null_dim;
-    Eigen::VectorXd F(k), w(k), na(k);
+    // Only the directions traces fix: along the exact ones nothing moves.
+    const int E = ws.E, k0 = ws.exact_dim, k = ws.null_dim - k0;
+    if (k == 0) return false;
+    const double* null = ws.null.data() + sz(k0) * sz(E);
+    Eigen::VectorXd F(k), w(k), na(k), mean(k);
     Eigen::MatrixXd J(k, k);
+    // The state before the last step (a rare path: it may allocate).
+    std::vector<double> n_before, pi_before, N_before(ws.cand.size());
+    double left_before = 0.0;
     for (int it = 0; it < 60; ++it) {
         F.setZero();
         J.setZero();
-        for (int q = 0; q < k; ++q) F(q) = -a_dot_b(ws, q);
+        for (int q = 0; q < k; ++q) F(q) = -a_dot_b(ws, k0 + q);
+        // A trace follows exp(a.w); on a sublattice its amount is then
+        // renormalised to the sublattice's (fixed) amount, so that its change
+        // is n (a - the sublattice's mean a).w.
         for (const Candidate& c : ws.cand) {
             if (!c.present) continue;
-            for (int s = c.first; s < c.first + c.count; ++s) {
-                for (int q = 0; q < k; ++q) na(q) = ws.adot(s, ws.null.data() + sz(q) * sz(E));
-                F += ws.n[sz(s)] * na;
-                if (!c.pure) J += ws.n[sz(s)] * na * na.transpose();
+            for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+                mean.setZero();
+                if (c.groups > 1) {
+                    const double Ng = ws.group_amount(g);
+                    for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                        for (int q = 0; q < k; ++q) mean(q) += ws.n[sz(s)] / Ng * ws.adot(s, null + sz(q) * sz(E));
+                }
+                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    for (int q = 0; q < k; ++q) na(q) = ws.adot(s, null + sz(q) * sz(E));
+                    F += ws.n[sz(s)] * na;
+                    if (!c.pure) J += ws.n[sz(s)] * (na - mean) * (na - mean).transpose();
+                }
             }
         }
+        // What is left along the directions, relative to the material along
+        // them. Well inside the balance tolerance it may be the rounding of
+        // the majors' sums, which no trace can take up: the iteration stops
+        // once a step no longer halves it (and undoes that step).
+        double left = 0.0;
+        for (int q = 0; q < k; ++q) {
+            double along = 0.0;
+            for (int j = 0; j < E; ++j) along += std::abs(null[sz(q) * sz(E) + sz(j)]) * ws.b[sz(j)];
+            left = std::max(left, std::abs(F(q)) / along);
+        }
+        const double fine = 0.01 * ws.opt.balance_tol;
+        if (left <= fine && it > 0 && left > 0.5 * left_before) {
+            if (left_before <= fine) {
+                ws.n = n_before;
+                ws.pi = pi_before;
+                for (std::size_t c = 0; c < ws.cand.size(); ++c) ws.cand[c].N = N_before[c];
+            }
+            return true;
+        }
+        if (left == 0.0) return true;
+        left_before = left;
+        n_before = ws.n;
+        pi_before = ws.pi;
+        for (std::size_t c = 0; c < ws.cand.size(); ++c) N_before[c] = ws.cand[c].N;
         Eigen::LDLT<Eigen::MatrixXd> ldlt(J);
         if (ldlt.info() != Eigen::Success || !(ldlt.rcond() > 1e-14)) return false;
         w = -ldlt.solve(F);
@@ -373,7 +449,7 @@ bool balance_free_directions(Workspace& ws) {
                 double after = 0.0;
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
                     double shift = 0.0;
-                    for (int q = 0; q < k; ++q) shift += ws.adot(s, ws.null.data() + sz(q) * sz(E)) * w(q);
+                    for (int q = 0; q < k; ++q) shift += ws.adot(s, null + sz(q) * sz(E)) * w(q);
                     ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
                     after += ws.n[sz(s)];
                 }
@@ -386,7 +462,7 @@ bool balance_free_directions(Workspace& ws) {
             c.N = N;
         }
         for (int q = 0; q < k; ++q)
-            for (int j = 0; j < E; ++j) ws.pi[sz(j)] += w(q) * ws.null[sz(q) * sz(E) + sz(j)];
+            for (int j = 0; j < E; ++j) ws.pi[sz(j)] += w(q) * null[sz(q) * sz(E) + sz(j)];
         if (len < 1e-12) return true;
     }
     return false;
@@ -490,6 +566,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     const int NC = static_cast<int>(ws.cand.size());
     removed = -1;
     ws.null_dim = 0;
+    ws.exact_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
     bool balanced = false, traced = false;
     int rebalanced = 0;
@@ -507,7 +584,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // A Newton that stalls on directions only traces constrain (their
         // residuals jitter at the rounding level of the majors) treats them
         // as free.
-        if (it == 20 && ws.null_dim == 0) free_directions(ws);
+        if (it == 20 && ws.null_dim == ws.exact_dim) free_directions(ws);
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
@@ -543,9 +620,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             ws.rhs[sz(j)] += ws.bal[sz(j)];
             for (int k = 0; k <= j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)] = ws.KE[sz(j * E + k)];
         }
+        // A border both holds pi along its direction and takes up the
+        // balances along it (along an exact direction, their rounding).
+        // Weighted by the element amounts, so that what it takes up from
+        // the majors stays out of the rows of elements at a trace.
+        double bmax = 0.0;
+        for (int j = 0; j < E; ++j) bmax = std::max(bmax, ws.b[sz(j)]);
         for (int q = 0; q < nd; ++q)
             for (int j = 0; j < E; ++j)
-                ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] = ws.null[sz(q) * sz(E) + sz(j)];
+                ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
+                    ws.null[sz(q) * sz(E) + sz(j)] * ws.b[sz(j)] / bmax;
         if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
             if (nd == 0 && free_directions(ws) > 0) {
                 --it;
@@ -675,7 +759,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // the solution, however small the residuals of its linear model.
         const bool converged =
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
-            (lam == 1.0 && leaving < 0 && nd == 0 && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
+            (lam == 1.0 && leaving < 0 && nd == ws.exact_dim && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
         last_mu_res = mu_res;
         last_full = lam == 1.0 && leaving < 0;
@@ -730,15 +814,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // that sent majors down to traces) may be fixed by the majors again:
         // look again and let Newton close the balance along those; along
         // the directions still free, balance the traces anew (a few times).
-        if (!converged && settled && nd > 0 && balanced && rebalanced < 3) {
+        if (!converged && settled && nd > ws.exact_dim && balanced && rebalanced < 3) {
             ++rebalanced;
             if (free_directions(ws) < nd) continue;
             traced = balance_free_directions(ws);
             refresh_lnx(ws);
             continue;
         }
-        if (converged || (settled && nd > 0 && !balanced)) {
-            if (nd > 0 && !balanced) {
+        if (converged || (settled && nd > ws.exact_dim && !balanced)) {
+            if (nd > ws.exact_dim && !balanced) {
                 traced = balance_free_directions(ws);
                 refresh_lnx(ws);
                 balanced = true;
@@ -755,7 +839,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 if (moved > 1e-12) continue;
             }
             // Directions the traces fix are not free to be chosen later.
-            if (traced) ws.null_dim = 0;
+            if (traced) ws.null_dim = ws.exact_dim;
             return NewtonOutcome::converged;
         }
     }

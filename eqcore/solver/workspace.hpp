@@ -139,6 +139,9 @@ struct Workspace {
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;
     int null_dim = 0;
+    // The first exact_dim of them no present constituent depends on (G is
+    // the same along them); the others only traces fix.
+    int exact_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
@@ -154,6 +157,10 @@ struct Workspace {
     std::vector<int> lp_xoff;             // offset of each column's composition in lp_x
     int lp_cols = 0;  // capacity
     int lp_used = 0;  // columns of the current program
+
+    // a present phase's screen for a lower basin: the best composition so
+    // far and the one it moves to (kept across calculations: no allocation)
+    std::vector<double> basin_probe, basin_x;
 
     SolverOptions opt;
 

@@ -1,0 +1,130 @@
+// States with an element at a trace or a feed exactly on a compound, each
+// of which once ended in "no convergence" or in cold and warm answers that
+// differed: the free directions of the element potentials (those no phase
+// depends on, and those only traces fix), the balance of the traces along
+// them and the potentials of an element far below the others. Each state is
+// solved cold and warm (after a nearby temperature); both must converge,
+// pass the acceptance check and agree.
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "check/stress.hpp"
+#include "robust_util.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+std::string data_file(const std::string& file) {
+    if (file.rfind("qc_", 0) == 0) return std::string(EQCORE_TESTS_DIR) + "/eqcore_quasichem/data/" + file;
+    if (file.rfind("ionic_", 0) == 0) return std::string(EQCORE_TESTS_DIR) + "/eqcore_ionic/data/" + file;
+    return example(file);
+}
+
+struct TraceState {
+    const char* name;
+    const char* file;
+    double T, P, T_near;
+    std::vector<std::pair<const char*, double>> feed;  // "PHASE/CONSTITUENT", mol
+};
+
+void solve_cold_and_warm(const System& sys, const EquilibriumProblem& pr, const Conditions& c, double T_near) {
+    Solver solver;
+    const EquilibriumResult cold = solve_cold(solver, pr, c);
+    ASSERT_TRUE(cold.succeeded()) << "cold: " << cold.message;
+    EXPECT_TRUE(accepted(pr, cold)) << "cold";
+    prepare_warm(solver, pr, c, T_near);
+    const EquilibriumResult warm = solver.equilibrate(pr, c);
+    ASSERT_TRUE(warm.succeeded()) << "warm: " << warm.message;
+    EXPECT_TRUE(accepted(pr, warm)) << "warm";
+    EXPECT_LE(result_difference(cold, warm, &sys), 1e-9);
+}
+
+void PrintTo(const TraceState& st, std::ostream* os) { *os << st.name; }
+
+class TraceStates : public ::testing::TestWithParam<TraceState> {};
+
+TEST_P(TraceStates, ConvergeColdAndWarmToTheSameAcceptedAnswer) {
+    const TraceState& st = GetParam();
+    const System sys = read_dat(data_file(st.file));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    for (const auto& [name, mol] : st.feed) {
+        const std::string s = name;
+        const auto slash = s.find('/');
+        const int p = phase_of(sys, s.substr(0, slash));
+        ASSERT_GE(p, 0) << s;
+        const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
+        int k = -1;
+        for (int i = 0; i < ph.count; ++i)
+            if (sys.constituents[static_cast<std::size_t>(ph.first + i)].name == s.substr(slash + 1)) k = i;
+        ASSERT_GE(k, 0) << s;
+        pr.add("feed", p, k, mol);
+    }
+    solve_cold_and_warm(sys, pr, at(st.T, st.P), st.T_near);
+}
+
+// FeO with 4e-8 of Ca: charge neutrality leaves one direction of the
+// potentials free, which nothing may move; the Ca traces fix their own.
+TEST(TraceElement, FeOLiquidWithATraceOfCa) {
+    const System sys = read_dat(data_file("qc_slag.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {3.1766247747294497e-08, 0.0, 0.79852804870237504, 0.0, 0.79852808046862278};
+    solve_cold_and_warm(sys, pr, at(1531.0040123502456), 1480.0);
+}
+
+const TraceState kStates[] = {
+    // Ca at 1e-13 of the material beside the free direction of neutrality:
+    // the rounding of the majors' balances along that direction must stay
+    // out of the Ca row.
+    {"slag_ca_far_below_the_majors", "qc_slag.dat", 1299.3942411838686, 42209.440210476969, 1250.6766338269117,
+     {{"MgO_s(s)/MgO_s(s)", 0.015556688157204136},
+      {"SiO2_s(s)/SiO2_s(s)", 0.035829498440898971},
+      {"CaO_s(s)/CaO_s(s)", 4.1478260518379616e-15}}},
+    // An element at a trace is carried by its traces at its own scale: not
+    // a free direction whose balance is left to drift.
+    {"slag_fe_trace_beside_two_oxides", "qc_slag.dat", 3060.6440770707072, 17721.447346014618, 2991.063014307761,
+     {{"SLAG/CaO", 0.71052301774530047},
+      {"MgO_s(s)/MgO_s(s)", 2.1114080553069265},
+      {"CaO_s(s)/CaO_s(s)", 2.1750179875291598},
+      {"SLAG/FeO", 7.4404409929705099e-09}}},
+    // A stoichiometric phase holding an element at a trace fixes its
+    // direction whatever its amount.
+    {"slag_ca_trace_in_a_solid", "qc_slag.dat", 1338.1385697198441, 296706.80246297939, 1345.8534684297229,
+     {{"SLAG/FeO", 4.9906919072622866}, {"CaO_s(s)/CaO_s(s)", 4.8340550264008819e-09}}},
+    // Exactly ZrH2: a vacancy trace alone fixes a direction; balancing it
+    // moves site fractions whose sublattice's amount stays fixed.
+    {"zrh2_exact_feed_at_one_bar", "zr-h.dat", 282.1152772762677, 100000.0, 286.43204381409987,
+     {{"ZRH/ZR:VA", 1.9993167054755274}, {"gas_ideal/H2", 1.9993167054755274}}},
+    {"zrh2_exact_feed_colder", "zr-h.dat", 255.01792259784685, 22941.820562829285, 256.06437607457713,
+     {{"ZRH/ZR:VA", 0.47721592557981102}, {"gas_ideal/H2", 0.47721592557981102}}},
+    // A second anion (F) or cation (Li) at a trace of a quadruplet liquid.
+    {"qc3_fluoride_trace", "qc_example_3.dat", 1750.3607089147115, 10686.694134176274, 1734.6146006473593,
+     {{"LIQ_Q3/MgO", 0.013361457393243679}, {"LIQ_Q3/MgF2", 8.0276412400036541e-11}}},
+    {"qc3_lithium_fluoride_trace", "qc_example_3.dat", 1176.1267256120223, 100000.0, 1233.6640121101545,
+     {{"LIQ_Q3/MgO", 5.3213710138317909}, {"LIQ_Q3/LiF", 2.6266571156483492e-08}}},
+    // Exactly Au3Pt in an fcc solution, and Rh at a trace beside Ir and Au.
+    {"quaternary_exact_au3pt_feed", "hard/hard-quaternary.dat", 1567.1293674775093, 3408.978985443267,
+     1552.5946468905736, {{"FCC#1/Au(fcc)", 0.04967345364875711}, {"FCC#1/Pt(fcc)", 0.016557817882919035}}},
+    {"quaternary_rh_trace", "hard/hard-quaternary.dat", 1561.2481587060915, 4184052.4315225142, 1634.7888353737069,
+     {{"BCC#3/Ir(bcc)", 5.8209394455685635},
+      {"LIQUID/Au(liq)", 26.219728328035171},
+      {"HCP#1/Rh(hcp)", 1.7715905080082717e-10}}},
+    // Mn or Ca at a trace of the ionic melt.
+    {"ionic_mn_trace", "ionic_melt.dat", 1488.8531380101454, 1384533.2505487264, 1459.5155801792707,
+     {{"SLAG/Ca+2:O-2", 0.52907485423534151}, {"SLAG/S", 1.7632347634582342}, {"SLAG/Mn+2:O-2", 2.7432318834808629e-07}}},
+    {"ionic_ca_trace_in_a_solid", "ionic_melt.dat", 1090.8624000310494, 100000.0, 1145.0699583941,
+     {{"SLAG/Mn+2:O-2", 0.049793900537717095}, {"CaO(s)/CaO(s)", 2.9625761992470269e-12}}},
+    // CaO exactly: the vacancy records of the ionic liquid are its traces.
+    {"ionic_exact_cao", "ionic_melt.dat", 5189.3883974054907, 534559.64974111342, 5363.0157964496166,
+     {{"SLAG/Ca+2:O-2", 10.018454438447543}}},
+};
+
+std::string state_name(const ::testing::TestParamInfo<TraceState>& p) { return p.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Reproductions, TraceStates, ::testing::ValuesIn(kStates), state_name);
+
+}  // namespace
+}  // namespace eqcore::robust
