@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -184,6 +185,9 @@ void put_system(Out& o, const System& s) {
         put_magnetic(o, p.magnetic);
         o.f64s(p.qkto_weight);  // since version 4
         o.i32s(p.qkto_group);
+        o.size(p.qkto_kohler.size());  // since version 5
+        for (const auto& t : p.qkto_kohler)
+            for (int i : t) o.i32(i);
         o.u8(p.quasichem ? 1 : 0);
         if (p.quasichem) put_quasichem(o, *p.quasichem);
         o.u8(p.ionic ? 1 : 0);
@@ -258,36 +262,50 @@ public:
     // n reals in a row, one bounds check.
     void f64s(double* out, std::size_t n, const char* what) {
         need(8 * n, what);
-        for (std::size_t k = 0; k < n; ++k) out[k] = std::bit_cast<double>(load_le<std::uint64_t>(b_.data() + pos_ + 8 * k));
+        if constexpr (std::endian::native == std::endian::little) {
+            if (n) std::memcpy(out, b_.data() + pos_, 8 * n);
+        } else {
+            for (std::size_t k = 0; k < n; ++k) out[k] = std::bit_cast<double>(load_le<std::uint64_t>(b_.data() + pos_ + 8 * k));
+        }
         pos_ += 8 * n;
+    }
+    // n integers in a row, one bounds check.
+    void i32s(int* out, std::size_t n, const char* what) {
+        need(4 * n, what);
+        for (std::size_t k = 0; k < n; ++k)
+            out[k] = static_cast<int>(static_cast<std::int32_t>(load_le<std::uint32_t>(b_.data() + pos_ + 4 * k)));
+        pos_ += 4 * n;
     }
 
     // A count of items of at least `item_bytes` each: within `limit` and
     // within the bytes left, so a damaged count never reserves memory.
-    std::size_t count(const char* what, std::size_t limit, std::size_t item_bytes) {
-        const std::size_t at = pos_;
+    [[gnu::always_inline]] std::size_t count(const char* what, std::size_t limit, std::size_t item_bytes) {
         const std::uint32_t n = u32(what);
-        if (n > limit) {
-            pos_ = at;
-            fail(std::string(what) + ": " + std::to_string(n) + " exceeds the limit " + std::to_string(limit));
-        }
-        if (static_cast<std::uint64_t>(n) * item_bytes > left()) {
-            pos_ = at;
-            fail(std::string(what) + ": " + std::to_string(n) + " items do not fit in the " + std::to_string(left()) +
-                 " bytes left");
-        }
+        if (n > limit || static_cast<std::uint64_t>(n) * item_bytes > left()) [[unlikely]]
+            bad_count(what, n, limit);
         return n;
     }
-    std::string str(const char* what, std::size_t limit = std::string::npos) {
+    // A string into `out`.
+    void str(std::string& out, const char* what, std::size_t limit = std::string::npos) {
         const std::size_t n = count(what, limit == std::string::npos ? left() : limit, 1);
-        std::string s(b_.substr(pos_, n));
+        out.assign(b_.data() + pos_, n);
         pos_ += n;
-        return s;
     }
 
 private:
-    void need(std::size_t n, const char* what) const {
-        if (left() < n) fail(std::string("file ends inside ") + what);
+    [[gnu::always_inline]] void need(std::size_t n, const char* what) const {
+        if (left() < n) [[unlikely]]
+            ends_inside(what);
+    }
+    // The failures, out of the way of the reading itself.
+    [[noreturn, gnu::cold, gnu::noinline]] void ends_inside(const char* what) const {
+        fail(std::string("file ends inside ") + what);
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void bad_count(const char* what, std::uint32_t n, std::size_t limit) {
+        pos_ -= 4;
+        if (n > limit) fail(std::string(what) + ": " + std::to_string(n) + " exceeds the limit " + std::to_string(limit));
+        fail(std::string(what) + ": " + std::to_string(n) + " items do not fit in the " + std::to_string(left()) +
+             " bytes left");
     }
 
     std::string_view b_;
@@ -300,11 +318,11 @@ constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
 CstHeader get_header(In& in) {
     CstHeader h;
-    h.writer = in.str("writer name", kCstWriterLength);
+    in.str(h.writer, "writer name", kCstWriterLength);
     for (int& v : h.writer_version) v = in.i32("writer version");
     for (int& v : h.min_reader_version) v = in.i32("minimum reader version");
     for (int& v : h.created) v = in.i32("creation date");
-    h.remarks = in.str("remarks", kCstRemarksLength);
+    in.str(h.remarks, "remarks", kCstRemarksLength);
     return h;
 }
 
@@ -312,7 +330,7 @@ IonicLiquid get_ionic(In& in) {
     const auto limit = static_cast<std::size_t>(limits::kConstituentsPerMixture);
     auto names = [&](std::vector<std::string>& v, const char* what) {
         v.resize(in.count(what, limit, 4));
-        for (std::string& n : v) n = in.str(what);
+        for (std::string& n : v) in.str(n, what);
     };
     auto reals = [&](std::vector<double>& v, const char* what) {
         v.resize(in.count(what, limit, 8));
@@ -320,7 +338,7 @@ IonicLiquid get_ionic(In& in) {
     };
     auto ints = [&](std::vector<int>& v, const char* what, std::size_t most) {
         v.resize(in.count(what, most, 4));
-        for (int& x : v) x = in.i32(what);
+        in.i32s(v.data(), v.size(), what);
     };
     IonicLiquid q;
     names(q.cation, "cation name");
@@ -347,7 +365,7 @@ QuasichemData get_quasichem(In& in) {
     constexpr auto kIons = static_cast<std::size_t>(limits::kConstituentsPerMixture);
     auto strings = [&](std::vector<std::string>& v) {
         v.resize(in.count("ion count", kIons, 4));
-        for (std::string& x : v) x = in.str("ion name");
+        for (std::string& x : v) in.str(x, "ion name");
     };
     auto reals = [&](std::vector<double>& v, const char* what) {
         v.resize(in.count(what, kIons, 8));
@@ -355,7 +373,7 @@ QuasichemData get_quasichem(In& in) {
     };
     auto ints = [&](std::vector<int>& v, const char* what) {
         v.resize(in.count(what, kIons, 4));
-        for (int& x : v) x = in.i32(what);
+        in.i32s(v.data(), v.size(), what);
     };
     QuasichemData d;
     const std::uint8_t q = in.u8("quadruplet flag");
@@ -402,10 +420,10 @@ void get_sublattices(In& in, Sublattices& sl) {
     sl.names.resize(ns);
     for (auto& names : sl.names) {
         names.resize(in.count("sublattice constituent count", static_cast<std::size_t>(limits::kConstituentsPerMixture), 4));
-        for (std::string& n : names) n = in.str("sublattice constituent name");
+        for (std::string& n : names) in.str(n, "sublattice constituent name");
     }
     sl.member.resize(in.count("index table size", static_cast<std::size_t>(limits::kConstituentsPerMixture * limits::kSublattices), 4));
-    for (int& m : sl.member) m = in.i32("index table entry");
+    in.i32s(sl.member.data(), sl.member.size(), "index table entry");
 }
 
 void get_magnetic(In& in, Magnetic& m) {
@@ -425,7 +443,7 @@ void get_magnetic(In& in, Magnetic& m) {
     m.interactions.resize(in.count("magnetic interaction count", static_cast<std::size_t>(limits::kExcessParameters), 8));
     for (MagneticInteraction& x : m.interactions) {
         x.index.resize(in.count("magnetic interaction size", static_cast<std::size_t>(limits::kSublattices + 2), 4));
-        for (int& i : x.index) i = in.i32("magnetic interaction index");
+        in.i32s(x.index.data(), x.index.size(), "magnetic interaction index");
         x.sets.resize(in.count("magnetic sets", static_cast<std::size_t>(limits::kExcessParameters), 16));
         for (auto& set : x.sets) in.f64s(set.data(), 2, "magnetic parameter");
     }
@@ -433,19 +451,19 @@ void get_magnetic(In& in, Magnetic& m) {
 
 System get_system(In& in, std::uint32_t version) {
     System s;
-    s.title = in.str("title");
+    in.str(s.title, "title");
     const std::size_t ne = in.count("element count", static_cast<std::size_t>(limits::kElements), 12);
     s.elements.resize(ne);
     for (Element& e : s.elements) {
-        e.symbol = in.str("element symbol");
+        in.str(e.symbol, "element symbol");
         e.mass = in.f64("element mass");
     }
     const std::size_t np = in.count(
         "phase count", static_cast<std::size_t>(limits::kMixturePhases + limits::kStoichiometricPhases), 22);
     s.phases.resize(np);
     for (Phase& p : s.phases) {
-        p.name = in.str("phase name");
-        p.model_code = in.str("model code");
+        in.str(p.name, "phase name");
+        in.str(p.model_code, "model code");
         const std::uint8_t model = in.u8("model");
         const Model last = version >= 3 ? Model::subi : version >= 2 ? Model::subl : Model::pure;
         if (model > static_cast<std::uint8_t>(last)) in.fail("phase " + p.name + ": unknown model number " + std::to_string(model));
@@ -460,13 +478,13 @@ System get_system(In& in, std::uint32_t version) {
         for (Interaction& x : p.excess) {
             const std::size_t k = in.count("interaction size", version >= 2 ? limits::kSublattices + 2 : 3, 4);
             x.index.resize(k);
-            for (int& i : x.index) i = in.i32("interaction index");
+            in.i32s(x.index.data(), x.index.size(), "interaction index");
             const std::size_t ns = in.count("coefficient sets", static_cast<std::size_t>(limits::kExcessParameters), 48);
             x.sets.resize(ns);
             for (auto& L : x.sets) in.f64s(L.data(), L.size(), "coefficient");
             const std::size_t ke = in.count("exponent count", 3, 4);
             x.exponent.resize(ke);
-            for (int& e : x.exponent) e = in.i32("exponent");
+            in.i32s(x.exponent.data(), x.exponent.size(), "exponent");
         }
         if (version >= 2) {
             get_sublattices(in, p.sublattice);
@@ -477,7 +495,11 @@ System get_system(In& in, std::uint32_t version) {
             p.qkto_weight.resize(in.count("QKTO weights", kMax, 8));
             in.f64s(p.qkto_weight.data(), p.qkto_weight.size(), "QKTO weight");
             p.qkto_group.resize(in.count("QKTO groups", kMax, 4));
-            for (int& g : p.qkto_group) g = in.i32("QKTO group");
+            in.i32s(p.qkto_group.data(), p.qkto_group.size(), "QKTO group");
+        }
+        if (version >= 5) {
+            p.qkto_kohler.resize(in.count("QKTO interpolation overrides", static_cast<std::size_t>(limits::kExcessParameters), 12));
+            for (auto& t : p.qkto_kohler) in.i32s(t.data(), t.size(), "QKTO interpolation override");
         }
         if (version >= 3) {
             const std::uint8_t qc = in.u8("quasichemical flag");
@@ -491,7 +513,7 @@ System get_system(In& in, std::uint32_t version) {
     const std::size_t nc = in.count("constituent count", static_cast<std::size_t>(limits::kConstituents), 28);
     s.constituents.resize(nc);
     for (Constituent& c : s.constituents) {
-        c.name = in.str("constituent name");
+        in.str(c.name, "constituent name");
         c.phase = in.i32("owning phase");
         c.data_option = in.i32("data option");
         const std::size_t ns = in.count("stoichiometry length", static_cast<std::size_t>(limits::kElements), 8);
@@ -511,10 +533,10 @@ System get_system(In& in, std::uint32_t version) {
         }
         c.molar_volume = in.f64("molar volume");
     }
-    s.comment = in.str("comment");
+    in.str(s.comment, "comment");
     const std::size_t nw = in.count("warning count", kNoLimit, 4);
     s.warnings.resize(nw);
-    for (std::string& w : s.warnings) w = in.str("warning");
+    for (std::string& w : s.warnings) in.str(w, "warning");
     return s;
 }
 
@@ -614,18 +636,30 @@ CstFile read_cst_bytes(std::string_view bytes, const std::string& name, bool ver
 }
 
 CstFile read_cst(std::istream& in, const std::string& name) {
-    // A seekable stream is read in one piece into a buffer of its size;
-    // any other stream through a growing buffer.
-    std::string bytes;
     std::streambuf* buf = in.rdbuf();
+    // A string stream is read where it stands, without a copy.
+    if (auto* sb = dynamic_cast<std::stringbuf*>(buf)) {
+        const auto here = sb->pubseekoff(0, std::ios::cur, std::ios::in);
+        const std::string_view all = sb->view();
+        if (here != std::streampos(-1) && static_cast<std::size_t>(here) <= all.size()) {
+            sb->pubseekoff(0, std::ios::end, std::ios::in);  // the file is consumed, as by a read
+            return read_cst_bytes(all.substr(static_cast<std::size_t>(here)), name);
+        }
+    }
+    // Any other seekable stream is read in one piece into a buffer of its
+    // size; a stream that cannot seek through a growing buffer.
     const auto here = buf ? buf->pubseekoff(0, std::ios::cur, std::ios::in) : std::streampos(-1);
     const auto end = buf ? buf->pubseekoff(0, std::ios::end, std::ios::in) : std::streampos(-1);
     if (here != std::streampos(-1) && end != std::streampos(-1) && end >= here) {
         buf->pubseekpos(here, std::ios::in);
-        bytes.resize(static_cast<std::size_t>(end - here));
-        const auto got = buf->sgetn(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
-    } else if (buf) {
+        const auto size = static_cast<std::size_t>(end - here);
+        const auto bytes = std::make_unique_for_overwrite<char[]>(size);
+        const auto got = buf->sgetn(bytes.get(), static_cast<std::streamsize>(size));
+        return read_cst_bytes(std::string_view(bytes.get(), static_cast<std::size_t>(std::max<std::streamsize>(got, 0))),
+                              name);
+    }
+    std::string bytes;
+    if (buf) {
         std::ostringstream copy;
         copy << buf;
         bytes = std::move(copy).str();

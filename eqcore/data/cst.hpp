@@ -27,8 +27,9 @@ namespace eqcore {
 inline constexpr std::string_view kCstMagic("EQCST\r\n\x1a", 8);
 // Version 2 adds sublattices and magnetic terms, version 3 the data of
 // quasichemical (SUBG, SUBQ) and ionic (SUBI) liquids, version 4 the
-// weights and groups of QKTO species; older files are still read.
-inline constexpr int kCstFormatVersion = 4;
+// weights and groups of QKTO species, version 5 the interpolation overrides
+// of QKTO phases; older files are still read.
+inline constexpr int kCstFormatVersion = 5;
 // Version of this reader; a file may ask for a newer one.
 inline constexpr std::array<int, 3> kCstReaderVersion = {1, 0, 0};
 inline constexpr std::size_t kCstWriterLength = 40;

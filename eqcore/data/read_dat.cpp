@@ -17,6 +17,7 @@
 #include "data/cst.hpp"
 #include "data/lexer.hpp"
 #include "data/limits.hpp"
+#include "data/override_line.hpp"
 #include "data/read_quasichem.hpp"
 #include "data/read_ionic.hpp"
 #include "data/validate.hpp"
@@ -116,6 +117,7 @@ private:
     void read_sublattice_phase(Phase& p);
     void read_magnetic_list(Phase& p, const Sublattices& sl);
     void read_qkto_excess(Phase& p);
+    void read_qkto_overrides(Phase& p, int n);
     void keep_qkto_species(Phase& p);
     std::vector<int> read_indices(int k, int nconst, const std::string& what);
     std::array<double, 6> read_coefficient_set(const std::string& what);
@@ -696,6 +698,12 @@ void DatReader::read_qkto_excess(Phase& p) {
         lex_.set_context("phase " + p.name + ", interaction " + std::to_string(n));
         const long long k = lex_.integer("number of constituents");
         if (k == 0) break;
+        if (k < 0 && k >= -1000) {
+            // -n: n interpolation-override lines end the list.
+            lex_.end_record();
+            read_qkto_overrides(p, static_cast<int>(-k));
+            return;
+        }
         if (n > limits::kExcessParameters)
             lex_.fail("more than " + std::to_string(limits::kExcessParameters) + " interactions");
         if (k > 3 || k < 2)
@@ -716,6 +724,23 @@ void DatReader::read_qkto_excess(Phase& p) {
         ++excess_records_;
     }
     lex_.end_record();
+}
+
+void DatReader::read_qkto_overrides(Phase& p, int n) {
+    lex_.set_context("phase " + p.name);
+    for (int k = 1; k <= n; ++k) {
+        const std::string rl = "interpolation override " + std::to_string(k) + ": ";
+        OverrideLine line;
+        const std::string fault = read_override_line(lex_.text_line("an interpolation override line"), line);
+        if (!fault.empty()) lex_.fail(rl + fault);
+        // Three distinct constituents of the phase; no second sublattice.
+        const auto [i, j, l] = line.ternary;
+        const auto in_phase = [&](long long c) { return c >= 1 && c <= p.count; };
+        if (!in_phase(i) || !in_phase(j) || !in_phase(l) || i == j || i == l || j == l || line.partner != 0)
+            lex_.fail(rl + "indices " + line.items + " invalid (expected three different constituents of the phase, 1 to " +
+                      std::to_string(p.count) + ", and 0 last)");
+        p.qkto_kohler.push_back({static_cast<int>(i) - 1, static_cast<int>(j) - 1, static_cast<int>(l) - 1});
+    }
 }
 
 void DatReader::read_ionic_block(Phase& p, bool subm, int name_line) {

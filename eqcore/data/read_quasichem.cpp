@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "data/limits.hpp"
+#include "data/override_line.hpp"
 #include "data/read_dat.hpp"
 
 namespace eqcore {
@@ -366,36 +367,15 @@ void BlockReader::read_overrides(int n) {
     for (int k = 1; k <= n; ++k) {
         const std::string rl = "phase " + P_ + ", interpolation override " + std::to_string(k);
         lex_.set_context(rl);
-        const std::vector<std::string_view> t = split_tokens(lex_.text_line("an interpolation override line"));
-        // Items are integers; a letter follows some of them directly (or
-        // stands alone after one).
-        std::vector<long long> item;
-        std::vector<std::pair<std::size_t, std::string>> letters;  // after item number
-        for (std::string_view tok : t) {
-            std::size_t e = 0;
-            if (e < tok.size() && (tok[e] == '-' || tok[e] == '+')) ++e;
-            while (e < tok.size() && std::isdigit(static_cast<unsigned char>(tok[e]))) ++e;
-            long long v = 0;
-            if (e > 0 && parse_integer(tok.substr(0, e), v)) item.push_back(v);
-            else e = 0;
-            if (e < tok.size()) letters.emplace_back(item.size(), std::string(tok.substr(e)));
-        }
-        for (const auto& l : letters)
-            if (l.second != "K" && l.second != "k") fail(rl + ": letter '" + l.second + "' not supported");
-        if (item.size() != 10) fail(rl + ": expected 10 items, found " + std::to_string(item.size()));
-        std::string all;
-        for (long long v : item) {
-            if (!all.empty()) all += ' ';
-            all += std::to_string(v);
-        }
-        const bool letters_ok = letters.size() == 3 && letters[0].first == 3 && letters[1].first == 5 && letters[2].first == 7;
-        const long long i = item[0], j = item[1], kk = item[2], s = item[9];
+        OverrideLine line;
+        const std::string fault = read_override_line(lex_.text_line("an interpolation override line"), line);
+        if (!fault.empty()) fail(rl + ": " + fault);
+        const auto [i, j, kk] = line.ternary;
+        const long long s = line.partner;
         const bool cations_ok = i >= 1 && i <= ncat && j >= 1 && j <= ncat && kk >= 1 && kk <= ncat && i != j &&
                                 i != kk && j != kk;
-        const bool repeat_ok = item[3] == i && item[4] == j && item[5] == i && item[6] == kk && item[7] == j &&
-                               item[8] == kk;
         const bool anion_ok = s == 0 || (s > ncat && s <= ncat + nan);
-        if (!letters_ok || !cations_ok || !repeat_ok || !anion_ok) fail(rl + ": indices " + all + " invalid");
+        if (!cations_ok || !anion_ok) fail(rl + ": indices " + line.items + " invalid");
         QuasichemKohler o;
         o.cation = {static_cast<int>(i) - 1, static_cast<int>(j) - 1, static_cast<int>(kk) - 1};
         o.anion = s == 0 ? -1 : static_cast<int>(s) - 1;

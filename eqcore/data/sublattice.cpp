@@ -1,5 +1,8 @@
 #include "data/sublattice.hpp"
 
+#include <array>
+#include <span>
+
 namespace eqcore {
 
 int Sublattices::lattice_of(int i) const {
@@ -22,10 +25,31 @@ Sublattices one_sublattice(int n) {
 }
 
 std::string term_shape_fault(const Sublattices& sl, const std::vector<int>& index, std::size_t sets) {
-    std::vector<int> per(static_cast<std::size_t>(sl.count()), 0);
+    std::vector<int> more;
+    std::array<int, 8> few{};
+    const auto ns = static_cast<std::size_t>(sl.count());
+    if (ns > few.size()) more.resize(ns);
+    const std::span<int> sizes = ns > few.size() ? std::span<int>(more) : std::span<int>(few.data(), ns);
+    for (std::size_t s = 0; s < ns; ++s) sizes[s] = static_cast<int>(sl.names[s].size());
+    return term_shape_fault(sizes, index, sets);
+}
+
+std::string term_shape_fault(std::span<const int> sizes, const std::vector<int>& index, std::size_t sets) {
+    // Constituents listed per sublattice (the sublattice of an index by the
+    // running ends of the sublattices).
+    std::vector<int> more;
+    std::array<int, 8> few{};
+    const std::size_t ns = sizes.size();
+    if (ns > few.size()) more.assign(ns, 0);
+    const std::span<int> per = ns > few.size() ? std::span<int>(more) : std::span<int>(few.data(), ns);
+    int total = 0;
+    for (int n : sizes) total += n;
     for (int i : index) {
-        if (i < 0 || i >= sl.total()) return "indices: constituent " + std::to_string(i + 1) + " out of range";
-        ++per[static_cast<std::size_t>(sl.lattice_of(i))];
+        if (i < 0 || i >= total) return "indices: constituent " + std::to_string(i + 1) + " out of range";
+        std::size_t s = 0;
+        for (int end = sizes[0]; i >= end && s + 1 < ns; end += sizes[++s]) {
+        }
+        ++per[s];
     }
     int twos = 0, threes = 0;
     for (std::size_t s = 0; s < per.size(); ++s) {

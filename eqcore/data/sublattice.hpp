@@ -6,6 +6,7 @@
 // (sublattice 1 first), 0-based.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,5 +47,8 @@ Sublattices one_sublattice(int n);
 // (1 or 3 sets) or two on each of two (1 set), one on every other
 // sublattice. "" when it is, else what is wrong.
 std::string term_shape_fault(const Sublattices& sl, const std::vector<int>& index, std::size_t sets);
+// The same on sublattices of `sizes` constituents each (one sublattice of n
+// for a substitutional phase's records).
+std::string term_shape_fault(std::span<const int> sizes, const std::vector<int>& index, std::size_t sets);
 
 }  // namespace eqcore

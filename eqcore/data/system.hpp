@@ -95,6 +95,10 @@ struct Phase {
     // extrapolation of each binary term.
     std::vector<double> qkto_weight;
     std::vector<int> qkto_group;
+    // QKTO: ternaries (0-based constituents, from the file's interpolation
+    // override lines) in whose binaries the third constituent joins neither
+    // side, whatever the groups say (Kohler-type).
+    std::vector<std::array<int, 3>> qkto_kohler;
     Sublattices sublattice;    // subl: the sublattices (empty otherwise)
     Magnetic magnetic;         // the magnetic term of RKMPM, QKTOM, SUBLM (absent otherwise)
     std::optional<QuasichemData> quasichem;  // SUBG, SUBQ: ions, coordination, excess records

@@ -1,5 +1,6 @@
 #include "data/validate.hpp"
 
+#include <array>
 #include <cmath>
 #include <span>
 
@@ -65,9 +66,12 @@ private:
         const std::string& name;
     };
     void require(bool ok, const Where& where, const char* what) const {
-        if (!ok)
-            throw DataError(file_, 0, std::string(where.kind) + " " + std::to_string(where.index + 1) + " (" +
-                                          where.name + "): " + what);
+        if (!ok) [[unlikely]]
+            raise(where, what);
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void raise(const Where& where, const char* what) const {
+        throw DataError(file_, 0, std::string(where.kind) + " " + std::to_string(where.index + 1) + " (" + where.name +
+                                      "): " + what);
     }
     [[noreturn]] void fail(const std::string& what) const { throw DataError(file_, 0, what); }
 
@@ -182,11 +186,10 @@ private:
             const std::string fault = term_shape_fault(sl, in.index, in.sets.size());
             if (!fault.empty()) fail("phase " + ph.name + ", interaction: " + fault);
         }
-        std::vector<double> rows;
         const std::string fault = site_content(sys_.elements, ph,
                                                std::span<const Constituent>(sys_.constituents).subspan(
                                                    static_cast<std::size_t>(ph.first), static_cast<std::size_t>(ph.count)),
-                                               rows);
+                                               rows_);
         if (!fault.empty()) fail("phase " + ph.name + ", " + fault);
     }
 
@@ -204,11 +207,14 @@ private:
                 "magnetic data of the wrong length");
         for (std::size_t k = 0; k < m.tc.size(); ++k)
             require(std::isfinite(m.tc[k]) && std::isfinite(m.beta[k]), where, "magnetic data not finite");
-        const Sublattices sl = ph.model == Model::subl ? ph.sublattice : one_sublattice(ph.count);
+        // The records of a substitutional phase index its one list of constituents.
+        const int one = ph.count;
         for (const MagneticInteraction& in : m.interactions) {
             for (const auto& set : in.sets)
                 require(std::isfinite(set[0]) && std::isfinite(set[1]), where, "magnetic parameter not finite");
-            const std::string fault = term_shape_fault(sl, in.index, in.sets.size());
+            const std::string fault = ph.model == Model::subl ? term_shape_fault(ph.sublattice, in.index, in.sets.size())
+                                                              : term_shape_fault(std::span<const int>(&one, 1), in.index,
+                                                                                 in.sets.size());
             if (!fault.empty()) fail("phase " + ph.name + ", magnetic interaction: " + fault);
         }
     }
@@ -224,6 +230,11 @@ private:
         require(ph.qkto_group.empty() || ph.qkto_group.size() == static_cast<std::size_t>(ph.count), where,
                 "QKTO groups of the wrong length");
         for (double w : ph.qkto_weight) require(std::isfinite(w) && w > 0.0, where, "QKTO weight not positive");
+        require(qkto || ph.qkto_kohler.empty(), where, "interpolation overrides in a model without them");
+        for (const std::array<int, 3>& t : ph.qkto_kohler)
+            require(t[0] >= 0 && t[0] < ph.count && t[1] >= 0 && t[1] < ph.count && t[2] >= 0 && t[2] < ph.count &&
+                        t[0] != t[1] && t[0] != t[2] && t[1] != t[2],
+                    where, "interpolation override indices not three different constituents");
         if (ph.model == Model::subl) return;
         require(ph.excess.empty() || rkmp || qkto, where, "excess parameters in a model without them");
         std::size_t sets = 0;
@@ -284,6 +295,7 @@ private:
 
     const System& sys_;
     const std::string& file_;
+    mutable std::vector<double> rows_;  // site contents of the phase being checked, reused
 };
 
 }  // namespace

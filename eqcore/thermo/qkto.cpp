@@ -131,25 +131,40 @@ void add_ternary(const Interaction& in, const ParameterT& L, std::span<const dou
                 s.h(q[a], q[b]) += L.v * (m.h[a][b] + m.h[a][3] + m.h[3][b] + m.h[3][3]);
 }
 
+// The groups of the constituents and the ternaries whose binaries the file
+// declares Kohler-type (interpolation overrides).
+struct Sides {
+    std::span<const int> group;
+    std::span<const std::array<int, 3>> kohler;
+};
+
+bool has(const std::array<int, 3>& t, std::size_t i) {
+    return t[0] == static_cast<int>(i) || t[1] == static_cast<int>(i) || t[2] == static_cast<int>(i);
+}
+
 // Which set of the binary term of a and b constituent l belongs to: 1 (with
 // a), 2 (with b) or 0 (neither). With different groups of a and b, every
 // other constituent of a's group joins a and of b's group joins b; with
-// equal groups nobody joins (Kohler).
-int binary_side(std::span<const int> group, std::size_t a, std::size_t b, std::size_t l) {
+// equal groups nobody joins (Kohler), nor does l when an override line
+// names the ternary of a, b and l.
+int binary_side(const Sides& sides, std::size_t a, std::size_t b, std::size_t l) {
     if (l == a) return 1;
     if (l == b) return 2;
+    const std::span<const int> group = sides.group;
     if (group.empty() || group[a] == group[b]) return 0;
-    if (group[l] == group[a]) return 1;
-    if (group[l] == group[b]) return 2;
-    return 0;
+    const int side = group[l] == group[a] ? 1 : group[l] == group[b] ? 2 : 0;
+    if (side == 0) return 0;
+    for (const std::array<int, 3>& t : sides.kohler)
+        if (has(t, a) && has(t, b) && has(t, l)) return 0;
+    return side;
 }
 
 // Binary term whose sets S_1 = {a, ...} and S_2 = {b, ...} hold other
 // constituents: with xi_1, xi_2 the sums of the fractions over the sets,
 // L x_a x_b xi_1^(p-1) xi_2^(q-1) (xi_1 + xi_2)^(2-p-q). With S_1 = {a},
 // S_2 = {b} it is the Kohler term.
-void add_binary_sets(const Interaction& in, const ParameterT& L, std::span<const int> group,
-                     std::span<const double> x, ExcessSums& s) {
+void add_binary_sets(const Interaction& in, const ParameterT& L, const Sides& group, std::span<const double> x,
+                     ExcessSums& s) {
     const auto a = static_cast<std::size_t>(in.index[0]);
     const auto b = static_cast<std::size_t>(in.index[1]);
     const int p = in.exponent[0], q = in.exponent[1];
@@ -194,16 +209,16 @@ void add_binary_sets(const Interaction& in, const ParameterT& L, std::span<const
 }
 
 // True when some other constituent joins a or b in their binary term.
-bool has_joiners(std::span<const int> group, std::size_t a, std::size_t b) {
-    if (group.empty()) return false;
-    for (std::size_t l = 0; l < group.size(); ++l)
-        if (l != a && l != b && binary_side(group, a, b, l) != 0) return true;
+bool has_joiners(const Sides& sides, std::size_t a, std::size_t b) {
+    if (sides.group.empty()) return false;
+    for (std::size_t l = 0; l < sides.group.size(); ++l)
+        if (l != a && l != b && binary_side(sides, a, b, l) != 0) return true;
     return false;
 }
 
 // The terms in the fractions x taken as independent variables.
 void qkto_terms(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
-    const std::span<const int> group(phase.qkto_group);
+    const Sides group{phase.qkto_group, phase.qkto_kohler};
     std::size_t first = 0;  // of the interaction's coefficient sets
     for (const Interaction& in : phase.excess) {
         const ParameterT L = sums.parameter(in.sets[0], first, T);

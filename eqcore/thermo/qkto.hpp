@@ -11,7 +11,8 @@
 // of i's group joins i and of j's group joins j (Toop-like); with
 // xi_1, xi_2 the summed fractions of the two sets the binary term is
 // L x_i x_j xi_1^(p-1) xi_2^(q-1) / (xi_1 + xi_2)^(p+q-2). Ternary terms
-// ignore the groups.
+// ignore the groups. An interpolation override of the file for the ternary
+// (i, j, k) takes precedence: k then joins neither i nor j (Kohler-type).
 //
 // Weights: with weights w != 1 every term is written in the equivalent
 // fractions y_i = w_i x_i / W, W = sum w_l x_l, and multiplied by W.

@@ -2,6 +2,8 @@
 // header comes back as written, and damaged files fail with their own error.
 #include <bit>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "data/cst.hpp"
@@ -201,6 +203,62 @@ TEST(Cst, DamagedCountsAreRefusedBeforeAnyAllocation) {
     damaged[count_at] = 9;
     reseal(damaged);
     expect_error(damaged, "constituents not contiguous");
+}
+
+// A .cst read from a string stream where it stands (after other bytes), from
+// a string stream written to, from a file stream and from a stream that
+// cannot seek gives the same system, and leaves the stream consumed.
+TEST(Cst, EveryKindOfStreamReadsTheSameSystem) {
+    const System sys = testing::load("fe-sgte.dat");
+    const std::string bytes = to_bytes(sys);
+
+    std::istringstream after_prefix("prefix" + bytes);
+    after_prefix.ignore(6);
+    expect_bit_identical(read_cst(after_prefix, "s.cst").system, sys);
+    EXPECT_EQ(after_prefix.get(), std::char_traits<char>::eof());
+
+    std::stringstream written;
+    written << bytes;
+    expect_bit_identical(read_cst(written, "s.cst").system, sys);
+
+    const std::string path = ::testing::TempDir() + "eqcore_cst_stream_test.cst";
+    write_cst(sys, sample_header(), path);
+    {
+        std::ifstream file(path, std::ios::binary);
+        expect_bit_identical(read_cst(file, path).system, sys);
+        EXPECT_EQ(file.get(), std::char_traits<char>::eof());
+    }
+    std::remove(path.c_str());
+
+    // A stream buffer without positioning: read through a growing buffer.
+    struct Unseekable : std::streambuf {
+        explicit Unseekable(std::string& s) { setg(s.data(), s.data(), s.data() + s.size()); }
+    };
+    std::string copy = bytes;
+    Unseekable buf(copy);
+    std::istream unseekable(&buf);
+    expect_bit_identical(read_cst(unseekable, "s.cst").system, sys);
+
+    std::istringstream damaged(bytes.substr(0, bytes.size() - 3));
+    EXPECT_THROW(read_cst(damaged, "s.cst"), DataError);
+}
+
+// The magnetic records of a substitutional phase are checked on its one
+// list of constituents.
+TEST(Cst, MagneticRecordOfASubstitutionalPhaseOutOfRangeIsRefused) {
+    System sys = testing::load("al-mg.dat");
+    Phase* magnetic = nullptr;
+    for (Phase& p : sys.phases)
+        if (!magnetic && p.model == Model::rkmp && p.magnetic.present && p.count >= 2) magnetic = &p;
+    ASSERT_NE(magnetic, nullptr);
+    magnetic->magnetic.interactions.push_back(MagneticInteraction{{0, 1}, {{100.0, 0.5}}});
+    const System good = sys;
+    expect_bit_identical(read_cst_bytes(to_bytes(good), "good.cst").system, good);
+    magnetic->magnetic.interactions.back().index = {0, magnetic->count};  // one past the last constituent
+    expect_error(to_bytes(sys), "magnetic interaction: indices: constituent " + std::to_string(magnetic->count + 1) +
+                                    " out of range");
+    magnetic->magnetic.interactions.back().index = {0, 1, 0, 1};  // two of one list: not a term
+    expect_error(to_bytes(sys), "magnetic interaction: indices: 4 constituents of sublattice 1");
 }
 
 }  // namespace

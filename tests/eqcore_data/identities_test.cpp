@@ -42,6 +42,7 @@ const std::vector<Case>& cases() {
         {"rkmp_quaternary", "nonideal-records.dat", false, "FCC_Q", 1100.0, 1e5, {0.3, 0.6, 0.25, 0.45}},
         {"qkto_groups", "nonideal-records.dat", false, "LIQ_TOOP", 1200.0, 1e5, {0.35, 0.15, 0.5, 0.4}},
         {"qkto_weights_and_groups", "nonideal-records.dat", false, "LIQ_W", 900.0, 1e5, {0.7, 0.2, 0.45}},
+        {"qkto_groups_with_overrides", "qkto-overrides.dat", false, "LIQ_OVR", 1200.0, 1e5, {0.35, 0.15, 0.5, 0.4}},
         {"idmx", "models.dat", false, "BCC", 800.0, 1e5, {1.5, 0.5}},
         {"pure_option7", "models.dat", false, "Cr(s)", 2500.0, 1e5, {1.7}},
         {"pure_option10", "models.dat", false, "Fe(s)", 1200.0, 1e5, {0.4}},

@@ -87,7 +87,7 @@ TEST(Version, NamesTheToolTheEngineAndTheCompiledFormat) {
     const ToolRun r = run_tool(dir.path(), "--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("eqlink ", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("(EQCORE 1.0, compiled data format 4)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(EQCORE 1.0, compiled data format 5)"), std::string::npos) << r.out;
 }
 
 TEST(Equilibrate, MethaneAirAt2000KMatchesTheReference) {
