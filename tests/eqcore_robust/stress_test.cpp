@@ -61,9 +61,11 @@ TEST_P(StressHarness, EveryStateAcceptedOrClearlyFailed) {
                 file.c_str(), 2 * n, passed, failed, wrong, disagree);
     EXPECT_EQ(wrong, 0);
     // Failing with an error is allowed, but must stay the exception (about
-    // 0.1% of the solves over 100 000 states, nearly all with an element at
-    // a trace).
-    EXPECT_LE(failed, 2 * n / 50) << "more than 2% of the solves failed";
+    // 0.1% of the solves over 100 000 states on most files, nearly all with
+    // an element at a trace; up to 2% on the slag and ionic melt files). Two
+    // solves of slack keep a file near its usual rate from failing the test
+    // on a small sample (the sanitizer build runs 25 states).
+    EXPECT_LE(failed, 2 * n / 50 + 2) << "more than 2% of the solves failed";
 }
 
 // Ag and Ni 1:1 in the hard ternary file: the fcc gap is symmetric, so its
