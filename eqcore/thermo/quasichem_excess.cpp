@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "thermo/quasichem.hpp"
 
@@ -363,6 +364,30 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     }
     res.h = res.g + T * res.s;
     return res;
+}
+
+// Every composition factor lies in [0, 1]: the G ratios chi = C_1 / C_0
+// with C_1 part of C_0, the Q factor xi_1^p xi_2^q / (xi_1 + xi_2)^(p+q),
+// and the ternary factors (Y_C, 1 - X_A - X_B, Y_C / X_side and
+// 1 - X_own / X_side are all fractions of one whole); W = sum_k c_k w_k is
+// at most the largest c_k of an active quadruplet (w sums to 1).
+double QuasichemModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
+    if (T1 == T2) return 0.0;
+    auto L_over_RT = [](const std::array<double, 4>& c, double T) {
+        return (c[0] + c[1] * T + c[2] * T * std::log(T) + c[3] * T * T) / (kR * T);
+    };
+    double sum = 0.0;
+    for (const QuasichemExcessTerm& t : terms_) {
+        if (t.p < 0 || t.q < 0 || t.r < 0) return std::numeric_limits<double>::infinity();
+        double wmax = 0.0;
+        for (std::size_t q = 0; q < t.weight.var.size(); ++q) {
+            const auto k = sz(t.weight.var[q]);
+            if (k >= active.size() || active[k]) wmax = std::max(wmax, std::abs(t.weight.coef[q]));
+        }
+        if (wmax == 0.0) continue;
+        sum += wmax * std::abs(L_over_RT(t.coef, T2) - L_over_RT(t.coef, T1));
+    }
+    return sum;
 }
 
 }  // namespace eqcore
