@@ -292,7 +292,7 @@ bool bounded_search(Search& se, double shift) {
     // minimum is set aside only while that is within the stability
     // tolerance, which no phase is added for.
     const double lowest = -shift <= ws.opt.stability_tol ? t.ref_min : std::min(t.ref_min, t.own_min);
-    if (!(t.reference && lowest + shift > 0.0)) return false;
+    if (!(t.reference && !t.screened && lowest + shift > 0.0)) return false;
     const int m = se.c.count;
     constexpr int kB = TangentMemory::kBasins;
     const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(se.c.first);
@@ -372,6 +372,8 @@ double quick_driving_force(Workspace& ws, int ci) {
     if (c.pure) return -potential_term(ws, c.first);
     return mixture_driving_force(ws, ci, true);
 }
+
+double descend_distance(Workspace& ws, const Candidate& c, double* y) { return sublattice_descent(ws, c, y); }
 
 void forget_stability(Workspace& ws) {
     for (TangentMemory& t : ws.tpm) t = TangentMemory{};
