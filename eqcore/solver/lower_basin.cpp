@@ -10,7 +10,6 @@
 // searched fully only where the screen finds them below their plane.
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -102,7 +101,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
     bool cold_tried = !warm;
     for (int hop = 0; hop < kMostHops; ++hop) {
         const int who = higher_basin(ws, x);
-        if (who < 0 || std::getenv("QNOHOP")) return SolverStatus::ok;
+        if (who < 0) return SolverStatus::ok;
         Snapshot before;
         before.take(ws);
         const double G0 = state_G(ws);

@@ -139,6 +139,30 @@ D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRa
     return f;
 }
 
+// The factor's value alone (what factor_of gives as .v), for evaluations
+// without derivatives.
+double factor_value(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
+    auto pw = [](double a, int n) {
+        double r = 1.0;
+        for (int k = 0; k < n; ++k) r *= a;
+        return r;
+    };
+    double f = 0.0;
+    if (t.kind == 'G') {
+        f = pw(y[0], t.p) * pw(y[1], t.q);
+    } else {
+        const double s = y[0] + y[1];
+        if (t.p + t.q > 0 && s == 0.0) return 0.0;
+        f = pw(y[0], t.p) * pw(y[1], t.q) * (1.0 / pw(s, t.p + t.q));
+    }
+    if (t.third == 0) return f;
+    if (t.third == 3) return f * (y[2] * pw(1.0 - y[3] - y[4], t.r - 1));
+    const std::size_t side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
+    if (y[side] == 0.0) return 0.0;
+    const double inv = 1.0 / y[side];
+    return f * (y[2] * inv * pw(1.0 - y[own] * inv, t.r - 1));
+}
+
 // Scales of the ratios: the factor of a Q record is homogeneous of degree 0
 // in xi_1, xi_2, and the ternary factor with the third cation on one side in
 // Y_C and that side's ratios. Evaluated at ratios divided by their scale (of
@@ -302,13 +326,19 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const std::array<double, kRatios> scale = ratio_scales(t, z);
         std::array<double, kRatios> y{};
         for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
+        const double W = t.weight.at(w.data());
+        if (grad.empty() && hess.empty()) {
+            const double fv = factor_value(t, y);
+            res.g += L * fv * W;
+            res.s -= dL * fv * W;
+            res.cp -= T * d2L * fv * W;
+            continue;
+        }
         D2<kRatios> f = factor_of(t, y);  // derivatives in the scaled ratios y
         for (int a = 0; a < kRatios; ++a) f.g[sz(a)] /= scale[sz(a)];
-        const double W = t.weight.at(w.data());
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
-        if (grad.empty() && hess.empty()) continue;
         // Dense per ratio: dz_a/dN_k = (num_ak - z_a den_ak) / den_a, and
         // the denominator's coefficients.
         zk.assign(sz(nr) * K, 0.0);
