@@ -2,25 +2,29 @@
 // after a calculation has converged: its least tangent-plane distance, to
 // tell whether the phase sits in a higher basin (lower_basin.cpp).
 //
-// The phase is first screened: its distance, values only, at every corner
-// of each sublattice and at a fifth, a half and four fifths along each edge
-// between two corners, the other sublattices at the present composition.
-// Where the screen finds it nowhere below its plane, it is taken to have no
-// lower basin. A sublattice of at most kScreened constituents is screened
-// on every edge, and one the screen finds below its plane is searched from
-// every start (driving_force). A larger sublattice (an ionic liquid's
-// records, a quasichemical liquid's quadruplets) has too many edges: there
-// the screen takes the edges between the constituents that matter (the
-// kScreened of least distance at their corners and the two the phase holds
-// most of), and a phase found below its plane descends from the best screen
-// points. Those minima and the present composition are remembered
-// (stability_memory.cpp); at a later state, where the distance can have
-// fallen by no more than -shift since (reference_shift), a phase inside its
-// gap is settled by descending from the remembered minima alone: every
-// point of a remembered basin lies at or above that basin's minimum plus
-// shift, and every point of the present composition's basin at or above
-// shift, so where all of those lie at or above the least distance the
-// descents reach, that is the least distance.
+// The phase is screened: its distance, values only, at every corner of each
+// sublattice and along the edges between two corners, the other
+// sublattices at the present composition. A sublattice of at most
+// kScreened constituents is screened at a fifth, a half and four fifths of
+// every edge; where the screen finds the phase nowhere below its plane it
+// is taken to have no lower basin, and otherwise it is searched from every
+// start (driving_force). A larger sublattice (an ionic liquid's records, a
+// quasichemical liquid's quadruplets) has too many edges: its screen takes
+// the middle of the edges between the constituents that matter (the
+// kScreened of least distance at their corners and the kPresentMost the
+// phase holds most of), and the phase descends from the best screen points
+// (a basin between the screen's points is reached so). The minima found and
+// the present composition are remembered (stability_memory.cpp, marked as
+// a screen's). At a later state the distance can have fallen by no more
+// than -shift since (reference_shift, with the model's bound on its
+// remainder): every point of a remembered basin lies at or above that
+// basin's minimum plus shift, every point of the present composition's
+// basin at or above shift. Where all of those lie at or above the least
+// distance the remembered minima descend to (or the stability tolerance
+// below the plane), that is the least distance: a phase inside its gap is
+// settled so. Otherwise the remembered minima descend again, the screen
+// runs, and a descent starts from a screen point only where it lies below
+// the plane.
 #include <algorithm>
 #include <cmath>
 #include <vector>

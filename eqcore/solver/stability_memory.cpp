@@ -74,6 +74,7 @@ void begin_reference(Workspace& ws, int ci) {
     TangentMemory& t = ws.tpm[sz(ci)];
     const Candidate& c = ws.cand[sz(ci)];
     t.reference = true;
+    t.screened = false;
     t.ref_T = ws.T;
     t.basins = 0;
     t.ref_min = 1e300;
