@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "solver/stability_memory.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -25,7 +26,6 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 constexpr int kMostHops = 3;
-constexpr int kScreened = 5;  // most constituents of a sublattice the screen covers
 constexpr double kLowerBy = 1e-10;  // /RT per mol of material: a state counts as lower by more
 
 // What the state is made of, to go back to it.
@@ -33,6 +33,7 @@ struct Snapshot {
     std::vector<double> n, mu, pi, lnx, null;
     int null_dim = 0;
     std::vector<Candidate> cand;
+    MemoryCopy memory;  // what the stability searches remember (a cold start forgets it)
     void take(const Workspace& ws) {
         n = ws.n;
         mu = ws.mu;
@@ -41,6 +42,7 @@ struct Snapshot {
         null = ws.null;
         null_dim = ws.null_dim;
         cand = ws.cand;
+        save_memory(ws, memory);
     }
     void restore(Workspace& ws) const {
         ws.n = n;
@@ -50,6 +52,7 @@ struct Snapshot {
         ws.null = null;
         ws.null_dim = null_dim;
         ws.cand = cand;
+        restore_memory(ws, memory);
         ws.have_solution = true;
     }
 };
@@ -61,67 +64,10 @@ double state_G(const Workspace& ws) {
     return g;
 }
 
-// Tangent-plane distance / RT per formula unit of candidate c at
-// fractions y (within each sublattice, slot order): its value only,
-// D = sum_g a_g sum_s y_s (ln y_s - (a_s.pi - mu°_s)) + sites g_ex / RT.
-double distance_at(Workspace& ws, const Candidate& c, const double* y) {
-    double* w = ws.wtmp.data();
-    double D = 0.0;
-    for (int g = c.group0; g < c.group0 + c.groups; ++g)
-        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
-            const double v = std::max(y[s - c.first], 1e-300);
-            w[s - c.first] = ws.grp_share[sz(g)] * v;
-            D += ws.grp_sites[sz(g)] * v * (std::log(v) - (ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]));
-        }
-    return D + c.sites * remainder_at(ws, c, w, false, false).g / ws.RT;
-}
-
-// The screen of a present candidate: its distance at points spread over
-// each sublattice (every constituent's corner and, along each edge between
-// two corners, a fifth, a half and four fifths of the way), the other
-// sublattices at the present composition. Values only: cheap enough to run
-// after every calculation. Returns the least distance found, its
-// composition in `x`; -1e300 (search fully) for a sublattice of more than
-// kScreened constituents, whose edges are too many.
-double screen(Workspace& ws, const Candidate& c, std::vector<double>& x) {
-    const int m = c.count;
-    std::vector<double>& here = ws.tp_try;  // the present composition, fractions within each sublattice
-    std::vector<double>& y = ws.tp_dir;
-    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
-        const double Ng = ws.group_amount(g);
-        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) here[sz(s - c.first)] = ws.n[sz(s)] / Ng;
-    }
-    double best = 1e300;
-    auto at = [&](int g, int i, int j, double t) {  // from corner i to corner j of group g
-        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-        std::copy(here.begin(), here.begin() + m, y.begin());
-        const double rest = 1e-9;
-        for (int k = b; k < e; ++k) y[sz(k)] = rest;
-        y[sz(i)] += (1.0 - t) * (1.0 - rest * (e - b));
-        y[sz(j)] += t * (1.0 - rest * (e - b));
-        const double D = distance_at(ws, c, y.data());
-        if (D < best) {
-            best = D;
-            x.assign(y.begin(), y.begin() + m);
-        }
-    };
-    for (int g = c.group0; g < c.group0 + c.groups; ++g)
-        if (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)] > kScreened) return -1e300;
-    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
-        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-        if (e - b < 2) continue;
-        for (int i = b; i < e; ++i) at(g, i, i, 0.0);
-        for (int i = b; i < e; ++i)
-            for (int j = i + 1; j < e; ++j)
-                for (double t : {0.2, 0.5, 0.8}) at(g, i, j, t);
-    }
-    return best;
-}
-
 // The present mixture written once, not ideal, with the most negative
 // distance at another composition of itself (that composition in `x`), or
-// -1. Screened first; only a phase the screen finds below its plane is
-// searched by the full stability test (descents to the lowest basin).
+// -1 (self_search.cpp: screened, searched where the screen finds it below
+// its plane).
 int higher_basin(Workspace& ws, std::vector<double>& x) {
     int who = -1;
     double worst = -ws.opt.stability_tol;
@@ -129,13 +75,7 @@ int higher_basin(Workspace& ws, std::vector<double>& x) {
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
         const Candidate& c = ws.cand[sz(ci)];
         if (!c.present || c.pure || c.ideal || c.family >= 0) continue;
-        double D = screen(ws, c, probe);
-        if (!(D < -ws.opt.stability_tol)) continue;
-        const double full = driving_force(ws, ci);
-        if (full < D || D == -1e300) {
-            D = full;
-            probe.assign(ws.xbest.begin(), ws.xbest.begin() + c.count);
-        }
+        const double D = least_self_distance(ws, ci, probe);
         if (D < worst) {
             worst = D;
             who = ci;

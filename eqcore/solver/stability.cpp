@@ -292,7 +292,7 @@ bool bounded_search(Search& se, double shift) {
     // minimum is set aside only while that is within the stability
     // tolerance, which no phase is added for.
     const double lowest = -shift <= ws.opt.stability_tol ? t.ref_min : std::min(t.ref_min, t.own_min);
-    if (!(t.reference && lowest + shift > 0.0)) return false;
+    if (!(t.reference && !t.screened && lowest + shift > 0.0)) return false;
     const int m = se.c.count;
     constexpr int kB = TangentMemory::kBasins;
     const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(se.c.first);

@@ -74,6 +74,7 @@ void begin_reference(Workspace& ws, int ci) {
     TangentMemory& t = ws.tpm[sz(ci)];
     const Candidate& c = ws.cand[sz(ci)];
     t.reference = true;
+    t.screened = false;
     t.ref_T = ws.T;
     t.basins = 0;
     t.ref_min = 1e300;
@@ -136,6 +137,30 @@ void copy_memory(Workspace& ws, int from, int to) {
     block(ws.cache_pi, sz(from) * E, E, sz(to) * E);
     block(ws.basin_D, sz(from) * sz(kB), sz(kB), sz(to) * sz(kB));
     std::copy(ws.basin_own.begin() + from * kB, ws.basin_own.begin() + (from + 1) * kB, ws.basin_own.begin() + to * kB);
+}
+
+void save_memory(const Workspace& ws, MemoryCopy& to) {
+    to.tpm = ws.tpm;
+    to.tp_x = ws.tp_x;
+    to.tp_ideal = ws.tp_ideal;
+    to.ref_g0 = ws.ref_g0;
+    to.tp_basin_x = ws.tp_basin_x;
+    to.ref_pi = ws.ref_pi;
+    to.cache_pi = ws.cache_pi;
+    to.basin_D = ws.basin_D;
+    to.basin_own = ws.basin_own;
+}
+
+void restore_memory(Workspace& ws, const MemoryCopy& from) {
+    ws.tpm = from.tpm;
+    ws.tp_x = from.tp_x;
+    ws.tp_ideal = from.tp_ideal;
+    ws.ref_g0 = from.ref_g0;
+    ws.tp_basin_x = from.tp_basin_x;
+    ws.ref_pi = from.ref_pi;
+    ws.cache_pi = from.cache_pi;
+    ws.basin_D = from.basin_D;
+    ws.basin_own = from.basin_own;
 }
 
 double reference_shift(Workspace& ws, int ci) {

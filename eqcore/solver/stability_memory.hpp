@@ -14,6 +14,8 @@
 // minima that could still be the lowest.
 #pragma once
 
+#include <vector>
+
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -36,6 +38,16 @@ void remember_minimum(Workspace& ws, int ci, const double* x, double D);
 // Candidate `to` takes over everything candidate `from` remembers (the two
 // are one function of their composition).
 void copy_memory(Workspace& ws, int from, int to);
+
+// Everything the searches remember, to go back to (a state restored after
+// a calculation from another start, which forgot it, was not kept).
+struct MemoryCopy {
+    std::vector<TangentMemory> tpm;
+    std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
+    std::vector<char> basin_own;
+};
+void save_memory(const Workspace& ws, MemoryCopy& to);
+void restore_memory(Workspace& ws, const MemoryCopy& from);
 
 // The least change of candidate ci's distance since its reference, over
 // its whole composition space (-inf without a reference or a bound).

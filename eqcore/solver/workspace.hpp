@@ -61,6 +61,7 @@ struct Candidate {
 struct TangentMemory {
     static constexpr int kBasins = 4;
     bool reference = false;   // a full search has filled the reference
+    bool screened = false;    // ... or the screen of a present phase (self_search.cpp): not for absent ones
     double ref_T = 0.0;
     int basins = 0;           // remembered minima: ws.tp_basin_x, ws.basin_D, ws.basin_own
     double ref_min = 0.0;     // least distance of a minimum not at a present copy's composition (1e300: none)
@@ -201,6 +202,7 @@ struct Workspace {
     std::vector<double> basin_probe, basin_x;
     // the columns of the basin program column generation starts from besides those it uses
     std::vector<int> basin_seeds;
+    std::vector<double> self_starts;  // a present phase's search: its remembered minima to descend from again
 
     SolverOptions opt;
 
@@ -294,6 +296,16 @@ double descend_distance(Workspace& ws, const Candidate& c, double* y);
 double ideal_distance(Workspace& ws, const Candidate& c);
 // Drops what the stability searches remember (a cold start).
 void forget_stability(Workspace& ws);
+
+// Tangent-plane distance / RT per formula unit of candidate c at fractions
+// y (within each sublattice, slot order): its value only.
+double distance_at(Workspace& ws, const Candidate& c, const double* y);
+// The least tangent-plane distance of present mixture ci over its own
+// compositions (self_search.cpp), its composition in x: screened at spread
+// compositions, searched where the screen finds it below its plane or its
+// sublattices are too large to screen; remembered minima re-descended
+// where they bound the distance.
+double least_self_distance(Workspace& ws, int ci, std::vector<double>& x);
 
 // Makes absent candidate `entering` (its composition in ws.xbest) present in
 // exchange for a present one when the present phases already make up its

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "thermo/jet.hpp"
@@ -164,6 +165,59 @@ void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
     std::size_t k = col_.size();
     for (const IonicTerm& t : q_.excess)
         for (const auto& set : t.sets) out[k++] = parameter_with_derivatives(set, T);
+}
+
+double IonicLiquidModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
+    if (T1 == T2) return 0.0;
+    const int nr = layout_.variables, n2 = static_cast<int>(q_.site2.size());
+    auto on = [&](int e) { return sz(e) >= active.size() || active[sz(e)] != 0; };
+    // Ions some active record holds (a neutral's copy holds no cation).
+    std::vector<char> cation_on(sz(nc_), 0), site2_on(sz(n2), 0);
+    for (int e = 0; e < nr; ++e) {
+        if (!on(e)) continue;
+        const int s = q_.record_site2[sz(e)];
+        site2_on[sz(s)] = 1;
+        if (!q_.is_neutral(s)) cation_on[sz(q_.record_cation[sz(e)])] = 1;
+    }
+    double nu_min = 1e300, nu_max = 0.0;
+    for (double nu : q_.cation_charge) {
+        nu_min = std::min(nu_min, nu);
+        nu_max = std::max(nu_max, nu);
+    }
+    if (!(nu_min > 0.0)) return std::numeric_limits<double>::infinity();
+    const double kappa = std::max({1.0, 1.0 / nu_min, nu_max / nu_min});
+    auto over_RT = [](double g, double T) { return g / (kR * T); };
+    double sum = 0.0;
+    for (const IonicTerm& t : q_.excess) {
+        bool vanishes = false;
+        if (t.kind != IonicKind::c_bb)
+            for (int i : t.cation) vanishes = vanishes || !cation_on[sz(i)];
+        for (int s : t.site2) vanishes = vanishes || !site2_on[sz(s)];
+        if (vanishes) continue;
+        const bool carries_Q = t.kind == IonicKind::cc_va || t.kind == IonicKind::c_vab || t.kind == IonicKind::c_bb ||
+                               t.kind == IonicKind::ccc_va || t.kind == IonicKind::c_vabb || t.kind == IonicKind::cc_vab;
+        double change = 0.0;
+        for (const auto& set : t.sets)
+            change += std::abs(over_RT(parameter_with_derivatives(set, T2).v, T2) -
+                               over_RT(parameter_with_derivatives(set, T1).v, T1));
+        sum += (carries_Q ? nu_max : 1.0) * change;
+    }
+    // A neutral's copy e takes its first copy's energy scaled by the
+    // charges in the liquid, its own in the standard part: at most mh_e <= 1
+    // of the difference.
+    double copies = 0.0;
+    for (int e = 0; e < nr; ++e) {
+        const int f = neutral_first_[sz(e)];
+        if (f < 0 || f == e || !on(e)) continue;
+        const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+        auto diff = [&](double T) {
+            const double lnT = std::log(T);
+            return over_RT(r * eqcore::standard(constituents_[sz(f)], T, lnT).g -
+                               eqcore::standard(constituents_[sz(e)], T, lnT).g, T);
+        };
+        copies = std::max(copies, std::abs(diff(T2) - diff(T1)));
+    }
+    return kappa * sum + copies;
 }
 
 template <int N>

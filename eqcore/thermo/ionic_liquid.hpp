@@ -56,6 +56,14 @@ public:
     // d2G/dT2 = -Cp/T), then every excess term's coefficient sets.
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
+    // Over the liquid's own splits (where every minimum of a distance lies:
+    // elsewhere the split term only adds), w summing to 1: the excess terms
+    // per formula unit times at most kappa formula units per mol of records
+    // (kappa = max(1, 1/nu_min, nu_max/nu_min) over the cation charges),
+    // each term's factor at most Q <= nu_max where it carries Q and 1
+    // otherwise; plus the neutrals' copies whose energies are not exactly
+    // their first copy's. Terms of an inactive ion are left out.
+    double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
 
     // The liquid at record amounts m (any split): P and Q, the site
     // fractions (cations, then the second sublattice in the file's order,

@@ -138,7 +138,9 @@ public:
     // temperatures: sup over w of |g_ex(T2, w) / (R T2) - g_ex(T1, w) / (R T1)|,
     // w the fractions of the variables marked in `active` (the others 0).
     // Solvers use it to tell whether an absent phase that was far from
-    // forming at T1 can form at T2. The base class: 0 at the same
+    // forming at T1 can form at T2. A model whose variables are redundant
+    // may take the sup over its own splits only (own_split), where every
+    // minimum of a distance lies. The base class: 0 at the same
     // temperature (the remainder is a function of T and w), unbounded
     // otherwise.
     virtual double excess_change_bound(double T1, double T2, std::span<const char> active) const;

@@ -75,6 +75,12 @@ public:
     void standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const override;
     ExcessResult excess(double T, std::span<const double> w, std::span<double> grad = {}, std::span<double> hess = {},
                         std::span<const ParameterT> at_T = {}) const override;
+    // Only the excess terms depend on T beyond RT (the configurational part
+    // is RT times a function of w): sum over the terms that do not vanish
+    // with the inactive quadruplets of |L(T2)/RT2 - L(T1)/RT1| times the
+    // largest coefficient of the term's weight W, its composition factor
+    // lying in [0, 1].
+    double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
     void constituent_amounts(std::span<const double> v, std::span<double> n) const override;
     bool internal_state(double T, std::span<const double> n, std::span<double> v,
                         std::span<double> dmu) const override;

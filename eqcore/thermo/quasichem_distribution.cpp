@@ -27,6 +27,9 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr double kStationary = 1e-11;  // |mu - A lambda| / RT at the solution
 constexpr double kBalance = 1e-12;     // |b - A' N| / b per element at the solution
 constexpr int kMaxIterations = 200;
+// A Newton step whose relative changes are all below this leaves residuals
+// of its square: the next evaluation checks convergence first.
+constexpr double kSmallStep = 1e-5;
 
 }  // namespace
 
@@ -246,6 +249,11 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
     } else {
         start_cold(n);
     }
+    // From the last solution at the same temperature, its potentials and
+    // Hessian (at or within a final small step of it) serve the first step:
+    // no evaluation there.
+    bool reuse = warm && !same && last_T_ == T && eval_at_last_ && g_.size() == m && H_.rows() == m;
+    bool small_step = false;
     bool converged = false;
     for (int it = 0; it < kMaxIterations && !converged; ++it) {
         // The same state again: one evaluation of the potentials confirms it.
@@ -260,12 +268,26 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
                 break;
             }
         }
-        evaluate(true);
-        if ((it > 0 || same) && stationarity() < kStationary && balanced()) {
+        // After a step too small to leave the quadratic range the potentials
+        // alone tell whether it converged (the Hessian is wanted only if not).
+        if (small_step && !reuse) {
+            evaluate(false);
+            if (stationarity() < kStationary && balanced()) {
+                if (!dmu.empty()) {
+                    evaluate(true);
+                    factor();
+                }
+                converged = true;
+                break;
+            }
+        }
+        if (!reuse) evaluate(true);
+        if (!reuse && (it > 0 || same) && stationarity() < kStationary && balanced()) {
             if (!dmu.empty()) factor();
             converged = true;
             break;
         }
+        reuse = false;
         factor();
         const auto r = A_.cols();
         rhs_.resize(m + r);
@@ -274,12 +296,17 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         sol_ = lu_.solve(rhs_);
         if (!sol_.allFinite()) break;
         // Relative changes: each amount keeps at least a tenth of itself.
-        double t = 1.0;
+        double t = 1.0, largest = 0.0;
         for (int i = 0; i < m; ++i)
             if (1.0 + t * sol_(i) < 0.1) t = 0.9 / -sol_(i);
-        for (int i = 0; i < m; ++i) N_(i) *= 1.0 + t * sol_(i);
+        for (int i = 0; i < m; ++i) {
+            N_(i) *= 1.0 + t * sol_(i);
+            largest = std::max(largest, std::abs(t * sol_(i)));
+        }
         lambda_ = RT_ * sol_.tail(r);
+        small_step = t == 1.0 && largest < kSmallStep;
     }
+    eval_at_last_ = converged;
     if (!converged) {
         have_last_ = false;
         return false;

@@ -65,6 +65,9 @@ private:
     std::vector<double> last_b_, last_N_;
     std::vector<int> last_on_, last_rows_;
     Eigen::VectorXd last_lambda_;
+    // g_ and H_ hold the potentials at the last solution and the Hessian at
+    // it or at the iterate one small step before.
+    bool eval_at_last_ = false;
     std::vector<double> em_rows_;     // end members x elements: their element content
 };
 

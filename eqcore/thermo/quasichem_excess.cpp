@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "thermo/quasichem.hpp"
 
@@ -136,6 +137,30 @@ D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRa
         for (int b = 0; b < 2; ++b) f.h[sz(a * kRatios + b)] = f2.h[sz(a * 2 + b)];
     }
     return f;
+}
+
+// The factor's value alone (what factor_of gives as .v), for evaluations
+// without derivatives.
+double factor_value(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
+    auto pw = [](double a, int n) {
+        double r = 1.0;
+        for (int k = 0; k < n; ++k) r *= a;
+        return r;
+    };
+    double f = 0.0;
+    if (t.kind == 'G') {
+        f = pw(y[0], t.p) * pw(y[1], t.q);
+    } else {
+        const double s = y[0] + y[1];
+        if (t.p + t.q > 0 && s == 0.0) return 0.0;
+        f = pw(y[0], t.p) * pw(y[1], t.q) * (1.0 / pw(s, t.p + t.q));
+    }
+    if (t.third == 0) return f;
+    if (t.third == 3) return f * (y[2] * pw(1.0 - y[3] - y[4], t.r - 1));
+    const std::size_t side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
+    if (y[side] == 0.0) return 0.0;
+    const double inv = 1.0 / y[side];
+    return f * (y[2] * inv * pw(1.0 - y[own] * inv, t.r - 1));
 }
 
 // Scales of the ratios: the factor of a Q record is homogeneous of degree 0
@@ -301,13 +326,19 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const std::array<double, kRatios> scale = ratio_scales(t, z);
         std::array<double, kRatios> y{};
         for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
+        const double W = t.weight.at(w.data());
+        if (grad.empty() && hess.empty()) {
+            const double fv = factor_value(t, y);
+            res.g += L * fv * W;
+            res.s -= dL * fv * W;
+            res.cp -= T * d2L * fv * W;
+            continue;
+        }
         D2<kRatios> f = factor_of(t, y);  // derivatives in the scaled ratios y
         for (int a = 0; a < kRatios; ++a) f.g[sz(a)] /= scale[sz(a)];
-        const double W = t.weight.at(w.data());
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
-        if (grad.empty() && hess.empty()) continue;
         // Dense per ratio: dz_a/dN_k = (num_ak - z_a den_ak) / den_a, and
         // the denominator's coefficients.
         zk.assign(sz(nr) * K, 0.0);
@@ -363,6 +394,30 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     }
     res.h = res.g + T * res.s;
     return res;
+}
+
+// Every composition factor lies in [0, 1]: the G ratios chi = C_1 / C_0
+// with C_1 part of C_0, the Q factor xi_1^p xi_2^q / (xi_1 + xi_2)^(p+q),
+// and the ternary factors (Y_C, 1 - X_A - X_B, Y_C / X_side and
+// 1 - X_own / X_side are all fractions of one whole); W = sum_k c_k w_k is
+// at most the largest c_k of an active quadruplet (w sums to 1).
+double QuasichemModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
+    if (T1 == T2) return 0.0;
+    auto L_over_RT = [](const std::array<double, 4>& c, double T) {
+        return (c[0] + c[1] * T + c[2] * T * std::log(T) + c[3] * T * T) / (kR * T);
+    };
+    double sum = 0.0;
+    for (const QuasichemExcessTerm& t : terms_) {
+        if (t.p < 0 || t.q < 0 || t.r < 0) return std::numeric_limits<double>::infinity();
+        double wmax = 0.0;
+        for (std::size_t q = 0; q < t.weight.var.size(); ++q) {
+            const auto k = sz(t.weight.var[q]);
+            if (k >= active.size() || active[k]) wmax = std::max(wmax, std::abs(t.weight.coef[q]));
+        }
+        if (wmax == 0.0) continue;
+        sum += wmax * std::abs(L_over_RT(t.coef, T2) - L_over_RT(t.coef, T1));
+    }
+    return sum;
 }
 
 }  // namespace eqcore

@@ -4,6 +4,7 @@
 // internal distribution against a brute-force minimisation written here.
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -188,6 +189,34 @@ TEST(QuasichemModel, IdentitiesOfThePairAndQuadrupletModels) {
         const QuasichemModel m(sys, qc_phase(sys, "LIQ_Q3"));
         check_identities(m, 1500.0, {0.3, 0.05, 0.2, 0.7, 0.1, 0.6, 0.8, 0.15, 0.9});
         check_end_members(m, 1500.0, {0.3, 0.25, 0.35, 0.25});
+    }
+}
+
+// An evaluation of values alone (no gradient or Hessian asked for) gives
+// the values of the full one, at random compositions of every liquid of the
+// example files, traces and absent quadruplets included.
+TEST(QuasichemModel, ValuesAloneAreThoseOfTheFullEvaluation) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (const char* file : {"qc_example_1.dat", "qc_example_2.dat", "qc_example_3.dat", "qc_slag.dat"}) {
+        const System sys = qc_load(file);
+        for (int p = 0; p < sys.phase_count(); ++p) {
+            if (!sys.phases[sz(p)].quasichem) continue;
+            const QuasichemModel m(sys, p);
+            const std::size_t K = sz(m.layout().variables);
+            std::vector<double> w(K), g(K), h(K * K);
+            for (int k = 0; k < 200; ++k) {
+                double sum = 0.0;
+                for (double& x : w) sum += x = u(rng) < 0.2 ? (u(rng) < 0.5 ? 0.0 : 1e-12) : u(rng);
+                if (!(sum > 0.0)) continue;
+                for (double& x : w) x /= sum;
+                const double T = 800.0 + 1500.0 * u(rng);
+                const ExcessResult a = m.excess(T, w), b = m.excess(T, w, g, h);
+                EXPECT_NEAR(a.g, b.g, 1e-12 * (1.0 + std::abs(b.g))) << file;
+                EXPECT_NEAR(a.s, b.s, 1e-12 * (1.0 + std::abs(b.s))) << file;
+                EXPECT_NEAR(a.cp, b.cp, 1e-12 * (1.0 + std::abs(b.cp))) << file;
+            }
+        }
     }
 }
 

@@ -69,6 +69,24 @@ TEST(NearbyStates, TemperatureSweepsWarmAreTheColdAnswersAndAccepted) {
     }
 }
 
+// Melts whose liquid is present, each warm state searched over its own
+// compositions from the minima remembered at the state before: the ionic
+// melt inside its gap (a lower composition of itself the balance forbids)
+// and the quasichemical slag beside two oxides.
+TEST(NearbyStates, MeltSweepsWarmAreTheColdAnswersAndAccepted) {
+    const std::vector<Sweep> sweeps = {
+        {"../tests/eqcore_ionic/data/ionic_melt.dat", {0.3, 0.3, 0.3, 0.9, 0.05}, 1500.0, 1800.0, 20.0},
+        {"../tests/eqcore_ionic/data/ionic_melt.dat", {0.2, 0.5, 0.1, 0.6, 0.3}, 2100.0, 1700.0, -25.0},
+        {"../tests/eqcore_quasichem/data/qc_slag.dat", {2.0, 1.0, 0.05, 0.3, 3.65}, 1500.0, 1800.0, 20.0},
+    };
+    for (const Sweep& s : sweeps) {
+        const std::vector<std::string> faults = sweep_faults(s);
+        std::ostringstream all;
+        for (const std::string& f : faults) all << "\n  " << f;
+        EXPECT_TRUE(faults.empty()) << faults.size() << " faults:" << all.str();
+    }
+}
+
 // The feed drifts at one temperature (the potentials move, the standard
 // potentials and remainders do not).
 TEST(NearbyStates, DriftingFeedWarmIsTheColdAnswerAndAccepted) {
