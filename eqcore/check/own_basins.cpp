@@ -18,6 +18,7 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kMostBasins = 4;    // compositions below the plane tried, lowest first
 constexpr int kRounds = 12;       // programmes per composition
 constexpr std::size_t kMostColumns = 400;
+constexpr int kSteps = 30;  // moves of the phase's one composition
 
 std::string base_name(const std::string& n) {
     const auto h = n.rfind('#');
@@ -105,6 +106,61 @@ public:
             const std::size_t seed = cols.size() - 1;
             generate(cols, seed, good_enough, names, best);
         } catch (const std::exception&) {
+        }
+        return best;
+    }
+
+    // The phase at one composition y only, moved step by step: the
+    // programme over `common` and the phase at y; its duals give the
+    // phase's local minimum of the distance to the programme's plane from
+    // y, and y moves towards it (the whole way, else by halved steps) while
+    // the merged assemblage's G falls. With the phase at one composition in
+    // every programme, each merged assemblage keeps it once, however its G
+    // bends between its basins (the column generation above may use it at
+    // two compositions across its gap, which the merged instance loses).
+    double single_column(const std::vector<Column>& common, int q, std::vector<double> y, double good_enough,
+                         std::string& names) const {
+        double best = HUGE_VAL;
+        try {
+            auto value = [&](const std::vector<double>& at, std::vector<double>& pi, std::string& these) {
+                std::vector<Column> cols = common;
+                cols.push_back(column(q, at));
+                std::vector<std::vector<double>> A;
+                std::vector<double> cost;
+                for (const Column& c : cols) {
+                    A.push_back(c.a);
+                    cost.push_back(c.g);
+                }
+                const ColumnLpAnswer lp = solve_column_lp(A, cost, b_);
+                if (!lp.feasible) return HUGE_VAL;
+                pi.assign(sys_.elements.size(), 0.0);
+                for (std::size_t i = 0; i < rows_.size(); ++i) pi[sz(rows_[i])] = lp.dual[i];
+                return merged(cols, lp.x, these);
+            };
+            std::vector<double> pi;
+            best = value(y, pi, names);
+            for (int it = 0; it < kSteps && best >= good_enough && !pi.empty(); ++it) {
+                std::vector<double> to = y;
+                const double D = local_tangent_distance(sys_, q, r_.T, r_.P, pi, usable(q), to, (*in_.models)[q]);
+                if (!(D < -1e-10)) break;
+                bool moved = false;
+                for (double t = 1.0; t > 1e-3 && !moved; t *= 0.5) {
+                    std::vector<double> at(y.size());
+                    for (std::size_t i = 0; i < y.size(); ++i) at[i] = y[i] + t * (to[i] - y[i]);
+                    std::vector<double> pi_t;
+                    std::string these;
+                    const double G = value(at, pi_t, these);
+                    if (G < best) {
+                        best = G;
+                        names = these;
+                        y = std::move(at);
+                        pi = std::move(pi_t);
+                        moved = true;
+                    }
+                }
+                if (!moved) break;
+            }
+        } catch (const std::exception&) {  // a model not evaluable there: what was found so far
         }
         return best;
     }
@@ -237,7 +293,15 @@ OwnBasinsFinding own_basins(const OwnBasinsInput& in, int p, const std::vector<s
             continue;
         }
         std::string names;
-        const double G = search.least_assemblage(std::move(cols), r.G - tol_G, names);
+        double G = search.least_assemblage(std::move(cols), r.G - tol_G, names);
+        if (!(r.G - G > tol_G)) {
+            std::string alone;
+            const double G1 = search.single_column(common, p, x, r.G - tol_G, alone);
+            if (G1 < G) {
+                G = G1;
+                names = alone;
+            }
+        }
         if (G < best) {
             best = G;
             if (r.G - G > tol_G) {

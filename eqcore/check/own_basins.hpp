@@ -17,7 +17,10 @@
 // (column generation). After each programme the columns of
 // every phase are merged into one instance at their summed amounts and
 // that assemblage is evaluated exactly by the phases' models: a G below the
-// result's proves the result wrong. Where the balance forbids the
+// result's proves the result wrong. Where it does not, the phase is also
+// kept at one composition only, moved towards its local minimum at each
+// programme's duals while the merged G falls (the generated columns may
+// split it across its gap, which the merged instance loses). Where the balance forbids the
 // replacement (no such assemblage exists) nothing is claimed.
 #pragma once
 
