@@ -576,8 +576,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // does not bring the residuals down.
     double last_mu_res = HUGE_VAL;
     bool last_full = false, last_indefinite = false, exact_ok = true;
-    // A long step (a composition changing e-fold or more) or one from a
-    // shifted block (a phase inside its spinodal, where the step follows no
+    // A long step (a composition changing e-fold or more) with a non-ideal
+    // mixture present, or one from a shifted block (a phase inside its spinodal, where the step follows no
     // Newton model of G) may throw the residuals far up: a phase's
     // composition thrown into another basin, or a cycle of such steps. Such
     // a step is taken back and retaken shorter, the largest composition
@@ -585,7 +585,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     bool backed_up = false;
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     refresh_lnx(ws);
-    fix_gauge(ws, ws.pi.data());
+    if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
@@ -657,7 +657,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
-        fix_gauge(ws, ws.rhs.data());
+        if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
         // Residuals at the new potentials and the constituents' changes.
@@ -787,7 +787,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         last_full = lam == 1.0 && leaving < 0;
         if (ws.indefinite && !last_full) exact_ok = false;
         last_indefinite = ws.indefinite;
-        if ((ws.shifted || lam * max_dl > 1.0) && leaving < 0 && !converged) {
+        bool risky = ws.shifted;  // a long step counts with a present mixture that has a remainder
+        if (!risky && lam * max_dl > 1.0)
+            for (const Candidate& c : ws.cand) risky = risky || (c.present && !c.ideal);
+        if (risky && leaving < 0 && !converged) {
             ws.back_n = ws.n;
             ws.back_lnx = ws.lnx;
             ws.back_pi = ws.pi;
