@@ -141,6 +141,16 @@ const TraceState kStates[] = {
     // to take up the material from that amount.
     {"ternary_fcc_replacing_agcu2", "hard/hard-ternary.dat", 1074.1168177909242, 100000.0, 1126.8069151696345,
      {{"FCC#1/Ag(fcc)", 0.1513723727964176}, {"FCC#1/Cu(fcc)", 0.30274474559283521}}},
+    // From the linear program's start, fcc and bcc copies inside their
+    // spinodals: shifted steps sent pi to 1e29 until such a step that threw
+    // the residuals up was taken back and retaken shorter.
+    {"ternary_inside_three_spinodals", "hard/hard-ternary.dat", 338.22703760626229, 1336.5270188584373, 340.0,
+     {{"BCC#1/Cu(bcc)", 0.010979342718045322},
+      {"BCC#2/Ni(bcc)", 0.098031470619826699},
+      {"FCC#2/Ni(fcc)", 0.46240012638476113},
+      {"FCC#2/Ag(fcc)", 0.69999593055216625},
+      {"AgCu2(s)/AgCu2(s)", 0.20203276023444633},
+      {"BCC#1/Ni(bcc)", 1.4e-11}}},
 };
 
 std::string state_name(const ::testing::TestParamInfo<TraceState>& p) { return p.param.name; }
