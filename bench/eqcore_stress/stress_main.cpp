@@ -5,7 +5,10 @@
 // reproduces it, and the slowest calculations.
 //
 //   eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--keep-higher-basins] [--file PATH]...
+//   eqcore_stress --state "LINE"
 //
+// --state: solves the one state of a printed line (cold, then warm from its
+// nearby temperature) and prints each answer's phases and verdict.
 // --keep-higher-basins: the solver does not move a present phase written
 // once out of a higher basin of its own (to count what the check catches
 // without that step).
@@ -19,6 +22,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <sstream>
 #include <vector>
 
 #include "check/stress.hpp"
@@ -51,10 +55,85 @@ double cpu_micros() {
     return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) * 1e-3;
 }
 
+// The state of a line the harness printed: "FILE KIND T=.. K P=.. Pa (warm
+// from .. K) feed: PHASE/CONSTITUENT mol ...". The file as printed: a path,
+// or a name under the examples folder.
+bool parse_state(const std::string& line, System& sys, StressState& st) {
+    std::istringstream in(line);
+    std::string file, kind, word;
+    if (!(in >> file >> kind)) return false;
+    std::FILE* f = std::fopen(file.c_str(), "r");
+    if (f) std::fclose(f);
+    sys = read_dat(f ? file : std::string(EQLINK_EXAMPLES_DIR) + "/" + file);
+    st.label = file;
+    for (int k = 0; k < kFeedKinds; ++k)
+        if (kind == feed_kind_name(static_cast<FeedKind>(k))) st.kind = static_cast<FeedKind>(k);
+    if (std::sscanf(line.c_str() + line.find(" T="), " T=%lf K P=%lf Pa (warm from %lf K)", &st.T, &st.P,
+                    &st.T_near) != 3)
+        return false;
+    std::istringstream feed(line.substr(line.find("feed:") + 5));
+    std::string name;
+    double mol = 0.0;
+    while (feed >> name >> mol) {
+        const auto slash = name.find('/');
+        int g = -1;
+        for (std::size_t c = 0; c < sys.constituents.size() && g < 0; ++c) {
+            const Constituent& k = sys.constituents[c];
+            if (sys.phases[static_cast<std::size_t>(k.phase)].name == name.substr(0, slash) &&
+                k.name == name.substr(slash + 1))
+                g = static_cast<int>(c);
+        }
+        if (g < 0) {
+            std::fprintf(stderr, "no constituent %s\n", name.c_str());
+            return false;
+        }
+        st.feed.emplace_back(g, mol);
+    }
+    return !st.feed.empty();
+}
+
+void print_answer(const char* how, const System& sys, const EquilibriumProblem& pr, const Conditions& cond,
+                  const EquilibriumResult& r) {
+    const Judgement j = judge(pr, cond, r);
+    std::printf("%s: %s, %d iterations, G = %.12g J%s%s\n", how,
+                j.verdict == Verdict::passed ? "passed" : j.verdict == Verdict::failed ? "FAILED" : "WRONG",
+                r.iterations, r.G, j.detail.empty() ? "" : "\n    ", j.detail.c_str());
+    if (!r.succeeded()) return;
+    for (std::size_t p = 0; p < r.phases.size(); ++p) {
+        if (!(r.phases[p].amount > 0.0)) continue;
+        std::printf("  %-16s %.17g\n", sys.phases[p].name.c_str(), r.phases[p].amount);
+        const Phase& ph = sys.phases[p];
+        for (int k = 0; k < ph.count && ph.count > 1; ++k) {
+            const std::size_t g = static_cast<std::size_t>(ph.first + k);
+            std::printf("      %-14s %.6e  mu %.12g\n", sys.constituents[g].name.c_str(), r.amount[g], r.mu[g]);
+        }
+    }
+}
+
+int solve_one(const std::string& line, const SolverOptions& options) {
+    System sys;
+    StressState st;
+    if (!parse_state(line, sys, st)) {
+        std::fprintf(stderr, "cannot read the state: %s\n", line.c_str());
+        return 2;
+    }
+    const EquilibriumProblem pr = problem_of(sys, st);
+    const Conditions cond = conditions_of(st);
+    Solver solver(options);
+    const EquilibriumResult cold = solve_cold(solver, pr, cond);
+    print_answer("cold", sys, pr, cond, cold);
+    prepare_warm(solver, pr, cond, st.T_near);
+    const EquilibriumResult warm = solver.equilibrate(pr, cond);
+    print_answer("warm", sys, pr, cond, warm);
+    if (cold.succeeded() && warm.succeeded())
+        std::printf("cold/warm difference %.3g\n", result_difference(cold, warm, &sys));
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--quiet] [--keep-higher-basins] "
-                 "[--file PATH]...\n");
+                 "[--file PATH]...\n       eqcore_stress [--keep-higher-basins] --state \"LINE\"\n");
     return 2;
 }
 
@@ -75,6 +154,7 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--quiet")) quiet = true;
         else if (!std::strcmp(argv[i], "--keep-higher-basins")) options.leave_higher_basins = false;
         else if (!std::strcmp(argv[i], "--file") && has_value) given.emplace_back(argv[++i]);
+        else if (!std::strcmp(argv[i], "--state") && has_value) return solve_one(argv[++i], options);
         else return usage();
     }
     if (count <= 0) return usage();

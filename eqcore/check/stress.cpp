@@ -281,6 +281,18 @@ double result_difference(const EquilibriumResult& a, const EquilibriumResult& b,
         const double bg = b.amount[other[g]];
         const double diff = std::abs(a.amount[g] - bg);
         if (diff <= 1e-15 * total) continue;
+        // A trace whose amount only the balances of its (major) elements fix
+        // (the vacancies of an exactly stoichiometric melt) is determined to
+        // the rounding of those sums, a few 1e-16 of the element amount:
+        // differences below 1e-14 of the scarcest of its elements (per mol of
+        // the constituent) are below what double precision resolves.
+        if (sys && g < sys->constituents.size() && a.element_amount.size() == sys->elements.size()) {
+            const std::vector<double>& st = sys->constituents[g].stoich;
+            double held = std::numeric_limits<double>::infinity();
+            for (std::size_t j = 0; j < st.size() && j < a.element_amount.size(); ++j)
+                if (st[j] != 0.0) held = std::min(held, a.element_amount[j] / std::abs(st[j]));
+            if (std::isfinite(held) && diff <= 1e-14 * held) continue;
+        }
         d = std::max(d, diff / std::max(std::abs(a.amount[g]), std::abs(bg)));
     }
     // G is unique at the minimum even where the potentials are not (a

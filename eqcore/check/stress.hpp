@@ -67,7 +67,9 @@ Judgement judge(const EquilibriumProblem& pr, const Conditions& c, const Equilib
 
 // Largest difference between two results of the same system: amounts
 // relative to the larger of the two (differences below 1e-15 of all
-// material do not count), and G relative to RT per mol of material. With
+// material do not count, nor, with the system, those below 1e-14 of what
+// the scarcest element of the constituent could make of it: what its
+// element balances resolve), and G relative to RT per mol of material. With
 // the system, copies of one phase (NAME#1, NAME#2, ...) are matched by
 // their amounts, so that the same split reported in other copies is equal.
 double result_difference(const EquilibriumResult& a, const EquilibriumResult& b, const System* sys = nullptr);

@@ -576,7 +576,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // does not bring the residuals down.
     double last_mu_res = HUGE_VAL;
     bool last_full = false, last_indefinite = false, exact_ok = true;
+    // A long step (a composition changing e-fold or more) with a non-ideal
+    // mixture present, or one from a shifted block (a phase inside its spinodal, where the step follows no
+    // Newton model of G) may throw the residuals far up: a phase's
+    // composition thrown into another basin, or a cycle of such steps. Such
+    // a step is taken back and retaken shorter, the largest composition
+    // change bounded by `trust` (which doubles again with every step kept).
+    bool backed_up = false;
+    double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     refresh_lnx(ws);
+    if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         int dim = E;
@@ -648,6 +657,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
+        if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
         // Residuals at the new potentials and the constituents' changes.
@@ -684,6 +694,17 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 if (!at_floor) max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
             }
         }
+        if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
+            std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
+            std::copy(ws.back_lnx.begin(), ws.back_lnx.end(), ws.lnx.begin());
+            std::copy(ws.back_pi.begin(), ws.back_pi.end(), ws.pi.begin());
+            for (int ci = 0; ci < NC; ++ci) ws.cand[sz(ci)].N = ws.back_N[sz(ci)];
+            trust = 0.25 * back_len;
+            backed_up = false;
+            continue;
+        }
+        if (backed_up) trust *= 2.0;
+        backed_up = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
         // Step length: rising majors by at most e^2, traces to at most 1e-4.
@@ -704,6 +725,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 }
             }
         }
+        if (max_dl * lam > trust) lam = trust / max_dl;
         // A major phase grows at most fivefold per step; a phase just added
         // (small) may grow as Newton says.
         // No phase grows beyond a few times the material in one step.
@@ -765,6 +787,20 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         last_full = lam == 1.0 && leaving < 0;
         if (ws.indefinite && !last_full) exact_ok = false;
         last_indefinite = ws.indefinite;
+        bool risky = ws.shifted;  // a long step counts with a present mixture that has a remainder
+        if (!risky && lam * max_dl > 1.0)
+            for (const Candidate& c : ws.cand) risky = risky || (c.present && !c.ideal);
+        if (risky && leaving < 0 && !converged) {
+            ws.back_n = ws.n;
+            ws.back_lnx = ws.lnx;
+            ws.back_pi = ws.pi;
+            for (int j = 0; j < E; ++j) ws.back_pi[sz(j)] -= dpi[j];
+            ws.back_N.resize(ws.cand.size());
+            for (int ci = 0; ci < NC; ++ci) ws.back_N[sz(ci)] = ws.cand[sz(ci)].N;
+            backed_up = true;
+            back_mu = mu_res;
+            back_len = lam * max_dl;
+        }
         // Update.
         for (int ci = 0; ci < NC; ++ci) {
             Candidate& c = ws.cand[sz(ci)];

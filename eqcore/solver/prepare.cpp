@@ -265,6 +265,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.ex_a.assign(sz(E), 0.0);
     ws.ex_l.assign(sz(E), 0.0);
     ws.lp_cols = lp_cols;
+    find_gauge(ws);
     ws.lp_tab.assign(sz(E + 1) * sz(lp_cols + E + 1), 0.0);
     ws.lp_cost.assign(sz(lp_cols), 0.0);
     ws.lp_col.assign(sz(lp_cols) * sz(E), 0.0);

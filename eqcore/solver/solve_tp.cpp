@@ -62,6 +62,27 @@ double atoms_of(const Workspace& ws, const Candidate& c, const double* x) {
     return atoms;
 }
 
+// After a phase left because the one just added made the system singular,
+// what is left may be that phase at a vanishing amount (it shrank to nothing
+// against the phase that left): it takes up the material, at its
+// composition, so that Newton starts from amounts of the right order.
+void hold_material(Workspace& ws) {
+    double held = 0.0, material = 0.0;
+    for (int j = 0; j < ws.E; ++j) material += ws.b[sz(j)];
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        for (int s = c.first; s < c.first + c.count; ++s)
+            for (int j = 0; j < ws.E; ++j) held += ws.n[sz(s)] * ws.arow(s)[j];
+    }
+    if (!(held > 0.0) || held >= 1e-3 * material) return;
+    const double f = material / held;
+    for (Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] *= f;
+        c.N *= f;
+    }
+}
+
 int present_count(const Workspace& ws) {
     int k = 0;
     for (const Candidate& c : ws.cand) k += c.present ? 1 : 0;
@@ -104,6 +125,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 }
             if (drop >= 0 && ++singular_fixes <= 2 * static_cast<int>(ws.cand.size()) + 4) {
                 remove_phase(ws, drop);
+                hold_material(ws);
                 last_added = -1;
                 continue;
             }

@@ -169,7 +169,14 @@ struct Workspace {
     // The first exact_dim of them no present constituent depends on (G is
     // the same along them); the others only traces fix.
     int exact_dim = 0;
+    // Directions of pi no constituent of the setup depends on (gauge.cpp):
+    // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
+    std::vector<double> gauge;
+    int gauge_dim = 0;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
+    // The state before a step from a shifted block (newton.cpp): amounts,
+    // their logarithms, the candidates' amounts and the potentials.
+    std::vector<double> back_n, back_lnx, back_N, back_pi;
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
@@ -312,6 +319,12 @@ double least_self_distance(Workspace& ws, int ci, std::vector<double>& x);
 // composition (the phase rule): amounts moved so that the balances hold.
 // Returns the candidate that left, or -1 (nothing done: add it normally).
 int exchange_phase(Workspace& ws, int entering);
+
+// The directions of pi no constituent of the setup depends on (ws.gauge),
+// once per setup; and potentials (or their change) `pi` (E) moved to 0
+// along them.
+void find_gauge(Workspace& ws);
+void fix_gauge(const Workspace& ws, double* pi);
 
 // Sets the free directions of pi (ws.null) where the present phases leave
 // them undetermined: there the absent mixtures are kept as far from forming

@@ -120,6 +120,37 @@ const TraceState kStates[] = {
     // CaO exactly: the vacancy records of the ionic liquid are its traces.
     {"ionic_exact_cao", "ionic_melt.dat", 5189.3883974054907, 534559.64974111342, 5363.0157964496166,
      {{"SLAG/Ca+2:O-2", 10.018454438447543}}},
+    // Li and O at traces of a quadruplet liquid whose constituents are all
+    // neutral salts: the potentials are free along the charges (Li + 2 Mg -
+    // 2 O - F), which no constituent depends on. Left to drift there, pi
+    // reached 1e9 and the potentials of the traces were off by 1e-6 RT.
+    {"qc3_potentials_along_the_charges", "qc_example_3.dat", 4192.9436764850798, 412988.85245553026, 4100.0,
+     {{"LIQ_Q3/MgF2", 0.2731353541895562}, {"LIQ_Q3/Li2O", 2.0126548012312564e-11}}},
+    // Three copies present (fcc and two bcc), from an fcc gap: a step from
+    // a block inside its spinodal threw the added bcc's composition into
+    // the other basin, and the phase kept entering and leaving.
+    {"ternary_bcc_entering_from_an_fcc_gap", "hard/hard-ternary.dat", 1024.0, 100000.0, 1030.0,
+     {{"FCC#1/Ag(fcc)", 0.6}, {"FCC#1/Cu(fcc)", 0.05}, {"FCC#1/Ni(fcc)", 0.35}}},
+    // Exactly Au3Pt, where the liquid replaces the compound: Newton on the
+    // two cycled with period five until a step that threw the residuals up
+    // was taken back and retaken shorter.
+    {"quaternary_liquid_replacing_au3pt", "hard/hard-quaternary.dat", 1624.4703656468007, 628407.58229414979,
+     1592.3386783641008, {{"FCC#1/Au(fcc)", 0.20115219665349965}, {"FCC#1/Pt(fcc)", 0.067050732217833212}}},
+    // Exactly AgCu2 where liquid and fcc replace the compound: the fcc
+    // added shrank to 1e-14 against it, the compound left, and the fcc had
+    // to take up the material from that amount.
+    {"ternary_fcc_replacing_agcu2", "hard/hard-ternary.dat", 1074.1168177909242, 100000.0, 1126.8069151696345,
+     {{"FCC#1/Ag(fcc)", 0.1513723727964176}, {"FCC#1/Cu(fcc)", 0.30274474559283521}}},
+    // From the linear program's start, fcc and bcc copies inside their
+    // spinodals: shifted steps sent pi to 1e29 until such a step that threw
+    // the residuals up was taken back and retaken shorter.
+    {"ternary_inside_three_spinodals", "hard/hard-ternary.dat", 338.22703760626229, 1336.5270188584373, 340.0,
+     {{"BCC#1/Cu(bcc)", 0.010979342718045322},
+      {"BCC#2/Ni(bcc)", 0.098031470619826699},
+      {"FCC#2/Ni(fcc)", 0.46240012638476113},
+      {"FCC#2/Ag(fcc)", 0.69999593055216625},
+      {"AgCu2(s)/AgCu2(s)", 0.20203276023444633},
+      {"BCC#1/Ni(bcc)", 1.4e-11}}},
 };
 
 std::string state_name(const ::testing::TestParamInfo<TraceState>& p) { return p.param.name; }
