@@ -199,7 +199,13 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
         solved_at = T;
         return SolverStatus::ok;
     };
-    const double T0 = std::clamp(cond.T, lo, hi);
+    // H rises with T through a single root, so any start finds it: a held
+    // solution's temperature (the root of the previous calculation, as a
+    // unit of a flowsheet is called again and again on nearly the same
+    // material) is a better one than a fixed estimate, and its state is
+    // at hand there.
+    const bool held = ws.opt.warm_start && ws.have_solution && ws.T > 0.0;
+    const double T0 = std::clamp(held ? ws.T : cond.T, lo, hi);
     double f0 = 0.0;
     SolverStatus st = f(T0, f0);
     if (st != SolverStatus::ok) return st;
