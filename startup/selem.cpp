@@ -55,8 +55,9 @@ double element_entropy(ftn::Int n, const ftn::Int* comps, const double* amounts)
         const ftn::Int base = 12 * (comps[i] - 1);
         double per_unit = 0.0;
         for (ftn::Int s = 1; s <= kSlots; ++s) {
-            const double z = plex_word(atomno + base + s).r();
             const double atoms = plex_word(noatom + base + s).r();
+            if (atoms == 0.0) continue;  // an empty slot adds nothing
+            const double z = plex_word(atomno + base + s).r();
             per_unit += atoms * SELEM(std::isfinite(z) ? std::llround(z) : 0);
         }
         total += 1000.0 * amounts[i] * per_unit;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -15,10 +16,21 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Stream buffer of a unit, large enough for a whole listing, so that a
+// listing reaches its file in one write per flush.
+constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+
 struct OpenUnit {
+    std::unique_ptr<char[]> buffer;  // declared before `file`: it outlives the stream
     std::unique_ptr<std::FILE, FileCloser> file;
     std::string path;
     Access access;
+    // A file written over in place (see open_in_place): its length before,
+    // and the bytes written since. What is left of the old contents past
+    // the new ones is cut off when the unit closes.
+    bool in_place = false;
+    std::int64_t old_size = 0;
+    std::int64_t written = 0;
 };
 
 // The process-wide table. The host, the plug-in and the engine run on one
@@ -36,22 +48,44 @@ OpenUnit* find(Unit unit) {
     return it == table().end() ? nullptr : &it->second;
 }
 
-// Opens a file to be replaced as a new file in place of the old one, where
-// the old one is a plain file of this user's with no other name: emptying an
-// existing file instead makes some file systems force its new data to disk
-// when it is closed, so that every rewrite of a small file waited for the
-// disk. The old file's permissions are kept. nullptr where this does not
-// apply (the caller then empties the file as usual).
-std::FILE* open_as_new_file(const std::string& name) {
+// `written` after a failed write: the stream's position tells.
+constexpr std::int64_t kUnknown = -1;
+
+// Ends the contents of a file written over in place at what was written.
+void cut_old_tail(OpenUnit& u) {
+    if (!u.in_place || (u.written != kUnknown && u.written >= u.old_size)) return;
+    std::FILE* f = u.file.get();
+    if (std::fflush(f) != 0) return;
+    const std::int64_t end = u.written != kUnknown ? u.written : static_cast<std::int64_t>(::ftello(f));
+    if (end >= 0 && end < u.old_size && ::ftruncate(::fileno(f), static_cast<off_t>(end)) == 0) u.old_size = end;
+}
+
+// Units still open when the process exits are flushed by exit; their old
+// tails are cut off first.
+void cut_old_tails_at_exit() {
+    for (auto& [unit, u] : table()) cut_old_tail(u);
+}
+
+// Opens an existing plain file to be written anew, in place: its contents
+// are overwritten from the start and the old rest is cut off when the unit
+// closes. Neither emptying the file at once (some file systems then force
+// its new data to disk when it is closed, so that every rewrite of a small
+// file waited for the disk) nor replacing it by a new file (the file system
+// then looks for a free inode past every recently deleted one, which grows
+// with every rewrite) is cheap; writing over it keeps the file, its mode
+// and every name it has. nullptr where this does not apply (no such file,
+// not a plain file, not readable); the caller then opens it as usual.
+std::FILE* open_in_place(const std::string& name, std::int64_t& old_size) {
+    std::FILE* f = std::fopen(name.c_str(), "r+b");
+    if (f == nullptr) return nullptr;
     struct stat st {};
-    if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid())
+    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
         return nullptr;
-    if (::unlink(name.c_str()) != 0) return nullptr;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
-    if (fd < 0) return nullptr;
-    (void)::fchmod(fd, st.st_mode & 07777);  // exactly the old mode, whatever the umask
-    std::FILE* f = ::fdopen(fd, "wb");
-    if (f == nullptr) ::close(fd);
+    }
+    old_size = static_cast<std::int64_t>(st.st_size);
+    static const bool registered = std::atexit(cut_old_tails_at_exit) == 0;
+    (void)registered;
     return f;
 }
 
@@ -69,14 +103,26 @@ const char* mode_of(Access access) {
 bool open(Unit unit, std::string_view path, Access access) {
     close(unit);
     std::string name(path);
-    std::FILE* f = access == Access::write ? open_as_new_file(name) : nullptr;
+    std::int64_t old_size = 0;
+    std::FILE* f = access == Access::write ? open_in_place(name, old_size) : nullptr;
+    const bool in_place = f != nullptr;
     if (f == nullptr) f = std::fopen(name.c_str(), mode_of(access));
     if (f == nullptr) return false;
-    table().emplace(unit, OpenUnit{std::unique_ptr<std::FILE, FileCloser>(f), name, access});
+    OpenUnit u{std::make_unique_for_overwrite<char[]>(kBufferSize), std::unique_ptr<std::FILE, FileCloser>(f),
+               std::move(name), access};
+    std::setvbuf(f, u.buffer.get(), _IOFBF, kBufferSize);
+    u.in_place = in_place;
+    u.old_size = old_size;
+    table().insert_or_assign(unit, std::move(u));
     return true;
 }
 
-void close(Unit unit) { table().erase(unit); }
+void close(Unit unit) {
+    auto it = table().find(unit);
+    if (it == table().end()) return;
+    cut_old_tail(it->second);
+    table().erase(it);
+}
 
 bool is_open(Unit unit) { return find(unit) != nullptr; }
 
@@ -89,9 +135,16 @@ bool write_record(Unit unit, std::string_view record) {
     OpenUnit* u = find(unit);
     if (u == nullptr || u->access == Access::read) return false;
     std::FILE* f = u->file.get();
-    if (!record.empty() && std::fwrite(record.data(), 1, record.size(), f) != record.size())
+    if (!record.empty() && std::fwrite(record.data(), 1, record.size(), f) != record.size()) {
+        u->written = kUnknown;
         return false;
-    return std::fputc('\n', f) != EOF;
+    }
+    if (std::fputc('\n', f) == EOF) {
+        u->written = kUnknown;
+        return false;
+    }
+    if (u->written != kUnknown) u->written += static_cast<std::int64_t>(record.size()) + 1;
+    return true;
 }
 
 ReadStatus read_record(Unit unit, std::size_t max_chars, std::string& out) {
@@ -120,6 +173,9 @@ void flush(Unit unit) {
     if (OpenUnit* u = find(unit)) std::fflush(u->file.get());
 }
 
-void close_all() { table().clear(); }
+void close_all() {
+    for (auto& [unit, u] : table()) cut_old_tail(u);
+    table().clear();
+}
 
 }  // namespace unitio

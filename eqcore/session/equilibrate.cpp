@@ -34,8 +34,10 @@ const EquilibriumResult& Session::equilibrate(bool temperature_unknown, int phas
     for (int p = 0; p < sys.phase_count(); ++p) {
         const Phase& ph = sys.phases[static_cast<std::size_t>(p)];
         problem_.phase_entered[static_cast<std::size_t>(p)] = phase_active(p) ? 1 : 0;
-        for (int k = 0; k < ph.count; ++k)
-            problem_.constituent_entered[static_cast<std::size_t>(ph.first + k)] = constituent_entered(p, k) ? 1 : 0;
+        for (int k = 0; k < ph.count; ++k) {
+            const auto g = static_cast<std::size_t>(ph.first + k);  // within the system by construction
+            problem_.constituent_entered[g] = constituent_entered_[g] ? 1 : 0;
+        }
     }
     problem_.element_amount.assign(sys.elements.size(), 0.0);
     problem_.streams.resize(streams_.size());

@@ -1,13 +1,10 @@
 #include "session/listing.hpp"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cstdarg>
-#include <cstdio>
 #include <numeric>
-#include <utility>
+#include <string_view>
 
+#include "session/listing_line.hpp"
 #include "session/text.hpp"
 #include "thermo/quasichem.hpp"
 
@@ -16,48 +13,27 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// A listing line: cut to the listing width, trailing blanks dropped.
-std::string fitted(std::string s) {
-    if (s.size() > kListingWidth) s.resize(kListingWidth);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-// printf into a listing line.
-[[gnu::format(printf, 1, 2)]] std::string line(const char* fmt, ...) {
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return fitted(buf);
-}
+// A listing line, finished: cut to the listing width, trailing blanks dropped.
+std::string done(ListingLine& l) { return l.finish(kListingWidth); }
 
 // A name in a column of 24 characters (longer names are cut).
-std::string name24(const std::string& n) { return n.size() > 24 ? n.substr(0, 24) : n; }
+std::string_view name24(std::string_view n) { return n.substr(0, 24); }
 
-// " %14.6E" appended: to_chars gives printf's digits, without its format
-// parser (a listing has three such columns per constituent line).
-void append_E14(std::string& out, double v) {
-    char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6).ptr;
-    const auto n = static_cast<std::size_t>(end - buf);
-    out.append(n < 14 ? 15 - n : 1, ' ');
-    for (const char* c = buf; c != end; ++c) out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*c))));
+// "     %-24s": the first column of the lines under a phase.
+ListingLine item(std::string_view name) {
+    ListingLine l;
+    l.text("     ").left(name24(name), 24);
+    return l;
 }
 
-// The line "     %-24s %14.6E %14.6E %14.6E".
-std::string constituent_line(const std::string& name, double a, double b, double c) {
-    std::string s = "     " + name24(name);
-    s.resize(29, ' ');
-    append_E14(s, a);
-    append_E14(s, b);
-    append_E14(s, c);
-    return fitted(std::move(s));
+// "     %-24s %14.6E".
+std::string item_line(std::string_view name, double v) {
+    ListingLine l = item(name);
+    return done(l.text(" ").scientific(v, 6, 14));
 }
 
-std::string unit(const Units& u, Quantity q) { return std::string(u.name(q)); }
-std::string unit(const Session& s, Quantity q) { return unit(s.units(), q); }
+std::string_view unit(const Units& u, Quantity q) { return u.name(q); }
+std::string_view unit(const Session& s, Quantity q) { return unit(s.units(), q); }
 
 // Molar mass for amount conversions (1 when the amount unit is molar).
 double mass_of(const System& sys, const Units& u, int phase, int k) {
@@ -94,16 +70,17 @@ std::string status_text(Status st) {
 void quasichem_lines(const QuasichemData& d, const std::vector<double>& x, std::vector<std::string>& out) {
     const std::vector<Quadruplet> q = quadruplets(d);
     const std::vector<double> y = ion_site_fractions(d, q, x);
-    out.push_back(line("     %-24s %14s", "ion", "site fraction"));
+    ListingLine head = item("ion");
+    out.push_back(done(head.text(" ").right("site fraction", 14)));
     for (int i = 0; i < d.ions(); ++i)
-        out.push_back(line("     %-24s %14.6E", name24(i < d.cations() ? d.cation[sz(i)] : d.anion[sz(i - d.cations())]).c_str(),
-                           y[sz(i)]));
-    out.push_back(line("     %-24s %14s", "quadruplet", "fraction"));
+        out.push_back(item_line(i < d.cations() ? d.cation[sz(i)] : d.anion[sz(i - d.cations())], y[sz(i)]));
+    ListingLine quads = item("quadruplet");
+    out.push_back(done(quads.text(" ").right("fraction", 14)));
     std::vector<std::size_t> order(std::min(q.size(), x.size()));
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return x[a] > x[b]; });
     for (std::size_t k : order)
-        if (x[k] > 1e-12) out.push_back(line("     %-24s %14.6E", name24(quadruplet_name(d, q[k])).c_str(), x[k]));
+        if (x[k] > 1e-12) out.push_back(item_line(quadruplet_name(d, q[k]), x[k]));
 }
 
 }  // namespace
@@ -113,23 +90,38 @@ std::vector<std::string> result_listing(const Session& s, const EquilibriumResul
 }
 
 std::vector<std::string> result_listing(const System& sys, const Units& u, const EquilibriumResult& r) {
-    const std::string E = unit(u, Quantity::energy), A = unit(u, Quantity::amount), Tn = unit(u, Quantity::temperature);
+    const std::string_view E = unit(u, Quantity::energy), A = unit(u, Quantity::amount),
+                           Tn = unit(u, Quantity::temperature);
     std::vector<std::string> out;
-    out.push_back(line(" EQCORE EQUILIBRIUM   %s", sys.title.c_str()));
-    out.push_back(line(" T = %.4f %s   P = %.6E %s   V = %.6E %s", u.temperature_from_si(r.T), Tn.c_str(),
-                       u.pressure_from_si(r.P), unit(u, Quantity::pressure).c_str(), u.volume_from_si(r.V),
-                       unit(u, Quantity::volume).c_str()));
+    {
+        ListingLine l;
+        out.push_back(done(l.text(" EQCORE EQUILIBRIUM   ").text(sys.title)));
+    }
+    {
+        ListingLine l;
+        l.text(" T = ").fixed(u.temperature_from_si(r.T), 4).text(" ").text(Tn);
+        l.text("   P = ").scientific(u.pressure_from_si(r.P), 6).text(" ").text(unit(u, Quantity::pressure));
+        l.text("   V = ").scientific(u.volume_from_si(r.V), 6).text(" ").text(unit(u, Quantity::volume));
+        out.push_back(done(l));
+    }
+    const std::string amount_head = "amount/" + std::string(A);
     std::vector<int> order;
     for (int p = 0; p < sys.phase_count(); ++p) {
         const PhaseResult& pr = r.phases[sz(p)];
         if (!pr.present) continue;
         const Phase& ph = sys.phases[sz(p)];
         out.emplace_back();
-        out.push_back(line(" PHASE %-24s %-4s   amount %14.6E %s", name24(ph.name).c_str(), ph.model_code.c_str(),
-                           phase_amount(sys, u, r, p), A.c_str()));
+        {
+            ListingLine l;
+            l.text(" PHASE ").left(name24(ph.name), 24).text(" ").left(ph.model_code, 4).text("   amount ");
+            out.push_back(done(l.scientific(phase_amount(sys, u, r, p), 6, 14).text(" ").text(A)));
+        }
         if (!ph.is_mixture()) continue;
-        out.push_back(line("     %-24s %14s %14s %14s", "constituent", ("amount/" + A).c_str(), "mole fraction",
-                           "activity"));
+        {
+            ListingLine l = item("constituent");
+            l.text(" ").right(amount_head, 14).text(" ").right("mole fraction", 14).text(" ").right("activity", 14);
+            out.push_back(done(l));
+        }
         order.resize(sz(ph.count));
         std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -138,26 +130,36 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
         for (int k : order) {
             const std::size_t g = sz(ph.first + k);
             if (r.amount[g] <= 0.0) continue;  // eliminated, or an element not in the material
-            out.push_back(constituent_line(sys.constituents[g].name, u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)),
-                                           r.mole_fraction[g], r.activity[g]));
+            ListingLine l = item(sys.constituents[g].name);
+            l.text(" ").scientific(u.amount_from_mol(r.amount[g], mass_of(sys, u, p, k)), 6, 14);
+            l.text(" ").scientific(r.mole_fraction[g], 6, 14);
+            l.text(" ").scientific(r.activity[g], 6, 14);
+            out.push_back(done(l));
         }
         if (ph.quasichem && !pr.site_fraction.empty()) quasichem_lines(*ph.quasichem, pr.site_fraction, out);
         if (ph.ionic && pr.sites.size() == 2) {
             // An ionic liquid: its site numbers and site fractions.
             const IonicLiquid& q = *ph.ionic;
-            out.push_back(line("     %-24s %14s   sites P = %.8f   Q = %.8f", "site", "fraction", pr.sites[0], pr.sites[1]));
+            ListingLine l = item("site");
+            l.text(" ").right("fraction", 14).text("   sites P = ").fixed(pr.sites[0], 8);
+            out.push_back(done(l.text("   Q = ").fixed(pr.sites[1], 8)));
             for (std::size_t i = 0; i < q.cation.size() + q.site2.size() && i < pr.site_fraction.size(); ++i)
-                out.push_back(line("     %-24s %14.6E", name24(i < q.cation.size() ? q.cation[i] : q.site2[i - q.cation.size()]).c_str(),
-                                   pr.site_fraction[i]));
+                out.push_back(item_line(i < q.cation.size() ? q.cation[i] : q.site2[i - q.cation.size()],
+                                        pr.site_fraction[i]));
         }
         // A sublattice phase: its site fractions, sublattice by sublattice.
         const Sublattices& sl = ph.sublattice;
         if (sl.empty() || pr.site_fraction.size() != sz(sl.total())) continue;
-        out.push_back(line("     %-24s %14s %14s", "sublattice constituent", "sites", "site fraction"));
+        {
+            ListingLine l = item("sublattice constituent");
+            out.push_back(done(l.text(" ").right("sites", 14).text(" ").right("site fraction", 14)));
+        }
         for (int t = 0; t < sl.count(); ++t)
-            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k)
-                out.push_back(line("     %-24s %14.6E %14.6E", name24(std::to_string(t + 1) + ": " + sl.names[sz(t)][k]).c_str(),
-                                   sl.sites[sz(t)], pr.site_fraction[sz(sl.first(t)) + k]));
+            for (std::size_t k = 0; k < sl.names[sz(t)].size(); ++k) {
+                ListingLine l = item(std::to_string(t + 1) + ": " + sl.names[sz(t)][k]);
+                l.text(" ").scientific(sl.sites[sz(t)], 6, 14);
+                out.push_back(done(l.text(" ").scientific(pr.site_fraction[sz(sl.first(t)) + k], 6, 14)));
+            }
     }
     bool header = false;
     for (int p = 0; p < sys.phase_count(); ++p) {
@@ -165,80 +167,126 @@ std::vector<std::string> result_listing(const System& sys, const Units& u, const
         if (!pr.considered || pr.present) continue;
         if (!header) {
             out.emplace_back();
-            out.push_back(line(" ABSENT PHASES %-20s driving force/(%s/mol)", "", E.c_str()));
+            ListingLine l;
+            l.text(" ABSENT PHASES ").left("", 20).text(" driving force/(").text(E).text("/mol)");
+            out.push_back(done(l));
             header = true;
         }
-        out.push_back(line("     %-24s %14.6E", name24(sys.phases[sz(p)].name).c_str(), u.energy_from_si(pr.driving_force)));
+        out.push_back(item_line(sys.phases[sz(p)].name, u.energy_from_si(pr.driving_force)));
     }
     out.emplace_back();
-    out.push_back(line(" SYSTEM   H = %.8E %s   S = %.8E %s/%s   G = %.8E %s   Cp = %.8E %s/%s", u.energy_from_si(r.H),
-                       E.c_str(), u.entropy_from_si(r.S), E.c_str(), Tn.c_str(), u.energy_from_si(r.G), E.c_str(),
-                       u.entropy_from_si(r.Cp), E.c_str(), Tn.c_str()));
-    out.push_back(line(" HEAT OF THE CALCULATION   %.8E %s", u.energy_from_si(r.heat), E.c_str()));
+    {
+        ListingLine l;
+        l.text(" SYSTEM   H = ").scientific(u.energy_from_si(r.H), 8).text(" ").text(E);
+        l.text("   S = ").scientific(u.entropy_from_si(r.S), 8).text(" ").text(E).text("/").text(Tn);
+        l.text("   G = ").scientific(u.energy_from_si(r.G), 8).text(" ").text(E);
+        l.text("   Cp = ").scientific(u.entropy_from_si(r.Cp), 8).text(" ").text(E).text("/").text(Tn);
+        out.push_back(done(l));
+    }
+    {
+        ListingLine l;
+        l.text(" HEAT OF THE CALCULATION   ").scientific(u.energy_from_si(r.heat), 8).text(" ").text(E);
+        out.push_back(done(l));
+    }
     return out;
 }
 
 std::vector<std::string> settings_listing(const Session& s) {
     const Units& u = s.units();
-    const std::string Tn = unit(s, Quantity::temperature), Pn = unit(s, Quantity::pressure);
+    const std::string_view Tn = unit(s, Quantity::temperature), Pn = unit(s, Quantity::pressure);
     std::vector<std::string> out;
-    out.push_back(line(" EQCORE SETTINGS"));
-    out.push_back(line(" UNITS    pressure %s   temperature %s   volume %s   energy %s   amount %s", Pn.c_str(),
-                       Tn.c_str(), unit(s, Quantity::volume).c_str(), unit(s, Quantity::energy).c_str(),
-                       unit(s, Quantity::amount).c_str()));
-    out.push_back(line(" LIMITS   TLOW %.4f %s   THIGH %.4f %s", u.temperature_from_si(s.tlow()), Tn.c_str(),
-                       u.temperature_from_si(s.thigh()), Tn.c_str()));
+    {
+        ListingLine l;
+        out.push_back(done(l.text(" EQCORE SETTINGS")));
+    }
+    {
+        ListingLine l;
+        l.text(" UNITS    pressure ").text(Pn).text("   temperature ").text(Tn);
+        l.text("   volume ").text(unit(s, Quantity::volume)).text("   energy ").text(unit(s, Quantity::energy));
+        out.push_back(done(l.text("   amount ").text(unit(s, Quantity::amount))));
+    }
+    {
+        ListingLine l;
+        l.text(" LIMITS   TLOW ").fixed(u.temperature_from_si(s.tlow()), 4).text(" ").text(Tn);
+        out.push_back(done(l.text("   THIGH ").fixed(u.temperature_from_si(s.thigh()), 4).text(" ").text(Tn)));
+    }
     if (!s.has_system()) {
-        out.push_back(line(" DATA FILE  (none: no system loaded)"));
+        ListingLine l;
+        out.push_back(done(l.text(" DATA FILE  (none: no system loaded)")));
         return out;
     }
     const System& sys = s.system();
-    out.push_back(line(" DATA FILE  %s", s.data_source().c_str()));
-    out.push_back(line(" SYSTEM     %s", sys.title.c_str()));
-    out.emplace_back();
-    out.push_back(line(" PHASES   %-24s %-5s %-10s %12s", "name", "model", "status", "constituents"));
-    for (int p = 0; p < sys.phase_count(); ++p) {
-        const Phase& ph = sys.phases[sz(p)];
-        out.push_back(line(" %6d   %-24s %-5s %-10s %12d", p + 1, name24(ph.name).c_str(), ph.model_code.c_str(),
-                           status_text(s.phase_status(p)).c_str(), ph.count));
+    {
+        ListingLine l;
+        out.push_back(done(l.text(" DATA FILE  ").text(s.data_source())));
+    }
+    {
+        ListingLine l;
+        out.push_back(done(l.text(" SYSTEM     ").text(sys.title)));
     }
     out.emplace_back();
-    if (s.conditions().empty()) out.push_back(line(" CONDITIONS  (none: T %.4f %s, P %.6E %s)",
-                                                   u.temperature_from_si(s.temperature()), Tn.c_str(),
-                                                   u.pressure_from_si(s.pressure()), Pn.c_str()));
-    else out.push_back(line(" CONDITIONS"));
+    {
+        ListingLine l;
+        l.text(" PHASES   ").left("name", 24).text(" ").left("model", 5).text(" ").left("status", 10).text(" ");
+        out.push_back(done(l.right("constituents", 12)));
+    }
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[sz(p)];
+        ListingLine l;
+        l.text(" ").integer(p + 1, 6).text("   ").left(name24(ph.name), 24).text(" ").left(ph.model_code, 5).text(" ");
+        out.push_back(done(l.left(status_text(s.phase_status(p)), 10).text(" ").integer(ph.count, 12)));
+    }
+    out.emplace_back();
+    if (s.conditions().empty()) {
+        ListingLine l;
+        l.text(" CONDITIONS  (none: T ").fixed(u.temperature_from_si(s.temperature()), 4).text(" ").text(Tn);
+        out.push_back(done(l.text(", P ").scientific(u.pressure_from_si(s.pressure()), 6).text(" ").text(Pn).text(")")));
+    } else {
+        ListingLine l;
+        out.push_back(done(l.text(" CONDITIONS")));
+    }
     int i = 0;
     for (const Condition& c : s.conditions()) {
         ++i;
+        ListingLine l;
+        l.text(" ").integer(i, 6).text("   ");
         switch (c.kind) {
             case ConditionKind::temperature:
-                out.push_back(line(" %6d   T = %.4f %s", i, u.temperature_from_si(c.value), Tn.c_str()));
+                l.text("T = ").fixed(u.temperature_from_si(c.value), 4).text(" ").text(Tn);
                 break;
             case ConditionKind::pressure:
-                out.push_back(line(" %6d   P = %.6E %s", i, u.pressure_from_si(c.value), Pn.c_str()));
+                l.text("P = ").scientific(u.pressure_from_si(c.value), 6).text(" ").text(Pn);
                 break;
             case ConditionKind::enthalpy:
-                out.push_back(line(" %6d   H = %.6E %s", i, u.energy_from_si(c.value), unit(s, Quantity::energy).c_str()));
+                l.text("H = ").scientific(u.energy_from_si(c.value), 6).text(" ").text(unit(s, Quantity::energy));
                 break;
             case ConditionKind::target:
-                out.push_back(line(" %6d   A on %s: %s", i, sys.phases[sz(c.phase)].name.c_str(),
-                                   c.value >= 0.0 ? "formation" : "precipitation"));
+                l.text("A on ").text(sys.phases[sz(c.phase)].name).text(": ");
+                l.text(c.value >= 0.0 ? "formation" : "precipitation");
                 break;
         }
+        out.push_back(done(l));
     }
     out.emplace_back();
-    out.push_back(line(s.streams().empty() ? " STREAMS  (none)" : " STREAMS"));
+    {
+        ListingLine l;
+        out.push_back(done(l.text(s.streams().empty() ? " STREAMS  (none)" : " STREAMS")));
+    }
     for (const Stream& st : s.streams()) {
-        out.push_back(line("   %-24s T = %.4f %s   P = %.6E %s", name24(st.name).c_str(), u.temperature_from_si(st.T),
-                           Tn.c_str(), u.pressure_from_si(st.P), Pn.c_str()));
+        {
+            ListingLine l;
+            l.text("   ").left(name24(st.name), 24).text(" T = ").fixed(u.temperature_from_si(st.T), 4).text(" ").text(Tn);
+            out.push_back(done(l.text("   P = ").scientific(u.pressure_from_si(st.P), 6).text(" ").text(Pn)));
+        }
         for (int p : st.phases) {
             const Phase& ph = sys.phases[sz(p)];
             for (int k = 0; k < ph.count; ++k) {
                 const double n = st.n[sz(ph.first + k)];
                 if (n == 0.0) continue;
-                out.push_back(line("       %-24s %-24s %14.6E %s", name24(sys.constituent(p, k).name).c_str(),
-                                   name24(ph.name).c_str(), u.amount_from_mol(n, mass_of(s, p, k)),
-                                   unit(s, Quantity::amount).c_str()));
+                ListingLine l;
+                l.text("       ").left(name24(sys.constituent(p, k).name), 24).text(" ").left(name24(ph.name), 24);
+                l.text(" ").scientific(u.amount_from_mol(n, mass_of(s, p, k)), 6, 14);
+                out.push_back(done(l.text(" ").text(unit(s, Quantity::amount))));
             }
         }
     }

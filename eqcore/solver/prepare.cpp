@@ -275,6 +275,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.lp_x.assign(sz(lp_xlen), 0.0);
     ws.lp_xoff.assign(sz(lp_cols), 0);
     ws.g0_T.assign(1, -1.0);
+    ws.feeds_models = nullptr;
     ws.have_solution = false;
 }
 

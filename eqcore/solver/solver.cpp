@@ -75,6 +75,7 @@ Solver& Solver::operator=(Solver&&) noexcept = default;
 
 void Solver::forget() {
     ws_->have_solution = false;
+    ws_->feeds_models = nullptr;
     detail::forget_stability(*ws_);
 }
 
@@ -99,7 +100,7 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
         st = detail::prepare(ws, problem, ws.b_in, out.message);
     }
     if (st == SolverStatus::ok) {
-        const double H_in = problem.streams.empty() ? 0.0 : feeds_enthalpy(problem, *ws.models);
+        const double H_in = detail::held_feeds_enthalpy(ws, problem);
         if (cond.target.kind == TargetKind::none) {
             detail::set_conditions(ws, cond.T, cond.P);
             st = detail::solve_tp(ws, options_.warm_start, out.message);

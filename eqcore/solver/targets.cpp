@@ -35,11 +35,13 @@ bool eval(F& f, double T, double& v, SolverStatus& st) {
 }
 
 // Refines a sign-changing bracket: secant steps through the two latest
-// points while they fall inside the bracket and it keeps shrinking, else
-// bisection (Dekker's safeguard). Leaves the final bracket in `br` and
-// returns the best point.
+// points (Newton steps from the point evaluated last, `*last`, where f's
+// derivative there, `*slope`, is known) while they fall inside the bracket
+// and it keeps shrinking, else bisection (Dekker's safeguard). Leaves the
+// final bracket in `br` and returns the best point.
 template <class F>
-SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, double& froot) {
+SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, double& froot,
+                    const double* last = nullptr, const double* slope = nullptr) {
     SolverStatus st = SolverStatus::ok;
     double x1 = br.a, f1 = br.fa, x2 = br.b, f2 = br.fb;  // the two latest points
     double width = br.b - br.a;
@@ -48,6 +50,8 @@ SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, d
     for (int it = 0; it < 200; ++it) {
         if (std::abs(br.fa) <= ftol || std::abs(br.fb) <= ftol || br.b - br.a <= ttol) break;
         double c = x2 - f2 * (x2 - x1) / (f2 - f1);
+        if (slope && *slope > 0.0 && (*last == br.a || *last == br.b))
+            c = *last - (*last == br.a ? br.fa : br.fb) / *slope;
         if (!(c > br.a && c < br.b) || slow >= 2) {
             c = 0.5 * (br.a + br.b);
             slow = 0;
@@ -181,17 +185,27 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
     const double lo = cond.T_low, hi = cond.T_high;
     double scale = std::max({1.0, std::abs(H_in), std::abs(X)});
     double cp = 0.0;  // heat capacity at fixed amounts of the last state, J/K
+    // dH/dT of the last state along its equilibrium, J/K (NaN where unknown).
+    double cp_eq = std::numeric_limits<double>::quiet_NaN();
     double solved_at = std::numeric_limits<double>::quiet_NaN();  // T of the state ws holds
     auto f = [&](double T, double& v) {
         solved_at = std::numeric_limits<double>::quiet_NaN();
+        cp_eq = std::numeric_limits<double>::quiet_NaN();
         set_conditions(ws, T, cond.P);
         const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
         if (st != SolverStatus::ok) return st;
         v = equilibrium_enthalpy(ws, &cp) - H_in - X;
+        cp_eq = equilibrium_heat_capacity(ws, cp);
         solved_at = T;
         return SolverStatus::ok;
     };
-    const double T0 = std::clamp(cond.T, lo, hi);
+    // H rises with T through a single root, so any start finds it: a held
+    // solution's temperature (the root of the previous calculation, as a
+    // unit of a flowsheet is called again and again on nearly the same
+    // material) is a better one than a fixed estimate, and its state is
+    // at hand there.
+    const bool held = ws.opt.warm_start && ws.have_solution && ws.T > 0.0;
+    const double T0 = std::clamp(held ? ws.T : cond.T, lo, hi);
     double f0 = 0.0;
     SolverStatus st = f(T0, f0);
     if (st != SolverStatus::ok) return st;
@@ -204,11 +218,16 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
     if (std::abs(f0) <= ftol) {
         br = {T0, f0, T0, f0};
     } else {
-        // Step along the slope until the sign changes.
-        double t = T0, ft = f0, slope = cp;
+        // Step along the slope until the sign changes: Newton steps where
+        // the slope along the equilibrium is known, else steps 20 % longer
+        // than the slope at fixed amounts or the last secant's (the
+        // equilibrium's slope is larger where reactions shift with T).
+        double t = T0, ft = f0;
+        bool exact = cp_eq > 0.0;
+        double slope = exact ? cp_eq : cp;
         bool found = false;
         for (int k = 0; k < 100 && !found; ++k) {
-            double step = -ft / slope * 1.2;
+            double step = -ft / slope * (exact ? 1.0 : 1.2);
             step = std::clamp(step, -1000.0, 1000.0);
             if (std::abs(step) < 1.0) step = step < 0 ? -1.0 : 1.0;
             const double tn = std::clamp(t + step, lo, hi);
@@ -221,7 +240,9 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
                 found = true;
             } else {
                 const double s = (fn - ft) / (tn - t);
-                if (s > 0.0) slope = s;
+                exact = cp_eq > 0.0;
+                if (exact) slope = cp_eq;
+                else if (s > 0.0) slope = s;
                 t = tn;
                 ft = fn;
             }
@@ -233,8 +254,23 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
         }
     }
     double root = T0, froot = f0;
-    st = br.a == br.b ? SolverStatus::ok : refine(f, br, ws.opt.T_tol, ftol, root, froot);
+    st = br.a == br.b ? SolverStatus::ok : refine(f, br, ws.opt.T_tol, ftol, root, froot, &solved_at, &cp_eq);
     if (st != SolverStatus::ok) return st;
+    // Newton's steps end within the tolerance but, unlike secant steps
+    // through both sides, not always far inside it: one more step from the
+    // state at hand takes the residual to the rounding of H.
+    if (std::abs(froot) <= ftol && std::abs(froot) > 1e-3 * ftol && solved_at == root && cp_eq > 0.0) {
+        const double T1 = std::clamp(root - froot / cp_eq, lo, hi);
+        double f1 = 0.0;
+        if (T1 != root) {
+            st = f(T1, f1);
+            if (st != SolverStatus::ok) return st;
+            if (std::abs(f1) < std::abs(froot)) {
+                root = T1;
+                froot = f1;
+            }
+        }
+    }
     if (std::abs(froot) <= ftol || br.a == br.b) {
         // The search usually ends on the root itself: its state is at hand.
         if (!(solved_at == root)) {

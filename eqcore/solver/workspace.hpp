@@ -123,6 +123,11 @@ struct Workspace {
     std::vector<double> g0_T;     // the temperature g0 holds
     std::vector<StandardProps> sp0;  // standard-state G, H, S, Cp per slot at T (J, J/K per mol)
     std::vector<ParameterT> params;  // the candidates' remainder parameters at the temperature g0 holds
+    // The streams' enthalpy of an earlier calculation, J, and the streams and
+    // models it was computed from (solver/feeds_held.cpp; null: none held).
+    std::vector<Feed> feeds_of;
+    const PhaseModels* feeds_models = nullptr;
+    double feeds_H = 0.0;
 
     // --- iterate
     std::vector<double> n;        // scaled amounts per slot
@@ -358,8 +363,18 @@ bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0
 // enthalpy.
 void fill_result(Workspace& ws, EquilibriumResult& out);
 
+// Enthalpy of the problem's streams as they enter, J (feeds_enthalpy),
+// computed again only when a stream or the models changed since the last
+// calculation.
+double held_feeds_enthalpy(Workspace& ws, const EquilibriumProblem& pr);
+
 // Enthalpy of the converged state, J, and its heat capacity at fixed amounts, J/K.
 double equilibrium_enthalpy(Workspace& ws, double* cp = nullptr);
+// dH/dT of the converged state with its amounts following T along the
+// equilibrium of its assemblage, J/K, from `cp_fixed` (at fixed amounts);
+// NaN where the closed form does not apply (a present phase with a
+// remainder or sublattices, potentials the assemblage leaves free).
+double equilibrium_heat_capacity(const Workspace& ws, double cp_fixed);
 
 // Temperature targets (the conditions' target kind decides which); `out`
 // receives the final state. `H_in`: enthalpy of the streams as they enter.

@@ -97,6 +97,15 @@ TEST_F(UnitIo, AReplacedFileKeepsItsModeAndEveryNameSeesTheNewContents) {
     EXPECT_EQ(fs::status(dir.file("open.txt")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
 
+    // A file this process may write but not read.
+    make("write-only.txt", "an old record, longer than the new one\n");
+    fs::permissions(dir.file("write-only.txt"), fs::perms::owner_write);
+    ASSERT_TRUE(unitio::open(21, dir.file("write-only.txt"), Access::write));
+    unitio::write_record(21, "new");
+    unitio::close(21);
+    fs::permissions(dir.file("write-only.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(contents("write-only.txt"), "new\n");
+
     make("target.txt", "old target\n");
     fs::create_hard_link(dir.file("target.txt"), dir.file("hard.txt"));
     fs::create_symlink(dir.file("target.txt"), dir.file("soft.txt"));
