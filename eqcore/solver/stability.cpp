@@ -280,11 +280,6 @@ double quick_search(Search& se) {
     return ideal_D;
 }
 
-// Largest lower bound on the change of a distance (per RT and formula
-// unit) up to which a remembered minimum at a present copy's composition
-// is taken to stay that copy's.
-constexpr double kSmallMove = 0.1;
-
 // Where the reference bounds the distance from below by a positive number
 // (D_now >= D_ref + shift, every remembered minimum not at a present copy's
 // composition above -shift): the phase cannot form. Its least distance is
@@ -295,9 +290,12 @@ bool bounded_search(Search& se, double shift) {
     Workspace& ws = se.ws;
     const TangentMemory& t = ws.tpm[sz(se.ci)];
     // A minimum at a present copy's composition (0 there) moves with that
-    // copy; it is set aside only while the potentials moved little, so that
-    // no other minimum can have grown out of its basin.
-    const double lowest = -shift <= kSmallMove ? t.ref_min : std::min(t.ref_min, t.own_min);
+    // copy. Every point of its basin at the reference lies at or above 0,
+    // so a minimum that has split off it since (a gap opening beside the
+    // copy as the temperature falls) can be no deeper than -shift: the copy's
+    // minimum is set aside only while that is within the stability
+    // tolerance, which no phase is added for.
+    const double lowest = -shift <= ws.opt.stability_tol ? t.ref_min : std::min(t.ref_min, t.own_min);
     if (!(t.reference && lowest + shift > 0.0)) return false;
     const int m = se.c.count;
     constexpr int kB = TangentMemory::kBasins;

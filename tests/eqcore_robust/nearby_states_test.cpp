@@ -106,6 +106,29 @@ TEST(NearbyStates, CopyFormsAfterAJumpFromAnUnrelatedState) {
     EXPECT_NEAR(w.G, Solver().equilibrate(pr, at(1000.0)).G, 1e-6);
 }
 
+// 40 K colder than the state the warm start comes from, a gap opens in the
+// bcc beside the present copy: the second copy forms 0.0008 RT per mol
+// below the tangent plane, in what was the present copy's basin. The
+// remembered minimum at the copy's composition says nothing of that basin
+// once the potentials have moved, so the warm start must search it again.
+TEST(NearbyStates, GapOpensBesideAPresentCopyAsTheTemperatureFalls) {
+    const System sys = read_dat(example("hard/hard-ternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    feed(pr, "FCC#1/Ag(fcc)", 0.064124296591128727);
+    feed(pr, "AgNi(s)", 4.9810738529260048);
+    feed(pr, "LIQUID/Ag(liq)", 4.262030419117627);
+    feed(pr, "FCC#1/Ni(fcc)", 0.46333870639825453);
+    feed(pr, "BCC#2/Cu(bcc)", 2.0440892549772953);
+    const double P = 489408.16816467285;
+    Solver warm;
+    ASSERT_TRUE(warm.equilibrate(pr, at(1155.2188309288151, P)).succeeded());
+    const EquilibriumResult w = warm.equilibrate(pr, at(1115.8980144378054, P));
+    ASSERT_TRUE(w.succeeded()) << w.message;
+    EXPECT_TRUE(accepted(pr, w));
+    EXPECT_TRUE(w.phases[static_cast<std::size_t>(phase_of(sys, "BCC#2"))].present);
+    EXPECT_NEAR(w.G, Solver().equilibrate(pr, at(1115.8980144378054, P)).G, 1e-6);
+}
+
 // sup_w |g_ex(T2, w)/(R T2) - g_ex(T1, w)/(R T1)| <= the model's bound, on
 // random compositions of every mixture of the hard files (Redlich-Kister
 // with ternary terms, Kohler polynomials with exponents above 1, Toop-like
