@@ -102,14 +102,19 @@ public:
     double least_assemblage(std::vector<Column> cols, double good_enough, std::string& names) const {
         double best = HUGE_VAL;
         try {
-            generate(cols, good_enough, names, best);
+            const std::size_t seed = cols.size() - 1;
+            generate(cols, seed, good_enough, names, best);
         } catch (const std::exception&) {
         }
         return best;
     }
 
 private:
-    void generate(std::vector<Column>& cols, double good_enough, std::string& names, double& best) const {
+    // Column generation: from every column the programme uses and from
+    // `seed` (the phase at its new composition, which the first programme
+    // may leave unused although a composition near it would be used).
+    void generate(std::vector<Column>& cols, std::size_t seed, double good_enough, std::string& names,
+                  double& best) const {
         for (int round = 0; round < kRounds; ++round) {
             std::vector<std::vector<double>> A;
             std::vector<double> cost;
@@ -134,7 +139,7 @@ private:
             const std::size_t used = cols.size();
             for (std::size_t k = 0; k < used && cols.size() < kMostColumns; ++k) {
                 const int q = cols[k].phase;
-                if (!(lp.x[k] > 0.0) || !sys_.phases[sz(q)].is_mixture()) continue;
+                if (!((lp.x[k] > 0.0 || k == seed) && sys_.phases[sz(q)].is_mixture())) continue;
                 std::vector<double> x = cols[k].x;
                 const double D = local_tangent_distance(sys_, q, r_.T, r_.P, pi, usable(q), x, (*in_.models)[q]);
                 if (!(D < -1e-10)) continue;

@@ -13,7 +13,8 @@
 // every stoichiometric phase, and this phase at the new composition only
 // (its present composition excluded). Its duals price new columns, each
 // mixture's tangent distance descending locally from the compositions the
-// programme uses (column generation). After each programme the columns of
+// programme uses and the phase's from its new composition, used or not
+// (column generation). After each programme the columns of
 // every phase are merged into one instance at their summed amounts and
 // that assemblage is evaluated exactly by the phases' models: a G below the
 // result's proves the result wrong. Where the balance forbids the

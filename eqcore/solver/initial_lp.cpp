@@ -222,79 +222,80 @@ int lp_column_count(const Workspace& ws, const Candidate& c) {
     return c.count + (c.gas || c.pure ? 0 : sample_count(c.count));
 }
 
-bool initial_lp(Workspace& ws) {
+bool lp_add_column(Workspace& ws, int c, const double* x) {
     const int E = ws.E;
-    // Columns.
-    int col = 0, xoff = 0;
-    auto add_column = [&](int c, const double* x) {
-        const Candidate& cd = ws.cand[sz(c)];
-        ws.lp_owner[sz(col)] = c;
-        ws.lp_xoff[sz(col)] = xoff;
-        double* colv = ws.lp_col.data() + sz(col) * sz(E);
-        std::fill(colv, colv + E, 0.0);
-        double g = 0.0;
-        bool holds = false;
-        for (int k = 0; k < cd.count; ++k) {
-            ws.lp_x[sz(xoff + k)] = x[k];
-            if (x[k] == 0.0) continue;
-            const double* ar = ws.arow(cd.first + k);
-            for (int j = 0; j < E; ++j) {
-                colv[j] += x[k] * ar[j];
-                holds = holds || ar[j] != 0.0;
-            }
-            g += x[k] * ws.g0[sz(cd.first + k)];
+    const int col = ws.lp_used;
+    const int xoff = col == 0 ? 0 : ws.lp_xoff[sz(col - 1)] + ws.cand[sz(ws.lp_owner[sz(col - 1)])].count;
+    const Candidate& cd = ws.cand[sz(c)];
+    ws.lp_owner[sz(col)] = c;
+    ws.lp_xoff[sz(col)] = xoff;
+    double* colv = ws.lp_col.data() + sz(col) * sz(E);
+    std::fill(colv, colv + E, 0.0);
+    double g = 0.0;
+    bool holds = false;
+    for (int k = 0; k < cd.count; ++k) {
+        ws.lp_x[sz(xoff + k)] = x[k];
+        if (x[k] == 0.0) continue;
+        const double* ar = ws.arow(cd.first + k);
+        for (int j = 0; j < E; ++j) {
+            colv[j] += x[k] * ar[j];
+            holds = holds || ar[j] != 0.0;
         }
-        // A composition of vacancies alone holds no element: not a column.
-        if (!holds) return;
-        ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : molar_g(ws, cd, x);
-        xoff += cd.count;
-        ++col;
-    };
-    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c) {
-        const Candidate& cd = ws.cand[sz(c)];
-        if (cd.excluded) continue;
-        double* x = ws.xtry.data();
-        if (cd.groups > 1) {
-            // Corners, midpoints of pairs of them and the centroid.
-            const int corners = corner_count(ws, cd);
-            for (int i = 0; i < corners; ++i) {
-                corner(ws, cd, i, x);
-                add_column(c, x);
-            }
-            double* y = ws.wtmp.data();
-            int pairs = 0;
-            for (int i = 0; i < corners && pairs < kMaxPairs; ++i)
-                for (int k = i + 1; k < corners && pairs < kMaxPairs; ++k, ++pairs) {
-                    corner(ws, cd, i, x);
-                    corner(ws, cd, k, y);
-                    for (int q = 0; q < cd.count; ++q) x[q] = 0.5 * (x[q] + y[q]);
-                    add_column(c, x);
-                }
-            for (int g = cd.group0; g < cd.group0 + cd.groups; ++g)
-                for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-                    x[s - cd.first] = ws.grp_sites[sz(g)] / (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)]);
-            add_column(c, x);
-            continue;
-        }
-        for (int k = 0; k < cd.count; ++k) {
-            std::fill(x, x + cd.count, 0.0);
-            x[k] = 1.0;
-            add_column(c, x);
-        }
-        if (cd.gas || cd.pure || cd.count < 2) continue;
-        int pairs = 0;
-        for (int i = 0; i < cd.count && pairs < kMaxPairs; ++i)
-            for (int k = i + 1; k < cd.count && pairs < kMaxPairs; ++k, ++pairs) {
-                std::fill(x, x + cd.count, 0.0);
-                x[i] = x[k] = 0.5;
-                add_column(c, x);
-            }
-        if (cd.count > 2) {
-            std::fill(x, x + cd.count, 1.0 / cd.count);
-            add_column(c, x);
-        }
+        g += x[k] * ws.g0[sz(cd.first + k)];
     }
-    ws.lp_used = col;
+    // A composition of vacancies alone holds no element: not a column.
+    if (!holds) return false;
+    ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : molar_g(ws, cd, x);
+    ++ws.lp_used;
+    return true;
+}
+
+void lp_sample_columns(Workspace& ws, int c) {
+    const Candidate& cd = ws.cand[sz(c)];
+    double* x = ws.xtry.data();
+    if (cd.groups > 1) {
+        // Corners, midpoints of pairs of them and the centroid.
+        const int corners = corner_count(ws, cd);
+        for (int i = 0; i < corners; ++i) {
+            corner(ws, cd, i, x);
+            lp_add_column(ws, c, x);
+        }
+        double* y = ws.wtmp.data();
+        int pairs = 0;
+        for (int i = 0; i < corners && pairs < kMaxPairs; ++i)
+            for (int k = i + 1; k < corners && pairs < kMaxPairs; ++k, ++pairs) {
+                corner(ws, cd, i, x);
+                corner(ws, cd, k, y);
+                for (int q = 0; q < cd.count; ++q) x[q] = 0.5 * (x[q] + y[q]);
+                lp_add_column(ws, c, x);
+            }
+        for (int g = cd.group0; g < cd.group0 + cd.groups; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                x[s - cd.first] = ws.grp_sites[sz(g)] / (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)]);
+        lp_add_column(ws, c, x);
+        return;
+    }
+    for (int k = 0; k < cd.count; ++k) {
+        std::fill(x, x + cd.count, 0.0);
+        x[k] = 1.0;
+        lp_add_column(ws, c, x);
+    }
+    if (cd.gas || cd.pure || cd.count < 2) return;
+    int pairs = 0;
+    for (int i = 0; i < cd.count && pairs < kMaxPairs; ++i)
+        for (int k = i + 1; k < cd.count && pairs < kMaxPairs; ++k, ++pairs) {
+            std::fill(x, x + cd.count, 0.0);
+            x[i] = x[k] = 0.5;
+            lp_add_column(ws, c, x);
+        }
+    if (cd.count > 2) {
+        std::fill(x, x + cd.count, 1.0 / cd.count);
+        lp_add_column(ws, c, x);
+    }
+}
+
+bool solve_lp(Workspace& ws) {
+    const int E = ws.E;
     Simplex lp(ws);
     if (!lp.run()) return false;
     lp.duals(ws.pi);
@@ -304,6 +305,20 @@ bool initial_lp(Workspace& ws) {
         const int k = ws.lp_basis[sz(i)];
         if (k < ws.lp_used) ws.lp_z[sz(k)] = std::max(0.0, ws.lp_tab[sz(i) * sz(ws.lp_used + E + 1) + sz(ws.lp_used + E)]);
     }
+    return true;
+}
+
+bool initial_lp(Workspace& ws) {
+    ws.lp_used = 0;
+    for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c)
+        if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c);
+    if (!solve_lp(ws)) return false;
+    start_from_lp(ws);
+    return true;
+}
+
+void start_from_lp(Workspace& ws) {
+    const int E = ws.E;
     // Phase amounts and compositions.
     std::fill(ws.n.begin(), ws.n.end(), 0.0);
     for (Candidate& cd : ws.cand) {
@@ -385,7 +400,6 @@ bool initial_lp(Workspace& ws) {
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.n[sz(s)] *= Ng / sum;
         }
     }
-    return true;
 }
 
 }  // namespace eqcore::detail

@@ -2,9 +2,13 @@
 // once (no copy NAME#k to hold a second composition) in its higher basin:
 // its tangent-plane distance is negative at another composition of
 // itself. The phase is one homogeneous phase, so the answer is the least G
-// over assemblages in which it appears once; the state is redone from the
-// phase moved to that composition (and, after a warm start, from the cold
-// start), the lower converged state kept, a few hops at most. Ideal
+// over assemblages in which it appears once. A linear program first asks
+// whether any assemblage with the phase at that composition can be lower
+// (basin_start.cpp); where the balance forbids it the phase stays inside
+// its gap. Otherwise the state is redone from the program's balanced
+// assemblage, then from the state with the phase moved (its amount kept),
+// and, after a warm start, from the cold start; the lower converged state
+// is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
 // searched fully only where the screen finds them below their plane.
@@ -166,8 +170,18 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         before.take(ws);
         const double G0 = state_G(ws);
         std::string m;
-        move_to(ws, who, x);
+        // Only where an assemblage with the phase at x can be lower
+        // (basin_start.cpp): from that balanced assemblage, then from the
+        // state with the phase moved there.
+        if (!basin_start(ws, who, x, G0)) {
+            before.restore(ws);
+            break;
+        }
         SolverStatus st = converge_tp(ws, true, m);
+        if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+        before.restore(ws);
+        move_to(ws, who, x);
+        st = converge_tp(ws, true, m);
         if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
         if (!cold_tried) {
             cold_tried = true;

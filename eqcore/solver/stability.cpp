@@ -377,6 +377,10 @@ double quick_driving_force(Workspace& ws, int ci) {
     return mixture_driving_force(ws, ci, true);
 }
 
+double descend_distance(Workspace& ws, const Candidate& c, double* y) { return sublattice_descent(ws, c, y); }
+
+double ideal_distance(Workspace& ws, const Candidate& c) { return ideal_estimate(ws, c); }
+
 void forget_stability(Workspace& ws) {
     for (TangentMemory& t : ws.tpm) t = TangentMemory{};
 }

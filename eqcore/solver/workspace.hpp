@@ -200,6 +200,8 @@ struct Workspace {
     // a present phase's screen for a lower basin: the best composition so
     // far and the one it moves to (kept across calculations: no allocation)
     std::vector<double> basin_probe, basin_x;
+    // the columns of the basin program column generation starts from besides those it uses
+    std::vector<int> basin_seeds;
 
     SolverOptions opt;
 
@@ -235,6 +237,21 @@ void set_conditions(Workspace& ws, double T, double P);
 bool initial_lp(Workspace& ws);
 // Columns candidate c offers the linear program (its sampled compositions).
 int lp_column_count(const Workspace& ws, const Candidate& c);
+// The program's parts, shared by the start and the move out of a higher
+// basin (basin_start.cpp). A column: candidate c at composition x (mole
+// fractions for one mixing group; the amounts of one formula unit for a
+// phase with sublattices), appended at ws.lp_used (capacity is the
+// caller's); false (nothing appended) when it holds no element.
+bool lp_add_column(Workspace& ws, int c, const double* x);
+// Candidate c's sampled compositions as columns (its corners, midpoints, centroid).
+void lp_sample_columns(Workspace& ws, int c);
+// Solves the program over ws.lp_used columns: the amounts in ws.lp_z, the
+// duals in ws.pi. False when the balances cannot be met.
+bool solve_lp(Workspace& ws);
+// The assemblage of the solved program as the iterate: the phases of its
+// basis present at their summed amounts, every constituent of a present
+// mixture spread to a positive amount, potentials from the duals.
+void start_from_lp(Workspace& ws);
 
 // The remainder of candidate c's model at fractions x of its slots (the
 // other variables of the model at 0): its molar values, and the gradient in
@@ -269,6 +286,13 @@ double driving_force(Workspace& ws, int c);
 // A negative value is a true negative driving force; a positive one may
 // miss a lower composition.
 double quick_driving_force(Workspace& ws, int c);
+// Local descent of non-ideal candidate c's tangent-plane distance at ws.pi
+// from fractions y (within each sublattice, slot order): D / RT per formula
+// unit at the local minimum reached, y moved there.
+double descend_distance(Workspace& ws, const Candidate& c, double* y);
+// The least distance / RT of candidate c taken as an ideal mixture at
+// ws.pi (its closed form), the composition in ws.xbest.
+double ideal_distance(Workspace& ws, const Candidate& c);
 // Drops what the stability searches remember (a cold start).
 void forget_stability(Workspace& ws);
 
@@ -297,6 +321,13 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
 // so a cold one may decide).
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message);
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message);
+// The linear program of a move out of a higher basin: present candidate
+// `who` at fractions x only, the other phases at their present, least
+// distance and sampled compositions. When its value is below G0 (the
+// state's G / RT) it becomes the iterate (start_from_lp) and true is
+// returned; false otherwise (the program's buffers and ws.pi changed,
+// nothing else).
+bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'
