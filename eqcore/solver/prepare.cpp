@@ -259,6 +259,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.basin_D.assign(sz(NC) * kB, 0.0);
     ws.basin_own.assign(sz(NC) * kB, 0);
     ws.var_on.assign(M, 0);
+    ws.var_lin.assign(M, 0.0);
     ws.ex_who.assign(sz(E), 0);
     ws.ex_q.assign(sz(E) * sz(E), 0.0);
     ws.ex_r.assign(sz(E) * sz(E), 0.0);

@@ -114,6 +114,9 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         // gradient, whichever start the descent came from.
         const double scale = std::max(1.0, std::abs(D));
         const bool final_steps = -slope <= 1e-12 * scale && exact_steps < 2 && t == 1.0;
+        // The first trial, usually taken, is evaluated with the derivatives
+        // the next step needs (grad and ws.dmuex are not used before that).
+        int taken = -1;
         for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
             for (int g = c.group0; g < c.group0 + k; ++g) {
                 double sum = 0.0;
@@ -124,9 +127,10 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
             }
-            Dt = value(trial, false);
+            Dt = value(trial, ls == 0);
             if (std::isfinite(Dt) && (Dt <= D + 1e-4 * t * slope || (final_steps && Dt <= D + 1e-14 * scale))) {
                 moved = true;
+                taken = ls;
                 break;
             }
         }
@@ -134,7 +138,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         std::copy(trial, trial + m, y);
         if (final_steps) ++exact_steps;
         const bool small = !final_steps && D - Dt <= 1e-15 * scale;
-        D = value(y, true);
+        D = taken == 0 ? Dt : value(y, true);
         if (small) break;
     }
     return D;

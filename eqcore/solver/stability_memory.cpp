@@ -181,8 +181,15 @@ double reference_shift(Workspace& ws, int ci) {
     const std::size_t nv = sz(c.model->layout().variables);
     std::fill(ws.var_on.begin(), ws.var_on.begin() + static_cast<std::ptrdiff_t>(nv), 0);
     for (int s = c.first; s < c.first + c.count; ++s) ws.var_on[sz(ws.slot_var[sz(s)])] = 1;
-    const double bound = c.model->excess_change_bound(t.ref_T, ws.T, std::span<const char>(ws.var_on.data(), nv));
-    return shift - c.sites * bound;
+    const std::span<const char> active(ws.var_on.data(), nv);
+    const double apart = shift - c.sites * c.model->excess_change_bound(t.ref_T, ws.T, active);
+    // The model may bound remainder and linear part together (sharper where
+    // they move alike).
+    std::fill(ws.var_lin.begin(), ws.var_lin.begin() + static_cast<std::ptrdiff_t>(nv), 0.0);
+    for (int s = c.first; s < c.first + c.count; ++s)
+        ws.var_lin[sz(ws.slot_var[sz(s)])] = ws.g0[sz(s)] - ws.ref_g0[sz(s)] - ws.adot(s, dpi);
+    const double joint = c.model->least_excess_change(t.ref_T, ws.T, std::span<const double>(ws.var_lin.data(), nv), active);
+    return std::max(apart, c.sites * joint);
 }
 
 }  // namespace eqcore::detail

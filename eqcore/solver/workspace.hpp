@@ -197,6 +197,7 @@ struct Workspace {
     std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
+    std::vector<double> var_lin; // one candidate: per variable of its model, scratch
     // phase exchange: present candidates, their columns orthonormalised (E x E),
     // the triangular factor (E x E), the entering column and its coefficients
     std::vector<int> ex_who;

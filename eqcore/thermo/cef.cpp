@@ -1,11 +1,13 @@
 #include "thermo/cef.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <stdexcept>
 
 namespace eqcore {
 
 namespace {
-constexpr std::size_t kMaxListed = 8;
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 }  // namespace
 
@@ -13,15 +15,22 @@ CefPolynomial::CefPolynomial(const Sublattices& sl, int end_members, const std::
                              const std::vector<int>& sets) {
     const int ns = sl.count();
     int slot = 0;
+    const auto list = [](Term& t) {
+        if (t.index.size() > t.at.size()) throw std::invalid_argument("a compound-energy term lists more than 8 fractions");
+        t.listed = static_cast<int>(t.index.size());
+        std::copy(t.index.begin(), t.index.end(), t.at.begin());
+    };
     for (int e = 0; e < end_members; ++e) {
         Term t;
         for (int s = 0; s < ns; ++s) t.index.push_back(sl.first(s) + sl.member[sz(e * ns + s)]);
         t.first = slot++;
+        list(t);
         terms_.push_back(std::move(t));
     }
     for (std::size_t r = 0; r < records.size(); ++r) {
         Term t;
         t.index = records[r];
+        list(t);
         t.first = slot;
         t.sets = sets[r];
         slot += sets[r];
@@ -40,22 +49,75 @@ CefPolynomial::CefPolynomial(const Sublattices& sl, int end_members, const std::
         } else {
             t.kind = Kind::constant;
         }
+        // n distinct fractions of one sublattice have a product of at most
+        // (1/n)^n; a fraction listed twice bounds nothing below 1.
+        std::vector<int> sorted = t.index;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+            for (int c : per)
+                if (c > 1) t.peak *= std::pow(1.0 / c, c);
         terms_.push_back(std::move(t));
     }
     parameters_ = sz(slot);
+    end_members_ = sz(end_members);
+}
+
+double CefPolynomial::records_bound(std::span<const double> size, std::span<const char> active) const {
+    double bound = 0.0;
+    for (std::size_t r = end_members_; r < terms_.size(); ++r) {
+        const Term& t = terms_[r];
+        bool vanishes = false;
+        for (int i : t.index) vanishes = vanishes || (sz(i) < active.size() && !active[sz(i)]);
+        if (vanishes) continue;
+        double sets = 0.0;
+        for (int v = 0; v < t.sets; ++v) sets += size[sz(t.first + v)];
+        bound += t.peak * sets;
+    }
+    return bound;
+}
+
+double CefPolynomial::records_least(std::span<const double> at, std::span<const char> active) const {
+    double least = 0.0;
+    for (std::size_t r = end_members_; r < terms_.size(); ++r) {
+        const Term& t = terms_[r];
+        bool vanishes = false;
+        for (int i : t.index) vanishes = vanishes || (sz(i) < active.size() && !active[sz(i)]);
+        if (vanishes) continue;
+        const double* L = at.data() + t.first;
+        double w = 0.0;
+        switch (t.kind) {
+            case Kind::constant:
+                w = L[0];
+                break;
+            case Kind::binary:
+                w = L[0];
+                for (int v = 1; v < t.sets; ++v) w += v % 2 == 1 ? -std::abs(L[v]) : std::min(0.0, L[v]);
+                break;
+            case Kind::ternary:
+                for (int l = 0; l < 3; ++l) w += std::min(0.0, L[l]);
+                break;
+        }
+        least += t.peak * std::min(0.0, w);
+    }
+    return least;
 }
 
 void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> y, ExcessSums& s) const {
     const bool grad = !s.grad.empty(), hess = !s.hess.empty();
     for (const Term& t : terms_) {
-        const std::size_t k = t.index.size();
-        std::array<double, kMaxListed> u, dp, dW;
-        for (std::size_t a = 0; a < k; ++a) {
-            u[a] = y[sz(t.index[a])];
-            dW[a] = 0.0;
+        const int k = t.listed;
+        // The listed fractions, and the products of those before (pre) and
+        // after (post) each one: the products leaving one or two out need
+        // no division (fractions may be zero).
+        std::array<double, kMaxListed> u, dW;
+        std::array<double, kMaxListed + 1> pre, post;
+        pre[0] = 1.0;
+        for (int a = 0; a < k; ++a) {
+            u[sz(a)] = y[sz(t.at[sz(a)])];
+            dW[sz(a)] = 0.0;
+            pre[sz(a) + 1] = pre[sz(a)] * u[sz(a)];
         }
-        double p = 1.0;
-        for (std::size_t a = 0; a < k; ++a) p *= u[a];
+        const double p = pre[sz(k)];
         double W = 0.0, Wt = 0.0, Wtt = 0.0;
         double P2 = 0.0;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
         const ParameterT* L = at.data() + t.first;
@@ -101,31 +163,27 @@ void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> 
         s.f_t += p * Wt;
         s.f_tt += p * Wtt;
         if (!grad && !hess) continue;
-        // Products leaving out one (dp) or two (in the Hessian loop) of the
-        // listed fractions, without division: fractions may be zero.
-        for (std::size_t a = 0; a < k; ++a) {
-            double q = 1.0;
-            for (std::size_t b = 0; b < k; ++b)
-                if (b != a) q *= u[b];
-            dp[a] = q;
-        }
-        for (std::size_t a = 0; a < k; ++a) {
-            const auto ia = sz(t.index[a]);
-            if (grad) s.grad[ia] += dp[a] * W + p * dW[a];
-            if (!hess) continue;
-            for (std::size_t b = 0; b < k; ++b) {
-                double d2p = 0.0;
-                if (b != a) {
-                    d2p = 1.0;
-                    for (std::size_t c = 0; c < k; ++c)
-                        if (c != a && c != b) d2p *= u[c];
-                }
-                double h = d2p * W + dp[a] * dW[b] + dp[b] * dW[a];
-                if (t.kind == Kind::binary) {
-                    const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
-                    if ((a == i || a == j) && (b == i || b == j)) h += p * (a == b ? P2 : -P2);
-                }
-                s.h(ia, sz(t.index[b])) += h;
+        post[sz(k)] = 1.0;
+        for (int a = k - 1; a >= 0; --a) post[sz(a)] = post[sz(a) + 1] * u[sz(a)];
+        std::array<double, kMaxListed> dp;
+        for (int a = 0; a < k; ++a) dp[sz(a)] = pre[sz(a)] * post[sz(a) + 1];
+        if (grad)
+            for (int a = 0; a < k; ++a) s.grad[sz(t.at[sz(a)])] += dp[sz(a)] * W + p * dW[sz(a)];
+        if (!hess) continue;
+        const bool binary = t.kind == Kind::binary;
+        for (int a = 0; a < k; ++a) {
+            const auto ia = sz(t.at[sz(a)]);
+            const bool a_mixes = binary && (a == t.mix[0] || a == t.mix[1]);
+            s.h(ia, ia) += 2.0 * dp[sz(a)] * dW[sz(a)] + (a_mixes ? p * P2 : 0.0);
+            double between = 1.0;  // product of the fractions strictly between a and b
+            for (int b = a + 1; b < k; ++b) {
+                const double d2p = pre[sz(a)] * between * post[sz(b) + 1];
+                between *= u[sz(b)];
+                double h = d2p * W + dp[sz(a)] * dW[sz(b)] + dp[sz(b)] * dW[sz(a)];
+                if (a_mixes && (b == t.mix[0] || b == t.mix[1])) h -= p * P2;
+                const auto ib = sz(t.at[sz(b)]);
+                s.h(ia, ib) += h;
+                s.h(ib, ia) += h;
             }
         }
     }

@@ -13,6 +13,7 @@
 // record's sets.
 #pragma once
 
+#include <array>
 #include <span>
 #include <vector>
 
@@ -37,17 +38,36 @@ public:
     // not empty) its gradient and Hessian in y to `s`.
     void add(std::span<const ParameterT> at, std::span<const double> y, ExcessSums& s) const;
 
+    // A bound on |the records' part of P| (every term after the end
+    // members) over all site fractions whose constituents not marked in
+    // `active` are 0 (empty: all marked), given for each parameter slot k a
+    // bound size[k] on the magnitude of its value: per record, the largest
+    // product of its listed fractions times the sum of its sets' sizes (the
+    // factor W is a sum of sets times monomials in [-1, 1]).
+    double records_bound(std::span<const double> size, std::span<const char> active) const;
+    // A lower bound (<= 0) on the records' part of P over the same site
+    // fractions, its parameter slots holding the values `at` (signed): per
+    // record its largest product of listed fractions times the least its
+    // factor W can take (odd powers of a difference of fractions in [-1, 1],
+    // even ones in [0, 1], the ternary factors in [0, 1]), where negative.
+    double records_least(std::span<const double> at, std::span<const char> active) const;
+
 private:
     enum class Kind { constant, binary, ternary };
+    static constexpr int kMaxListed = 8;  // sublattices (at most 5) plus two more on one of them
     struct Term {
         std::vector<int> index;  // listed site fractions
+        int listed = 0;          // their number, and the same in a fixed array
+        std::array<int, kMaxListed> at{};
         Kind kind = Kind::constant;
         int mix[3] = {0, 0, 0};  // positions in `index` of the mixing constituents
         int first = 0;           // first parameter slot
         int sets = 1;
+        double peak = 1.0;       // largest product of the listed fractions
     };
     std::vector<Term> terms_;
     std::size_t parameters_ = 0;
+    std::size_t end_members_ = 0;
 };
 
 }  // namespace eqcore

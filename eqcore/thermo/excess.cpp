@@ -111,7 +111,6 @@ double monomial_bound(const Interaction& in) {
 
 double MixtureModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
     if (T1 == T2) return 0.0;
-    if (magnetic_.present()) return std::numeric_limits<double>::infinity();
     double weight = 1.0;  // W = sum w_l x_l multiplies every term in equivalent fractions
     for (double w : phase_.qkto_weight) weight = std::max(weight, w);
     double sum = 0.0;
@@ -128,7 +127,7 @@ double MixtureModel::excess_change_bound(double T1, double T2, std::span<const c
             change += std::abs(parameter_value(set, T2) / (kR * T2) - parameter_value(set, T1) / (kR * T1));
         sum += change * monomial_bound(in);
     }
-    return weight * sum;
+    return weight * sum + magnetic_.change_bound(T1, T2);
 }
 
 double MixtureModel::critical_temperature(std::span<const double> v) const {

@@ -43,7 +43,7 @@ public:
     // Every term is a coefficient set times a monomial of the fractions
     // whose largest magnitude is known: the sum of |L(T2)/(R T2) - L(T1)/(R T1)|
     // times that largest magnitude over the terms that do not vanish with
-    // the inactive variables at 0 (unbounded with a magnetic term).
+    // the inactive variables at 0, plus the magnetic term's bound.
     double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
     const MagneticTerm& magnetic() const { return magnetic_; }
     double critical_temperature(std::span<const double> v) const override;

@@ -1,6 +1,8 @@
 #include "thermo/magnetic.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "thermo/scratch.hpp"
 
@@ -16,7 +18,7 @@ MagneticF magnetic_f(double tau, double p) {
         r.f1 = -(-79.0 / (140.0 * p * t2) + K * (t2 / 2.0 + t9 / (15.0 * tau) + t15 / (40.0 * tau))) / A;
         r.f2 = -(158.0 / (140.0 * p * t3) + K * (tau + 8.0 * t9 / (15.0 * t2) + 14.0 * t15 / (40.0 * t2))) / A;
     } else {
-        const double i5 = std::pow(tau, -5.0), i10 = i5 * i5, i15 = i10 * i5, i25 = i15 * i10;
+        const double i1 = 1.0 / tau, i2 = i1 * i1, i5 = i2 * i2 * i1, i10 = i5 * i5, i15 = i10 * i5, i25 = i15 * i10;
         r.f = -(i5 / 10.0 + i15 / 315.0 + i25 / 1500.0) / A;
         r.f1 = (i5 / 2.0 + i15 * 15.0 / 315.0 + i25 * 25.0 / 1500.0) / (A * tau);
         r.f2 = -(3.0 * i5 + i15 * 15.0 * 16.0 / 315.0 + i25 * 25.0 * 26.0 / 1500.0) / (A * tau * tau);
@@ -25,7 +27,7 @@ MagneticF magnetic_f(double tau, double p) {
 }
 
 MagneticTerm::MagneticTerm(const Magnetic& m, const Sublattices& sl, int end_members)
-    : present_(m.present), afm_(m.afm), p_(m.structure) {
+    : present_(m.present), afm_(m.afm), p_(m.structure), end_members_(end_members) {
     if (!present_) return;
     std::vector<std::vector<int>> records;
     std::vector<int> sets;
@@ -45,6 +47,11 @@ MagneticTerm::MagneticTerm(const Magnetic& m, const Sublattices& sl, int end_mem
             beta_at_.push_back({set[1], 0.0, 0.0});
         }
     }
+    // With every T* or every beta* value 0 the term is 0 everywhere.
+    const auto nonzero = [](const std::vector<ParameterT>& at) {
+        return std::any_of(at.begin(), at.end(), [](const ParameterT& q) { return q.v != 0.0; });
+    };
+    contributes_ = nonzero(tc_at_) && nonzero(beta_at_);
 }
 
 double MagneticTerm::polynomial(const CefPolynomial& poly, const std::vector<ParameterT>& at,
@@ -64,8 +71,55 @@ double MagneticTerm::moment(std::span<const double> y) const {
     return std::max(0.0, scaled(polynomial(beta_, beta_at_, y)));
 }
 
+namespace {
+
+// tau f'(tau) on either side of tau = 1; each side decreases with tau when
+// 0 < p <= 1.
+double tau_f1_below(double tau, double p) {
+    const double A = 518.0 / 1125.0 + (11692.0 / 15975.0) * (1.0 / p - 1.0);
+    const double K = (474.0 / 497.0) * (1.0 / p - 1.0);
+    const double t3 = tau * tau * tau, t9 = t3 * t3 * t3, t15 = t9 * t3 * t3;
+    return (79.0 / (140.0 * p * tau) - K * (t3 / 2.0 + t9 / 15.0 + t15 / 40.0)) / A;
+}
+double tau_f1_above(double tau, double p) {
+    const double A = 518.0 / 1125.0 + (11692.0 / 15975.0) * (1.0 / p - 1.0);
+    const double i1 = 1.0 / tau, i2 = i1 * i1, i5 = i2 * i2 * i1, i15 = i5 * i5 * i5, i25 = i15 * i5 * i5;
+    return (i5 / 2.0 + i15 / 21.0 + i25 / 60.0) / A;
+}
+
+}  // namespace
+
+double MagneticTerm::change_bound(double T1, double T2) const { return bound(T1, T2, false); }
+
+double MagneticTerm::least_change(double T1, double T2) const { return -bound(T1, T2, true); }
+
+double MagneticTerm::bound(double T1, double T2, bool fall) const {
+    if (!contributes_ || T1 == T2) return 0.0;
+    if (!(p_ > 0.0 && p_ <= 1.0) || !(T1 > 0.0) || !(T2 > 0.0)) return std::numeric_limits<double>::infinity();
+    // The largest T* and beta*: end members' magnitudes (their products of
+    // fractions sum to at most 1) plus the records', a negative value
+    // scaled by -m.
+    auto largest = [&](const CefPolynomial& poly, const std::vector<ParameterT>& at) {
+        Scratch size(at.size());
+        double ends = 0.0;
+        for (std::size_t k = 0; k < at.size(); ++k) {
+            size.span()[k] = std::abs(at[k].v);
+            if (k < static_cast<std::size_t>(end_members_)) ends = std::max(ends, size.span()[k]);
+        }
+        return std::max(1.0, std::abs(afm_)) * (ends + poly.records_bound(size.span(), {}));
+    };
+    const double tc = largest(tc_, tc_at_), beta = largest(beta_, beta_at_);
+    if (!(tc > 0.0) || !(beta > 0.0)) return 0.0;
+    const double tau = std::min(T1, T2) / tc;
+    const double slope = tau < 1.0 ? std::max(tau_f1_below(tau, p_), tau_f1_above(1.0, p_)) : tau_f1_above(tau, p_);
+    const double step = std::abs(magnetic_f(1.0, p_).f - magnetic_f(std::nextafter(1.0, 2.0), p_).f);
+    // Rising T moves f up but for the step.
+    const double drift = fall && T2 > T1 ? 0.0 : std::abs(std::log(T2 / T1)) * slope;
+    return std::log(beta + 1.0) * (drift + step) * (1.0 + 1e-9);
+}
+
 void MagneticTerm::add(double T, std::span<const double> y, ExcessSums& s) const {
-    if (!present_) return;
+    if (!contributes_) return;
     const std::size_t n = y.size();
     const bool grad = !s.grad.empty(), hess = !s.hess.empty();
     Scratch tg(grad || hess ? n : 0), bg(grad || hess ? n : 0), th(hess ? n * n : 0), bh(hess ? n * n : 0);

@@ -43,14 +43,27 @@ public:
     // T* and beta* at y (0 when not magnetic there).
     double critical_temperature(std::span<const double> y) const;
     double moment(std::span<const double> y) const;
+    // A bound on |G_mag(T2, y) / (R T2) - G_mag(T1, y) / (R T1)| over every
+    // y (per formula unit): Tc and beta do not depend on T, so the change
+    // is ln(beta* + 1) (f(T2/T*) - f(T1/T*)), at most ln(beta*max + 1)
+    // |ln(T2/T1)| sup tau f'(tau) over tau >= min(T1, T2) / T*max, plus the
+    // step f makes at tau = 1; infinite for a structure factor outside (0, 1].
+    double change_bound(double T1, double T2) const;
+    // A lower bound (<= 0) on that change: f increases with tau but for its
+    // step at tau = 1, so as T rises only that step can lower it.
+    double least_change(double T1, double T2) const;
 
 private:
     // T* or beta* from its polynomial value: a negative value times -m.
     double scaled(double v) const { return v < 0.0 ? -afm_ * v : v; }
+    // The bound of |change| (fall: of a fall only).
+    double bound(double T1, double T2, bool fall) const;
     double polynomial(const CefPolynomial& poly, const std::vector<ParameterT>& at, std::span<const double> y) const;
 
     bool present_ = false;
+    bool contributes_ = false;  // some T* and some beta* value not 0
     double afm_ = 0.0, p_ = 0.0;
+    int end_members_ = 0;
     CefPolynomial tc_, beta_;
     std::vector<ParameterT> tc_at_, beta_at_;
 };

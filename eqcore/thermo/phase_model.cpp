@@ -65,6 +65,10 @@ double PhaseModel::excess_change_bound(double T1, double T2, std::span<const cha
     return T1 == T2 ? 0.0 : std::numeric_limits<double>::infinity();
 }
 
+double PhaseModel::least_excess_change(double, double, std::span<const double>, std::span<const char>) const {
+    return -std::numeric_limits<double>::infinity();
+}
+
 void PhaseModel::own_split(std::span<double>) const {}
 
 bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }

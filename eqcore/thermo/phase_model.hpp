@@ -145,6 +145,16 @@ public:
     // otherwise.
     virtual double excess_change_bound(double T1, double T2, std::span<const char> active) const;
 
+    // A lower bound on the same change together with a linear function of
+    // the fractions: inf over w of g_ex(T2, w) / (R T2) - g_ex(T1, w) / (R T1)
+    // + sum_i w_i linear_i (w as above, within the layout's site ratios). A
+    // model whose remainder holds terms that move with T like the linear
+    // part (a reference surface of end members) bounds both together,
+    // where they largely cancel. The base class: -infinity (no joint bound;
+    // callers bound the two parts apart).
+    virtual double least_excess_change(double T1, double T2, std::span<const double> linear,
+                                       std::span<const char> active) const;
+
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:
     // identity layouts.

@@ -55,37 +55,43 @@ ExcessResult site_fraction_excess(const ModelLayout& l, double T, std::span<cons
 
     // F = f_yy centred on both sides within the groups: rows first (into
     // hess), then columns.
-    const std::span<const double> H = in_y.hess;
-    const auto group_of = [&](std::size_t i) {
-        int g = 0;
-        while (sz(l.group_first[sz(g) + 1]) <= i) ++g;
-        return g;
-    };
+    const double* H = in_y.hess.data();
+    double* out = hess.data();
+    const int* gf = l.group_first.data();
+    const int ng = l.groups();
     for (std::size_t k = 0; k < m; ++k) {
-        for (int g = 0; g < l.groups(); ++g) {
-            const auto first = sz(l.group_first[sz(g)]), end = sz(l.group_first[sz(g) + 1]);
+        for (int g = 0; g < ng; ++g) {
+            const auto first = sz(gf[g]), end = sz(gf[g + 1]);
             double yh = 0.0;
             for (std::size_t j = first; j < end; ++j) yh += y[j] * H[j * m + k];
-            for (std::size_t i = first; i < end; ++i) hess[i * m + k] = H[i * m + k] - yh;
+            for (std::size_t i = first; i < end; ++i) out[i * m + k] = H[i * m + k] - yh;
         }
     }
     for (std::size_t i = 0; i < m; ++i) {
-        double* row = hess.data() + i * m;
-        for (int g = 0; g < l.groups(); ++g) {
-            const auto first = sz(l.group_first[sz(g)]), end = sz(l.group_first[sz(g) + 1]);
+        double* row = out + i * m;
+        for (int g = 0; g < ng; ++g) {
+            const auto first = sz(gf[g]), end = sz(gf[g + 1]);
             double yh = 0.0;
             for (std::size_t k = first; k < end; ++k) yh += y[k] * row[k];
             for (std::size_t k = first; k < end; ++k) row[k] -= yh;
         }
     }
+    // phi / W (the share of its group) per variable: y and W are free now.
     for (std::size_t i = 0; i < m; ++i) {
-        const int gi = group_of(i);
-        for (std::size_t k = 0; k < m; ++k) {
-            double h = phi[i] / W[i] + phi[k] / W[k] + hess[i * m + k] / (W[i] * W[k]);
-            if (group_of(k) == gi) h -= (phi[i] + phi[k]) / (W[i] * W[i]);
-            hess[i * m + k] = h / A;
-        }
+        y[i] = 1.0 / W[i];
+        phi[i] *= y[i];
     }
+    const double* inv = y.data();
+    const double* pw = phi.data();
+    for (int gi = 0; gi < ng; ++gi)
+        for (auto i = sz(gf[gi]); i < sz(gf[gi + 1]); ++i)
+            for (int gk = 0; gk < ng; ++gk) {
+                const double same = gk == gi ? inv[i] : 0.0;  // the terms of one group
+                for (auto k = sz(gf[gk]); k < sz(gf[gk + 1]); ++k) {
+                    const double h = pw[i] + pw[k] + out[i * m + k] * inv[i] * inv[k] - same * (pw[i] + pw[k]);
+                    out[i * m + k] = h / A;
+                }
+            }
     return r;
 }
 

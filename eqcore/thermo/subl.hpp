@@ -35,11 +35,26 @@ public:
     // greedily, each as far as its scarcest constituent allows.
     void constituent_amounts(std::span<const double> v, std::span<double> n) const override;
 
+    // How far the remainder over RT moves with T (thermo/subl_bound.cpp):
+    // the reference surface by its end members, the records and the
+    // magnetic term by their largest magnitudes.
+    double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
+    double least_excess_change(double T1, double T2, std::span<const double> linear,
+                               std::span<const char> active) const override;
+
     double critical_temperature(std::span<const double> v) const override;
     const Sublattices& sublattices() const { return sublattices_; }
     const MagneticTerm& magnetic() const { return magnetic_; }
 
 private:
+    // Per end member e: G°_e(T2) / (R T2) - G°_e(T1) / (R T1) into `out`,
+    // and whether each has every constituent marked in `active`.
+    void end_member_change(double T1, double T2, std::span<const char> active, std::span<double> out,
+                           std::span<char> on) const;
+    // How far the records and the magnetic term can move, per formula
+    // unit, over RT: either way, or (fall) down only.
+    double records_change(double T1, double T2, std::span<const char> active, bool fall) const;
+
     Sublattices sublattices_;
     std::vector<std::array<double, 6>> sets_;  // the records' coefficient sets, in order
     CefPolynomial surface_;
