@@ -125,13 +125,7 @@ public:
             auto value = [&](const std::vector<double>& at, std::vector<double>& pi, std::string& these) {
                 std::vector<Column> cols = common;
                 cols.push_back(column(q, at));
-                std::vector<std::vector<double>> A;
-                std::vector<double> cost;
-                for (const Column& c : cols) {
-                    A.push_back(c.a);
-                    cost.push_back(c.g);
-                }
-                const ColumnLpAnswer lp = solve_column_lp(A, cost, b_);
+                const ColumnLpAnswer lp = solve_columns(cols);
                 if (!lp.feasible) return HUGE_VAL;
                 pi.assign(sys_.elements.size(), 0.0);
                 for (std::size_t i = 0; i < rows_.size(); ++i) pi[sz(rows_[i])] = lp.dual[i];
@@ -166,19 +160,24 @@ public:
     }
 
 private:
+    // The least sum of the columns' G under the element balance.
+    ColumnLpAnswer solve_columns(const std::vector<Column>& cols) const {
+        std::vector<std::vector<double>> A;
+        std::vector<double> cost;
+        for (const Column& c : cols) {
+            A.push_back(c.a);
+            cost.push_back(c.g);
+        }
+        return solve_column_lp(A, cost, b_);
+    }
+
     // Column generation: from every column the programme uses and from
     // `seed` (the phase at its new composition, which the first programme
     // may leave unused although a composition near it would be used).
     void generate(std::vector<Column>& cols, std::size_t seed, double good_enough, std::string& names,
                   double& best) const {
         for (int round = 0; round < kRounds; ++round) {
-            std::vector<std::vector<double>> A;
-            std::vector<double> cost;
-            for (const Column& c : cols) {
-                A.push_back(c.a);
-                cost.push_back(c.g);
-            }
-            const ColumnLpAnswer lp = solve_column_lp(A, cost, b_);
+            const ColumnLpAnswer lp = solve_columns(cols);
             if (!lp.feasible) break;
             std::string these;
             const double G = merged(cols, lp.x, these);

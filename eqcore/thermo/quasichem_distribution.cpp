@@ -255,31 +255,28 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
     bool reuse = warm && !same && last_T_ == T && eval_at_last_ && g_.size() == m && H_.rows() == m;
     bool small_step = false;
     bool converged = false;
+    // The potentials alone at the present distribution: stationary and
+    // balanced, then (with the derivatives wanted) the Hessian factored there.
+    auto confirmed = [&] {
+        evaluate(false);
+        if (!(stationarity() < kStationary && balanced())) return false;
+        if (!dmu.empty()) {
+            evaluate(true);
+            factor();
+        }
+        return true;
+    };
     for (int it = 0; it < kMaxIterations && !converged; ++it) {
         // The same state again: one evaluation of the potentials confirms it.
-        if (same && it == 0) {
-            evaluate(false);
-            if (stationarity() < kStationary && balanced()) {
-                if (!dmu.empty()) {
-                    evaluate(true);
-                    factor();
-                }
-                converged = true;
-                break;
-            }
+        if (same && it == 0 && confirmed()) {
+            converged = true;
+            break;
         }
         // After a step too small to leave the quadratic range the potentials
         // alone tell whether it converged (the Hessian is wanted only if not).
-        if (small_step && !reuse) {
-            evaluate(false);
-            if (stationarity() < kStationary && balanced()) {
-                if (!dmu.empty()) {
-                    evaluate(true);
-                    factor();
-                }
-                converged = true;
-                break;
-            }
+        if (small_step && !reuse && confirmed()) {
+            converged = true;
+            break;
         }
         if (!reuse) evaluate(true);
         if (!reuse && (it > 0 || same) && stationarity() < kStationary && balanced()) {
