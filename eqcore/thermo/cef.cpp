@@ -62,13 +62,23 @@ CefPolynomial::CefPolynomial(const Sublattices& sl, int end_members, const std::
     end_members_ = sz(end_members);
 }
 
+namespace {
+
+// Whether a record lists a site fraction that is switched off (0 there): the
+// record then vanishes.
+bool switched_off(const std::vector<int>& index, std::span<const char> active) {
+    for (int i : index)
+        if (sz(i) < active.size() && !active[sz(i)]) return true;
+    return false;
+}
+
+}  // namespace
+
 double CefPolynomial::records_bound(std::span<const double> size, std::span<const char> active) const {
     double bound = 0.0;
     for (std::size_t r = end_members_; r < terms_.size(); ++r) {
         const Term& t = terms_[r];
-        bool vanishes = false;
-        for (int i : t.index) vanishes = vanishes || (sz(i) < active.size() && !active[sz(i)]);
-        if (vanishes) continue;
+        if (switched_off(t.index, active)) continue;
         double sets = 0.0;
         for (int v = 0; v < t.sets; ++v) sets += size[sz(t.first + v)];
         bound += t.peak * sets;
@@ -80,9 +90,7 @@ double CefPolynomial::records_least(std::span<const double> at, std::span<const 
     double least = 0.0;
     for (std::size_t r = end_members_; r < terms_.size(); ++r) {
         const Term& t = terms_[r];
-        bool vanishes = false;
-        for (int i : t.index) vanishes = vanishes || (sz(i) < active.size() && !active[sz(i)]);
-        if (vanishes) continue;
+        if (switched_off(t.index, active)) continue;
         const double* L = at.data() + t.first;
         double w = 0.0;
         switch (t.kind) {
