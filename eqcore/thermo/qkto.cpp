@@ -212,7 +212,8 @@ void add_binary_sets(const Interaction& in, const ParameterT& L, const Sides& gr
 
 // True when some other constituent joins a or b in their binary term.
 bool has_joiners(const Sides& sides, std::size_t a, std::size_t b) {
-    if (sides.group.empty()) return false;
+    // One group: nobody joins (binary_side).
+    if (sides.group.empty() || sides.group[a] == sides.group[b]) return false;
     for (std::size_t l = 0; l < sides.group.size(); ++l)
         if (l != a && l != b && binary_side(sides, a, b, l) != 0) return true;
     return false;
