@@ -333,6 +333,10 @@ bool bounded_search(Search& se, double shift) {
             have_rise = true;
             double lower = 0.0;
             if (!own_basin_proven(ws, se.ci, bx + sz(k) * sz(m), x, d, -shift, rise, M, lower)) return false;
+            // The basin's least distance is only known to be >= lower: it may
+            // not hide a phase the search calls stable, nor lie below the
+            // least distance the search reports.
+            if (lower < std::min(se.best, -ws.opt.stability_tol)) return false;
         }
     }
     return se.best < 1e300 && t.dropped_min + shift >= se.best;
