@@ -217,6 +217,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.K.assign(dim * dim, 0.0);
     ws.rhs.assign(dim, 0.0);
     ws.piv.assign(dim, 0);
+    ws.kscale.assign(dim, 1.0);
     ws.KE.assign(sz(E) * sz(E), 0.0);
     ws.col.assign(sz(E), 0.0);
     ws.bal.assign(sz(E), 0.0);

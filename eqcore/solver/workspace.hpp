@@ -151,6 +151,7 @@ struct Workspace {
     std::vector<double> col;              // per element: one phase's column of the system
     std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
+    std::vector<double> kscale;           // its symmetric scaling, where it is equilibrated
     std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
     std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents
