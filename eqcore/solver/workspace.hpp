@@ -84,6 +84,7 @@ struct Workspace {
     const PhaseModels* models = nullptr;  // the phases' models in use
     const PhaseModels* models_given = nullptr;  // the problem's (null: own_models)
     PhaseModels own_models;               // built from the system when the problem gives none
+    const System* own_models_of = nullptr;  // the system own_models were built from
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
     std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
