@@ -61,6 +61,32 @@ void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::si
     }
 }
 
+void equilibrate(std::span<double> a, std::size_t n, std::span<double> s) {
+    double* A = a.data();
+    // A row with a positive diagonal (the element block) by its diagonal:
+    // its diagonal becomes 1, and in a positive definite block no entry
+    // exceeds it. A row without one (a phase's border row) then by its
+    // largest entry against the rows scaled so far, so that it becomes 1.
+    // (Alternate scaling by row maxima alone may settle with a border of
+    // unit entries beside a block still at 1e-14.)
+    for (std::size_t i = 0; i < n; ++i) s[i] = A[i * n + i] > 0.0 ? 1.0 / std::sqrt(A[i * n + i]) : 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (s[i] > 0.0) continue;
+        double m = 0.0;
+        for (std::size_t j = 0; j < n; ++j) m = std::max(m, std::abs(A[i * n + j]) * s[j]);
+        s[i] = m > 0.0 ? 1.0 / m : -1.0;  // -1: none scaled yet
+    }
+    // Rows whose entries all lie in unscaled rows: by their largest entry.
+    for (std::size_t i = 0; i < n; ++i) {
+        if (s[i] > 0.0) continue;
+        double m = 0.0;
+        for (std::size_t j = 0; j < n; ++j) m = std::max(m, std::abs(A[i * n + j]));
+        s[i] = m > 0.0 ? 1.0 / std::sqrt(m) : 1.0;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) A[i * n + j] *= s[i] * s[j];
+}
+
 bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot) {
     for (std::size_t j = 0; j < n; ++j) {
         double d = a[j * n + j];

@@ -21,6 +21,14 @@ bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, d
 void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
               std::span<double> rhs);
 
+// Symmetric equilibration of the symmetric n x n row-major matrix `a` (a
+// positive semidefinite block bordered by rows with a zero diagonal), in
+// place: a <- S a S with S = diag(s) so that every diagonal entry of the
+// block and the largest entry of every border row become 1. A system
+// a x = r is then solved as (S a S) y = S r, x = S y. Rows that are all
+// zero keep 1.
+void equilibrate(std::span<double> a, std::size_t n, std::span<double> s);
+
 // Cholesky factorisation A = L L' of a symmetric n x n row-major matrix, in
 // place (L in the lower triangle). False when A is not positive definite
 // (a pivot below `min_pivot`).

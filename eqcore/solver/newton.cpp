@@ -53,6 +53,12 @@ constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase 
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
 constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
+constexpr double kTracePhase = 1e-8;  // relative amount below which a mixture phase is a trace
+// Smallest pivot of the equilibrated system, relative: a direction with less
+// curvature is one that only traces within the phases fix (the same measure
+// as free_directions': singular values of the weighted rows below 1e-3).
+constexpr double kScaledPivot = 1e-6;
+constexpr int kZeroHolds = 8;         // steps past stoichiometric phases at zero, per assemblage
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -308,6 +314,12 @@ int free_directions(Workspace& ws) {
             for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
         }
     }
+    // Amounts thrown out of range by a diverging step: no directions (and
+    // no SVD, which does not end on such input).
+    if (!weight.allFinite() || !A.allFinite()) {
+        ws.null_dim = ws.exact_dim = 0;
+        return 0;
+    }
     // Directions no present constituent depends on at all (exactly free:
     // G does not change along them) come first; those only traces fix
     // follow, orthogonal to them.
@@ -498,6 +510,18 @@ void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, do
     mu_res = std::max(mu_res, std::abs(touch));
 }
 
+// A present ideal mixture (a gas) whose whole amount is a trace of the
+// material and that has held it since the start (one added in this
+// calculation and shrunk to a trace is more likely being squeezed out by the
+// phase rule, which the caller settles on a singular verdict).
+bool trace_phase(const Workspace& ws) {
+    double total = 0.0;
+    for (const Candidate& c : ws.cand) total += c.present ? c.N : 0.0;
+    for (const Candidate& c : ws.cand)
+        if (c.present && !c.pure && c.ideal && c.added == 0 && c.N < kTracePhase * total) return true;
+    return false;
+}
+
 }  // namespace
 
 void settle_free_potentials(Workspace& ws) {
@@ -568,6 +592,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     ws.null_dim = 0;
     ws.exact_dim = 0;
     bool loose = false;  // accept tiny pivots (after a first singular verdict)
+    bool scaled = false;  // the system equilibrated before it is solved
+    bool scaling_failed = false;  // ... and singular all the same
     bool balanced = false, traced = false;
     int rebalanced = 0;
     int polishes = 0;
@@ -584,6 +610,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // change bounded by `trust` (which doubles again with every step kept).
     bool backed_up = false;
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
+    int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
+    // No phase left to hold the material: nothing to iterate on.
+    if (std::none_of(ws.cand.begin(), ws.cand.end(), [](const Candidate& c) { return c.present; }))
+        return NewtonOutcome::singular;
     refresh_lnx(ws);
     if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     for (int it = 0; it < ws.opt.max_newton; ++it) {
@@ -639,7 +669,27 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
                     ws.null[sz(q) * sz(E) + sz(j)] * ws.b[sz(j)] / bmax;
-        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
+        if (scaled) {
+            equilibrate(std::span<double>(ws.K.data(), d * d), d, ws.kscale);
+            for (std::size_t i = 0; i < d; ++i) ws.rhs[i] *= ws.kscale[i];
+        }
+        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : scaled ? kScaledPivot : 1e-13)) {
+            // A phase present at a trace amount beside major ones makes
+            // the system badly scaled (a block of 1e-14 beside entries of
+            // 1), not singular: solved equilibrated, unless that fails too.
+            // Directions held free instead would also fix that phase's
+            // composition while its amount is still settling (and no
+            // composition might then sum to one).
+            if (nd == 0 && !loose && !scaled && !scaling_failed && trace_phase(ws)) {
+                scaled = true;
+                --it;
+                --ws.iterations;
+                continue;
+            }
+            if (scaled) {
+                scaled = false;
+                scaling_failed = true;
+            }
             if (nd == 0 && free_directions(ws) > 0) {
                 --it;
                 --ws.iterations;
@@ -657,6 +707,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
+        if (scaled)
+            for (std::size_t i = 0; i < d; ++i) ws.rhs[i] *= ws.kscale[i];
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
@@ -749,9 +801,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             if (!c.present || !c.pure) continue;
             const double st = ws.step[sz(ci)], n = ws.n[sz(c.first)];
             if (st >= 0.0 || -n / st > lam) continue;
-            if ((mu_res > 1e-3 || balance > 1e-3) && n > 1e-8 * total) {
+            const bool far = mu_res > 1e-3 || balance > 1e-3;
+            if (far && n > 1e-8 * total) {
                 lam = 0.9 * -n / st;
                 leaving = -1;
+            } else if (far && n == 0.0 && zero_holds < kZeroHolds) {
+                // At zero (just added): far from the solution its linear
+                // model's sign says little; it stays present at zero and
+                // the step goes on without it.
+                ++zero_holds;
             } else {
                 lam = -n / st;
                 leaving = ci;

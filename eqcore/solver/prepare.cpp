@@ -37,7 +37,12 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     const System& sys = *pr.system;
     ws.sys = &sys;
     ws.models_given = pr.models;
-    if (!pr.models) ws.own_models = PhaseModels(sys);
+    // The system's own models are the same for every setup of it (a solver
+    // serves one system until it is reset): built once.
+    if (!pr.models && ws.own_models_of != &sys) {
+        ws.own_models = PhaseModels(sys);
+        ws.own_models_of = &sys;
+    }
     ws.models = pr.models ? pr.models : &ws.own_models;
     ws.phase_on = pr.phase_entered;
     ws.const_on = pr.constituent_entered;
@@ -217,6 +222,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.K.assign(dim * dim, 0.0);
     ws.rhs.assign(dim, 0.0);
     ws.piv.assign(dim, 0);
+    ws.kscale.assign(dim, 1.0);
     ws.KE.assign(sz(E) * sz(E), 0.0);
     ws.col.assign(sz(E), 0.0);
     ws.bal.assign(sz(E), 0.0);

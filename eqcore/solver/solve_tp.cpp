@@ -110,7 +110,12 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
-        if (out == NewtonOutcome::phase_removed) continue;
+        if (out == NewtonOutcome::phase_removed) {
+            // The phase just added left again: the assemblage is no longer
+            // one that an addition made singular.
+            if (removed == last_added) last_added = -1;
+            continue;
+        }
         if (out == NewtonOutcome::singular) {
             // Right after an addition the assemblage breaks the phase rule:
             // drop the smallest other present phase. Otherwise the present

@@ -88,6 +88,7 @@ struct Workspace {
     const PhaseModels* models = nullptr;  // the phases' models in use
     const PhaseModels* models_given = nullptr;  // the problem's (null: own_models)
     PhaseModels own_models;               // built from the system when the problem gives none
+    const System* own_models_of = nullptr;  // the system own_models were built from
     std::vector<char> phase_on, const_on, elem_on;  // the setup's signature
     std::vector<char> elem_now;   // elements of the material of the current calculation
     int E = 0;                    // elements in the material
@@ -155,6 +156,7 @@ struct Workspace {
     std::vector<double> col;              // per element: one phase's column of the system
     std::vector<double> bal;              // per element: balance residual b - A n
     std::vector<std::size_t> piv;
+    std::vector<double> kscale;           // its symmetric scaling, where it is equilibrated
     std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
     std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents

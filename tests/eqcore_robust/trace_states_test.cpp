@@ -112,6 +112,27 @@ const TraceState kStates[] = {
      {{"BCC#3/Ir(bcc)", 5.8209394455685635},
       {"LIQUID/Au(liq)", 26.219728328035171},
       {"HCP#1/Rh(hcp)", 1.7715905080082717e-10}}},
+    // Methane and nitrogen: the gas alone chases a state with no hydrogen
+    // to spare, and graphite, added at zero amount, left again at once on
+    // its first step's rounding-level sign ("keeps entering and leaving").
+    {"chon_graphite_beside_methane_and_nitrogen", "c-h-o-n.dat", 390.01498725091216, 88731.069381657449,
+     382.92474739774372, {{"GAS/N2", 3.8663087611407545}, {"GAS/CH4", 1.9191573697313422}}},
+    // A trace of methane in nitrogen decomposes to graphite at a trace:
+    // after graphite left, a singular verdict dropped the gas as well, and
+    // Newton ran on an empty assemblage.
+    {"chon_methane_trace_in_nitrogen", "c-h-o-n.dat", 564.29379898447939, 604530.15495969192, 579.06414699495519,
+     {{"GAS/N2", 11.584367917973427}, {"GAS/CH4", 3.8899557862221242e-11}}},
+    // Liquid water with a trace of ammonia: the gas holds the nitrogen at
+    // 1e-14 mol. Holding its hydrogen-to-oxygen direction free fixed the
+    // gas's composition where no gas amount balanced it.
+    {"chon_gas_at_a_trace_over_liquid_water", "c-h-o-n.dat", 357.99124250301844, 100000.0, 348.69344508041581,
+     {{"H2O_liquid(liq)/H2O_liquid(liq)", 0.096024082883084755}, {"GAS/NH3", 6.3666307385644804e-15}}},
+    // The same with carbon dioxide: within the trace gas, hydrogen and
+    // oxygen beyond water are traces of traces, so the equilibrated system
+    // is singular too and those directions are held free after all.
+    {"chon_carbon_dioxide_trace_over_liquid_water", "c-h-o-n.dat", 498.86065144646466, 5879141.6092055514,
+     474.58451355164505,
+     {{"H2O_liquid(liq)/H2O_liquid(liq)", 0.0049860788970704575}, {"GAS/CO2", 1.9956193422969062e-16}}},
     // Mn or Ca at a trace of the ionic melt.
     {"ionic_mn_trace", "ionic_melt.dat", 1488.8531380101454, 1384533.2505487264, 1459.5155801792707,
      {{"SLAG/Ca+2:O-2", 0.52907485423534151}, {"SLAG/S", 1.7632347634582342}, {"SLAG/Mn+2:O-2", 2.7432318834808629e-07}}},
