@@ -213,6 +213,25 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
     add(std::vector<double>(sz(K), 2.0), -2.0 * beta);
     add(std::vector<double>(sz(K), 4.0), alpha);
     for (const Quadruplet& Q : quads_) ln_mult_.push_back(std::log(Q.multiplicity));
+    for (const LinearForm& F : forms_) {
+        std::size_t j = 0;
+        double scale = 1.0;
+        for (; j < dirs_.size(); ++j) {
+            const LinearForm& D = dirs_[j];
+            if (D.var != F.var) continue;
+            scale = F.coef[0] / D.coef[0];
+            bool along = true;
+            for (std::size_t q = 0; q < F.var.size() && along; ++q)
+                along = std::abs(F.coef[q] - scale * D.coef[q]) <= 1e-14 * std::abs(F.coef[q]);
+            if (along) break;
+        }
+        if (j == dirs_.size()) {
+            dirs_.push_back(F);
+            scale = 1.0;
+        }
+        form_dir_.push_back(static_cast<int>(j));
+        form_scale_.push_back(scale);
+    }
     terms_ = prepare_excess_terms(d, quads_);
 }
 
@@ -238,6 +257,9 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
+    // Per thread: once grown to the phase's size, no allocation.
+    thread_local std::vector<double> kappa;
+    if (!hess.empty()) kappa.assign(dirs_.size(), 0.0);
     double f = 0.0;
     for (std::size_t k = 0; k < K; ++k) {
         f -= w[k] * ln_mult_[k];
@@ -252,12 +274,18 @@ double QuasichemModel::configurational(std::span<const double> w, std::span<doub
         if (!grad.empty())
             for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += s * F.coef[q] * (lu + 1.0);
         if (!hess.empty()) {
-            const double su = s / u;
-            for (std::size_t a = 0; a < F.var.size(); ++a) {
-                const double ca = su * F.coef[a];
-                double* row = hess.data() + sz(F.var[a]) * K;
-                for (std::size_t b = 0; b < F.var.size(); ++b) row[F.var[b]] += ca * F.coef[b];
-            }
+            const double a = form_scale_[t];
+            kappa[sz(form_dir_[t])] += s * a * a / u;
+        }
+    }
+    if (hess.empty()) return f;
+    for (std::size_t j = 0; j < dirs_.size(); ++j) {
+        if (kappa[j] == 0.0) continue;
+        const LinearForm& F = dirs_[j];
+        for (std::size_t a = 0; a < F.var.size(); ++a) {
+            const double ca = kappa[j] * F.coef[a];
+            double* row = hess.data() + sz(F.var[a]) * K;
+            for (std::size_t b = 0; b < F.var.size(); ++b) row[F.var[b]] += ca * F.coef[b];
         }
     }
     return f;
