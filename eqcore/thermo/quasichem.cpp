@@ -218,9 +218,9 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         double scale = 1.0;
         for (; j < dirs_.size(); ++j) {
             const LinearForm& D = dirs_[j];
-            if (D.var != F.var) continue;
+            if (D.var != F.var || F.var.empty()) continue;
             scale = F.coef[0] / D.coef[0];
-            bool along = true;
+            bool along = scale > 0.0;
             for (std::size_t q = 0; q < F.var.size() && along; ++q)
                 along = std::abs(F.coef[q] - scale * D.coef[q]) <= 1e-14 * std::abs(F.coef[q]);
             if (along) break;
@@ -231,6 +231,7 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         }
         form_dir_.push_back(static_cast<int>(j));
         form_scale_.push_back(scale);
+        ln_form_scale_.push_back(std::log(scale));
     }
     terms_ = prepare_excess_terms(d, quads_);
 }
@@ -257,27 +258,38 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
-    // Per thread: once grown to the phase's size, no allocation.
-    thread_local std::vector<double> kappa;
-    if (!hess.empty()) kappa.assign(dirs_.size(), 0.0);
+    // Per thread: once grown to the phase's size, no allocation. Each form
+    // is its scale times its direction's: u_t = a_t u_j, ln u_t = ln a_t + ln u_j.
+    thread_local std::vector<double> ud, lnd, slope, kappa;
+    const std::size_t nd = dirs_.size();
+    ud.resize(nd);
+    lnd.resize(nd);
+    slope.assign(nd, 0.0);
+    kappa.assign(nd, 0.0);
+    for (std::size_t j = 0; j < nd; ++j) {
+        ud[j] = dirs_[j].at(w.data());
+        lnd[j] = ud[j] > 0.0 ? std::log(ud[j]) : 0.0;
+    }
     double f = 0.0;
     for (std::size_t k = 0; k < K; ++k) {
         f -= w[k] * ln_mult_[k];
         if (!grad.empty()) grad[k] -= ln_mult_[k];
     }
     for (std::size_t t = 0; t < forms_.size(); ++t) {
-        const LinearForm& F = forms_[t];
-        const double u = F.at(w.data());
-        if (!(u > 0.0)) continue;  // every quadruplet it holds is absent
-        const double s = form_sign_[t], lu = std::log(u);
+        const auto j = sz(form_dir_[t]);
+        if (!(ud[j] > 0.0)) continue;  // every quadruplet it holds is absent
+        const double a = form_scale_[t], u = a * ud[j];
+        const double s = form_sign_[t], lu = ln_form_scale_[t] + lnd[j];
         f += s * u * lu;
-        if (!grad.empty())
-            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += s * F.coef[q] * (lu + 1.0);
-        if (!hess.empty()) {
-            const double a = form_scale_[t];
-            kappa[sz(form_dir_[t])] += s * a * a / u;
-        }
+        slope[j] += s * a * (lu + 1.0);
+        kappa[j] += s * a * a / u;
     }
+    if (!grad.empty())
+        for (std::size_t j = 0; j < nd; ++j) {
+            if (slope[j] == 0.0) continue;
+            const LinearForm& F = dirs_[j];
+            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += slope[j] * F.coef[q];
+        }
     if (hess.empty()) return f;
     for (std::size_t j = 0; j < dirs_.size(); ++j) {
         if (kappa[j] == 0.0) continue;

@@ -115,11 +115,12 @@ private:
     std::vector<LinearForm> forms_;         // configurational forms u_t ...
     std::vector<double> form_sign_;         // ... and their weights s_t
     // The forms' directions: u_t = form_scale_t * (direction form_dir_t),
-    // forms with proportional coefficients sharing one (their Hessians
-    // s_t c_t c_t' / u_t add up along it).
+    // forms with proportional coefficients (a positive scale) sharing one:
+    // one logarithm per direction, and the gradients s_t c_t (ln u_t + 1)
+    // and Hessians s_t c_t c_t' / u_t add up along it.
     std::vector<LinearForm> dirs_;
     std::vector<int> form_dir_;
-    std::vector<double> form_scale_;
+    std::vector<double> form_scale_, ln_form_scale_;
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
     // The internal-equilibrium solver with its last solution (the start of
