@@ -26,70 +26,72 @@ namespace {
 constexpr std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kRatios = 7;
 
-// A value with its gradient and Hessian in the first R of the record's
-// ratios (2 for a binary record, all 7 for a ternary one).
-template <int R>
+// A value with its gradient and (with S) its Hessian in R of the record's
+// ratios.
+template <int R, bool S = true>
 struct D2 {
     double v = 0.0;
     std::array<double, sz(R)> g{};
-    std::array<double, sz(R * R)> h{};
+    std::array<double, S ? sz(R * R) : 0> h{};
 };
 
-template <int R>
-D2<R> constant(double c) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> constant(double c) {
+    D2<R, S> r;
     r.v = c;
     return r;
 }
-template <int R>
-D2<R> variable(double v, int i) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> variable(double v, int i) {
+    D2<R, S> r;
     r.v = v;
     r.g[sz(i)] = 1.0;
     return r;
 }
-template <int R>
-D2<R> operator*(const D2<R>& a, const D2<R>& b) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> operator*(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r;
     r.v = a.v * b.v;
     for (int i = 0; i < R; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
-    for (int i = 0; i < R; ++i)
-        for (int j = 0; j < R; ++j)
-            r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
-                                 a.g[sz(j)] * b.g[sz(i)];
+    if constexpr (S)
+        for (int i = 0; i < R; ++i)
+            for (int j = 0; j < R; ++j)
+                r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
+                                     a.g[sz(j)] * b.g[sz(i)];
     return r;
 }
-template <int R>
-D2<R> operator+(const D2<R>& a, const D2<R>& b) {
-    D2<R> r = a;
+template <int R, bool S>
+D2<R, S> operator+(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r = a;
     r.v += b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] += b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] += b.h[i];
     return r;
 }
-template <int R>
-D2<R> operator-(const D2<R>& a, const D2<R>& b) {
-    D2<R> r = a;
+template <int R, bool S>
+D2<R, S> operator-(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r = a;
     r.v -= b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] -= b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] -= b.h[i];
     return r;
 }
 // 1 / b (b.v != 0).
-template <int R>
-D2<R> inverse(const D2<R>& b) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> inverse(const D2<R, S>& b) {
+    D2<R, S> r;
     const double iv = 1.0 / b.v;
     r.v = iv;
     for (int i = 0; i < R; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
-    for (int i = 0; i < R; ++i)
-        for (int j = 0; j < R; ++j)
-            r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
+    if constexpr (S)
+        for (int i = 0; i < R; ++i)
+            for (int j = 0; j < R; ++j)
+                r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
     return r;
 }
-template <int R>
-D2<R> power(const D2<R>& a, int n) {
-    D2<R> r = constant<R>(1.0);
+template <int R, bool S>
+D2<R, S> power(const D2<R, S>& a, int n) {
+    D2<R, S> r = constant<R, S>(1.0);
     for (int k = 0; k < n; ++k) r = r * a;
     return r;
 }
@@ -99,52 +101,54 @@ D2<R> power(const D2<R>& a, int n) {
 // ratios: R = 2 for a binary record (ratios 0, 1); R = 5 for a ternary one,
 // z holding ratios 0, 1, 2 and then the two its factor tau uses (3, 4 with
 // the third cation in neither set; else the side's X and its own).
-template <int R>
-D2<R> composition_factor(const QuasichemExcessTerm& t, const std::array<double, sz(R)>& z) {
-    auto x = [&](int i) { return variable<R>(z[sz(i)], i); };
-    D2<R> f;
+template <int R, bool S>
+D2<R, S> composition_factor(const QuasichemExcessTerm& t, const std::array<double, sz(R)>& z) {
+    auto x = [&](int i) { return variable<R, S>(z[sz(i)], i); };
+    D2<R, S> f;
     if (t.kind == 'G') {
         f = power(x(0), t.p) * power(x(1), t.q);
     } else {
-        const D2<R> s = x(0) + x(1);
-        if (t.p + t.q > 0 && s.v == 0.0) return constant<R>(0.0);
+        const D2<R, S> s = x(0) + x(1);
+        if (t.p + t.q > 0 && s.v == 0.0) return constant<R, S>(0.0);
         f = power(x(0), t.p) * power(x(1), t.q) * inverse(power(s, t.p + t.q));
     }
     if constexpr (R == 2) {
         return f;
     } else {
-        D2<R> tau;
+        D2<R, S> tau;
         if (t.third == 3) {
-            tau = x(2) * power(constant<R>(1.0) - x(3) - x(4), t.r - 1);
+            tau = x(2) * power(constant<R, S>(1.0) - x(3) - x(4), t.r - 1);
         } else {
-            if (z[3] == 0.0) return constant<R>(0.0);
-            const D2<R> inv = inverse(x(3));
-            tau = x(2) * inv * power(constant<R>(1.0) - x(4) * inv, t.r - 1);
+            if (z[3] == 0.0) return constant<R, S>(0.0);
+            const D2<R, S> inv = inverse(x(3));
+            tau = x(2) * inv * power(constant<R, S>(1.0) - x(4) * inv, t.r - 1);
         }
         return f * tau;
     }
 }
 
 // The factor of record t at ratios y with its derivatives laid out for all
-// seven ratios.
-template <int R>
+// seven ratios (the Hessian with S only).
+template <int R, bool S>
 D2<kRatios> factor_in(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y,
                       const std::array<int, sz(R)>& at) {
     std::array<double, sz(R)> z{};
     for (int a = 0; a < R; ++a) z[sz(a)] = y[sz(at[sz(a)])];
-    const D2<R> fr = composition_factor<R>(t, z);
+    const D2<R, S> fr = composition_factor<R, S>(t, z);
     D2<kRatios> f;
     f.v = fr.v;
     for (int a = 0; a < R; ++a) {
         f.g[sz(at[sz(a)])] = fr.g[sz(a)];
-        for (int b = 0; b < R; ++b) f.h[sz(at[sz(a)] * kRatios + at[sz(b)])] = fr.h[sz(a * R + b)];
+        if constexpr (S)
+            for (int b = 0; b < R; ++b) f.h[sz(at[sz(a)] * kRatios + at[sz(b)])] = fr.h[sz(a * R + b)];
     }
     return f;
 }
+template <bool S>
 D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
-    if (t.third == 0) return factor_in<2>(t, y, {{0, 1}});
-    if (t.third == 3) return factor_in<5>(t, y, {{0, 1, 2, 3, 4}});
-    return t.third == 1 ? factor_in<5>(t, y, {{0, 1, 2, 3, 5}}) : factor_in<5>(t, y, {{0, 1, 2, 4, 6}});
+    if (t.third == 0) return factor_in<2, S>(t, y, {{0, 1}});
+    if (t.third == 3) return factor_in<5, S>(t, y, {{0, 1, 2, 3, 4}});
+    return t.third == 1 ? factor_in<5, S>(t, y, {{0, 1, 2, 3, 5}}) : factor_in<5, S>(t, y, {{0, 1, 2, 4, 6}});
 }
 
 // The factor's value alone (what factor_of gives as .v), for evaluations
@@ -377,7 +381,8 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             res.cp -= T * d2L * fv * W;
             continue;
         }
-        D2<kRatios> f = factor_of(t, y);  // derivatives in the scaled ratios y
+        // Derivatives in the scaled ratios y, the second ones where the Hessian is asked for.
+        D2<kRatios> f = hess.empty() ? factor_of<false>(t, y) : factor_of<true>(t, y);
         for (int a = 0; a < kRatios; ++a) f.g[sz(a)] /= scale[sz(a)];
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
