@@ -219,8 +219,8 @@ bool QuasichemDistribution::factored_alike() const {
 double QuasichemDistribution::step() {
     // The factorisation may be one of the balances at other element amounts
     // b0 (the same rows): A = A0 S with S = diag(b0 / b), so the balances'
-    // right-hand sides are divided by S and the multipliers come back as
-    // RT mu / S.
+    // right-hand sides are divided by S and the multipliers, solved as
+    // S lambda / RT, come back as RT mu / S.
     const int m = m_on();
     const auto r = A_.cols();
     rhs_.resize(m + r);
@@ -239,7 +239,7 @@ double QuasichemDistribution::step() {
     lambda_.resize(r);
     for (Eigen::Index j = 0; j < r; ++j) {
         const int e = rows_[sz(static_cast<int>(j))];
-        lambda_(j) = RT_ * sol_(m + j) * lu_b_[sz(e)] / b_[sz(e)];
+        lambda_(j) = RT_ * sol_(m + j) * b_[sz(e)] / lu_b_[sz(e)];
     }
     return t;
 }
@@ -291,6 +291,14 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         for (int i = 0; i < m; ++i) N_(i) = last_N_[sz(i)];
         if (same) {
             lambda_ = last_lambda_;
+        } else if (last_rows_ == rows_) {
+            // The same rows at other element amounts: A lambda is kept (each
+            // row of A goes as 1 / b), so the potentials stay balanced.
+            lambda_.resize(A_.cols());
+            for (Eigen::Index j = 0; j < A_.cols(); ++j) {
+                const auto e = sz(rows_[sz(static_cast<int>(j))]);
+                lambda_(j) = last_lambda_(j) * b_[e] / last_b_[e];
+            }
         } else {
             lambda_.setZero(A_.cols());
         }
