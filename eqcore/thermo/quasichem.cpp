@@ -260,7 +260,12 @@ double QuasichemModel::configurational(std::span<const double> w, std::span<doub
     const std::size_t K = sz(layout_.variables);
     // Per thread: once grown to the phase's size, no allocation. Each form
     // is its scale times its direction's: u_t = a_t u_j, ln u_t = ln a_t + ln u_j.
-    thread_local std::vector<double> ud, lnd, slope, kappa;
+    struct Work {
+        std::vector<double> ud, lnd, slope, kappa;
+    };
+    thread_local Work work;  // one thread-local lookup per evaluation
+    Work& wk = work;
+    std::vector<double>&ud = wk.ud, &lnd = wk.lnd, &slope = wk.slope, &kappa = wk.kappa;
     const std::size_t nd = dirs_.size();
     ud.resize(nd);
     lnd.resize(nd);

@@ -357,8 +357,14 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     const double lnT = std::log(T);
     // Work arrays, one set per thread: once grown to the phase's size an
     // evaluation allocates nothing.
-    thread_local std::vector<double> zk, gk, cz, ez, lower;
-    thread_local std::vector<char> used;
+    struct Work {
+        std::vector<double> zk, gk, cz, ez, lower;
+        std::vector<char> used;
+    };
+    thread_local Work work;  // one thread-local lookup per evaluation
+    Work& wk = work;
+    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower;
+    std::vector<char>& used = wk.used;
     bool lower_used = false;
     for (const QuasichemExcessTerm& t : terms_) {
         const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
