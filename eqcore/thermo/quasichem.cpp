@@ -213,6 +213,26 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
     add(std::vector<double>(sz(K), 2.0), -2.0 * beta);
     add(std::vector<double>(sz(K), 4.0), alpha);
     for (const Quadruplet& Q : quads_) ln_mult_.push_back(std::log(Q.multiplicity));
+    for (const LinearForm& F : forms_) {
+        std::size_t j = 0;
+        double scale = 1.0;
+        for (; j < dirs_.size(); ++j) {
+            const LinearForm& D = dirs_[j];
+            if (D.var != F.var || F.var.empty()) continue;
+            scale = F.coef[0] / D.coef[0];
+            bool along = scale > 0.0;
+            for (std::size_t q = 0; q < F.var.size() && along; ++q)
+                along = std::abs(F.coef[q] - scale * D.coef[q]) <= 1e-14 * std::abs(F.coef[q]);
+            if (along) break;
+        }
+        if (j == dirs_.size()) {
+            dirs_.push_back(F);
+            scale = 1.0;
+        }
+        form_dir_.push_back(static_cast<int>(j));
+        form_scale_.push_back(scale);
+        ln_form_scale_.push_back(std::log(scale));
+    }
     terms_ = prepare_excess_terms(d, quads_);
 }
 
@@ -238,26 +258,51 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
+    // Per thread: once grown to the phase's size, no allocation. Each form
+    // is its scale times its direction's: u_t = a_t u_j, ln u_t = ln a_t + ln u_j.
+    struct Work {
+        std::vector<double> ud, lnd, slope, kappa;
+    };
+    thread_local Work work;  // one thread-local lookup per evaluation
+    Work& wk = work;
+    std::vector<double>&ud = wk.ud, &lnd = wk.lnd, &slope = wk.slope, &kappa = wk.kappa;
+    const std::size_t nd = dirs_.size();
+    ud.resize(nd);
+    lnd.resize(nd);
+    slope.assign(nd, 0.0);
+    kappa.assign(nd, 0.0);
+    for (std::size_t j = 0; j < nd; ++j) {
+        ud[j] = dirs_[j].at(w.data());
+        lnd[j] = ud[j] > 0.0 ? std::log(ud[j]) : 0.0;
+    }
     double f = 0.0;
     for (std::size_t k = 0; k < K; ++k) {
         f -= w[k] * ln_mult_[k];
         if (!grad.empty()) grad[k] -= ln_mult_[k];
     }
     for (std::size_t t = 0; t < forms_.size(); ++t) {
-        const LinearForm& F = forms_[t];
-        const double u = F.at(w.data());
-        if (!(u > 0.0)) continue;  // every quadruplet it holds is absent
-        const double s = form_sign_[t], lu = std::log(u);
+        const auto j = sz(form_dir_[t]);
+        if (!(ud[j] > 0.0)) continue;  // every quadruplet it holds is absent
+        const double a = form_scale_[t], u = a * ud[j];
+        const double s = form_sign_[t], lu = ln_form_scale_[t] + lnd[j];
         f += s * u * lu;
-        if (!grad.empty())
-            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += s * F.coef[q] * (lu + 1.0);
-        if (!hess.empty()) {
-            const double su = s / u;
-            for (std::size_t a = 0; a < F.var.size(); ++a) {
-                const double ca = su * F.coef[a];
-                double* row = hess.data() + sz(F.var[a]) * K;
-                for (std::size_t b = 0; b < F.var.size(); ++b) row[F.var[b]] += ca * F.coef[b];
-            }
+        slope[j] += s * a * (lu + 1.0);
+        kappa[j] += s * a * a / u;
+    }
+    if (!grad.empty())
+        for (std::size_t j = 0; j < nd; ++j) {
+            if (slope[j] == 0.0) continue;
+            const LinearForm& F = dirs_[j];
+            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += slope[j] * F.coef[q];
+        }
+    if (hess.empty()) return f;
+    for (std::size_t j = 0; j < dirs_.size(); ++j) {
+        if (kappa[j] == 0.0) continue;
+        const LinearForm& F = dirs_[j];
+        for (std::size_t a = 0; a < F.var.size(); ++a) {
+            const double ca = kappa[j] * F.coef[a];
+            double* row = hess.data() + sz(F.var[a]) * K;
+            for (std::size_t b = 0; b < F.var.size(); ++b) row[F.var[b]] += ca * F.coef[b];
         }
     }
     return f;

@@ -63,7 +63,17 @@ struct QuasichemExcessTerm {
     int third = 0;                 // ternary: 1 third in S1, 2 in S2, 3 in neither; 0 binary
     LinearForm weight;             // W
     std::vector<LinearForm> num, den;  // the ratios the term depends on (see the .cpp)
+    // The same forms dense over the K quadruplets, for the derivatives:
+    // W, then each ratio's numerator, then the distinct denominators
+    // (ratio a's is den_of[a]).
+    std::vector<double> rows;
+    std::vector<int> den_of;
+    int dens = 0;
 };
+
+// Adds the symmetric matrix whose lower triangle (row-major K x K, entries
+// l <= k) is `lower` to hess.
+void add_symmetric(std::span<const double> lower, std::size_t K, std::span<double> hess);
 
 class QuasichemDistribution;
 
@@ -104,6 +114,13 @@ private:
     std::vector<double> w_;                 // quadruplets x end members
     std::vector<LinearForm> forms_;         // configurational forms u_t ...
     std::vector<double> form_sign_;         // ... and their weights s_t
+    // The forms' directions: u_t = form_scale_t * (direction form_dir_t),
+    // forms with proportional coefficients (a positive scale) sharing one:
+    // one logarithm per direction, and the gradients s_t c_t (ln u_t + 1)
+    // and Hessians s_t c_t c_t' / u_t add up along it.
+    std::vector<LinearForm> dirs_;
+    std::vector<int> form_dir_;
+    std::vector<double> form_scale_, ln_form_scale_;
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
     // The internal-equilibrium solver with its last solution (the start of

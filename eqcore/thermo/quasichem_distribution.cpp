@@ -10,12 +10,18 @@
 //
 // Start: the last solution of this phase when there is one (the same
 // material at the same temperature is then confirmed by one evaluation of
-// the potentials), else every quadruplet in proportion to the product of
-// its ions' fractions (random mixing), scaled to the balances.
+// the potentials; nearby material at the same temperature takes its first
+// step with the last factorisation), else every quadruplet in proportion to
+// the product of its ions' fractions (random mixing), scaled to the
+// balances. After an undamped step the potentials alone are evaluated
+// first: they show convergence, or whether the factorisation at hand still
+// cuts the residual fast (then it takes the next step, a chord step, and no
+// Hessian is built).
 #include "thermo/quasichem_distribution.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "thermo/quasichem.hpp"
 
@@ -27,9 +33,11 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr double kStationary = 1e-11;  // |mu - A lambda| / RT at the solution
 constexpr double kBalance = 1e-12;     // |b - A' N| / b per element at the solution
 constexpr int kMaxIterations = 200;
-// A Newton step whose relative changes are all below this leaves residuals
-// of its square: the next evaluation checks convergence first.
-constexpr double kSmallStep = 1e-5;
+// A chord step (the factorisation of an earlier iterate) is taken while
+// each one cuts the residual at least by this factor, at most kMaxChords
+// times in a solve.
+constexpr double kChordContraction = 0.03;
+constexpr int kMaxChords = 8;
 
 }  // namespace
 
@@ -163,16 +171,20 @@ double QuasichemDistribution::stationarity() const {
     return res / RT_;
 }
 
-bool QuasichemDistribution::balanced() const {
+double QuasichemDistribution::imbalance() const {
     const ModelLayout& l = model_.layout();
+    double worst = 0.0;
     for (int e = 0; e < E_; ++e) {
         if (!(std::abs(b_[sz(e)]) > 1e-300)) continue;
         double s = 0.0;
         for (int i = 0; i < m_on(); ++i) s += l.row_of(on_[sz(i)])[e] * N_(i);
-        if (!(std::abs(b_[sz(e)] - s) <= kBalance * std::abs(b_[sz(e)]))) return false;
+        const double err = std::abs(b_[sz(e)] - s) / std::abs(b_[sz(e)]);
+        if (!(err <= worst)) worst = err;  // NaN propagates
     }
-    return true;
+    return worst;
 }
+
+bool QuasichemDistribution::balanced() const { return imbalance() <= kBalance; }
 
 // The KKT matrix in the relative changes dN_i / N_i and lambda / RT, the
 // stationarity rows divided by RT:
@@ -194,6 +206,42 @@ void QuasichemDistribution::factor() {
     }
     kkt_.bottomRightCorner(r, r).setZero();
     lu_.compute(kkt_);
+    lu_b_ = b_;
+    lu_on_ = on_;
+    lu_rows_ = rows_;
+    lu_T_ = T_;
+}
+
+bool QuasichemDistribution::factored_alike() const {
+    return lu_T_ == T_ && lu_on_ == on_ && lu_rows_ == rows_ && lu_b_.size() == b_.size();
+}
+
+double QuasichemDistribution::step() {
+    // The factorisation may be one of the balances at other element amounts
+    // b0 (the same rows): A = A0 S with S = diag(b0 / b), so the balances'
+    // right-hand sides are divided by S and the multipliers, solved as
+    // S lambda / RT, come back as RT mu / S.
+    const int m = m_on();
+    const auto r = A_.cols();
+    rhs_.resize(m + r);
+    for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
+    for (Eigen::Index j = 0; j < r; ++j) {
+        const int e = rows_[sz(static_cast<int>(j))];
+        rhs_(m + j) = (1.0 - A_.col(j).dot(N_)) * b_[sz(e)] / lu_b_[sz(e)];
+    }
+    sol_ = lu_.solve(rhs_);
+    if (!sol_.allFinite()) return -1.0;
+    // Relative changes: each amount keeps at least a tenth of itself.
+    double t = 1.0;
+    for (int i = 0; i < m; ++i)
+        if (1.0 + t * sol_(i) < 0.1) t = 0.9 / -sol_(i);
+    for (int i = 0; i < m; ++i) N_(i) *= 1.0 + t * sol_(i);
+    lambda_.resize(r);
+    for (Eigen::Index j = 0; j < r; ++j) {
+        const int e = rows_[sz(static_cast<int>(j))];
+        lambda_(j) = RT_ * sol_(m + j) * b_[sz(e)] / lu_b_[sz(e)];
+    }
+    return t;
 }
 
 void QuasichemDistribution::potential_derivatives(std::span<double> dmu) {
@@ -243,65 +291,87 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         for (int i = 0; i < m; ++i) N_(i) = last_N_[sz(i)];
         if (same) {
             lambda_ = last_lambda_;
+        } else if (last_rows_ == rows_) {
+            // The same rows at other element amounts: A lambda is kept (each
+            // row of A goes as 1 / b), so the potentials stay balanced.
+            lambda_.resize(A_.cols());
+            for (Eigen::Index j = 0; j < A_.cols(); ++j) {
+                const auto e = sz(rows_[sz(static_cast<int>(j))]);
+                lambda_(j) = last_lambda_(j) * b_[e] / last_b_[e];
+            }
         } else {
             lambda_.setZero(A_.cols());
         }
     } else {
         start_cold(n);
     }
-    // From the last solution at the same temperature, its potentials and
-    // Hessian (at or within a final small step of it) serve the first step:
-    // no evaluation there.
-    bool reuse = warm && !same && last_T_ == T && eval_at_last_ && g_.size() == m && H_.rows() == m;
-    bool small_step = false;
+    // From the last solution at the same temperature, its potentials (and
+    // the factorisation kept from its last Newton step) serve the first
+    // step: no evaluation there.
+    bool have_lu = warm && !same && factored_alike();
+    const bool reuse = have_lu && eval_at_last_ && g_.size() == m;
     bool converged = false;
-    // The potentials alone at the present distribution: stationary and
-    // balanced, then (with the derivatives wanted) the Hessian factored there.
-    auto confirmed = [&] {
-        evaluate(false);
-        if (!(stationarity() < kStationary && balanced())) return false;
+    auto residual = [&] { return std::max(stationarity(), imbalance()); };
+    auto done = [&](double res) { return res < kStationary && balanced(); };
+    // Where the potentials alone show convergence, with the derivatives
+    // wanted the Hessian is factored there.
+    auto finish = [&] {
         if (!dmu.empty()) {
             evaluate(true);
             factor();
         }
-        return true;
+        converged = true;
     };
+    double before = std::numeric_limits<double>::infinity();  // residual before the last step
+    bool full_step = false;  // the last step was undamped
+    int chords = 0;
     for (int it = 0; it < kMaxIterations && !converged; ++it) {
-        // The same state again: one evaluation of the potentials confirms it.
-        if (same && it == 0 && confirmed()) {
-            converged = true;
-            break;
+        if (it == 0 && same) {
+            // The same state again: one evaluation of the potentials confirms it.
+            evaluate(false);
+            if (done(residual())) {
+                finish();
+                break;
+            }
+        } else if (it == 0 && reuse) {
+            before = residual();
+            const double t = step();
+            if (t < 0.0) break;
+            full_step = t == 1.0;
+            continue;
+        } else if (it > 0 && full_step) {
+            // After an undamped step the potentials alone tell whether it
+            // converged, and whether the factorisation at hand contracts the
+            // residual fast enough to take the next step too (a chord step:
+            // no Hessian).
+            evaluate(false);
+            const double res = residual();
+            if (done(res)) {
+                finish();
+                break;
+            }
+            if (have_lu && res <= kChordContraction * before && chords < kMaxChords) {
+                ++chords;
+                before = res;
+                const double t = step();
+                if (t < 0.0) break;
+                full_step = t == 1.0;
+                continue;
+            }
         }
-        // After a step too small to leave the quadratic range the potentials
-        // alone tell whether it converged (the Hessian is wanted only if not).
-        if (small_step && !reuse && confirmed()) {
-            converged = true;
-            break;
-        }
-        if (!reuse) evaluate(true);
-        if (!reuse && (it > 0 || same) && stationarity() < kStationary && balanced()) {
+        evaluate(true);
+        const double res = residual();
+        if ((it > 0 || same) && done(res)) {
             if (!dmu.empty()) factor();
             converged = true;
             break;
         }
-        reuse = false;
         factor();
-        const auto r = A_.cols();
-        rhs_.resize(m + r);
-        for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
-        for (Eigen::Index j = 0; j < r; ++j) rhs_(m + j) = 1.0 - A_.col(j).dot(N_);
-        sol_ = lu_.solve(rhs_);
-        if (!sol_.allFinite()) break;
-        // Relative changes: each amount keeps at least a tenth of itself.
-        double t = 1.0, largest = 0.0;
-        for (int i = 0; i < m; ++i)
-            if (1.0 + t * sol_(i) < 0.1) t = 0.9 / -sol_(i);
-        for (int i = 0; i < m; ++i) {
-            N_(i) *= 1.0 + t * sol_(i);
-            largest = std::max(largest, std::abs(t * sol_(i)));
-        }
-        lambda_ = RT_ * sol_.tail(r);
-        small_step = t == 1.0 && largest < kSmallStep;
+        have_lu = true;
+        before = res;
+        const double t = step();
+        if (t < 0.0) break;
+        full_step = t == 1.0;
     }
     eval_at_last_ = converged;
     if (!converged) {

@@ -36,8 +36,15 @@ private:
     // mu_k and, with `hessian`, d2G/dN_k dN_l of the taking part, J/mol.
     void evaluate(bool hessian);
     double stationarity() const;  // max |mu - A lambda| / RT
+    double imbalance() const;     // max |b - A' N| / b over the elements
     bool balanced() const;
     void factor();
+    // Whether the factorisation at hand is of this temperature, set of
+    // quadruplets and constraint rows (at any element amounts).
+    bool factored_alike() const;
+    // One Newton step with the factorisation at hand; returns the step
+    // length taken (1: undamped), or -1 when it was not finite.
+    double step();
     void potential_derivatives(std::span<double> dmu);
     int m_on() const { return static_cast<int>(on_.size()); }
 
@@ -57,6 +64,10 @@ private:
     Eigen::MatrixXd H_, kkt_;         // Hessian (m x m) and KKT matrix
     Eigen::VectorXd rhs_, sol_;
     Eigen::PartialPivLU<Eigen::MatrixXd> lu_;
+    // What lu_ was factored at: element amounts, quadruplets, rows, T.
+    std::vector<double> lu_b_;
+    std::vector<int> lu_on_, lu_rows_;
+    double lu_T_ = -1.0;
     std::vector<double> full_, grad_, hess_;  // in all K quadruplets
     std::vector<double> ion_;                 // per ion: its fraction in the cold start
     // The last solution: its temperature, elements, taking-part set, amounts.
@@ -65,8 +76,7 @@ private:
     std::vector<double> last_b_, last_N_;
     std::vector<int> last_on_, last_rows_;
     Eigen::VectorXd last_lambda_;
-    // g_ and H_ hold the potentials at the last solution and the Hessian at
-    // it or at the iterate one small step before.
+    // g_ holds the potentials at the last solution.
     bool eval_at_last_ = false;
     std::vector<double> em_rows_;     // end members x elements: their element content
 };

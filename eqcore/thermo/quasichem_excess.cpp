@@ -26,117 +26,129 @@ namespace {
 constexpr std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kRatios = 7;
 
-// A value with its gradient and Hessian in the first R of the record's
-// ratios (2 for a binary record, all 7 for a ternary one).
-template <int R>
+// A value with its gradient and (with S) its Hessian in R of the record's
+// ratios.
+template <int R, bool S = true>
 struct D2 {
     double v = 0.0;
     std::array<double, sz(R)> g{};
-    std::array<double, sz(R * R)> h{};
+    std::array<double, S ? sz(R * R) : 0> h{};
 };
 
-template <int R>
-D2<R> constant(double c) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> constant(double c) {
+    D2<R, S> r;
     r.v = c;
     return r;
 }
-template <int R>
-D2<R> variable(double v, int i) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> variable(double v, int i) {
+    D2<R, S> r;
     r.v = v;
     r.g[sz(i)] = 1.0;
     return r;
 }
-template <int R>
-D2<R> operator*(const D2<R>& a, const D2<R>& b) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> operator*(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r;
     r.v = a.v * b.v;
     for (int i = 0; i < R; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
-    for (int i = 0; i < R; ++i)
-        for (int j = 0; j < R; ++j)
-            r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
-                                 a.g[sz(j)] * b.g[sz(i)];
+    if constexpr (S)
+        for (int i = 0; i < R; ++i)
+            for (int j = 0; j < R; ++j)
+                r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
+                                     a.g[sz(j)] * b.g[sz(i)];
     return r;
 }
-template <int R>
-D2<R> operator+(const D2<R>& a, const D2<R>& b) {
-    D2<R> r = a;
+template <int R, bool S>
+D2<R, S> operator+(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r = a;
     r.v += b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] += b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] += b.h[i];
     return r;
 }
-template <int R>
-D2<R> operator-(const D2<R>& a, const D2<R>& b) {
-    D2<R> r = a;
+template <int R, bool S>
+D2<R, S> operator-(const D2<R, S>& a, const D2<R, S>& b) {
+    D2<R, S> r = a;
     r.v -= b.v;
     for (std::size_t i = 0; i < r.g.size(); ++i) r.g[i] -= b.g[i];
     for (std::size_t i = 0; i < r.h.size(); ++i) r.h[i] -= b.h[i];
     return r;
 }
 // 1 / b (b.v != 0).
-template <int R>
-D2<R> inverse(const D2<R>& b) {
-    D2<R> r;
+template <int R, bool S>
+D2<R, S> inverse(const D2<R, S>& b) {
+    D2<R, S> r;
     const double iv = 1.0 / b.v;
     r.v = iv;
     for (int i = 0; i < R; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
-    for (int i = 0; i < R; ++i)
-        for (int j = 0; j < R; ++j)
-            r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
+    if constexpr (S)
+        for (int i = 0; i < R; ++i)
+            for (int j = 0; j < R; ++j)
+                r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
     return r;
 }
-template <int R>
-D2<R> power(const D2<R>& a, int n) {
-    D2<R> r = constant<R>(1.0);
+template <int R, bool S>
+D2<R, S> power(const D2<R, S>& a, int n) {
+    D2<R, S> r = constant<R, S>(1.0);
     for (int k = 0; k < n; ++k) r = r * a;
     return r;
 }
 
 // f of a record at ratios z (zero where a quotient has no denominator: the
-// record's ions are then absent and its weight W is zero), in the first R
-// ratios (R = 2: a binary record).
-template <int R>
-D2<R> composition_factor(const QuasichemExcessTerm& t, const std::array<double, kRatios>& z) {
-    auto x = [&](int i) { return variable<R>(z[sz(i)], i); };
-    D2<R> f;
+// record's ions are then absent and its weight W is zero), in R of its
+// ratios: R = 2 for a binary record (ratios 0, 1); R = 5 for a ternary one,
+// z holding ratios 0, 1, 2 and then the two its factor tau uses (3, 4 with
+// the third cation in neither set; else the side's X and its own).
+template <int R, bool S>
+D2<R, S> composition_factor(const QuasichemExcessTerm& t, const std::array<double, sz(R)>& z) {
+    auto x = [&](int i) { return variable<R, S>(z[sz(i)], i); };
+    D2<R, S> f;
     if (t.kind == 'G') {
         f = power(x(0), t.p) * power(x(1), t.q);
     } else {
-        const D2<R> s = x(0) + x(1);
-        if (t.p + t.q > 0 && s.v == 0.0) return constant<R>(0.0);
+        const D2<R, S> s = x(0) + x(1);
+        if (t.p + t.q > 0 && s.v == 0.0) return constant<R, S>(0.0);
         f = power(x(0), t.p) * power(x(1), t.q) * inverse(power(s, t.p + t.q));
     }
-    if constexpr (R < kRatios) {
+    if constexpr (R == 2) {
         return f;
     } else {
-        if (t.third == 0) return f;
-        D2<R> tau;
+        D2<R, S> tau;
         if (t.third == 3) {
-            tau = x(2) * power(constant<R>(1.0) - x(3) - x(4), t.r - 1);
+            tau = x(2) * power(constant<R, S>(1.0) - x(3) - x(4), t.r - 1);
         } else {
-            const int side = t.third == 1 ? 3 : 4, own = t.third == 1 ? 5 : 6;
-            if (z[sz(side)] == 0.0) return constant<R>(0.0);
-            const D2<R> inv = inverse(x(side));
-            tau = x(2) * inv * power(constant<R>(1.0) - x(own) * inv, t.r - 1);
+            if (z[3] == 0.0) return constant<R, S>(0.0);
+            const D2<R, S> inv = inverse(x(3));
+            tau = x(2) * inv * power(constant<R, S>(1.0) - x(4) * inv, t.r - 1);
         }
         return f * tau;
     }
 }
 
 // The factor of record t at ratios y with its derivatives laid out for all
-// seven ratios.
-D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
-    if (t.third != 0) return composition_factor<kRatios>(t, y);
-    const D2<2> f2 = composition_factor<2>(t, y);
+// seven ratios (the Hessian with S only).
+template <int R, bool S>
+D2<kRatios> factor_in(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y,
+                      const std::array<int, sz(R)>& at) {
+    std::array<double, sz(R)> z{};
+    for (int a = 0; a < R; ++a) z[sz(a)] = y[sz(at[sz(a)])];
+    const D2<R, S> fr = composition_factor<R, S>(t, z);
     D2<kRatios> f;
-    f.v = f2.v;
-    for (int a = 0; a < 2; ++a) {
-        f.g[sz(a)] = f2.g[sz(a)];
-        for (int b = 0; b < 2; ++b) f.h[sz(a * kRatios + b)] = f2.h[sz(a * 2 + b)];
+    f.v = fr.v;
+    for (int a = 0; a < R; ++a) {
+        f.g[sz(at[sz(a)])] = fr.g[sz(a)];
+        if constexpr (S)
+            for (int b = 0; b < R; ++b) f.h[sz(at[sz(a)] * kRatios + at[sz(b)])] = fr.h[sz(a * R + b)];
     }
     return f;
+}
+template <bool S>
+D2<kRatios> factor_of(const QuasichemExcessTerm& t, const std::array<double, kRatios>& y) {
+    if (t.third == 0) return factor_in<2, S>(t, y, {{0, 1}});
+    if (t.third == 3) return factor_in<5, S>(t, y, {{0, 1, 2, 3, 4}});
+    return t.third == 1 ? factor_in<5, S>(t, y, {{0, 1, 2, 3, 5}}) : factor_in<5, S>(t, y, {{0, 1, 2, 4, 6}});
 }
 
 // The factor's value alone (what factor_of gives as .v), for evaluations
@@ -180,7 +192,39 @@ std::array<double, kRatios> ratio_scales(const QuasichemExcessTerm& t, const std
     return s;
 }
 
+// The term's forms dense over the K quadruplets (see QuasichemExcessTerm).
+void dense_rows(QuasichemExcessTerm& t, int K) {
+    std::vector<const LinearForm*> dens;
+    t.den_of.clear();
+    for (const LinearForm& d : t.den) {
+        std::size_t j = 0;
+        while (j < dens.size() && !(dens[j]->var == d.var && dens[j]->coef == d.coef)) ++j;
+        if (j == dens.size()) dens.push_back(&d);
+        t.den_of.push_back(static_cast<int>(j));
+    }
+    t.dens = static_cast<int>(dens.size());
+    t.rows.assign((1 + t.num.size() + dens.size()) * sz(K), 0.0);
+    auto put = [&](const LinearForm& f, std::size_t row) {
+        for (std::size_t q = 0; q < f.var.size(); ++q) t.rows[row * sz(K) + sz(f.var[q])] += f.coef[q];
+    };
+    put(t.weight, 0);
+    for (std::size_t a = 0; a < t.num.size(); ++a) put(t.num[a], 1 + a);
+    for (std::size_t j = 0; j < dens.size(); ++j) put(*dens[j], 1 + t.num.size() + j);
+}
+
 }  // namespace
+
+void add_symmetric(std::span<const double> lower, std::size_t K, std::span<double> hess) {
+    for (std::size_t k = 0; k < K; ++k) {
+        const double* src = lower.data() + k * K;
+        double* row = hess.data() + k * K;
+        for (std::size_t l = 0; l < k; ++l) {
+            row[l] += src[l];
+            hess[l * K + k] += src[l];
+        }
+        row[k] += src[k];
+    }
+}
 
 std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q) {
     const int nc = d.cations(), na = d.anions(), K = static_cast<int>(q.size());
@@ -300,6 +344,7 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
             t.num.push_back(pair_with_common(i2));
             for (int k = 0; k < 5; ++k) t.den.push_back(four_n);
         }
+        dense_rows(t, K);
         out.push_back(std::move(t));
     }
     return out;
@@ -312,7 +357,15 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     const double lnT = std::log(T);
     // Work arrays, one set per thread: once grown to the phase's size an
     // evaluation allocates nothing.
-    thread_local std::vector<double> zk, gk, dk, wk, cz, ez;
+    struct Work {
+        std::vector<double> zk, gk, cz, ez, lower;
+        std::vector<char> used;
+    };
+    thread_local Work work;  // one thread-local lookup per evaluation
+    Work& wk = work;
+    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower;
+    std::vector<char>& used = wk.used;
+    bool lower_used = false;
     for (const QuasichemExcessTerm& t : terms_) {
         const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
@@ -334,64 +387,79 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             res.cp -= T * d2L * fv * W;
             continue;
         }
-        D2<kRatios> f = factor_of(t, y);  // derivatives in the scaled ratios y
+        // Derivatives in the scaled ratios y, the second ones where the Hessian is asked for.
+        D2<kRatios> f = hess.empty() ? factor_of<false>(t, y) : factor_of<true>(t, y);
         for (int a = 0; a < kRatios; ++a) f.g[sz(a)] /= scale[sz(a)];
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
-        // Dense per ratio: dz_a/dN_k = (num_ak - z_a den_ak) / den_a, and
-        // the denominator's coefficients.
-        zk.assign(sz(nr) * K, 0.0);
-        dk.assign(sz(nr) * K, 0.0);
+        // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a,
+        // then the distinct denominators' coefficients.
+        const int nd = t.dens, q = 1 + nr + nd;
+        const double* Wrow = t.rows.data();
+        const double* dens = t.rows.data() + sz(1 + nr) * K;
+        zk.assign(sz(q) * K, 0.0);
+        std::copy(Wrow, Wrow + K, zk.begin());
+        std::copy(dens, dens + sz(nd) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(1 + nr) * K));
         for (int a = 0; a < nr; ++a) {
             if (!(den[sz(a)] > 0.0)) continue;
-            double* row = zk.data() + sz(a) * K;
-            double* drow = dk.data() + sz(a) * K;
-            const LinearForm& nu = t.num[sz(a)];
-            const LinearForm& de = t.den[sz(a)];
-            for (std::size_t q = 0; q < de.var.size(); ++q) drow[de.var[q]] = de.coef[q];
-            for (std::size_t q = 0; q < nu.var.size(); ++q) row[nu.var[q]] += nu.coef[q] / den[sz(a)];
-            for (std::size_t k = 0; k < K; ++k) row[k] -= z[sz(a)] * drow[k] / den[sz(a)];
+            const double* nu = t.rows.data() + sz(1 + a) * K;
+            const double* de = dens + sz(t.den_of[sz(a)]) * K;
+            const double za = z[sz(a)], inv = 1.0 / den[sz(a)];
+            double* row = zk.data() + sz(1 + a) * K;
+            for (std::size_t k = 0; k < K; ++k) row[k] = (nu[k] - za * de[k]) * inv;
         }
         gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k
-        for (int a = 0; a < nr; ++a)
-            for (std::size_t k = 0; k < K; ++k) gk[k] += f.g[sz(a)] * zk[sz(a) * K + k];
-        wk.assign(K, 0.0);
-        for (std::size_t q = 0; q < t.weight.var.size(); ++q) wk[sz(t.weight.var[q])] = t.weight.coef[q];
-        if (!grad.empty())
-            for (std::size_t k = 0; k < K; ++k) grad[k] += L * (wk[k] * f.v + W * gk[k]);
-        if (hess.empty()) continue;
-        // d2 z_a / dN_k dN_l = -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a:
-        // with e_ak = W f_a dz_a/dN_k / den_a that part is -(e_ak den_al + e_al den_ak).
-        // The second-order part: W sum_ab f_ab dz_a/dN_k dz_b/dN_l = W sum_a dz_a/dN_k c_al.
-        cz.assign(sz(nr) * K, 0.0);
-        ez.assign(sz(nr) * K, 0.0);
         for (int a = 0; a < nr; ++a) {
-            for (int b = 0; b < nr; ++b) {
-                const double h = W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)];
-                if (h == 0.0) continue;
-                for (std::size_t l = 0; l < K; ++l) cz[sz(a) * K + l] += h * zk[sz(b) * K + l];
-            }
-            if (den[sz(a)] > 0.0)
-                for (std::size_t k = 0; k < K; ++k) ez[sz(a) * K + k] = W * f.g[sz(a)] * zk[sz(a) * K + k] / den[sz(a)];
+            const double fa = f.g[sz(a)];
+            if (fa == 0.0) continue;
+            const double* row = zk.data() + sz(1 + a) * K;
+            for (std::size_t k = 0; k < K; ++k) gk[k] += fa * row[k];
         }
-        // Outer products row by row, skipping the rows a factor leaves empty.
-        for (std::size_t k = 0; k < K; ++k) {
-            double* row = hess.data() + k * K;
-            const double wkk = L * wk[k], gkk = L * gk[k];
-            if (wkk != 0.0 || gkk != 0.0)
-                for (std::size_t l = 0; l < K; ++l) row[l] += wkk * gk[l] + gkk * wk[l];
-            for (int a = 0; a < nr; ++a) {
-                const std::size_t o = sz(a) * K;
-                const double zka = L * zk[o + k], eka = L * ez[o + k], dka = L * dk[o + k];
-                if (zka == 0.0 && eka == 0.0 && dka == 0.0) continue;
-                const double* c = cz.data() + o;
-                const double* dd = dk.data() + o;
-                const double* ee = ez.data() + o;
-                for (std::size_t l = 0; l < K; ++l) row[l] += zka * c[l] - eka * dd[l] - dka * ee[l];
+        if (!grad.empty())
+            for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
+        if (hess.empty()) continue;
+        // The Hessian is L Z' C Z with C symmetric over the rows: C(W, z_a) = f_a,
+        // C(z_a, z_b) = W f_ab, C(z_a, den_a) = -W f_a / den_a (the second
+        // derivatives of the ratios, -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a).
+        cz.assign(sz(q * q), 0.0);
+        auto c = [&](int r, int s2, double v) { cz[sz(r * q + s2)] = cz[sz(s2 * q + r)] = v; };
+        for (int a = 0; a < nr; ++a) {
+            if (!(den[sz(a)] > 0.0)) continue;
+            c(0, 1 + a, f.g[sz(a)]);
+            c(1 + a, 1 + nr + t.den_of[sz(a)], -W * f.g[sz(a)] / den[sz(a)]);
+            for (int b = 0; b <= a; ++b)
+                if (den[sz(b)] > 0.0) c(1 + a, 1 + b, W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)]);
+        }
+        // M = L C Z, then the lower triangle of Z' M (rows that C leaves
+        // empty skipped).
+        ez.assign(sz(q) * K, 0.0);
+        used.assign(sz(q), 0);
+        for (int r = 0; r < q; ++r)
+            for (int s2 = 0; s2 < q; ++s2) {
+                const double crs = L * cz[sz(r * q + s2)];
+                if (crs == 0.0) continue;
+                used[sz(r)] = 1;
+                const double* zs = zk.data() + sz(s2) * K;
+                double* mr = ez.data() + sz(r) * K;
+                for (std::size_t l = 0; l < K; ++l) mr[l] += crs * zs[l];
+            }
+        lower.resize(K * K);
+        if (!lower_used) std::fill(lower.begin(), lower.end(), 0.0);
+        lower_used = true;
+        for (int r = 0; r < q; ++r) {
+            if (!used[sz(r)]) continue;
+            const double* zr = zk.data() + sz(r) * K;
+            const double* mr = ez.data() + sz(r) * K;
+            for (std::size_t k = 0; k < K; ++k) {
+                const double zrk = zr[k];
+                if (zrk == 0.0) continue;
+                double* row = lower.data() + k * K;
+                for (std::size_t l = 0; l <= k; ++l) row[l] += zrk * mr[l];
             }
         }
     }
+    if (lower_used) add_symmetric(lower, K, hess);
     res.h = res.g + T * res.s;
     return res;
 }
