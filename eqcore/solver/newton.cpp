@@ -639,7 +639,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
                     ws.null[sz(q) * sz(E) + sz(j)] * ws.b[sz(j)] / bmax;
-        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
+        // Compounds beside mixtures at trace amounts only: factorised in
+        // the compounds' basis of pi, where the traces' pivots are measured
+        // at their own scale (compound_basis.cpp); as assembled otherwise.
+        bool in_compounds = to_compound_basis(ws, d);
+        if (in_compounds && !lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
+            back_to_element_basis(ws);
+            in_compounds = false;
+        }
+        if (!in_compounds && !lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
             if (nd == 0 && free_directions(ws) > 0) {
                 --it;
                 --ws.iterations;
@@ -657,6 +665,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
+        if (in_compounds) potentials_from_compound_basis(ws, ws.rhs.data());
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
