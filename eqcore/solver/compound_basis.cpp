@@ -1,6 +1,6 @@
 // The Newton system of stoichiometric phases beside mixtures at trace
-// amounts only (Au3Pt(s) with Ir at 1e-13 of the material, held by one or
-// two trace mixtures). The compounds fix pi along their rows; the rest of
+// amounts only that hold an element none of the compounds has (Au3Pt(s)
+// with Ir at 1e-13 of the material, held by one or two trace mixtures). The compounds fix pi along their rows; the rest of
 // pi is fixed by the traces alone, whose part of the system is of their
 // order (1e-13), while a compound's column is of order 1. In the element
 // basis the directions of that rest mix the compounds' elements, so the
@@ -38,7 +38,14 @@ double traces_beside_compounds(const Workspace& ws) {
     if (pures == 0 || mixtures == 0 || pures >= ws.E) return 0.0;
     for (const Candidate& c : ws.cand)
         if (c.present && !c.pure && !(c.N < kTraceAmount * total)) return 0.0;
-    return traces;
+    // Some element of the material is in no compound: the traces hold it
+    // (else a mixture vanishing beside the compounds is leaving them).
+    for (int j = 0; j < ws.E; ++j) {
+        bool held = false;
+        for (const Candidate& c : ws.cand) held = held || (c.present && c.pure && ws.arow(c.first)[j] != 0.0);
+        if (!held) return traces;
+    }
+    return 0.0;
 }
 
 bool to_compound_basis(Workspace& ws, std::size_t d) {

@@ -576,7 +576,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // does not bring the residuals down.
     double last_mu_res = HUGE_VAL;
     bool last_full = false, last_indefinite = false, exact_ok = true;
-    // A long step (a composition changing e-fold or more) with a non-ideal
+    // A long step (a composition changing by a factor e^(1/4) or more) with a non-ideal
     // mixture present, or one from a shifted block (a phase inside its spinodal, where the step follows no
     // Newton model of G) may throw the residuals far up: a phase's
     // composition thrown into another basin, or a cycle of such steps. Such
@@ -797,7 +797,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (ws.indefinite && !last_full) exact_ok = false;
         last_indefinite = ws.indefinite;
         bool risky = ws.shifted;  // a long step counts with a present mixture that has a remainder
-        if (!risky && lam * max_dl > 1.0)
+        if (!risky && lam * max_dl > 0.25)
             for (const Candidate& c : ws.cand) risky = risky || (c.present && !c.ideal);
         if (risky && leaving < 0 && !converged) {
             ws.back_n = ws.n;

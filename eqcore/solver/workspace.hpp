@@ -340,8 +340,9 @@ void fix_gauge(const Workspace& ws, double* pi);
 // as possible (least sum of their ideal-mixing partition functions).
 void settle_free_potentials(Workspace& ws);
 
-// Stoichiometric phases present beside mixtures each at a trace amount:
-// the mixtures' amount, scaled (0: not that case).
+// Stoichiometric phases present beside mixtures each at a trace amount,
+// and an element of the material in none of the compounds (the traces hold
+// it): the mixtures' amount, scaled (0: not that case).
 double traces_beside_compounds(const Workspace& ws);
 // In that case, the assembled Newton system (d x d) moved into a basis of
 // pi split into the compounds' rows and their complement, where the traces'

@@ -168,6 +168,12 @@ const TraceState kStates[] = {
     // step dropped the holder of the Ni (3e-15 mol).
     {"ternary_agcu2_with_a_smaller_ni_trace", "hard/hard-ternary.dat", 574.62069711573349, 100000.0,
      557.40957647156142, {{"AgCu2(s)/AgCu2(s)", 0.075948018067226661}, {"LIQUID/Ni(liq)", 3.1993877784991717e-15}}},
+    // From the linear program's start (a tiny fcc beside Au3Pt(s) and
+    // RhIr(s)), a step that changed the fcc's composition by a factor 2
+    // threw the residuals from 0.4 to 150 RT and pi ran off to 1e8; it is
+    // taken back and retaken shorter like a longer one.
+    {"quaternary_cold_beside_au3pt_and_rhir", "hard/hard-quaternary.dat", 1040.0, 100000.0, 1000.0,
+     {{"FCC#1/Au(fcc)", 0.299}, {"FCC#1/Pt(fcc)", 0.1}, {"FCC#1/Rh(fcc)", 0.3}, {"FCC#1/Ir(fcc)", 0.3}}},
 };
 
 std::string state_name(const ::testing::TestParamInfo<TraceState>& p) { return p.param.name; }
