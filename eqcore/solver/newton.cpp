@@ -602,7 +602,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // does not bring the residuals down.
     double last_mu_res = HUGE_VAL;
     bool last_full = false, last_indefinite = false, exact_ok = true;
-    // A long step (a composition changing e-fold or more) with a non-ideal
+    // A long step (a composition changing by a factor e^(1/4) or more) with a non-ideal
     // mixture present, or one from a shifted block (a phase inside its spinodal, where the step follows no
     // Newton model of G) may throw the residuals far up: a phase's
     // composition thrown into another basin, or a cycle of such steps. Such
@@ -669,11 +669,22 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
                     ws.null[sz(q) * sz(E) + sz(j)] * ws.b[sz(j)] / bmax;
+        // Compounds beside mixtures at trace amounts only: factorised in
+        // the compounds' basis of pi, where the traces' pivots are measured
+        // at their own scale (compound_basis.cpp); as assembled otherwise.
+        // A gas present at a trace since the start is solved equilibrated
+        // instead (below), the path that converges for it.
+        bool in_compounds = !scaled && !trace_phase(ws) && to_compound_basis(ws, d);
+        if (in_compounds && !lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : 1e-13)) {
+            back_to_element_basis(ws);
+            in_compounds = false;
+        }
         if (scaled) {
             equilibrate(std::span<double>(ws.K.data(), d * d), d, ws.kscale);
             for (std::size_t i = 0; i < d; ++i) ws.rhs[i] *= ws.kscale[i];
         }
-        if (!lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : scaled ? kScaledPivot : 1e-13)) {
+        if (!in_compounds &&
+            !lu_factor(std::span<double>(ws.K.data(), d * d), d, ws.piv, loose ? 0.0 : scaled ? kScaledPivot : 1e-13)) {
             // A phase present at a trace amount beside major ones makes
             // the system badly scaled (a block of 1e-14 beside entries of
             // 1), not singular: solved equilibrated, unless that fails too.
@@ -709,6 +720,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
         if (scaled)
             for (std::size_t i = 0; i < d; ++i) ws.rhs[i] *= ws.kscale[i];
+        if (in_compounds) potentials_from_compound_basis(ws, ws.rhs.data());
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
@@ -846,7 +858,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (ws.indefinite && !last_full) exact_ok = false;
         last_indefinite = ws.indefinite;
         bool risky = ws.shifted;  // a long step counts with a present mixture that has a remainder
-        if (!risky && lam * max_dl > 1.0)
+        if (!risky && lam * max_dl > 0.25)
             for (const Candidate& c : ws.cand) risky = risky || (c.present && !c.ideal);
         if (risky && leaving < 0 && !converged) {
             ws.back_n = ws.n;

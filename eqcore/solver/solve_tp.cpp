@@ -39,7 +39,21 @@ void add_phase(Workspace& ws, int ci) {
     // Added again after Newton dropped it at once: its linear model at a
     // vanishing amount misled Newton; it starts with a share of the
     // material (the balances are restored by Newton).
-    const double amount = c.added >= 2 ? kReAddedShare : kAddedAmount;
+    double amount = c.added >= 2 ? kReAddedShare : kAddedAmount;
+    // Beside compounds, where mixtures at trace amounts only hold what the
+    // compounds leave, it joins them at their scale; and it holds no more of
+    // any element than half its material. Larger, it would hold orders of
+    // magnitude more than there is, and Newton's linear model would drop
+    // the phases that hold the traces now.
+    const double traces = traces_beside_compounds(ws);
+    if (traces > 0.0) amount = std::min(amount, traces);
+    for (int j = 0; j < ws.E; ++j) {
+        double content = 0.0;
+        for (int g = c.group0; g < c.group0 + c.groups; ++g)
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
+                content += ws.grp_share[sz(g)] * std::max(ws.xbest[sz(s - c.first)], 0.0) * ws.arow(s)[j];
+        if (content > 0.0) amount = std::min(amount, 0.5 * ws.b[sz(j)] / content);
+    }
     c.N = amount;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;

@@ -184,6 +184,9 @@ struct Workspace {
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;
     int gauge_dim = 0;
+    // The Newton system in the compounds' basis of pi (compound_basis.cpp):
+    // the system as assembled and the basis (E x E, row-major).
+    std::vector<double> cb_K, cb_rhs, cb_Q;
     std::vector<double> step;             // per candidate: t (mixture) or dn (pure)
     // The state before a step from a shifted block (newton.cpp): amounts,
     // their logarithms, the candidates' amounts and the potentials.
@@ -342,6 +345,19 @@ void fix_gauge(const Workspace& ws, double* pi);
 // them undetermined: there the absent mixtures are kept as far from forming
 // as possible (least sum of their ideal-mixing partition functions).
 void settle_free_potentials(Workspace& ws);
+
+// Stoichiometric phases present beside mixtures each at a trace amount,
+// and an element of the material in none of the compounds (the traces hold
+// it): the mixtures' amount, scaled (0: not that case).
+double traces_beside_compounds(const Workspace& ws);
+// In that case, the assembled Newton system (d x d) moved into a basis of
+// pi split into the compounds' rows and their complement, where the traces'
+// pivots are measured at their own scale (false: not that case, nothing
+// done); its undoing (the system as assembled); and the change of pi solved
+// there taken back to the elements.
+bool to_compound_basis(Workspace& ws, std::size_t d);
+void back_to_element_basis(Workspace& ws);
+void potentials_from_compound_basis(Workspace& ws, double* dpi);
 
 // With free directions of pi (ws.null_dim > 0): moves pi along them until
 // absent candidate `c` has no negative driving force, provided no other
