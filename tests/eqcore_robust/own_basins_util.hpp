@@ -13,6 +13,7 @@
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
 
+#include "check/one_instance.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -159,112 +160,55 @@ inline double binary_brute_force(const System& sys, const std::vector<double>& b
     return best * (b[0] + b[1]);
 }
 
-// One instance of a phase in an assemblage: its constituents' amounts.
-struct Part {
-    int phase = 0;
-    std::vector<double> n;
-};
-
-// The least sum of the parts' G over their constituent amounts n >= 0 that
-// hold the same element amounts (those of elements in `b` only; a
-// constituent of another element stays as it is), by a pattern search,
-// steps halved from a tenth of the material down to `finest` of it:
-// independent of the solver. Its directions keep the element content: at
-// each sweep the largest amounts that are independent form a basis, and
-// every other amount moves up or down with the basis making up its
-// elements (so a search at a bound of n >= 0 still moves). The parts are
-// moved to the least point found.
-inline double least_G_of_parts(const System& sys, const PhaseModels& models, double T, double P,
-                               const std::vector<double>& b, std::vector<Part>& parts, double finest = 1e-13) {
-    struct Var {
-        std::size_t part, k;
-    };
-    std::vector<Var> vars;
-    for (std::size_t q = 0; q < parts.size(); ++q)
-        for (int k = 0; k < sys.phases[usz(parts[q].phase)].count; ++k) {
-            bool ok = true;
-            for (std::size_t j = 0; j < b.size(); ++j)
-                ok = ok && (sys.constituent(parts[q].phase, k).stoich[j] == 0.0 || b[j] > 0.0);
-            if (ok) vars.push_back({q, usz(k)});
-        }
-    const auto nv = static_cast<Eigen::Index>(vars.size());
-    Eigen::MatrixXd A(static_cast<Eigen::Index>(b.size()), nv);
+// The least G of phase p, beside stoichiometric phases `others` (their
+// amounts in `m`), over amounts that hold the same element amounts (those
+// of elements in `b` only), from the phase's amounts `n` (the check's
+// one-instance search, least_one_instance; independent of the solver).
+// `n` and `m` are moved to the least point found.
+inline double least_G_beside(const System& sys, const PhaseModels& models, int p, double T, double P,
+                             const std::vector<double>& b, std::vector<double>& n, const std::vector<int>& others,
+                             std::vector<double>& m, double finest = 1e-13) {
+    OneInstanceProblem pr;
+    pr.model = &models[p];
+    pr.T = T;
+    pr.P = P;
+    pr.constituents = sys.phases[usz(p)].count;
+    std::vector<std::size_t> rows;
     for (std::size_t j = 0; j < b.size(); ++j)
-        for (std::size_t i = 0; i < vars.size(); ++i)
-            A(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(i)) =
-                sys.constituent(parts[vars[i].part].phase, static_cast<int>(vars[i].k)).stoich[j];
-    const Eigen::Index rank = Eigen::FullPivLU<Eigen::MatrixXd>(A).rank();
-    auto value = [&](const std::vector<Part>& at, std::size_t i) { return at[vars[i].part].n[vars[i].k]; };
-    auto G = [&](const std::vector<Part>& at) {
-        double g = 0.0;
-        for (const Part& q : at) {
-            double sum = 0.0;
-            for (double v : q.n) sum += v;
-            if (sum > 0.0) g += phase_props(models[q.phase], T, P, q.n).G;
-        }
-        return g;
+        if (b[j] > 0.0) rows.push_back(j);
+    auto content = [&](const Constituent& c) {
+        std::vector<double> a;
+        for (std::size_t j : rows) a.push_back(c.stoich[j]);
+        return a;
     };
-    double best = G(parts);
-    double total = 0.0;
-    for (const Part& q : parts)
-        for (double v : q.n) total += v;
-    if (rank == nv) return best;
-    for (double step = 0.1 * total; step > finest * total; step *= 0.5)
-        for (bool moved = true; moved;) {
-            moved = false;
-            // The basis: the largest amounts whose columns are independent.
-            std::vector<Eigen::Index> order(vars.size());
-            for (std::size_t i = 0; i < vars.size(); ++i) order[i] = static_cast<Eigen::Index>(i);
-            std::sort(order.begin(), order.end(), [&](Eigen::Index x, Eigen::Index y) {
-                return value(parts, usz(static_cast<int>(x))) > value(parts, usz(static_cast<int>(y)));
-            });
-            std::vector<Eigen::Index> basis;
-            std::vector<char> in_basis(vars.size(), 0);
-            for (Eigen::Index i : order) {
-                if (static_cast<Eigen::Index>(basis.size()) == rank) break;
-                Eigen::MatrixXd Bt(A.rows(), static_cast<Eigen::Index>(basis.size()) + 1);
-                for (std::size_t c = 0; c < basis.size(); ++c) Bt.col(static_cast<Eigen::Index>(c)) = A.col(basis[c]);
-                Bt.col(Bt.cols() - 1) = A.col(i);
-                if (Eigen::FullPivLU<Eigen::MatrixXd>(Bt).rank() == Bt.cols()) {
-                    basis.push_back(i);
-                    in_basis[usz(static_cast<int>(i))] = 1;
-                }
-            }
-            Eigen::MatrixXd B(A.rows(), static_cast<Eigen::Index>(basis.size()));
-            for (std::size_t c = 0; c < basis.size(); ++c) B.col(static_cast<Eigen::Index>(c)) = A.col(basis[c]);
-            const auto qr = B.colPivHouseholderQr();
-            for (Eigen::Index k = 0; k < nv; ++k) {
-                if (in_basis[usz(static_cast<int>(k))]) continue;
-                // Amount k up by one, the basis less what makes up its elements.
-                const Eigen::VectorXd y = qr.solve(Eigen::VectorXd(A.col(k)));
-                const double norm = std::sqrt(1.0 + y.squaredNorm());
-                for (double dir : {-1.0, 1.0}) {
-                    std::vector<Part> t = parts;
-                    const double h = dir * step / norm;
-                    bool inside = true;
-                    auto move = [&](Eigen::Index i, double by) {
-                        double& v = t[vars[usz(static_cast<int>(i))].part].n[vars[usz(static_cast<int>(i))].k];
-                        v += by;
-                        if (v < 0.0 && v > -1e-15 * total) v = 0.0;
-                        inside = inside && v >= 0.0;
-                    };
-                    move(k, h);
-                    for (std::size_t c = 0; c < basis.size(); ++c) move(basis[c], -h * y(static_cast<Eigen::Index>(c)));
-                    if (!inside) continue;
-                    const double g = G(t);
-                    if (g < best - 1e-14 * std::abs(best)) best = g, parts = std::move(t), moved = true;
-                }
-            }
-        }
-    return best;
+    for (int k = 0; k < pr.constituents; ++k) {
+        const Constituent& c = sys.constituent(p, k);
+        bool usable = true;
+        for (std::size_t j = 0; j < b.size(); ++j) usable = usable && (c.stoich[j] == 0.0 || b[j] > 0.0);
+        pr.usable.push_back(usable ? 1 : 0);
+        pr.content.push_back(content(c));
+    }
+    for (int q : others) {
+        pr.content.push_back(content(sys.constituent(q, 0)));
+        pr.cost.push_back(phase_props(models[q], T, P, std::vector<double>{1.0}).G);
+    }
+    std::vector<double> v = n;
+    v.insert(v.end(), m.begin(), m.end());
+    pr.b.assign(rows.size(), 0.0);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        for (std::size_t i = 0; i < rows.size(); ++i) pr.b[i] += v[k] * pr.content[k][i];
+    const double G = least_one_instance(pr, v, finest, 1 << 30);
+    std::copy(v.begin(), v.begin() + pr.constituents, n.begin());
+    std::copy(v.begin() + pr.constituents, v.end(), m.begin());
+    return G;
 }
 
 // The least G of phase p over its constituent amounts holding the element
-// amounts of `n` (least_G_of_parts with the phase alone).
+// amounts of `n` (least_G_beside with the phase alone).
 inline double least_G_of_content(const System& sys, const PhaseModels& models, int p, double T, double P,
                                  const std::vector<double>& b, std::vector<double> n) {
-    std::vector<Part> parts{{p, std::move(n)}};
-    return least_G_of_parts(sys, models, T, P, b, parts);
+    std::vector<double> none;
+    return least_G_beside(sys, models, p, T, P, b, n, {}, none);
 }
 
 // A brute-force minimum over the one-instance assemblages of a system of
@@ -274,7 +218,7 @@ inline double least_G_of_content(const System& sys, const PhaseModels& models, i
 // hold that content, from a split into constituents of one element each),
 // beside every set of at most two stoichiometric phases, the amounts from
 // the balance (the sets of three stoichiometric phases alone too); the best
-// assemblages of each set then refined together by least_G_of_parts.
+// assemblages of each set then refined together by least_G_beside.
 // Independent of the solver and of the check. Returns G, J.
 inline double ternary_one_instance_minimum(const System& sys, double T, double P, const std::vector<double>& b, int mix,
                                            int grid) {
@@ -316,7 +260,7 @@ inline double ternary_one_instance_minimum(const System& sys, double T, double P
     }
     struct Candidate {
         double G = std::numeric_limits<double>::infinity();
-        std::vector<Part> parts;
+        std::vector<double> n, m;  // the mixture's amounts, the stoichiometric phases'
     };
     std::vector<Candidate> best(sets.size() + 1);
     // The assemblage of columns `cols` (element content per unit) holding the feed, G per unit `g`.
@@ -335,8 +279,8 @@ inline double ternary_one_instance_minimum(const System& sys, double T, double P
             const Eigen::Vector3d x(double(i) / grid, double(j) / grid, double(grid - i - j) / grid);
             std::vector<double> n(usz(ph.count), 0.0);
             for (int e = 0; e < 3; ++e) n[usz(alone[usz(e)])] = x(e) / content(mix, alone[usz(e)])(e);
-            std::vector<Part> liquid{{mix, n}};
-            const double g = least_G_of_parts(sys, models, T, P, b, liquid, 1e-7);
+            std::vector<double> none;
+            const double g = least_G_beside(sys, models, mix, T, P, b, n, {}, none, 1e-7);
             for (std::size_t s = 0; s < sets.size(); ++s) {
                 std::vector<Eigen::Vector3d> cols{x};
                 for (int p : sets[s]) cols.push_back(content(p, 0));
@@ -346,10 +290,10 @@ inline double ternary_one_instance_minimum(const System& sys, double T, double P
                 for (std::size_t q = 0; q < sets[s].size(); ++q) G += l(static_cast<Eigen::Index>(q + 1)) * pure_g(sets[s][q]);
                 if (G < best[s].G) {
                     best[s].G = G;
-                    best[s].parts = {{mix, liquid[0].n}};
-                    for (double& v : best[s].parts[0].n) v *= l(0);
-                    for (std::size_t q = 0; q < sets[s].size(); ++q)
-                        best[s].parts.push_back({sets[s][q], {l(static_cast<Eigen::Index>(q + 1))}});
+                    best[s].n = n;
+                    for (double& v : best[s].n) v *= l(0);
+                    best[s].m.clear();
+                    for (std::size_t q = 0; q < sets[s].size(); ++q) best[s].m.push_back(l(static_cast<Eigen::Index>(q + 1)));
                 }
             }
         }
@@ -363,7 +307,7 @@ inline double ternary_one_instance_minimum(const System& sys, double T, double P
             }
     double least = best.back().G;
     for (std::size_t s = 0; s < sets.size(); ++s)
-        if (!best[s].parts.empty()) least = std::min(least, least_G_of_parts(sys, models, T, P, b, best[s].parts));
+        if (!best[s].n.empty()) least = std::min(least, least_G_beside(sys, models, mix, T, P, b, best[s].n, sets[s], best[s].m));
     return least;
 }
 
