@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "solver/own_basin_bound.hpp"
 #include "solver/stability_memory.hpp"
 #include "solver/workspace.hpp"
 
@@ -293,10 +294,17 @@ bool bounded_search(Search& se, double shift) {
     // copy. Every point of its basin at the reference lies at or above 0,
     // so a minimum that has split off it since (a gap opening beside the
     // copy as the temperature falls) can be no deeper than -shift: the copy's
-    // minimum is set aside only while that is within the stability
-    // tolerance, which no phase is added for.
-    const double lowest = -shift <= ws.opt.stability_tol ? t.ref_min : std::min(t.ref_min, t.own_min);
+    // minimum is set aside while that is within the stability tolerance,
+    // which no phase is added for, or where the descent from it proves the
+    // basin convex (own_basin_bound.hpp; every minimum not kept then lies
+    // above -shift, so none of them is the copy's).
+    const bool moved = -shift > ws.opt.stability_tol && t.own_min < 1e300;
+    const double M = moved && t.dropped_min + shift > 0.0 ? own_basin_curvature(ws, se.ci) : 1e300;
+    const bool prove = moved && M < 1e300;
+    const double lowest = !moved || prove ? t.ref_min : std::min(t.ref_min, t.own_min);
     if (!(t.reference && !t.screened && lowest + shift > 0.0)) return false;
+    double rise = 0.0;  // reference_rise, once a proof needs it
+    bool have_rise = false;
     const int m = se.c.count;
     constexpr int kB = TangentMemory::kBasins;
     const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(se.c.first);
@@ -318,7 +326,14 @@ bool bounded_search(Search& se, double shift) {
         const int k = order[q];
         if (!bo[k] && bD[k] + shift >= se.best) continue;
         std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
-        se.descend(x, false);
+        if (prove && bo[k] && !own_basin_convex(M, x, m)) return false;
+        const double d = se.descend(x, false);
+        if (prove && bo[k]) {
+            if (!have_rise) rise = reference_rise(ws, se.ci);
+            have_rise = true;
+            double lower = 0.0;
+            if (!own_basin_proven(ws, se.ci, bx + sz(k) * sz(m), x, d, -shift, rise, M, lower)) return false;
+        }
     }
     return se.best < 1e300 && t.dropped_min + shift >= se.best;
 }

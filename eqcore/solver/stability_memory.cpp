@@ -163,25 +163,46 @@ void restore_memory(Workspace& ws, const MemoryCopy& from) {
     ws.basin_own = from.basin_own;
 }
 
+namespace {
+
+// The linear part's change since the reference at its least (or, with
+// `most`, its greatest) over the composition space: per group the extreme
+// over its slots of dg0_s - a_s.dpi, times the group's sites.
+double linear_change(Workspace& ws, int ci, bool most) {
+    const Candidate& c = ws.cand[sz(ci)];
+    const double* pi0 = ws.ref_pi.data() + sz(ci) * sz(ws.E);
+    double* dpi = ws.per_element.data();
+    for (int j = 0; j < ws.E; ++j) dpi[j] = ws.pi[sz(j)] - pi0[j];
+    double change = 0.0;
+    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
+        double extreme = most ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const double d = ws.g0[sz(s)] - ws.ref_g0[sz(s)] - ws.adot(s, dpi);
+            extreme = most ? std::max(extreme, d) : std::min(extreme, d);
+        }
+        change += ws.grp_sites[sz(g)] * extreme;
+    }
+    return change;
+}
+
+}  // namespace
+
+std::span<const char> active_variables(Workspace& ws, const Candidate& c) {
+    const std::size_t nv = sz(c.model->layout().variables);
+    std::fill(ws.var_on.begin(), ws.var_on.begin() + static_cast<std::ptrdiff_t>(nv), 0);
+    for (int s = c.first; s < c.first + c.count; ++s) ws.var_on[sz(ws.slot_var[sz(s)])] = 1;
+    return {ws.var_on.data(), nv};
+}
+
 double reference_shift(Workspace& ws, int ci) {
     const TangentMemory& t = ws.tpm[sz(ci)];
     const Candidate& c = ws.cand[sz(ci)];
     if (!t.reference) return -std::numeric_limits<double>::infinity();
-    const double* pi0 = ws.ref_pi.data() + sz(ci) * sz(ws.E);
-    double* dpi = ws.per_element.data();
-    for (int j = 0; j < ws.E; ++j) dpi[j] = ws.pi[sz(j)] - pi0[j];
-    double shift = 0.0;
-    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
-        double least = std::numeric_limits<double>::infinity();
-        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-            least = std::min(least, ws.g0[sz(s)] - ws.ref_g0[sz(s)] - ws.adot(s, dpi));
-        shift += ws.grp_sites[sz(g)] * least;
-    }
+    const double shift = linear_change(ws, ci, false);
     if (c.ideal || t.ref_T == ws.T) return shift;
+    const double* dpi = ws.per_element.data();  // as linear_change left it
     const std::size_t nv = sz(c.model->layout().variables);
-    std::fill(ws.var_on.begin(), ws.var_on.begin() + static_cast<std::ptrdiff_t>(nv), 0);
-    for (int s = c.first; s < c.first + c.count; ++s) ws.var_on[sz(ws.slot_var[sz(s)])] = 1;
-    const std::span<const char> active(ws.var_on.data(), nv);
+    const std::span<const char> active = active_variables(ws, c);
     const double apart = shift - c.sites * c.model->excess_change_bound(t.ref_T, ws.T, active);
     // The model may bound remainder and linear part together (sharper where
     // they move alike).
@@ -190,6 +211,15 @@ double reference_shift(Workspace& ws, int ci) {
         ws.var_lin[sz(ws.slot_var[sz(s)])] = ws.g0[sz(s)] - ws.ref_g0[sz(s)] - ws.adot(s, dpi);
     const double joint = c.model->least_excess_change(t.ref_T, ws.T, std::span<const double>(ws.var_lin.data(), nv), active);
     return std::max(apart, c.sites * joint);
+}
+
+double reference_rise(Workspace& ws, int ci) {
+    const TangentMemory& t = ws.tpm[sz(ci)];
+    const Candidate& c = ws.cand[sz(ci)];
+    if (!t.reference) return std::numeric_limits<double>::infinity();
+    const double rise = linear_change(ws, ci, true);
+    if (c.ideal || t.ref_T == ws.T) return rise;
+    return rise + c.sites * c.model->excess_change_bound(t.ref_T, ws.T, active_variables(ws, c));
 }
 
 }  // namespace eqcore::detail

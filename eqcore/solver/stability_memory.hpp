@@ -14,6 +14,7 @@
 // minima that could still be the lowest.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "solver/workspace.hpp"
@@ -52,5 +53,11 @@ void restore_memory(Workspace& ws, const MemoryCopy& from);
 // The least change of candidate ci's distance since its reference, over
 // its whole composition space (-inf without a reference or a bound).
 double reference_shift(Workspace& ws, int ci);
+// The greatest such change (+inf without a reference or a bound): D_now(y)
+// <= D_ref(y) + rise for every y.
+double reference_rise(Workspace& ws, int ci);
+
+// Which of candidate c's model variables are its slots (in ws.var_on).
+std::span<const char> active_variables(Workspace& ws, const Candidate& c);
 
 }  // namespace eqcore::detail

@@ -69,10 +69,11 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
     return r;
 }
 
-MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms)
+MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature)
     : PhaseModel(sys, phase),
       phase_(sys.phases[static_cast<std::size_t>(phase)]),
       terms_(terms),
+      curvature_(curvature),
       magnetic_(phase_.magnetic, one_sublattice(phase_.count), phase_.count) {
     layout_.ideal = false;
     for (const Interaction& in : phase_.excess) parameter_count_ += in.sets.size();
@@ -107,6 +108,17 @@ double monomial_bound(const Interaction& in) {
     return b;
 }
 
+// Whether the interaction's term is 0 wherever the inactive variables are:
+// one of its constituents is inactive and enters with an exponent >= 1.
+bool vanishes(const Interaction& in, std::span<const char> active) {
+    for (std::size_t a = 0; a < in.index.size(); ++a) {
+        const auto i = static_cast<std::size_t>(in.index[a]);
+        const bool inactive = i < active.size() && !active[i];
+        if (inactive && (in.exponent.empty() || in.exponent[a] >= 1)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 double MixtureModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
@@ -115,19 +127,33 @@ double MixtureModel::excess_change_bound(double T1, double T2, std::span<const c
     for (double w : phase_.qkto_weight) weight = std::max(weight, w);
     double sum = 0.0;
     for (const Interaction& in : phase_.excess) {
-        bool vanishes = false;
-        for (std::size_t a = 0; a < in.index.size(); ++a) {
-            const auto i = static_cast<std::size_t>(in.index[a]);
-            const bool inactive = i < active.size() && !active[i];
-            vanishes = vanishes || (inactive && (in.exponent.empty() || in.exponent[a] >= 1));
-        }
-        if (vanishes) continue;
+        if (vanishes(in, active)) continue;
         double change = 0.0;
         for (const auto& set : in.sets)
             change += std::abs(parameter_value(set, T2) / (kR * T2) - parameter_value(set, T1) / (kR * T1));
         sum += change * monomial_bound(in);
     }
     return weight * sum + magnetic_.change_bound(T1, T2);
+}
+
+double MixtureModel::excess_curvature_bound(double T, std::span<const char> active) const {
+    constexpr double unbounded = std::numeric_limits<double>::infinity();
+    if (curvature_ == nullptr || magnetic_.present()) return unbounded;
+    const auto n = static_cast<std::size_t>(phase_.count);
+    Scratch B_buffer(n * n);
+    const std::span<double> B = B_buffer.span();
+    for (const Interaction& in : phase_.excess)
+        if (!vanishes(in, active) && !curvature_(phase_, in, T, B)) return unbounded;
+    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
+    double largest = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!on(i)) continue;
+        double row = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (on(j)) row += B[i * n + j];
+        largest = std::max(largest, row);
+    }
+    return largest / (kR * T);
 }
 
 double MixtureModel::critical_temperature(std::span<const double> v) const {

@@ -21,6 +21,12 @@ double parameter_value(const std::array<double, 6>& L, double T);
 // empty) its gradient and Hessian in the mole fractions to `sums`.
 using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
 
+// Bounds on the second derivatives of one interaction of an excess model:
+// adds to B (phase.count^2, row-major) numbers B_ij >= |d2 f/dx_i dx_j| of
+// that interaction's term at T, over every composition of the simplex (x
+// taken as independent fractions, J/mol). Returns false where it cannot.
+using InteractionCurvature = bool (*)(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+
 // Molar excess quantities of `phase` at T and mole fractions x (size =
 // phase.count), from the model's `terms`. `mu` (size count, or empty):
 // partial molar excess Gibbs energies, J/mol. `dmu` (count*count row-major,
@@ -36,7 +42,7 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
 // the magnetic term of RKMPM and QKTOM.
 class MixtureModel final : public PhaseModel {
 public:
-    MixtureModel(const System& sys, int phase, ExcessTerms terms);
+    MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature = nullptr);
     // Every coefficient set of its records, in record order.
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
@@ -45,6 +51,10 @@ public:
     // times that largest magnitude over the terms that do not vanish with
     // the inactive variables at 0, plus the magnetic term's bound.
     double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
+    // The interactions' second-derivative bounds summed into one matrix,
+    // the largest row sum over the active variables (which bounds its
+    // eigenvalues); unbounded with a magnetic term or without `curvature`.
+    double excess_curvature_bound(double T, std::span<const char> active) const override;
     const MagneticTerm& magnetic() const { return magnetic_; }
     double critical_temperature(std::span<const double> v) const override;
     // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
@@ -55,6 +65,7 @@ private:
     Phase phase_;  // its excess records
     std::size_t parameter_count_ = 0;
     ExcessTerms terms_;
+    InteractionCurvature curvature_;
     MagneticTerm magnetic_;
 };
 

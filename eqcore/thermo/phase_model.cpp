@@ -69,6 +69,10 @@ double PhaseModel::least_excess_change(double, double, std::span<const double>, 
     return -std::numeric_limits<double>::infinity();
 }
 
+double PhaseModel::excess_curvature_bound(double, std::span<const char>) const {
+    return std::numeric_limits<double>::infinity();
+}
+
 void PhaseModel::own_split(std::span<double>) const {}
 
 bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }

@@ -155,6 +155,15 @@ public:
     virtual double least_excess_change(double T1, double T2, std::span<const double> linear,
                                        std::span<const char> active) const;
 
+    // A bound on the curvature of the remainder over RT at T: for every w
+    // with the variables not marked in `active` at 0 and every direction u
+    // among the active ones that keeps their sum,
+    //     |u' Hess_w(g_ex(T, w) / (R T)) u| <= bound |u|^2
+    // (Euclidean, w per mol of a substitutional mixture). Solvers use it to
+    // prove a tangent-plane distance convex near a composition, where the
+    // ideal part's curvature is at least 2. The base class: unbounded.
+    virtual double excess_curvature_bound(double T, std::span<const char> active) const;
+
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:
     // identity layouts.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "data/power.hpp"
+#include "thermo/excess.hpp"
 #include "thermo/scratch.hpp"
 
 namespace eqcore {
@@ -210,7 +212,8 @@ void add_binary_sets(const Interaction& in, const ParameterT& L, const Sides& gr
 
 // True when some other constituent joins a or b in their binary term.
 bool has_joiners(const Sides& sides, std::size_t a, std::size_t b) {
-    if (sides.group.empty()) return false;
+    // One group: nobody joins (binary_side).
+    if (sides.group.empty() || sides.group[a] == sides.group[b]) return false;
     for (std::size_t l = 0; l < sides.group.size(); ++l)
         if (l != a && l != b && binary_side(sides, a, b, l) != 0) return true;
     return false;
@@ -237,7 +240,75 @@ bool unit_weights(const Phase& phase) {
     return std::all_of(phase.qkto_weight.begin(), phase.qkto_weight.end(), [](double w) { return w == 1.0; });
 }
 
+// The sizes of a monomial's second derivatives where every ratio of its
+// factors' products is at most 1: |e_a (e_a - 1)| and |e_a e_b|.
+template <std::size_t N>
+std::array<std::array<double, N>, N> derivative_sizes(const std::array<int, N>& e) {
+    std::array<std::array<double, N>, N> h{};
+    for (std::size_t a = 0; a < N; ++a)
+        for (std::size_t b = 0; b < N; ++b) h[a][b] = std::abs(a == b ? e[a] * (e[a] - 1.0) : e[a] * 1.0 * e[b]);
+    return h;
+}
+
 }  // namespace
+
+// Every term is homogeneous in its fractions: of degree 2 (binary, the
+// fractions of a and b each at most their set's sum, at most the sum of
+// both sets) or 3 (ternary). A second derivative is then a sum of products
+// of degree 0 (1) in which each fraction is at most the sum it divides, so
+// every product is at most 1 in magnitude: the bound is the sum of the
+// chain rule's coefficients times |L|.
+bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B) {
+    if (!unit_weights(phase)) return false;
+    for (int e : in.exponent)
+        if (e < 0) return false;
+    const auto n = static_cast<std::size_t>(phase.count);
+    const double L = std::abs(parameter_value(in.sets[0], T));
+    auto add = [&](std::size_t i, std::size_t j, double v) { B[i * n + j] += L * v; };
+    const Sides group{phase.qkto_group, phase.qkto_kohler};
+    if (in.index.size() == 3) {
+        std::array<std::size_t, 3> q{};
+        for (std::size_t a = 0; a < 3; ++a) q[a] = static_cast<std::size_t>(in.index[a]);
+        const int r = 3 - in.exponent[0] - in.exponent[1] - in.exponent[2];
+        const auto h = derivative_sizes<4>({in.exponent[0], in.exponent[1], in.exponent[2], r});
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b) add(q[a], q[b], h[a][b] + h[a][3] + h[3][b] + h[3][3]);
+        return true;
+    }
+    const auto a = static_cast<std::size_t>(in.index[0]);
+    const auto b = static_cast<std::size_t>(in.index[1]);
+    const int p = in.exponent[0], q = in.exponent[1];
+    if (has_joiners(group, a, b)) {
+        if (p < 1 || q < 1) return false;
+        const auto h = derivative_sizes<5>({1, 1, p - 1, q - 1, 2 - p - q});
+        auto c = [&](std::size_t l) {
+            const int side = binary_side(group, a, b, l);
+            return std::array<double, 5>{l == a ? 1.0 : 0.0, l == b ? 1.0 : 0.0, side == 1 ? 1.0 : 0.0,
+                                         side == 2 ? 1.0 : 0.0, side != 0 ? 1.0 : 0.0};
+        };
+        for (std::size_t l = 0; l < n; ++l) {
+            if (binary_side(group, a, b, l) == 0) continue;
+            const std::array<double, 5> cl = c(l);
+            for (std::size_t k = 0; k < n; ++k) {
+                if (binary_side(group, a, b, k) == 0) continue;
+                const std::array<double, 5> ck = c(k);
+                double v = 0.0;
+                for (std::size_t u = 0; u < 5; ++u)
+                    for (std::size_t w = 0; w < 5; ++w) v += cl[u] * h[u][w] * ck[w];
+                add(l, k, v);
+            }
+        }
+        return true;
+    }
+    // (x_a, x_b, x_a + x_b) with exponents (p, q, 2 - p - q).
+    const auto h = derivative_sizes<3>({p, q, 2 - p - q});
+    add(a, a, h[0][0] + 2.0 * h[0][2] + h[2][2]);
+    add(b, b, h[1][1] + 2.0 * h[1][2] + h[2][2]);
+    const double hab = h[0][1] + h[0][2] + h[1][2] + h[2][2];
+    add(a, b, hab);
+    add(b, a, hab);
+    return true;
+}
 
 void qkto_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums) {
     if (unit_weights(phase)) {

@@ -26,5 +26,8 @@
 namespace eqcore {
 
 void qkto_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
+// Bounds on the second derivatives of one interaction's term (see
+// InteractionCurvature, thermo/excess.hpp); false with weights.
+bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 
 }  // namespace eqcore

@@ -1,6 +1,9 @@
 #include "thermo/rkmp.hpp"
 
 #include <array>
+#include <cmath>
+
+#include "thermo/excess.hpp"
 
 namespace eqcore {
 
@@ -130,6 +133,46 @@ void rkmp_excess(const Phase& phase, double T, std::span<const double> x, Excess
         }
         first += in.sets.size();
     }
+}
+
+// Every fraction and x_i - x_j lie in [-1, 1], a product of two fractions
+// is at most 1/4: the second derivatives of the terms above (their
+// formulas in the functions that add them) are bounded term by term.
+bool rkmp_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B) {
+    const auto n = static_cast<std::size_t>(phase.count);
+    auto add = [&](std::size_t i, std::size_t j, double v) { B[i * n + j] += v; };
+    std::array<std::size_t, 4> q{};
+    for (std::size_t a = 0; a < in.index.size() && a < 4; ++a) q[a] = static_cast<std::size_t>(in.index[a]);
+    std::array<double, 3> L{};  // the first three sets at T
+    for (std::size_t a = 0; a < in.sets.size() && a < 3; ++a) L[a] = parameter_value(in.sets[a], T);
+    if (in.index.size() == 2) {
+        // x_i x_j L_v d^v: h_ii = 2 x_j P1 + x_i x_j P2, h_ij = P + d P1 - x_i x_j P2.
+        double diag = 0.0, off = 0.0;
+        for (std::size_t v = 0; v < in.sets.size(); ++v) {
+            const double Lv = std::abs(parameter_value(in.sets[v], T)), k = static_cast<double>(v);
+            diag += Lv * (2.0 * k + 0.25 * k * (k - 1.0));
+            off += Lv * (1.0 + k + 0.25 * k * (k - 1.0));
+        }
+        add(q[0], q[0], diag);
+        add(q[1], q[1], diag);
+        add(q[0], q[1], off);
+        add(q[1], q[0], off);
+        return true;
+    }
+    if (in.index.size() == 3) {
+        // p W: h_ab = d2p_ab W + dp_a w_b + dp_b w_a, |d2p| <= 1, |dp| <= 1/4.
+        const double W = std::abs(L[0]) + std::abs(L[1]) + std::abs(L[2]);
+        std::array<double, 3> w{};
+        if (in.sets.size() != 1)
+            for (std::size_t a = 0; a < 3; ++a) w[a] = std::abs(L[a] - (L[0] + L[1] + L[2]) / 3.0);
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b) add(q[a], q[b], (a == b ? 0.0 : W) + 0.25 * (w[a] + w[b]));
+        return true;
+    }
+    for (std::size_t a = 0; a < 4; ++a)
+        for (std::size_t b = 0; b < 4; ++b)
+            if (a != b) add(q[a], q[b], 0.25 * std::abs(L[0]));
+    return true;
 }
 
 }  // namespace eqcore

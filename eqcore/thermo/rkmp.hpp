@@ -14,5 +14,8 @@
 namespace eqcore {
 
 void rkmp_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
+// Bounds on the second derivatives of one interaction's term (see
+// InteractionCurvature, thermo/excess.hpp).
+bool rkmp_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 
 }  // namespace eqcore

@@ -1,0 +1,44 @@
+// Proof that what was the basin of a present copy's composition holds no
+// deeper minimum after the state moved.
+//
+// At the reference state an absent candidate's distance D_ref had a local
+// minimum x_k at a present copy's composition (D_ref(x_k) ~ 0) and every
+// other minimum above delta; now D_ref - delta <= D <= D_ref + rise
+// everywhere (reference_shift, reference_rise). So D >= 0 outside the
+// component S of {D_ref < delta} around x_k, but a gap opening beside the
+// copy can make a new minimum inside S, as deep as delta.
+//
+// Let the descent from x_k end at x* with D(x*) = d and gradient g (along
+// the directions that keep the sum of the fractions). If D is
+// lambda-convex on K, the part of the ball of radius rho around x* within
+// the composition simplex, then at distance r from x* in K
+//     D >= d - |g| r + lambda r^2 / 2.
+// Where that reaches delta + rise on the sphere r = rho, D_ref >= delta
+// there: S, which holds x_k (inside the ball), cannot leave K, and on K
+// D >= d - |g|^2 / (2 lambda). The curvature: the ideal part sum y ln y
+// gives u' diag(1/y) u >= 2 |u|^2 for every u of sum 0 ((sum |u|)^2 <=
+// sum u^2 / y by Cauchy-Schwarz, sum |u| >= sqrt(2) |u| when the u sum to
+// 0) and >= |u|^2 / max y; the remainder's is at least minus the model's
+// excess_curvature_bound.
+#pragma once
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+
+// Candidate ci (one mixing group of one site): the bound of its
+// remainder's curvature at the current temperature, +inf where it has none
+// or another shape.
+double own_basin_curvature(Workspace& ws, int ci);
+
+// Whether the curvature can be proven positive at x (m fractions) at all
+// (a cheap test before a descent whose proof would fail anyway).
+bool own_basin_convex(double M, const double* x, int m);
+
+// Whether the descent from x_k (the remembered minimum, the candidate's slot
+// order) that ended at x_end with distance d proves D >= lower on a set
+// that holds S, for the given delta (= -shift), rise and curvature bound M.
+bool own_basin_proven(Workspace& ws, int ci, const double* x_k, const double* x_end, double d, double delta,
+                      double rise, double M, double& lower);
+
+}  // namespace eqcore::detail

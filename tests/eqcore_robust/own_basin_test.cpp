@@ -1,0 +1,192 @@
+// The proof that lets a warm start skip the full search of an absent copy
+// whose remembered minimum sat at a present copy's composition: a bound on
+// the curvature of the remainder (PhaseModel::excess_curvature_bound)
+// against brute force at random compositions and directions, and warm
+// temperature steps on files whose copies sit beside gaps, each absent copy
+// sampled over its whole composition range and never found below the
+// distance the solver reports (nor below the tangent plane).
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "robust_util.hpp"
+#include "thermo/models.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// Random fractions over the active variables: some driven to 0 or near it
+// (where a Kohler term's second derivatives jump), the rest spread.
+void random_composition(const std::vector<char>& active, std::mt19937_64& rng, std::vector<double>& w) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        const double r = u(rng);
+        w[i] = !active[i] ? 0.0 : r < 0.15 ? 0.0 : r < 0.3 ? 1e-9 * u(rng) : -std::log(u(rng) + 1e-300);
+        sum += w[i];
+    }
+    if (!(sum > 0.0)) {
+        for (std::size_t i = 0; i < active.size(); ++i) w[i] = active[i] ? 1.0 : 0.0;
+        sum = 0.0;
+        for (double x : w) sum += x;
+    }
+    for (double& x : w) x /= sum;
+}
+
+TEST(ExcessCurvatureBound, HoldsAtRandomCompositionsAndDirections) {
+    std::mt19937_64 rng(11);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    const std::vector<std::string> files = {
+        example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"), example("ag-cu-example.dat"),
+        test_data("asym-gap.dat"), std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-overrides.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-liquid.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/nonideal-records.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_solver/data/liquid-gap.dat"};
+    int bounded = 0;
+    for (const std::string& file : files) {
+        const System sys = read_dat(file);
+        const PhaseModels models(sys);
+        for (int p = 0; p < sys.phase_count(); ++p) {
+            const PhaseModel& m = models[p];
+            if (m.layout().ideal || m.layout().pure || m.layout().groups() != 1) continue;
+            const std::size_t n = sz(m.layout().variables);
+            for (int pair = -1; pair < static_cast<int>(n) - 1; ++pair) {
+                std::vector<char> active(n, 1);
+                if (pair >= 0)
+                    for (std::size_t i = 0; i < n; ++i) active[i] = i == sz(pair) || i == sz(pair) + 1;
+                for (double T : {600.0, 1000.0, 1800.0}) {
+                    const double bound = m.excess_curvature_bound(T, active);
+                    if (!std::isfinite(bound)) continue;
+                    ++bounded;
+                    double worst = 0.0;
+                    std::vector<double> w(n), u(n), grad(n), hess(n * n);
+                    for (int k = 0; k < 1500; ++k) {
+                        random_composition(active, rng, w);
+                        m.excess(T, w, grad, hess);
+                        // A direction among the active variables that keeps their sum.
+                        double mean = 0.0, on = 0.0;
+                        for (std::size_t i = 0; i < n; ++i) {
+                            u[i] = active[i] ? normal(rng) : 0.0;
+                            mean += u[i];
+                            on += active[i] ? 1.0 : 0.0;
+                        }
+                        double norm = 0.0, q = 0.0;
+                        for (std::size_t i = 0; i < n; ++i) {
+                            u[i] = active[i] ? u[i] - mean / on : 0.0;
+                            norm += u[i] * u[i];
+                        }
+                        for (std::size_t i = 0; i < n; ++i)
+                            for (std::size_t j = 0; j < n; ++j) q += u[i] * hess[i * n + j] * u[j];
+                        if (norm > 0.0) worst = std::max(worst, std::abs(q) / (kR * T * norm));
+                    }
+                    EXPECT_LE(worst, bound * (1.0 + 1e-9) + 1e-12)
+                        << file << " " << sys.phases[sz(p)].name << " T " << T << " pair " << pair;
+                }
+            }
+        }
+    }
+    EXPECT_GE(bounded, 40);
+}
+
+// A binary of one regular term (hard-quaternary's bcc, Au-Pt only: -8000 J
+// x_Au x_Pt): the curvature along the binary is -L/RT everywhere, and the
+// bound is exactly |L|/RT.
+TEST(ExcessCurvatureBound, RegularBinaryIsExact) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const PhaseModels models(sys);
+    const PhaseModel& bcc = models[phase_of(sys, "BCC#1")];
+    EXPECT_NEAR(bcc.excess_curvature_bound(1000.0, std::vector<char>{1, 1, 0, 0}), 8000.0 / (kR * 1000.0), 1e-12);
+}
+
+// The distance of phase p at mole fractions y against the result's
+// potentials, /RT per mol: sum y_i (G°_i + RT ln y_i - mu_i) + g_ex(y).
+double distance(const System& sys, const PhaseModel& m, int p, const EquilibriumResult& r, const std::vector<double>& y) {
+    const std::size_t n = y.size();
+    std::vector<StandardProps> st(n);
+    m.constituent_standard(r.T, std::log(r.T), st);
+    const double RT = kR * r.T;
+    const int first = sys.phases[sz(p)].first;
+    double D = m.excess(r.T, y).g / RT;
+    for (std::size_t i = 0; i < n; ++i)
+        if (y[i] > 0.0) D += y[i] * (st[i].g / RT + std::log(y[i]) - r.mu[sz(first) + i] / RT);
+    return D;
+}
+
+// Warm steps up and down (small and large) across the gaps of the hard
+// files, each state's every absent copy of a phase with a present copy
+// sampled over its compositions: a grid along every edge and random points
+// inside, densest beside the present copy. No point lies below the tangent
+// plane, nor below the least distance the solver reports; and each warm
+// answer is the cold one.
+TEST(OwnBasin, WarmStepsBesideAPresentCopyMissNoPhase) {
+    struct Path {
+        const char* file;
+        std::vector<double> b;
+        std::vector<double> T;
+    };
+    const std::vector<Path> paths = {
+        {"hard/hard-quaternary.dat", {0.4, 0.6, 0.0, 0.0}, {1000, 1010, 1000, 990, 960, 900, 940, 1100, 1300, 1280, 1500, 1450, 800, 830, 700}},
+        {"hard/hard-quaternary.dat", {0.25, 0.25, 0.25, 0.25}, {1000, 1010, 1000, 950, 1200, 1190}},
+        {"hard/hard-ternary.dat", {0.1, 0.1, 0.8}, {1000, 1010, 990, 960, 900, 1200, 1180}},
+        {"hard/hard-ternary.dat", {0.6, 0.05, 0.35}, {1200, 1190, 1150, 1120, 1100, 1060, 1000, 1010}},
+    };
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> unif(0.0, 1.0);
+    for (const Path& path : paths) {
+        const System sys = read_dat(example(path.file));
+        const PhaseModels models(sys);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = path.b;
+        Solver warm;
+        for (double T : path.T) {
+            const EquilibriumResult w = warm.equilibrate(pr, at(T));
+            const EquilibriumResult c = Solver().equilibrate(pr, at(T));
+            ASSERT_TRUE(w.succeeded() && c.succeeded()) << path.file << " T " << T;
+            EXPECT_NEAR(w.G, c.G, 1e-7 * std::abs(c.G) + 1e-6) << path.file << " T " << T;
+            for (int p = 0; p < sys.phase_count(); ++p) {
+                const std::string& name = sys.phases[sz(p)].name;
+                const std::size_t hash = name.find('#');
+                if (hash == std::string::npos || w.phases[sz(p)].present || !w.phases[sz(p)].considered) continue;
+                // A present copy of the same phase, and its fractions.
+                std::vector<double> at_copy;
+                for (int o = 0; o < sys.phase_count() && at_copy.empty(); ++o) {
+                    const std::string& other = sys.phases[sz(o)].name;
+                    if (o == p || !w.phases[sz(o)].present || other.compare(0, hash + 1, name, 0, hash + 1) != 0) continue;
+                    const int f = sys.phases[sz(o)].first;
+                    for (int i = 0; i < sys.phases[sz(o)].count; ++i) at_copy.push_back(w.mole_fraction[sz(f + i)]);
+                }
+                if (at_copy.empty()) continue;
+                const PhaseModel& m = models[p];
+                const std::size_t n = at_copy.size();
+                // The constituents whose elements the material holds.
+                std::vector<char> on(n, 0);
+                for (std::size_t i = 0; i < n; ++i) on[i] = at_copy[i] > 0.0;
+                const double reported = -w.phases[sz(p)].driving_force / (kR * T);
+                double least = 1e300;
+                std::vector<double> y(n);
+                for (int k = 0; k < 40000; ++k) {
+                    // Half near the copy (within 0.3 in each fraction), half anywhere.
+                    double sum = 0.0;
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const double r = k % 2 == 0 ? std::max(0.0, at_copy[i] + 0.3 * (2.0 * unif(rng) - 1.0))
+                                                    : -std::log(unif(rng) + 1e-300);
+                        y[i] = on[i] ? r : 0.0;
+                        sum += y[i];
+                    }
+                    if (!(sum > 0.0)) continue;
+                    for (double& v : y) v /= sum;
+                    least = std::min(least, distance(sys, m, p, w, y));
+                }
+                EXPECT_GE(least, -1e-7) << path.file << " T " << T << " " << name << " forms below the plane";
+                EXPECT_GE(least, reported - 1e-7) << path.file << " T " << T << " " << name;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace eqcore::robust
