@@ -64,36 +64,14 @@ double cpu_micros() {
 // or a name under the examples folder.
 bool parse_state(const std::string& line, System& sys, StressState& st) {
     std::istringstream in(line);
-    std::string file, kind, word;
-    if (!(in >> file >> kind)) return false;
+    std::string file;
+    if (!(in >> file)) return false;
     std::FILE* f = std::fopen(file.c_str(), "r");
     if (f) std::fclose(f);
     sys = read_dat(f ? file : std::string(EQLINK_EXAMPLES_DIR) + "/" + file);
-    st.label = file;
-    for (int k = 0; k < kFeedKinds; ++k)
-        if (kind == feed_kind_name(static_cast<FeedKind>(k))) st.kind = static_cast<FeedKind>(k);
-    if (std::sscanf(line.c_str() + line.find(" T="), " T=%lf K P=%lf Pa (warm from %lf K)", &st.T, &st.P,
-                    &st.T_near) != 3)
-        return false;
-    std::istringstream feed(line.substr(line.find("feed:") + 5));
-    std::string name;
-    double mol = 0.0;
-    while (feed >> name >> mol) {
-        const auto slash = name.find('/');
-        int g = -1;
-        for (std::size_t c = 0; c < sys.constituents.size() && g < 0; ++c) {
-            const Constituent& k = sys.constituents[c];
-            if (sys.phases[static_cast<std::size_t>(k.phase)].name == name.substr(0, slash) &&
-                k.name == name.substr(slash + 1))
-                g = static_cast<int>(c);
-        }
-        if (g < 0) {
-            std::fprintf(stderr, "no constituent %s\n", name.c_str());
-            return false;
-        }
-        st.feed.emplace_back(g, mol);
-    }
-    return !st.feed.empty();
+    const std::string error = read_state(sys, line, st);
+    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    return error.empty();
 }
 
 void print_answer(const char* how, const System& sys, const EquilibriumProblem& pr, const Conditions& cond,
@@ -108,8 +86,10 @@ void print_answer(const char* how, const System& sys, const EquilibriumProblem& 
         std::printf("  %-16s %.17g\n", sys.phases[p].name.c_str(), r.phases[p].amount);
         const Phase& ph = sys.phases[p];
         for (int k = 0; k < ph.count && ph.count > 1; ++k) {
-            const std::size_t g = static_cast<std::size_t>(ph.first + k);
-            std::printf("      %-14s %.6e  mu %.12g\n", sys.constituents[g].name.c_str(), r.amount[g], r.mu[g]);
+            const int g = ph.first + k;
+            const std::string label = constituent_label(sys, g);
+            std::printf("      %-14s %.6e  mu %.12g\n", label.c_str() + label.find('/') + 1,
+                        r.amount[static_cast<std::size_t>(g)], r.mu[static_cast<std::size_t>(g)]);
         }
     }
 }

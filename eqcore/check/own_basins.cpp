@@ -8,6 +8,7 @@
 
 #include "check/acceptance.hpp"
 #include "check/column_lp.hpp"
+#include "check/one_instance.hpp"
 #include "thermo/phase_props.hpp"
 
 namespace eqcore {
@@ -19,6 +20,8 @@ constexpr int kMostBasins = 4;    // compositions below the plane tried, lowest 
 constexpr int kRounds = 12;       // programmes per composition
 constexpr std::size_t kMostColumns = 400;
 constexpr int kSteps = 30;  // moves of the phase's one composition
+constexpr double kFinest = 1e-10;    // least step of the one-instance search, of the material
+constexpr int kEvaluations = 6000;   // most values of G per start of the one-instance search
 
 std::string base_name(const std::string& n) {
     const auto h = n.rfind('#');
@@ -153,6 +156,74 @@ public:
                     }
                 }
                 if (!moved) break;
+            }
+        } catch (const std::exception&) {  // a model not evaluable there: what was found so far
+        }
+        return best;
+    }
+
+    // The phase once, at free constituent amounts, beside `common`
+    // (least_one_instance: values of G only, so a programme whose duals
+    // are not unique does not stop it), from two balanced starts with the
+    // phase at y: as much of it as the balance allows, and the amount the
+    // programme over `common` and the phase at y gives it (none where the
+    // balance leaves y no room: the search then forms the phase itself).
+    double one_instance(const std::vector<Column>& common, int q, const std::vector<double>& y,
+                        std::string& names) const {
+        double best = HUGE_VAL;
+        try {
+            const Phase& ph = sys_.phases[sz(q)];
+            OneInstanceProblem pr;
+            pr.model = &(*in_.models)[q];
+            pr.T = r_.T;
+            pr.P = r_.P;
+            pr.b = b_;
+            pr.constituents = ph.count;
+            pr.usable = usable(q);
+            // The phase's constituents as columns of one unit each (merged()
+            // sums them into the one instance), then the common ones.
+            std::vector<Column> parts;
+            for (int k = 0; k < ph.count; ++k) {
+                Column c;
+                c.phase = q;
+                c.x.assign(sz(ph.count), 0.0);
+                c.x[sz(k)] = 1.0;
+                c.a.assign(rows_.size(), 0.0);
+                for (std::size_t i = 0; i < rows_.size(); ++i) c.a[i] = sys_.constituents[sz(ph.first + k)].stoich[sz(rows_[i])];
+                pr.content.push_back(c.a);
+                parts.push_back(std::move(c));
+            }
+            for (const Column& c : common) {
+                pr.content.push_back(c.a);
+                pr.cost.push_back(c.g);
+                parts.push_back(c);
+            }
+            std::vector<Column> cols = common;
+            cols.push_back(column(q, y));
+            std::vector<std::vector<double>> A;
+            std::vector<double> most, least;
+            for (const Column& c : cols) {
+                A.push_back(c.a);
+                least.push_back(c.g);
+                most.push_back(&c == &cols.back() ? -1.0 : 0.0);
+            }
+            double seen = -1.0;
+            for (const std::vector<double>* cost : {&most, &least}) {
+                const ColumnLpAnswer lp = solve_column_lp(A, *cost, b_);
+                if (!lp.feasible) continue;
+                const double t = lp.x.back();
+                if (cost == &most ? !(t > 0.0) : std::abs(t - seen) <= 1e-9 * t) continue;
+                seen = t;
+                std::vector<double> v;
+                for (double xk : cols.back().x) v.push_back(t * xk);
+                v.insert(v.end(), lp.x.begin(), lp.x.end() - 1);
+                least_one_instance(pr, v, kFinest, kEvaluations);
+                std::string these;
+                const double G = merged(parts, v, these);
+                if (G < best) {
+                    best = G;
+                    names = these;
+                }
             }
         } catch (const std::exception&) {  // a model not evaluable there: what was found so far
         }
@@ -299,6 +370,14 @@ OwnBasinsFinding own_basins(const OwnBasinsInput& in, int p, const std::vector<s
             if (G1 < G) {
                 G = G1;
                 names = alone;
+            }
+        }
+        if (!(r.G - G > tol_G)) {
+            std::string once;
+            const double G1 = search.one_instance(common, p, x, once);
+            if (G1 < G) {
+                G = G1;
+                names = once;
             }
         }
         if (G < best) {

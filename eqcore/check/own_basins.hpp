@@ -20,8 +20,14 @@
 // result's proves the result wrong. Where it does not, the phase is also
 // kept at one composition only, moved towards its local minimum at each
 // programme's duals while the merged G falls (the generated columns may
-// split it across its gap, which the merged instance loses). Where the balance forbids the
-// replacement (no such assemblage exists) nothing is claimed.
+// split it across its gap, which the merged instance loses); and then
+// kept as one instance at free amounts beside the other phases at their
+// fixed compositions, its G minimised by a search on values alone
+// (one_instance.hpp) from balanced starts with the phase at the new
+// composition: at a feed that some compounds make up exactly the
+// programmes' duals are not unique and mislead both of the others. Where
+// the balance forbids the replacement (no such assemblage exists) nothing
+// is claimed.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,8 @@
 #include <limits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 
 #include "thermo/standard.hpp"
 
@@ -100,17 +102,86 @@ const char* feed_kind_name(FeedKind k) {
     return "?";
 }
 
+// A constituent as a line names it: PHASE/NAME, and PHASE/NAME[k] (k its
+// number within the phase, from 1) where the phase has another
+// constituent of that name (an ionic liquid's neutral, one record per
+// cation).
+std::string constituent_label(const System& sys, int g) {
+    const Constituent& c = sys.constituents[sz(g)];
+    const Phase& ph = sys.phases[sz(c.phase)];
+    std::string s = ph.name + "/" + c.name;
+    for (int k = 0; k < ph.count; ++k)
+        if (ph.first + k != g && sys.constituents[sz(ph.first + k)].name == c.name)
+            return s + "[" + std::to_string(g - ph.first + 1) + "]";
+    return s;
+}
+
+int constituent_of_label(const System& sys, const std::string& label) {
+    const auto slash = label.find('/');
+    if (slash == std::string::npos) return -1;
+    const std::string phase = label.substr(0, slash), name = label.substr(slash + 1);
+    // NAME[k]: the k-th constituent of the phase, if it has that name.
+    const auto open = name.rfind('[');
+    if (open != std::string::npos && name.size() > open + 2 && name.back() == ']') {
+        const std::string digits = name.substr(open + 1, name.size() - open - 2);
+        if (digits.find_first_not_of("0123456789") == std::string::npos && digits.size() < 9) {
+            const int k = std::stoi(digits) - 1;
+            for (const Phase& ph : sys.phases)
+                if (ph.name == phase && k >= 0 && k < ph.count &&
+                    sys.constituents[sz(ph.first + k)].name == name.substr(0, open))
+                    return ph.first + k;
+        }
+    }
+    for (std::size_t g = 0; g < sys.constituents.size(); ++g) {
+        const Constituent& c = sys.constituents[g];
+        if (sys.phases[sz(c.phase)].name == phase && c.name == name) return static_cast<int>(g);
+    }
+    return -1;
+}
+
 std::string StressState::describe(const System& sys) const {
     char buf[160];
     std::snprintf(buf, sizeof buf, "%s %s T=%.17g K P=%.17g Pa (warm from %.17g K) feed:", label.c_str(),
                   feed_kind_name(kind), T, P, T_near);
     std::string s = buf;
     for (const auto& [g, n] : feed) {
-        const Constituent& c = sys.constituents[sz(g)];
-        std::snprintf(buf, sizeof buf, " %s/%s %.17g", sys.phases[sz(c.phase)].name.c_str(), c.name.c_str(), n);
+        s += ' ';
+        s += constituent_label(sys, g);
+        std::snprintf(buf, sizeof buf, " %.17g", n);
         s += buf;
     }
     return s;
+}
+
+std::string read_state(const System& sys, const std::string& line, StressState& st) {
+    std::istringstream in(line);
+    std::string file, kind;
+    if (!(in >> file >> kind)) return "no file and feed kind";
+    st = StressState{};
+    st.label = file;
+    int k = 0;
+    while (k < kFeedKinds && kind != feed_kind_name(static_cast<FeedKind>(k))) ++k;
+    if (k == kFeedKinds) return "unknown feed kind " + kind;
+    st.kind = static_cast<FeedKind>(k);
+    const auto t = line.find(" T=");
+    if (t == std::string::npos ||
+        std::sscanf(line.c_str() + t, " T=%lf K P=%lf Pa (warm from %lf K)", &st.T, &st.P, &st.T_near) != 3)
+        return "no \"T=.. K P=.. Pa (warm from .. K)\"";
+    const auto f = line.find(" feed:");
+    if (f == std::string::npos) return "no \"feed:\"";
+    std::istringstream feed(line.substr(f + 6));
+    std::string name, amount;
+    while (feed >> name) {
+        const int g = constituent_of_label(sys, name);
+        if (g < 0) return "no constituent " + name;
+        char* end = nullptr;
+        if (!(feed >> amount)) return "no amount after " + name;
+        const double mol = std::strtod(amount.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(mol) || mol < 0.0) return "amount " + amount + " of " + name + " is not a number of mol";
+        st.feed.emplace_back(g, mol);
+    }
+    if (st.feed.empty()) return "an empty feed";
+    return {};
 }
 
 StressState random_state(const System& sys, std::mt19937_64& rng, FeedKind kind, const std::string& label) {

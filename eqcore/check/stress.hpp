@@ -34,9 +34,20 @@ struct StressState {
     double P = kPstd;        // Pa
     double T_near = 1000.0;  // K, where the warm start comes from
     std::vector<std::pair<int, double>> feed;  // system constituent, mol
-    // One line that reproduces the state: label, kind, T, P, feed by name.
+    // One line that reproduces the state: label, kind, T, P, feed by name
+    // (constituent_label).
     std::string describe(const System& sys) const;
 };
+
+// A constituent of the system as a state line names it: "PHASE/NAME", or
+// "PHASE/NAME[k]" (k its number within the phase, from 1) where the phase
+// has another constituent of the same name; and back (-1: none such).
+std::string constituent_label(const System& sys, int g);
+int constituent_of_label(const System& sys, const std::string& label);
+
+// The state of a line `describe` printed, over its system (read by the
+// caller from the line's first word): empty when read, else what is wrong.
+std::string read_state(const System& sys, const std::string& line, StressState& st);
 
 // Draws a state of the given kind. Temperatures between 250 K and the
 // lowest upper limit of the data (at most 6000 K), pressures 0.01 to 100 bar.

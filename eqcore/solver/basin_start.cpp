@@ -25,6 +25,8 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kRounds = 4;            // programmes solved, column generation between them
 constexpr double kBelowBy = 1e-9;     // /RT per mol of material (+ relative): the program counts as lower by more
 constexpr double kNewColumn = -1e-9;  // /RT per formula unit: a generated composition below the plane by more
+constexpr int kOneRounds = 8;         // programmes with the phase at one composition, moved between them
+constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minimum, tried last
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -90,7 +92,7 @@ bool known_column(const Workspace& ws, int ci, const double* x) {
 // descends to a local minimum of its distance to the program's plane
 // (ws.pi holds the duals); compositions below it by more than kNewColumn
 // become columns. Returns whether any was added.
-bool generate_columns(Workspace& ws, int most) {
+bool generate_columns(Workspace& ws, int most, int skip = -1) {
     double* y = ws.xbest.data();  // where ideal_distance leaves its composition
     double* x = ws.xtry.data();
     const int used = ws.lp_used;
@@ -98,7 +100,7 @@ bool generate_columns(Workspace& ws, int most) {
     for (int k = 0; k < used && ws.lp_used < most; ++k) {
         const int ci = ws.lp_owner[sz(k)];
         const Candidate& c = ws.cand[sz(ci)];
-        if (c.pure) continue;
+        if (c.pure || ci == skip) continue;
         if (!(ws.lp_z[sz(k)] > 0.0) && std::find(ws.basin_seeds.begin(), ws.basin_seeds.end(), k) == ws.basin_seeds.end())
             continue;
         double D = 0.0;
@@ -115,7 +117,87 @@ bool generate_columns(Workspace& ws, int most) {
     return added;
 }
 
+// Drops candidate ci's columns from the program, the others kept in order.
+void drop_columns_of(Workspace& ws, int ci) {
+    const int E = ws.E;
+    int kept = 0;
+    int xoff = 0;
+    for (int k = 0; k < ws.lp_used; ++k) {
+        const int owner = ws.lp_owner[sz(k)];
+        if (owner == ci) continue;
+        const int m = ws.cand[sz(owner)].count;
+        if (kept != k) {
+            std::copy_n(ws.lp_col.begin() + k * E, E, ws.lp_col.begin() + kept * E);
+            std::copy_n(ws.lp_x.begin() + ws.lp_xoff[sz(k)], m, ws.lp_x.begin() + xoff);
+            ws.lp_cost[sz(kept)] = ws.lp_cost[sz(k)];
+            ws.lp_owner[sz(kept)] = owner;
+            ws.lp_z[sz(kept)] = ws.lp_z[sz(k)];
+        }
+        ws.lp_xoff[sz(kept)] = xoff;
+        xoff += m;
+        ++kept;
+    }
+    ws.lp_used = kept;
+}
+
 }  // namespace
+
+bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
+    const Candidate& c = ws.cand[sz(who)];
+    const int most = ws.lp_cols - 1;  // room for the phase's own column
+    double* col = ws.xtry.data();
+    drop_columns_of(ws, who);
+    ws.basin_seeds.clear();
+    // The program with the phase's one column (always the last) at y: its
+    // value, or HUGE_VAL (the column not added or the program not solved).
+    const auto program_at = [&](const std::vector<double>& y) {
+        column_of_fractions(ws, c, y.data(), col);
+        if (!lp_add_column(ws, who, col)) return HUGE_VAL;
+        if (solve_lp(ws)) return program_value(ws);
+        --ws.lp_used;
+        return HUGE_VAL;
+    };
+    std::vector<double> y(x), to(x.size()), at(x.size());
+    double value = program_at(y);
+    if (value == HUGE_VAL) return false;
+    for (int round = 1; round < kOneRounds; ++round) {
+        // The phase's local minimum of the distance to the program's plane
+        // from where it is; the other mixtures gain columns at that plane.
+        std::copy(y.begin(), y.end(), to.begin());
+        double D = 0.0;
+        if (c.ideal) {
+            D = ideal_distance(ws, c);
+            std::copy_n(ws.xbest.begin(), c.count, to.begin());
+        } else {
+            D = descend_distance(ws, c, to.data());
+        }
+        if (!(D < kNewColumn)) break;
+        --ws.lp_used;
+        generate_columns(ws, most, who);
+        // The phase moves towards that minimum (the whole way, else by
+        // halved steps) while the program's value falls: at the plane of
+        // a program that uses the phase the descent may run into its other
+        // basin, where its one column would raise the value.
+        bool moved = false;
+        for (double t = 1.0; t > kShortestMove && !moved; t *= 0.5) {
+            for (std::size_t k = 0; k < y.size(); ++k) at[k] = y[k] + t * (to[k] - y[k]);
+            const double v = program_at(at);
+            moved = v < value - 1e-12 * (1.0 + std::abs(value));
+            if (moved) {
+                value = v;
+                y.swap(at);
+            } else if (v != HUGE_VAL) {
+                --ws.lp_used;
+            }
+        }
+        if (!moved) {
+            if (program_at(y) == HUGE_VAL) return false;
+            break;
+        }
+    }
+    start_from_lp(ws);
+    return true;
+}
 
 bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
     const int NC = static_cast<int>(ws.cand.size());

@@ -6,9 +6,10 @@
 // whether any assemblage with the phase at that composition can be lower
 // (basin_start.cpp); where the balance forbids it the phase stays inside
 // its gap. Otherwise the state is redone from the program's balanced
-// assemblage, then from the state with the phase moved (its amount kept),
-// and, after a warm start, from the cold start; the lower converged state
-// is kept, a few hops at most. Ideal
+// assemblage with the phase at one composition moved from x, from the
+// program's own assemblage, then from the state with the phase moved (its
+// amount kept), and, after a warm start, from the cold start; the lower
+// converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
 // searched fully only where the screen finds them below their plane.
@@ -110,24 +111,29 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         before.take(ws);
         const double G0 = state_G(ws);
         std::string m;
+        // Converged from the iterate as it stands (warm) or from the cold
+        // start, to a state lower than the one held.
+        const auto lower = [&](bool from_iterate) {
+            return converge_tp(ws, from_iterate, m) == SolverStatus::ok && state_G(ws) < G0 - kLowerBy;
+        };
         // Only where an assemblage with the phase at x can be lower
-        // (basin_start.cpp): from that balanced assemblage, then from the
-        // state with the phase moved there.
+        // (basin_start.cpp): from that assemblage with the phase at one
+        // composition, from the program's own (its columns of the phase
+        // merged), then from the state with the phase moved to x.
         if (!basin_start(ws, who, x, G0)) {
             before.restore(ws);
             break;
         }
-        SolverStatus st = converge_tp(ws, true, m);
-        if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+        if (one_instance_start(ws, who, x) && lower(true)) continue;
+        before.restore(ws);
+        if (basin_start(ws, who, x, G0) && lower(true)) continue;
         before.restore(ws);
         move_to(ws, who, x);
-        st = converge_tp(ws, true, m);
-        if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+        if (lower(true)) continue;
         if (!cold_tried) {
             cold_tried = true;
             ws.have_solution = false;
-            st = converge_tp(ws, false, m);
-            if (st == SolverStatus::ok && state_G(ws) < G0 - kLowerBy) continue;
+            if (lower(false)) continue;
         }
         before.restore(ws);
         break;

@@ -380,6 +380,12 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
 // returned; false otherwise (the program's buffers and ws.pi changed,
 // nothing else).
 bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
+// After basin_start: the same program with `who` at one composition only,
+// from x, moved to its local minimum of the distance to each program's
+// plane (its columns generated across its gap would otherwise merge into
+// one instance in the middle of it); its assemblage becomes the iterate.
+// False (nothing changed but the program) when it cannot be solved.
+bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'

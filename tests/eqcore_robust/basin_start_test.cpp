@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "check/stress.hpp"
 #include "own_basins_util.hpp"
 #include "robust_util.hpp"
 
@@ -130,9 +131,10 @@ TEST(BasinStart, ZrHBccLeavesTheHydrideForTheGas) {
 // Ionic melt at 2059 K: the cold calculation stopped with the slag beside
 // CaS and CaO; with the slag at its oxide basin, iron leaves as Fe(s) and
 // G is 65 J lower. The lower basin's composition is not used by the first
-// programme: its column generation starts from it unused. (The check does
-// not prove main's state wrong: its programme splits the slag across its
-// gap, which the merged instance loses.)
+// programme: its column generation starts from it unused. The check proves
+// the old state wrong by the one-instance search: the feed is exactly CaS +
+// MnS + CaO + Fe, so its programmes' duals are not unique, and their
+// columns split the slag across its gap, which one instance loses.
 TEST(BasinStart, IonicMeltSlagLeavesCaSForIron) {
     const System sys = read_dat(sibling_data("eqcore_ionic", "ionic_melt.dat"));
     const EquilibriumProblem pr = problem(sys, {{"SLAG", "Ca+2:S-2", 0.00034539410140715471},
@@ -141,7 +143,7 @@ TEST(BasinStart, IonicMeltSlagLeavesCaSForIron) {
                                                 {"SLAG", "Ca+2:O-2", 0.16129985196088259},
                                                 {"CaO(s)", "CaO(s)", 0.0013295323327578189}});
     const Conditions c = at(2059.2476812133232, 3106.8530113359602);
-    const std::vector<EquilibriumResult> out = leaves_the_higher_basin(pr, c, "SLAG", -159971.4791, 0.0);
+    const std::vector<EquilibriumResult> out = leaves_the_higher_basin(pr, c, "SLAG", -159971.4791, 60.0);
     PhaseModels models(sys);
     for (const EquilibriumResult& r : out) {
         EXPECT_EQ(present_phases(r),
@@ -150,6 +152,74 @@ TEST(BasinStart, IonicMeltSlagLeavesCaSForIron) {
         EXPECT_NEAR(r.G, -160036.4676, 1e-3);
         EXPECT_TRUE(at_its_internal_minimum(pr, models, phase_of(sys, "SLAG"), c, r));
     }
+}
+
+// A state as the stress harness printed it (check/stress.hpp).
+struct Printed {
+    System sys;
+    EquilibriumProblem pr;
+    Conditions c;
+};
+Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
+    Printed out{read_dat(sibling_data(folder, file)), {}, {}};
+    StressState st;
+    EXPECT_EQ(read_state(out.sys, file + " " + rest, st), "");
+    out.pr = problem_of(out.sys, st);
+    out.c = conditions_of(st);
+    return out;
+}
+
+// The answers' G against the brute-force minimum over the one-instance
+// assemblages of the Cu-Ca-S system (independent of the solver and the
+// check): never above it, and close to it; main's state above it by
+// more than `main_above`.
+void at_the_ternary_minimum(const Printed& s, const std::vector<EquilibriumResult>& out, double main_G,
+                            double main_above) {
+    const int liquid = phase_of(s.sys, "LIQUID_I2");
+    const double brute = ternary_one_instance_minimum(s.sys, s.c.T, s.c.P, s.pr.elements(), liquid, 24);
+    EXPECT_GT(main_G - brute, main_above);
+    PhaseModels models(s.sys);
+    for (const EquilibriumResult& r : out) {
+        EXPECT_LE(r.G, brute + 1e-9 * std::abs(brute));
+        EXPECT_GE(r.G, brute - 1e-6 * std::abs(brute));
+        EXPECT_TRUE(at_its_internal_minimum(s.pr, models, liquid, s.c, r));
+    }
+}
+
+// Ionic sulphide melt at 2000 K, nearly all its calcium as CaS: the liquid
+// sat in its CaS-rich basin beside Cu(s). The program that passes the
+// pre-test uses the liquid at two compositions, copper metal and the
+// CaS-rich melt; merged into one instance, it started Newton in the middle
+// of the gap, which fell back. With the liquid at one composition (the
+// copper metal, moved towards its minimum at each program's plane) CaS(s)
+// forms beside it and the copper dissolves: 304 J lower.
+TEST(BasinStart, IonicSulphideLiquidTakesTheCopperWhereCaSFormsBesideIt) {
+    const Printed s = printed("eqcore_ionic", "ionic_example_2.dat",
+                              "mixed T=2000.4432374235842 K P=29233.594789765855 Pa (warm from 2033.6279275929935 K) "
+                              "feed: Cu(s)/Cu(s) 0.00058788213101984815 Ca(s)/Ca(s) 0.058117044876472249 "
+                              "LIQUID_I2/Ca+2:Va 0.00056503377952249771 LIQUID_I2/Cu+1:S-2 0.061674015563128001");
+    const std::vector<EquilibriumResult> out = leaves_the_higher_basin(s.pr, s.c, "LIQUID_I2", -50886.4065, 100.0);
+    for (const EquilibriumResult& r : out)
+        EXPECT_EQ(present_phases(r), (std::vector<int>{phase_of(s.sys, "LIQUID_I2"), phase_of(s.sys, "CaS(s)")}))
+            << phases_of(s.sys, r);
+    at_the_ternary_minimum(s, out, -50886.4065, 300.0);
+}
+
+// The same liquid at 1263 K with little calcium, fed partly as its two
+// neutral S records: it sat in its sulphide basin beside Cu(s). Its
+// one-composition program starts above the state and falls below it only
+// as the liquid moves towards the copper metal over several programs.
+TEST(BasinStart, IonicSulphideLiquidMovesOverSeveralProgramsToTheCopperMetal) {
+    const Printed s = printed("eqcore_ionic", "ionic_example_2.dat",
+                              "mixed T=1262.5559454295858 K P=3261.0740527459061 Pa (warm from 1259.0645826393527 K) "
+                              "feed: LIQUID_I2/S[6] 2.7177682196638898e-05 Cu(s)/Cu(s) 0.01065855833683073 "
+                              "LIQUID_I2/Ca+2:Va 0.00012150212168641015 LIQUID_I2/S[3] 0.0001070607951542698 "
+                              "LIQUID_I2/Cu+1:S-2 0.00092294186235211803 LIQUID_I2/S[3] 0.00039348194282950424");
+    const std::vector<EquilibriumResult> out = leaves_the_higher_basin(s.pr, s.c, "LIQUID_I2", -1028.7622, 1.5);
+    for (const EquilibriumResult& r : out)
+        EXPECT_EQ(present_phases(r), (std::vector<int>{phase_of(s.sys, "LIQUID_I2"), phase_of(s.sys, "CaS(s)")}))
+            << phases_of(s.sys, r);
+    at_the_ternary_minimum(s, out, -1028.7622, 10.0);
 }
 
 }  // namespace

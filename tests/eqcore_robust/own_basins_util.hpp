@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -12,6 +13,7 @@
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
 
+#include "check/one_instance.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -158,46 +160,155 @@ inline double binary_brute_force(const System& sys, const std::vector<double>& b
     return best * (b[0] + b[1]);
 }
 
-// The least G of phase p over its constituent amounts n >= 0 that hold the
-// element amounts of `n0` (those of elements in `b` only), by a pattern
-// search along a basis of the directions that keep the element content:
-// independent of the solver.
-inline double least_G_of_content(const System& sys, const PhaseModels& models, int p, double T, double P,
-                          const std::vector<double>& b, std::vector<double> n) {
-    const Phase& ph = sys.phases[usz(p)];
-    std::vector<int> use;
-    for (int k = 0; k < ph.count; ++k) {
-        bool ok = true;
-        for (std::size_t j = 0; j < b.size(); ++j) ok = ok && (sys.constituent(p, k).stoich[j] == 0.0 || b[j] > 0.0);
-        if (ok) use.push_back(k);
-    }
-    Eigen::MatrixXd A(static_cast<Eigen::Index>(b.size()), static_cast<Eigen::Index>(use.size()));
+// The least G of phase p, beside stoichiometric phases `others` (their
+// amounts in `m`), over amounts that hold the same element amounts (those
+// of elements in `b` only), from the phase's amounts `n` (the check's
+// one-instance search, least_one_instance; independent of the solver).
+// `n` and `m` are moved to the least point found.
+inline double least_G_beside(const System& sys, const PhaseModels& models, int p, double T, double P,
+                             const std::vector<double>& b, std::vector<double>& n, const std::vector<int>& others,
+                             std::vector<double>& m, double finest = 1e-13) {
+    OneInstanceProblem pr;
+    pr.model = &models[p];
+    pr.T = T;
+    pr.P = P;
+    pr.constituents = sys.phases[usz(p)].count;
+    std::vector<std::size_t> rows;
     for (std::size_t j = 0; j < b.size(); ++j)
-        for (std::size_t i = 0; i < use.size(); ++i)
-            A(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(i)) = sys.constituent(p, use[i]).stoich[j];
-    const Eigen::MatrixXd Z = Eigen::FullPivLU<Eigen::MatrixXd>(A).kernel();
-    auto G = [&](const std::vector<double>& v) { return phase_props(models[p], T, P, v).G; };
-    double best = G(n);
-    double total = 0.0;
-    for (double v : n) total += v;
-    for (double step = 0.1 * total; step > 1e-13 * total; step *= 0.5)
-        for (bool moved = true; moved;) {
-            moved = false;
-            for (Eigen::Index d = 0; d < Z.cols(); ++d)
-                for (double dir : {-1.0, 1.0}) {
-                    std::vector<double> t = n;
-                    bool inside = true;
-                    for (std::size_t i = 0; i < use.size(); ++i) {
-                        double& v = t[usz(use[i])];
-                        v += dir * step * Z(static_cast<Eigen::Index>(i), d) / Z.col(d).norm();
-                        inside = inside && v >= 0.0;
-                    }
-                    if (!inside) continue;
-                    const double g = G(t);
-                    if (g < best - 1e-14 * std::abs(best)) best = g, n = t, moved = true;
+        if (b[j] > 0.0) rows.push_back(j);
+    auto content = [&](const Constituent& c) {
+        std::vector<double> a;
+        for (std::size_t j : rows) a.push_back(c.stoich[j]);
+        return a;
+    };
+    for (int k = 0; k < pr.constituents; ++k) {
+        const Constituent& c = sys.constituent(p, k);
+        bool usable = true;
+        for (std::size_t j = 0; j < b.size(); ++j) usable = usable && (c.stoich[j] == 0.0 || b[j] > 0.0);
+        pr.usable.push_back(usable ? 1 : 0);
+        pr.content.push_back(content(c));
+    }
+    for (int q : others) {
+        pr.content.push_back(content(sys.constituent(q, 0)));
+        pr.cost.push_back(phase_props(models[q], T, P, std::vector<double>{1.0}).G);
+    }
+    std::vector<double> v = n;
+    v.insert(v.end(), m.begin(), m.end());
+    pr.b.assign(rows.size(), 0.0);
+    for (std::size_t k = 0; k < v.size(); ++k)
+        for (std::size_t i = 0; i < rows.size(); ++i) pr.b[i] += v[k] * pr.content[k][i];
+    const double G = least_one_instance(pr, v, finest, 1 << 30);
+    std::copy(v.begin(), v.begin() + pr.constituents, n.begin());
+    std::copy(v.begin() + pr.constituents, v.end(), m.begin());
+    return G;
+}
+
+// The least G of phase p over its constituent amounts holding the element
+// amounts of `n` (least_G_beside with the phase alone).
+inline double least_G_of_content(const System& sys, const PhaseModels& models, int p, double T, double P,
+                                 const std::vector<double>& b, std::vector<double> n) {
+    std::vector<double> none;
+    return least_G_beside(sys, models, p, T, P, b, n, {}, none);
+}
+
+// A brute-force minimum over the one-instance assemblages of a system of
+// three elements (the elements of `b` > 0) made of one mixture `mix` and
+// stoichiometric phases: the mixture at every point of a grid of the
+// composition triangle (its G there the least over its constituents that
+// hold that content, from a split into constituents of one element each),
+// beside every set of at most two stoichiometric phases, the amounts from
+// the balance (the sets of three stoichiometric phases alone too); the best
+// assemblages of each set then refined together by least_G_beside.
+// Independent of the solver and of the check. Returns G, J.
+inline double ternary_one_instance_minimum(const System& sys, double T, double P, const std::vector<double>& b, int mix,
+                                           int grid) {
+    PhaseModels models(sys);
+    std::vector<std::size_t> el;
+    for (std::size_t j = 0; j < b.size(); ++j)
+        if (b[j] > 0.0) el.push_back(j);
+    EXPECT_EQ(el.size(), 3u);
+    if (el.size() != 3) return std::numeric_limits<double>::infinity();
+    const Phase& ph = sys.phases[usz(mix)];
+    auto content = [&](int p, int k) {
+        Eigen::Vector3d a;
+        for (int i = 0; i < 3; ++i) a(i) = sys.constituent(p, k).stoich[el[usz(i)]];
+        return a;
+    };
+    auto holds_other = [&](int p, int k) {
+        for (std::size_t j = 0; j < b.size(); ++j)
+            if (sys.constituent(p, k).stoich[j] != 0.0 && !(b[j] > 0.0)) return true;
+        return false;
+    };
+    // The mixture's constituent of each element alone, for the first split.
+    std::array<int, 3> alone{-1, -1, -1};
+    for (int k = 0; k < ph.count; ++k) {
+        const Eigen::Vector3d a = content(mix, k);
+        if (holds_other(mix, k)) continue;
+        for (int i = 0; i < 3; ++i)
+            if (a(i) > 0.0 && a.sum() == a(i) && alone[usz(i)] < 0) alone[usz(i)] = k;
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_GE(alone[usz(i)], 0) << "no constituent of element " << el[usz(i)] << " alone";
+    std::vector<int> solids;
+    for (int p = 0; p < sys.phase_count(); ++p)
+        if (!sys.phases[usz(p)].dormant && !sys.phases[usz(p)].is_mixture() && !holds_other(p, 0)) solids.push_back(p);
+    const Eigen::Vector3d feed(b[el[0]], b[el[1]], b[el[2]]);
+    // Sets of stoichiometric phases: none, one, two (beside the mixture), three (alone).
+    std::vector<std::vector<int>> sets{{}};
+    for (std::size_t i = 0; i < solids.size(); ++i) {
+        sets.push_back({solids[i]});
+        for (std::size_t k = i + 1; k < solids.size(); ++k) sets.push_back({solids[i], solids[k]});
+    }
+    struct Candidate {
+        double G = std::numeric_limits<double>::infinity();
+        std::vector<double> n, m;  // the mixture's amounts, the stoichiometric phases'
+    };
+    std::vector<Candidate> best(sets.size() + 1);
+    // The assemblage of columns `cols` (element content per unit) holding the feed, G per unit `g`.
+    auto balance = [&](const std::vector<Eigen::Vector3d>& cols, Eigen::VectorXd& l) {
+        Eigen::MatrixXd M(3, static_cast<Eigen::Index>(cols.size()));
+        for (std::size_t c = 0; c < cols.size(); ++c) M.col(static_cast<Eigen::Index>(c)) = cols[c];
+        l = M.colPivHouseholderQr().solve(feed);
+        if (!((M * l - feed).norm() <= 1e-12 * feed.norm())) return false;
+        for (Eigen::Index c = 0; c < l.size(); ++c)
+            if (l(c) < 0.0) return false;
+        return true;
+    };
+    auto pure_g = [&](int p) { return phase_props(models[p], T, P, std::vector<double>{1.0}).G; };
+    for (int i = 1; i < grid; ++i)
+        for (int j = 1; i + j < grid; ++j) {
+            const Eigen::Vector3d x(double(i) / grid, double(j) / grid, double(grid - i - j) / grid);
+            std::vector<double> n(usz(ph.count), 0.0);
+            for (int e = 0; e < 3; ++e) n[usz(alone[usz(e)])] = x(e) / content(mix, alone[usz(e)])(e);
+            std::vector<double> none;
+            const double g = least_G_beside(sys, models, mix, T, P, b, n, {}, none, 1e-7);
+            for (std::size_t s = 0; s < sets.size(); ++s) {
+                std::vector<Eigen::Vector3d> cols{x};
+                for (int p : sets[s]) cols.push_back(content(p, 0));
+                Eigen::VectorXd l;
+                if (!balance(cols, l)) continue;
+                double G = l(0) * g;
+                for (std::size_t q = 0; q < sets[s].size(); ++q) G += l(static_cast<Eigen::Index>(q + 1)) * pure_g(sets[s][q]);
+                if (G < best[s].G) {
+                    best[s].G = G;
+                    best[s].n = n;
+                    for (double& v : best[s].n) v *= l(0);
+                    best[s].m.clear();
+                    for (std::size_t q = 0; q < sets[s].size(); ++q) best[s].m.push_back(l(static_cast<Eigen::Index>(q + 1)));
                 }
+            }
         }
-    return best;
+    for (std::size_t i = 0; i < solids.size(); ++i)
+        for (std::size_t k = i + 1; k < solids.size(); ++k)
+            for (std::size_t m = k + 1; m < solids.size(); ++m) {
+                Eigen::VectorXd l;
+                if (!balance({content(solids[i], 0), content(solids[k], 0), content(solids[m], 0)}, l)) continue;
+                const double G = l(0) * pure_g(solids[i]) + l(1) * pure_g(solids[k]) + l(2) * pure_g(solids[m]);
+                best.back().G = std::min(best.back().G, G);
+            }
+    double least = best.back().G;
+    for (std::size_t s = 0; s < sets.size(); ++s)
+        if (!best[s].n.empty()) least = std::min(least, least_G_beside(sys, models, mix, T, P, b, best[s].n, sets[s], best[s].m));
+    return least;
 }
 
 }  // namespace eqcore::robust

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,62 @@ TEST(ResultDifference, TracesCountDownToWhatTheirElementsResolve) {
     EXPECT_LE(result_difference(r, other, &sys), 1e-9);
     other.amount[mnva] = r.amount[mnva] + 4e-14 * b_mn;
     EXPECT_GT(result_difference(r, other, &sys), 0.5);
+}
+
+// A printed state line reproduces its state exactly. The ionic liquid of
+// ionic_example_2 has two constituents named S (the neutral's record per
+// cation): the line names them by their number within the phase, so both
+// read back as themselves; a phase without repeated names keeps its line
+// as before (old lines still replay); a wrong word is named.
+TEST(StressLine, RepeatedConstituentNamesReadBackAsThemselves) {
+    const System sys = read_dat(std::string(EQCORE_TESTS_DIR) + "/eqcore_ionic/data/ionic_example_2.dat");
+    const int liq = phase_of(sys, "LIQUID_I2");
+    ASSERT_GE(liq, 0);
+    const int first = sys.phases[static_cast<std::size_t>(liq)].first;
+    std::vector<int> named_s;
+    for (int k = 0; k < sys.phases[static_cast<std::size_t>(liq)].count; ++k)
+        if (sys.constituents[static_cast<std::size_t>(first + k)].name == "S") named_s.push_back(first + k);
+    ASSERT_EQ(named_s.size(), 2u);
+
+    StressState st;
+    st.label = "tests/eqcore_ionic/data/ionic_example_2.dat";
+    st.T = 1262.5559454295858;
+    st.P = 3261.0740527459061;
+    st.T_near = 1259.0645826393527;
+    st.feed = {{named_s[1], 2.7177682196638898e-05}, {constituent_of(sys, "Cu(s)"), 0.01065855833683073},
+               {named_s[0], 0.0001070607951542698}, {named_s[1], 0.00039348194282950424}};
+    const std::string line = st.describe(sys);
+    EXPECT_NE(line.find(" LIQUID_I2/S[" + std::to_string(named_s[0] - first + 1) + "] "), std::string::npos) << line;
+    EXPECT_NE(line.find(" LIQUID_I2/S[" + std::to_string(named_s[1] - first + 1) + "] "), std::string::npos) << line;
+    EXPECT_NE(line.find(" Cu(s)/Cu(s) 0.01065855833683073 "), std::string::npos) << line;
+
+    StressState back;
+    ASSERT_EQ(read_state(sys, line, back), "");
+    EXPECT_EQ(back.label, st.label);
+    EXPECT_EQ(back.kind, st.kind);
+    EXPECT_EQ(back.T, st.T);
+    EXPECT_EQ(back.P, st.P);
+    EXPECT_EQ(back.T_near, st.T_near);
+    EXPECT_EQ(back.feed, st.feed);
+    EXPECT_EQ(back.describe(sys), line);
+
+    // Every random state of the file, of every kind, reads back as itself.
+    std::mt19937_64 rng(2);
+    for (int i = 0; i < 120; ++i) {
+        const StressState r = random_state(sys, rng, static_cast<FeedKind>(i % kFeedKinds), st.label);
+        StressState again;
+        ASSERT_EQ(read_state(sys, r.describe(sys), again), "") << r.describe(sys);
+        EXPECT_EQ(again.feed, r.feed) << r.describe(sys);
+        EXPECT_EQ(again.T, r.T);
+    }
+
+    // What is wrong in a line is named.
+    EXPECT_EQ(read_state(sys, st.label + " mixed T=1000 K P=1e5 Pa (warm from 990 K) feed: LIQUID_I2/S[9] 1", back),
+              "no constituent LIQUID_I2/S[9]");
+    EXPECT_EQ(read_state(sys, st.label + " mixed T=1000 K P=1e5 Pa (warm from 990 K) feed: Cu(s)/Cu(s) 1x", back),
+              "amount 1x of Cu(s)/Cu(s) is not a number of mol");
+    EXPECT_EQ(read_state(sys, st.label + " blended T=1000 K P=1e5 Pa (warm from 990 K) feed: Cu(s)/Cu(s) 1", back),
+              "unknown feed kind blended");
 }
 
 INSTANTIATE_TEST_SUITE_P(ExampleFiles, StressHarness,
