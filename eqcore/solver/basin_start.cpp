@@ -352,11 +352,16 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
             return full ? BasinVerdict::unsure : BasinVerdict::stay;
         // Still adding columns at the last round: any assemblage is at
         // least the program's value plus its content (the material's)
-        // times the least distance per unit content found; where even
-        // that is not below G0 by more than kProvedBy (less than what the
-        // acceptance check counts as lower) the phase stays.
-        if (round == kRounds && !(value + material * steepest < G0 - kProvedBy * material)) return BasinVerdict::stay;
-        if (round == kRounds || !solve_lp(ws)) return BasinVerdict::unsure;
+        // times the least distance per unit content found (from every
+        // mixture); where even that is not below G0 by more than kProvedBy
+        // (less than what the acceptance check counts as lower) the phase
+        // stays.
+        if (round == kRounds) {
+            generate_columns(ws, cols, -1, true, &steepest);
+            return value + material * steepest < G0 - kProvedBy * material || ws.lp_used >= cols ? BasinVerdict::unsure
+                                                                                                 : BasinVerdict::stay;
+        }
+        if (!solve_lp(ws)) return BasinVerdict::unsure;
     }
 }
 

@@ -379,10 +379,12 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
 // refined by column generation. `move`: its value is below G0 (the state's
 // G / RT) and its assemblage is the iterate (start_from_lp). `stay`: the
 // columns converged (none below the program's plane) with the value not
-// below G0, which bounds every assemblage with the phase in x's basin.
-// `unsure`: the program could not balance or was still adding columns at
-// its last round. Only `move` changes more than the program's buffers and
-// ws.pi.
+// below G0, which bounds every assemblage with the phase in x's basin, or
+// at the last round the value plus the material times the least distance
+// per unit content found is not below G0 by more than 1e-7 per mol.
+// `unsure`: the program could not balance, or was still adding columns at
+// its last round without that bound. Only `move` changes more than the
+// program's buffers and ws.pi.
 enum class BasinVerdict { stay, move, unsure };
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
 // After basin_start: the same program with `who` at one composition only
