@@ -263,5 +263,36 @@ TEST(BasinStart, IonicMeltSlagLeavesItsMetallicBasinOnlyAfterManyRoundsOfColumns
     }
 }
 
+// Ionic melt at 1600 K with more sulphur than CaS and MnS can take: the
+// slag holds it in its sulphide basin, below its plane in an MnO-rich
+// oxide basin. No assemblage with the slag near that composition balances
+// (the oxide melt cannot take the sulphur), so the program decides nothing
+// and the state with the slag moved there is tried, and the cold start:
+// both fall back, and the state is kept. Independent of the solver,
+// besides the check: the search over the slag once at free amounts beside
+// the solids, started from the answer, finds nothing lower.
+TEST(BasinStart, IonicMeltSlagKeepsTheSulphurWhereItsOxideBasinCannotBalance) {
+    const System sys = read_dat(sibling_data("eqcore_ionic", "ionic_melt.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.3, 0.3, 0.3, 0.9, 0.05};  // Fe, Mn, Ca, S, O
+    const Conditions c = at(1600.0);
+    const int slag = phase_of(sys, "SLAG");
+    const std::vector<int> solids{phase_of(sys, "CaS(s)"), phase_of(sys, "MnS(s)"), phase_of(sys, "CaO(s)"),
+                                  phase_of(sys, "Fe(s)")};
+    PhaseModels models(sys);
+    const std::vector<EquilibriumResult> out = cold_and_warm(pr, c);
+    for (const EquilibriumResult& r : out) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_EQ(present_phases(r), (std::vector<int>{slag, solids[0], solids[1]})) << phases_of(sys, r);
+        EXPECT_NEAR(r.G, out[0].G, 1e-9 * std::abs(out[0].G));
+        const Phase& ph = sys.phases[usz(slag)];
+        std::vector<double> n(r.amount.begin() + ph.first, r.amount.begin() + ph.first + ph.count), m;
+        for (int q : solids) m.push_back(r.amount[usz(sys.phases[usz(q)].first)]);
+        const double least = least_G_beside(sys, models, slag, c.T, c.P, pr.elements(), n, solids, m);
+        EXPECT_GE(least, r.G - 1e-9 * std::abs(r.G));
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
