@@ -129,7 +129,9 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     const bool cations = S1 > 0.0;
     const bool vac = cations && u[ic] > 0.0;  // vacancies present
     // Site amounts: n_s at its ion's place, the vacancy at ic.
-    auto n_of = [&](int s) { return s == q_.vacancy ? ic : u_of_site2_[sz(s)]; };
+    int n_idx[n1];
+    for (int s = 0; s < n2; ++s) n_idx[s] = s == q_.vacancy ? ic : u_of_site2_[sz(s)];
+    auto n_of = [&](int s) { return n_idx[s]; };
     double n[n1];
     std::copy(u, u + K, n);
     const double W = cations ? S1 / Z : 0.0;  // 1/Q
@@ -159,8 +161,8 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
 
     // The excess terms per formula unit, in the site variables.
     double gz[n2z] = {};
-    ScratchArray<double> Hz_(second ? sz(nz * nz) : 0);
-    double* Hz = Hz_.span().data();
+    double Hz[n2z * n2z];
+    if (second) std::fill(Hz, Hz + nz * nz, 0.0);
     SiteSums sums{0.0, 0.0, 0.0, gz, Hz, nz};
     const JetShape js{first ? 1 : 0, second};
     const ParameterT* Lt = nullptr;  // the current term's coefficient sets at T
@@ -510,36 +512,35 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         for (int b = 0; b < a; ++b) Hn[b * K + a] = Hn[a * K + b];
 
     // Hessian in u: n = u except n_Va(u), so H_u = J_n^T H_n J_n + g_Va d2n_Va,
-    // with J_n's column a = e_a (not c) + dva_a e_Va.
-    double Mn[n1 * n1];  // H_n J_n
-    for (int a = 0; a < K; ++a)
-        for (int b = 0; b < K; ++b) Mn[a * K + b] = (b == ic ? 0.0 : Hn[a * K + b]) + dva[b] * Hn[a * K + ic];
+    // with J_n's column a = e_a (not c) + dva_a e_Va; then the pairs' B / Z
+    // and the split term's -RT d2Lambda.
+    const double iZ = cations ? 1.0 / Z : 0.0, iZ2 = iZ * iZ, iZ3 = iZ2 * iZ;
+    const double* Hva = Hn + ic * K;  // row of the vacancy amount
     double H[n1 * n1];
-    for (int a = 0; a < K; ++a)
+    for (int a = 0; a < K; ++a) {
+        const double ka = a == ic ? 0.0 : 1.0;
         for (int b = 0; b <= a; ++b) {
-            double h = (a == ic ? 0.0 : Mn[a * K + b]) + dva[a] * Mn[ic * K + b];
+            const double kb = b == ic ? 0.0 : 1.0;
+            double h = ka * kb * Hn[a * K + b] + ka * dva[b] * Hn[a * K + ic] + kb * dva[a] * Hva[b] +
+                       dva[a] * dva[b] * Hva[ic];
             if (vac) {
                 // d2 n_Va: c (2 W nu_a nu_b - nu_a - nu_b) / Z^2 between cations,
                 // (1 - W nu_a) / Z between a cation and c.
                 if (a < nc_ && b < nc_)
-                    h += gn[ic] * u[ic] * (2.0 * W * nu[a] * nu[b] - nu[a] - nu[b]) / (Z * Z);
+                    h += gn[ic] * u[ic] * (2.0 * W * nu[a] * nu[b] - nu[a] - nu[b]) * iZ2;
                 else if (a == ic && b < nc_)
-                    h += gn[ic] * (1.0 - W * nu[b]) / Z;
+                    h += gn[ic] * (1.0 - W * nu[b]) * iZ;
             }
-            if (cations) {
-                // B / Z: d2B / Z - (dB nu^T + nu dB^T) / Z^2 + 2 B nu nu^T / Z^3.
-                const double na = a < nc_ ? nu[a] : 0.0, nb = b < nc_ ? nu[b] : 0.0;
-                double d2B = 0.0;
-                if (a < nc_ && b >= nc_) d2B = A[a * K + b];
-                if (b < nc_ && a >= nc_) d2B = A[b * K + a];
-                h += d2B / Z - (pB[a] * nb + na * pB[b]) / (Z * Z) + 2.0 * B * na * nb / (Z * Z * Z);
-            }
-            H[a * K + b] = H[b * K + a] = h - RT * [&] {
-                double d = (a == b && alpha[a] > 0.0) ? -(alpha[a] / u[a]) / u[a] : 0.0;
-                if (a < nc_ && b < nc_) d += delta * nu[a] * nu[b] / (Z * Z);
-                return d;
-            }();
+            // B / Z: d2B / Z - (dB nu^T + nu dB^T) / Z^2 + 2 B nu nu^T / Z^3.
+            const double na = a < nc_ ? nu[a] : 0.0, nb = b < nc_ ? nu[b] : 0.0;
+            const double d2B = b < nc_ && a >= nc_ ? A[b * K + a] : 0.0;  // b <= a: a cation first only as b
+            h += d2B * iZ - (pB[a] * nb + na * pB[b]) * iZ2 + 2.0 * B * na * nb * iZ3;
+            // -RT d2Lambda: alpha_a / u_a^2 on the diagonal, -delta nu_a nu_b / Z^2 between cations.
+            if (a == b && alpha[a] > 0.0) h += RT * (alpha[a] / u[a]) / u[a];
+            h -= RT * delta * na * nb * iZ2;
+            H[a * K + b] = H[b * K + a] = h;
         }
+    }
 
     // A record's Hessian entries are the images of H along the records'
     // columns, with the split term's RT (1 - d ln mh_e - d ln mh_f): along
@@ -547,7 +548,8 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     // (for a pair e) the change of ln Z along f, rZ_f. Per record e,
     // row_e = H c_e - RT [a in e] / u_a and own_e = -RT [a in e] c_e(a) / u_a
     // carry all of it but the changes of ln Z.
-    ScratchArray<double> row_(sz(nr * K)), own_(sz(nr * K)), rZ_(sz(nr));
+    ScratchArray<double, 256> row_(sz(nr * K)), own_(sz(nr * K));
+    ScratchArray<double> rZ_(sz(nr));
     std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span();
     for (int e = 0; e < nr; ++e) {
         const Column& ce = col_[sz(e)];
