@@ -187,6 +187,27 @@ double MixtureModel::least_excess_change(double T1, double T2, std::span<const d
     return least_linear - weight * fall - magnetic_.change_bound(T1, T2);
 }
 
+namespace {
+
+// The largest row sum over the active rows and columns of an n x n matrix
+// of non-negative entries B[offset + (i n + j) stride] (which bounds its
+// eigenvalues).
+double largest_row_sum(std::span<const double> B, std::size_t n, std::size_t offset, std::size_t stride,
+                       std::span<const char> active) {
+    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
+    double largest = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!on(i)) continue;
+        double row = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (on(j)) row += B[offset + (i * n + j) * stride];
+        largest = std::max(largest, row);
+    }
+    return largest;
+}
+
+}  // namespace
+
 double MixtureModel::excess_curvature_bound(double T, std::span<const char> active) const {
     constexpr double unbounded = std::numeric_limits<double>::infinity();
     if (curvature_ == nullptr || magnetic_.present()) return unbounded;
@@ -195,16 +216,7 @@ double MixtureModel::excess_curvature_bound(double T, std::span<const char> acti
     const std::span<double> B = B_buffer.span();
     for (const Interaction& in : phase_.excess)
         if (!vanishes(in, active) && !curvature_(phase_, in, T, B)) return unbounded;
-    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
-    double largest = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!on(i)) continue;
-        double row = 0.0;
-        for (std::size_t j = 0; j < n; ++j)
-            if (on(j)) row += B[i * n + j];
-        largest = std::max(largest, row);
-    }
-    return largest / (kR * T);
+    return largest_row_sum(B, n, 0, 1, active) / (kR * T);
 }
 
 double MixtureModel::excess_third_bound(double T, std::span<const char> active) const {
@@ -215,18 +227,10 @@ double MixtureModel::excess_third_bound(double T, std::span<const char> active) 
     const std::span<double> B = B_buffer.span();
     for (const Interaction& in : phase_.excess)
         if (!vanishes(in, active) && !third_(phase_, in, T, B)) return unbounded;
-    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
     double sum = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
-        if (!on(k)) continue;
-        double largest = 0.0;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!on(i)) continue;
-            double row = 0.0;
-            for (std::size_t j = 0; j < n; ++j)
-                if (on(j)) row += B[(i * n + j) * n + k];
-            largest = std::max(largest, row);
-        }
+        if (k < active.size() && !active[k]) continue;
+        const double largest = largest_row_sum(B, n, k, n, active);
         sum += largest * largest;
     }
     return std::sqrt(sum) / (kR * T);
