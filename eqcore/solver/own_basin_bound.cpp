@@ -1,5 +1,6 @@
 #include "solver/own_basin_bound.hpp"
 
+#include <Eigen/Eigenvalues>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -18,6 +19,43 @@ double ideal_curvature(const double* x, int m, double rho) {
     return std::max(2.0, 1.0 / top);
 }
 
+// The remainder's Hessian over RT at the candidate's slots i, j (ws.dmuex
+// as the last evaluation left it).
+double excess_hessian(const Workspace& ws, const Candidate& c, int i, int j) {
+    const std::size_t pm = sz(c.model->layout().variables);
+    return ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + j)])] / ws.RT;
+}
+
+// The least curvature of the distance on the ball of radius rho around x,
+// from the remainder's exact Hessian at x (in ws.dmuex): on the directions u
+// of sum 0, u' diag(1 / min(1, x + rho)) u bounds the ideal part, and the
+// remainder's part moves by at most third * rho |u|^2 over the ball. The
+// least eigenvalue on those directions is taken with the direction of the
+// sum lifted above every other; -inf for a phase too large for it. The
+// ideal part is capped (a smaller diagonal only lowers the bound) so that
+// the matrix stays of moderate size and the eigenvalue's rounding, taken
+// off, small.
+double local_curvature(const Workspace& ws, const Candidate& c, const double* x, double rho, double third) {
+    constexpr double kCap = 1e6;
+    constexpr int kMax = 12;
+    const int m = c.count;
+    if (m > kMax || !std::isfinite(third)) return -std::numeric_limits<double>::infinity();
+    using Small = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kMax, kMax>;
+    Small A(m, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j)
+            A(i, j) = excess_hessian(ws, c, i, j) + (i == j ? std::min(kCap, 1.0 / std::min(1.0, x[i] + rho)) : 0.0);
+    const Small P = Small::Identity(m, m) - Small::Constant(m, m, 1.0 / m);
+    Small Q = P * A * P;
+    double top = 1.0;
+    for (int i = 0; i < m; ++i) top += Q.row(i).cwiseAbs().sum();
+    if (!std::isfinite(top)) return -std::numeric_limits<double>::infinity();
+    Q += Small::Constant(m, m, top / m);
+    const Eigen::SelfAdjointEigenSolver<Small> eig(Q, Eigen::EigenvaluesOnly);
+    if (eig.info() != Eigen::Success) return -std::numeric_limits<double>::infinity();
+    return eig.eigenvalues().minCoeff() - 1e-12 * top - third * rho;
+}
+
 }  // namespace
 
 double own_basin_curvature(Workspace& ws, int ci) {
@@ -27,12 +65,34 @@ double own_basin_curvature(Workspace& ws, int ci) {
     TangentMemory& t = ws.tpm[sz(ci)];
     if (t.curvature_T != ws.T) {
         t.curvature = c.model->excess_curvature_bound(ws.T, active_variables(ws, c));
+        t.third = c.model->excess_third_bound(ws.T, active_variables(ws, c));
         t.curvature_T = ws.T;
     }
     return t.curvature;
 }
 
-bool own_basin_convex(double M, const double* x, int m) { return ideal_curvature(x, m, 0.0) > M; }
+bool own_basin_convex(Workspace& ws, int ci, double M, const double* x, double need) {
+    const Candidate& c = ws.cand[sz(ci)];
+    if (ideal_curvature(x, c.count, 0.0) > M) return true;
+    const double third = ws.tpm[sz(ci)].third;
+    if (!std::isfinite(third)) return false;
+    remainder_at(ws, c, x, false, true);
+    // The proof needs a ball of radius at least r = sqrt(2 need / lambda),
+    // lambda the curvature at x, over which the curvature stays positive:
+    // lambda > third r, i.e. lambda^3 > 2 need third^2. The curvature along
+    // (e_i - e_j) / sqrt(2) bounds lambda from above: that test first.
+    const double floor3 = 2.0 * std::max(need, 0.0) * third * third;
+    const int m = c.count;
+    auto e = [&](int i, int j) { return excess_hessian(ws, c, i, j); };
+    double pair = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < m; ++i)
+        for (int j = i + 1; j < m; ++j)
+            pair = std::min(pair, 0.5 * (1.0 / x[i] + 1.0 / x[j] + e(i, i) + e(j, j) - 2.0 * e(i, j)));
+    if (!(pair > 0.0) || pair * pair * pair <= floor3) return false;
+    const double lambda = local_curvature(ws, c, x, 0.0, third);
+    if (!(lambda > 0.0) || lambda * lambda * lambda <= floor3) return false;
+    return local_curvature(ws, c, x, std::sqrt(2.0 * std::max(need, 0.0) / lambda), third) > 0.0;
+}
 
 bool own_basin_proven(Workspace& ws, int ci, const double* x_k, const double* x_end, double d, double delta,
                       double rise, double M, double& lower) {
@@ -41,7 +101,8 @@ bool own_basin_proven(Workspace& ws, int ci, const double* x_k, const double* x_
     if (!std::isfinite(M) || !std::isfinite(rise) || !(delta >= 0.0)) return false;
     // The gradient of D at x_end along the directions that keep the sum:
     // ln y_s - (a_s.pi - g0_s) + mu_ex,s / RT, less its mean.
-    remainder_at(ws, c, x_end, true, false);
+    const double third = ws.tpm[sz(ci)].third;
+    remainder_at(ws, c, x_end, true, std::isfinite(third));
     double* g = ws.tp_grad.data();
     double mean = 0.0;
     for (int k = 0; k < m; ++k) {
@@ -64,7 +125,7 @@ bool own_basin_proven(Workspace& ws, int ci, const double* x_k, const double* x_
     // curvature, so the radius grows until it is consistent.
     double rho = 0.0;
     for (int it = 0; it < 8; ++it) {
-        const double lambda = ideal_curvature(x_end, m, rho) - M;
+        const double lambda = std::max(ideal_curvature(x_end, m, rho) - M, local_curvature(ws, c, x_end, rho, third));
         if (!(lambda > 0.0)) return false;
         const double r = (gn + std::sqrt(gn * gn + 2.0 * lambda * need)) / lambda;
         if (r <= rho) {

@@ -19,7 +19,10 @@
 // gives u' diag(1/y) u >= 2 |u|^2 for every u of sum 0 ((sum |u|)^2 <=
 // sum u^2 / y by Cauchy-Schwarz, sum |u| >= sqrt(2) |u| when the u sum to
 // 0) and >= |u|^2 / max y; the remainder's is at least minus the model's
-// excess_curvature_bound.
+// excess_curvature_bound. Where the model also bounds the change of that
+// curvature (excess_third_bound), lambda on K is at least the least
+// eigenvalue of the exact Hessian at x* (the ideal part taken at x* + rho)
+// less that bound times rho: the larger of the two is used.
 #pragma once
 
 #include "solver/workspace.hpp"
@@ -28,12 +31,16 @@ namespace eqcore::detail {
 
 // Candidate ci (one mixing group of one site): the bound of its
 // remainder's curvature at the current temperature, +inf where it has none
-// or another shape.
+// or another shape (with the bound of the curvature's change, kept in its
+// TangentMemory).
 double own_basin_curvature(Workspace& ws, int ci);
 
-// Whether the curvature can be proven positive at x (m fractions) at all
-// (a cheap test before a descent whose proof would fail anyway).
-bool own_basin_convex(double M, const double* x, int m);
+// Whether the curvature can be proven positive at x (the candidate's
+// fractions) at all (a cheap test before a descent whose proof would fail
+// anyway): from the bound M over the simplex, or from the exact Hessian
+// at x where the curvature's change is bounded, over a ball large enough
+// for the distance to rise by `need` (a lower bound on what the proof asks).
+bool own_basin_convex(Workspace& ws, int ci, double M, const double* x, double need);
 
 // Whether the descent from x_k (the remembered minimum, the candidate's slot
 // order) that ended at x_end with distance d proves D >= lower on a set

@@ -326,7 +326,7 @@ bool bounded_search(Search& se, double shift) {
         const int k = order[q];
         if (!bo[k] && bD[k] + shift >= se.best) continue;
         std::copy(bx + sz(k) * sz(m), bx + sz(k + 1) * sz(m), x);
-        if (prove && bo[k] && !own_basin_convex(M, x, m)) return false;
+        if (prove && bo[k] && !own_basin_convex(ws, se.ci, M, x, -shift - bD[k])) return false;
         const double d = se.descend(x, false);
         if (prove && bo[k]) {
             if (!have_rise) rise = reference_rise(ws, se.ci);

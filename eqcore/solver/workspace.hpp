@@ -76,10 +76,12 @@ struct TangentMemory {
     // the same potentials starts there too).
     bool has_ideal = false;
     double ideal_D = 0.0;
-    // The bound of its remainder's curvature (own_basin_curvature) at
-    // temperature curvature_T (0: none yet).
+    // The bound of its remainder's curvature (own_basin_curvature) and of
+    // that curvature's change (excess_third_bound) at temperature
+    // curvature_T (0: none yet).
     double curvature_T = 0.0;
     double curvature = 0.0;
+    double third = 0.0;
 };
 
 struct Workspace {

@@ -21,6 +21,16 @@ ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) 
 
 double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
 
+namespace {
+
+// L(T) with ln T given (for callers that evaluate many sets at one T).
+double value_at(const std::array<double, 6>& L, double T, double lnT) {
+    const auto& [A, B, C, D, E, F] = L;
+    return A + B * T + C * T * lnT + D * T * T + E * T * T * T + F / T;
+}
+
+}  // namespace
+
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
                             std::span<double> mu, std::span<double> dmu, const MagneticTerm* magnetic,
                             std::span<const ParameterT> at_T) {
@@ -69,14 +79,23 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
     return r;
 }
 
-MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature)
+namespace {
+double monomial_bound(const Interaction& in);
+}  // namespace
+
+MixtureModel::MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature,
+                           InteractionThird third)
     : PhaseModel(sys, phase),
       phase_(sys.phases[static_cast<std::size_t>(phase)]),
       terms_(terms),
       curvature_(curvature),
+      third_(third),
       magnetic_(phase_.magnetic, one_sublattice(phase_.count), phase_.count) {
     layout_.ideal = false;
-    for (const Interaction& in : phase_.excess) parameter_count_ += in.sets.size();
+    for (const Interaction& in : phase_.excess) {
+        parameter_count_ += in.sets.size();
+        top_.push_back(monomial_bound(in));
+    }
 }
 
 std::size_t MixtureModel::parameter_count() const { return parameter_count_; }
@@ -126,15 +145,68 @@ double MixtureModel::excess_change_bound(double T1, double T2, std::span<const c
     double weight = 1.0;  // W = sum w_l x_l multiplies every term in equivalent fractions
     for (double w : phase_.qkto_weight) weight = std::max(weight, w);
     double sum = 0.0;
-    for (const Interaction& in : phase_.excess) {
+    for (std::size_t t = 0; t < phase_.excess.size(); ++t) {
+        const Interaction& in = phase_.excess[t];
         if (vanishes(in, active)) continue;
         double change = 0.0;
         for (const auto& set : in.sets)
             change += std::abs(parameter_value(set, T2) / (kR * T2) - parameter_value(set, T1) / (kR * T1));
-        sum += change * monomial_bound(in);
+        sum += change * top_[t];
     }
     return weight * sum + magnetic_.change_bound(T1, T2);
 }
+
+double MixtureModel::least_excess_change(double T1, double T2, std::span<const double> linear,
+                                         std::span<const char> active) const {
+    constexpr double unbounded = -std::numeric_limits<double>::infinity();
+    double least_linear = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < linear.size(); ++i)
+        if (i >= active.size() || active[i]) least_linear = std::min(least_linear, linear[i]);
+    if (!std::isfinite(least_linear)) return unbounded;
+    if (T1 == T2) return least_linear;
+    double weight = 1.0;  // W = sum w_l x_l multiplies every term in equivalent fractions
+    for (double w : phase_.qkto_weight) {
+        if (!(w > 0.0)) return unbounded;
+        weight = std::max(weight, w);
+    }
+    double fall = 0.0;
+    const double lnT1 = std::log(T1), lnT2 = std::log(T2);
+    for (std::size_t t = 0; t < phase_.excess.size(); ++t) {
+        const Interaction& in = phase_.excess[t];
+        if (vanishes(in, active)) continue;
+        const double top = top_[t];
+        for (std::size_t v = 0; v < in.sets.size(); ++v) {
+            const double c = value_at(in.sets[v], T2, lnT2) / (kR * T2) - value_at(in.sets[v], T1, lnT1) / (kR * T1);
+            const bool either_sign = in.exponent.empty() && in.index.size() == 2 && v % 2 == 1;
+            const double down = either_sign ? std::abs(c) : std::max(-c, 0.0);
+            if (down == 0.0) continue;
+            if (!std::isfinite(top)) return unbounded;
+            fall += down * top;
+        }
+    }
+    return least_linear - weight * fall - magnetic_.change_bound(T1, T2);
+}
+
+namespace {
+
+// The largest row sum over the active rows and columns of an n x n matrix
+// of non-negative entries B[offset + (i n + j) stride] (which bounds its
+// eigenvalues).
+double largest_row_sum(std::span<const double> B, std::size_t n, std::size_t offset, std::size_t stride,
+                       std::span<const char> active) {
+    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
+    double largest = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!on(i)) continue;
+        double row = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (on(j)) row += B[offset + (i * n + j) * stride];
+        largest = std::max(largest, row);
+    }
+    return largest;
+}
+
+}  // namespace
 
 double MixtureModel::excess_curvature_bound(double T, std::span<const char> active) const {
     constexpr double unbounded = std::numeric_limits<double>::infinity();
@@ -144,16 +216,24 @@ double MixtureModel::excess_curvature_bound(double T, std::span<const char> acti
     const std::span<double> B = B_buffer.span();
     for (const Interaction& in : phase_.excess)
         if (!vanishes(in, active) && !curvature_(phase_, in, T, B)) return unbounded;
-    auto on = [&](std::size_t i) { return i >= active.size() || active[i]; };
-    double largest = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!on(i)) continue;
-        double row = 0.0;
-        for (std::size_t j = 0; j < n; ++j)
-            if (on(j)) row += B[i * n + j];
-        largest = std::max(largest, row);
+    return largest_row_sum(B, n, 0, 1, active) / (kR * T);
+}
+
+double MixtureModel::excess_third_bound(double T, std::span<const char> active) const {
+    constexpr double unbounded = std::numeric_limits<double>::infinity();
+    if (third_ == nullptr || magnetic_.present()) return unbounded;
+    const auto n = static_cast<std::size_t>(phase_.count);
+    Scratch B_buffer(n * n * n);
+    const std::span<double> B = B_buffer.span();
+    for (const Interaction& in : phase_.excess)
+        if (!vanishes(in, active) && !third_(phase_, in, T, B)) return unbounded;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k < active.size() && !active[k]) continue;
+        const double largest = largest_row_sum(B, n, k, n, active);
+        sum += largest * largest;
     }
-    return largest / (kR * T);
+    return std::sqrt(sum) / (kR * T);
 }
 
 double MixtureModel::critical_temperature(std::span<const double> v) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include "data/system.hpp"
 #include "thermo/magnetic.hpp"
@@ -27,6 +28,12 @@ using ExcessTerms = void (*)(const Phase& phase, double T, std::span<const doubl
 // taken as independent fractions, J/mol). Returns false where it cannot.
 using InteractionCurvature = bool (*)(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 
+// Bounds on the third derivatives of one interaction of an excess model:
+// adds to B (phase.count^3, B[(i * count + j) * count + k]) numbers
+// B_ijk >= |d3 f/dx_i dx_j dx_k| of its term at T over the simplex (x taken
+// as independent fractions, J/mol). Returns false where it cannot.
+using InteractionThird = bool (*)(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+
 // Molar excess quantities of `phase` at T and mole fractions x (size =
 // phase.count), from the model's `terms`. `mu` (size count, or empty):
 // partial molar excess Gibbs energies, J/mol. `dmu` (count*count row-major,
@@ -42,7 +49,8 @@ ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std
 // the magnetic term of RKMPM and QKTOM.
 class MixtureModel final : public PhaseModel {
 public:
-    MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature = nullptr);
+    MixtureModel(const System& sys, int phase, ExcessTerms terms, InteractionCurvature curvature = nullptr,
+                 InteractionThird third = nullptr);
     // Every coefficient set of its records, in record order.
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
@@ -51,10 +59,24 @@ public:
     // times that largest magnitude over the terms that do not vanish with
     // the inactive variables at 0, plus the magnetic term's bound.
     double excess_change_bound(double T1, double T2, std::span<const char> active) const override;
+    // The same terms taken one-sided: a term whose monomial is never
+    // negative can only lower the remainder where its coefficient over RT
+    // falls, by at most that fall times the monomial's largest value; a
+    // Redlich-Kister set of odd order, of either sign, by its change times
+    // that value. With the least linear coefficient over the active
+    // variables and the magnetic term's bound.
+    double least_excess_change(double T1, double T2, std::span<const double> linear,
+                               std::span<const char> active) const override;
     // The interactions' second-derivative bounds summed into one matrix,
     // the largest row sum over the active variables (which bounds its
     // eigenvalues); unbounded with a magnetic term or without `curvature`.
     double excess_curvature_bound(double T, std::span<const char> active) const override;
+    // The interactions' third-derivative bounds summed into one array B;
+    // with r_k the largest row sum of the slice B_..k over the active
+    // variables, |sum B_ijk u_i u_j v_k| <= sum_k |v_k| r_k |u|^2, at most
+    // sqrt(sum_k r_k^2) |u|^2 |v|. Unbounded with a magnetic term or without
+    // `third`.
+    double excess_third_bound(double T, std::span<const char> active) const override;
     const MagneticTerm& magnetic() const { return magnetic_; }
     double critical_temperature(std::span<const double> v) const override;
     // (The terms evaluate their coefficient sets themselves: `at_T` unused.)
@@ -66,6 +88,8 @@ private:
     std::size_t parameter_count_ = 0;
     ExcessTerms terms_;
     InteractionCurvature curvature_;
+    InteractionThird third_;
+    std::vector<double> top_;  // per interaction: its monomial's largest magnitude over the simplex
     MagneticTerm magnetic_;
 };
 

@@ -79,6 +79,10 @@ bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { r
 
 double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
 
+double PhaseModel::excess_third_bound(double, std::span<const char>) const {
+    return std::numeric_limits<double>::infinity();
+}
+
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
     for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
 }

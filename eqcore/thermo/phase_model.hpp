@@ -164,6 +164,15 @@ public:
     // ideal part's curvature is at least 2. The base class: unbounded.
     virtual double excess_curvature_bound(double T, std::span<const char> active) const;
 
+    // A bound on how fast that curvature changes with the composition: for
+    // every w as above and directions u, v among the active variables that
+    // keep their sum,
+    //     |d/ds u' Hess_w(g_ex(T, w + s v) / (R T)) u| <= bound |u|^2 |v|
+    // while w + s v stays in the simplex. Solvers use it to carry the exact
+    // curvature at one composition over a ball around it. The base class:
+    // unbounded.
+    virtual double excess_third_bound(double T, std::span<const char> active) const;
+
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:
     // identity layouts.

@@ -17,5 +17,7 @@ void rkmp_excess(const Phase& phase, double T, std::span<const double> x, Excess
 // Bounds on the second derivatives of one interaction's term (see
 // InteractionCurvature, thermo/excess.hpp).
 bool rkmp_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+// Bounds on its third derivatives (see InteractionThird, thermo/excess.hpp).
+bool rkmp_third(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 
 }  // namespace eqcore

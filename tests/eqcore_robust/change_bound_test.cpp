@@ -154,5 +154,78 @@ TEST(ExcessChangeBound, SublatticeJointBoundFollowsTheEndMembers) {
     EXPECT_NEAR(joint, -0.25 * record / A, 1e-12);
 }
 
+// The one-sided bound of a substitutional mixture (Redlich-Kister terms of
+// even and odd order, ternary and quaternary terms, Kohler polynomials,
+// Toop-like sets, weights, magnetic terms) over temperature steps up and
+// down, near and far, with random linear parts: never above the least
+// change sampled, and sharper than the two-sided bound where terms of both
+// signs move apart.
+TEST(ExcessChangeBound, MixturesOneSidedBoundHoldsOverTemperatureSteps) {
+    const std::vector<std::string> files = {
+        example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"), example("ag-cu-example.dat"),
+        example("fe-sgte.dat"), test_data("asym-gap.dat"),
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-overrides.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-liquid.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/nonideal-records.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_solver/data/liquid-gap.dat"};
+    const std::vector<std::pair<double, double>> pairs = {
+        {1000.0, 1010.0}, {1010.0, 1000.0}, {600.0, 601.0}, {1500.0, 1300.0}, {700.0, 1800.0}};
+    std::mt19937_64 rng(17);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    int tested = 0, sharper = 0;
+    for (const std::string& file : files) {
+        const System sys = read_dat(file);
+        const PhaseModels models(sys);
+        for (int p = 0; p < sys.phase_count(); ++p) {
+            const PhaseModel& m = models[p];
+            const Phase& ph = sys.phases[sz(p)];
+            if (m.layout().ideal || m.layout().pure || m.layout().groups() != 1 || !m.layout().identity) continue;
+            if (ph.model != Model::rkmp && ph.model != Model::qkto) continue;
+            ++tested;
+            const std::size_t n = sz(m.layout().variables);
+            for (int off = -1; off < static_cast<int>(n); ++off) {
+                std::vector<char> active(n, 1);
+                if (off >= 0) active[sz(off)] = 0;
+                if (n == 1 && off == 0) continue;  // nothing left
+                for (const auto& [T1, T2] : pairs) {
+                    for (double spread : {0.0, 0.05}) {
+                        std::vector<double> linear(n);
+                        for (double& c : linear) c = spread * normal(rng);
+                        const double joint = m.least_excess_change(T1, T2, linear, active);
+                        ASSERT_TRUE(std::isfinite(joint)) << file << " " << ph.name << " off " << off;
+                        const Sampled s = sample(m, T1, T2, active, linear, rng);
+                        EXPECT_GE(s.least_joint, joint - 1e-12 * (1.0 + std::abs(joint)))
+                            << file << " " << ph.name << " T " << T1 << " -> " << T2 << " off " << off;
+                        double least_linear = 1e300;
+                        for (std::size_t i = 0; i < n; ++i)
+                            if (active[i]) least_linear = std::min(least_linear, linear[i]);
+                        if (joint > least_linear - m.excess_change_bound(T1, T2, active) + 1e-9) ++sharper;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GE(tested, 12);
+    EXPECT_GE(sharper, 100);
+}
+
+// asym-gap's binary, L0 = 24000 and L1 = 6000 J/mol, both constant: heated,
+// the even term's remainder over RT falls by at most L0/4 (1/(R T2) -
+// 1/(R T1)) (at x = 1/2) and the odd one is counted either way; cooled,
+// only the odd one can lower it. The linear part adds its least value.
+TEST(ExcessChangeBound, BinaryOneSidedBoundByHand) {
+    const System sys = read_dat(test_data("asym-gap.dat"));
+    const PhaseModels models(sys);
+    const PhaseModel& m = models[0];
+    const std::vector<char> active(2, 1);
+    const std::vector<double> none(2, 0.0);
+    const double L0 = 24000.0, L1 = 6000.0;
+    const double heat = (1.0 / (kR * 1010.0) - 1.0 / (kR * 1000.0));
+    EXPECT_NEAR(m.least_excess_change(1000.0, 1010.0, none, active), 0.25 * (L0 + L1) * heat, 1e-12);
+    EXPECT_NEAR(m.least_excess_change(1010.0, 1000.0, none, active), 0.25 * L1 * heat, 1e-12);
+    const std::vector<double> linear = {0.01, -0.02};
+    EXPECT_NEAR(m.least_excess_change(1010.0, 1000.0, linear, active), -0.02 + 0.25 * L1 * heat, 1e-12);
+}
+
 }  // namespace
 }  // namespace eqcore::robust

@@ -37,16 +37,36 @@ void random_composition(const std::vector<char>& active, std::mt19937_64& rng, s
     for (double& x : w) x /= sum;
 }
 
-TEST(ExcessCurvatureBound, HoldsAtRandomCompositionsAndDirections) {
-    std::mt19937_64 rng(11);
+// A unit direction among the active variables that keeps their sum.
+void random_direction(const std::vector<char>& active, std::mt19937_64& rng, std::vector<double>& d) {
     std::normal_distribution<double> normal(0.0, 1.0);
-    const std::vector<std::string> files = {
-        example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"), example("ag-cu-example.dat"),
-        test_data("asym-gap.dat"), std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-overrides.dat",
-        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-liquid.dat",
-        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/nonideal-records.dat",
-        std::string(EQCORE_TESTS_DIR) + "/eqcore_solver/data/liquid-gap.dat"};
-    int bounded = 0;
+    double mean = 0.0, on = 0.0, norm = 0.0;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        d[i] = active[i] ? normal(rng) : 0.0;
+        mean += d[i];
+        on += active[i] ? 1.0 : 0.0;
+    }
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        d[i] = active[i] ? d[i] - mean / on : 0.0;
+        norm += d[i] * d[i];
+    }
+    for (double& x : d) x /= std::sqrt(norm);
+}
+
+// u' H u for the n x n row-major H.
+double quadratic(const std::vector<double>& H, const std::vector<double>& u) {
+    const std::size_t n = u.size();
+    double q = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) q += u[i] * H[i * n + j] * u[j];
+    return q;
+}
+
+// Every one-group mixture of the files, with all constituents and with
+// each adjacent pair active, at 600, 1000 and 1800 K: fn(file, phase name,
+// model, active, T).
+template <class Fn>
+void each_mixture_case(const std::vector<std::string>& files, Fn fn) {
     for (const std::string& file : files) {
         const System sys = read_dat(file);
         const PhaseModels models(sys);
@@ -58,38 +78,87 @@ TEST(ExcessCurvatureBound, HoldsAtRandomCompositionsAndDirections) {
                 std::vector<char> active(n, 1);
                 if (pair >= 0)
                     for (std::size_t i = 0; i < n; ++i) active[i] = i == sz(pair) || i == sz(pair) + 1;
-                for (double T : {600.0, 1000.0, 1800.0}) {
-                    const double bound = m.excess_curvature_bound(T, active);
-                    if (!std::isfinite(bound)) continue;
-                    ++bounded;
-                    double worst = 0.0;
-                    std::vector<double> w(n), u(n), grad(n), hess(n * n);
-                    for (int k = 0; k < 1500; ++k) {
-                        random_composition(active, rng, w);
-                        m.excess(T, w, grad, hess);
-                        // A direction among the active variables that keeps their sum.
-                        double mean = 0.0, on = 0.0;
-                        for (std::size_t i = 0; i < n; ++i) {
-                            u[i] = active[i] ? normal(rng) : 0.0;
-                            mean += u[i];
-                            on += active[i] ? 1.0 : 0.0;
-                        }
-                        double norm = 0.0, q = 0.0;
-                        for (std::size_t i = 0; i < n; ++i) {
-                            u[i] = active[i] ? u[i] - mean / on : 0.0;
-                            norm += u[i] * u[i];
-                        }
-                        for (std::size_t i = 0; i < n; ++i)
-                            for (std::size_t j = 0; j < n; ++j) q += u[i] * hess[i * n + j] * u[j];
-                        if (norm > 0.0) worst = std::max(worst, std::abs(q) / (kR * T * norm));
-                    }
-                    EXPECT_LE(worst, bound * (1.0 + 1e-9) + 1e-12)
-                        << file << " " << sys.phases[sz(p)].name << " T " << T << " pair " << pair;
-                }
+                for (double T : {600.0, 1000.0, 1800.0}) fn(file, sys.phases[sz(p)].name, m, active, T);
             }
         }
     }
+}
+
+// The curvature bound (PhaseModel::excess_curvature_bound) against the
+// model's own Hessian at random compositions (corners, edges and traces
+// included) along random directions that keep the sum.
+TEST(ExcessCurvatureBound, HoldsAtRandomCompositionsAndDirections) {
+    std::mt19937_64 rng(11);
+    const std::vector<std::string> files = {
+        example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"), example("ag-cu-example.dat"),
+        test_data("asym-gap.dat"), std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-overrides.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-liquid.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/nonideal-records.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_solver/data/liquid-gap.dat"};
+    int bounded = 0;
+    each_mixture_case(files, [&](const std::string& file, const std::string& phase, const PhaseModel& m,
+                                 const std::vector<char>& active, double T) {
+        const double bound = m.excess_curvature_bound(T, active);
+        if (!std::isfinite(bound)) return;
+        ++bounded;
+        const std::size_t n = active.size();
+        double worst = 0.0;
+        std::vector<double> w(n), u(n), grad(n), hess(n * n);
+        for (int k = 0; k < 1500; ++k) {
+            random_composition(active, rng, w);
+            m.excess(T, w, grad, hess);
+            random_direction(active, rng, u);
+            worst = std::max(worst, std::abs(quadratic(hess, u)) / (kR * T));
+        }
+        EXPECT_LE(worst, bound * (1.0 + 1e-9) + 1e-12) << file << " " << phase << " T " << T;
+    });
     EXPECT_GE(bounded, 40);
+}
+
+// The bound of the curvature's change (PhaseModel::excess_third_bound)
+// against central differences of the model's own Hessian along random
+// directions v at random inner compositions: |d/ds u'H(w + s v)u| / (RT
+// |u|^2 |v|) never exceeds it. The phases: every one-group Redlich-Kister
+// mixture of the files (binary terms of several orders, ternary terms of
+// one and three sets), with all constituents and with adjacent pairs.
+TEST(ExcessThirdBound, HoldsAtRandomCompositionsAndDirections) {
+    std::mt19937_64 rng(23);
+    const std::vector<std::string> files = {
+        example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"), example("ag-cu-example.dat"),
+        test_data("asym-gap.dat"), std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/nonideal-records.dat",
+        std::string(EQCORE_TESTS_DIR) + "/eqcore_solver/data/liquid-gap.dat"};
+    int bounded = 0;
+    double tightest = 0.0;  // the largest ratio of a sampled change to its bound
+    each_mixture_case(files, [&](const std::string& file, const std::string& phase, const PhaseModel& m,
+                                 const std::vector<char>& active, double T) {
+        const double bound = m.excess_third_bound(T, active);
+        if (!std::isfinite(bound)) return;
+        ++bounded;
+        const std::size_t n = active.size();
+        double on = 0.0;
+        for (char a : active) on += a ? 1.0 : 0.0;
+        double worst = 0.0;
+        std::vector<double> w(n), at(n), u(n), v(n), grad(n), hess(n * n);
+        auto curvature = [&](double s) {
+            for (std::size_t i = 0; i < n; ++i) at[i] = w[i] + s * v[i];
+            m.excess(T, at, grad, hess);
+            return quadratic(hess, u);
+        };
+        for (int k = 0; k < 600; ++k) {
+            // Inner compositions (every active fraction >= 1e-3 / n), so that w +- h v stays inside.
+            random_composition(active, rng, w);
+            for (std::size_t i = 0; i < n; ++i) w[i] = active[i] ? (1.0 - 1e-3) * w[i] + 1e-3 / on : 0.0;
+            random_direction(active, rng, u);
+            random_direction(active, rng, v);
+            const double h = 1e-6;
+            worst = std::max(worst, std::abs(curvature(h) - curvature(-h)) / (2.0 * h * kR * T));
+        }
+        EXPECT_LE(worst, bound * (1.0 + 1e-6) + 1e-6) << file << " " << phase << " T " << T;
+        if (bound > 0.0) tightest = std::max(tightest, worst / bound);
+    });
+    EXPECT_GE(bounded, 30);
+    // The bound is of use only if it is not far above what the terms reach.
+    EXPECT_GE(tightest, 0.3);
 }
 
 // A binary of one regular term (hard-quaternary's bcc, Au-Pt only: -8000 J
@@ -133,11 +202,17 @@ TEST(OwnBasin, WarmStepsBesideAPresentCopyMissNoPhase) {
         {"hard/hard-quaternary.dat", {0.25, 0.25, 0.25, 0.25}, {1000, 1010, 1000, 950, 1200, 1190}},
         {"hard/hard-ternary.dat", {0.1, 0.1, 0.8}, {1000, 1010, 990, 960, 900, 1200, 1180}},
         {"hard/hard-ternary.dat", {0.6, 0.05, 0.35}, {1200, 1190, 1150, 1120, 1100, 1060, 1000, 1010}},
+        // A strong positive binary with a cubic term, its gap opening below
+        // about 1500 K: the copy's own basin splits as the temperature falls.
+        {"asym-gap.dat", {0.3, 0.7}, {1700, 1600, 1550, 1500, 1490, 1480, 1460, 1440, 1400, 1300, 1290, 1000, 1010}},
+        {"asym-gap.dat", {0.6, 0.4}, {1700, 1550, 1520, 1510, 1500, 1495, 1480, 1450, 1420, 1200, 1190}},
+        {"asym-gap.dat", {0.85, 0.15}, {1600, 1450, 1400, 1390, 1380, 1350, 1300, 1250, 1100}},
     };
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> unif(0.0, 1.0);
     for (const Path& path : paths) {
-        const System sys = read_dat(example(path.file));
+        const std::string file = std::string(path.file).rfind("hard/", 0) == 0 ? example(path.file) : test_data(path.file);
+        const System sys = read_dat(file);
         const PhaseModels models(sys);
         EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
         pr.element_amount = path.b;
