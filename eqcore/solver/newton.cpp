@@ -396,6 +396,9 @@ bool balance_free_directions(Workspace& ws) {
     const int E = ws.E, k0 = ws.exact_dim, k = ws.null_dim - k0;
     if (k == 0) return false;
     const double* null = ws.null.data() + sz(k0) * sz(E);
+    // One such direction beside a gas: its root found first in log form
+    // (where it exists), which the iteration below then polishes.
+    if (k == 1) balance_trace_direction(ws, null);
     Eigen::VectorXd F(k), w(k), na(k), mean(k), dev(k);
     Eigen::MatrixXd J(k, k);
     // The state before the last step (a rare path: it may allocate).

@@ -192,6 +192,7 @@ struct Workspace {
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;
     int gauge_dim = 0;
+    std::vector<double> trace_e;  // per slot: content along a direction traces fix (trace_balance.cpp)
     // The gauges of recent setups with the stoichiometry they were found
     // from (a solver serving many materials meets the same element sets
     // again): a setup whose rows are equal takes its gauge from here.
@@ -358,6 +359,12 @@ int exchange_phase(Workspace& ws, int entering);
 // once per setup; and potentials (or their change) `pi` (E) moved to 0
 // along them.
 void find_gauge(Workspace& ws);
+// The balance along one direction u (size E) of the potentials that only
+// traces fix, every present mixture ideal with one mixing group: pi moves
+// along u and the traces with it until their content along u balances the
+// material's (solver/trace_balance.cpp). False, nothing changed, where the
+// phases are others or no such balance exists.
+bool balance_trace_direction(Workspace& ws, const double* u);
 void fix_gauge(const Workspace& ws, double* pi);
 
 // Sets the free directions of pi (ws.null) where the present phases leave
