@@ -869,12 +869,12 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
             (lam == 1.0 && leaving < 0 && nd == ws.exact_dim && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
+        bool chasing = lam == 1.0 && leaving < 0 && mu_res > ws.opt.mu_tol && mu_res <= 1.25 * last_mu_res &&
+                       mu_res >= 0.8 * last_mu_res && balance <= 0.6 * last_balance && balance >= 0.2 * last_balance;
         // (Ideal mixtures and compounds only: where a mixture has a
         // remainder, flat residuals may be its own slow settling.)
-        bool ideal_only = true;
-        for (const Candidate& c : ws.cand) ideal_only = ideal_only && (!c.present || c.pure || c.ideal);
-        const bool chasing = ideal_only && lam == 1.0 && leaving < 0 && mu_res > ws.opt.mu_tol && mu_res <= 1.25 * last_mu_res &&
-                             mu_res >= 0.8 * last_mu_res && balance <= 0.6 * last_balance && balance >= 0.2 * last_balance;
+        if (chasing)
+            for (const Candidate& c : ws.cand) chasing = chasing && (!c.present || c.pure || c.ideal);
         trace_chase = chasing ? trace_chase + 1 : 0;
         last_balance = balance;
         last_mu_res = mu_res;
