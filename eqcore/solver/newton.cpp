@@ -32,6 +32,7 @@
 // a phase whose amount would reach zero leaves.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include <Eigen/Dense>
@@ -58,6 +59,7 @@ constexpr double kTracePhase = 1e-8;  // relative amount below which a mixture p
 // curvature is one that only traces within the phases fix (the same measure
 // as free_directions': singular values of the weighted rows below 1e-3).
 constexpr double kScaledPivot = 1e-6;
+constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
 constexpr int kZeroHolds = 8;         // steps past stoichiometric phases at zero, per assemblage
 constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
 
@@ -65,6 +67,24 @@ double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
     for (int j = 0; j < ws.E; ++j) x += ws.null[sz(q) * sz(ws.E) + sz(j)] * ws.b[sz(j)];
     return x;
+}
+
+double max_abs(const double* v, int n) {
+    double m = 0.0;
+    for (int i = 0; i < n; ++i) m = std::max(m, std::abs(v[i]));
+    return m;
+}
+
+// sqrt(x y) of two fractions. Below the smallest normal number the product
+// loses its digits or vanishes (two traces of 1e-160): the remainder's
+// curvature of such traces, of order 1 in C, would be lost with it. A
+// fraction held at the floor of ln x is no amount the model resolves: it
+// adds no curvature.
+double root_product(double x, double y) {
+    const double xy = x * y;
+    if (xy >= std::numeric_limits<double>::min()) return std::sqrt(xy);
+    const double floor = std::exp(kLnFloor + 1.0);
+    return x <= floor || y <= floor ? 0.0 : std::sqrt(x) * std::sqrt(y);
 }
 
 // Factor of an amount for a change `dl` of its logarithm (see above); `lf`
@@ -205,7 +225,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
                 const double e =
                     c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
                 C[sz(i * m + k)] =
-                    (i == k ? 1.0 + shift : 0.0) + std::sqrt(ws.xtry[sz(i)] * ws.xtry[sz(k)]) * e / ws.RT;
+                    (i == k ? 1.0 + shift : 0.0) + root_product(ws.xtry[sz(i)], ws.xtry[sz(k)]) * e / ws.RT;
             }
     };
     const int nc = c.groups - 1;
@@ -678,13 +698,18 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // A border both holds pi along its direction and takes up the
         // balances along it (along an exact direction, their rounding).
         // Weighted by the element amounts, so that what it takes up from
-        // the majors stays out of the rows of elements at a trace.
-        double bmax = 0.0;
-        for (int j = 0; j < E; ++j) bmax = std::max(bmax, ws.b[sz(j)]);
-        for (int q = 0; q < nd; ++q)
+        // the majors stays out of the rows of elements at a trace; measured
+        // against the largest amount along the direction, so that a
+        // direction of trace elements only still has a border of unit size.
+        for (int q = 0; q < nd; ++q) {
+            const double* nq = ws.null.data() + sz(q) * sz(E);
+            double bmax = 0.0;
+            for (int j = 0; j < E; ++j)
+                if (std::abs(nq[j]) > 1e-12) bmax = std::max(bmax, ws.b[sz(j)]);
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
-                    ws.null[sz(q) * sz(E) + sz(j)] * ws.b[sz(j)] / bmax;
+                    bmax > 0.0 ? nq[j] * ws.b[sz(j)] / bmax : 0.0;
+        }
         // Compounds beside mixtures at trace amounts only: factorised in
         // the compounds' basis of pi, where the traces' pivots are measured
         // at their own scale (compound_basis.cpp); as assembled otherwise.
@@ -739,6 +764,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (in_compounds) potentials_from_compound_basis(ws, ws.rhs.data());
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.rhs.data());
         const double* dpi = ws.rhs.data();
+        // A change of the potentials far beyond what any amount can follow
+        // (a factor e^700 spans every double) comes from a pivot at the
+        // rounding of the matrix: a direction that only traces far below
+        // their element's amount fix. Held free, as when the factorisation
+        // fails, rather than stepped along.
+        if (nd == 0 && !loose && !in_compounds && max_abs(dpi, E) > kMaxPotentialStep && free_directions(ws) > 0) {
+            --it;
+            --ws.iterations;
+            continue;
+        }
         for (int j = 0; j < E; ++j) ws.pi[sz(j)] += dpi[j];
         // Residuals at the new potentials and the constituents' changes.
         double mu_res = 0.0;
