@@ -37,9 +37,12 @@ double least_one_instance(const OneInstanceProblem& pr, std::vector<double>& v, 
     double best = one_instance_G(pr, v);
     const double total = std::accumulate(v.begin(), v.end(), 0.0);
     if (rank == ix(n) || !(total > 0.0)) return best;
-    // An amount that may not move: a constituent that may not hold material.
+    // An amount that may not move: a constituent that may not hold
+    // material, or one that holds none of the elements (the balance would
+    // not bound it).
     const auto fixed = [&](std::size_t k) {
-        return k < static_cast<std::size_t>(pr.constituents) && !pr.usable.empty() && !pr.usable[k];
+        return (k < static_cast<std::size_t>(pr.constituents) && !pr.usable.empty() && !pr.usable[k]) ||
+               A.col(ix(k)).isZero(0.0);
     };
     std::vector<std::size_t> order(n);
     std::vector<double> t(n);

@@ -6,14 +6,18 @@
 // composition: the other present phases at their compositions, every
 // stoichiometric phase, the absent mixtures at their compositions of least
 // distance and their sampled ones (corners, midpoints, centroid), and the
-// phase at x only. A few rounds of column generation refine it: each
-// mixture the program uses descends locally in its tangent distance to the
-// program's own plane (its duals). Where the program's value is not below
-// the state's G the balance keeps the phase where it is (inside its gap)
-// and no Newton calculation is spent; otherwise the program's assemblage
-// (amounts from l, compositions from the columns) is the start.
+// phase at x only (and near x where x alone cannot balance). Rounds of
+// column generation refine it: each mixture the program uses descends
+// locally in its tangent distance to the program's own plane (its duals).
+// Where the program's value falls below the state's G its assemblage
+// (amounts from l, compositions from the columns) is the start. The phase
+// stays where it is (inside its gap, no Newton calculation spent) only
+// on a proof: the columns converged with the value not below G, or a
+// bound from the last round's columns shows no assemblage can be lower.
+// A program that cannot balance or has not converged decides nothing.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "solver/workspace.hpp"
 
@@ -22,11 +26,13 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-constexpr int kRounds = 4;            // programmes solved, column generation between them
+constexpr int kRounds = 16;           // programmes solved, column generation between them
 constexpr double kBelowBy = 1e-9;     // /RT per mol of material (+ relative): the program counts as lower by more
 constexpr double kNewColumn = -1e-9;  // /RT per formula unit: a generated composition below the plane by more
+constexpr double kProvedBy = 1e-7;    // /RT per mol of material: a bound on how much lower any assemblage can be, within which the phase stays
 constexpr int kOneRounds = 8;         // programmes with the phase at one composition, moved between them
 constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minimum, tried last
+constexpr double kStar = 2e-2;        // step of the phase's neighbouring columns towards its constituents
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -87,22 +93,49 @@ bool known_column(const Workspace& ws, int ci, const double* x) {
     return false;
 }
 
+// Column k's distance below the program's plane (ws.pi): its reduced cost.
+double reduced_cost(const Workspace& ws, int k) {
+    double d = ws.lp_cost[sz(k)];
+    for (int j = 0; j < ws.E; ++j) d -= ws.pi[sz(j)] * ws.lp_col[sz(k) * sz(ws.E) + sz(j)];
+    return d;
+}
+
+// Each candidate's column of least reduced cost (-1: none).
+std::vector<int> least_columns(const Workspace& ws) {
+    std::vector<int> least(ws.cand.size(), -1);
+    std::vector<double> d(ws.cand.size(), HUGE_VAL);
+    for (int k = 0; k < ws.lp_used; ++k) {
+        const std::size_t ci = sz(ws.lp_owner[sz(k)]);
+        const double r = reduced_cost(ws, k);
+        if (r < d[ci]) {
+            d[ci] = r;
+            least[ci] = k;
+        }
+    }
+    return least;
+}
+
 // Column generation: every mixture column the program uses, and the seeds
 // (the phase's new composition, the absent mixtures' least distance ones),
-// descends to a local minimum of its distance to the program's plane
-// (ws.pi holds the duals); compositions below it by more than kNewColumn
-// become columns. Returns whether any was added.
-bool generate_columns(Workspace& ws, int most, int skip = -1) {
+// or with `every` each mixture's column of least reduced cost instead, descends
+// to a local minimum of its distance to the program's plane (ws.pi holds
+// the duals); compositions below it by more than kNewColumn become
+// columns. Returns whether any was added; `steepest` (if given) falls to
+// the least distance per unit of element content of a column added
+// (-HUGE_VAL where one holds no net content).
+bool generate_columns(Workspace& ws, int most, int skip = -1, bool every = false, double* steepest = nullptr) {
     double* y = ws.xbest.data();  // where ideal_distance leaves its composition
     double* x = ws.xtry.data();
     const int used = ws.lp_used;
+    const std::vector<int> least = every ? least_columns(ws) : std::vector<int>{};
     bool added = false;
     for (int k = 0; k < used && ws.lp_used < most; ++k) {
         const int ci = ws.lp_owner[sz(k)];
         const Candidate& c = ws.cand[sz(ci)];
         if (c.pure || ci == skip) continue;
-        if (!(ws.lp_z[sz(k)] > 0.0) && std::find(ws.basin_seeds.begin(), ws.basin_seeds.end(), k) == ws.basin_seeds.end())
-            continue;
+        const bool usual =
+            ws.lp_z[sz(k)] > 0.0 || std::find(ws.basin_seeds.begin(), ws.basin_seeds.end(), k) != ws.basin_seeds.end();
+        if (every ? usual || least[sz(ci)] != k : !usual) continue;
         double D = 0.0;
         if (c.ideal) {
             D = ideal_distance(ws, c);  // its composition in ws.xbest (y)
@@ -111,8 +144,13 @@ bool generate_columns(Workspace& ws, int most, int skip = -1) {
             D = descend_distance(ws, c, y);
         }
         column_of_fractions(ws, c, y, x);
-        if (!(D < kNewColumn) || known_column(ws, ci, x)) continue;
-        added = lp_add_column(ws, ci, x) || added;
+        if (!(D < kNewColumn) || known_column(ws, ci, x) || !lp_add_column(ws, ci, x)) continue;
+        added = true;
+        if (steepest) {
+            double content = 0.0;
+            for (int j = 0; j < ws.E; ++j) content += ws.lp_col[sz(ws.lp_used - 1) * sz(ws.E) + sz(j)];
+            *steepest = std::min(*steepest, content > 0.0 ? reduced_cost(ws, ws.lp_used - 1) / content : -HUGE_VAL);
+        }
     }
     return added;
 }
@@ -140,29 +178,54 @@ void drop_columns_of(Workspace& ws, int ci) {
     ws.lp_used = kept;
 }
 
-}  // namespace
-
-bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
+// Candidate `who` as columns at y (fractions) and at compositions a step
+// kStar from y towards each of its constituents: one column alone admits
+// the phase only where the balance leaves exactly its composition (a feed
+// that compounds make up exactly), while columns within that small
+// neighbourhood merge into one instance near y. Adds at most 1 + count
+// columns.
+void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y) {
     const Candidate& c = ws.cand[sz(who)];
-    const int most = ws.lp_cols - 1;  // room for the phase's own column
     double* col = ws.xtry.data();
-    drop_columns_of(ws, who);
-    ws.basin_seeds.clear();
-    // The program with the phase's one column (always the last) at y: its
-    // value, or HUGE_VAL (the column not added or the program not solved).
-    const auto program_at = [&](const std::vector<double>& y) {
-        column_of_fractions(ws, c, y.data(), col);
-        if (!lp_add_column(ws, who, col)) return HUGE_VAL;
-        if (solve_lp(ws)) return program_value(ws);
-        --ws.lp_used;
+    column_of_fractions(ws, c, y.data(), col);
+    lp_add_column(ws, who, col);
+    std::vector<double> star(y.size());
+    for (int g = c.group0; g < c.group0 + c.groups; ++g)
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            std::copy(y.begin(), y.end(), star.begin());
+            for (int q = ws.grp_begin[sz(g)]; q < ws.grp_end[sz(g)]; ++q) star[sz(q - c.first)] *= 1.0 - kStar;
+            star[sz(s - c.first)] += kStar;
+            column_of_fractions(ws, c, star.data(), col);
+            lp_add_column(ws, who, col);
+        }
+}
+
+// The program with candidate `who` at one composition, y (fractions,
+// moved), and its neighbourhood (add_neighbourhood); its `columns` columns
+// the last ones. Program by program, y moves
+// towards its local minimum of the distance to the program's plane (the
+// whole way, else by halved steps) while the program's value falls: at
+// the plane of a program that uses the phase the descent may run into its
+// other basin, where the phase would raise the value; the other mixtures
+// gain columns at each plane. Returns the value, the program solved with
+// the phase at y; HUGE_VAL (no column of the phase left) when it cannot be
+// solved.
+double one_column_program(Workspace& ws, int who, std::vector<double>& y, int& columns) {
+    const Candidate& c = ws.cand[sz(who)];
+    const int most = ws.lp_cols - 1 - c.count;  // room for the phase's own columns
+    const auto program_at = [&](const std::vector<double>& at) {
+        const int first = ws.lp_used;
+        add_neighbourhood(ws, who, at);
+        columns = ws.lp_used - first;
+        if (columns > 0 && solve_lp(ws)) return program_value(ws);
+        ws.lp_used = first;
+        columns = 0;
         return HUGE_VAL;
     };
-    std::vector<double> y(x), to(x.size()), at(x.size());
+    std::vector<double> to(y.size()), at(y.size());
     double value = program_at(y);
-    if (value == HUGE_VAL) return false;
+    if (value == HUGE_VAL) return value;
     for (int round = 1; round < kOneRounds; ++round) {
-        // The phase's local minimum of the distance to the program's plane
-        // from where it is; the other mixtures gain columns at that plane.
         std::copy(y.begin(), y.end(), to.begin());
         double D = 0.0;
         if (c.ideal) {
@@ -172,12 +235,8 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
             D = descend_distance(ws, c, to.data());
         }
         if (!(D < kNewColumn)) break;
-        --ws.lp_used;
+        ws.lp_used -= columns;
         generate_columns(ws, most, who);
-        // The phase moves towards that minimum (the whole way, else by
-        // halved steps) while the program's value falls: at the plane of
-        // a program that uses the phase the descent may run into its other
-        // basin, where its one column would raise the value.
         bool moved = false;
         for (double t = 1.0; t > kShortestMove && !moved; t *= 0.5) {
             for (std::size_t k = 0; k < y.size(); ++k) at[k] = y[k] + t * (to[k] - y[k]);
@@ -186,22 +245,51 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
             if (moved) {
                 value = v;
                 y.swap(at);
-            } else if (v != HUGE_VAL) {
-                --ws.lp_used;
+            } else {
+                ws.lp_used -= columns;
             }
         }
-        if (!moved) {
-            if (program_at(y) == HUGE_VAL) return false;
-            break;
+        if (!moved) return program_at(y);
+    }
+    return value;
+}
+
+}  // namespace
+
+bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
+    const Candidate& c = ws.cand[sz(who)];
+    // The phase starts at x and at every composition the program uses it
+    // at (on either side of its gap: one of them may be where it belongs).
+    std::vector<std::vector<double>> starts{x};
+    for (int k = 0; k < ws.lp_used; ++k)
+        if (ws.lp_owner[sz(k)] == who && ws.lp_z[sz(k)] > 0.0) {
+            starts.emplace_back(x.size());
+            fractions_of_column(ws, c, ws.lp_x.data() + ws.lp_xoff[sz(k)], starts.back().data());
+        }
+    drop_columns_of(ws, who);
+    ws.basin_seeds.clear();
+    double best = HUGE_VAL;
+    std::size_t at_best = 0;
+    int columns = 0;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const double v = one_column_program(ws, who, starts[i], columns);
+        ws.lp_used -= columns;
+        if (v < best) {
+            best = v;
+            at_best = i;
         }
     }
+    if (best == HUGE_VAL) return false;
+    // The best one again, with every column generated since.
+    std::vector<double>& y = starts[at_best];
+    if (one_column_program(ws, who, y, columns) == HUGE_VAL) return false;
     start_from_lp(ws);
     return true;
 }
 
-bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
+BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
     const int NC = static_cast<int>(ws.cand.size());
-    const int generated = kRounds * NC;
+    const int generated = kRounds * NC + 1 + ws.cand[sz(who)].count;  // and the phase's neighbourhood
     int cols = NC + 1 + generated;
     std::size_t xlen = sz(NC + 1 + generated) * sz(ws.max_phase_count);
     for (const Candidate& c : ws.cand) {
@@ -241,13 +329,40 @@ bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0
         }
         lp_sample_columns(ws, ci);
     }
-    for (int round = 0;; ++round) {
-        if (!solve_lp(ws)) return false;
-        if (round + 1 == kRounds || !generate_columns(ws, cols)) break;
+    if (!solve_lp(ws)) {
+        // The phase at x alone may not hold what the others leave; near x it may.
+        add_neighbourhood(ws, who, x);
+        if (!solve_lp(ws)) return BasinVerdict::unsure;
     }
-    if (!(program_value(ws) < G0 - kBelowBy * (1.0 + std::abs(G0)))) return false;
-    start_from_lp(ws);
-    return true;
+    const double below_G0 = G0 - kBelowBy * (1.0 + std::abs(G0));
+    double material = 0.0;
+    for (int j = 0; j < ws.E; ++j) material += ws.b[sz(j)];
+    for (int round = 1;; ++round) {
+        if (program_value(ws) < below_G0) {
+            start_from_lp(ws);
+            return BasinVerdict::move;
+        }
+        // No column below the program's plane, from the columns it uses nor
+        // from each mixture's least one: its value bounds every assemblage
+        // with the phase in that basin from below.
+        const bool full = ws.lp_used >= cols;
+        const double value = program_value(ws);
+        double steepest = 0.0;
+        if (!generate_columns(ws, cols, -1, false, &steepest) && !generate_columns(ws, cols, -1, true, &steepest))
+            return full ? BasinVerdict::unsure : BasinVerdict::stay;
+        // Still adding columns at the last round: any assemblage is at
+        // least the program's value plus its content (the material's)
+        // times the least distance per unit content found (from every
+        // mixture); where even that is not below G0 by more than kProvedBy
+        // (less than what the acceptance check counts as lower) the phase
+        // stays.
+        if (round == kRounds) {
+            generate_columns(ws, cols, -1, true, &steepest);
+            return value + material * steepest < G0 - kProvedBy * material || ws.lp_used >= cols ? BasinVerdict::unsure
+                                                                                                 : BasinVerdict::stay;
+        }
+        if (!solve_lp(ws)) return BasinVerdict::unsure;
+    }
 }
 
 }  // namespace eqcore::detail

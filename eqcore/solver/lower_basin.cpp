@@ -4,11 +4,12 @@
 // itself. The phase is one homogeneous phase, so the answer is the least G
 // over assemblages in which it appears once. A linear program first asks
 // whether any assemblage with the phase at that composition can be lower
-// (basin_start.cpp); where the balance forbids it the phase stays inside
-// its gap. Otherwise the state is redone from the program's balanced
+// (basin_start.cpp); where it proves that none can, the phase stays inside
+// its gap. Where one can, the state is redone from the program's balanced
 // assemblage with the phase at one composition moved from x, from the
-// program's own assemblage, then from the state with the phase moved (its
-// amount kept), and, after a warm start, from the cold start; the lower
+// program's own assemblage; then, and where the program decides nothing,
+// from the state with the phase moved (its amount kept), and, after a
+// warm start, from the cold start; the lower
 // converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
@@ -116,17 +117,22 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         const auto lower = [&](bool from_iterate) {
             return converge_tp(ws, from_iterate, m) == SolverStatus::ok && state_G(ws) < G0 - kLowerBy;
         };
-        // Only where an assemblage with the phase at x can be lower
-        // (basin_start.cpp): from that assemblage with the phase at one
-        // composition, from the program's own (its columns of the phase
-        // merged), then from the state with the phase moved to x.
-        if (!basin_start(ws, who, x, G0)) {
+        // Not where the program proves that no assemblage with the phase
+        // at x's basin is lower (basin_start.cpp). Where it finds one: from
+        // that assemblage with the phase at one composition, from the
+        // program's own (its columns of the phase merged); then, and where
+        // the program decides nothing, from the state with the phase moved
+        // to x.
+        const BasinVerdict verdict = basin_start(ws, who, x, G0);
+        if (verdict == BasinVerdict::stay) {
             before.restore(ws);
             break;
         }
-        if (one_instance_start(ws, who, x) && lower(true)) continue;
-        before.restore(ws);
-        if (basin_start(ws, who, x, G0) && lower(true)) continue;
+        if (verdict == BasinVerdict::move) {
+            if (one_instance_start(ws, who, x) && lower(true)) continue;
+            before.restore(ws);
+            if (basin_start(ws, who, x, G0) == BasinVerdict::move && lower(true)) continue;
+        }
         before.restore(ws);
         move_to(ws, who, x);
         if (lower(true)) continue;

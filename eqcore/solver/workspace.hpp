@@ -400,17 +400,26 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message);
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message);
 // The linear program of a move out of a higher basin: present candidate
-// `who` at fractions x only, the other phases at their present, least
-// distance and sampled compositions. When its value is below G0 (the
-// state's G / RT) it becomes the iterate (start_from_lp) and true is
-// returned; false otherwise (the program's buffers and ws.pi changed,
-// nothing else).
-bool basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
-// After basin_start: the same program with `who` at one composition only,
-// from x, moved to its local minimum of the distance to each program's
-// plane (its columns generated across its gap would otherwise merge into
-// one instance in the middle of it); its assemblage becomes the iterate.
-// False (nothing changed but the program) when it cannot be solved.
+// `who` at fractions x only (near x where x alone cannot balance), the
+// other phases at their present, least distance and sampled compositions,
+// refined by column generation. `move`: its value is below G0 (the state's
+// G / RT) and its assemblage is the iterate (start_from_lp). `stay`: the
+// columns converged (none below the program's plane) with the value not
+// below G0, which bounds every assemblage with the phase in x's basin, or
+// at the last round the value plus the material times the least distance
+// per unit content found is not below G0 by more than 1e-7 per mol.
+// `unsure`: the program could not balance, or was still adding columns at
+// its last round without that bound. Only `move` changes more than the
+// program's buffers and ws.pi.
+enum class BasinVerdict { stay, move, unsure };
+BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
+// After basin_start: the same program with `who` at one composition only
+// (its columns generated across its gap would otherwise merge into one
+// instance in the middle of it), from x and from each composition the
+// program used it at, each moved towards its local minimum of the distance
+// to each program's plane while the program falls; the lowest program's
+// assemblage becomes the iterate. False (nothing changed but the program)
+// when none can be solved.
 bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,

@@ -33,7 +33,8 @@
 // arbitrary record amounts get the liquid's own split first (own_split).
 //
 // The liquid's function is evaluated in the ion amounts with exact second
-// derivatives (thermo/jet.hpp); the vacancy is carried by its charge c, a
+// derivatives (ionic_liquid_eval.cpp: closed-form site-fraction derivatives,
+// small jets per excess term); the vacancy is carried by its charge c, a
 // variable of its own, so that a vacancy fraction of 1e-12 is as exact as
 // one of 0.5.
 #pragma once
@@ -79,6 +80,7 @@ public:
     };
 
 private:
+    // The evaluation for at most N ion variables (ionic_liquid_eval.cpp).
     template <int N>
     ExcessResult evaluate(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                           std::span<const ParameterT> at_T) const;

@@ -84,12 +84,24 @@ void QuasichemDistribution::select_constraints() {
     const ModelLayout& l = model_.layout();
     const int m = static_cast<int>(on_.size());
     // Elements present, scarcest first.
-    std::vector<int>& order = rows_;
-    order.clear();
+    order_.clear();
     for (int e = 0; e < E_; ++e)
-        if (std::abs(b_[sz(e)]) > 1e-300) order.push_back(e);
-    std::stable_sort(order.begin(), order.end(),
+        if (std::abs(b_[sz(e)]) > 1e-300) order_.push_back(e);
+    std::stable_sort(order_.begin(), order_.end(),
                      [&](int a, int c) { return std::abs(b_[sz(a)]) < std::abs(b_[sz(c)]); });
+    if (order_ == sel_order_ && on_ == sel_on_) {
+        // The same quadruplets and order: the same rows are independent;
+        // only their scaling by the amounts changes.
+        rows_ = sel_rows_;
+        A_.resize(m, static_cast<Eigen::Index>(rows_.size()));
+        for (Eigen::Index j = 0; j < A_.cols(); ++j) {
+            const int e = rows_[sz(static_cast<int>(j))];
+            for (int i = 0; i < m; ++i) A_(i, j) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+        }
+        return;
+    }
+    std::vector<int>& order = rows_;
+    order = order_;
     // Gram-Schmidt on their scaled columns: keep those independent of the
     // ones kept before.
     A_.resize(m, static_cast<Eigen::Index>(order.size()));
@@ -110,6 +122,9 @@ void QuasichemDistribution::select_constraints() {
     }
     order.resize(kept);
     A_.conservativeResize(m, r);
+    sel_on_ = on_;
+    sel_order_ = order_;
+    sel_rows_ = rows_;
 }
 
 void QuasichemDistribution::start_cold(std::span<const double> n) {
@@ -229,7 +244,7 @@ double QuasichemDistribution::step() {
         const int e = rows_[sz(static_cast<int>(j))];
         rhs_(m + j) = (1.0 - A_.col(j).dot(N_)) * b_[sz(e)] / lu_b_[sz(e)];
     }
-    sol_ = lu_.solve(rhs_);
+    lu_.solve(rhs_, sol_);
     if (!sol_.allFinite()) return -1.0;
     // Relative changes: each amount keeps at least a tenth of itself.
     double t = 1.0;
@@ -256,7 +271,7 @@ void QuasichemDistribution::potential_derivatives(std::span<double> dmu) {
     for (Eigen::Index j = 0; j < r; ++j) {
         rhs_.setZero();
         rhs_(m + j) = 1.0;
-        sol_ = lu_.solve(rhs_);
+        lu_.solve(rhs_, sol_);
         S_.col(j) = RT_ * sol_.tail(r);
     }
     nu_.resize(r, M_);

@@ -10,6 +10,7 @@
 
 #include <Eigen/Dense>
 
+#include "thermo/small_lu.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore {
@@ -59,11 +60,15 @@ private:
     std::vector<int> rows_;           // elements whose balances are the constraints
     Eigen::MatrixXd A_;               // m x r: nu_ke / b_e of the constraints
     Eigen::MatrixXd basis_;           // orthonormal basis of their columns (selection)
+    // The last selection: its quadruplets, the present elements scarcest
+    // first, and the rows it kept (independence does not depend on the
+    // elements' amounts, only on that order).
+    std::vector<int> sel_on_, sel_order_, sel_rows_, order_;
     Eigen::MatrixXd S_, nu_;          // d lambda / d(b / b), end members' scaled rows
     Eigen::VectorXd N_, lambda_, g_;  // amounts, multipliers, potentials
     Eigen::MatrixXd H_, kkt_;         // Hessian (m x m) and KKT matrix
     Eigen::VectorXd rhs_, sol_;
-    Eigen::PartialPivLU<Eigen::MatrixXd> lu_;
+    SmallLU lu_;
     // What lu_ was factored at: element amounts, quadruplets, rows, T.
     std::vector<double> lu_b_;
     std::vector<int> lu_on_, lu_rows_;

@@ -12,10 +12,9 @@
 
 namespace eqcore {
 
-template <class T>
+template <class T, std::size_t kSmall = 64>
 class ScratchArray {
     static_assert(std::is_trivially_destructible_v<T>, "scratch entries are never destroyed");
-    static constexpr std::size_t kSmall = 64;
 
 public:
     explicit ScratchArray(std::size_t n) {

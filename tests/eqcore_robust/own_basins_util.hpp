@@ -189,7 +189,10 @@ inline double least_G_beside(const System& sys, const PhaseModels& models, int p
         pr.content.push_back(content(c));
     }
     for (int q : others) {
-        pr.content.push_back(content(sys.constituent(q, 0)));
+        // A phase of an element the material lacks stays at its amount.
+        bool holds_other = false;
+        for (std::size_t j = 0; j < b.size(); ++j) holds_other = holds_other || (sys.constituent(q, 0).stoich[j] != 0.0 && !(b[j] > 0.0));
+        pr.content.push_back(holds_other ? std::vector<double>(rows.size(), 0.0) : content(sys.constituent(q, 0)));
         pr.cost.push_back(phase_props(models[q], T, P, std::vector<double>{1.0}).G);
     }
     std::vector<double> v = n;
@@ -197,7 +200,7 @@ inline double least_G_beside(const System& sys, const PhaseModels& models, int p
     pr.b.assign(rows.size(), 0.0);
     for (std::size_t k = 0; k < v.size(); ++k)
         for (std::size_t i = 0; i < rows.size(); ++i) pr.b[i] += v[k] * pr.content[k][i];
-    const double G = least_one_instance(pr, v, finest, 1 << 30);
+    const double G = least_one_instance(pr, v, finest, 200000);
     std::copy(v.begin(), v.begin() + pr.constituents, n.begin());
     std::copy(v.begin() + pr.constituents, v.end(), m.begin());
     return G;

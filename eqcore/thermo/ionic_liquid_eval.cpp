@@ -1,0 +1,599 @@
+// The ionic liquid's Gibbs energy at record amounts m with its exact
+// derivatives, built in three layers so that every part is differentiated
+// where it is simple:
+//   ion amounts u   (cations x_C, anions and neutrals, the vacancies' charge c)
+//   site amounts n  (the same, with the vacancy amount n_Va = c S1 / Z in place of c)
+//   site variables z (cation fractions y_C = x_C / S1, second-sublattice fractions
+//                     y_s = n_s / S2, Q = Z / S1 and the formula units N_f = S2 / Q),
+// S1 = sum x_C, Z = sum nu_C x_C, S2 = sum n_s. The excess terms are products
+// of a few site variables each: every term is written as a value in a jet
+// over just the variables it holds, and the sums are carried to n and then
+// to u by the chain rule once, with the closed-form derivatives of z(n) and
+// n_Va(u). The entropy of mixing is differentiated in n, the records' pair
+// energies sum_{C,j} a_Cj x_C u_j / Z in u, both in closed form.
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <stdexcept>
+
+#include "thermo/ionic_liquid.hpp"
+#include "thermo/jet.hpp"
+#include "thermo/scratch.hpp"
+
+namespace eqcore {
+
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+
+// The excess sums over the site variables: E per formula unit, its
+// temperature derivatives, its gradient and Hessian (a full nz x nz square).
+struct SiteSums {
+    double E = 0.0, E_t = 0.0, E_tt = 0.0;
+    double* g = nullptr;
+    double* H = nullptr;
+    int nz = 0;
+};
+
+// One excess term's L site variables (at most five: Q, three cations and
+// the vacancy in a ternary of cation:vacancy pairs) as the variables of
+// small jets; the term's coefficient sets are summed here and added to the
+// site sums once.
+template <int L>
+class TermVars {
+public:
+    using TermJet = Jet<L>;
+    TermVars(std::initializer_list<int> z, const double* zval, JetShape shape) {
+        for (int i : z) {
+            bool seen = false;
+            for (int k = 0; k < n_; ++k) seen = seen || z_[k] == i;
+            if (!seen) z_[n_++] = i;
+        }
+        const JetShape js{shape.K > 0 ? n_ : 0, shape.second};
+        for (int k = 0; k < n_; ++k) var_[k] = TermJet::variable(js, k, zval[z_[k]]);
+        sum_ = TermJet(js, 0.0);
+    }
+    const TermJet& operator()(int zi) const {
+        for (int k = 0; k < n_; ++k)
+            if (z_[k] == zi) return var_[k];
+        throw std::logic_error("ionic liquid: site variable not declared for the term");
+    }
+    TermJet constant(double c) const { return TermJet(sum_.shape(), c); }
+    void add(const TermJet& basis, const ParameterT& c) {
+        sum_.add_scaled(c.v, basis);
+        t_ += c.d1 * basis.v;
+        tt_ += c.d2 * basis.v;
+    }
+    void add_to(SiteSums& s) const {
+        s.E += sum_.v;
+        s.E_t += t_;
+        s.E_tt += tt_;
+        for (int k = 0; k < sum_.size(); ++k) s.g[z_[k]] += sum_.g[k];
+        if (sum_.packed() == 0) return;
+        // Both triangles, so that a variable listed twice adds both ways.
+        for (int k = 0, q = 0; k < n_; ++k) {
+            for (int l = 0; l < k; ++l, ++q) {
+                s.H[z_[k] * s.nz + z_[l]] += sum_.h[q];
+                s.H[z_[l] * s.nz + z_[k]] += sum_.h[q];
+            }
+            s.H[z_[k] * s.nz + z_[k]] += sum_.h[q++];
+        }
+    }
+
+private:
+    int n_ = 0;
+    int z_[static_cast<std::size_t>(L)] = {};
+    TermJet var_[static_cast<std::size_t>(L)];
+    TermJet sum_;
+    double t_ = 0.0, tt_ = 0.0;
+};
+
+}  // namespace
+
+ExcessResult IonicLiquidModel::excess(double T, std::span<const double> w, std::span<double> grad,
+                                      std::span<double> hess, std::span<const ParameterT> at_T) const {
+    const auto m = sz(layout_.variables);
+    if (w.size() != m || (!grad.empty() && grad.size() != m) || (!hess.empty() && hess.size() != m * m))
+        throw std::invalid_argument("excess: array sizes do not match the phase " + name_);
+    ScratchArray<ParameterT> own(at_T.empty() ? parameter_count() : 0);
+    if (at_T.empty()) {
+        parameters(T, own.span());
+        at_T = own.span();
+    }
+    if (K_ <= 8) return evaluate<8>(T, w, grad, hess, at_T);
+    if (K_ <= 16) return evaluate<16>(T, w, grad, hess, at_T);
+    return evaluate<32>(T, w, grad, hess, at_T);
+}
+
+template <int N>
+ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std::span<double> grad,
+                                        std::span<double> hess, std::span<const ParameterT> at_T) const {
+    const int K = K_, nr = layout_.variables, n2 = static_cast<int>(q_.site2.size());
+    const int ic = K - 1;  // the vacancies' charge in u, the vacancy amount in n
+    const double RT = kR * T;
+    const bool first = !grad.empty() || !hess.empty(), second = !hess.empty();
+    const std::span<const ParameterT> own = at_T.first(sz(nr));
+    constexpr std::size_t n1 = static_cast<std::size_t>(N), n2z = n1 + 2;  // array capacities
+
+    // Ion amounts.
+    double u[n1] = {};
+    for (std::size_t e = 0; e < col_.size(); ++e)
+        for (int k = 0; k < col_[e].n; ++k) u[col_[e].idx[k]] += col_[e].coef[k] * w[e];
+    const double* nu = q_.cation_charge.data();
+    double S1 = 0.0, Z = 0.0;
+    for (int i = 0; i < nc_; ++i) {
+        S1 += u[i];
+        Z += nu[i] * u[i];
+    }
+    const bool cations = S1 > 0.0;
+    const bool vac = cations && u[ic] > 0.0;  // vacancies present
+    // Site amounts: n_s at its ion's place, the vacancy at ic.
+    int n_idx[n1];
+    for (int s = 0; s < n2; ++s) n_idx[s] = s == q_.vacancy ? ic : u_of_site2_[sz(s)];
+    auto n_of = [&](int s) { return n_idx[s]; };
+    double n[n1];
+    std::copy(u, u + K, n);
+    const double W = cations ? S1 / Z : 0.0;  // 1/Q
+    n[ic] = vac ? u[ic] * S1 / Z : 0.0;
+
+    // Site variables: cations at i, second sublattice at nc + s, then Q, N_f.
+    const int zQ = nc_ + n2, zN = zQ + 1, nz = zN + 1;
+    double z[n2z];
+    double Q = 0.0;
+    if (cations) {
+        for (int i = 0; i < nc_; ++i) z[i] = u[i] / S1;
+        Q = Z / S1;
+    } else {
+        // Neutrals only: every term holding a cation fraction vanishes, so
+        // any fractions serve; Q their mean charge.
+        for (int i = 0; i < nc_; ++i) {
+            z[i] = 1.0 / nc_;
+            Q += nu[i] / nc_;
+        }
+    }
+    double S2 = 0.0;
+    for (int s = 0; s < n2; ++s) S2 += n[n_of(s)];
+    for (int s = 0; s < n2; ++s) z[nc_ + s] = n[n_of(s)] / S2;
+    const double Nf = S2 / Q;
+    z[zQ] = Q;
+    z[zN] = Nf;
+
+    // The excess terms per formula unit, in the site variables.
+    double gz[n2z] = {};
+    double Hz[n2z * n2z];
+    if (second) std::fill(Hz, Hz + nz * nz, 0.0);
+    SiteSums sums{0.0, 0.0, 0.0, gz, Hz, nz};
+    const JetShape js{first ? 1 : 0, second};
+    const ParameterT* Lt = nullptr;  // the current term's coefficient sets at T
+    auto zc = [&](int i) { return i; };
+    auto zs = [&](int s) { return nc_ + s; };
+    const int zva = nc_ + q_.vacancy;
+    auto rk = [&](auto& v, const auto& base, const auto& d, std::size_t sets) {
+        v.add(base, Lt[0]);
+        auto term = base;
+        for (std::size_t k = 1; k < sets; ++k) {
+            term = term * d;
+            v.add(term, Lt[k]);
+        }
+    };
+    auto t3 = [&](auto& v, const auto& pre, const auto& a, const auto& b, const auto& c, std::size_t sets) {
+        const auto p = pre * a * b * c;
+        if (sets == 1) {
+            v.add(p, Lt[0]);
+            return;
+        }
+        const auto rest = (v.constant(1.0) - a - b - c) * (1.0 / 3.0);
+        const decltype(p)* arg[3] = {&a, &b, &c};
+        for (std::size_t l = 0; l < 3; ++l) v.add(p * (*arg[l] + rest), Lt[l]);
+    };
+    for (std::size_t ti = 0; ti < q_.excess.size(); ++ti) {
+        const IonicTerm& t = q_.excess[ti];
+        Lt = at_T.data() + nr + term_first_[ti];
+        const auto& C = t.cation;
+        const auto& S = t.site2;
+        const std::size_t L = t.sets.size();
+        switch (t.kind) {
+            case IonicKind::cc_a: {
+                TermVars<3> v({zc(C[0]), zc(C[1]), zs(S[0])}, z, js);
+                const Jet<3> &a = v(zc(C[0])), &b = v(zc(C[1]));
+                rk(v, a * b * v(zs(S[0])), a - b, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_ax: {
+                TermVars<3> v({zc(C[0]), zs(S[0]), zs(S[1])}, z, js);
+                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
+                rk(v, v(zc(C[0])) * a * b, a - b, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_va: {
+                TermVars<4> v({zQ, zc(C[0]), zc(C[1]), zva}, z, js);
+                const Jet<4> &a = v(zc(C[0])), &b = v(zc(C[1])), &y_va = v(zva);
+                rk(v, v(zQ) * a * b * y_va * y_va, a - b, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_vab: {
+                const int b = S[0] == q_.vacancy ? S[1] : S[0];
+                TermVars<4> v({zQ, zc(C[0]), zva, zs(b)}, z, js);
+                v.add(v(zQ) * v(zc(C[0])) * v(zva) * v(zs(b)), Lt[0]);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_bb: {
+                TermVars<3> v({zQ, zs(S[0]), zs(S[1])}, z, js);
+                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
+                rk(v, v(zQ) * a * b, a - b, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_axx: {
+                TermVars<4> v({zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
+                t3(v, v(zc(C[0])), v(zs(S[0])), v(zs(S[1])), v(zs(S[2])), L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::ccc_va: {
+                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zc(C[2]), zva}, z, js);
+                const Jet<5>& y_va = v(zva);
+                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zc(C[2])) * y_va, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_vabb: {
+                TermVars<5> v({zQ, zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
+                const Jet<5> m_i = v(zc(C[0])) * v(zva);
+                auto arg = [&](int s) { return s == q_.vacancy ? m_i : v(zs(s)); };
+                t3(v, v(zQ), arg(S[0]), arg(S[1]), arg(S[2]), L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_ax: {
+                TermVars<4> v({zc(C[0]), zc(C[1]), zs(S[0]), zs(S[1])}, z, js);
+                const Jet<4> &c0 = v(zc(C[0])), &c1 = v(zc(C[1])), &a0 = v(zs(S[0])), &a1 = v(zs(S[1]));
+                const Jet<4> base = c0 * c1 * a0 * a1;
+                const Jet<4> da = a0 - a1, dc = c0 - c1;
+                for (std::size_t k = 0; k < L; ++k) {
+                    const int j = static_cast<int>(k);
+                    const Jet<4> f = k == 0 ? v.constant(1.0) : (j % 2 == 1 ? pow(da, (j + 1) / 2) : pow(dc, j / 2));
+                    v.add(base * f, Lt[k]);
+                }
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_vab: {
+                const int b = S[0] == q_.vacancy ? S[1] : S[0];
+                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zva, zs(b)}, z, js);
+                const Jet<5>& y_va = v(zva);
+                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zs(b)), L);
+                v.add_to(sums);
+                break;
+            }
+        }
+    }
+    const double E = sums.E;
+
+    // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.
+    // A neutral's energy in the liquid is its first copy's, per neutral.
+    auto liquid_standard = [&](int e) {
+        const int f = neutral_first_[sz(e)];
+        if (f < 0 || f == e) return own[sz(e)];
+        const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+        const ParameterT& o = own[sz(f)];
+        return ParameterT{r * o.v, r * o.d1, r * o.d2};
+    };
+    double F_t = 0.0, F_tt = 0.0;
+    ScratchArray<double> mh_(sz(nr));
+    std::span<double> mh = mh_.span();
+    // Pairs: a record of cation i and anion or vacancy j has mh = u_i u_j / Z,
+    // their energies sum to B / Z with B = sum a_ij u_i u_j; a neutral's copy
+    // has mh = u_B / (copies nu_C), its energy linear in u_B.
+    double A[n1 * n1] = {};  // a_ij, cation i by ion variable j
+    double lin[n1] = {};    // linear coefficients
+    for (int e = 0; e < nr; ++e) {
+        const Column& c = col_[sz(e)];
+        const ParameterT sp = liquid_standard(e);
+        if (copies_[sz(e)] > 0.0) {
+            const double k = 1.0 / (copies_[sz(e)] * c.coef[0]);
+            mh[sz(e)] = k * u[c.idx[0]];
+            lin[c.idx[0]] += (sp.v + RT) * k;
+        } else if (cations) {
+            mh[sz(e)] = u[c.idx[0]] * u[c.idx[1]] * (1.0 / Z);
+            A[c.idx[0] * K + c.idx[1]] += sp.v + RT;
+        }
+        F_t += mh[sz(e)] * sp.d1;
+        F_tt += mh[sz(e)] * sp.d2;
+    }
+    double pB[n1] = {};  // dB/du
+    double B = 0.0;
+    if (cations)
+        for (int i = 0; i < nc_; ++i)
+            for (int j = nc_; j < K; ++j) {
+                const double a = A[i * K + j];
+                if (a == 0.0) continue;
+                B += a * u[i] * u[j];
+                pB[i] += a * u[j];
+                pB[j] += a * u[i];
+            }
+    double Phi = (cations ? B / Z : 0.0) + Nf * E;
+    for (int a = 0; a < K; ++a) Phi += lin[a] * u[a];
+
+    // Configurational entropy in the site amounts: sum x ln(x / S) per sublattice.
+    double mix = 0.0;
+    for (int i = 0; i < nc_; ++i)
+        if (u[i] > 0.0) mix += n[i] * std::log(n[i] / S1);
+    for (int s = 0; s < n2; ++s) {
+        const double a = n[n_of(s)];
+        if (a > 0.0) mix += a * std::log(a / S2);
+    }
+    Phi += RT * mix;
+    F_t += kR * mix + Nf * sums.E_t;
+    F_tt += Nf * sums.E_tt;
+
+    // Lambda = sum_e m_e ln mh_e in closed form: sum_a alpha_a ln u_a -
+    // delta ln Z + constant.
+    double alpha[n1] = {};
+    double delta = 0.0, Lambda = 0.0;
+    for (int e = 0; e < nr; ++e) {
+        if (!(w[sz(e)] > 0.0)) continue;
+        const Column& c = col_[sz(e)];
+        if (copies_[sz(e)] > 0.0) {
+            alpha[c.idx[0]] += w[sz(e)];
+            Lambda -= w[sz(e)] * std::log(copies_[sz(e)] * c.coef[0]);
+        } else {
+            alpha[c.idx[0]] += w[sz(e)];
+            alpha[c.idx[1]] += w[sz(e)];
+            delta += w[sz(e)];
+        }
+    }
+    for (int a = 0; a < K; ++a)
+        if (alpha[a] > 0.0) Lambda += alpha[a] * std::log(u[a]);
+    if (delta > 0.0) Lambda -= delta * std::log(Z);
+    double sum_mh = 0.0, wg = 0.0, ws = 0.0, wcp = 0.0;
+    for (int e = 0; e < nr; ++e) {
+        sum_mh += mh[sz(e)];
+        wg += w[sz(e)] * own[sz(e)].v;
+        ws -= w[sz(e)] * own[sz(e)].d1;
+        wcp -= T * w[sz(e)] * own[sz(e)].d2;
+    }
+
+    ExcessResult r;
+    r.g = Phi - wg - RT * Lambda - RT;
+    const double R_t = F_t + ws + kR * (sum_mh - Lambda - 1.0);
+    const double R_tt = F_tt + wcp / T;
+    r.s = -R_t;
+    r.h = r.g - T * R_t;
+    r.cp = -T * R_tt;
+    if (!first) return r;
+
+    // N_f E in the site variables: gradient N_f g_E + E e_N, Hessian
+    // N_f H_E + e_N g_E^T + g_E e_N^T.
+    if (second) {
+        for (int k = 0; k < nz * nz; ++k) Hz[k] *= Nf;
+        for (int k = 0; k < nz; ++k) Hz[k * nz + zN] = Hz[zN * nz + k] = gz[k];
+        Hz[zN * nz + zN] = 0.0;
+    }
+    for (int k = 0; k < nz; ++k) gz[k] *= Nf;
+    gz[zN] = E;
+
+    // dz/dn, applied in closed form as J^T v for vectors v over the site
+    // variables: dy_C/dx_a = (delta_Ca - y_C) / S1, dQ/dx_a = (nu_a - Q) / S1,
+    // dy_s/dn_t = (delta_st - y_s) / S2, dN_f/dx_a = S2 (1 - W nu_a) / Z,
+    // dN_f/dn_t = 1/Q (W = 1/Q, constant without cations).
+    const double dW_base = cations ? 1.0 / Z : 0.0;  // dW/dx_a = (1 - W nu_a) / Z
+    const double Winv = cations ? W : 1.0 / Q;        // dN_f/dS2
+    double JN[n1] = {};
+    for (int a = 0; a < nc_; ++a) JN[a] = S2 * (1.0 - W * nu[a]) * dW_base;
+    auto pull = [&](const double* v, double* out) {
+        for (int a = 0; a < K; ++a) out[a] = 0.0;
+        if (cations) {
+            double vy = 0.0;
+            for (int i = 0; i < nc_; ++i) vy += v[i] * z[i];
+            for (int a = 0; a < nc_; ++a) out[a] = (v[a] - vy + v[zQ] * (nu[a] - Q)) / S1 + v[zN] * JN[a];
+        }
+        double vs = 0.0;
+        for (int s = 0; s < n2; ++s) vs += v[nc_ + s] * z[nc_ + s];
+        for (int t = 0; t < n2; ++t) out[n_of(t)] = (v[nc_ + t] - vs) / S2 + v[zN] * Winv;
+    };
+    double gn[n1];
+    pull(gz, gn);
+    for (int i = 0; i < nc_; ++i)
+        if (u[i] > 0.0) gn[i] += RT * std::log(n[i] / S1);
+    for (int s = 0; s < n2; ++s) {
+        const double a = n[n_of(s)];
+        if (a > 0.0) gn[n_of(s)] += RT * std::log(a / S2);
+    }
+
+    // dn_Va/du: on the cations and c.
+    double dva[n1] = {};
+    if (vac) {
+        for (int a = 0; a < nc_; ++a) dva[a] = u[ic] * (1.0 - W * nu[a]) / Z;
+        dva[ic] = W;
+    }
+    // The liquid's gradient in u: the site part through n_Va, the pairs and
+    // the linear part.
+    double gu[n1];
+    for (int a = 0; a < K; ++a) gu[a] = (a == ic ? 0.0 : gn[a]) + gn[ic] * dva[a] + lin[a];
+    if (cations) {
+        const double BZ = B / Z;
+        for (int a = 0; a < K; ++a) gu[a] += (pB[a] - (a < nc_ ? BZ * nu[a] : 0.0)) / Z;
+    }
+
+    // The records' gradient.
+    // A record whose ions are not all present (or a vacancy record without
+    // vacancies) has no derivative here: it is absent and stays so.
+    ScratchArray<char> live_(sz(nr));
+    std::span<char> live = live_.span();
+    for (int e = 0; e < nr; ++e) {
+        live[sz(e)] = 1;
+        for (int k = 0; k < col_[sz(e)].n; ++k) live[sz(e)] = live[sz(e)] && u[col_[sz(e)].idx[k]] > 0.0;
+    }
+    auto dLam = [&](int a) {
+        double d = alpha[a] > 0.0 ? alpha[a] / u[a] : 0.0;
+        if (a < nc_) d -= delta * nu[a] / Z;
+        return d;
+    };
+    for (int e = 0; e < nr; ++e) {
+        if (grad.empty()) break;
+        if (!live[sz(e)]) {
+            grad[sz(e)] = 0.0;
+            continue;
+        }
+        const Column& c = col_[sz(e)];
+        double bphi = 0.0, blam = 0.0;
+        for (int k = 0; k < c.n; ++k) {
+            bphi += c.coef[k] * gu[c.idx[k]];
+            blam += c.coef[k] * dLam(c.idx[k]);
+        }
+        grad[sz(e)] = bphi - own[sz(e)].v - RT * (std::log(mh[sz(e)]) + blam);
+    }
+    if (!second) return r;
+
+    // Hessian in n: J^T H_z J, the site variables' own second derivatives
+    // weighted by their gradient, and the entropy of mixing.
+    // J^T H_z J: H_z J column by column of H_z (H_z is symmetric), then J^T
+    // of each of its columns.
+    double Tm[n1 * n2z];  // Tm[b * nz + k] = (H_z J)_kb
+    double Hn[n1 * n1];
+    {
+        double row[n1];
+        for (int k = 0; k < nz; ++k) {
+            pull(Hz + k * nz, row);
+            for (int b = 0; b < K; ++b) Tm[b * nz + k] = row[b];
+        }
+        for (int b = 0; b < K; ++b) {
+            pull(Tm + b * nz, row);
+            for (int a = b; a < K; ++a) Hn[a * K + b] = row[a];
+        }
+    }
+    if (cations) {
+        // y_C and Q: (2 sum_i y_i g~_i - g~_a - g~_b) / S1^2 with g~_a = g_a + g_Q nu_a;
+        // N_f = S2 W: S2 (2 W nu_a nu_b - nu_a - nu_b) / Z^2 between cations,
+        // (1 - W nu_a) / Z between a cation and a second-sublattice amount.
+        double gt[n1], gbar = 0.0;
+        for (int a = 0; a < nc_; ++a) {
+            gt[a] = gz[a] + gz[zQ] * nu[a];
+            gbar += z[a] * gt[a];
+        }
+        for (int a = 0; a < nc_; ++a)
+            for (int b = 0; b <= a; ++b)
+                Hn[a * K + b] += (2.0 * gbar - gt[a] - gt[b]) / (S1 * S1) +
+                                 gz[zN] * S2 * (2.0 * W * nu[a] * nu[b] - nu[a] - nu[b]) / (Z * Z);
+        for (int t = 0; t < n2; ++t) {
+            const int b = n_of(t);
+            for (int a = 0; a < nc_; ++a) {
+                const int hi = std::max(a, b), lo = std::min(a, b);
+                Hn[hi * K + lo] += gz[zN] * (1.0 - W * nu[a]) * dW_base;
+            }
+        }
+    }
+    {
+        double gbar = 0.0;
+        for (int s = 0; s < n2; ++s) gbar += z[nc_ + s] * gz[nc_ + s];
+        for (int s = 0; s < n2; ++s)
+            for (int t = 0; t < n2; ++t) {
+                const int a = n_of(s), b = n_of(t);
+                if (a < b) continue;
+                Hn[a * K + b] += (2.0 * gbar - gz[nc_ + s] - gz[nc_ + t]) / (S2 * S2);
+            }
+    }
+    for (int a = 0; a < nc_; ++a)
+        for (int b = 0; b <= a; ++b)
+            if (u[a] > 0.0 && u[b] > 0.0) Hn[a * K + b] += RT * ((a == b ? 1.0 / n[a] : 0.0) - 1.0 / S1);
+    for (int s = 0; s < n2; ++s)
+        for (int t = 0; t < n2; ++t) {
+            const int a = n_of(s), b = n_of(t);
+            if (a < b || !(n[a] > 0.0) || !(n[b] > 0.0)) continue;
+            Hn[a * K + b] += RT * ((a == b ? 1.0 / n[a] : 0.0) - 1.0 / S2);
+        }
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < a; ++b) Hn[b * K + a] = Hn[a * K + b];
+
+    // Hessian in u: n = u except n_Va(u), so H_u = J_n^T H_n J_n + g_Va d2n_Va,
+    // with J_n's column a = e_a (not c) + dva_a e_Va; then the pairs' B / Z
+    // and the split term's -RT d2Lambda.
+    const double iZ = cations ? 1.0 / Z : 0.0, iZ2 = iZ * iZ, iZ3 = iZ2 * iZ;
+    const double* Hva = Hn + ic * K;  // row of the vacancy amount
+    double H[n1 * n1];
+    for (int a = 0; a < K; ++a) {
+        const double ka = a == ic ? 0.0 : 1.0;
+        for (int b = 0; b <= a; ++b) {
+            const double kb = b == ic ? 0.0 : 1.0;
+            double h = ka * kb * Hn[a * K + b] + ka * dva[b] * Hn[a * K + ic] + kb * dva[a] * Hva[b] +
+                       dva[a] * dva[b] * Hva[ic];
+            if (vac) {
+                // d2 n_Va: c (2 W nu_a nu_b - nu_a - nu_b) / Z^2 between cations,
+                // (1 - W nu_a) / Z between a cation and c.
+                if (a < nc_ && b < nc_)
+                    h += gn[ic] * u[ic] * (2.0 * W * nu[a] * nu[b] - nu[a] - nu[b]) * iZ2;
+                else if (a == ic && b < nc_)
+                    h += gn[ic] * (1.0 - W * nu[b]) * iZ;
+            }
+            // B / Z: d2B / Z - (dB nu^T + nu dB^T) / Z^2 + 2 B nu nu^T / Z^3.
+            const double na = a < nc_ ? nu[a] : 0.0, nb = b < nc_ ? nu[b] : 0.0;
+            const double d2B = b < nc_ && a >= nc_ ? A[b * K + a] : 0.0;  // b <= a: a cation first only as b
+            h += d2B * iZ - (pB[a] * nb + na * pB[b]) * iZ2 + 2.0 * B * na * nb * iZ3;
+            // -RT d2Lambda: alpha_a / u_a^2 on the diagonal, -delta nu_a nu_b / Z^2 between cations.
+            if (a == b && alpha[a] > 0.0) h += RT * (alpha[a] / u[a]) / u[a];
+            h -= RT * delta * na * nb * iZ2;
+            H[a * K + b] = H[b * K + a] = h;
+        }
+    }
+
+    // A record's Hessian entries are the images of H along the records'
+    // columns, with the split term's RT (1 - d ln mh_e - d ln mh_f): along
+    // column f, ln mh_e changes by coef_f(a) / u_a at each ion a of e, less
+    // (for a pair e) the change of ln Z along f, rZ_f. Per record e,
+    // row_e = H c_e - RT [a in e] / u_a and own_e = -RT [a in e] c_e(a) / u_a
+    // carry all of it but the changes of ln Z.
+    ScratchArray<double, 256> row_(sz(nr * K)), own_(sz(nr * K));
+    ScratchArray<double> rZ_(sz(nr));
+    std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span();
+    for (int e = 0; e < nr; ++e) {
+        const Column& ce = col_[sz(e)];
+        if (!live[sz(e)]) continue;
+        double* row = rows.data() + sz(e * K);
+        double* ow = owns.data() + sz(e * K);
+        for (int k = 0; k < ce.n; ++k) {
+            const int a = ce.idx[k];
+            const double* Ha = H + a * K;
+            for (int b = 0; b < K; ++b) row[b] += ce.coef[k] * Ha[b];
+            row[a] -= RT / u[a];
+            ow[a] -= RT * ce.coef[k] / u[a];
+            if (a < nc_) rZ[sz(e)] += ce.coef[k] * nu[a] / Z;
+        }
+    }
+    const auto M = sz(nr);
+    for (int e = 0; e < nr; ++e) {
+        double* out = hess.data() + sz(e) * M;
+        if (!live[sz(e)]) {
+            for (int f = 0; f <= e; ++f) out[f] = hess[sz(f) * M + sz(e)] = 0.0;
+            continue;
+        }
+        const double* row = rows.data() + sz(e * K);
+        const double* ow = owns.data() + sz(e * K);
+        const double pair_e = copies_[sz(e)] == 0.0 ? RT : 0.0;
+        for (int f = 0; f <= e; ++f) {
+            double h = 0.0;
+            if (live[sz(f)]) {
+                const Column& cf = col_[sz(f)];
+                const double pair_f = copies_[sz(f)] == 0.0 ? RT : 0.0;
+                h = RT + pair_e * rZ[sz(f)] + pair_f * rZ[sz(e)];
+                for (int l = 0; l < cf.n; ++l) h += cf.coef[l] * row[cf.idx[l]] + ow[cf.idx[l]];
+            }
+            out[f] = hess[sz(f) * M + sz(e)] = h;
+        }
+    }
+    return r;
+}
+
+template ExcessResult IonicLiquidModel::evaluate<8>(double, std::span<const double>, std::span<double>,
+                                                    std::span<double>, std::span<const ParameterT>) const;
+template ExcessResult IonicLiquidModel::evaluate<16>(double, std::span<const double>, std::span<double>,
+                                                     std::span<double>, std::span<const ParameterT>) const;
+template ExcessResult IonicLiquidModel::evaluate<32>(double, std::span<const double>, std::span<double>,
+                                                     std::span<double>, std::span<const ParameterT>) const;
+
+}  // namespace eqcore

@@ -1,0 +1,71 @@
+// LU factorisation with partial (row) pivoting of a small dense square
+// matrix, kept in place and reused between calls, so that refactoring a
+// system of the same size allocates nothing. Meant for systems of a dozen
+// or two unknowns (the quasichemical distribution's KKT systems), where a
+// general blocked factorisation costs more than the arithmetic itself. A
+// singular matrix is not detected here: its solutions come out non-finite,
+// which callers test.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include <Eigen/Dense>
+
+namespace eqcore {
+
+class SmallLU {
+public:
+    void compute(const Eigen::MatrixXd& a) {
+        n_ = static_cast<std::size_t>(a.rows());
+        lu_.resize(n_ * n_);
+        piv_.resize(n_);
+        for (std::size_t i = 0; i < n_; ++i)
+            for (std::size_t j = 0; j < n_; ++j)
+                lu_[i * n_ + j] = a(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
+        for (std::size_t k = 0; k < n_; ++k) {
+            std::size_t p = k;
+            for (std::size_t i = k + 1; i < n_; ++i)
+                if (std::abs(lu_[i * n_ + k]) > std::abs(lu_[p * n_ + k])) p = i;
+            piv_[k] = p;
+            if (p != k)
+                for (std::size_t j = 0; j < n_; ++j) std::swap(lu_[k * n_ + j], lu_[p * n_ + j]);
+            const double pivot = lu_[k * n_ + k];
+            const double* rk = lu_.data() + k * n_;
+            for (std::size_t i = k + 1; i < n_; ++i) {
+                double* ri = lu_.data() + i * n_;
+                const double l = ri[k] / pivot;
+                ri[k] = l;
+                if (l == 0.0) continue;
+                for (std::size_t j = k + 1; j < n_; ++j) ri[j] -= l * rk[j];
+            }
+        }
+    }
+
+    // x = A^-1 b (x may not alias b).
+    void solve(const Eigen::VectorXd& b, Eigen::VectorXd& x) const {
+        x = b;
+        for (std::size_t k = 0; k < n_; ++k)
+            if (piv_[k] != k) std::swap(x(idx(k)), x(idx(piv_[k])));
+        for (std::size_t i = 1; i < n_; ++i) {
+            double s = x(idx(i));
+            for (std::size_t j = 0; j < i; ++j) s -= lu_[i * n_ + j] * x(idx(j));
+            x(idx(i)) = s;
+        }
+        for (std::size_t i = n_; i-- > 0;) {
+            double s = x(idx(i));
+            for (std::size_t j = i + 1; j < n_; ++j) s -= lu_[i * n_ + j] * x(idx(j));
+            x(idx(i)) = s / lu_[i * n_ + i];
+        }
+    }
+
+private:
+    static Eigen::Index idx(std::size_t i) { return static_cast<Eigen::Index>(i); }
+    std::size_t n_ = 0;
+    std::vector<double> lu_;  // row-major: L below the diagonal (unit), U on and above
+    std::vector<std::size_t> piv_;
+};
+
+}  // namespace eqcore
