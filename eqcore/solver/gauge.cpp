@@ -15,6 +15,9 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
+// Setups whose gauges are held: every element subset of a small system.
+constexpr std::size_t kGaugesHeld = 16;
+
 }  // namespace
 
 void find_gauge(Workspace& ws) {
@@ -23,9 +26,18 @@ void find_gauge(Workspace& ws) {
     ws.gauge_dim = 0;
     ws.gauge.clear();
     if (E == 0) return;
+    std::vector<double> rows(sz(S) * sz(E));
+    for (int s = 0; s < S; ++s)
+        for (int j = 0; j < E; ++j) rows[sz(s) * sz(E) + sz(j)] = ws.arow(s)[j];
+    for (const Workspace::HeldGauge& h : ws.gauges_held)
+        if (h.E == E && h.rows == rows) {
+            ws.gauge = h.gauge;
+            ws.gauge_dim = h.dim;
+            return;
+        }
     Eigen::MatrixXd A = Eigen::MatrixXd::Zero(std::max(S, E), E);
     for (int s = 0; s < S; ++s)
-        for (int j = 0; j < E; ++j) A(s, j) = ws.arow(s)[j];
+        for (int j = 0; j < E; ++j) A(s, j) = rows[sz(s) * sz(E) + sz(j)];
     Eigen::JacobiSVD<Eigen::MatrixXd> svd(A, Eigen::ComputeFullV);
     const Eigen::VectorXd& sv = svd.singularValues();
     int rank = 0;
@@ -34,6 +46,13 @@ void find_gauge(Workspace& ws) {
     ws.gauge.assign(sz(ws.gauge_dim) * sz(E), 0.0);
     for (int q = 0; q < ws.gauge_dim; ++q)
         for (int j = 0; j < E; ++j) ws.gauge[sz(q) * sz(E) + sz(j)] = svd.matrixV()(j, rank + q);
+    Workspace::HeldGauge held{E, std::move(rows), ws.gauge, ws.gauge_dim};
+    if (ws.gauges_held.size() < kGaugesHeld) {
+        ws.gauges_held.push_back(std::move(held));
+    } else {
+        ws.gauges_held[ws.gauge_next] = std::move(held);
+        ws.gauge_next = (ws.gauge_next + 1) % kGaugesHeld;
+    }
 }
 
 void fix_gauge(const Workspace& ws, double* pi) {

@@ -61,6 +61,7 @@ constexpr double kTracePhase = 1e-8;  // relative amount below which a mixture p
 constexpr double kScaledPivot = 1e-6;
 constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
 constexpr int kZeroHolds = 8;         // steps past stoichiometric phases at zero, per assemblage
+constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -415,7 +416,10 @@ bool balance_free_directions(Workspace& ws) {
     const int E = ws.E, k0 = ws.exact_dim, k = ws.null_dim - k0;
     if (k == 0) return false;
     const double* null = ws.null.data() + sz(k0) * sz(E);
-    Eigen::VectorXd F(k), w(k), na(k), mean(k);
+    // One such direction beside a gas: its root found first in log form
+    // (where it exists), which the iteration below then polishes.
+    if (k == 1) balance_trace_direction(ws, null);
+    Eigen::VectorXd F(k), w(k), na(k), mean(k), dev(k);
     Eigen::MatrixXd J(k, k);
     // The state before the last step (a rare path: it may allocate).
     std::vector<double> n_before, pi_before, N_before(ws.cand.size());
@@ -437,9 +441,14 @@ bool balance_free_directions(Workspace& ws) {
                         for (int q = 0; q < k; ++q) mean(q) += ws.n[sz(s)] / Ng * ws.adot(s, null + sz(q) * sz(E));
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                    const double n = ws.n[sz(s)];
                     for (int q = 0; q < k; ++q) na(q) = ws.adot(s, null + sz(q) * sz(E));
-                    F += ws.n[sz(s)] * na;
-                    if (!c.pure) J += ws.n[sz(s)] * (na - mean) * (na - mean).transpose();
+                    for (int q = 0; q < k; ++q) F(q) += n * na(q);
+                    if (c.pure) continue;
+                    // J += n (na - mean)(na - mean)', without temporaries.
+                    for (int q = 0; q < k; ++q) dev(q) = na(q) - mean(q);
+                    for (int r = 0; r < k; ++r)
+                        for (int q = 0; q < k; ++q) J(q, r) += dev(r) * (n * dev(q));
                 }
             }
         }
@@ -631,6 +640,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     bool backed_up = false;
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
+    // Full steps in a row that left the residuals where they were and cut
+    // the balance by a factor near e (traces removed e-fold per step).
+    int trace_chase = 0;
+    double last_balance = HUGE_VAL;
     // No phase left to hold the material: nothing to iterate on.
     if (std::none_of(ws.cand.begin(), ws.cand.end(), [](const Candidate& c) { return c.present; }))
         return NewtonOutcome::singular;
@@ -643,7 +656,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // A Newton that stalls on directions only traces constrain (their
         // residuals jitter at the rounding level of the majors) treats them
         // as free.
-        if (it == 20 && ws.null_dim == ws.exact_dim) free_directions(ws);
+        // So does one chasing traces along such a direction: its residuals
+        // stay put while the balance falls only e-fold per step (an exactly
+        // stoichiometric feed, whose majors fix every other direction).
+        if ((it == 20 || trace_chase == kTraceChase) && ws.null_dim == ws.exact_dim) free_directions(ws);
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
@@ -888,6 +904,14 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
             (lam == 1.0 && leaving < 0 && nd == ws.exact_dim && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
              max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
+        bool chasing = lam == 1.0 && leaving < 0 && mu_res > ws.opt.mu_tol && mu_res <= 1.25 * last_mu_res &&
+                       mu_res >= 0.8 * last_mu_res && balance <= 0.6 * last_balance && balance >= 0.2 * last_balance;
+        // (Ideal mixtures and compounds only: where a mixture has a
+        // remainder, flat residuals may be its own slow settling.)
+        if (chasing)
+            for (const Candidate& c : ws.cand) chasing = chasing && (!c.present || c.pure || c.ideal);
+        trace_chase = chasing ? trace_chase + 1 : 0;
+        last_balance = balance;
         last_mu_res = mu_res;
         last_full = lam == 1.0 && leaving < 0;
         if (ws.indefinite && !last_full) exact_ok = false;

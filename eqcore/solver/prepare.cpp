@@ -42,6 +42,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     if (!pr.models && ws.own_models_of != &sys) {
         ws.own_models = PhaseModels(sys);
         ws.own_models_of = &sys;
+        ws.feeds_std_of = nullptr;  // the values held were of the old models
     }
     ws.models = pr.models ? pr.models : &ws.own_models;
     ws.phase_on = pr.phase_entered;

@@ -135,6 +135,14 @@ struct Workspace {
     std::vector<Feed> feeds_of;
     const PhaseModels* feeds_models = nullptr;
     double feeds_H = 0.0;
+    // Standard-state values of the phases' variables at the temperature the
+    // streams last entered at, per phase (empty: not evaluated), and the
+    // model each phase's values are of; kept across calculations (new
+    // streams mostly differ from the last ones only in their amounts).
+    const PhaseModels* feeds_std_of = nullptr;
+    double feeds_std_T = -1.0;
+    std::vector<std::vector<StandardProps>> feeds_std;
+    std::vector<const PhaseModel*> feeds_std_model;
 
     // --- iterate
     std::vector<double> n;        // scaled amounts per slot
@@ -186,6 +194,18 @@ struct Workspace {
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;
     int gauge_dim = 0;
+    std::vector<double> trace_e;  // per slot: content along a direction traces fix (trace_balance.cpp)
+    // The gauges of recent setups with the stoichiometry they were found
+    // from (a solver serving many materials meets the same element sets
+    // again): a setup whose rows are equal takes its gauge from here.
+    struct HeldGauge {
+        int E = 0;
+        std::vector<double> rows;  // slots x E
+        std::vector<double> gauge;
+        int dim = 0;
+    };
+    std::vector<HeldGauge> gauges_held;
+    std::size_t gauge_next = 0;  // the entry a new gauge replaces when all are in use
     // The Newton system in the compounds' basis of pi (compound_basis.cpp):
     // the system as assembled and the basis (E x E, row-major).
     std::vector<double> cb_K, cb_rhs, cb_Q;
@@ -341,6 +361,12 @@ int exchange_phase(Workspace& ws, int entering);
 // once per setup; and potentials (or their change) `pi` (E) moved to 0
 // along them.
 void find_gauge(Workspace& ws);
+// The balance along one direction u (size E) of the potentials that only
+// traces fix, every present mixture ideal with one mixing group: pi moves
+// along u and the traces with it until their content along u balances the
+// material's (solver/trace_balance.cpp). False, nothing changed, where the
+// phases are others or no such balance exists.
+bool balance_trace_direction(Workspace& ws, const double* u);
 void fix_gauge(const Workspace& ws, double* pi);
 
 // Sets the free directions of pi (ws.null) where the present phases leave
