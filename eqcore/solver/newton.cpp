@@ -698,14 +698,26 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // A border both holds pi along its direction and takes up the
         // balances along it (along an exact direction, their rounding).
         // Weighted by the element amounts, so that what it takes up from
-        // the majors stays out of the rows of elements at a trace; measured
-        // against the largest amount along the direction, so that a
-        // direction of trace elements only still has a border of unit size.
+        // the majors stays out of the rows of elements at a trace. Beside a
+        // non-ideal mixture, measured against the largest amount along the
+        // direction, so that a direction of trace elements only still has a
+        // border of unit size (at the material's scale the mixture's
+        // curvature in those traces makes the system look singular). With
+        // ideal phases and compounds alone, measured against the material's
+        // largest amount: there a unit border upsets an exactly
+        // stoichiometric trace of the gas (CO at 1e-15 beside Ar and N2).
+        bool beside_mixture = false;
+        double bmat = 0.0;
+        if (nd > 0) {
+            for (const Candidate& c : ws.cand) beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+            for (int j = 0; j < E; ++j) bmat = std::max(bmat, ws.b[sz(j)]);
+        }
         for (int q = 0; q < nd; ++q) {
             const double* nq = ws.null.data() + sz(q) * sz(E);
-            double bmax = 0.0;
-            for (int j = 0; j < E; ++j)
-                if (std::abs(nq[j]) > 1e-12) bmax = std::max(bmax, ws.b[sz(j)]);
+            double bmax = beside_mixture ? 0.0 : bmat;
+            if (beside_mixture)
+                for (int j = 0; j < E; ++j)
+                    if (std::abs(nq[j]) > 1e-12) bmax = std::max(bmax, ws.b[sz(j)]);
             for (int j = 0; j < E; ++j)
                 ws.K[sz(j) * d + sz(dim + q)] = ws.K[sz(dim + q) * d + sz(j)] =
                     bmax > 0.0 ? nq[j] * ws.b[sz(j)] / bmax : 0.0;

@@ -143,6 +143,10 @@ const TraceState kStates[] = {
     {"chon_carbon_dioxide_trace_over_liquid_water", "c-h-o-n.dat", 498.86065144646466, 5879141.6092055514,
      474.58451355164505,
      {{"H2O_liquid(liq)/H2O_liquid(liq)", 0.0049860788970704575}, {"GAS/CO2", 1.9956193422969062e-16}}},
+    // Exactly CO at 1e-15 in argon and nitrogen at 5738 K: the C-O
+    // direction is one of trace elements only, in a gas alone.
+    {"chon_exact_co_trace_in_argon_and_nitrogen", "c-h-o-n.dat", 5738.2755621237875, 4526.7404876331193,
+     5541.8685804131337, {{"GAS/Ar", 0.023260820023776618}, {"GAS/N", 0.030834106323185301}, {"GAS/CO", 1.7797582975060394e-15}}},
     // Mn or Ca at a trace of the ionic melt.
     {"ionic_mn_trace", "ionic_melt.dat", 1488.8531380101454, 1384533.2505487264, 1459.5155801792707,
      {{"SLAG/Ca+2:O-2", 0.52907485423534151}, {"SLAG/S", 1.7632347634582342}, {"SLAG/Mn+2:O-2", 2.7432318834808629e-07}}},
