@@ -16,6 +16,7 @@
 #include "solver/own_basin_bound.hpp"
 #include "solver/stability_memory.hpp"
 #include "solver/workspace.hpp"
+#include "thermo/scratch.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -65,7 +66,30 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
             }
         return D;
     };
+    // The Newton system holds only the slots of sublattices with more than
+    // one constituent: a sublattice of one constituent keeps y = 1 (its sum
+    // constraint leaves that slot no free direction), so its slot and its
+    // constraint drop out exactly. free_slot[a]: slot position of unknown a,
+    // free_sites[a]: its sublattice's site number a_g, free_group[a]: its
+    // constraint.
+    ScratchArray<int> free_slot_buf(sz(m)), free_group_buf(sz(m));
+    Scratch free_sites_buf(sz(m));
+    int* free_slot = free_slot_buf.span().data();
+    int* free_group = free_group_buf.span().data();
+    double* free_sites = free_sites_buf.span().data();
+    int mf = 0, kf = 0;
+    for (int g = c.group0; g < c.group0 + k; ++g) {
+        if (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)] < 2) continue;
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            free_slot[mf] = s - c.first;
+            free_group[mf] = kf;
+            free_sites[mf] = ws.grp_sites[sz(g)];
+            ++mf;
+        }
+        ++kf;
+    }
     double D = value(y, true);
+    if (mf == 0) return D;  // one composition only
     int exact_steps = 0;
     for (int it = 0; it < 100; ++it) {
         // Departure from a stationary point: the gradient per site, centred
@@ -78,22 +102,22 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
                 res = std::max(res, std::abs(grad[s - c.first] - mean) / ws.grp_sites[sz(g)]);
         }
         if (res < 1e-12) break;
-        // The scaled block and the sublattice sums as constraint columns.
-        const std::span<double> C(ws.C.data(), sz(m * m));
-        for (int i = 0; i < m; ++i)
-            for (int j = 0; j < m; ++j) {
+        // The scaled block and the sublattice sums as constraint columns,
+        // over the free unknowns; the step of every other slot is 0.
+        const std::span<double> C(ws.C.data(), sz(mf * mf));
+        for (int a = 0; a < mf; ++a)
+            for (int b = 0; b < mf; ++b) {
+                const int i = free_slot[a], j = free_slot[b];
                 const double e = c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + j)])];
-                C[sz(i * m + j)] = (i == j ? 1.0 : 0.0) + std::sqrt(w[i] * w[j]) * e / ws.RT;
+                C[sz(a * mf + b)] = (a == b ? 1.0 : 0.0) + std::sqrt(w[i] * w[j]) * e / ws.RT;
             }
-        std::fill(ws.cons.begin(), ws.cons.begin() + m * k, 0.0);
-        for (int g = c.group0; g < c.group0 + k; ++g)
-            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-                ws.cons[sz((s - c.first) * k + g - c.group0)] = std::sqrt(y[s - c.first] / ws.grp_sites[sz(g)]);
-        factor_projected(ws, m, k, C);
-        for (int g = c.group0; g < c.group0 + k; ++g)
-            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-                dir[s - c.first] = -std::sqrt(y[s - c.first] / ws.grp_sites[sz(g)]) * grad[s - c.first];
-        solve_projected(ws, m, k, dir);
+        std::fill(ws.cons.begin(), ws.cons.begin() + mf * kf, 0.0);
+        for (int a = 0; a < mf; ++a) ws.cons[sz(a * kf + free_group[a])] = std::sqrt(y[free_slot[a]] / free_sites[a]);
+        factor_projected(ws, mf, kf, C);
+        for (int a = 0; a < mf; ++a) trial[a] = -std::sqrt(y[free_slot[a]] / free_sites[a]) * grad[free_slot[a]];
+        solve_projected(ws, mf, kf, trial);
+        std::fill(dir, dir + m, 0.0);
+        for (int a = 0; a < mf; ++a) dir[free_slot[a]] = trial[a];
         // dir now holds the step in the scaled variables: in ln y it is
         // dir_s / sqrt(a_g y_s); the slope of D along it is grad . dy.
         double slope = 0.0, longest = 0.0;

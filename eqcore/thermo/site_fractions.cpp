@@ -1,5 +1,6 @@
 #include "thermo/site_fractions.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "thermo/scratch.hpp"
@@ -32,12 +33,15 @@ ExcessResult site_fraction_excess(const ModelLayout& l, double T, std::span<cons
     r.cp = -T * in_y.f_tt / A;
     if (grad.empty() && hess.empty()) return r;
 
-    // Per variable: its group's share W of the amount, its site fraction y
-    // and phi = f_i - (y.f)_group.
+    // Per variable: its group (an index), its group's share W of the amount,
+    // its site fraction y and phi = f_i - (y.f)_group.
+    const int ng = l.groups();
+    ScratchArray<int> group_buf(m);
     Scratch W_buf(m), y_buf(m), phi_buf(m);
+    std::span<int> group = group_buf.span();
     std::span<double> W = W_buf.span(), y = y_buf.span(), phi = phi_buf.span();
     std::span<const double> fy = in_y.grad;
-    for (int g = 0; g < l.groups(); ++g) {
+    for (int g = 0; g < ng; ++g) {
         const auto first = sz(l.group_first[sz(g)]), end = sz(l.group_first[sz(g) + 1]);
         double Wg = 0.0, yf = 0.0;
         for (std::size_t i = first; i < end; ++i) Wg += w[i];
@@ -46,6 +50,7 @@ ExcessResult site_fraction_excess(const ModelLayout& l, double T, std::span<cons
             yf += y[i] * fy[i];
         }
         for (std::size_t i = first; i < end; ++i) {
+            group[i] = g;
             W[i] = Wg;
             phi[i] = fy[i] - yf;
         }
@@ -53,45 +58,40 @@ ExcessResult site_fraction_excess(const ModelLayout& l, double T, std::span<cons
     for (std::size_t i = 0; i < grad.size(); ++i) grad[i] = r.g + phi[i] / (A * W[i]);
     if (hess.empty()) return r;
 
-    // F = f_yy centred on both sides within the groups: rows first (into
-    // hess), then columns.
+    // F = f_yy centred on both sides within the groups. With f_yy symmetric,
+    //   F_ik = f_ik - Y(g(i), k) - Y(g(k), i) + YY(g(i), g(k)),
+    //   Y(g, k) = sum_{j in g} y_j f_jk,  YY(g, h) = sum_{k in h} y_k Y(g, k):
+    // Y and YY once (ng x m and ng x ng), then each entry of the upper
+    // triangle, mirrored (the result is symmetric to the last bit).
     const double* H = in_y.hess.data();
     double* out = hess.data();
-    const int* gf = l.group_first.data();
-    const int ng = l.groups();
-    for (std::size_t k = 0; k < m; ++k) {
-        for (int g = 0; g < ng; ++g) {
-            const auto first = sz(gf[g]), end = sz(gf[g + 1]);
-            double yh = 0.0;
-            for (std::size_t j = first; j < end; ++j) yh += y[j] * H[j * m + k];
-            for (std::size_t i = first; i < end; ++i) out[i * m + k] = H[i * m + k] - yh;
-        }
+    Scratch Y_buf(sz(ng) * m), YY_buf(sz(ng) * sz(ng));
+    double* Yg = Y_buf.span().data();
+    double* YY = YY_buf.span().data();
+    for (std::size_t j = 0; j < m; ++j) {
+        double* to = Yg + sz(group[j]) * m;
+        const double* row = H + j * m;
+        for (std::size_t k = 0; k < m; ++k) to[k] += y[j] * row[k];
     }
-    for (std::size_t i = 0; i < m; ++i) {
-        double* row = out + i * m;
-        for (int g = 0; g < ng; ++g) {
-            const auto first = sz(gf[g]), end = sz(gf[g + 1]);
-            double yh = 0.0;
-            for (std::size_t k = first; k < end; ++k) yh += y[k] * row[k];
-            for (std::size_t k = first; k < end; ++k) row[k] -= yh;
-        }
-    }
-    // phi / W (the share of its group) per variable: y and W are free now.
+    for (int g = 0; g < ng; ++g)
+        for (std::size_t k = 0; k < m; ++k) YY[sz(g) * sz(ng) + sz(group[k])] += y[k] * Yg[sz(g) * m + k];
+    // phi / W (the share of its group) per variable: y is free now.
     for (std::size_t i = 0; i < m; ++i) {
         y[i] = 1.0 / W[i];
         phi[i] *= y[i];
     }
     const double* inv = y.data();
     const double* pw = phi.data();
-    for (int gi = 0; gi < ng; ++gi)
-        for (auto i = sz(gf[gi]); i < sz(gf[gi + 1]); ++i)
-            for (int gk = 0; gk < ng; ++gk) {
-                const double same = gk == gi ? inv[i] : 0.0;  // the terms of one group
-                for (auto k = sz(gf[gk]); k < sz(gf[gk + 1]); ++k) {
-                    const double h = pw[i] + pw[k] + out[i * m + k] * inv[i] * inv[k] - same * (pw[i] + pw[k]);
-                    out[i * m + k] = h / A;
-                }
-            }
+    for (std::size_t i = 0; i < m; ++i) {
+        const auto gi = sz(group[i]);
+        for (std::size_t k = i; k < m; ++k) {
+            const auto gk = sz(group[k]);
+            const double F = H[i * m + k] - Yg[gi * m + k] - Yg[gk * m + i] + YY[std::min(gi, gk) * sz(ng) + std::max(gi, gk)];
+            double h = pw[i] + pw[k] + F * inv[i] * inv[k];
+            if (gi == gk) h -= inv[i] * (pw[i] + pw[k]);  // the terms of one group
+            out[i * m + k] = out[k * m + i] = h / A;
+        }
+    }
     return r;
 }
 
