@@ -6,9 +6,9 @@
 // sublattice and along the edges between two corners, the other
 // sublattices at the present composition. A sublattice of at most
 // kScreened constituents is screened at a fifth, a half and four fifths of
-// every edge; where the screen finds the phase nowhere below its plane it
-// is taken to have no lower basin, and otherwise it is searched from every
-// start (driving_force). A larger sublattice (an ionic liquid's records, a
+// every edge and then searched from every start (driving_force): a basin
+// between two screen points, beside a corner, can lie below the plane where
+// none of the points does. A larger sublattice (an ionic liquid's records, a
 // quasichemical liquid's quadruplets) has too many edges: its screen takes
 // the middle of the edges between the constituents that matter (the
 // kScreened of least distance at their corners and the kPresentMost the
@@ -262,8 +262,9 @@ double distance_at(Workspace& ws, const Candidate& c, const double* y) {
 double least_self_distance(Workspace& ws, int ci, std::vector<double>& x) {
     const Candidate& c = ws.cand[sz(ci)];
     if (large(ws, c)) return large_self_distance(ws, ci, x);
+    // The screen alone does not decide (see the file's head): the search
+    // from every start (cached at these potentials) does.
     double D = screen(ws, c, x, nullptr);
-    if (!(D < -ws.opt.stability_tol)) return D;
     const double full = driving_force(ws, ci);
     if (full < D) {
         D = full;

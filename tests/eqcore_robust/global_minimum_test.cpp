@@ -254,5 +254,29 @@ TEST(GlobalMinimum, WarmStartLeftALiquidInItsHigherBasin) {
     EXPECT_TRUE(w.phases[static_cast<std::size_t>(phase_of(sys, "LIQUID"))].present);
 }
 
+// Zr-H at 1817 K and 10.5 bar, fed 0.0317 mol of ZRH's Zr:Va end member and
+// 0.0175 mol H2: the calculation returned BCC_A2 (y_H 0.998) + ZRH2_DELTA
+// as a success, 28 J above BCC_A2 (y_H 0.115) with the gas. BCC_A2, written
+// once, had its lower basin between two points of the screen of its own
+// compositions, none of which lay below its plane.
+TEST(GlobalMinimum, SublatticePhaseWithItsLowerBasinBetweenTheScreenPoints) {
+    const System sys = read_dat(example("zr-h.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.add("feed", phase_of(sys, "ZRH"), 1, 0.031694577377717394);
+    pr.add("feed", phase_of(sys, "gas_ideal"), 1, 0.017505506004035068);
+    pr.element_amount = pr.elements();
+    const Conditions c = at(1816.9941806379827, 1046314.9160812099);
+    Solver warm;
+    ASSERT_TRUE(warm.equilibrate(pr, at(1884.328853204024, c.P)).succeeded());
+    for (const EquilibriumResult& r : {Solver().equilibrate(pr, c), warm.equilibrate(pr, c)}) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_LT(r.G, -8577.65674531 - 20.0);
+        EXPECT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "BCC_A2"))].present);
+        EXPECT_TRUE(r.phases[static_cast<std::size_t>(phase_of(sys, "gas_ideal"))].present);
+        EXPECT_FALSE(r.phases[static_cast<std::size_t>(phase_of(sys, "ZRH2_DELTA"))].present);
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
