@@ -363,6 +363,7 @@ void set_conditions(Workspace& ws, double T, double P) {
         std::swap(ws.params, ws.prev_params);
         std::swap(ws.g0_T[0], ws.prev_T);
         if (ws.g0_T[0] != T) {
+            ws.g0_T[0] = -1.0;  // until the values at T are in place
             const double lnT = std::log(T);
             const double inv_RT = 1.0 / ws.RT;
             for (const Candidate& c : ws.cand)
