@@ -200,9 +200,8 @@ void mixing_corrected_duals(Workspace& ws) {
         cB[i] = ws.lp_cost[sz(k)];
         const Candidate& cd = ws.cand[sz(ws.lp_owner[sz(k)])];
         if (cd.pure || !cd.ideal || cd.groups > 1 || !(cd.N > 0.0)) continue;
-        bool unit = false;
-        for (int q = 0; q < cd.count; ++q) unit = unit || ws.lp_x[sz(ws.lp_xoff[sz(k)] + q)] == 1.0;
-        if (!unit) continue;
+        const double* x = ws.lp_x.data() + ws.lp_xoff[sz(k)];
+        if (std::find(x, x + cd.count, 1.0) == x + cd.count) continue;  // not a constituent taken pure
         cB[i] += std::log(std::max(ws.lp_z[sz(k)] / cd.N, kDegenerateFraction));
     }
     for (int j = 0; j < E; ++j) {
@@ -222,15 +221,51 @@ int lp_column_count(const Workspace& ws, const Candidate& c) {
     return c.count + (c.gas || c.pure ? 0 : sample_count(c.count));
 }
 
-bool lp_add_column(Workspace& ws, int c, const double* x) {
+namespace {
+
+// The next column's place: its owner and the offset of its composition in
+// ws.lp_x. Returns the column's element contents, zeroed.
+double* open_column(Workspace& ws, int c) {
     const int E = ws.E;
     const int col = ws.lp_used;
     const int xoff = col == 0 ? 0 : ws.lp_xoff[sz(col - 1)] + ws.cand[sz(ws.lp_owner[sz(col - 1)])].count;
-    const Candidate& cd = ws.cand[sz(c)];
     ws.lp_owner[sz(col)] = c;
     ws.lp_xoff[sz(col)] = xoff;
     double* colv = ws.lp_col.data() + sz(col) * sz(E);
     std::fill(colv, colv + E, 0.0);
+    return colv;
+}
+
+// Constituent k of gas or stoichiometric candidate c taken pure: the
+// column lp_add_column makes of the unit composition, without a pass over
+// the phase's other constituents (a gas has tens of them).
+bool add_unit_column(Workspace& ws, int c, int k) {
+    const int E = ws.E;
+    const Candidate& cd = ws.cand[sz(c)];
+    double* colv = open_column(ws, c);
+    double* x = ws.lp_x.data() + ws.lp_xoff[sz(ws.lp_used)];
+    std::fill(x, x + cd.count, 0.0);
+    x[k] = 1.0;
+    const double* ar = ws.arow(cd.first + k);
+    bool holds = false;
+    for (int j = 0; j < E; ++j) {
+        colv[j] += ar[j];
+        holds = holds || ar[j] != 0.0;
+    }
+    if (!holds) return false;
+    ws.lp_cost[sz(ws.lp_used)] = 0.0 + ws.g0[sz(cd.first + k)];
+    ++ws.lp_used;
+    return true;
+}
+
+}  // namespace
+
+bool lp_add_column(Workspace& ws, int c, const double* x) {
+    const int E = ws.E;
+    const int col = ws.lp_used;
+    const Candidate& cd = ws.cand[sz(c)];
+    double* colv = open_column(ws, c);
+    const int xoff = ws.lp_xoff[sz(col)];
     double g = 0.0;
     bool holds = false;
     for (int k = 0; k < cd.count; ++k) {
@@ -275,12 +310,16 @@ void lp_sample_columns(Workspace& ws, int c) {
         lp_add_column(ws, c, x);
         return;
     }
+    if (cd.gas || cd.pure) {
+        for (int k = 0; k < cd.count; ++k) add_unit_column(ws, c, k);
+        return;
+    }
     for (int k = 0; k < cd.count; ++k) {
         std::fill(x, x + cd.count, 0.0);
         x[k] = 1.0;
         lp_add_column(ws, c, x);
     }
-    if (cd.gas || cd.pure || cd.count < 2) return;
+    if (cd.count < 2) return;
     int pairs = 0;
     for (int i = 0; i < cd.count && pairs < kMaxPairs; ++i)
         for (int k = i + 1; k < cd.count && pairs < kMaxPairs; ++k, ++pairs) {
@@ -342,10 +381,12 @@ void start_from_lp(Workspace& ws) {
     for (Candidate& cd : ws.cand) {
         // Amounts at the rounding level of the program are dropped, but not
         // a phase that carries an element present only as a trace.
+        // (The floor is at most 1e-13: a larger amount is kept unseen.)
         double floor = 1e-13;
-        for (int s = cd.first; s < cd.first + cd.count; ++s)
-            for (int j = 0; j < E; ++j)
-                if (ws.arow(s)[j] != 0.0) floor = std::min(floor, 1e-3 * ws.b[sz(j)]);
+        if (!(cd.N > floor))
+            for (int s = cd.first; s < cd.first + cd.count; ++s)
+                for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q)
+                    floor = std::min(floor, 1e-3 * ws.b[sz(ws.nz_elem[sz(q)])]);
         if (!(cd.N > floor)) {
             cd.N = 0.0;
             for (int s = cd.first; s < cd.first + cd.count; ++s) ws.n[sz(s)] = 0.0;

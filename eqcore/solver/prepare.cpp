@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <typeinfo>
+#include <utility>
 
 #include "solver/workspace.hpp"
 #include "thermo/standard.hpp"
@@ -67,6 +68,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.max_constituents = 1;
     int lp_cols = 0, lp_xlen = 0;
     std::vector<char> usable;
+    std::vector<double> weight;
     for (int p = 0; p < sys.phase_count(); ++p) {
         const Phase& ph = sys.phases[sz(p)];
         if (ph.dormant || !pr.phase_entered[sz(p)]) continue;
@@ -119,6 +121,13 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
             every_group = every_group && any;
         }
         if (!every_group) continue;
+        // A variable's residual weight: the largest coefficient with which
+        // a constituent holds it (at least 1).
+        weight.assign(sz(l.variables), 1.0);
+        for (std::size_t q = 0; q < l.content_var.size(); ++q) {
+            double& w = weight[sz(l.content_var[q])];
+            w = std::max(w, std::abs(l.content_coef[q]));
+        }
         c.group0 = static_cast<int>(ws.grp_begin.size());
         c.groups = l.groups();
         c.sites = l.formula_sites();
@@ -136,10 +145,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
                 // A vacancy on a sublattice holds no atom; elsewhere a
                 // constituent without atoms (an electron) counts as one.
                 ws.atoms.push_back(atoms > 0.0 || c.groups > 1 ? atoms : 1.0);
-                double weight = 1.0;
-                for (std::size_t q = 0; q < l.content_var.size(); ++q)
-                    if (l.content_var[q] == i) weight = std::max(weight, std::abs(l.content_coef[q]));
-                ws.res_weight.push_back(weight);
+                ws.res_weight.push_back(weight[sz(i)]);
             }
             ws.grp_end.push_back(ws.slots());
             ws.grp_sites.push_back(l.sites[sz(g)]);
@@ -209,7 +215,11 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     const std::size_t dim = sz(2 * E + NC);  // elements, phases, free directions of pi
     ws.b.assign(sz(E), 0.0);
     ws.g0.assign(sz(S), 0.0);
+    ws.g0_std.assign(sz(S), 0.0);
     ws.sp0.assign(sz(S), StandardProps{});
+    ws.prev_T = -1.0;
+    ws.prev_g0_std.assign(sz(S), 0.0);
+    ws.prev_sp0.assign(sz(S), StandardProps{});
     std::size_t params = 0;
     for (Candidate& c : ws.cand) {
         c.param_first = params;
@@ -217,6 +227,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
         params += c.param_count;
     }
     ws.params.assign(params, ParameterT{});
+    ws.prev_params.assign(params, ParameterT{});
     ws.n.assign(sz(S), 0.0);
     ws.mu.assign(sz(S), 0.0);
     ws.pi.assign(sz(E), 0.0);
@@ -345,24 +356,34 @@ void set_conditions(Workspace& ws, double T, double P) {
     ws.RT = kR * T;
     ws.lnP = std::log(P / kPstd);
     if (ws.g0_T[0] != T) {
-        const double lnT = std::log(T);
-        const double inv_RT = 1.0 / ws.RT;
-        for (const Candidate& c : ws.cand)
-            c.model->standard(T, lnT, std::span<const int>(ws.slot_var.data() + c.first, sz(c.count)),
-                              std::span<StandardProps>(ws.sp0.data() + c.first, sz(c.count)));
-        for (int s = 0; s < ws.slots(); ++s) ws.g0[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
-        // The remainders' coefficient sets at T, once for every evaluation
-        // the calculation makes at this temperature.
-        for (const Candidate& c : ws.cand)
-            if (c.param_count > 0) c.model->parameters(T, std::span<ParameterT>(ws.params.data() + c.param_first, c.param_count));
-        ws.g0_T[0] = T;
-        ws.P = -1.0;  // pressure terms below must be re-added
+        // The values held become the previous temperature's; those of the
+        // previous one come back when T is that temperature.
+        std::swap(ws.g0_std, ws.prev_g0_std);
+        std::swap(ws.sp0, ws.prev_sp0);
+        std::swap(ws.params, ws.prev_params);
+        std::swap(ws.g0_T[0], ws.prev_T);
+        if (ws.g0_T[0] != T) {
+            ws.g0_T[0] = -1.0;  // until the values at T are in place
+            const double lnT = std::log(T);
+            const double inv_RT = 1.0 / ws.RT;
+            for (const Candidate& c : ws.cand)
+                c.model->standard(T, lnT, std::span<const int>(ws.slot_var.data() + c.first, sz(c.count)),
+                                  std::span<StandardProps>(ws.sp0.data() + c.first, sz(c.count)));
+            for (int s = 0; s < ws.slots(); ++s) ws.g0_std[sz(s)] = ws.sp0[sz(s)].g * inv_RT;
+            // The remainders' coefficient sets at T, once for every
+            // evaluation the calculation makes at this temperature.
+            for (const Candidate& c : ws.cand)
+                if (c.param_count > 0)
+                    c.model->parameters(T, std::span<ParameterT>(ws.params.data() + c.param_first, c.param_count));
+            ws.g0_T[0] = T;
+        }
+        ws.P = -1.0;  // the pressure term below must be added anew
     }
     if (ws.P != P) {
-        const double old = ws.P > 0.0 ? std::log(ws.P / kPstd) : 0.0;
+        std::copy(ws.g0_std.begin(), ws.g0_std.end(), ws.g0.begin());
         for (const Candidate& c : ws.cand)
             if (c.gas)
-                for (int s = c.first; s < c.first + c.count; ++s) ws.g0[sz(s)] += ws.lnP - old;
+                for (int s = c.first; s < c.first + c.count; ++s) ws.g0[sz(s)] += ws.lnP;
     }
     ws.T = T;
     ws.P = P;

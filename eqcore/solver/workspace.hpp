@@ -130,6 +130,15 @@ struct Workspace {
     std::vector<double> g0_T;     // the temperature g0 holds
     std::vector<StandardProps> sp0;  // standard-state G, H, S, Cp per slot at T (J, J/K per mol)
     std::vector<ParameterT> params;  // the candidates' remainder parameters at the temperature g0 holds
+    std::vector<double> g0_std;   // mu°/RT per slot at T alone (g0 less the gas's pressure term)
+    // The standard values of the temperature held before T: a calculation
+    // that returns to it (a warm start from a neighbouring temperature, the
+    // bracket of a temperature target) swaps them back in rather than
+    // evaluating every standard function again.
+    double prev_T = -1.0;         // (-1: none held)
+    std::vector<double> prev_g0_std;
+    std::vector<StandardProps> prev_sp0;
+    std::vector<ParameterT> prev_params;
     // The streams' enthalpy of an earlier calculation, J, and the streams and
     // models it was computed from (solver/feeds_held.cpp; null: none held).
     std::vector<Feed> feeds_of;
