@@ -71,6 +71,17 @@ double own_basin_curvature(Workspace& ws, int ci) {
     return t.curvature;
 }
 
+bool convex_ball(Workspace& ws, int ci, const double* x, double rho) {
+    const double M = own_basin_curvature(ws, ci);  // the bound of the curvature's change with it, in tpm
+    if (!std::isfinite(M)) return false;
+    const Candidate& c = ws.cand[sz(ci)];
+    if (ideal_curvature(x, c.count, rho) > M) return true;
+    const double third = ws.tpm[sz(ci)].third;
+    if (!std::isfinite(third)) return false;
+    remainder_at(ws, c, x, false, true);
+    return local_curvature(ws, c, x, rho, third) > 0.0;
+}
+
 bool own_basin_convex(Workspace& ws, int ci, double M, const double* x, double need) {
     const Candidate& c = ws.cand[sz(ci)];
     if (ideal_curvature(x, c.count, 0.0) > M) return true;

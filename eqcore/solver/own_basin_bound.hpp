@@ -35,6 +35,12 @@ namespace eqcore::detail {
 // TangentMemory).
 double own_basin_curvature(Workspace& ws, int ci);
 
+// Whether the distance is proven strictly convex on the ball of radius rho
+// around x (the candidate's fractions, within the simplex): from the bound
+// M over the simplex with the ideal part's least curvature on the ball, or
+// from the exact Hessian at x with the bound of its change.
+bool convex_ball(Workspace& ws, int ci, const double* x, double rho);
+
 // Whether the curvature can be proven positive at x (the candidate's
 // fractions) at all (a cheap test before a descent whose proof would fail
 // anyway): from the bound M over the simplex, or from the exact Hessian
