@@ -264,20 +264,18 @@ void full_search(Search& se, bool ideal_done) {
         };
         for (int k = 0; k < m; ++k) x[k] = start_at(-1, k);
         se.descend(x, true);
-        // The descent from the copy's composition ended at a stationary
-        // point x*. Where the distance is strictly convex on a ball around
-        // x* that holds every start moved towards a corner, the distance to
-        // x* does not grow along the steepest descent from any of them
-        // (convexity: grad D(z).(z - x*) >= D(z) - D(x*) >= 0), so each lies
-        // in x*'s basin and ends there: the descent from the copy's
-        // composition stands for theirs.
+        // The descent from the copy's composition ended at x*. Where every
+        // start moved towards a corner lies within a ball around x* proven
+        // to hold only the basin of the minimum at x* (ball_in_basin), each
+        // of them ends there: the descent from the copy's composition
+        // stands for theirs.
         double reach = 0.0;
         for (int start = 0; start < m; ++start) {
             double r2 = 0.0;
             for (int k = 0; k < m; ++k) r2 += (start_at(start, k) - x[k]) * (start_at(start, k) - x[k]);
             reach = std::max(reach, std::sqrt(r2));
         }
-        if (convex_ball(ws, se.ci, x, reach * (1.0 + 1e-9) + 1e-12)) continue;
+        if (ball_in_basin(ws, se.ci, x, reach)) continue;
         for (int start = 0; start < m; ++start) {
             for (int k = 0; k < m; ++k) x[k] = start_at(start, k);
             se.descend(x, true);
