@@ -56,6 +56,25 @@ double local_curvature(const Workspace& ws, const Candidate& c, const double* x,
     return eig.eigenvalues().minCoeff() - 1e-12 * top - third * rho;
 }
 
+// The length of the gradient of D at x along the directions that keep the
+// sum: ln y_s - (a_s.pi - g0_s) + mu_ex,s / RT, less its mean. Leaves the
+// remainder's derivatives at x in ws (with the Hessian where asked).
+double gradient_norm(Workspace& ws, const Candidate& c, const double* x, bool hessian) {
+    const int m = c.count;
+    remainder_at(ws, c, x, true, hessian);
+    double* g = ws.tp_grad.data();
+    double mean = 0.0;
+    for (int k = 0; k < m; ++k) {
+        const int s = c.first + k;
+        g[k] = std::log(x[k]) - (ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]) + ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
+        mean += g[k];
+    }
+    mean /= m;
+    double gn = 0.0;
+    for (int k = 0; k < m; ++k) gn += (g[k] - mean) * (g[k] - mean);
+    return std::sqrt(gn);
+}
+
 }  // namespace
 
 double own_basin_curvature(Workspace& ws, int ci) {
@@ -69,6 +88,21 @@ double own_basin_curvature(Workspace& ws, int ci) {
         t.curvature_T = ws.T;
     }
     return t.curvature;
+}
+
+bool ball_in_basin(Workspace& ws, int ci, const double* x, double reach) {
+    const double M = own_basin_curvature(ws, ci);  // the bound of the curvature's change with it, in tpm
+    if (!std::isfinite(M)) return false;
+    const Candidate& c = ws.cand[sz(ci)];
+    const double third = ws.tpm[sz(ci)].third;
+    const double gn = gradient_norm(ws, c, x, std::isfinite(third));
+    // A ball a little larger than asked: D lambda-convex on it puts the
+    // minimiser x_m within gn / lambda of x, and the flow from z within
+    // |z - x_m| <= reach + gn / lambda of x_m, which must stay in the ball.
+    const double rho = 1.05 * reach + 1e-9;
+    double lambda = ideal_curvature(x, c.count, rho) - M;
+    if (std::isfinite(third)) lambda = std::max(lambda, local_curvature(ws, c, x, rho, third));
+    return std::isfinite(gn) && lambda > 0.0 && 2.0 * gn <= lambda * (rho - reach);
 }
 
 bool own_basin_convex(Workspace& ws, int ci, double M, const double* x, double need) {
@@ -99,24 +133,11 @@ bool own_basin_proven(Workspace& ws, int ci, const double* x_k, const double* x_
     const Candidate& c = ws.cand[sz(ci)];
     const int m = c.count;
     if (!std::isfinite(M) || !std::isfinite(rise) || !(delta >= 0.0)) return false;
-    // The gradient of D at x_end along the directions that keep the sum:
-    // ln y_s - (a_s.pi - g0_s) + mu_ex,s / RT, less its mean.
+    // The gradient of D at x_end along the directions that keep the sum.
     const double third = ws.tpm[sz(ci)].third;
-    remainder_at(ws, c, x_end, true, std::isfinite(third));
-    double* g = ws.tp_grad.data();
-    double mean = 0.0;
-    for (int k = 0; k < m; ++k) {
-        const int s = c.first + k;
-        g[k] = std::log(x_end[k]) - (ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]) + ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
-        mean += g[k];
-    }
-    mean /= m;
-    double gn = 0.0, away = 0.0;
-    for (int k = 0; k < m; ++k) {
-        gn += (g[k] - mean) * (g[k] - mean);
-        away += (x_k[k] - x_end[k]) * (x_k[k] - x_end[k]);
-    }
-    gn = std::sqrt(gn);
+    const double gn = gradient_norm(ws, c, x_end, std::isfinite(third));
+    double away = 0.0;
+    for (int k = 0; k < m; ++k) away += (x_k[k] - x_end[k]) * (x_k[k] - x_end[k]);
     away = std::sqrt(away);
     const double need = std::max(delta + rise - d, 0.0);
     if (!std::isfinite(gn) || !std::isfinite(need)) return false;

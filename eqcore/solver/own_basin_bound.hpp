@@ -35,6 +35,17 @@ namespace eqcore::detail {
 // TangentMemory).
 double own_basin_curvature(Workspace& ws, int ci);
 
+// Whether every composition within `reach` of x (the candidate's
+// fractions; one group) lies in the basin of one minimum x_m near x: D
+// lambda-convex on a ball of radius rho around x (from the bound M over the
+// simplex with the ideal part's least curvature on the ball, or from the
+// exact Hessian at x with the bound of its change), with the gradient g at
+// x small enough that 2 |g| <= lambda (rho - reach). Then x_m lies within
+// |g| / lambda of x, and along the steepest descent from any such z the
+// distance to x_m does not grow (convexity: grad D(z).(z - x_m) >= D(z) -
+// D(x_m) >= 0), so it stays in the ball and ends at x_m.
+bool ball_in_basin(Workspace& ws, int ci, const double* x, double reach);
+
 // Whether the curvature can be proven positive at x (the candidate's
 // fractions) at all (a cheap test before a descent whose proof would fail
 // anyway): from the bound M over the simplex, or from the exact Hessian

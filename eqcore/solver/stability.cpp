@@ -23,6 +23,10 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
+// Successive substitution stops where a step moves the composition by more
+// than this share of the step before.
+constexpr double kSlowSubstitution = 0.5;
+
 double potential_term(const Workspace& ws, int s) { return ws.adot(s, ws.pi.data()) - ws.g0[sz(s)]; }
 
 // Excess potentials /RT of candidate c at x (slot order) into out (slot order).
@@ -200,6 +204,7 @@ struct Search {
         const int m = c.count;
         // Excess potentials go in ws.y's slots of this candidate (free while absent).
         double* ex = ws.y.data() + c.first;
+        double last = 1e300;
         for (int it = 0; it < 8; ++it) {
             excess_mu(ws, c, x, ex);
             double zmax = -1e300;
@@ -211,7 +216,10 @@ struct Search {
                 change = std::max(change, std::abs(xn - x[k]));
                 x[k] = xn;
             }
-            if (change < 1e-13) break;
+            // Converged, or contracting too slowly for the remaining steps to
+            // pay: the Newton descent takes over from here.
+            if (change < 1e-13 || change > kSlowSubstitution * last) break;
+            last = change;
         }
     }
 };
@@ -274,11 +282,26 @@ void full_search(Search& se, bool ideal_done) {
     if (!one_group) return;
     for (const Candidate& o : ws.cand) {
         if (!o.present || o.family < 0 || o.family != c.family || o.count != m || o.N <= 0.0) continue;
-        for (int start = -1; start < m; ++start) {
-            for (int k = 0; k < m; ++k) {
-                const double xo = ws.n[sz(o.first + k)] / o.N;
-                x[k] = start < 0 ? xo : 0.97 * xo + (k == start ? 0.03 : 0.0);
-            }
+        auto start_at = [&](int start, int k) {
+            const double xo = ws.n[sz(o.first + k)] / o.N;
+            return start < 0 ? xo : 0.97 * xo + (k == start ? 0.03 : 0.0);
+        };
+        for (int k = 0; k < m; ++k) x[k] = start_at(-1, k);
+        se.descend(x, true);
+        // The descent from the copy's composition ended at x*. Where every
+        // start moved towards a corner lies within a ball around x* proven
+        // to hold only the basin of the minimum at x* (ball_in_basin), each
+        // of them ends there: the descent from the copy's composition
+        // stands for theirs.
+        double reach = 0.0;
+        for (int start = 0; start < m; ++start) {
+            double r2 = 0.0;
+            for (int k = 0; k < m; ++k) r2 += (start_at(start, k) - x[k]) * (start_at(start, k) - x[k]);
+            reach = std::max(reach, std::sqrt(r2));
+        }
+        if (ball_in_basin(ws, se.ci, x, reach)) continue;
+        for (int start = 0; start < m; ++start) {
+            for (int k = 0; k < m; ++k) x[k] = start_at(start, k);
             se.descend(x, true);
         }
     }
@@ -372,12 +395,17 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     if (c.ideal) return ideal;
     double df = 0.0;
     if (cached_search(ws, ci, quick ? 1 : 2, df)) return df;
-    // A copy with the same data, both absent: the same search, done once
-    // (the copies present, which the starts and the memory refer to, are
-    // the same for both).
-    if (c.same_as >= 0 && !c.present && !ws.cand[sz(c.same_as)].present) {
-        if (!cached_search(ws, c.same_as, quick ? 1 : 2, df)) df = mixture_driving_force(ws, c.same_as, quick);
-        copy_memory(ws, c.same_as, ci);
+    // An earlier copy with the same data, both absent: the same search, done
+    // once (the copies present, which the starts and the memory refer to,
+    // are the same for both). The first such copy absent, so that with the
+    // first copy present the others still share one search.
+    int twin = -1;
+    if (c.same_as >= 0 && !c.present)
+        for (int d = c.same_as; d < ci && twin < 0; ++d)
+            if (!ws.cand[sz(d)].present && (d == c.same_as || ws.cand[sz(d)].same_as == c.same_as)) twin = d;
+    if (twin >= 0) {
+        if (!cached_search(ws, twin, quick ? 1 : 2, df)) df = mixture_driving_force(ws, twin, quick);
+        copy_memory(ws, twin, ci);
         return df;
     }
     const double shift = reference_shift(ws, ci);

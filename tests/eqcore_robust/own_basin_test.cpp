@@ -200,6 +200,9 @@ TEST(OwnBasin, WarmStepsBesideAPresentCopyMissNoPhase) {
     const std::vector<Path> paths = {
         {"hard/hard-quaternary.dat", {0.4, 0.6, 0.0, 0.0}, {1000, 1010, 1000, 990, 960, 900, 940, 1100, 1300, 1280, 1500, 1450, 800, 830, 700}},
         {"hard/hard-quaternary.dat", {0.25, 0.25, 0.25, 0.25}, {1000, 1010, 1000, 950, 1200, 1190}},
+        // The first of three bcc copies present beside fcc: the two absent
+        // copies, one function, share one search.
+        {"hard/hard-quaternary.dat", {0.3, 0.0, 0.7, 0.0}, {1200, 1210, 1200, 1000, 990, 800, 810}},
         {"hard/hard-ternary.dat", {0.1, 0.1, 0.8}, {1000, 1010, 990, 960, 900, 1200, 1180}},
         {"hard/hard-ternary.dat", {0.6, 0.05, 0.35}, {1200, 1190, 1150, 1120, 1100, 1060, 1000, 1010}},
         // A strong positive binary with a cubic term, its gap opening below
