@@ -12,6 +12,18 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
+// Work arrays of the configurational part, one set per thread: once grown
+// to the phase's size an evaluation allocates nothing. Fetched once per
+// evaluation through a call kept out of line, so that the thread-local
+// address is looked up once rather than at every use.
+struct ConfigurationalWork {
+    std::vector<double> ud, lnd, slope, kappa;
+};
+[[gnu::noinline]] ConfigurationalWork& configurational_work() {
+    thread_local ConfigurationalWork work;
+    return work;
+}
+
 int find_quad(const std::vector<Quadruplet>& q, int a, int b, int x, int y) {
     if (a > b) std::swap(a, b);
     if (x > y) std::swap(x, y);
@@ -258,13 +270,9 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
-    // Per thread: once grown to the phase's size, no allocation. Each form
-    // is its scale times its direction's: u_t = a_t u_j, ln u_t = ln a_t + ln u_j.
-    struct Work {
-        std::vector<double> ud, lnd, slope, kappa;
-    };
-    thread_local Work work;  // one thread-local lookup per evaluation
-    Work& wk = work;
+    // Each form is its scale times its direction's: u_t = a_t u_j,
+    // ln u_t = ln a_t + ln u_j.
+    ConfigurationalWork& wk = configurational_work();
     std::vector<double>&ud = wk.ud, &lnd = wk.lnd, &slope = wk.slope, &kappa = wk.kappa;
     const std::size_t nd = dirs_.size();
     ud.resize(nd);

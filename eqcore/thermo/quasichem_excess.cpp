@@ -212,6 +212,19 @@ void dense_rows(QuasichemExcessTerm& t, int K) {
     for (std::size_t j = 0; j < dens.size(); ++j) put(*dens[j], 1 + t.num.size() + j);
 }
 
+// Work arrays of the excess terms, one set per thread: once grown to the
+// phase's size an evaluation allocates nothing. Fetched once per
+// evaluation through a call the compiler keeps out of line, so that the
+// thread-local address is looked up once rather than at every use.
+struct ExcessWork {
+    std::vector<double> zk, gk, cz, ez, lower;
+    std::vector<char> used;
+};
+[[gnu::noinline]] ExcessWork& excess_work() {
+    thread_local ExcessWork work;
+    return work;
+}
+
 }  // namespace
 
 void add_symmetric(std::span<const double> lower, std::size_t K, std::span<double> hess) {
@@ -355,14 +368,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
-    // Work arrays, one set per thread: once grown to the phase's size an
-    // evaluation allocates nothing.
-    struct Work {
-        std::vector<double> zk, gk, cz, ez, lower;
-        std::vector<char> used;
-    };
-    thread_local Work work;  // one thread-local lookup per evaluation
-    Work& wk = work;
+    ExcessWork& wk = excess_work();
     std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower;
     std::vector<char>& used = wk.used;
     bool lower_used = false;
