@@ -338,6 +338,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         converged = true;
     };
     double before = std::numeric_limits<double>::infinity();  // residual before the last step
+    // The residual before an undamped first step from the last solution
+    // (0: none), and c = (residual after it) / that^2, kept for the next solve.
+    double first_from = 0.0;
+    auto learn_chord_growth = [&](double res) {
+        if (first_from > 0.0 && std::isfinite(res)) chord_growth_ = res / (first_from * first_from);
+        first_from = 0.0;
+    };
     bool full_step = false;  // the last step was undamped
     int chords = 0;
     for (int it = 0; it < kMaxIterations && !converged; ++it) {
@@ -353,6 +360,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
             const double t = step();
             if (t < 0.0) break;
             full_step = t == 1.0;
+            // A chord step from the last solution leaves a residual of
+            // about c before^2 (its factorisation is off by as much as the
+            // material moved); where the last solve's c shows that the next
+            // chord would not contract enough, the Hessian is evaluated at
+            // once rather than after an evaluation of the potentials alone.
+            first_from = full_step ? before : 0.0;
+            if (full_step && chord_growth_ * before > kChordContraction) full_step = false;
             continue;
         } else if (it > 0 && full_step) {
             // After an undamped step the potentials alone tell whether it
@@ -361,6 +375,7 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
             // no Hessian).
             evaluate(false);
             const double res = residual();
+            learn_chord_growth(res);
             if (done(res)) {
                 finish();
                 break;
@@ -376,6 +391,7 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         }
         evaluate(true);
         const double res = residual();
+        learn_chord_growth(res);
         if ((it > 0 || same) && done(res)) {
             if (!dmu.empty()) factor();
             converged = true;

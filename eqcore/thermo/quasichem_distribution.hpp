@@ -83,6 +83,9 @@ private:
     Eigen::VectorXd last_lambda_;
     // g_ holds the potentials at the last solution.
     bool eval_at_last_ = false;
+    // The last chord step from a last solution: its residual over the
+    // square of the one it started from (0: none seen yet).
+    double chord_growth_ = 0.0;
     std::vector<double> em_rows_;     // end members x elements: their element content
 };
 
