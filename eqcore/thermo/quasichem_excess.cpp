@@ -377,9 +377,14 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
         const double d2L = t.coef[2] / T + 2.0 * t.coef[3];
         const int nr = static_cast<int>(t.num.size());
-        std::array<double, kRatios> z{}, den{};
+        // Each distinct denominator once.
+        std::array<double, kRatios> z{}, den{}, distinct{};
+        std::array<bool, kRatios> known{};
         for (int a = 0; a < nr; ++a) {
-            den[sz(a)] = t.den[sz(a)].at(w.data());
+            const auto j = sz(t.den_of[sz(a)]);
+            if (!known[j]) distinct[j] = t.den[sz(a)].at(w.data());
+            known[j] = true;
+            den[sz(a)] = distinct[j];
             z[sz(a)] = den[sz(a)] > 0.0 ? t.num[sz(a)].at(w.data()) / den[sz(a)] : 0.0;
         }
         const std::array<double, kRatios> scale = ratio_scales(t, z);
@@ -399,11 +404,36 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
+        const double* Wrow = t.rows.data();
+        const double* dens = t.rows.data() + sz(1 + nr) * K;
+        // A factor that does not move with its ratios (a record without
+        // composition powers): the term is L f W, linear in N, and adds
+        // nothing to the Hessian.
+        const bool flat = std::all_of(f.g.begin(), f.g.end(), [](double x) { return x == 0.0; }) &&
+                          (hess.empty() || std::all_of(f.h.begin(), f.h.end(), [](double x) { return x == 0.0; }));
+        if (flat) {
+            if (!grad.empty())
+                for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v);
+            continue;
+        }
+        if (hess.empty()) {
+            // The gradient alone: L (W_k f + W sum_a f_a dz_a/dN_k), with
+            // dz_a/dN_k = (num_ak - z_a den_ak) / den_a.
+            gk.assign(K, 0.0);
+            for (int a = 0; a < nr; ++a) {
+                const double fa = f.g[sz(a)];
+                if (fa == 0.0 || !(den[sz(a)] > 0.0)) continue;
+                const double* nu = t.rows.data() + sz(1 + a) * K;
+                const double* de = dens + sz(t.den_of[sz(a)]) * K;
+                const double za = z[sz(a)], inv = 1.0 / den[sz(a)];
+                for (std::size_t k = 0; k < K; ++k) gk[k] += fa * ((nu[k] - za * de[k]) * inv);
+            }
+            for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
+            continue;
+        }
         // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a,
         // then the distinct denominators' coefficients.
         const int nd = t.dens, q = 1 + nr + nd;
-        const double* Wrow = t.rows.data();
-        const double* dens = t.rows.data() + sz(1 + nr) * K;
         zk.assign(sz(q) * K, 0.0);
         std::copy(Wrow, Wrow + K, zk.begin());
         std::copy(dens, dens + sz(nd) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(1 + nr) * K));
@@ -424,7 +454,6 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         }
         if (!grad.empty())
             for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
-        if (hess.empty()) continue;
         // The Hessian is L Z' C Z with C symmetric over the rows: C(W, z_a) = f_a,
         // C(z_a, z_b) = W f_ab, C(z_a, den_a) = -W f_a / den_a (the second
         // derivatives of the ratios, -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a).
