@@ -122,7 +122,8 @@ std::vector<double> ion_site_fractions(const QuasichemData& d, const std::vector
     return n;
 }
 
-std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q);
+std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q,
+                                                      FlatForms& forms);
 
 QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, phase) {
     const Phase& ph = sys.phases[sz(phase)];
@@ -245,7 +246,7 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         form_scale_.push_back(scale);
         ln_form_scale_.push_back(std::log(scale));
     }
-    terms_ = prepare_excess_terms(d, quads_);
+    terms_ = prepare_excess_terms(d, quads_, excess_forms_);
 }
 
 void QuasichemModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {

@@ -217,7 +217,7 @@ void dense_rows(QuasichemExcessTerm& t, int K) {
 // evaluation through a call the compiler keeps out of line, so that the
 // thread-local address is looked up once rather than at every use.
 struct ExcessWork {
-    std::vector<double> zk, gk, cz, ez, lower;
+    std::vector<double> zk, gk, cz, ez, lower, fv;
     std::vector<char> used;
 };
 [[gnu::noinline]] ExcessWork& excess_work() {
@@ -239,7 +239,21 @@ void add_symmetric(std::span<const double> lower, std::size_t K, std::span<doubl
     }
 }
 
-std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q) {
+int FlatForms::add(const LinearForm& f) {
+    for (std::size_t i = 0; i < count(); ++i) {
+        const auto b = first[i], e = first[i + 1];
+        if (static_cast<std::size_t>(e - b) == f.var.size() && std::equal(f.var.begin(), f.var.end(), var.begin() + b) &&
+            std::equal(f.coef.begin(), f.coef.end(), coef.begin() + b))
+            return static_cast<int>(i);
+    }
+    var.insert(var.end(), f.var.begin(), f.var.end());
+    coef.insert(coef.end(), f.coef.begin(), f.coef.end());
+    first.push_back(static_cast<int>(var.size()));
+    return static_cast<int>(count()) - 1;
+}
+
+std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q,
+                                                      FlatForms& forms) {
     const int nc = d.cations(), na = d.anions(), K = static_cast<int>(q.size());
     std::vector<QuasichemExcessTerm> out;
     auto dense = [&](auto coef) {
@@ -358,6 +372,9 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
             for (int k = 0; k < 5; ++k) t.den.push_back(four_n);
         }
         dense_rows(t, K);
+        t.weight_id = forms.add(t.weight);
+        for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
+        for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
         out.push_back(std::move(t));
     }
     return out;
@@ -369,7 +386,10 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
     ExcessWork& wk = excess_work();
-    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower;
+    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.fv;
+    // Every form the terms use, once.
+    form_at.resize(excess_forms_.count());
+    excess_forms_.values(w.data(), form_at.data());
     std::vector<char>& used = wk.used;
     bool lower_used = false;
     for (const QuasichemExcessTerm& t : terms_) {
@@ -377,20 +397,15 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
         const double d2L = t.coef[2] / T + 2.0 * t.coef[3];
         const int nr = static_cast<int>(t.num.size());
-        // Each distinct denominator once.
-        std::array<double, kRatios> z{}, den{}, distinct{};
-        std::array<bool, kRatios> known{};
+        std::array<double, kRatios> z{}, den{};
         for (int a = 0; a < nr; ++a) {
-            const auto j = sz(t.den_of[sz(a)]);
-            if (!known[j]) distinct[j] = t.den[sz(a)].at(w.data());
-            known[j] = true;
-            den[sz(a)] = distinct[j];
-            z[sz(a)] = den[sz(a)] > 0.0 ? t.num[sz(a)].at(w.data()) / den[sz(a)] : 0.0;
+            den[sz(a)] = form_at[sz(t.den_id[sz(a)])];
+            z[sz(a)] = den[sz(a)] > 0.0 ? form_at[sz(t.num_id[sz(a)])] / den[sz(a)] : 0.0;
         }
         const std::array<double, kRatios> scale = ratio_scales(t, z);
         std::array<double, kRatios> y{};
         for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
-        const double W = t.weight.at(w.data());
+        const double W = form_at[sz(t.weight_id)];
         if (grad.empty() && hess.empty()) {
             const double fv = factor_value(t, y);
             res.g += L * fv * W;
