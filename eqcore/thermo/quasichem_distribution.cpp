@@ -199,8 +199,6 @@ double QuasichemDistribution::imbalance() const {
     return worst;
 }
 
-bool QuasichemDistribution::balanced() const { return imbalance() <= kBalance; }
-
 // The KKT matrix in the relative changes dN_i / N_i and lambda / RT, the
 // stationarity rows divided by RT:
 //     [ H N / RT   -A ] [dN / N    ]   [ -g / RT   ]
@@ -209,18 +207,22 @@ bool QuasichemDistribution::balanced() const { return imbalance() <= kBalance; }
 // curvature RT / N_i on its own column, so that it pivots on itself and its
 // relative change is as accurate as a major one's.
 void QuasichemDistribution::factor() {
-    const int m = m_on();
-    const auto r = A_.cols();
-    kkt_.resize(m + r, m + r);
-    for (int i = 0; i < m; ++i) {
-        for (int j = 0; j < m; ++j) kkt_(i, j) = H_(i, j) * N_(j) / RT_;
-        for (Eigen::Index j = 0; j < r; ++j) {
-            kkt_(i, m + j) = -A_(i, j);
-            kkt_(m + j, i) = A_(i, j) * N_(i);
+    const auto m = static_cast<std::size_t>(m_on());
+    const auto r = static_cast<std::size_t>(A_.cols());
+    const std::size_t n = m + r;
+    double* kkt = lu_.matrix(n);  // row-major, filled in place
+    for (std::size_t i = 0; i < m; ++i) {
+        const auto ii = static_cast<Eigen::Index>(i);
+        for (std::size_t j = 0; j < m; ++j) kkt[i * n + j] = H_(ii, static_cast<Eigen::Index>(j)) * N_(static_cast<Eigen::Index>(j)) / RT_;
+        for (std::size_t j = 0; j < r; ++j) {
+            const auto jj = static_cast<Eigen::Index>(j);
+            kkt[i * n + m + j] = -A_(ii, jj);
+            kkt[(m + j) * n + i] = A_(ii, jj) * N_(ii);
         }
     }
-    kkt_.bottomRightCorner(r, r).setZero();
-    lu_.compute(kkt_);
+    for (std::size_t i = m; i < n; ++i)
+        for (std::size_t j = m; j < n; ++j) kkt[i * n + j] = 0.0;
+    lu_.factor();
     lu_b_ = b_;
     lu_on_ = on_;
     lu_rows_ = rows_;
@@ -326,8 +328,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
     bool have_lu = warm && !same && factored_alike();
     const bool reuse = have_lu && eval_at_last_ && g_.size() == m;
     bool converged = false;
-    auto residual = [&] { return std::max(stationarity(), imbalance()); };
-    auto done = [&](double res) { return res < kStationary && balanced(); };
+    // The residual at the iterate; done() asks of the residual just taken.
+    double imbalance_at = std::numeric_limits<double>::quiet_NaN();
+    auto residual = [&] {
+        imbalance_at = imbalance();
+        return std::max(stationarity(), imbalance_at);
+    };
+    auto done = [&](double res) { return res < kStationary && imbalance_at <= kBalance; };
     // Where the potentials alone show convergence, with the derivatives
     // wanted the Hessian is factored there.
     auto finish = [&] {
