@@ -87,8 +87,14 @@ void QuasichemDistribution::select_constraints() {
     order_.clear();
     for (int e = 0; e < E_; ++e)
         if (std::abs(b_[sz(e)]) > 1e-300) order_.push_back(e);
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](int a, int c) { return std::abs(b_[sz(a)]) < std::abs(b_[sz(c)]); });
+    // A stable insertion sort: a handful of elements, and no buffer to
+    // allocate as std::stable_sort would.
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+        const int e = order_[i];
+        std::size_t j = i;
+        for (; j > 0 && std::abs(b_[sz(e)]) < std::abs(b_[sz(order_[j - 1])]); --j) order_[j] = order_[j - 1];
+        order_[j] = e;
+    }
     if (order_ == sel_order_ && on_ == sel_on_) {
         // The same quadruplets and order: the same rows are independent;
         // only their scaling by the amounts changes.
