@@ -16,7 +16,11 @@
 // balances. After an undamped step the potentials alone are evaluated
 // first: they show convergence, or whether the factorisation at hand still
 // cuts the residual fast (then it takes the next step, a chord step, and no
-// Hessian is built).
+// Hessian is built). After the first step from the last solution, where
+// the last solve showed that such a chord would not cut the residual fast
+// enough for a move of this size, the Hessian is evaluated at once. Every
+// solve ends on an evaluation at its final iterate that meets both
+// tolerances, whichever steps led there.
 #include "thermo/quasichem_distribution.hpp"
 
 #include <algorithm>

@@ -217,7 +217,7 @@ void dense_rows(QuasichemExcessTerm& t, int K) {
 // evaluation through a call the compiler keeps out of line, so that the
 // thread-local address is looked up once rather than at every use.
 struct ExcessWork {
-    std::vector<double> zk, gk, cz, ez, lower, fv;
+    std::vector<double> zk, gk, cz, ez, lower, form_at;  // form_at: every form at w
     std::vector<char> used;
 };
 [[gnu::noinline]] ExcessWork& excess_work() {
@@ -386,7 +386,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
     ExcessWork& wk = excess_work();
-    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.fv;
+    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.form_at;
     // Every form the terms use, once.
     form_at.resize(excess_forms_.count());
     excess_forms_.values(w.data(), form_at.data());
