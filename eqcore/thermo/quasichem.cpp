@@ -295,8 +295,8 @@ double QuasichemModel::configurational(std::span<const double> w, std::span<doub
         const double a = form_scale_[t], u = a * ud[j];
         const double s = form_sign_[t], lu = ln_form_scale_[t] + lnd[j];
         f += s * u * lu;
-        slope[j] += s * a * (lu + 1.0);
-        kappa[j] += s * a * a / u;
+        if (!grad.empty()) slope[j] += s * a * (lu + 1.0);
+        if (!hess.empty()) kappa[j] += s * a * a / u;
     }
     if (!grad.empty())
         for (std::size_t j = 0; j < nd; ++j) {
