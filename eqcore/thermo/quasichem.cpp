@@ -12,6 +12,18 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
+// Work arrays of the configurational part, one set per thread: once grown
+// to the phase's size an evaluation allocates nothing. Fetched once per
+// evaluation through a call kept out of line, so that the thread-local
+// address is looked up once rather than at every use.
+struct ConfigurationalWork {
+    std::vector<double> ud, lnd, slope, kappa;
+};
+[[gnu::noinline]] ConfigurationalWork& configurational_work() {
+    thread_local ConfigurationalWork work;
+    return work;
+}
+
 int find_quad(const std::vector<Quadruplet>& q, int a, int b, int x, int y) {
     if (a > b) std::swap(a, b);
     if (x > y) std::swap(x, y);
@@ -110,7 +122,8 @@ std::vector<double> ion_site_fractions(const QuasichemData& d, const std::vector
     return n;
 }
 
-std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q);
+std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q,
+                                                      FlatForms& forms);
 
 QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, phase) {
     const Phase& ph = sys.phases[sz(phase)];
@@ -233,7 +246,7 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         form_scale_.push_back(scale);
         ln_form_scale_.push_back(std::log(scale));
     }
-    terms_ = prepare_excess_terms(d, quads_);
+    terms_ = prepare_excess_terms(d, quads_, excess_forms_);
 }
 
 void QuasichemModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {
@@ -258,13 +271,9 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
-    // Per thread: once grown to the phase's size, no allocation. Each form
-    // is its scale times its direction's: u_t = a_t u_j, ln u_t = ln a_t + ln u_j.
-    struct Work {
-        std::vector<double> ud, lnd, slope, kappa;
-    };
-    thread_local Work work;  // one thread-local lookup per evaluation
-    Work& wk = work;
+    // Each form is its scale times its direction's: u_t = a_t u_j,
+    // ln u_t = ln a_t + ln u_j.
+    ConfigurationalWork& wk = configurational_work();
     std::vector<double>&ud = wk.ud, &lnd = wk.lnd, &slope = wk.slope, &kappa = wk.kappa;
     const std::size_t nd = dirs_.size();
     ud.resize(nd);
@@ -286,8 +295,8 @@ double QuasichemModel::configurational(std::span<const double> w, std::span<doub
         const double a = form_scale_[t], u = a * ud[j];
         const double s = form_sign_[t], lu = ln_form_scale_[t] + lnd[j];
         f += s * u * lu;
-        slope[j] += s * a * (lu + 1.0);
-        kappa[j] += s * a * a / u;
+        if (!grad.empty()) slope[j] += s * a * (lu + 1.0);
+        if (!hess.empty()) kappa[j] += s * a * a / u;
     }
     if (!grad.empty())
         for (std::size_t j = 0; j < nd; ++j) {

@@ -55,6 +55,27 @@ struct LinearForm {
     }
 };
 
+// Linear forms over the quadruplet amounts laid out one after the other
+// (compressed rows), equal forms stored once: evaluating all of them is one
+// pass over two flat arrays.
+struct FlatForms {
+    std::vector<int> first{0}, var;
+    std::vector<double> coef;
+    std::size_t count() const { return first.size() - 1; }
+    // The index of f, shared with an equal form added before.
+    int add(const LinearForm& f);
+    // out[i] = form i at N (the sum in the order of f's terms, as
+    // LinearForm::at takes it), for every form.
+    void values(const double* N, double* out) const {
+        for (std::size_t i = 0; i + 1 < first.size(); ++i) {
+            double u = 0.0;
+            for (std::size_t q = static_cast<std::size_t>(first[i]); q < static_cast<std::size_t>(first[i + 1]); ++q)
+                u += coef[q] * N[var[q]];
+            out[i] = u;
+        }
+    }
+};
+
 // One excess record prepared for evaluation (thermo/quasichem_excess.cpp).
 struct QuasichemExcessTerm {
     char kind = 'G';
@@ -69,6 +90,9 @@ struct QuasichemExcessTerm {
     std::vector<double> rows;
     std::vector<int> den_of;
     int dens = 0;
+    // W, the numerators and the denominators in the model's FlatForms.
+    int weight_id = 0;
+    std::vector<int> num_id, den_id;
 };
 
 // Adds the symmetric matrix whose lower triangle (row-major K x K, entries
@@ -123,6 +147,7 @@ private:
     std::vector<double> form_scale_, ln_form_scale_;
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
+    FlatForms excess_forms_;                // every form the excess terms use, once
     // The internal-equilibrium solver with its last solution (the start of
     // the next solve); a caller finding it busy (another thread) solves with
     // one of its own.

@@ -16,7 +16,11 @@
 // balances. After an undamped step the potentials alone are evaluated
 // first: they show convergence, or whether the factorisation at hand still
 // cuts the residual fast (then it takes the next step, a chord step, and no
-// Hessian is built).
+// Hessian is built). After the first step from the last solution, where
+// the last solve showed that such a chord would not cut the residual fast
+// enough for a move of this size, the Hessian is evaluated at once. Every
+// solve ends on an evaluation at its final iterate that meets both
+// tolerances, whichever steps led there.
 #include "thermo/quasichem_distribution.hpp"
 
 #include <algorithm>
@@ -87,8 +91,14 @@ void QuasichemDistribution::select_constraints() {
     order_.clear();
     for (int e = 0; e < E_; ++e)
         if (std::abs(b_[sz(e)]) > 1e-300) order_.push_back(e);
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](int a, int c) { return std::abs(b_[sz(a)]) < std::abs(b_[sz(c)]); });
+    // A stable insertion sort: a handful of elements, and no buffer to
+    // allocate as std::stable_sort would.
+    for (std::size_t i = 1; i < order_.size(); ++i) {
+        const int e = order_[i];
+        std::size_t j = i;
+        for (; j > 0 && std::abs(b_[sz(e)]) < std::abs(b_[sz(order_[j - 1])]); --j) order_[j] = order_[j - 1];
+        order_[j] = e;
+    }
     if (order_ == sel_order_ && on_ == sel_on_) {
         // The same quadruplets and order: the same rows are independent;
         // only their scaling by the amounts changes.
@@ -199,8 +209,6 @@ double QuasichemDistribution::imbalance() const {
     return worst;
 }
 
-bool QuasichemDistribution::balanced() const { return imbalance() <= kBalance; }
-
 // The KKT matrix in the relative changes dN_i / N_i and lambda / RT, the
 // stationarity rows divided by RT:
 //     [ H N / RT   -A ] [dN / N    ]   [ -g / RT   ]
@@ -209,18 +217,22 @@ bool QuasichemDistribution::balanced() const { return imbalance() <= kBalance; }
 // curvature RT / N_i on its own column, so that it pivots on itself and its
 // relative change is as accurate as a major one's.
 void QuasichemDistribution::factor() {
-    const int m = m_on();
-    const auto r = A_.cols();
-    kkt_.resize(m + r, m + r);
-    for (int i = 0; i < m; ++i) {
-        for (int j = 0; j < m; ++j) kkt_(i, j) = H_(i, j) * N_(j) / RT_;
-        for (Eigen::Index j = 0; j < r; ++j) {
-            kkt_(i, m + j) = -A_(i, j);
-            kkt_(m + j, i) = A_(i, j) * N_(i);
+    const auto m = static_cast<std::size_t>(m_on());
+    const auto r = static_cast<std::size_t>(A_.cols());
+    const std::size_t n = m + r;
+    double* kkt = lu_.matrix(n);  // row-major, filled in place
+    for (std::size_t i = 0; i < m; ++i) {
+        const auto ii = static_cast<Eigen::Index>(i);
+        for (std::size_t j = 0; j < m; ++j) kkt[i * n + j] = H_(ii, static_cast<Eigen::Index>(j)) * N_(static_cast<Eigen::Index>(j)) / RT_;
+        for (std::size_t j = 0; j < r; ++j) {
+            const auto jj = static_cast<Eigen::Index>(j);
+            kkt[i * n + m + j] = -A_(ii, jj);
+            kkt[(m + j) * n + i] = A_(ii, jj) * N_(ii);
         }
     }
-    kkt_.bottomRightCorner(r, r).setZero();
-    lu_.compute(kkt_);
+    for (std::size_t i = m; i < n; ++i)
+        for (std::size_t j = m; j < n; ++j) kkt[i * n + j] = 0.0;
+    lu_.factor();
     lu_b_ = b_;
     lu_on_ = on_;
     lu_rows_ = rows_;
@@ -326,8 +338,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
     bool have_lu = warm && !same && factored_alike();
     const bool reuse = have_lu && eval_at_last_ && g_.size() == m;
     bool converged = false;
-    auto residual = [&] { return std::max(stationarity(), imbalance()); };
-    auto done = [&](double res) { return res < kStationary && balanced(); };
+    // The residual at the iterate; done() asks of the residual just taken.
+    double imbalance_at = std::numeric_limits<double>::quiet_NaN();
+    auto residual = [&] {
+        imbalance_at = imbalance();
+        return std::max(stationarity(), imbalance_at);
+    };
+    auto done = [&](double res) { return res < kStationary && imbalance_at <= kBalance; };
     // Where the potentials alone show convergence, with the derivatives
     // wanted the Hessian is factored there.
     auto finish = [&] {
@@ -338,6 +355,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         converged = true;
     };
     double before = std::numeric_limits<double>::infinity();  // residual before the last step
+    // The residual before an undamped first step from the last solution
+    // (0: none), and c = (residual after it) / that^2, kept for the next solve.
+    double first_from = 0.0;
+    auto learn_chord_growth = [&](double res) {
+        if (first_from > 0.0 && std::isfinite(res)) chord_growth_ = res / (first_from * first_from);
+        first_from = 0.0;
+    };
     bool full_step = false;  // the last step was undamped
     int chords = 0;
     for (int it = 0; it < kMaxIterations && !converged; ++it) {
@@ -353,6 +377,13 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
             const double t = step();
             if (t < 0.0) break;
             full_step = t == 1.0;
+            // A chord step from the last solution leaves a residual of
+            // about c before^2 (its factorisation is off by as much as the
+            // material moved); where the last solve's c shows that the next
+            // chord would not contract enough, the Hessian is evaluated at
+            // once rather than after an evaluation of the potentials alone.
+            first_from = full_step ? before : 0.0;
+            if (full_step && chord_growth_ * before > kChordContraction) full_step = false;
             continue;
         } else if (it > 0 && full_step) {
             // After an undamped step the potentials alone tell whether it
@@ -361,6 +392,7 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
             // no Hessian).
             evaluate(false);
             const double res = residual();
+            learn_chord_growth(res);
             if (done(res)) {
                 finish();
                 break;
@@ -376,6 +408,7 @@ bool QuasichemDistribution::solve(double T, std::span<const double> n, std::span
         }
         evaluate(true);
         const double res = residual();
+        learn_chord_growth(res);
         if ((it > 0 || same) && done(res)) {
             if (!dmu.empty()) factor();
             converged = true;

@@ -38,7 +38,6 @@ private:
     void evaluate(bool hessian);
     double stationarity() const;  // max |mu - A lambda| / RT
     double imbalance() const;     // max |b - A' N| / b over the elements
-    bool balanced() const;
     void factor();
     // Whether the factorisation at hand is of this temperature, set of
     // quadruplets and constraint rows (at any element amounts).
@@ -66,7 +65,7 @@ private:
     std::vector<int> sel_on_, sel_order_, sel_rows_, order_;
     Eigen::MatrixXd S_, nu_;          // d lambda / d(b / b), end members' scaled rows
     Eigen::VectorXd N_, lambda_, g_;  // amounts, multipliers, potentials
-    Eigen::MatrixXd H_, kkt_;         // Hessian (m x m) and KKT matrix
+    Eigen::MatrixXd H_;               // Hessian (m x m)
     Eigen::VectorXd rhs_, sol_;
     SmallLU lu_;
     // What lu_ was factored at: element amounts, quadruplets, rows, T.
@@ -83,6 +82,9 @@ private:
     Eigen::VectorXd last_lambda_;
     // g_ holds the potentials at the last solution.
     bool eval_at_last_ = false;
+    // The last chord step from a last solution: its residual over the
+    // square of the one it started from (0: none seen yet).
+    double chord_growth_ = 0.0;
     std::vector<double> em_rows_;     // end members x elements: their element content
 };
 

@@ -212,6 +212,19 @@ void dense_rows(QuasichemExcessTerm& t, int K) {
     for (std::size_t j = 0; j < dens.size(); ++j) put(*dens[j], 1 + t.num.size() + j);
 }
 
+// Work arrays of the excess terms, one set per thread: once grown to the
+// phase's size an evaluation allocates nothing. Fetched once per
+// evaluation through a call the compiler keeps out of line, so that the
+// thread-local address is looked up once rather than at every use.
+struct ExcessWork {
+    std::vector<double> zk, gk, cz, ez, lower, form_at;  // form_at: every form at w
+    std::vector<char> used;
+};
+[[gnu::noinline]] ExcessWork& excess_work() {
+    thread_local ExcessWork work;
+    return work;
+}
+
 }  // namespace
 
 void add_symmetric(std::span<const double> lower, std::size_t K, std::span<double> hess) {
@@ -226,7 +239,21 @@ void add_symmetric(std::span<const double> lower, std::size_t K, std::span<doubl
     }
 }
 
-std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q) {
+int FlatForms::add(const LinearForm& f) {
+    for (std::size_t i = 0; i < count(); ++i) {
+        const auto b = first[i], e = first[i + 1];
+        if (static_cast<std::size_t>(e - b) == f.var.size() && std::equal(f.var.begin(), f.var.end(), var.begin() + b) &&
+            std::equal(f.coef.begin(), f.coef.end(), coef.begin() + b))
+            return static_cast<int>(i);
+    }
+    var.insert(var.end(), f.var.begin(), f.var.end());
+    coef.insert(coef.end(), f.coef.begin(), f.coef.end());
+    first.push_back(static_cast<int>(var.size()));
+    return static_cast<int>(count()) - 1;
+}
+
+std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, const std::vector<Quadruplet>& q,
+                                                      FlatForms& forms) {
     const int nc = d.cations(), na = d.anions(), K = static_cast<int>(q.size());
     std::vector<QuasichemExcessTerm> out;
     auto dense = [&](auto coef) {
@@ -345,6 +372,9 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
             for (int k = 0; k < 5; ++k) t.den.push_back(four_n);
         }
         dense_rows(t, K);
+        t.weight_id = forms.add(t.weight);
+        for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
+        for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
         out.push_back(std::move(t));
     }
     return out;
@@ -355,15 +385,11 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
     const double lnT = std::log(T);
-    // Work arrays, one set per thread: once grown to the phase's size an
-    // evaluation allocates nothing.
-    struct Work {
-        std::vector<double> zk, gk, cz, ez, lower;
-        std::vector<char> used;
-    };
-    thread_local Work work;  // one thread-local lookup per evaluation
-    Work& wk = work;
-    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower;
+    ExcessWork& wk = excess_work();
+    std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.form_at;
+    // Every form the terms use, once.
+    form_at.resize(excess_forms_.count());
+    excess_forms_.values(w.data(), form_at.data());
     std::vector<char>& used = wk.used;
     bool lower_used = false;
     for (const QuasichemExcessTerm& t : terms_) {
@@ -373,13 +399,13 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const int nr = static_cast<int>(t.num.size());
         std::array<double, kRatios> z{}, den{};
         for (int a = 0; a < nr; ++a) {
-            den[sz(a)] = t.den[sz(a)].at(w.data());
-            z[sz(a)] = den[sz(a)] > 0.0 ? t.num[sz(a)].at(w.data()) / den[sz(a)] : 0.0;
+            den[sz(a)] = form_at[sz(t.den_id[sz(a)])];
+            z[sz(a)] = den[sz(a)] > 0.0 ? form_at[sz(t.num_id[sz(a)])] / den[sz(a)] : 0.0;
         }
         const std::array<double, kRatios> scale = ratio_scales(t, z);
         std::array<double, kRatios> y{};
         for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
-        const double W = t.weight.at(w.data());
+        const double W = form_at[sz(t.weight_id)];
         if (grad.empty() && hess.empty()) {
             const double fv = factor_value(t, y);
             res.g += L * fv * W;
@@ -393,11 +419,36 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         res.g += L * f.v * W;
         res.s -= dL * f.v * W;
         res.cp -= T * d2L * f.v * W;
+        const double* Wrow = t.rows.data();
+        const double* dens = t.rows.data() + sz(1 + nr) * K;
+        // A factor that does not move with its ratios (a record without
+        // composition powers): the term is L f W, linear in N, and adds
+        // nothing to the Hessian.
+        const bool flat = std::all_of(f.g.begin(), f.g.end(), [](double x) { return x == 0.0; }) &&
+                          (hess.empty() || std::all_of(f.h.begin(), f.h.end(), [](double x) { return x == 0.0; }));
+        if (flat) {
+            if (!grad.empty())
+                for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v);
+            continue;
+        }
+        if (hess.empty()) {
+            // The gradient alone: L (W_k f + W sum_a f_a dz_a/dN_k), with
+            // dz_a/dN_k = (num_ak - z_a den_ak) / den_a.
+            gk.assign(K, 0.0);
+            for (int a = 0; a < nr; ++a) {
+                const double fa = f.g[sz(a)];
+                if (fa == 0.0 || !(den[sz(a)] > 0.0)) continue;
+                const double* nu = t.rows.data() + sz(1 + a) * K;
+                const double* de = dens + sz(t.den_of[sz(a)]) * K;
+                const double za = z[sz(a)], inv = 1.0 / den[sz(a)];
+                for (std::size_t k = 0; k < K; ++k) gk[k] += fa * ((nu[k] - za * de[k]) * inv);
+            }
+            for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
+            continue;
+        }
         // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a,
         // then the distinct denominators' coefficients.
         const int nd = t.dens, q = 1 + nr + nd;
-        const double* Wrow = t.rows.data();
-        const double* dens = t.rows.data() + sz(1 + nr) * K;
         zk.assign(sz(q) * K, 0.0);
         std::copy(Wrow, Wrow + K, zk.begin());
         std::copy(dens, dens + sz(nd) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(1 + nr) * K));
@@ -418,7 +469,6 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         }
         if (!grad.empty())
             for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
-        if (hess.empty()) continue;
         // The Hessian is L Z' C Z with C symmetric over the rows: C(W, z_a) = f_a,
         // C(z_a, z_b) = W f_ab, C(z_a, den_a) = -W f_a / den_a (the second
         // derivatives of the ratios, -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a).

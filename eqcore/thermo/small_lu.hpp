@@ -19,12 +19,23 @@ namespace eqcore {
 class SmallLU {
 public:
     void compute(const Eigen::MatrixXd& a) {
-        n_ = static_cast<std::size_t>(a.rows());
+        double* m = matrix(static_cast<std::size_t>(a.rows()));
+        for (std::size_t i = 0; i < n_; ++i)
+            for (std::size_t j = 0; j < n_; ++j) m[i * n_ + j] = a(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
+        factor();
+    }
+
+    // The n x n matrix to factor, row-major, to be filled by the caller
+    // (every entry) before factor(): no copy of a matrix built elsewhere.
+    double* matrix(std::size_t n) {
+        n_ = n;
         lu_.resize(n_ * n_);
         piv_.resize(n_);
-        for (std::size_t i = 0; i < n_; ++i)
-            for (std::size_t j = 0; j < n_; ++j)
-                lu_[i * n_ + j] = a(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
+        return lu_.data();
+    }
+
+    // Factors the matrix filled in through matrix().
+    void factor() {
         for (std::size_t k = 0; k < n_; ++k) {
             std::size_t p = k;
             for (std::size_t i = k + 1; i < n_; ++i)

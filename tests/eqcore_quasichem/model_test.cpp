@@ -193,8 +193,9 @@ TEST(QuasichemModel, IdentitiesOfThePairAndQuadrupletModels) {
 }
 
 // An evaluation of values alone (no gradient or Hessian asked for) gives
-// the values of the full one, at random compositions of every liquid of the
-// example files, traces and absent quadruplets included.
+// the values of the full one, and one of the gradient alone its gradient,
+// at random compositions of every liquid of the example files, traces and
+// absent quadruplets included.
 TEST(QuasichemModel, ValuesAloneAreThoseOfTheFullEvaluation) {
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> u(0.0, 1.0);
@@ -204,7 +205,7 @@ TEST(QuasichemModel, ValuesAloneAreThoseOfTheFullEvaluation) {
             if (!sys.phases[sz(p)].quasichem) continue;
             const QuasichemModel m(sys, p);
             const std::size_t K = sz(m.layout().variables);
-            std::vector<double> w(K), g(K), h(K * K);
+            std::vector<double> w(K), g(K), h(K * K), g_alone(K);
             for (int k = 0; k < 200; ++k) {
                 double sum = 0.0;
                 for (double& x : w) sum += x = u(rng) < 0.2 ? (u(rng) < 0.5 ? 0.0 : 1e-12) : u(rng);
@@ -215,6 +216,10 @@ TEST(QuasichemModel, ValuesAloneAreThoseOfTheFullEvaluation) {
                 EXPECT_NEAR(a.g, b.g, 1e-12 * (1.0 + std::abs(b.g))) << file;
                 EXPECT_NEAR(a.s, b.s, 1e-12 * (1.0 + std::abs(b.s))) << file;
                 EXPECT_NEAR(a.cp, b.cp, 1e-12 * (1.0 + std::abs(b.cp))) << file;
+                const ExcessResult c = m.excess(T, w, g_alone);
+                EXPECT_NEAR(c.g, b.g, 1e-12 * (1.0 + std::abs(b.g))) << file;
+                for (std::size_t i = 0; i < K; ++i)
+                    EXPECT_NEAR(g_alone[i], g[i], 1e-12 * (1.0 + std::abs(g[i]))) << file << " gradient " << i;
             }
         }
     }
