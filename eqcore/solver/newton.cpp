@@ -655,6 +655,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
+        // An iteration cut short (retried or continued) breaks a run of idle ones.
+        const int idle_before = idle;
+        idle = 0;
         int dim = E;
         for (const Candidate& c : ws.cand) dim += c.present ? 1 : 0;
         // A Newton that stalls on directions only traces constrain (their
@@ -993,7 +996,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             c.N = Nnew;
         }
-        idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx && ws.pi == idle_pi ? idle + 1 : 0;
+        idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx && ws.pi == idle_pi ? idle_before + 1 : 0;
         if (idle == kIdleRepeats) return NewtonOutcome::diverged;
         if (leaving >= 0) {
             Candidate& c = ws.cand[sz(leaving)];
