@@ -647,7 +647,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     double last_balance = HUGE_VAL;
     // Idle iterations in a row (see below) and the state before the last one.
     int idle = 0;
-    std::vector<double> idle_n, idle_lnx, idle_pi;
+    std::vector<double> idle_n, idle_lnx;
     // No phase left to hold the material: nothing to iterate on.
     if (std::none_of(ws.cand.begin(), ws.cand.end(), [](const Candidate& c) { return c.present; }))
         return NewtonOutcome::singular;
@@ -950,20 +950,20 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             back_len = lam * max_dl;
         }
         // Idle: settled potentials, a full, short, unshifted step that
-        // leaves the amounts and the potentials bit for bit as they were,
-        // the balance still open along the directions the border rows hold
-        // (the present phases cannot hold the feed). Such an iteration
-        // changes nothing but the bookkeeping of the last step, so from the
-        // second one in a row on (after the free directions were sought
-        // again at iteration 20) every later one repeats it exactly: the
-        // assemblage ends here as it would after the last iteration,
-        // unconverged.
+        // leaves the amounts bit for bit as they were and moves the
+        // potentials by rounding only, the balance still open along the
+        // directions the border rows hold (the present phases cannot hold
+        // the feed). Such an iteration changes nothing but the bookkeeping
+        // of the last step, so from the second one in a row on (after the
+        // free directions were sought again at iteration 20) every later
+        // one repeats it, to the rounding of the potentials: the assemblage
+        // ends here as it would after the last iteration, unconverged.
         const bool idle_step = !converged && !ws.shifted && it > 20 && lam == 1.0 && leaving < 0 &&
-                               mu_res <= ws.opt.mu_tol && nd == ws.exact_dim && max_dl <= 0.25;
+                               mu_res <= ws.opt.mu_tol && nd == ws.exact_dim && max_dl <= 0.25 &&
+                               max_abs(dpi, E) <= 1e-14 * (1.0 + max_abs(ws.pi.data(), E));
         if (idle_step) {
             idle_n = ws.n;
             idle_lnx = ws.lnx;
-            idle_pi = ws.pi;
         }
         // Update.
         for (int ci = 0; ci < NC; ++ci) {
@@ -996,7 +996,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             c.N = Nnew;
         }
-        idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx && ws.pi == idle_pi ? idle_before + 1 : 0;
+        idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx ? idle_before + 1 : 0;
         if (idle == kIdleRepeats) return NewtonOutcome::diverged;
         if (leaving >= 0) {
             Candidate& c = ws.cand[sz(leaving)];
