@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <ctime>
 #include <random>
 #include <string>
@@ -121,9 +122,7 @@ int usage() {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     long count = 10000;
     unsigned long long seed = 1;
     std::size_t slowest = 10;
@@ -235,4 +234,17 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < slowest && i < times.size(); ++i)
         std::printf("  %10.1f us  %s\n", times[i].micros, times[i].what.c_str());
     return total.wrong == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+// A file that cannot be read or a state line that names what the file does
+// not hold: its message and exit status 2, not an uncaught exception.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "eqcore_stress: %s\n", e.what());
+        return 2;
+    }
 }

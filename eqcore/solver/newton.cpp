@@ -62,6 +62,7 @@ constexpr double kScaledPivot = 1e-6;
 constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
 constexpr int kZeroHolds = 8;         // steps past stoichiometric phases at zero, per assemblage
 constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
+constexpr int kIdleRepeats = 3;       // idle iterations in a row that show every later one repeats them
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
@@ -644,6 +645,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // the balance by a factor near e (traces removed e-fold per step).
     int trace_chase = 0;
     double last_balance = HUGE_VAL;
+    // Idle iterations in a row (see below) and the state before the last one.
+    int idle = 0;
+    std::vector<double> idle_n, idle_lnx;
     // No phase left to hold the material: nothing to iterate on.
     if (std::none_of(ws.cand.begin(), ws.cand.end(), [](const Candidate& c) { return c.present; }))
         return NewtonOutcome::singular;
@@ -651,6 +655,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     for (int it = 0; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
+        // An iteration cut short (retried or continued) breaks a run of idle ones.
+        const int idle_before = idle;
+        idle = 0;
         int dim = E;
         for (const Candidate& c : ws.cand) dim += c.present ? 1 : 0;
         // A Newton that stalls on directions only traces constrain (their
@@ -942,6 +949,22 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             back_mu = mu_res;
             back_len = lam * max_dl;
         }
+        // Idle: settled potentials, a full, short, unshifted step that
+        // leaves the amounts bit for bit as they were and moves the
+        // potentials by rounding only, the balance still open along the
+        // directions the border rows hold (the present phases cannot hold
+        // the feed). Such an iteration changes nothing but the bookkeeping
+        // of the last step, so from the second one in a row on (after the
+        // free directions were sought again at iteration 20) every later
+        // one repeats it, to the rounding of the potentials: the assemblage
+        // ends here as it would after the last iteration, unconverged.
+        const bool idle_step = !converged && !ws.shifted && it > 20 && lam == 1.0 && leaving < 0 &&
+                               mu_res <= ws.opt.mu_tol && nd == ws.exact_dim && max_dl <= 0.25 &&
+                               max_abs(dpi, E) <= 1e-14 * (1.0 + max_abs(ws.pi.data(), E));
+        if (idle_step) {
+            idle_n = ws.n;
+            idle_lnx = ws.lnx;
+        }
         // Update.
         for (int ci = 0; ci < NC; ++ci) {
             Candidate& c = ws.cand[sz(ci)];
@@ -973,6 +996,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             c.N = Nnew;
         }
+        idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx ? idle_before + 1 : 0;
+        if (idle == kIdleRepeats) return NewtonOutcome::diverged;
         if (leaving >= 0) {
             Candidate& c = ws.cand[sz(leaving)];
             c.present = false;

@@ -1,0 +1,63 @@
+// A present mixture written once whose other basin cannot balance the feed:
+// the program with the phase at that basin's composition (and near it) has
+// no solution, so it decides nothing and the state is tried from the phase
+// moved there. The answers, cold and warm, against a brute-force minimum
+// over the one-instance assemblages of the binary.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "own_basins_util.hpp"
+#include "robust_util.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+// Cold, and warm from 30 K below and above.
+std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, double T) {
+    std::vector<EquilibriumResult> out;
+    out.push_back(Solver().equilibrate(pr, at(T)));
+    for (double dT : {-30.0, 30.0}) {
+        Solver s;
+        s.equilibrate(pr, at(T + dT));
+        out.push_back(s.equilibrate(pr, at(T)));
+    }
+    return out;
+}
+
+// gap-compound.dat: the liquid (gap from about 3 % to 85 % B at 1000 K,
+// written once) beside AB(s), which lies a little above the liquid's
+// common tangent. With 60 % B the liquid sits B-rich beside AB and its
+// A-rich side lies below the state's plane, but no liquid with less than
+// half B can make 60 % B beside AB; with 30 % B the same from the other
+// side. The liquid at the feed alone is higher still: the answer is the
+// liquid on the feed's side of AB, beside it. With the liquid moved to its
+// other side, Newton drives it out and is left with AB alone, which cannot
+// hold the feed: that assemblage ends once Newton stands still, not after
+// its 200 iterations (about 40-55 in all now, 215 before).
+TEST(UnbalancedBasin, LiquidBesideACompoundInItsGapKeepsTheSideThatBalances) {
+    const System sys = read_dat(test_data("gap-compound.dat"));
+    const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, "AB(s)")};
+    for (const double B : {0.6, 0.3, 0.55}) {
+        for (const double T : {1000.0, 1050.0}) {
+            SCOPED_TRACE(::testing::Message() << "x(B) " << B << ", " << T << " K");
+            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+            pr.element_amount = {1.0 - B, B};
+            // An assemblage's G on a grid of the liquid's fractions: never
+            // below the least, above it by the grid's error (well below 1e-3 J).
+            const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+            for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                EXPECT_TRUE(accepted(pr, r));
+                EXPECT_EQ(present_phases(r), both);
+                EXPECT_LE(r.G, brute + 1e-9);
+                EXPECT_GE(r.G, brute - 1e-3);
+                EXPECT_LT(r.iterations, 100);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace eqcore::robust
