@@ -145,19 +145,23 @@ void MagneticTerm::add(double T, std::span<const double> y, ExcessSums& s) const
     // G = R T B(beta*) f(tau(T*)): chain rule through T* and beta*.
     //   tau_a = -tau T*_a / T*,  tau_ab = 2 tau T*_a T*_b / T*^2 - tau T*_ab / T*
     //   B_a = beta*_a / (beta* + 1),  B_ab = beta*_ab / (beta* + 1) - B_a B_b
+    // The Hessian is symmetric (so are T*'s and beta*'s): the upper
+    // triangle is formed and mirrored.
     const double RT = kR * T, inv1 = 1.0 / (Bs + 1.0);
     for (std::size_t a = 0; a < n; ++a) {
         const double Ta = tsign * ts.grad[a], Ba = bsign * bs.grad[a] * inv1;
         const double taua = -tau * Ta / Ts;
         if (grad) s.grad[a] += RT * (Ba * F.f + B * F.f1 * taua);
         if (!hess) continue;
-        for (std::size_t b = 0; b < n; ++b) {
+        for (std::size_t b = a; b < n; ++b) {
             const double Tb = tsign * ts.grad[b], Bb = bsign * bs.grad[b] * inv1;
             const double taub = -tau * Tb / Ts;
             const double Tab = tsign * ts.hess[a * n + b];
             const double Bab = bsign * bs.hess[a * n + b] * inv1 - Ba * Bb;
             const double tauab = 2.0 * tau * Ta * Tb / (Ts * Ts) - tau * Tab / Ts;
-            s.h(a, b) += RT * (Bab * F.f + Ba * F.f1 * taub + Bb * F.f1 * taua + B * F.f2 * taua * taub + B * F.f1 * tauab);
+            const double h = RT * (Bab * F.f + Ba * F.f1 * taub + Bb * F.f1 * taua + B * F.f2 * taua * taub + B * F.f1 * tauab);
+            s.h(a, b) += h;
+            if (b != a) s.h(b, a) += h;
         }
     }
 }
