@@ -289,124 +289,52 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
 }
 
 // Null space of the stoichiometry rows of the present constituents: the
-// directions along which pi is free. Rare (a singular system), so it may
-// allocate.
+// directions along which pi is free (free_basis.cpp finds them from the rows
+// given here).
 int free_directions(Workspace& ws) {
     // Rows weighted by the square root of the amounts: a direction that only
     // traces below the resolution of the Newton matrix constrain is free too
     // (an exactly stoichiometric feed); stoichiometric phases fix theirs.
     const int E = ws.E;
-    int rows = 0;
-    for (const Candidate& c : ws.cand)
-        if (c.present) rows += c.count;
-    Eigen::MatrixXd A(std::max(rows, 1), E);
-    Eigen::VectorXd weight = Eigen::VectorXd::Ones(std::max(rows, 1));
-    A.setZero();
+    FreeBasis& basis = ws.free_basis;
+    basis.start(E, ws.b.data());
     // A phase with sublattices changes its elements only along directions
     // that keep its site ratios: its rows are the content of a formula unit
     // with the slot's constituent on its sublattice and the present
     // fractions on the others (a sublattice of a single major constituent
     // then adds no direction of its own).
-    std::vector<double> unit(sz(E)), mean(sz(E) * sz(ws.max_groups));
-    int r = 0;
+    double* unit = ws.free_unit.data();
+    double* mean = ws.free_mean.data();
+    double* row = ws.free_row.data();
     for (const Candidate& c : ws.cand) {
         if (!c.present) continue;
         if (c.groups > 1) {
-            std::fill(unit.begin(), unit.end(), 0.0);
-            std::fill(mean.begin(), mean.end(), 0.0);
+            std::fill(unit, unit + E, 0.0);
+            std::fill(mean, mean + c.groups * E, 0.0);
             for (int g = 0; g < c.groups; ++g) {
                 const int gg = c.group0 + g;
                 const double Ng = ws.group_amount(gg);
                 for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s)
-                    for (int j = 0; j < E; ++j) mean[sz(g * E + j)] += ws.n[sz(s)] / Ng * ws.arow(s)[j];
-                for (int j = 0; j < E; ++j) unit[sz(j)] += ws.grp_sites[sz(gg)] * mean[sz(g * E + j)];
+                    for (int j = 0; j < E; ++j) mean[g * E + j] += ws.n[sz(s)] / Ng * ws.arow(s)[j];
+                for (int j = 0; j < E; ++j) unit[j] += ws.grp_sites[sz(gg)] * mean[g * E + j];
             }
             for (int g = 0; g < c.groups; ++g) {
                 const int gg = c.group0 + g;
-                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s, ++r) {
-                    weight(r) = std::sqrt(ws.n[sz(s)]);
+                for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s) {
                     for (int j = 0; j < E; ++j)
-                        A(r, j) = unit[sz(j)] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[sz(g * E + j)]);
+                        row[j] = unit[j] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[g * E + j]);
+                    basis.add(row, std::sqrt(ws.n[sz(s)]), c.pure);
                 }
             }
             continue;
         }
-        for (int s = c.first; s < c.first + c.count; ++s, ++r) {
-            if (!c.pure) weight(r) = std::sqrt(ws.n[sz(s)]);
-            for (int j = 0; j < E; ++j) A(r, j) = ws.arow(s)[j];
-        }
-    }
-    // Amounts thrown out of range by a diverging step: no directions (and
-    // no SVD, which does not end on such input).
-    if (!weight.allFinite() || !A.allFinite()) {
-        ws.null_dim = ws.exact_dim = 0;
-        return 0;
+        for (int s = c.first; s < c.first + c.count; ++s)
+            basis.add(ws.arow(s), c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]), c.pure);
     }
     // Directions no present constituent depends on at all (exactly free:
     // G does not change along them) come first; those only traces fix
     // follow, orthogonal to them.
-    auto null_of = [](const Eigen::MatrixXd& M, double rel, int& dim) {
-        Eigen::JacobiSVD<Eigen::MatrixXd> svd(M, Eigen::ComputeFullV);
-        const Eigen::VectorXd& sv = svd.singularValues();
-        const double top = sv.size() > 0 ? sv(0) : 0.0;
-        int rank = 0;
-        for (int i = 0; i < sv.size(); ++i) rank += sv(i) > rel * top ? 1 : 0;
-        dim = static_cast<int>(M.cols()) - rank;
-        return Eigen::MatrixXd(svd.matrixV().rightCols(dim));
-    };
-    // Each element's column is measured against its own amount: the Newton
-    // matrix resolves what the traces of an element at a trace carry (its
-    // row is all of their order), not a direction of the majors' elements
-    // that only traces constrain (there its pivot sits at their rounding).
-    Eigen::VectorXd scale(E);
-    for (int j = 0; j < E; ++j) scale(j) = 1.0 / std::sqrt(ws.b[sz(j)]);
-    int exact = 0, held = 0;
-    const Eigen::MatrixXd N0 = null_of(A, 1e-10, exact);
-    // A stoichiometric phase fixes its direction whatever its amount: its
-    // row counts at unit length.
-    Eigen::MatrixXd Aw = weight.asDiagonal() * A * scale.asDiagonal();
-    r = 0;
-    for (const Candidate& c : ws.cand) {
-        if (!c.present) continue;
-        if (c.pure && Aw.row(r).norm() > 0.0) Aw.row(r).normalize();
-        r += c.count;
-    }
-    Eigen::MatrixXd Nw = scale.asDiagonal() * null_of(Aw, 1e-3, held);
-    held = std::max(held, exact);
-    ws.null_dim = held;
-    ws.exact_dim = exact;
-    // The trace-held part: the weighted null space less its exact part.
-    Eigen::MatrixXd T = Nw - N0 * (N0.transpose() * Nw);
-    Eigen::MatrixXd N(held, E);
-    if (exact > 0) N.topRows(exact) = N0.transpose();
-    if (held > exact) {
-        Eigen::JacobiSVD<Eigen::MatrixXd> svd(T, Eigen::ComputeThinU);
-        N.bottomRows(held - exact) = svd.matrixU().leftCols(held - exact).transpose();
-    }
-    // The basis of the trace-held directions in echelon form, pivots on the
-    // scarcest elements first: an element carried by traces alone gets a
-    // direction of its own (not mixed with the majors' elements), so that
-    // its balance is settled at the scale of its own amount.
-    std::vector<int> order(sz(E));
-    for (int j = 0; j < E; ++j) order[sz(j)] = j;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return ws.b[sz(a)] < ws.b[sz(b)]; });
-    int q = exact;
-    for (int j : order) {
-        if (q == held) break;
-        Eigen::Index best = 0;
-        N.col(j).tail(held - q).cwiseAbs().maxCoeff(&best);
-        best += q;
-        if (std::abs(N(best, j)) < 1e-8) continue;
-        N.row(q).swap(N.row(best));
-        N.row(q) /= N(q, j);
-        for (int o = exact; o < held; ++o)
-            if (o != q) N.row(o) -= N(o, j) * N.row(q);
-        ++q;
-    }
-    for (int d = 0; d < held; ++d) {
-        N.row(d).normalize();
-        for (int j = 0; j < E; ++j) ws.null[sz(d) * sz(E) + sz(j)] = N(d, j);
-    }
+    ws.null_dim = basis.finish(ws.null.data(), ws.exact_dim);
     return ws.null_dim;
 }
 

@@ -12,6 +12,7 @@
 
 #include "data/system.hpp"
 #include "solver/conditions.hpp"
+#include "solver/free_basis.hpp"
 #include "solver/options.hpp"
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
@@ -199,6 +200,8 @@ struct Workspace {
     // The first exact_dim of them no present constituent depends on (G is
     // the same along them); the others only traces fix.
     int exact_dim = 0;
+    FreeBasis free_basis;                  // finds them (free_basis.cpp)
+    std::vector<double> free_row, free_unit, free_mean;  // its rows: E, E, E x max_groups
     // Directions of pi no constituent of the setup depends on (gauge.cpp):
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;

@@ -1,0 +1,158 @@
+#include "solver/free_basis.hpp"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numeric>
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+// sqrt(a^2 + b^2) without overflow or underflow of the squares.
+double norm2(double a, double b) {
+    const double m = std::max(std::abs(a), std::abs(b));
+    if (m > 1e-150 && m < 1e150) return std::sqrt(a * a + b * b);
+    return std::hypot(a, b);
+}
+
+// Folds the row x (size E, destroyed) into the upper triangle R (E x E,
+// row-major) with Givens rotations: afterwards R'R has grown by x x'.
+// Zeros of x (most of a stoichiometry row) cost nothing.
+void fold(double* R, double* x, int E) {
+    for (int i = 0; i < E; ++i) {
+        if (x[i] == 0.0) continue;
+        double* ri = R + sz(i) * sz(E);
+        const double r = norm2(ri[i], x[i]);
+        const double c = ri[i] / r, s = x[i] / r;
+        ri[i] = r;
+        x[i] = 0.0;
+        for (int j = i + 1; j < E; ++j) {
+            const double u = ri[j], v = x[j];
+            ri[j] = c * u + s * v;
+            x[j] = c * v - s * u;
+        }
+    }
+}
+
+// Right singular vectors of the triangle R beyond its rank (singular values
+// at or below rel times the largest): the null space of the rows folded in.
+template <class Mat>
+Mat null_of(const Mat& R, double rel, int& dim) {
+    Eigen::JacobiSVD<Mat> svd(R, Eigen::ComputeFullV);
+    const auto& sv = svd.singularValues();
+    const double top = sv.size() > 0 ? sv(0) : 0.0;
+    int rank = 0;
+    for (Eigen::Index i = 0; i < sv.size(); ++i) rank += sv(i) > rel * top ? 1 : 0;
+    dim = static_cast<int>(R.cols()) - rank;
+    return svd.matrixV().rightCols(dim);
+}
+
+template <class Mat>
+int finish_with(int E, const std::vector<double>& ra, const std::vector<double>& rw, const std::vector<double>& scale_in,
+                const std::vector<double>& b, double* null, int& exact) {
+    using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+    const Mat A = Eigen::Map<const RowMajor>(ra.data(), E, E);
+    const Mat Aw = Eigen::Map<const RowMajor>(rw.data(), E, E);
+    const auto scale = Eigen::Map<const Eigen::VectorXd>(scale_in.data(), E);
+    int held = 0;
+    const Mat N0 = null_of(A, 1e-10, exact);
+    const Mat Nw = scale.asDiagonal() * null_of(Aw, 1e-3, held);
+    held = std::max(held, exact);
+    // The trace-held part: the weighted null space less its exact part.
+    const Mat T = Nw - N0 * (N0.transpose() * Nw);
+    Mat N(held, E);
+    if (exact > 0) N.topRows(exact) = N0.transpose();
+    if (held > exact) {
+        Eigen::JacobiSVD<Mat> svd(T, Eigen::ComputeThinU);
+        N.bottomRows(held - exact) = svd.matrixU().leftCols(held - exact).transpose();
+    }
+
+    // The basis of the trace-held directions in echelon form, pivots on the
+    // scarcest elements first: an element carried by traces alone gets a
+    // direction of its own (not mixed with the majors' elements), so that
+    // its balance is settled at the scale of its own amount.
+    int order[kFreeBasisCap];
+    std::vector<int> wide;
+    int* ord = order;
+    if (E > kFreeBasisCap) {
+        wide.resize(sz(E));
+        ord = wide.data();
+    }
+    std::iota(ord, ord + E, 0);
+    std::stable_sort(ord, ord + E, [&](int x, int y) { return b[sz(x)] < b[sz(y)]; });
+    int q = exact;
+    for (int k = 0; k < E && q < held; ++k) {
+        const int j = ord[k];
+        Eigen::Index best = 0;
+        N.col(j).tail(held - q).cwiseAbs().maxCoeff(&best);
+        best += q;
+        if (std::abs(N(best, j)) < 1e-8) continue;
+        N.row(q).swap(N.row(best));
+        N.row(q) /= N(q, j);
+        for (int o = exact; o < held; ++o)
+            if (o != q) N.row(o) -= N(o, j) * N.row(q);
+        ++q;
+    }
+    for (int d = 0; d < held; ++d) {
+        N.row(d).normalize();
+        for (int j = 0; j < E; ++j) null[sz(d) * sz(E) + sz(j)] = N(d, j);
+    }
+    return held;
+}
+
+}  // namespace
+
+void FreeBasis::start(int E, const double* b) {
+    E_ = E;
+    broken_ = false;
+    b_.assign(b, b + E);
+    scale_.resize(sz(E));
+    // Each element's column is measured against its own amount: the Newton
+    // matrix resolves what the traces of an element at a trace carry (its
+    // row is all of their order), not a direction of the majors' elements
+    // that only traces constrain (there its pivot sits at their rounding).
+    for (int j = 0; j < E; ++j) scale_[sz(j)] = 1.0 / std::sqrt(b[j]);
+    ra_.assign(sz(E) * sz(E), 0.0);
+    rw_.assign(sz(E) * sz(E), 0.0);
+    rx_.resize(sz(E));
+}
+
+void FreeBasis::add(const double* a, double weight, bool unit) {
+    if (broken_) return;
+    const int E = E_;
+    bool finite = std::isfinite(weight);
+    for (int j = 0; j < E; ++j) finite = finite && std::isfinite(a[j]);
+    // Amounts thrown out of range by a diverging step: no directions (and
+    // no SVD, which does not end on such input).
+    if (!finite) {
+        broken_ = true;
+        return;
+    }
+    std::copy(a, a + E, rx_.begin());
+    fold(ra_.data(), rx_.data(), E);
+    double len = 0.0;
+    for (int j = 0; j < E; ++j) {
+        rx_[sz(j)] = weight * a[j] * scale_[sz(j)];
+        len = norm2(len, rx_[sz(j)]);
+    }
+    if (!std::isfinite(len)) {
+        broken_ = true;
+        return;
+    }
+    if (unit && len > 0.0)
+        for (double& v : rx_) v /= len;
+    fold(rw_.data(), rx_.data(), E);
+}
+
+int FreeBasis::finish(double* null, int& exact) {
+    exact = 0;
+    if (broken_) return 0;
+    using Capped = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kFreeBasisCap, kFreeBasisCap>;
+    if (E_ <= kFreeBasisCap) return finish_with<Capped>(E_, ra_, rw_, scale_, b_, null, exact);
+    return finish_with<Eigen::MatrixXd>(E_, ra_, rw_, scale_, b_, null, exact);
+}
+
+}  // namespace eqcore::detail
