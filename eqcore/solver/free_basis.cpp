@@ -37,6 +37,29 @@ void fold(double* R, double* x, int E) {
     }
 }
 
+// True when the triangle R (E x E, row-major) has every singular value
+// above twice rel times the largest, by bounds alone: the smallest is at
+// least 1 / |R^-1|_F, the largest at most |R|_F. The factor 2 keeps the
+// verdict clear of the rounding of an SVD, so it is the SVD's own.
+bool full_rank(const double* R, int E, double rel) {
+    double big = 0.0;
+    for (int i = 0; i < E * E; ++i) big += R[i] * R[i];
+    // The columns of R^-1 by back substitution, their squares summed.
+    double inv = 0.0;
+    double col[kFreeBasisCap];
+    for (int k = 0; k < E; ++k) {
+        for (int i = k; i >= 0; --i) {
+            double v = i == k ? 1.0 : 0.0;
+            for (int j = i + 1; j <= k; ++j) v -= R[i * E + j] * col[j];
+            if (R[i * E + i] == 0.0) return false;
+            col[i] = v / R[i * E + i];
+            inv += col[i] * col[i];
+        }
+    }
+    if (!std::isfinite(big) || !std::isfinite(inv)) return false;
+    return 1.0 > 2.0 * rel * std::sqrt(big * inv);
+}
+
 // Right singular vectors of the triangle R beyond its rank (singular values
 // at or below rel times the largest): the null space of the rows folded in.
 template <class Mat>
@@ -54,11 +77,18 @@ template <class Mat>
 int finish_with(int E, const std::vector<double>& ra, const std::vector<double>& rw, const std::vector<double>& scale_in,
                 const std::vector<double>& b, double* null, int& exact) {
     using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
-    const Mat A = Eigen::Map<const RowMajor>(ra.data(), E, E);
+    // Rows of full rank have no exact directions, and weighted no held
+    // ones either (the common cases, settled without an SVD).
+    const bool spans = E <= kFreeBasisCap && full_rank(ra.data(), E, 1e-10);
+    if (spans && full_rank(rw.data(), E, 1e-3)) {
+        exact = 0;
+        return 0;
+    }
     const Mat Aw = Eigen::Map<const RowMajor>(rw.data(), E, E);
     const auto scale = Eigen::Map<const Eigen::VectorXd>(scale_in.data(), E);
     int held = 0;
-    const Mat N0 = null_of(A, 1e-10, exact);
+    exact = 0;
+    const Mat N0 = spans ? Mat(E, 0) : null_of(Mat(Eigen::Map<const RowMajor>(ra.data(), E, E)), 1e-10, exact);
     const Mat Nw = scale.asDiagonal() * null_of(Aw, 1e-3, held);
     held = std::max(held, exact);
     // The trace-held part: the weighted null space less its exact part.
