@@ -204,6 +204,23 @@ TEST(FreeBasis, EdgeCases) {
     EXPECT_EQ(got.held, 1);
     EXPECT_NEAR(std::abs(got.N(0, 0) * 2.0 + got.N(0, 1)), 0.0, 1e-12);  // orthogonal to H2O
     expect_same(w, "water", 0);
+    // Singular values just either side of the thresholds (and of the
+    // margin under which full rank is not taken from bounds alone).
+    const struct {
+        double t;
+        int exact, held;
+    } sides[] = {{1.5e-3, 0, 0}, {0.9e-3, 0, 1}, {1.5e-10, 0, 1}, {0.9e-10, 1, 1}};
+    for (const auto& side : sides) {
+        Rows d;
+        d.E = 2;
+        d.b = {1.0, 1.0};
+        d.a = {{1.0, 0.0}, {0.0, side.t}};
+        d.weight = {1.0, 1.0};
+        d.unit = {0, 0};
+        got = folded(d);
+        EXPECT_EQ(got.exact, side.exact) << side.t;
+        EXPECT_EQ(got.held, side.held) << side.t;
+    }
     // A weight or entry that is not finite: no directions.
     for (double bad : {std::nan(""), HUGE_VAL}) {
         Rows x = w;
