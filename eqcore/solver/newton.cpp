@@ -303,6 +303,10 @@ int free_directions(Workspace& ws) {
     // with the slot's constituent on its sublattice and the present
     // fractions on the others (a sublattice of a single major constituent
     // then adds no direction of its own).
+    // Scratch sized here, not per solve: most solves never get here.
+    ws.free_row.resize(sz(E));
+    ws.free_unit.resize(sz(E));
+    ws.free_mean.resize(sz(E) * sz(ws.max_groups));
     double* unit = ws.free_unit.data();
     double* mean = ws.free_mean.data();
     double* row = ws.free_row.data();

@@ -258,9 +258,6 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.lnx.assign(sz(S), 0.0);
     ws.per_element.assign(sz(E), 0.0);
     ws.null.assign(sz(E) * sz(E), 0.0);
-    ws.free_row.assign(sz(E), 0.0);
-    ws.free_unit.assign(sz(E), 0.0);
-    ws.free_mean.assign(sz(E) * sz(ws.max_groups), 0.0);
     ws.null_dim = 0;
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);

@@ -201,7 +201,7 @@ struct Workspace {
     // the same along them); the others only traces fix.
     int exact_dim = 0;
     FreeBasis free_basis;                  // finds them (free_basis.cpp)
-    std::vector<double> free_row, free_unit, free_mean;  // its rows: E, E, E x max_groups
+    std::vector<double> free_row, free_unit, free_mean;  // its rows: E, E, E x max_groups (sized on use)
     // Directions of pi no constituent of the setup depends on (gauge.cpp):
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;
