@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "amount_remainder.hpp"
 #include "test_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/subl.hpp"
@@ -38,14 +39,7 @@ std::vector<File> files() {
             {testing::test_data("../../eqcore_solver/data/subl-gap.dat"), 800.0}};
 }
 
-// R(v) = (sum v) g_ex(v / sum v): the remainder of amounts v.
-double amount_remainder(const PhaseModel& m, double T, const std::vector<double>& v) {
-    double total = 0.0;
-    for (double x : v) total += x;
-    std::vector<double> w(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) w[i] = v[i] / total;
-    return total * m.excess(T, w).g;
-}
+using testing_support::amount_remainder;
 
 std::vector<double> gradient(const PhaseModel& m, double T, const std::vector<double>& v) {
     double total = 0.0;

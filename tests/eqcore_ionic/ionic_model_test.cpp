@@ -6,6 +6,7 @@
 // RKMP solution.
 #include <cmath>
 
+#include "amount_remainder.hpp"
 #include "ionic_util.hpp"
 #include "thermo/ionic_liquid.hpp"
 #include "thermo/models.hpp"
@@ -26,14 +27,7 @@ std::vector<double> own(const PhaseModel& model, std::vector<double> m) {
     return m;
 }
 
-// R(v) = (sum v) g_ex(v / sum v): the remainder of the model at amounts v.
-double remainder(const PhaseModel& model, double T, const std::vector<double>& v) {
-    double S = 0.0;
-    for (double a : v) S += a;
-    std::vector<double> w(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) w[i] = v[i] / S;
-    return S * model.excess(T, w).g;
-}
+using testing_support::amount_remainder;
 
 // The remainder's gradient and Hessian against central differences of its
 // value and of its gradient, and its temperature derivatives, at fractions
@@ -60,7 +54,7 @@ void check_remainder(const PhaseModel& model, double T, const std::vector<double
         std::vector<double> up = w, dn = w;
         up[i] += h;
         dn[i] -= h;
-        const double fd = (remainder(model, T, up) - remainder(model, T, dn)) / (2.0 * h);
+        const double fd = (amount_remainder(model, T, up) - amount_remainder(model, T, dn)) / (2.0 * h);
         EXPECT_NEAR(grad[i], fd, 2e-6 * scale + 1e-4 * std::abs(fd)) << label << " gradient " << i;
         std::vector<double> gu(n), gd(n), wu(n), wd(n);
         double su = 0.0, sd = 0.0;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "amount_remainder.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -78,14 +79,7 @@ constexpr const char* kTernaryOnly = R"( QKTO ternary term only (made-up data)
    0
 )";
 
-// G_ex of `v` (mol): (sum v) g_ex(v / sum v).
-double total_excess(const PhaseModel& m, double T, const std::vector<double>& v) {
-    double N = 0.0;
-    for (double a : v) N += a;
-    std::vector<double> w(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) w[i] = v[i] / N;
-    return N * m.excess(T, w).g;
-}
+using testing_support::amount_remainder;
 
 TEST(GlobalMinimum, QktoTernaryTermKeepsItsValueWhenAFourthConstituentIsAdded) {
     std::istringstream in(kTernaryOnly);
@@ -107,7 +101,7 @@ TEST(GlobalMinimum, QktoTernaryTermKeepsItsValueWhenAFourthConstituentIsAdded) {
             std::vector<double> up = x, dn = x;
             up[i] += h;
             dn[i] -= h;
-            EXPECT_NEAR(grad[i], (total_excess(*m, T, up) - total_excess(*m, T, dn)) / (2 * h), 1e-5 * std::abs(L))
+            EXPECT_NEAR(grad[i], (amount_remainder(*m, T, up) - amount_remainder(*m, T, dn)) / (2 * h), 1e-5 * std::abs(L))
                 << "s = " << s << ", i = " << i;
             std::vector<double> gu(4), gd(4);
             std::vector<double> wu = up, wd = dn;
