@@ -54,6 +54,10 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
     const double* pi = ws.pi.data();
     // D at y; with `derivatives` also its gradient in grad and the
     // remainder's Hessian in ws.dmuex.
+    // a_s.pi - mu°_s of every slot: fixed during the descent.
+    Scratch potential_buf(sz(m));
+    double* potential = potential_buf.span().data();
+    for (int q = 0; q < m; ++q) potential[q] = ws.adot(c.first + q, pi) - ws.g0[sz(c.first + q)];
     auto value = [&](const double* at, bool derivatives) {
         for (int g = c.group0; g < c.group0 + k; ++g)
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
@@ -63,8 +67,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         for (int g = c.group0; g < c.group0 + k; ++g)
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
                 const int q = s - c.first;
-                const double e = std::log(at[q]) - (ws.adot(s, pi) - ws.g0[sz(s)]) +
-                                 ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
+                const double e = std::log(at[q]) - potential[q] + ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
                 D += ws.grp_sites[sz(g)] * at[q] * e;
                 if (derivatives) grad[q] = ws.grp_sites[sz(g)] * e;
             }
@@ -81,6 +84,11 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
     int* free_slot = free_slot_buf.span().data();
     int* free_group = free_group_buf.span().data();
     double* free_sites = free_sites_buf.span().data();
+    // Per unknown, at the current step: its model variable and sqrt(w).
+    ScratchArray<std::size_t> free_var_buf(sz(m));
+    Scratch root_w_buf(sz(m));
+    std::size_t* free_var = free_var_buf.span().data();
+    double* root_w = root_w_buf.span().data();
     int mf = 0, kf = 0;
     for (int g = c.group0; g < c.group0 + k; ++g) {
         if (ws.grp_end[sz(g)] - ws.grp_begin[sz(g)] < 2) continue;
@@ -109,11 +117,14 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
         // The scaled block and the sublattice sums as constraint columns,
         // over the free unknowns; the step of every other slot is 0.
         const std::span<double> C(ws.C.data(), sz(mf * mf));
+        for (int a = 0; a < mf; ++a) {
+            free_var[a] = sz(ws.slot_var[sz(c.first + free_slot[a])]);
+            root_w[a] = std::sqrt(w[free_slot[a]]);
+        }
         for (int a = 0; a < mf; ++a)
             for (int b = 0; b < mf; ++b) {
-                const int i = free_slot[a], j = free_slot[b];
-                const double e = c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + j)])];
-                C[sz(a * mf + b)] = (a == b ? 1.0 : 0.0) + std::sqrt(w[i] * w[j]) * e / ws.RT;
+                const double e = c.ideal ? 0.0 : ws.dmuex[free_var[a] * pm + free_var[b]];
+                C[sz(a * mf + b)] = (a == b ? 1.0 : 0.0) + root_w[a] * root_w[b] * e / ws.RT;
             }
         std::fill(ws.cons.begin(), ws.cons.begin() + mf * kf, 0.0);
         for (int a = 0; a < mf; ++a) ws.cons[sz(a * kf + free_group[a])] = std::sqrt(y[free_slot[a]] / free_sites[a]);
