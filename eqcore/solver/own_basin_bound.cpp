@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "solver/stability_memory.hpp"
+#include "thermo/scratch.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -75,12 +76,18 @@ double gradient_norm(Workspace& ws, const Candidate& c, const double* x, bool he
     return std::sqrt(gn);
 }
 
+// A non-ideal mixture of one group on one site, whose variables are its
+// fractions: the shape the bounds here are written for.
+bool one_site_mixture(const Workspace& ws, const Candidate& c) {
+    const bool one_site = c.groups == 1 && ws.grp_sites[sz(c.group0)] == 1.0 && ws.grp_share[sz(c.group0)] == 1.0;
+    return !c.ideal && one_site && !c.model->layout().redundant;
+}
+
 }  // namespace
 
 double own_basin_curvature(Workspace& ws, int ci) {
     const Candidate& c = ws.cand[sz(ci)];
-    const bool one_site = c.groups == 1 && ws.grp_sites[sz(c.group0)] == 1.0 && ws.grp_share[sz(c.group0)] == 1.0;
-    if (c.ideal || !one_site || c.model->layout().redundant) return std::numeric_limits<double>::infinity();
+    if (!one_site_mixture(ws, c)) return std::numeric_limits<double>::infinity();
     TangentMemory& t = ws.tpm[sz(ci)];
     if (t.curvature_T != ws.T) {
         t.curvature = c.model->excess_curvature_bound(ws.T, active_variables(ws, c));
@@ -103,6 +110,45 @@ bool ball_in_basin(Workspace& ws, int ci, const double* x, double reach) {
     double lambda = ideal_curvature(x, c.count, rho) - M;
     if (std::isfinite(third)) lambda = std::max(lambda, local_curvature(ws, c, x, rho, third));
     return std::isfinite(gn) && lambda > 0.0 && 2.0 * gn <= lambda * (rho - reach);
+}
+
+bool basin_ball(Workspace& ws, int ci, const double* x, double d, double& rho, double& wall) {
+    const Candidate& c = ws.cand[sz(ci)];
+    const int m = c.count;
+    constexpr int kMax = 12;  // as local_curvature
+    if (!one_site_mixture(ws, c) || m > kMax) return false;
+    const double M = own_basin_curvature(ws, ci);
+    const double gn = gradient_norm(ws, c, x, true);
+    const double lambda0 = local_curvature(ws, c, x, 0.0, 0.0);
+    if (!std::isfinite(gn) || !(lambda0 > 0.0)) return false;
+    // The bound of the curvature's change where every fraction is at least
+    // x_k - R (a ball of radius r <= R around x lies there): R = 0.1, or
+    // half the least fraction where a term needs its fractions kept from 0.
+    const std::size_t pm = sz(c.model->layout().variables);
+    const std::span<const char> active = active_variables(ws, c);
+    Scratch least(pm);
+    double lowest = 1.0;
+    for (int k = 0; k < m; ++k) lowest = std::min(lowest, x[k]);
+    for (const double R : {0.1, 0.5 * lowest}) {
+        for (int k = 0; k < m; ++k) least.span()[sz(ws.slot_var[sz(c.first + k)])] = std::max(0.0, x[k] - R);
+        const double third = c.model->excess_third_bound_above(ws.T, active, least.span());
+        if (!std::isfinite(third)) continue;
+        // With lambda(r) = lambda0 - third r the rise lambda(r) r^2 / 2 is
+        // largest at r = 2 lambda0 / (3 third): that ball (within R), or
+        // smaller ones where its bound fails.
+        double r = third > 0.0 ? std::min(R, 2.0 * lambda0 / (3.0 * third)) : R;
+        for (int tries = 0; tries < 2; ++tries, r *= 0.5) {
+            const double lambda = std::max(ideal_curvature(x, m, r) - M, local_curvature(ws, c, x, r, third));
+            if (!(lambda > 0.0)) continue;
+            const double w = d - gn * r + 0.5 * lambda * r * r;
+            if (w > d) {
+                rho = r;
+                wall = w;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool own_basin_convex(Workspace& ws, int ci, double M, const double* x, double need) {

@@ -46,6 +46,20 @@ double own_basin_curvature(Workspace& ws, int ci);
 // D(x_m) >= 0), so it stays in the ball and ends at x_m.
 bool ball_in_basin(Workspace& ws, int ci, const double* x, double reach);
 
+// A ball around x (the candidate's fractions; one group), a minimum a
+// descent ended at with distance d, that holds only the basin of that
+// minimum for every descent that enters it low enough. D lambda-convex on
+// the ball of radius rho (from the exact Hessian at x with the bound of its
+// change, or from the bound over the simplex), with gradient g at x, gives
+//     D >= wall = d - |g| rho + lambda rho^2 / 2
+// on its sphere within the simplex. A descent at a point y inside the ball
+// with D(y) < wall then stays in the part of {D <= D(y)} that holds y, which
+// cannot reach the sphere: it lies in the ball, where D is strictly convex
+// and its only minimiser is within |g| / lambda of x, the minimum found.
+// False where no such ball is proven (no bound of the curvature's change,
+// or no positive curvature at x).
+bool basin_ball(Workspace& ws, int ci, const double* x, double d, double& rho, double& wall);
+
 // Whether the curvature can be proven positive at x (the candidate's
 // fractions) at all (a cheap test before a descent whose proof would fail
 // anyway): from the bound M over the simplex, or from the exact Hessian

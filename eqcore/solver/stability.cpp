@@ -35,6 +35,28 @@ void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) 
     for (int k = 0; k < c.count; ++k) out[k] = ws.muex[sz(ws.slot_var[sz(c.first + k)])] / ws.RT;
 }
 
+// Minima a search has found, each with a ball proven to hold only its
+// basin for a descent that enters it below the ball's wall (basin_ball): a
+// descent there ends at that minimum, so it stops and reports it.
+struct BasinBalls {
+    static constexpr int kMax = 4;    // balls kept per search
+    static constexpr int kSize = 12;  // largest candidate they are kept for
+    int count = 0;
+    double x[kMax][kSize];
+    double d[kMax], rho[kMax], wall[kMax];
+
+    // The ball that holds the descent at y (m fractions) with distance D, or -1.
+    int holding(const double* y, double D, int m) const {
+        for (int b = 0; b < count; ++b) {
+            if (!(D < wall[b])) continue;
+            double r2 = 0.0;
+            for (int k = 0; k < m; ++k) r2 += (y[k] - x[b][k]) * (y[k] - x[b][k]);
+            if (r2 < rho[b] * rho[b]) return b;
+        }
+        return -1;
+    }
+};
+
 // Descent of the tangent-plane distance of candidate c with sublattices
 // from site fractions y (slot order), each sublattice's amount fixed: per
 // formula unit D(y) = sum_g a_g sum_{s in g} y_s (ln y_s - (a_s.pi - mu°_s)
@@ -43,8 +65,10 @@ void excess_mu(Workspace& ws, const Candidate& c, const double* x, double* out) 
 // unit's sites), restricted to the directions that keep every sublattice's
 // sum and shifted where not positive definite, taken in logarithmic form
 // (traces stay positive) with a backtracking line search on D, so the search
-// ends in a local minimum. Returns D there, y updated.
-double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
+// ends in a local minimum. Returns D there, y updated. Where `balls` hold
+// the descent (a minimum found before whose basin it has entered), it
+// stops there with that minimum.
+double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const BasinBalls* balls = nullptr) {
     const int m = c.count, k = c.groups;
     const std::size_t pm = sz(c.model->layout().variables);
     double* w = ws.wtmp.data();
@@ -104,6 +128,11 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y) {
     if (mf == 0) return D;  // one composition only
     int exact_steps = 0;
     for (int it = 0; it < 100; ++it) {
+        const int ball = balls != nullptr ? balls->holding(y, D, m) : -1;
+        if (ball >= 0) {
+            std::copy(balls->x[ball], balls->x[ball] + m, y);
+            return balls->d[ball];
+        }
         // Departure from a stationary point: the gradient per site, centred
         // on each sublattice.
         double res = 0.0;
@@ -193,6 +222,7 @@ struct Search {
     const Candidate& c;
     bool full;
     double best = 1e300;
+    BasinBalls balls = {};  // of the minima found (full searches)
 
     void take(const double* x, double D) {
         if (D < best) {
@@ -207,9 +237,20 @@ struct Search {
     double descend(double* x, bool substitution) {
         for (int k = 0; k < c.count; ++k) x[k] = std::max(x[k], 1e-300);
         if (substitution && c.groups == 1 && !c.model->layout().redundant) substitute(x);
-        const double D = sublattice_descent(ws, c, x);
+        const double D = sublattice_descent(ws, c, x, full ? &balls : nullptr);
         take(x, D);
+        if (full) add_ball(x, D);
         return D;
+    }
+    // A ball around a minimum not held by one already (a new one).
+    void add_ball(const double* x, double D) {
+        const int m = c.count;
+        if (balls.count == BasinBalls::kMax || m > BasinBalls::kSize || balls.holding(x, D, m) >= 0) return;
+        const int b = balls.count;
+        if (!basin_ball(ws, ci, x, D, balls.rho[b], balls.wall[b])) return;
+        std::copy(x, x + m, balls.x[b]);
+        balls.d[b] = D;
+        ++balls.count;
     }
     void substitute(double* x) {
         const int m = c.count;

@@ -220,13 +220,20 @@ double MixtureModel::excess_curvature_bound(double T, std::span<const char> acti
 }
 
 double MixtureModel::excess_third_bound(double T, std::span<const char> active) const {
+    return excess_third_bound_above(T, active, {});
+}
+
+double MixtureModel::excess_third_bound_above(double T, std::span<const char> active,
+                                              std::span<const double> least) const {
     constexpr double unbounded = std::numeric_limits<double>::infinity();
     if (third_ == nullptr || magnetic_.present()) return unbounded;
     const auto n = static_cast<std::size_t>(phase_.count);
+    if (!least.empty() && least.size() != n)
+        throw std::invalid_argument("excess: array sizes do not match the phase " + phase_.name);
     Scratch B_buffer(n * n * n);
     const std::span<double> B = B_buffer.span();
     for (const Interaction& in : phase_.excess)
-        if (!vanishes(in, active) && !third_(phase_, in, T, B)) return unbounded;
+        if (!vanishes(in, active) && !third_(phase_, in, T, least, B)) return unbounded;
     double sum = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         if (k < active.size() && !active[k]) continue;

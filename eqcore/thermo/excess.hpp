@@ -31,8 +31,10 @@ using InteractionCurvature = bool (*)(const Phase& phase, const Interaction& in,
 // Bounds on the third derivatives of one interaction of an excess model:
 // adds to B (phase.count^3, B[(i * count + j) * count + k]) numbers
 // B_ijk >= |d3 f/dx_i dx_j dx_k| of its term at T over the simplex (x taken
-// as independent fractions, J/mol). Returns false where it cannot.
-using InteractionThird = bool (*)(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+// as independent fractions, J/mol), or, where `least` is not empty, over
+// the part of it where every x_k >= least[k]. Returns false where it cannot.
+using InteractionThird = bool (*)(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
+                                  std::span<double> B);
 
 // Molar excess quantities of `phase` at T and mole fractions x (size =
 // phase.count), from the model's `terms`. `mu` (size count, or empty):
@@ -77,6 +79,9 @@ public:
     // sqrt(sum_k r_k^2) |u|^2 |v|. Unbounded with a magnetic term or without
     // `third`.
     double excess_third_bound(double T, std::span<const char> active) const override;
+    // The same over the part where every fraction is at least least[k].
+    double excess_third_bound_above(double T, std::span<const char> active,
+                                    std::span<const double> least) const override;
     const MagneticTerm& magnetic() const { return magnetic_; }
     double critical_temperature(std::span<const double> v) const override;
     // (The terms evaluate their coefficient sets themselves: `at_T` unused.)

@@ -83,6 +83,10 @@ double PhaseModel::excess_third_bound(double, std::span<const char>) const {
     return std::numeric_limits<double>::infinity();
 }
 
+double PhaseModel::excess_third_bound_above(double T, std::span<const char> active, std::span<const double>) const {
+    return excess_third_bound(T, active);
+}
+
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
     for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
 }

@@ -172,6 +172,11 @@ public:
     // curvature at one composition over a ball around it. The base class:
     // unbounded.
     virtual double excess_third_bound(double T, std::span<const char> active) const;
+    // The same bound over the part of the simplex where every variable k is
+    // at least least[k] (one per variable). The base class: the bound over
+    // the whole simplex, which holds on every part of it.
+    virtual double excess_third_bound_above(double T, std::span<const char> active,
+                                            std::span<const double> least) const;
 
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:

@@ -250,6 +250,19 @@ std::array<std::array<double, N>, N> derivative_sizes(const std::array<int, N>& 
     return h;
 }
 
+// The sizes of a monomial's third derivatives where every product of its
+// factors' powers of degree 0 is at most 1: |prod_a e_a (e_a - 1) ...|, one
+// factor per derivative taken in u_a.
+template <std::size_t N>
+double third_size(const std::array<int, N>& e, std::size_t a, std::size_t b, std::size_t c) {
+    double v = 1.0;
+    for (std::size_t k = 0; k < N; ++k) {
+        const int times = (a == k) + (b == k) + (c == k);
+        for (int t = 0; t < times; ++t) v *= e[k] - t;
+    }
+    return std::abs(v);
+}
+
 }  // namespace
 
 // Every term is homogeneous in its fractions: of degree 2 (binary, the
@@ -307,6 +320,63 @@ bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::sp
     const double hab = h[0][1] + h[0][2] + h[1][2] + h[2][2];
     add(a, b, hab);
     add(b, a, hab);
+    return true;
+}
+
+// A binary term of exponents p, q >= 0 with p + q <= 2 is a polynomial of
+// degree 2 in the fractions (the regular term with joined sets too): its
+// third derivatives vanish. Otherwise it has a negative power of a sum: the
+// term of its own pair, L x_i^p x_j^q s^(2-p-q) with s = x_i + x_j, is
+// homogeneous of degree 2 in (x_i, x_j, s), each fraction at most s, so its
+// third derivatives in those variables are coefficients times products of
+// degree -1, each at most 1 / s: bounded where s is kept from 0 (by
+// `least`). A ternary term is homogeneous of degree 3 in (x_i, x_j, x_k, s)
+// with s their sum, each fraction at most s and only s raised to a negative
+// power: every third derivative in those variables is a coefficient times a
+// product of degree 0, at most 1. The chain rule (ds/dx = 1 for the
+// fractions s sums) adds the coefficients' sizes, times |L|.
+bool qkto_third(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
+                std::span<double> B) {
+    if (!unit_weights(phase)) return false;
+    for (int e : in.exponent)
+        if (e < 0) return false;
+    const auto n = static_cast<std::size_t>(phase.count);
+    const double L = std::abs(parameter_value(in.sets[0], T));
+    if (in.index.size() == 2) {
+        const auto i = static_cast<std::size_t>(in.index[0]);
+        const auto j = static_cast<std::size_t>(in.index[1]);
+        const int p = in.exponent[0], q = in.exponent[1];
+        const Sides group{phase.qkto_group, phase.qkto_kohler};
+        if (has_joiners(group, i, j)) return p == 1 && q == 1;
+        if (p + q <= 2) return true;
+        const double s = least.empty() ? 0.0 : least[i] + least[j];
+        if (!(s > 0.0)) return false;
+        const std::array<int, 3> e = {p, q, 2 - p - q};
+        const std::array<std::size_t, 2> pair = {i, j};
+        for (std::size_t a = 0; a < 2; ++a)
+            for (std::size_t b = 0; b < 2; ++b)
+                for (std::size_t c = 0; c < 2; ++c) {
+                    double v = 0.0;
+                    for (std::size_t u : {a, std::size_t{2}})
+                        for (std::size_t w : {b, std::size_t{2}})
+                            for (std::size_t z : {c, std::size_t{2}}) v += third_size<3>(e, u, w, z);
+                    B[(pair[a] * n + pair[b]) * n + pair[c]] += L * v / s;
+                }
+        return true;
+    }
+    std::array<std::size_t, 3> q{};
+    for (std::size_t a = 0; a < 3; ++a) q[a] = static_cast<std::size_t>(in.index[a]);
+    const std::array<int, 4> e = {in.exponent[0], in.exponent[1], in.exponent[2],
+                                  3 - in.exponent[0] - in.exponent[1] - in.exponent[2]};
+    for (std::size_t a = 0; a < 3; ++a)
+        for (std::size_t b = 0; b < 3; ++b)
+            for (std::size_t c = 0; c < 3; ++c) {
+                double v = 0.0;
+                for (std::size_t u : {a, std::size_t{3}})
+                    for (std::size_t w : {b, std::size_t{3}})
+                        for (std::size_t z : {c, std::size_t{3}}) v += third_size<4>(e, u, w, z);
+                B[(q[a] * n + q[b]) * n + q[c]] += L * v;
+            }
     return true;
 }
 

@@ -29,5 +29,11 @@ void qkto_excess(const Phase& phase, double T, std::span<const double> x, Excess
 // Bounds on the second derivatives of one interaction's term (see
 // InteractionCurvature, thermo/excess.hpp); false with weights.
 bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+// Bounds on the third derivatives of one interaction's term (see
+// InteractionThird, thermo/excess.hpp); false with weights, and for a
+// binary term with a negative power of a sum unless `least` keeps that sum
+// away from 0.
+bool qkto_third(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
+                std::span<double> B);
 
 }  // namespace eqcore

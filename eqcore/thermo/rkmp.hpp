@@ -18,6 +18,8 @@ void rkmp_excess(const Phase& phase, double T, std::span<const double> x, Excess
 // InteractionCurvature, thermo/excess.hpp).
 bool rkmp_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 // Bounds on its third derivatives (see InteractionThird, thermo/excess.hpp).
-bool rkmp_third(const Phase& phase, const Interaction& in, double T, std::span<double> B);
+// The bounds hold over the whole simplex: `least` is not needed.
+bool rkmp_third(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
+                std::span<double> B);
 
 }  // namespace eqcore

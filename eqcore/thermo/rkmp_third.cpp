@@ -9,7 +9,7 @@
 
 namespace eqcore {
 
-bool rkmp_third(const Phase& phase, const Interaction& in, double T, std::span<double> B) {
+bool rkmp_third(const Phase& phase, const Interaction& in, double T, std::span<const double>, std::span<double> B) {
     const auto n = static_cast<std::size_t>(phase.count);
     auto add = [&](std::size_t i, std::size_t j, std::size_t k, double v) { B[(i * n + j) * n + k] += v; };
     std::array<std::size_t, 4> q{};
