@@ -335,9 +335,13 @@ bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::sp
 // power: every third derivative in those variables is a coefficient times a
 // product of degree 0, at most 1. The chain rule (ds/dx = 1 for the
 // fractions s sums) adds the coefficients' sizes, times |L|.
+// Without `least` no bound is given, even where every term is bounded over
+// the whole simplex: with one, the warm-start proofs of the solver that use
+// such a bound run on these phases and cost more than the searches they
+// can spare.
 bool qkto_third(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
                 std::span<double> B) {
-    if (!unit_weights(phase)) return false;
+    if (!unit_weights(phase) || least.empty()) return false;
     for (int e : in.exponent)
         if (e < 0) return false;
     const auto n = static_cast<std::size_t>(phase.count);

@@ -30,9 +30,9 @@ void qkto_excess(const Phase& phase, double T, std::span<const double> x, Excess
 // InteractionCurvature, thermo/excess.hpp); false with weights.
 bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);
 // Bounds on the third derivatives of one interaction's term (see
-// InteractionThird, thermo/excess.hpp); false with weights, and for a
-// binary term with a negative power of a sum unless `least` keeps that sum
-// away from 0.
+// InteractionThird, thermo/excess.hpp) where `least` is given; false
+// without it, with weights, and for a binary term with a negative power of
+// a sum unless `least` keeps that sum away from 0.
 bool qkto_third(const Phase& phase, const Interaction& in, double T, std::span<const double> least,
                 std::span<double> B);
 

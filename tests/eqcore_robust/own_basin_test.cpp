@@ -161,6 +161,118 @@ TEST(ExcessThirdBound, HoldsAtRandomCompositionsAndDirections) {
     EXPECT_GE(tightest, 0.3);
 }
 
+// The bound of the curvature's change where every fraction is at least
+// least_k = max(0, w_k - R) (PhaseModel::excess_third_bound_above): central
+// differences of the model's Hessian at random points of that region, on
+// the polynomial phases of the hard files and a polynomial liquid, whose
+// asymmetric binary terms (a negative power of x_i + x_j) have no bound
+// over the whole simplex.
+TEST(ExcessThirdBound, HoldsWhereTheFractionsAreKeptFromZero) {
+    std::mt19937_64 rng(29);
+    std::uniform_real_distribution<double> unif(0.0, 1.0);
+    const std::vector<std::string> files = {example("hard/hard-quaternary.dat"), example("hard/hard-ternary.dat"),
+                                            std::string(EQCORE_TESTS_DIR) + "/eqcore_data/data/qkto-liquid.dat"};
+    int bounded = 0, only_local = 0;
+    double tightest = 0.0;
+    each_mixture_case(files, [&](const std::string& file, const std::string& phase, const PhaseModel& m,
+                                 const std::vector<char>& active, double T) {
+        const std::size_t n = active.size();
+        double on = 0.0;
+        for (char a : active) on += a ? 1.0 : 0.0;
+        std::vector<double> w(n), least(n), at(n), u(n), v(n), grad(n), hess(n * n);
+        auto curvature = [&](double s) {
+            for (std::size_t i = 0; i < n; ++i) at[i] = w[i] + s * v[i];
+            m.excess(T, at, grad, hess);
+            return quadratic(hess, u);
+        };
+        for (int c = 0; c < 8; ++c) {
+            // A centre with every active fraction >= 0.02, and R within it
+            // or up to 0.1 (the region then reaches 0 in some fractions).
+            random_composition(active, rng, w);
+            for (std::size_t i = 0; i < n; ++i) w[i] = active[i] ? 0.9 * w[i] + 0.1 / on : 0.0;
+            double lowest = 1.0;
+            for (std::size_t i = 0; i < n; ++i)
+                if (active[i]) lowest = std::min(lowest, w[i]);
+            const double R = c % 2 == 0 ? 0.5 * lowest : 0.1;
+            for (std::size_t i = 0; i < n; ++i) least[i] = std::max(0.0, w[i] - R);
+            const double bound = m.excess_third_bound_above(T, active, least);
+            if (!std::isfinite(bound)) continue;
+            ++bounded;
+            if (!std::isfinite(m.excess_third_bound(T, active))) ++only_local;
+            const std::vector<double> centre = w;
+            double worst = 0.0;
+            for (int k = 0; k < 200; ++k) {
+                // A point of the ball of radius R around the centre (its
+                // fractions then stay >= least), and directions there.
+                random_direction(active, rng, v);
+                const double r = R * unif(rng);
+                for (std::size_t i = 0; i < n; ++i) w[i] = centre[i] + r * v[i];
+                bool inside = true;
+                for (std::size_t i = 0; i < n; ++i) inside = inside && w[i] >= least[i] && (!active[i] || w[i] > 1e-5);
+                if (!inside) continue;
+                random_direction(active, rng, u);
+                random_direction(active, rng, v);
+                const double h = 1e-6;
+                worst = std::max(worst, std::abs(curvature(h) - curvature(-h)) / (2.0 * h * kR * T));
+            }
+            w = centre;
+            EXPECT_LE(worst, bound * (1.0 + 1e-6) + 1e-6) << file << " " << phase << " T " << T << " R " << R;
+            if (bound > 0.0) tightest = std::max(tightest, worst / bound);
+        }
+    });
+    EXPECT_GE(bounded, 30);
+    EXPECT_GE(only_local, 10);
+    EXPECT_GE(tightest, 0.2);
+}
+
+// Hard-quaternary's liquid holds x_Rh x_Ir^2 / (x_Rh + x_Ir): its third
+// derivatives grow as 1 / (x_Rh + x_Ir), so there is no bound where those
+// two may both reach 0 (none is given over the whole simplex); keeping
+// their sum from 0 gives one, which falls as the sum grows.
+TEST(ExcessThirdBound, AsymmetricBinaryNeedsItsSumKeptFromZero) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const PhaseModels models(sys);
+    const PhaseModel& liquid = models[phase_of(sys, "LIQUID")];
+    const std::vector<char> all(4, 1);
+    EXPECT_TRUE(std::isinf(liquid.excess_third_bound(1000.0, all)));
+    EXPECT_TRUE(std::isinf(liquid.excess_third_bound_above(1000.0, all, std::vector<double>{0.2, 0.2, 0.0, 0.0})));
+    const double near = liquid.excess_third_bound_above(1000.0, all, std::vector<double>{0.0, 0.0, 0.05, 0.05});
+    const double far = liquid.excess_third_bound_above(1000.0, all, std::vector<double>{0.0, 0.0, 0.2, 0.2});
+    EXPECT_TRUE(std::isfinite(near));
+    EXPECT_GT(near, far);
+    // Near x_Rh + x_Ir = 0.1 the third derivative along the Rh-Ir edge,
+    // 6 c^3 L / (x_Rh + x_Ir) with c = 1/sqrt(2) (the term is cubic along
+    // it), stays within the bound and reaches a fair part of it.
+    const std::vector<double> least = {0.0, 0.0, 0.025, 0.025};
+    const double bound = liquid.excess_third_bound_above(1000.0, all, least);
+    const double RT = kR * 1000.0, c = 1.0 / std::sqrt(2.0);
+    double worst = 0.0;
+    std::vector<double> w(4), grad(4), hess(16), u = {0.0, 0.0, c, -c};
+    auto curvature = [&](double t, double xRh) {
+        w = {0.45, 0.45, xRh + c * t, 0.1 - xRh - c * t};
+        liquid.excess(1000.0, w, grad, hess);
+        return quadratic(hess, u);
+    };
+    for (double xRh = 0.03; xRh <= 0.07; xRh += 0.01) {
+        const double h = 1e-5;
+        const double change = std::abs(curvature(h, xRh) - curvature(-h, xRh)) / (2.0 * h * RT);
+        EXPECT_NEAR(change, 6.0 * c * c * c * 4000.0 / (0.1 * RT), 1e-4 * change);
+        worst = std::max(worst, change);
+    }
+    EXPECT_LE(worst, bound);
+    // With Rh and Ir alone (s = 1) only that term counts: the bound, kept
+    // from 0 by s >= 0.8, is a fair multiple of 6 c^3 L / RT.
+    // The bound sums the sizes of the term's derivatives without their
+    // cancellations: loose, but it scales as 1 / s exactly.
+    const std::vector<char> rh_ir = {0, 0, 1, 1};
+    const double pair = liquid.excess_third_bound_above(1000.0, rh_ir, std::vector<double>{0.0, 0.0, 0.4, 0.4});
+    const double edge = 6.0 * c * c * c * 4000.0 / RT;
+    EXPECT_LE(edge, pair);
+    EXPECT_GE(edge, 0.02 * pair);
+    EXPECT_NEAR(liquid.excess_third_bound_above(1000.0, rh_ir, std::vector<double>{0.0, 0.0, 0.05, 0.05}), 8.0 * pair,
+                1e-9 * pair);
+}
+
 // A binary of one regular term (hard-quaternary's bcc, Au-Pt only: -8000 J
 // x_Au x_Pt): the curvature along the binary is -L/RT everywhere, and the
 // bound is exactly |L|/RT.
@@ -261,6 +373,55 @@ TEST(OwnBasin, WarmStepsBesideAPresentCopyMissNoPhase) {
                 }
                 EXPECT_GE(least, -1e-7) << path.file << " T " << T << " " << name << " forms below the plane";
                 EXPECT_GE(least, reported - 1e-7) << path.file << " T " << T << " " << name;
+            }
+        }
+    }
+}
+
+// Cold and warm states of the hard quaternary file (its descents stop where
+// they enter a proven ball around a minimum found before): every absent
+// non-ideal mixture sampled over its compositions never lies below the
+// least distance the solver reports, and its reported composition has that
+// distance.
+TEST(OwnBasin, NoAbsentMixtureLiesBelowItsReportedDistance) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const PhaseModels models(sys);
+    const std::vector<std::vector<double>> feeds = {
+        {0.25, 0.25, 0.25, 0.25}, {0.1, 0.2, 0.3, 0.4}, {0.7, 0.1, 0.1, 0.1}, {0.05, 0.05, 0.45, 0.45}};
+    std::mt19937_64 rng(31);
+    std::uniform_real_distribution<double> unif(0.0, 1.0);
+    for (const std::vector<double>& b : feeds) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = b;
+        Solver warm;
+        for (double T : {1000.0, 1010.0, 1400.0, 800.0}) {
+            const EquilibriumResult w = warm.equilibrate(pr, at(T));
+            const EquilibriumResult c = Solver().equilibrate(pr, at(T));
+            ASSERT_TRUE(w.succeeded() && c.succeeded()) << "T " << T;
+            EXPECT_NEAR(w.G, c.G, 1e-7 * std::abs(c.G) + 1e-6) << "T " << T;
+            for (const EquilibriumResult* r : {&w, &c}) {
+                for (int p = 0; p < sys.phase_count(); ++p) {
+                    const PhaseModel& m = models[p];
+                    const PhaseResult& ph = r->phases[sz(p)];
+                    if (ph.present || !ph.considered || m.layout().ideal || m.layout().pure) continue;
+                    const std::size_t n = sz(sys.phases[sz(p)].count);
+                    const int first = sys.phases[sz(p)].first;
+                    const double reported = -ph.driving_force / (kR * T);
+                    std::vector<double> y(n);
+                    for (std::size_t i = 0; i < n; ++i) y[i] = r->mole_fraction[sz(first) + i];
+                    EXPECT_NEAR(distance(sys, m, p, *r, y), reported, 1e-7) << sys.phases[sz(p)].name << " T " << T;
+                    double least = 1e300;
+                    for (int k = 0; k < 20000; ++k) {
+                        double sum = 0.0;
+                        for (std::size_t i = 0; i < n; ++i) {
+                            y[i] = -std::log(unif(rng) + 1e-300) * (k % 3 == 0 ? unif(rng) * unif(rng) : 1.0);
+                            sum += y[i];
+                        }
+                        for (double& v : y) v /= sum;
+                        least = std::min(least, distance(sys, m, p, *r, y));
+                    }
+                    EXPECT_GE(least, reported - 1e-7) << sys.phases[sz(p)].name << " T " << T;
+                }
             }
         }
     }
