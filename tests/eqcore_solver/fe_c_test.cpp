@@ -44,6 +44,40 @@ TEST(FeC, EquilibriumGibbsEnergyEqualsTheBruteForceHull) {
     }
 }
 
+// Feeds at the composition of cementite, one rounding step to either side
+// (as decimal amounts of Fe and C in a 3:1 ratio are): above about 1300 K
+// cementite is less stable than austenite with graphite, and graphite has a
+// negative driving force beside cementite alone, yet with cementite holding
+// the whole feed its amount beside it is zero to the rounding. Each state
+// must converge, cold and warm from a state 40 K away, to the brute-force hull.
+TEST(FeC, FeedAtTheCementiteCompositionConvergesToTheHull) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const struct {
+        double fe, c;
+    } feeds[] = {{0.69615468632578592, 0.23205156210859529}, {2.3961625506186568, 0.79872085020621886},
+                 {0.75, std::nextafter(0.25, 0.0)},           {0.75, std::nextafter(0.25, 1.0)},
+                 {0.75, 0.25}};
+    for (const double T : {1341.0481569461235, 1556.6628377338445, 1908.3241655752352, 2140.8696584101299}) {
+        for (const auto& f : feeds) {
+            SCOPED_TRACE("T " + std::to_string(T) + ", Fe " + std::to_string(f.fe) + ", C " + std::to_string(f.c));
+            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+            pr.element_amount = {f.fe, f.c};
+            Solver solver;
+            Conditions c;
+            for (const double t : {T - 40.0, T}) {
+                c.T = t;
+                const EquilibriumResult r = solver.equilibrate(pr, c);
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                EXPECT_TRUE(check_equilibrium(pr, r).ok);
+                const double atoms = f.fe + f.c;
+                const double hull = hull_minimum(sys, t, f.c / atoms);
+                EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
+                EXPECT_NEAR(r.G / atoms, hull, 2e-3);
+            }
+        }
+    }
+}
+
 // G per formula unit of the bcc (Fe)1(C,Va)3 at C site fraction y, written
 // out from the file's values: reference surface, ideal mixing on the
 // interstitial sublattice, L0 = -190 T, and the magnetic term (Tc = 1043 K,
