@@ -78,6 +78,39 @@ TEST(FeC, FeedAtTheCementiteCompositionConvergesToTheHull) {
     }
 }
 
+// Feeds a little leaner in carbon than cementite near 2000 K, where
+// austenite with graphite is stable: the linear-programme start (cementite
+// beside a carbon-rich ferrite) sends the ferrite out, and cementite alone
+// cannot hold the feed. Each state must still converge, cold and warm, to
+// the brute-force hull.
+TEST(FeC, LeanFeedsBesideMetastableCementiteConvergeToTheHull) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const struct {
+        double T, fe, c;
+    } states[] = {{2018.5777951254715, 0.057909022718925215, 0.017052828659046403},
+                  {2004.5249878927793, 0.29077792070416325, 0.095372624835494829},
+                  {2251.4862452811813, 69.277214038945473, 20.030703049621156},
+                  {1998.7421892431041, 2.6955622327022311, 0.83665715088875314},
+                  {2018.0, 0.057909022718925215, 0.019}};
+    for (const auto& st : states) {
+        SCOPED_TRACE("T " + std::to_string(st.T) + ", Fe " + std::to_string(st.fe) + ", C " + std::to_string(st.c));
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {st.fe, st.c};
+        Solver solver;
+        Conditions c;
+        for (const double t : {st.T - 40.0, st.T}) {
+            c.T = t;
+            const EquilibriumResult r = solver.equilibrate(pr, c);
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(check_equilibrium(pr, r).ok);
+            const double atoms = st.fe + st.c;
+            const double hull = hull_minimum(sys, t, st.c / atoms);
+            EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
+            EXPECT_NEAR(r.G / atoms, hull, 2e-3);
+        }
+    }
+}
+
 // G per formula unit of the bcc (Fe)1(C,Va)3 at C site fraction y, written
 // out from the file's values: reference surface, ideal mixing on the
 // interstitial sublattice, L0 = -190 T, and the magnetic term (Tc = 1043 K,
