@@ -113,6 +113,29 @@ int most_unstable(Workspace& ws, bool& quick) {
     return best;
 }
 
+// The state before an addition that may have to be redone as an exchange.
+void keep_before_addition(Workspace& ws) {
+    ws.added_n = ws.n;
+    ws.added_pi = ws.pi;
+    ws.added_x = ws.xbest;
+    ws.added_N.resize(ws.cand.size());
+    ws.added_present.resize(ws.cand.size());
+    for (std::size_t c = 0; c < ws.cand.size(); ++c) {
+        ws.added_N[c] = ws.cand[c].N;
+        ws.added_present[c] = ws.cand[c].present ? 1 : 0;
+    }
+}
+
+void back_to_before_addition(Workspace& ws) {
+    ws.n = ws.added_n;
+    ws.pi = ws.added_pi;
+    ws.xbest = ws.added_x;
+    for (std::size_t c = 0; c < ws.cand.size(); ++c) {
+        ws.cand[c].N = ws.added_N[c];
+        ws.cand[c].present = ws.added_present[c] != 0;
+    }
+}
+
 // After a phase left because the one just added made the system singular,
 // what is left may be that phase at a vanishing amount (it shrank to nothing
 // against the phase that left): it takes up the material, at its
@@ -158,14 +181,30 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     int last_added = -1;
     int singular_fixes = 0;
     int unfinished_rounds = 0;
+    // The last addition may be redone as an exchange (see below).
+    bool redo_as_exchange = false;
     bool restarted = false;
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
+        const bool redo_now = redo_as_exchange;
+        redo_as_exchange = false;
         if (out == NewtonOutcome::phase_removed) {
             // The phase just added left again: the assemblage is no longer
             // one that an addition made singular.
             if (removed == last_added) last_added = -1;
+            continue;
+        }
+        if (out == NewtonOutcome::singular && redo_now) {
+            // The phase just added differs from the present phases'
+            // combination only in traces: it enters again from the state
+            // before, in exchange for the phase it displaces in the major
+            // elements. (Left to the steps below, the phase that leaves is
+            // a guess, and Newton's singular steps may have driven the
+            // traces to nothing.)
+            back_to_before_addition(ws);
+            --ws.cand[sz(last_added)].added;
+            if (exchange_phase(ws, last_added, true) < 0) add_phase(ws, last_added);
             continue;
         }
         if (out == NewtonOutcome::singular) {
@@ -232,7 +271,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             quick_driving_force(ws, best);
         else
             driving_force(ws, best);
-        if (exchange_phase(ws, best) < 0) add_phase(ws, best);
+        if (exchange_phase(ws, best) < 0) {
+            redo_as_exchange = displaced_phase(ws, best) >= 0;
+            if (redo_as_exchange) keep_before_addition(ws);
+            add_phase(ws, best);
+        }
         last_added = best;
     }
     ws.have_solution = false;
