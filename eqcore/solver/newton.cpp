@@ -70,6 +70,16 @@ double a_dot_b(const Workspace& ws, int q) {
     return x;
 }
 
+// Whether a stoichiometric constituent's amount change st < 0, not taken,
+// leaves every element balance well within its tolerance.
+bool within_balance_rounding(const Workspace& ws, int s, double st) {
+    for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q) {
+        const int e = ws.nz_elem[sz(q)];
+        if (!(std::abs(st * ws.nz_coef[sz(q)]) <= 0.1 * ws.opt.balance_tol * ws.b[sz(e)])) return false;
+    }
+    return true;
+}
+
 double max_abs(const double* v, int n) {
     double m = 0.0;
     for (int i = 0; i < n; ++i) m = std::max(m, std::abs(v[i]));
@@ -824,6 +834,14 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 // model's sign says little; it stays present at zero and
                 // the step goes on without it.
                 ++zero_holds;
+            } else if (n == 0.0 && within_balance_rounding(ws, c.first, st)) {
+                // At zero, sent below it by no more than the rounding of the
+                // feed (a feed the other present phases hold exactly, such
+                // as one at a compound's composition written in decimals):
+                // it stays at zero, where it fixes the potentials those
+                // phases leave free, and the next phase to enter decides.
+                // Dropped, it would be the most unstable phase again at
+                // once, and enter and leave without end.
             } else {
                 lam = -n / st;
                 leaving = ci;

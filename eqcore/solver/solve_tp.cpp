@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "solver/workspace.hpp"
 
@@ -17,6 +18,9 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 // The starting amount (scaled) of a mixture phase that is added.
 constexpr double kAddedAmount = 1e-6;
 constexpr double kReAddedShare = 0.05;  // of the (scaled, unit) material
+// Rounds per calculation in which Newton could not finish and a phase
+// unstable at the potentials it reached entered instead of giving up.
+constexpr int kUnfinishedRounds = 4;
 
 void remove_phase(Workspace& ws, int ci) {
     Candidate& c = ws.cand[sz(ci)];
@@ -76,6 +80,62 @@ double atoms_of(const Workspace& ws, const Candidate& c, const double* x) {
     return atoms;
 }
 
+bool all_finite(const std::vector<double>& v) {
+    return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
+}
+
+// Converged on an assemblage: the absent phase of most negative driving
+// force per mol of atoms (-1 if none), tested first from the cheap starts,
+// and only when none forms so from every start (where the remembered
+// minima do not rule a phase out). `quick` tells which pass found it.
+int most_unstable(Workspace& ws, bool& quick) {
+    int best = -1;
+    for (int pass = 0; pass < 2 && best < 0; ++pass) {
+        quick = pass == 0;
+        double best_df = -ws.opt.stability_tol;
+        for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+            Candidate& c = ws.cand[sz(ci)];
+            if (c.present || c.excluded) {
+                c.df = 0.0;
+                continue;
+            }
+            // Stoichiometric and ideal phases have their exact value from the first pass.
+            if (!quick && (c.pure || c.ideal)) continue;
+            c.df = quick ? quick_driving_force(ws, ci) : driving_force(ws, ci);
+            // Compare per mol of atoms, so that formula size does not decide.
+            const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());
+            if (per_atom < best_df) {
+                best_df = per_atom;
+                best = ci;
+            }
+        }
+    }
+    return best;
+}
+
+// The state before an addition that may have to be redone as an exchange.
+void keep_before_addition(Workspace& ws) {
+    ws.added_n = ws.n;
+    ws.added_pi = ws.pi;
+    ws.added_x = ws.xbest;
+    ws.added_N.resize(ws.cand.size());
+    ws.added_present.resize(ws.cand.size());
+    for (std::size_t c = 0; c < ws.cand.size(); ++c) {
+        ws.added_N[c] = ws.cand[c].N;
+        ws.added_present[c] = ws.cand[c].present ? 1 : 0;
+    }
+}
+
+void back_to_before_addition(Workspace& ws) {
+    ws.n = ws.added_n;
+    ws.pi = ws.added_pi;
+    ws.xbest = ws.added_x;
+    for (std::size_t c = 0; c < ws.cand.size(); ++c) {
+        ws.cand[c].N = ws.added_N[c];
+        ws.cand[c].present = ws.added_present[c] != 0;
+    }
+}
+
 // After a phase left because the one just added made the system singular,
 // what is left may be that phase at a vanishing amount (it shrank to nothing
 // against the phase that left): it takes up the material, at its
@@ -120,14 +180,31 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     for (Candidate& c : ws.cand) c.added = 0;
     int last_added = -1;
     int singular_fixes = 0;
+    int unfinished_rounds = 0;
+    // The last addition may be redone as an exchange (see below).
+    bool redo_as_exchange = false;
     bool restarted = false;
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
+        const bool redo_now = redo_as_exchange;
+        redo_as_exchange = false;
         if (out == NewtonOutcome::phase_removed) {
             // The phase just added left again: the assemblage is no longer
             // one that an addition made singular.
             if (removed == last_added) last_added = -1;
+            continue;
+        }
+        if (out == NewtonOutcome::singular && redo_now) {
+            // The phase just added differs from the present phases'
+            // combination only in traces: it enters again from the state
+            // before, in exchange for the phase it displaces in the major
+            // elements. (Left to the steps below, the phase that leaves is
+            // a guess, and Newton's singular steps may have driven the
+            // traces to nothing.)
+            back_to_before_addition(ws);
+            --ws.cand[sz(last_added)].added;
+            if (exchange_phase(ws, last_added, true) < 0) add_phase(ws, last_added);
             continue;
         }
         if (out == NewtonOutcome::singular) {
@@ -165,36 +242,20 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             last_added = -1;
             continue;
         }
-        if (out == NewtonOutcome::diverged) break;
-        settle_free_potentials(ws);
-        // Converged on this assemblage: test the absent phases, first from
-        // the cheap starts, and only when none forms so from every start
-        // (where the remembered minima do not rule a phase out).
-        int best = -1;
+        // Newton could not finish on this assemblage (its phases cannot
+        // hold the material, such as a compound alone beside the mixture a
+        // poor start sent out): the phase most unstable at the potentials
+        // reached enters, as after a converged round, a few times per
+        // calculation. Such a round never ends the calculation.
+        const bool unfinished = out == NewtonOutcome::diverged;
+        if (unfinished && (++unfinished_rounds > kUnfinishedRounds || !all_finite(ws.pi) || !all_finite(ws.n))) break;
+        if (!unfinished) settle_free_potentials(ws);
         bool quick = true;
-        for (int pass = 0; pass < 2 && best < 0; ++pass) {
-            quick = pass == 0;
-            double best_df = -ws.opt.stability_tol;
-            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-                Candidate& c = ws.cand[sz(ci)];
-                if (c.present || c.excluded) {
-                    c.df = 0.0;
-                    continue;
-                }
-                // Stoichiometric and ideal phases have their exact value from the first pass.
-                if (!quick && (c.pure || c.ideal)) continue;
-                c.df = quick ? quick_driving_force(ws, ci) : driving_force(ws, ci);
-                // Compare per mol of atoms, so that formula size does not decide.
-                const double per_atom = c.df / atoms_of(ws, c, ws.xbest.data());
-                if (per_atom < best_df) {
-                    best_df = per_atom;
-                    best = ci;
-                }
-            }
-        }
+        int best = most_unstable(ws, quick);
         // A free direction of pi (an exactly stoichiometric feed) may hold
         // the phase out by itself.
-        if (best >= 0 && shift_free_potential(ws, best)) best = -1;
+        if (!unfinished && best >= 0 && shift_free_potential(ws, best)) best = -1;
+        if (best < 0 && unfinished) break;
         if (best < 0) {
             ws.have_solution = true;
             return SolverStatus::ok;
@@ -210,7 +271,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             quick_driving_force(ws, best);
         else
             driving_force(ws, best);
-        if (exchange_phase(ws, best) < 0) add_phase(ws, best);
+        if (exchange_phase(ws, best) < 0) {
+            redo_as_exchange = displaced_phase(ws, best) >= 0;
+            if (redo_as_exchange) keep_before_addition(ws);
+            add_phase(ws, best);
+        }
         last_added = best;
     }
     ws.have_solution = false;

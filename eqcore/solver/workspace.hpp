@@ -225,6 +225,11 @@ struct Workspace {
     // The state before a step from a shifted block (newton.cpp): amounts,
     // their logarithms, the candidates' amounts and the potentials.
     std::vector<double> back_n, back_lnx, back_N, back_pi;
+    // The state before an addition that may have to be redone as an
+    // exchange (solve_tp.cpp): amounts, candidates' amounts and presence,
+    // potentials and the entering composition.
+    std::vector<double> added_n, added_N, added_pi, added_x;
+    std::vector<char> added_present;
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
@@ -367,7 +372,14 @@ double least_self_distance(Workspace& ws, int ci, std::vector<double>& x);
 // exchange for a present one when the present phases already make up its
 // composition (the phase rule): amounts moved so that the balances hold.
 // Returns the candidate that left, or -1 (nothing done: add it normally).
-int exchange_phase(Workspace& ws, int entering);
+int exchange_phase(Workspace& ws, int entering, bool majors_only = false);
+
+// The present phase absent candidate `entering` (its composition in
+// ws.xbest) would displace by the same ratio test with the elements weighted
+// by their amounts, so that elements at trace amounts do not count; -1 when
+// its column is not made up of the others' in the major elements. With
+// `majors_only`, exchange_phase uses that test.
+int displaced_phase(Workspace& ws, int entering);
 
 // The directions of pi no constituent of the setup depends on (ws.gauge),
 // once per setup; and potentials (or their change) `pi` (E) moved to 0

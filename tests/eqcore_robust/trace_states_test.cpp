@@ -215,6 +215,17 @@ const TraceState kStates[] = {
     // step dropped the holder of the Ni (3e-15 mol).
     {"ternary_agcu2_with_a_smaller_ni_trace", "hard/hard-ternary.dat", 574.62069711573349, 100000.0,
      557.40957647156142, {{"AgCu2(s)/AgCu2(s)", 0.075948018067226661}, {"LIQUID/Ni(liq)", 3.1993877784991717e-15}}},
+    // Nearly AgCu2 with Ni at 5e-8 of the material above the eutectic: the
+    // liquid displaces the compound beside the Cu-rich fcc. Differing from
+    // their combination only in Ni, it joined both; Newton's system was
+    // singular but for the Ni traces, and dropping the fcc as the smaller
+    // phase left the Ni with nothing to hold it.
+    {"ternary_liquid_displacing_agcu2_beside_a_ni_trace", "hard/hard-ternary.dat", 1076.9452775172629,
+     1716.589943369826, 1070.1250056362135,
+     {{"AgCu2(s)/AgCu2(s)", 3.2090833603537612},
+      {"FCC#2/Cu(fcc)", 2.3966291469026695},
+      {"FCC#2/Ag(fcc)", 1.157067084453991},
+      {"LIQUID/Ni(liq)", 6.7765499754909504e-07}}},
     // From the linear program's start (a tiny fcc beside Au3Pt(s) and
     // RhIr(s)), a step that changed the fcc's composition by a factor 2
     // threw the residuals from 0.4 to 150 RT and pi ran off to 1e8; it is

@@ -44,6 +44,73 @@ TEST(FeC, EquilibriumGibbsEnergyEqualsTheBruteForceHull) {
     }
 }
 
+// Feeds at the composition of cementite, one rounding step to either side
+// (as decimal amounts of Fe and C in a 3:1 ratio are): above about 1300 K
+// cementite is less stable than austenite with graphite, and graphite has a
+// negative driving force beside cementite alone, yet with cementite holding
+// the whole feed its amount beside it is zero to the rounding. Each state
+// must converge, cold and warm from a state 40 K away, to the brute-force hull.
+TEST(FeC, FeedAtTheCementiteCompositionConvergesToTheHull) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const struct {
+        double fe, c;
+    } feeds[] = {{0.69615468632578592, 0.23205156210859529}, {2.3961625506186568, 0.79872085020621886},
+                 {0.75, std::nextafter(0.25, 0.0)},           {0.75, std::nextafter(0.25, 1.0)},
+                 {0.75, 0.25}};
+    for (const double T : {1341.0481569461235, 1556.6628377338445, 1908.3241655752352, 2140.8696584101299}) {
+        for (const auto& f : feeds) {
+            SCOPED_TRACE("T " + std::to_string(T) + ", Fe " + std::to_string(f.fe) + ", C " + std::to_string(f.c));
+            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+            pr.element_amount = {f.fe, f.c};
+            Solver solver;
+            Conditions c;
+            for (const double t : {T - 40.0, T}) {
+                c.T = t;
+                const EquilibriumResult r = solver.equilibrate(pr, c);
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                EXPECT_TRUE(check_equilibrium(pr, r).ok);
+                const double atoms = f.fe + f.c;
+                const double hull = hull_minimum(sys, t, f.c / atoms);
+                EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
+                EXPECT_NEAR(r.G / atoms, hull, 2e-3);
+            }
+        }
+    }
+}
+
+// Feeds a little leaner in carbon than cementite near 2000 K, where
+// austenite with graphite is stable: the linear-programme start (cementite
+// beside a carbon-rich ferrite) sends the ferrite out, and cementite alone
+// cannot hold the feed. Each state must still converge, cold and warm, to
+// the brute-force hull.
+TEST(FeC, LeanFeedsBesideMetastableCementiteConvergeToTheHull) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const struct {
+        double T, fe, c;
+    } states[] = {{2018.5777951254715, 0.057909022718925215, 0.017052828659046403},
+                  {2004.5249878927793, 0.29077792070416325, 0.095372624835494829},
+                  {2251.4862452811813, 69.277214038945473, 20.030703049621156},
+                  {1998.7421892431041, 2.6955622327022311, 0.83665715088875314},
+                  {2018.0, 0.057909022718925215, 0.019}};
+    for (const auto& st : states) {
+        SCOPED_TRACE("T " + std::to_string(st.T) + ", Fe " + std::to_string(st.fe) + ", C " + std::to_string(st.c));
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {st.fe, st.c};
+        Solver solver;
+        Conditions c;
+        for (const double t : {st.T - 40.0, st.T}) {
+            c.T = t;
+            const EquilibriumResult r = solver.equilibrate(pr, c);
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(check_equilibrium(pr, r).ok);
+            const double atoms = st.fe + st.c;
+            const double hull = hull_minimum(sys, t, st.c / atoms);
+            EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
+            EXPECT_NEAR(r.G / atoms, hull, 2e-3);
+        }
+    }
+}
+
 // G per formula unit of the bcc (Fe)1(C,Va)3 at C site fraction y, written
 // out from the file's values: reference surface, ideal mixing on the
 // interstitial sublattice, L0 = -190 T, and the magnetic term (Tc = 1043 K,
