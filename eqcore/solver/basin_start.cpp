@@ -33,6 +33,7 @@ constexpr double kProvedBy = 1e-7;    // /RT per mol of material: a bound on how
 constexpr int kOneRounds = 8;         // programmes with the phase at one composition, moved between them
 constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minimum, tried last
 constexpr double kStar = 2e-2;        // step of the phase's neighbouring columns towards its constituents
+constexpr double kShortestTowards = 1.0 / 64.0;  // of the way to x: the shortest step of a balanced start
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -283,6 +284,37 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
     // The best one again, with every column generated since.
     std::vector<double>& y = starts[at_best];
     if (one_column_program(ws, who, y, columns) == HUGE_VAL) return false;
+    start_from_lp(ws);
+    return true;
+}
+
+bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
+    const Candidate& c = ws.cand[sz(who)];
+    const std::size_t m = sz(c.count);
+    std::vector<double> y0(m), y(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    drop_columns_of(ws, who);
+    ws.basin_seeds.clear();
+    // Room for the phase's neighbourhood beyond the other phases' columns.
+    const int first = ws.lp_used;
+    const std::size_t xend =
+        first == 0 ? 0 : sz(ws.lp_xoff[sz(first - 1)] + ws.cand[sz(ws.lp_owner[sz(first - 1)])].count);
+    reserve_program(ws, first + 1 + c.count, xend + (m + 1) * m);
+    // The program with the phase near the point t of the way to x.
+    const auto balances_at = [&](double t) {
+        ws.lp_used = first;
+        for (std::size_t k = 0; k < m; ++k) y[k] = y0[k] + t * (x[k] - y0[k]);
+        add_neighbourhood(ws, who, y);
+        return ws.lp_used > first && solve_lp(ws);
+    };
+    // The phase's compositions that balance form a convex set around its
+    // present one: where the shortest step cannot balance, the longer ones
+    // (further out on the same line) do not either, up to the reach of the
+    // neighbourhood's columns.
+    if (!balances_at(kShortestTowards)) return false;
+    double t = 1.0;
+    while (t > kShortestTowards && !balances_at(t)) t *= 0.5;
+    if (!(t > kShortestTowards)) balances_at(kShortestTowards);
     start_from_lp(ws);
     return true;
 }

@@ -8,8 +8,9 @@
 // its gap. Where one can, the state is redone from the program's balanced
 // assemblage with the phase at one composition moved from x, from the
 // program's own assemblage; then, and where the program decides nothing,
-// from the state with the phase moved (its amount kept), and, after a
-// warm start, from the cold start; the lower
+// from a balanced assemblage with the phase moved towards x as far as the
+// balance allows (none where it cannot move: the state itself is that
+// start), and, after a warm start, from the cold start; the lower
 // converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
@@ -87,19 +88,6 @@ int higher_basin(Workspace& ws, std::vector<double>& x) {
     return who;
 }
 
-// Candidate ci at composition x (fractions within each sublattice), its
-// amount kept; Newton restores the balances.
-void move_to(Workspace& ws, int ci, const std::vector<double>& x) {
-    const Candidate& c = ws.cand[sz(ci)];
-    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
-        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-        double sum = 0.0;
-        for (int k = b; k < e; ++k) sum += std::max(x[sz(k)], 1e-300);
-        for (int k = b; k < e; ++k)
-            ws.n[sz(c.first + k)] = c.N * ws.grp_share[sz(g)] * std::max(x[sz(k)], 1e-300) / sum;
-    }
-}
-
 }  // namespace
 
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message) {
@@ -121,8 +109,8 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // at x's basin is lower (basin_start.cpp). Where it finds one: from
         // that assemblage with the phase at one composition, from the
         // program's own (its columns of the phase merged); then, and where
-        // the program decides nothing, from the state with the phase moved
-        // to x.
+        // the program decides nothing, from the phase moved towards x as
+        // far as the balance allows.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
         if (verdict == BasinVerdict::stay) {
             before.restore(ws);
@@ -134,8 +122,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             if (basin_start(ws, who, x, G0) == BasinVerdict::move && lower(true)) continue;
         }
         before.restore(ws);
-        move_to(ws, who, x);
-        if (lower(true)) continue;
+        if (towards_start(ws, who, x) && lower(true)) continue;
         if (!cold_tried) {
             cold_tried = true;
             ws.have_solution = false;

@@ -435,6 +435,15 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
 // assemblage becomes the iterate. False (nothing changed but the program)
 // when none can be solved.
 bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
+// After basin_start, with the state restored: a balanced start with `who`
+// moved from its present composition towards x only as far as the element
+// balance allows: the program with the phase at one composition (and its
+// neighbourhood) 1/64 of the way to x, the other phases at the program's
+// columns; where that balances, the longest of the whole way, half, a
+// quarter, ... that does is the iterate (start_from_lp). False (nothing
+// changed but the program and ws.pi) where even 1/64 cannot balance: no
+// balanced start differs from the state itself.
+bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'
