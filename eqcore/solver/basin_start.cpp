@@ -34,6 +34,7 @@ constexpr int kOneRounds = 8;         // programmes with the phase at one compos
 constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minimum, tried last
 constexpr double kStar = 2e-2;        // step of the phase's neighbouring columns towards its constituents
 constexpr double kShortestTowards = 1.0 / 64.0;  // of the way to x: the shortest step of a balanced start
+constexpr int kRefineTowards = 5;     // bisections of the longest balanced step towards x
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -314,7 +315,15 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
     if (!balances_at(kShortestTowards)) return false;
     double t = 1.0;
     while (t > kShortestTowards && !balances_at(t)) t *= 0.5;
-    if (!(t > kShortestTowards)) balances_at(kShortestTowards);
+    // The longest step found is at least half the first that cannot
+    // balance: bisected towards the edge of the balance, where another
+    // phase's amount runs out, the phase as far on its way to x as it can be.
+    double beyond = std::min(2.0 * t, 1.0);
+    for (int i = 0; i < kRefineTowards && t < beyond; ++i) {
+        const double mid = 0.5 * (t + beyond);
+        (balances_at(mid) ? t : beyond) = mid;
+    }
+    if (!balances_at(t)) return false;
     start_from_lp(ws);
     return true;
 }

@@ -59,5 +59,49 @@ TEST(UnbalancedBasin, LiquidBesideACompoundInItsGapKeepsTheSideThatBalances) {
     }
 }
 
+// gap-a9b.dat: the same liquid beside A9B(s) (10 % B), 1000 J per mol of
+// atoms above the liquid's common tangent there. With 40 % B the answer is
+// the liquid B-rich beside A9B; warm from it, 18-22 % B keeps that
+// assemblage (the plain calculation stops there, 95-310 J high), though the
+// liquid alone at the feed is lower: its A-rich basin reaches past the
+// feed. The program with the liquid near its least distance (about 3 % B)
+// beside A9B cannot make the feed, so it decides nothing; the liquid moved
+// from its B-rich side towards that composition balances until it is about
+// as rich in B as the feed, and the calculation from there must find the
+// lower state. The answer against the brute-force minimum.
+TEST(UnbalancedBasin, LiquidBesideACompoundLeavesItWhereItsOtherBasinReachesTheFeed) {
+    const System sys = read_dat(test_data("gap-a9b.dat"));
+    const std::vector<int> liquid{phase_of(sys, "LIQUID")};
+    const auto feed = [&](double B) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        return pr;
+    };
+    const double T = 1000.0;
+    for (const double B : {0.18, 0.2, 0.22}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        const EquilibriumProblem pr = feed(B);
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        for (const bool leave : {false, true}) {
+            SolverOptions o;
+            o.leave_higher_basins = leave;
+            Solver s(o);
+            ASSERT_TRUE(s.equilibrate(feed(0.4), at(T)).succeeded());
+            const EquilibriumResult r = s.equilibrate(pr, at(T));
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            if (!leave) {
+                // The path under test: the plain warm calculation keeps
+                // the higher assemblage.
+                EXPECT_GT(r.G, brute + 50.0);
+                continue;
+            }
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), liquid);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
