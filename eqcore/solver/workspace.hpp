@@ -441,9 +441,10 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
 // neighbourhood) 1/64 of the way to x, the other phases at the program's
 // columns; where that balances, the longest of the whole way, half, a
 // quarter, ... that does, bisected a few times towards the first that
-// does not, is the iterate (start_from_lp). False (nothing
-// changed but the program and ws.pi) where even 1/64 cannot balance: no
-// balanced start differs from the state itself.
+// does not, is the iterate (start_from_lp). False (nothing changed but
+// the program and ws.pi) where even 1/64 cannot balance: within the
+// neighbourhood's reach the balance holds the phase where it is, and the
+// only balanced start found is the state itself.
 bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
