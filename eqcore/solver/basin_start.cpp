@@ -35,6 +35,8 @@ constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minim
 constexpr double kStar = 2e-2;        // step of the phase's neighbouring columns towards its constituents
 constexpr double kShortestTowards = 1.0 / 64.0;  // of the way to x: the shortest step of a balanced start
 constexpr int kRefineTowards = 5;     // bisections of the longest balanced step towards x
+constexpr double kApart = 1e-2;       // largest fraction difference of two compositions of one basin
+constexpr double kInterior = 0.9;     // share of the way to the simplex's edge an opposite start goes
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -326,6 +328,27 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
     if (!balances_at(t)) return false;
     start_from_lp(ws);
     return true;
+}
+
+bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2) {
+    const Candidate& c = ws.cand[sz(who)];
+    const std::size_t m = sz(c.count);
+    std::vector<double> y0(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    // The present composition moved away from x by as much as x lies from
+    // it, or a share of the way to the simplex's edge where that is nearer.
+    double s = 1.0;
+    for (std::size_t k = 0; k < m; ++k)
+        if (x[k] > y0[k]) s = std::min(s, kInterior * y0[k] / (x[k] - y0[k]));
+    x2.resize(m);
+    for (std::size_t k = 0; k < m; ++k) x2[k] = y0[k] + s * (y0[k] - x[k]);
+    const double D = descend_distance(ws, c, x2.data());
+    double from_x = 0.0, from_y0 = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        from_x = std::max(from_x, std::abs(x2[k] - x[k]));
+        from_y0 = std::max(from_y0, std::abs(x2[k] - y0[k]));
+    }
+    return D < -ws.opt.stability_tol && from_x > kApart && from_y0 > kApart;
 }
 
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {

@@ -103,5 +103,35 @@ TEST(UnbalancedBasin, LiquidBesideACompoundLeavesItWhereItsOtherBasinReachesTheF
     }
 }
 
+// gap-a9b.dat at 1050 K, 39-41 % B: the liquid alone at the feed, inside
+// its gap, has basins below its plane on both sides. The deepest is A-rich
+// (about 4 % B), where beside A9B it cannot make the feed, so the program
+// decides nothing there; the lower state is the liquid in its B-rich basin
+// (about 78 % B) beside A9B, about 250 J lower, which only the basin on the
+// other side of the present composition reaches. Cold and warm from 30 K
+// above, against the brute-force minimum.
+TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) {
+    const System sys = read_dat(test_data("gap-a9b.dat"));
+    const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, "A9B(s)")};
+    const double T = 1050.0;
+    for (const double B : {0.39, 0.4, 0.41}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        std::vector<EquilibriumResult> out{Solver().equilibrate(pr, at(T))};
+        Solver s;
+        s.equilibrate(pr, at(T + 30.0));
+        out.push_back(s.equilibrate(pr, at(T)));
+        for (const EquilibriumResult& r : out) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), both);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
