@@ -103,6 +103,31 @@ TEST(UnbalancedBasin, LiquidBesideACompoundLeavesItWhereItsOtherBasinReachesTheF
     }
 }
 
+// gap-a9b-near.dat: A9B(s) only 300 J above the tangent. Cold at 1050 K
+// with 11-14 % B the plain calculation ends 40-180 J high with the liquid
+// B-rich beside A9B; the program with the liquid at its deepest basin
+// (A-rich) beside A9B cannot make the feed, and no cold start follows a
+// cold calculation: only the liquid moved towards that basin as far as
+// the balance allows leads to the lower state.
+TEST(UnbalancedBasin, ColdLiquidBesideACompoundReachesItsOtherBasinThroughABalancedStart) {
+    const System sys = read_dat(test_data("gap-a9b-near.dat"));
+    const double T = 1050.0;
+    SolverOptions plain;
+    plain.leave_higher_basins = false;
+    for (const double B : {0.11, 0.12, 0.13, 0.14}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        EXPECT_GT(Solver(plain).equilibrate(pr, at(T)).G, brute + 20.0);  // the path under test
+        const EquilibriumResult r = Solver().equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
+    }
+}
+
 // gap-a9b.dat at 1050 K, 39-41 % B: the liquid alone at the feed, inside
 // its gap, has basins below its plane on both sides. The deepest is A-rich
 // (about 4 % B), where beside A9B it cannot make the feed, so the program
