@@ -33,6 +33,10 @@ constexpr double kProvedBy = 1e-7;    // /RT per mol of material: a bound on how
 constexpr int kOneRounds = 8;         // programmes with the phase at one composition, moved between them
 constexpr double kShortestMove = 1e-2;  // of the way to the phase's local minimum, tried last
 constexpr double kStar = 2e-2;        // step of the phase's neighbouring columns towards its constituents
+constexpr double kShortestTowards = 1.0 / 64.0;  // of the way to x: the shortest step of a balanced start
+constexpr int kRefineTowards = 5;     // bisections of the longest balanced step towards x
+constexpr double kApart = 1e-2;       // largest fraction difference of two compositions of one basin
+constexpr double kInterior = 0.9;     // share of the way to the simplex's edge an opposite start goes
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -285,6 +289,66 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
     if (one_column_program(ws, who, y, columns) == HUGE_VAL) return false;
     start_from_lp(ws);
     return true;
+}
+
+bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
+    const Candidate& c = ws.cand[sz(who)];
+    const std::size_t m = sz(c.count);
+    std::vector<double> y0(m), y(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    drop_columns_of(ws, who);
+    ws.basin_seeds.clear();
+    // Room for the phase's neighbourhood beyond the other phases' columns.
+    const int first = ws.lp_used;
+    const std::size_t xend =
+        first == 0 ? 0 : sz(ws.lp_xoff[sz(first - 1)] + ws.cand[sz(ws.lp_owner[sz(first - 1)])].count);
+    reserve_program(ws, first + 1 + c.count, xend + (m + 1) * m);
+    // The program with the phase near the point t of the way to x.
+    const auto balances_at = [&](double t) {
+        ws.lp_used = first;
+        for (std::size_t k = 0; k < m; ++k) y[k] = y0[k] + t * (x[k] - y0[k]);
+        add_neighbourhood(ws, who, y);
+        return ws.lp_used > first && solve_lp(ws);
+    };
+    // The phase's compositions that balance form a convex set around its
+    // present one: where the shortest step cannot balance, the longer ones
+    // (further out on the same line) do not either, up to the reach of the
+    // neighbourhood's columns.
+    if (!balances_at(kShortestTowards)) return false;
+    double t = 1.0;
+    while (t > kShortestTowards && !balances_at(t)) t *= 0.5;
+    // The longest step found is at least half the first that cannot
+    // balance: bisected towards the edge of the balance, where another
+    // phase's amount runs out, the phase as far on its way to x as it can be.
+    double beyond = std::min(2.0 * t, 1.0);
+    for (int i = 0; i < kRefineTowards && t < beyond; ++i) {
+        const double mid = 0.5 * (t + beyond);
+        (balances_at(mid) ? t : beyond) = mid;
+    }
+    if (!balances_at(t)) return false;
+    start_from_lp(ws);
+    return true;
+}
+
+bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2) {
+    const Candidate& c = ws.cand[sz(who)];
+    const std::size_t m = sz(c.count);
+    std::vector<double> y0(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    // The present composition moved away from x by as much as x lies from
+    // it, or a share of the way to the simplex's edge where that is nearer.
+    double s = 1.0;
+    for (std::size_t k = 0; k < m; ++k)
+        if (x[k] > y0[k]) s = std::min(s, kInterior * y0[k] / (x[k] - y0[k]));
+    x2.resize(m);
+    for (std::size_t k = 0; k < m; ++k) x2[k] = y0[k] + s * (y0[k] - x[k]);
+    const double D = descend_distance(ws, c, x2.data());
+    double from_x = 0.0, from_y0 = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        from_x = std::max(from_x, std::abs(x2[k] - x[k]));
+        from_y0 = std::max(from_y0, std::abs(x2[k] - y0[k]));
+    }
+    return D < -ws.opt.stability_tol && from_x > kApart && from_y0 > kApart;
 }
 
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {

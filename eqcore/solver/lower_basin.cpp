@@ -5,11 +5,15 @@
 // over assemblages in which it appears once. A linear program first asks
 // whether any assemblage with the phase at that composition can be lower
 // (basin_start.cpp); where it proves that none can, the phase stays inside
-// its gap. Where one can, the state is redone from the program's balanced
-// assemblage with the phase at one composition moved from x, from the
-// program's own assemblage; then, and where the program decides nothing,
-// from the state with the phase moved (its amount kept), and, after a
-// warm start, from the cold start; the lower
+// that basin's gap. Where one can, the state is redone from the program's
+// balanced assemblage with the phase at one composition moved from x, from
+// the program's own assemblage; then, and where the program decides
+// nothing, from a balanced assemblage with the phase moved towards x as
+// far as the balance allows (none where it cannot move: the state itself
+// is that start). The phase's basin on the other side of its present
+// composition, where one lies below the plane, is decided the same way
+// (x is only the deepest). Last, where x's basin is undecided after a warm
+// start, the cold start is tried; the lower
 // converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
@@ -87,19 +91,6 @@ int higher_basin(Workspace& ws, std::vector<double>& x) {
     return who;
 }
 
-// Candidate ci at composition x (fractions within each sublattice), its
-// amount kept; Newton restores the balances.
-void move_to(Workspace& ws, int ci, const std::vector<double>& x) {
-    const Candidate& c = ws.cand[sz(ci)];
-    for (int g = c.group0; g < c.group0 + c.groups; ++g) {
-        const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-        double sum = 0.0;
-        for (int k = b; k < e; ++k) sum += std::max(x[sz(k)], 1e-300);
-        for (int k = b; k < e; ++k)
-            ws.n[sz(c.first + k)] = c.N * ws.grp_share[sz(g)] * std::max(x[sz(k)], 1e-300) / sum;
-    }
-}
-
 }  // namespace
 
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message) {
@@ -117,26 +108,33 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         const auto lower = [&](bool from_iterate) {
             return converge_tp(ws, from_iterate, m) == SolverStatus::ok && state_G(ws) < G0 - kLowerBy;
         };
-        // Not where the program proves that no assemblage with the phase
-        // at x's basin is lower (basin_start.cpp). Where it finds one: from
-        // that assemblage with the phase at one composition, from the
-        // program's own (its columns of the phase merged); then, and where
-        // the program decides nothing, from the state with the phase moved
-        // to x.
+        // From the program's assemblage with the phase at one composition
+        // near xb, then from the program's own (its columns of the phase
+        // merged); called after basin_start found a lower assemblage at xb.
+        const auto leave_for = [&](const std::vector<double>& xb) {
+            if (one_instance_start(ws, who, xb) && lower(true)) return true;
+            before.restore(ws);
+            return basin_start(ws, who, xb, G0) == BasinVerdict::move && lower(true);
+        };
+        // Where the program finds an assemblage with the phase at x's basin
+        // lower (basin_start.cpp): from that assemblage. Then, where it
+        // decides nothing (no proof that none is lower), from the phase
+        // moved towards x as far as the balance allows. Then, a proof or
+        // not, the phase's basin on the other side of its present
+        // composition (x is only the deepest below the plane; a proof
+        // covers x's basin alone), decided the same way. Last, where x's
+        // basin is not decided, after a warm start, from the cold start.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
-        if (verdict == BasinVerdict::stay) {
-            before.restore(ws);
-            break;
-        }
-        if (verdict == BasinVerdict::move) {
-            if (one_instance_start(ws, who, x) && lower(true)) continue;
-            before.restore(ws);
-            if (basin_start(ws, who, x, G0) == BasinVerdict::move && lower(true)) continue;
-        }
+        const bool decided = verdict == BasinVerdict::stay;
+        if (verdict == BasinVerdict::move && leave_for(x)) continue;
         before.restore(ws);
-        move_to(ws, who, x);
-        if (lower(true)) continue;
-        if (!cold_tried) {
+        if (!decided && towards_start(ws, who, x) && lower(true)) continue;
+        before.restore(ws);
+        std::vector<double>& x2 = ws.basin_other;
+        if (opposite_basin(ws, who, x, x2) && basin_start(ws, who, x2, G0) == BasinVerdict::move && leave_for(x2))
+            continue;
+        before.restore(ws);
+        if (!decided && !cold_tried) {
             cold_tried = true;
             ws.have_solution = false;
             if (lower(false)) continue;

@@ -259,8 +259,9 @@ struct Workspace {
     int lp_used = 0;  // columns of the current program
 
     // a present phase's screen for a lower basin: the best composition so
-    // far and the one it moves to (kept across calculations: no allocation)
-    std::vector<double> basin_probe, basin_x;
+    // far, the one it moves to and another basin of the phase (kept across
+    // calculations: no allocation)
+    std::vector<double> basin_probe, basin_x, basin_other;
     // the columns of the basin program column generation starts from besides those it uses
     std::vector<int> basin_seeds;
     std::vector<double> self_starts;  // a present phase's search: its remembered minima to descend from again
@@ -447,6 +448,24 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
 // assemblage becomes the iterate. False (nothing changed but the program)
 // when none can be solved.
 bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
+// After basin_start, with the state restored: a balanced start with `who`
+// moved from its present composition towards x only as far as the element
+// balance allows: the program with the phase at one composition (and its
+// neighbourhood) 1/64 of the way to x, the other phases at the program's
+// columns; where that balances, the longest of the whole way, half, a
+// quarter, ... that does, bisected a few times towards the first that
+// does not, is the iterate (start_from_lp). False (nothing changed but
+// the program and ws.pi) where even 1/64 cannot balance: within the
+// neighbourhood's reach the balance holds the phase where it is, and the
+// only balanced start found is the state itself.
+bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
+// With the state restored: another basin of `who` below the state's plane,
+// the one on the other side of its present composition from x (a phase
+// inside its gap between two basins). Its distance descends from the
+// present composition moved away from x; true with that local minimum in
+// x2 where it lies below the plane by more than the stability tolerance
+// and apart from both x and the present composition.
+bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'

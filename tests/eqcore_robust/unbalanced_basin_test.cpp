@@ -59,5 +59,104 @@ TEST(UnbalancedBasin, LiquidBesideACompoundInItsGapKeepsTheSideThatBalances) {
     }
 }
 
+// gap-a9b.dat: the same liquid beside A9B(s) (10 % B), 1000 J per mol of
+// atoms above the liquid's common tangent there. With 40 % B the answer is
+// the liquid B-rich beside A9B; warm from it, 18-22 % B keeps that
+// assemblage (the plain calculation stops there, 95-310 J high), though the
+// liquid alone at the feed is lower: its A-rich basin reaches past the
+// feed. The program with the liquid near its least distance (about 3 % B)
+// beside A9B cannot make the feed, so it decides nothing; the liquid moved
+// from its B-rich side towards that composition balances until it is about
+// as rich in B as the feed, and the calculation from there must find the
+// lower state. The answer against the brute-force minimum.
+TEST(UnbalancedBasin, LiquidBesideACompoundLeavesItWhereItsOtherBasinReachesTheFeed) {
+    const System sys = read_dat(test_data("gap-a9b.dat"));
+    const std::vector<int> liquid{phase_of(sys, "LIQUID")};
+    const auto feed = [&](double B) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        return pr;
+    };
+    const double T = 1000.0;
+    for (const double B : {0.18, 0.2, 0.22}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        const EquilibriumProblem pr = feed(B);
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        for (const bool leave : {false, true}) {
+            SolverOptions o;
+            o.leave_higher_basins = leave;
+            Solver s(o);
+            ASSERT_TRUE(s.equilibrate(feed(0.4), at(T)).succeeded());
+            const EquilibriumResult r = s.equilibrate(pr, at(T));
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            if (!leave) {
+                // The path under test: the plain warm calculation keeps
+                // the higher assemblage.
+                EXPECT_GT(r.G, brute + 50.0);
+                continue;
+            }
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), liquid);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
+// gap-a9b-near.dat: A9B(s) only 300 J above the tangent. Cold at 1050 K
+// with 11-14 % B the plain calculation ends 40-180 J high with the liquid
+// B-rich beside A9B; the program with the liquid at its deepest basin
+// (A-rich) beside A9B cannot make the feed, and no cold start follows a
+// cold calculation: only the liquid moved towards that basin as far as
+// the balance allows leads to the lower state.
+TEST(UnbalancedBasin, ColdLiquidBesideACompoundReachesItsOtherBasinThroughABalancedStart) {
+    const System sys = read_dat(test_data("gap-a9b-near.dat"));
+    const double T = 1050.0;
+    SolverOptions plain;
+    plain.leave_higher_basins = false;
+    for (const double B : {0.11, 0.12, 0.13, 0.14}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        EXPECT_GT(Solver(plain).equilibrate(pr, at(T)).G, brute + 20.0);  // the path under test
+        const EquilibriumResult r = Solver().equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
+    }
+}
+
+// gap-a9b.dat at 1050 K, 39-41 % B: the liquid alone at the feed, inside
+// its gap, has basins below its plane on both sides. The deepest is A-rich
+// (about 4 % B), where beside A9B it cannot make the feed, so the program
+// decides nothing there; the lower state is the liquid in its B-rich basin
+// (about 78 % B) beside A9B, about 250 J lower, which only the basin on the
+// other side of the present composition reaches. Cold and warm from 30 K
+// above, against the brute-force minimum.
+TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) {
+    const System sys = read_dat(test_data("gap-a9b.dat"));
+    const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, "A9B(s)")};
+    const double T = 1050.0;
+    for (const double B : {0.39, 0.4, 0.41}) {
+        SCOPED_TRACE(::testing::Message() << "x(B) " << B);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - B, B};
+        const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        std::vector<EquilibriumResult> out{Solver().equilibrate(pr, at(T))};
+        Solver s;
+        s.equilibrate(pr, at(T + 30.0));
+        out.push_back(s.equilibrate(pr, at(T)));
+        for (const EquilibriumResult& r : out) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), both);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
