@@ -82,6 +82,9 @@ struct QuasichemExcessTerm {
     int p = 0, q = 0, r = 0;
     std::array<double, 4> coef{};
     int third = 0;                 // ternary: 1 third in S1, 2 in S2, 3 in neither; 0 binary
+    // A binary G record without composition powers (p = q = 0): its factor
+    // is 1 at every composition, so the term is L W, linear in N.
+    bool constant_factor = false;
     LinearForm weight;             // W
     std::vector<LinearForm> num, den;  // the ratios the term depends on (see the .cpp)
     // The same forms dense over the K quadruplets, for the derivatives:
