@@ -478,25 +478,50 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
             continue;
         }
-        // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a,
-        // then the distinct denominators' coefficients.
-        const int nd = t.dens, q = 1 + nr + nd;
-        zk.assign(sz(q) * K, 0.0);
-        std::copy(Wrow, Wrow + K, zk.begin());
-        std::copy(dens, dens + sz(nd) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(1 + nr) * K));
+        // The ratios the Hessian involves: a present denominator, and a first
+        // or second derivative of f that is not zero (f's Hessian is held in
+        // its lower triangle: row a before the diagonal, column a after it).
+        // The others' rows and columns of C below are zero, so their rows of
+        // Z are neither built nor used.
+        std::array<int, kRatios> live{};
+        int nl = 0;
         for (int a = 0; a < nr; ++a) {
             if (!(den[sz(a)] > 0.0)) continue;
+            bool moves = f.g[sz(a)] != 0.0;
+            for (int b = 0; b < kRatios && !moves; ++b)
+                moves = (b <= a ? f.h[sz(a * kRatios + b)] : f.h[sz(b * kRatios + a)]) != 0.0;
+            if (moves) live[sz(nl++)] = a;
+        }
+        // The distinct denominators of those ratios, in their order.
+        std::array<int, kRatios> den_row{};
+        int ndl = 0;
+        for (int j = 0; j < t.dens; ++j) {
+            den_row[sz(j)] = -1;
+            for (int i = 0; i < nl; ++i)
+                if (t.den_of[sz(live[sz(i)])] == j) den_row[sz(j)] = 1 + nl + ndl;
+            if (den_row[sz(j)] >= 0) ++ndl;
+        }
+        // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a
+        // of each ratio involved, then their denominators' coefficients.
+        const int q = 1 + nl + ndl;
+        zk.assign(sz(q) * K, 0.0);
+        std::copy(Wrow, Wrow + K, zk.begin());
+        for (int j = 0; j < t.dens; ++j)
+            if (den_row[sz(j)] >= 0)
+                std::copy(dens + sz(j) * K, dens + sz(j + 1) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(den_row[sz(j)]) * K));
+        for (int i = 0; i < nl; ++i) {
+            const int a = live[sz(i)];
             const double* nu = t.rows.data() + sz(1 + a) * K;
             const double* de = dens + sz(t.den_of[sz(a)]) * K;
             const double za = z[sz(a)], inv = 1.0 / den[sz(a)];
-            double* row = zk.data() + sz(1 + a) * K;
+            double* row = zk.data() + sz(1 + i) * K;
             for (std::size_t k = 0; k < K; ++k) row[k] = (nu[k] - za * de[k]) * inv;
         }
-        gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k
-        for (int a = 0; a < nr; ++a) {
-            const double fa = f.g[sz(a)];
+        gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k (every ratio with f_a != 0 is involved)
+        for (int i = 0; i < nl; ++i) {
+            const double fa = f.g[sz(live[sz(i)])];
             if (fa == 0.0) continue;
-            const double* row = zk.data() + sz(1 + a) * K;
+            const double* row = zk.data() + sz(1 + i) * K;
             for (std::size_t k = 0; k < K; ++k) gk[k] += fa * row[k];
         }
         if (!grad.empty())
@@ -506,12 +531,14 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         // derivatives of the ratios, -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a).
         cz.assign(sz(q * q), 0.0);
         auto c = [&](int r, int s2, double v) { cz[sz(r * q + s2)] = cz[sz(s2 * q + r)] = v; };
-        for (int a = 0; a < nr; ++a) {
-            if (!(den[sz(a)] > 0.0)) continue;
-            c(0, 1 + a, f.g[sz(a)]);
-            c(1 + a, 1 + nr + t.den_of[sz(a)], -W * f.g[sz(a)] / den[sz(a)]);
-            for (int b = 0; b <= a; ++b)
-                if (den[sz(b)] > 0.0) c(1 + a, 1 + b, W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)]);
+        for (int i = 0; i < nl; ++i) {
+            const int a = live[sz(i)];
+            c(0, 1 + i, f.g[sz(a)]);
+            c(1 + i, den_row[sz(t.den_of[sz(a)])], -W * f.g[sz(a)] / den[sz(a)]);
+            for (int j = 0; j <= i; ++j) {
+                const int b = live[sz(j)];
+                c(1 + i, 1 + j, W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)]);
+            }
         }
         // M = L C Z, then the lower triangle of Z' M (rows that C leaves
         // empty skipped).
