@@ -141,13 +141,14 @@ private:
     std::vector<double> w_;                 // quadruplets x end members
     std::vector<LinearForm> forms_;         // configurational forms u_t ...
     std::vector<double> form_sign_;         // ... and their weights s_t
-    // The forms' directions: u_t = form_scale_t * (direction form_dir_t),
-    // forms with proportional coefficients (a positive scale) sharing one:
-    // one logarithm per direction, and the gradients s_t c_t (ln u_t + 1)
-    // and Hessians s_t c_t c_t' / u_t add up along it.
+    // The forms' directions: u_t = a_t u_j (u_j the form of direction j),
+    // forms with proportional coefficients (a positive scale a_t) sharing
+    // one. Along direction j the forms add up to
+    //     sum_t s_t u_t ln u_t = u_j (c_j + s_j ln u_j),
+    // s_j = sum_t s_t a_t, c_j = sum_t s_t a_t ln a_t: one logarithm per
+    // direction, slope c_j + s_j (ln u_j + 1), curvature s_j / u_j.
     std::vector<LinearForm> dirs_;
-    std::vector<int> form_dir_;
-    std::vector<double> form_scale_, ln_form_scale_;
+    std::vector<double> dir_sign_, dir_const_;
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
     FlatForms excess_forms_;                // every form the excess terms use, once
