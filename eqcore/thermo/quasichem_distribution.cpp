@@ -55,6 +55,7 @@ QuasichemDistribution::QuasichemDistribution(const QuasichemModel& model) : mode
     grad_.assign(sz(K_), 0.0);
     hess_.assign(sz(K_) * sz(K_), 0.0);
     b_.assign(sz(E_), 0.0);
+    content_.assign(sz(E_), 0.0);
     em_rows_.assign(sz(M_) * sz(E_), 0.0);
     std::vector<double> em(sz(M_), 0.0), v(sz(K_), 0.0);
     for (int a = 0; a < M_; ++a) {
@@ -183,11 +184,7 @@ void QuasichemDistribution::evaluate(bool hessian) {
         const int k = on_[sz(i)];
         g_(i) = g0_[sz(k)] + RT_ * std::log(full_[sz(k)]) + grad_[sz(k)];
     }
-    if (!hessian) return;
-    H_.resize(m, m);
-    for (int i = 0; i < m; ++i)
-        for (int j = 0; j < m; ++j)
-            H_(i, j) = (hess_[sz(on_[sz(i)]) * sz(K_) + sz(on_[sz(j)])] - RT_) / total + (i == j ? RT_ / N_(i) : 0.0);
+    if (hessian) hess_total_ = total;
 }
 
 double QuasichemDistribution::stationarity() const {
@@ -196,14 +193,20 @@ double QuasichemDistribution::stationarity() const {
     return res / RT_;
 }
 
-double QuasichemDistribution::imbalance() const {
+double QuasichemDistribution::imbalance() {
+    // Every element's content of N in one pass over the quadruplets' rows
+    // (each element's sum still taken in quadruplet order).
     const ModelLayout& l = model_.layout();
+    std::fill(content_.begin(), content_.end(), 0.0);
+    for (int i = 0; i < m_on(); ++i) {
+        const double* row = l.row_of(on_[sz(i)]);
+        const double Ni = N_(i);
+        for (int e = 0; e < E_; ++e) content_[sz(e)] += row[e] * Ni;
+    }
     double worst = 0.0;
     for (int e = 0; e < E_; ++e) {
         if (!(std::abs(b_[sz(e)]) > 1e-300)) continue;
-        double s = 0.0;
-        for (int i = 0; i < m_on(); ++i) s += l.row_of(on_[sz(i)])[e] * N_(i);
-        const double err = std::abs(b_[sz(e)] - s) / std::abs(b_[sz(e)]);
+        const double err = std::abs(b_[sz(e)] - content_[sz(e)]) / std::abs(b_[sz(e)]);
         if (!(err <= worst)) worst = err;  // NaN propagates
     }
     return worst;
@@ -223,7 +226,13 @@ void QuasichemDistribution::factor() {
     double* kkt = lu_.matrix(n);  // row-major, filled in place
     for (std::size_t i = 0; i < m; ++i) {
         const auto ii = static_cast<Eigen::Index>(i);
-        for (std::size_t j = 0; j < m; ++j) kkt[i * n + j] = H_(ii, static_cast<Eigen::Index>(j)) * N_(static_cast<Eigen::Index>(j)) / RT_;
+        // d2G/dN_i dN_j: the remainder's (per mol at fractions, so over the
+        // total) and the ideal part's RT (delta_ij / N_i - 1 / total).
+        const double* hrow = hess_.data() + sz(on_[i]) * sz(K_);
+        for (std::size_t j = 0; j < m; ++j) {
+            const double hij = (hrow[on_[j]] - RT_) / hess_total_ + (i == j ? RT_ / N_(ii) : 0.0);
+            kkt[i * n + j] = hij * N_(static_cast<Eigen::Index>(j)) / RT_;
+        }
         for (std::size_t j = 0; j < r; ++j) {
             const auto jj = static_cast<Eigen::Index>(j);
             kkt[i * n + m + j] = -A_(ii, jj);

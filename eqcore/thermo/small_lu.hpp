@@ -38,8 +38,14 @@ public:
     void factor() {
         for (std::size_t k = 0; k < n_; ++k) {
             std::size_t p = k;
-            for (std::size_t i = k + 1; i < n_; ++i)
-                if (std::abs(lu_[i * n_ + k]) > std::abs(lu_[p * n_ + k])) p = i;
+            double largest = std::abs(lu_[k * n_ + k]);
+            for (std::size_t i = k + 1; i < n_; ++i) {
+                const double a = std::abs(lu_[i * n_ + k]);
+                if (a > largest) {
+                    largest = a;
+                    p = i;
+                }
+            }
             piv_[k] = p;
             if (p != k)
                 for (std::size_t j = 0; j < n_; ++j) std::swap(lu_[k * n_ + j], lu_[p * n_ + j]);
