@@ -224,14 +224,15 @@ void QuasichemDistribution::factor() {
     const auto r = static_cast<std::size_t>(A_.cols());
     const std::size_t n = m + r;
     double* kkt = lu_.matrix(n);  // row-major, filled in place
+    const double inv_total = 1.0 / hess_total_, inv_RT = 1.0 / RT_;
     for (std::size_t i = 0; i < m; ++i) {
         const auto ii = static_cast<Eigen::Index>(i);
         // d2G/dN_i dN_j: the remainder's (per mol at fractions, so over the
         // total) and the ideal part's RT (delta_ij / N_i - 1 / total).
         const double* hrow = hess_.data() + sz(on_[i]) * sz(K_);
         for (std::size_t j = 0; j < m; ++j) {
-            const double hij = (hrow[on_[j]] - RT_) / hess_total_ + (i == j ? RT_ / N_(ii) : 0.0);
-            kkt[i * n + j] = hij * N_(static_cast<Eigen::Index>(j)) / RT_;
+            const double hij = (hrow[on_[j]] - RT_) * inv_total + (i == j ? RT_ / N_(ii) : 0.0);
+            kkt[i * n + j] = hij * (N_(static_cast<Eigen::Index>(j)) * inv_RT);
         }
         for (std::size_t j = 0; j < r; ++j) {
             const auto jj = static_cast<Eigen::Index>(j);

@@ -49,11 +49,11 @@ public:
             piv_[k] = p;
             if (p != k)
                 for (std::size_t j = 0; j < n_; ++j) std::swap(lu_[k * n_ + j], lu_[p * n_ + j]);
-            const double pivot = lu_[k * n_ + k];
+            const double inv_pivot = 1.0 / lu_[k * n_ + k];
             const double* rk = lu_.data() + k * n_;
             for (std::size_t i = k + 1; i < n_; ++i) {
                 double* ri = lu_.data() + i * n_;
-                const double l = ri[k] / pivot;
+                const double l = ri[k] * inv_pivot;
                 ri[k] = l;
                 if (l == 0.0) continue;
                 for (std::size_t j = k + 1; j < n_; ++j) ri[j] -= l * rk[j];
