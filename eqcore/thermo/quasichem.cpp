@@ -280,6 +280,16 @@ double QuasichemModel::configurational(std::span<const double> w, std::span<doub
         }
         if (hess.empty() || s == 0.0) continue;
         const double kappa = s / u;
+        if (F.var.size() == K) {
+            // Over every quadruplet (var is 0, 1, ..., K - 1): contiguous rows.
+            const double* c = F.coef.data();
+            for (std::size_t a = 0; a < K; ++a) {
+                const double ca = kappa * c[a];
+                double* row = hess.data() + a * K;
+                for (std::size_t b = 0; b < K; ++b) row[b] += ca * c[b];
+            }
+            continue;
+        }
         for (std::size_t a = 0; a < F.var.size(); ++a) {
             const double ca = kappa * F.coef[a];
             double* row = hess.data() + sz(F.var[a]) * K;
