@@ -93,7 +93,8 @@ struct QuasichemExcessTerm {
     std::vector<double> rows;
     std::vector<int> den_of;
     int dens = 0;
-    // W, the numerators and the denominators in the model's FlatForms.
+    // W, the numerators and the denominators in the model's FlatForms (the
+    // latter two empty for a constant factor, which never reads them).
     int weight_id = 0;
     std::vector<int> num_id, den_id;
 };

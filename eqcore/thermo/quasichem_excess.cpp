@@ -392,8 +392,11 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
         }
         dense_rows(t, K);
         t.weight_id = forms.add(t.weight);
-        for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
-        for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
+        // A constant factor never reads its ratios: their forms are not evaluated.
+        if (!t.constant_factor) {
+            for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
+            for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
+        }
         out.push_back(std::move(t));
     }
     return out;
