@@ -237,6 +237,7 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         dir_const_[j] += form_sign_[t] * scale * std::log(scale);
     }
     terms_ = prepare_excess_terms(d, quads_, excess_forms_);
+    for (const QuasichemExcessTerm& t : terms_) excess_uses_lnT_ = excess_uses_lnT_ || t.coef[2] != 0.0;
 }
 
 void QuasichemModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {

@@ -153,6 +153,7 @@ private:
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
     FlatForms excess_forms_;                // every form the excess terms use, once
+    bool excess_uses_lnT_ = false;          // a term with a T ln T coefficient
     // The internal-equilibrium solver with its last solution (the start of
     // the next solve); a caller finding it busy (another thread) solves with
     // one of its own.

@@ -406,7 +406,8 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
                                           std::span<double> hess) const {
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
-    const double lnT = std::log(T);
+    // ln T enters only through the T ln T coefficients.
+    const double lnT = excess_uses_lnT_ ? std::log(T) : 0.0;
     ExcessWork& wk = excess_work();
     std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.form_at;
     // Every form the terms use, once.
@@ -507,7 +508,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a
         // of each ratio involved, then their denominators' coefficients.
         const int q = 1 + nl + ndl;
-        zk.assign(sz(q) * K, 0.0);
+        zk.resize(sz(q) * K);  // every row is written below
         std::copy(Wrow, Wrow + K, zk.begin());
         for (int j = 0; j < t.dens; ++j)
             if (den_row[sz(j)] >= 0)

@@ -302,7 +302,7 @@ namespace {
 // Q record, a ternary G record whose factor moves with two ratios), and
 // again with three ternary records of other shapes added: the third cation
 // in neither set (Fe in Ca-Mg) and in one set with composition powers, of G
-// and of Q. Each shape leaves a different set of ratios moving the factor,
+// (with a T ln T coefficient, which the records as written lack) and of Q. Each shape leaves a different set of ratios moving the factor,
 // so that the Hessian's rows are chosen differently each time; the Hessian,
 // gradient and the other identities must hold against differences at two
 // distributions away from equilibrium and two temperatures.
@@ -316,7 +316,7 @@ TEST(QuasichemModel, IdentitiesHoldForEveryShapeOfExcessRecord) {
         "   3\n G   1   2   5   5  1  0  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
         "   3  0  -8000.0  2.0  0.0  0.0  0.0  0.0\n"
         "   3\n G   1   4   5   5  1  1  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
-        "   2  0  6000.0  -1.5  0.0  0.0  0.0  0.0\n"
+        "   2  0  6000.0  -1.5  0.8  0.0  0.0  0.0\n"
         "   3\n Q   1   4   5   5  1  2  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
         "   3  0  -5000.0  0.0  0.0  0.0  0.0  0.0\n";
     const std::string end = "   0\n CaO_s(s)";
