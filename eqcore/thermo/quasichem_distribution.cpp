@@ -107,7 +107,8 @@ void QuasichemDistribution::select_constraints() {
         A_.resize(m, static_cast<Eigen::Index>(rows_.size()));
         for (Eigen::Index j = 0; j < A_.cols(); ++j) {
             const int e = rows_[sz(static_cast<int>(j))];
-            for (int i = 0; i < m; ++i) A_(i, j) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+            const double inv_b = 1.0 / b_[sz(e)];
+            for (int i = 0; i < m; ++i) A_(i, j) = l.row_of(on_[sz(i)])[e] * inv_b;
         }
         return;
     }
@@ -127,7 +128,8 @@ void QuasichemDistribution::select_constraints() {
         const double after = basis_.col(r).norm();
         if (!(after > 1e-10 * before)) continue;
         basis_.col(r) /= after;
-        for (int i = 0; i < m; ++i) A_(i, r) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+        const double inv_b = 1.0 / b_[sz(e)];
+        for (int i = 0; i < m; ++i) A_(i, r) = l.row_of(on_[sz(i)])[e] * inv_b;
         order[kept++] = e;
         ++r;
     }
@@ -177,7 +179,8 @@ void QuasichemDistribution::evaluate(bool hessian) {
     double total = 0.0;
     for (int i = 0; i < m; ++i) total += N_(i);
     std::fill(full_.begin(), full_.end(), 0.0);
-    for (int i = 0; i < m; ++i) full_[sz(on_[sz(i)])] = N_(i) / total;
+    const double inv_total = 1.0 / total;
+    for (int i = 0; i < m; ++i) full_[sz(on_[sz(i)])] = N_(i) * inv_total;
     model_.excess(T_, full_, grad_, hessian ? std::span<double>(hess_) : std::span<double>{});
     g_.resize(m);
     for (int i = 0; i < m; ++i) {
@@ -261,7 +264,8 @@ double QuasichemDistribution::step() {
     const int m = m_on();
     const auto r = A_.cols();
     rhs_.resize(m + r);
-    for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
+    const double inv_RT = 1.0 / RT_;
+    for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) * inv_RT;
     for (Eigen::Index j = 0; j < r; ++j) {
         const int e = rows_[sz(static_cast<int>(j))];
         rhs_(m + j) = (1.0 - A_.col(j).dot(N_)) * b_[sz(e)] / lu_b_[sz(e)];
