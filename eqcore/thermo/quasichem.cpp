@@ -12,18 +12,6 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// Work arrays of the configurational part, one set per thread: once grown
-// to the phase's size an evaluation allocates nothing. Fetched once per
-// evaluation through a call kept out of line, so that the thread-local
-// address is looked up once rather than at every use.
-struct ConfigurationalWork {
-    std::vector<double> ud, lnd, slope, kappa;
-};
-[[gnu::noinline]] ConfigurationalWork& configurational_work() {
-    thread_local ConfigurationalWork work;
-    return work;
-}
-
 int find_quad(const std::vector<Quadruplet>& q, int a, int b, int x, int y) {
     if (a > b) std::swap(a, b);
     if (x > y) std::swap(x, y);
@@ -226,7 +214,8 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
     add(std::vector<double>(sz(K), 2.0), -2.0 * beta);
     add(std::vector<double>(sz(K), 4.0), alpha);
     for (const Quadruplet& Q : quads_) ln_mult_.push_back(std::log(Q.multiplicity));
-    for (const LinearForm& F : forms_) {
+    for (std::size_t t = 0; t < forms_.size(); ++t) {
+        const LinearForm& F = forms_[t];
         std::size_t j = 0;
         double scale = 1.0;
         for (; j < dirs_.size(); ++j) {
@@ -240,13 +229,15 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
         }
         if (j == dirs_.size()) {
             dirs_.push_back(F);
+            dir_sign_.push_back(0.0);
+            dir_const_.push_back(0.0);
             scale = 1.0;
         }
-        form_dir_.push_back(static_cast<int>(j));
-        form_scale_.push_back(scale);
-        ln_form_scale_.push_back(std::log(scale));
+        dir_sign_[j] += form_sign_[t] * scale;
+        dir_const_[j] += form_sign_[t] * scale * std::log(scale);
     }
     terms_ = prepare_excess_terms(d, quads_, excess_forms_);
+    for (const QuasichemExcessTerm& t : terms_) excess_uses_lnT_ = excess_uses_lnT_ || t.coef[2] != 0.0;
 }
 
 void QuasichemModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {
@@ -271,45 +262,37 @@ void QuasichemModel::standard(double T, double lnT, std::span<const int> which, 
 
 double QuasichemModel::configurational(std::span<const double> w, std::span<double> grad, std::span<double> hess) const {
     const std::size_t K = sz(layout_.variables);
-    // Each form is its scale times its direction's: u_t = a_t u_j,
-    // ln u_t = ln a_t + ln u_j.
-    ConfigurationalWork& wk = configurational_work();
-    std::vector<double>&ud = wk.ud, &lnd = wk.lnd, &slope = wk.slope, &kappa = wk.kappa;
-    const std::size_t nd = dirs_.size();
-    ud.resize(nd);
-    lnd.resize(nd);
-    slope.assign(nd, 0.0);
-    kappa.assign(nd, 0.0);
-    for (std::size_t j = 0; j < nd; ++j) {
-        ud[j] = dirs_[j].at(w.data());
-        lnd[j] = ud[j] > 0.0 ? std::log(ud[j]) : 0.0;
-    }
     double f = 0.0;
     for (std::size_t k = 0; k < K; ++k) {
         f -= w[k] * ln_mult_[k];
         if (!grad.empty()) grad[k] -= ln_mult_[k];
     }
-    for (std::size_t t = 0; t < forms_.size(); ++t) {
-        const auto j = sz(form_dir_[t]);
-        if (!(ud[j] > 0.0)) continue;  // every quadruplet it holds is absent
-        const double a = form_scale_[t], u = a * ud[j];
-        const double s = form_sign_[t], lu = ln_form_scale_[t] + lnd[j];
-        f += s * u * lu;
-        if (!grad.empty()) slope[j] += s * a * (lu + 1.0);
-        if (!hess.empty()) kappa[j] += s * a * a / u;
-    }
-    if (!grad.empty())
-        for (std::size_t j = 0; j < nd; ++j) {
-            if (slope[j] == 0.0) continue;
-            const LinearForm& F = dirs_[j];
-            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += slope[j] * F.coef[q];
-        }
-    if (hess.empty()) return f;
+    // Direction by direction: u (c + s ln u), its slope c + s (ln u + 1)
+    // along the direction's coefficients and its curvature s / u.
     for (std::size_t j = 0; j < dirs_.size(); ++j) {
-        if (kappa[j] == 0.0) continue;
         const LinearForm& F = dirs_[j];
+        const double u = F.at(w.data());
+        if (!(u > 0.0)) continue;  // every quadruplet it holds is absent
+        const double s = dir_sign_[j], lu = std::log(u);
+        f += u * (dir_const_[j] + s * lu);
+        if (!grad.empty()) {
+            const double slope = dir_const_[j] + s * (lu + 1.0);
+            for (std::size_t q = 0; q < F.var.size(); ++q) grad[sz(F.var[q])] += slope * F.coef[q];
+        }
+        if (hess.empty() || s == 0.0) continue;
+        const double kappa = s / u;
+        if (F.var.size() == K) {
+            // Over every quadruplet (var is 0, 1, ..., K - 1): contiguous rows.
+            const double* c = F.coef.data();
+            for (std::size_t a = 0; a < K; ++a) {
+                const double ca = kappa * c[a];
+                double* row = hess.data() + a * K;
+                for (std::size_t b = 0; b < K; ++b) row[b] += ca * c[b];
+            }
+            continue;
+        }
         for (std::size_t a = 0; a < F.var.size(); ++a) {
-            const double ca = kappa[j] * F.coef[a];
+            const double ca = kappa * F.coef[a];
             double* row = hess.data() + sz(F.var[a]) * K;
             for (std::size_t b = 0; b < F.var.size(); ++b) row[F.var[b]] += ca * F.coef[b];
         }

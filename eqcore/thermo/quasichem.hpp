@@ -82,6 +82,9 @@ struct QuasichemExcessTerm {
     int p = 0, q = 0, r = 0;
     std::array<double, 4> coef{};
     int third = 0;                 // ternary: 1 third in S1, 2 in S2, 3 in neither; 0 binary
+    // A binary G record without composition powers (p = q = 0): its factor
+    // is 1 at every composition, so the term is L W, linear in N.
+    bool constant_factor = false;
     LinearForm weight;             // W
     std::vector<LinearForm> num, den;  // the ratios the term depends on (see the .cpp)
     // The same forms dense over the K quadruplets, for the derivatives:
@@ -90,7 +93,8 @@ struct QuasichemExcessTerm {
     std::vector<double> rows;
     std::vector<int> den_of;
     int dens = 0;
-    // W, the numerators and the denominators in the model's FlatForms.
+    // W, the numerators and the denominators in the model's FlatForms (the
+    // latter two empty for a constant factor, which never reads them).
     int weight_id = 0;
     std::vector<int> num_id, den_id;
 };
@@ -138,16 +142,18 @@ private:
     std::vector<double> w_;                 // quadruplets x end members
     std::vector<LinearForm> forms_;         // configurational forms u_t ...
     std::vector<double> form_sign_;         // ... and their weights s_t
-    // The forms' directions: u_t = form_scale_t * (direction form_dir_t),
-    // forms with proportional coefficients (a positive scale) sharing one:
-    // one logarithm per direction, and the gradients s_t c_t (ln u_t + 1)
-    // and Hessians s_t c_t c_t' / u_t add up along it.
+    // The forms' directions: u_t = a_t u_j (u_j the form of direction j),
+    // forms with proportional coefficients (a positive scale a_t) sharing
+    // one. Along direction j the forms add up to
+    //     sum_t s_t u_t ln u_t = u_j (c_j + s_j ln u_j),
+    // s_j = sum_t s_t a_t, c_j = sum_t s_t a_t ln a_t: one logarithm per
+    // direction, slope c_j + s_j (ln u_j + 1), curvature s_j / u_j.
     std::vector<LinearForm> dirs_;
-    std::vector<int> form_dir_;
-    std::vector<double> form_scale_, ln_form_scale_;
+    std::vector<double> dir_sign_, dir_const_;
     std::vector<double> ln_mult_;           // ln m_k
     std::vector<QuasichemExcessTerm> terms_;
     FlatForms excess_forms_;                // every form the excess terms use, once
+    bool excess_uses_lnT_ = false;          // a term with a T ln T coefficient
     // The internal-equilibrium solver with its last solution (the start of
     // the next solve); a caller finding it busy (another thread) solves with
     // one of its own.

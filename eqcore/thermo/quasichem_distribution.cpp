@@ -55,6 +55,7 @@ QuasichemDistribution::QuasichemDistribution(const QuasichemModel& model) : mode
     grad_.assign(sz(K_), 0.0);
     hess_.assign(sz(K_) * sz(K_), 0.0);
     b_.assign(sz(E_), 0.0);
+    content_.assign(sz(E_), 0.0);
     em_rows_.assign(sz(M_) * sz(E_), 0.0);
     std::vector<double> em(sz(M_), 0.0), v(sz(K_), 0.0);
     for (int a = 0; a < M_; ++a) {
@@ -106,7 +107,8 @@ void QuasichemDistribution::select_constraints() {
         A_.resize(m, static_cast<Eigen::Index>(rows_.size()));
         for (Eigen::Index j = 0; j < A_.cols(); ++j) {
             const int e = rows_[sz(static_cast<int>(j))];
-            for (int i = 0; i < m; ++i) A_(i, j) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+            const double inv_b = 1.0 / b_[sz(e)];
+            for (int i = 0; i < m; ++i) A_(i, j) = l.row_of(on_[sz(i)])[e] * inv_b;
         }
         return;
     }
@@ -126,7 +128,8 @@ void QuasichemDistribution::select_constraints() {
         const double after = basis_.col(r).norm();
         if (!(after > 1e-10 * before)) continue;
         basis_.col(r) /= after;
-        for (int i = 0; i < m; ++i) A_(i, r) = l.row_of(on_[sz(i)])[e] / b_[sz(e)];
+        const double inv_b = 1.0 / b_[sz(e)];
+        for (int i = 0; i < m; ++i) A_(i, r) = l.row_of(on_[sz(i)])[e] * inv_b;
         order[kept++] = e;
         ++r;
     }
@@ -176,18 +179,15 @@ void QuasichemDistribution::evaluate(bool hessian) {
     double total = 0.0;
     for (int i = 0; i < m; ++i) total += N_(i);
     std::fill(full_.begin(), full_.end(), 0.0);
-    for (int i = 0; i < m; ++i) full_[sz(on_[sz(i)])] = N_(i) / total;
+    const double inv_total = 1.0 / total;
+    for (int i = 0; i < m; ++i) full_[sz(on_[sz(i)])] = N_(i) * inv_total;
     model_.excess(T_, full_, grad_, hessian ? std::span<double>(hess_) : std::span<double>{});
     g_.resize(m);
     for (int i = 0; i < m; ++i) {
         const int k = on_[sz(i)];
         g_(i) = g0_[sz(k)] + RT_ * std::log(full_[sz(k)]) + grad_[sz(k)];
     }
-    if (!hessian) return;
-    H_.resize(m, m);
-    for (int i = 0; i < m; ++i)
-        for (int j = 0; j < m; ++j)
-            H_(i, j) = (hess_[sz(on_[sz(i)]) * sz(K_) + sz(on_[sz(j)])] - RT_) / total + (i == j ? RT_ / N_(i) : 0.0);
+    if (hessian) hess_total_ = total;
 }
 
 double QuasichemDistribution::stationarity() const {
@@ -196,14 +196,20 @@ double QuasichemDistribution::stationarity() const {
     return res / RT_;
 }
 
-double QuasichemDistribution::imbalance() const {
+double QuasichemDistribution::imbalance() {
+    // Every element's content of N in one pass over the quadruplets' rows
+    // (each element's sum still taken in quadruplet order).
     const ModelLayout& l = model_.layout();
+    std::fill(content_.begin(), content_.end(), 0.0);
+    for (int i = 0; i < m_on(); ++i) {
+        const double* row = l.row_of(on_[sz(i)]);
+        const double Ni = N_(i);
+        for (int e = 0; e < E_; ++e) content_[sz(e)] += row[e] * Ni;
+    }
     double worst = 0.0;
     for (int e = 0; e < E_; ++e) {
         if (!(std::abs(b_[sz(e)]) > 1e-300)) continue;
-        double s = 0.0;
-        for (int i = 0; i < m_on(); ++i) s += l.row_of(on_[sz(i)])[e] * N_(i);
-        const double err = std::abs(b_[sz(e)] - s) / std::abs(b_[sz(e)]);
+        const double err = std::abs(b_[sz(e)] - content_[sz(e)]) / std::abs(b_[sz(e)]);
         if (!(err <= worst)) worst = err;  // NaN propagates
     }
     return worst;
@@ -221,9 +227,16 @@ void QuasichemDistribution::factor() {
     const auto r = static_cast<std::size_t>(A_.cols());
     const std::size_t n = m + r;
     double* kkt = lu_.matrix(n);  // row-major, filled in place
+    const double inv_total = 1.0 / hess_total_, inv_RT = 1.0 / RT_;
     for (std::size_t i = 0; i < m; ++i) {
         const auto ii = static_cast<Eigen::Index>(i);
-        for (std::size_t j = 0; j < m; ++j) kkt[i * n + j] = H_(ii, static_cast<Eigen::Index>(j)) * N_(static_cast<Eigen::Index>(j)) / RT_;
+        // d2G/dN_i dN_j: the remainder's (per mol at fractions, so over the
+        // total) and the ideal part's RT (delta_ij / N_i - 1 / total).
+        const double* hrow = hess_.data() + sz(on_[i]) * sz(K_);
+        for (std::size_t j = 0; j < m; ++j) {
+            const double hij = (hrow[on_[j]] - RT_) * inv_total + (i == j ? RT_ / N_(ii) : 0.0);
+            kkt[i * n + j] = hij * (N_(static_cast<Eigen::Index>(j)) * inv_RT);
+        }
         for (std::size_t j = 0; j < r; ++j) {
             const auto jj = static_cast<Eigen::Index>(j);
             kkt[i * n + m + j] = -A_(ii, jj);
@@ -251,7 +264,8 @@ double QuasichemDistribution::step() {
     const int m = m_on();
     const auto r = A_.cols();
     rhs_.resize(m + r);
-    for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) / RT_;
+    const double inv_RT = 1.0 / RT_;
+    for (int i = 0; i < m; ++i) rhs_(i) = -g_(i) * inv_RT;
     for (Eigen::Index j = 0; j < r; ++j) {
         const int e = rows_[sz(static_cast<int>(j))];
         rhs_(m + j) = (1.0 - A_.col(j).dot(N_)) * b_[sz(e)] / lu_b_[sz(e)];

@@ -37,7 +37,7 @@ private:
     // mu_k and, with `hessian`, d2G/dN_k dN_l of the taking part, J/mol.
     void evaluate(bool hessian);
     double stationarity() const;  // max |mu - A lambda| / RT
-    double imbalance() const;     // max |b - A' N| / b over the elements
+    double imbalance();           // max |b - A' N| / b over the elements
     void factor();
     // Whether the factorisation at hand is of this temperature, set of
     // quadruplets and constraint rows (at any element amounts).
@@ -55,6 +55,7 @@ private:
     std::vector<double> g0_;          // standard potential per quadruplet at T_
     double g0_T_ = -1.0;              // temperature g0_ holds
     std::vector<double> b_;           // element amounts of the material
+    std::vector<double> content_;     // element amounts of the iterate N (imbalance)
     std::vector<int> on_;             // quadruplets taking part
     std::vector<int> rows_;           // elements whose balances are the constraints
     Eigen::MatrixXd A_;               // m x r: nu_ke / b_e of the constraints
@@ -65,7 +66,7 @@ private:
     std::vector<int> sel_on_, sel_order_, sel_rows_, order_;
     Eigen::MatrixXd S_, nu_;          // d lambda / d(b / b), end members' scaled rows
     Eigen::VectorXd N_, lambda_, g_;  // amounts, multipliers, potentials
-    Eigen::MatrixXd H_;               // Hessian (m x m)
+    double hess_total_ = 1.0;         // the total amount of the last evaluation of hess_
     Eigen::VectorXd rhs_, sol_;
     SmallLU lu_;
     // What lu_ was factored at: element amounts, quadruplets, rows, T.

@@ -26,8 +26,15 @@ namespace {
 constexpr std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr int kRatios = 7;
 
+// y[0, n) += a x[0, n), x and y distinct arrays (which lets the compiler
+// vectorise the loop without checking for overlap).
+inline void add_scaled(double a, const double* __restrict x, double* __restrict y, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) y[i] += a * x[i];
+}
+
 // A value with its gradient and (with S) its Hessian in R of the record's
-// ratios.
+// ratios. Only the Hessian's lower triangle (entries i, j <= i) is carried:
+// it is symmetric, and its users read that triangle alone.
 template <int R, bool S = true>
 struct D2 {
     double v = 0.0;
@@ -55,7 +62,7 @@ D2<R, S> operator*(const D2<R, S>& a, const D2<R, S>& b) {
     for (int i = 0; i < R; ++i) r.g[sz(i)] = a.g[sz(i)] * b.v + a.v * b.g[sz(i)];
     if constexpr (S)
         for (int i = 0; i < R; ++i)
-            for (int j = 0; j < R; ++j)
+            for (int j = 0; j <= i; ++j)
                 r.h[sz(i * R + j)] = a.h[sz(i * R + j)] * b.v + a.v * b.h[sz(i * R + j)] + a.g[sz(i)] * b.g[sz(j)] +
                                      a.g[sz(j)] * b.g[sz(i)];
     return r;
@@ -85,15 +92,23 @@ D2<R, S> inverse(const D2<R, S>& b) {
     for (int i = 0; i < R; ++i) r.g[sz(i)] = -b.g[sz(i)] * iv * iv;
     if constexpr (S)
         for (int i = 0; i < R; ++i)
-            for (int j = 0; j < R; ++j)
+            for (int j = 0; j <= i; ++j)
                 r.h[sz(i * R + j)] = -b.h[sz(i * R + j)] * iv * iv + 2.0 * b.g[sz(i)] * b.g[sz(j)] * iv * iv * iv;
     return r;
 }
+// a^n (n >= 0); the empty power is the constant 1, and a^n starts from a
+// itself (1 a is a, so no product with the constant is formed).
 template <int R, bool S>
 D2<R, S> power(const D2<R, S>& a, int n) {
-    D2<R, S> r = constant<R, S>(1.0);
-    for (int k = 0; k < n; ++k) r = r * a;
+    if (n <= 0) return constant<R, S>(1.0);
+    D2<R, S> r = a;
+    for (int k = 1; k < n; ++k) r = r * a;
     return r;
+}
+// f a^n, f itself where the power is empty.
+template <int R, bool S>
+D2<R, S> times_power(const D2<R, S>& f, const D2<R, S>& a, int n) {
+    return n <= 0 ? f : f * power(a, n);
 }
 
 // f of a record at ratios z (zero where a quotient has no denominator: the
@@ -106,23 +121,26 @@ D2<R, S> composition_factor(const QuasichemExcessTerm& t, const std::array<doubl
     auto x = [&](int i) { return variable<R, S>(z[sz(i)], i); };
     D2<R, S> f;
     if (t.kind == 'G') {
-        f = power(x(0), t.p) * power(x(1), t.q);
+        f = times_power(power(x(0), t.p), x(1), t.q);
     } else {
         const D2<R, S> s = x(0) + x(1);
         if (t.p + t.q > 0 && s.v == 0.0) return constant<R, S>(0.0);
-        f = power(x(0), t.p) * power(x(1), t.q) * inverse(power(s, t.p + t.q));
+        f = times_power(power(x(0), t.p), x(1), t.q) * inverse(power(s, t.p + t.q));
     }
     if constexpr (R == 2) {
         return f;
     } else {
         D2<R, S> tau;
         if (t.third == 3) {
-            tau = x(2) * power(constant<R, S>(1.0) - x(3) - x(4), t.r - 1);
+            tau = t.r > 1 ? x(2) * power(constant<R, S>(1.0) - x(3) - x(4), t.r - 1) : x(2);
         } else {
             if (z[3] == 0.0) return constant<R, S>(0.0);
             const D2<R, S> inv = inverse(x(3));
-            tau = x(2) * inv * power(constant<R, S>(1.0) - x(4) * inv, t.r - 1);
+            tau = x(2) * inv;
+            if (t.r > 1) tau = tau * power(constant<R, S>(1.0) - x(4) * inv, t.r - 1);
         }
+        // A G record without composition powers has f = 1: tau alone.
+        if (t.kind == 'G' && t.p == 0 && t.q == 0) return tau;
         return f * tau;
     }
 }
@@ -285,6 +303,7 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
         t.q = r.q;
         t.r = r.r;
         t.coef = r.coef;
+        t.constant_factor = r.kind == 'G' && r.p == 0 && r.q == 0 && r.ternary < 0;
         const bool cation = r.ion[0] != r.ion[1];
         // Mixing ions, the common ion, and the mixing sublattice's range.
         const int i1 = cation ? r.ion[0] : r.ion[2], i2 = cation ? r.ion[1] : r.ion[3];
@@ -373,8 +392,11 @@ std::vector<QuasichemExcessTerm> prepare_excess_terms(const QuasichemData& d, co
         }
         dense_rows(t, K);
         t.weight_id = forms.add(t.weight);
-        for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
-        for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
+        // A constant factor never reads its ratios: their forms are not evaluated.
+        if (!t.constant_factor) {
+            for (const LinearForm& f : t.num) t.num_id.push_back(forms.add(f));
+            for (const LinearForm& f : t.den) t.den_id.push_back(forms.add(f));
+        }
         out.push_back(std::move(t));
     }
     return out;
@@ -384,7 +406,8 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
                                           std::span<double> hess) const {
     ExcessResult res;
     const std::size_t K = sz(layout_.variables);
-    const double lnT = std::log(T);
+    // ln T enters only through the T ln T coefficients.
+    const double lnT = excess_uses_lnT_ ? std::log(T) : 0.0;
     ExcessWork& wk = excess_work();
     std::vector<double>&zk = wk.zk, &gk = wk.gk, &cz = wk.cz, &ez = wk.ez, &lower = wk.lower, &form_at = wk.form_at;
     // Every form the terms use, once.
@@ -396,6 +419,20 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const double L = t.coef[0] + t.coef[1] * T + t.coef[2] * T * lnT + t.coef[3] * T * T;
         const double dL = t.coef[1] + t.coef[2] * (lnT + 1.0) + 2.0 * t.coef[3] * T;
         const double d2L = t.coef[2] / T + 2.0 * t.coef[3];
+        const double W = form_at[sz(t.weight_id)];
+        if (t.constant_factor) {
+            // f = 1 exactly (the empty powers): no ratios, no derivatives of
+            // the factor; the term adds L W_k to the gradient and nothing to
+            // the Hessian.
+            res.g += L * W;
+            res.s -= dL * W;
+            res.cp -= T * d2L * W;
+            if (!grad.empty()) {
+                const double* Wrow = t.rows.data();
+                for (std::size_t k = 0; k < K; ++k) grad[k] += L * Wrow[k];
+            }
+            continue;
+        }
         const int nr = static_cast<int>(t.num.size());
         std::array<double, kRatios> z{}, den{};
         for (int a = 0; a < nr; ++a) {
@@ -405,7 +442,6 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         const std::array<double, kRatios> scale = ratio_scales(t, z);
         std::array<double, kRatios> y{};
         for (int a = 0; a < kRatios; ++a) y[sz(a)] = z[sz(a)] / scale[sz(a)];
-        const double W = form_at[sz(t.weight_id)];
         if (grad.empty() && hess.empty()) {
             const double fv = factor_value(t, y);
             res.g += L * fv * W;
@@ -446,25 +482,50 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             for (std::size_t k = 0; k < K; ++k) grad[k] += L * (Wrow[k] * f.v + W * gk[k]);
             continue;
         }
-        // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a,
-        // then the distinct denominators' coefficients.
-        const int nd = t.dens, q = 1 + nr + nd;
-        zk.assign(sz(q) * K, 0.0);
-        std::copy(Wrow, Wrow + K, zk.begin());
-        std::copy(dens, dens + sz(nd) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(1 + nr) * K));
+        // The ratios the Hessian involves: a present denominator, and a first
+        // or second derivative of f that is not zero (f's Hessian is held in
+        // its lower triangle: row a before the diagonal, column a after it).
+        // The others' rows and columns of C below are zero, so their rows of
+        // Z are neither built nor used.
+        std::array<int, kRatios> live{};
+        int nl = 0;
         for (int a = 0; a < nr; ++a) {
             if (!(den[sz(a)] > 0.0)) continue;
+            bool moves = f.g[sz(a)] != 0.0;
+            for (int b = 0; b < kRatios && !moves; ++b)
+                moves = (b <= a ? f.h[sz(a * kRatios + b)] : f.h[sz(b * kRatios + a)]) != 0.0;
+            if (moves) live[sz(nl++)] = a;
+        }
+        // The distinct denominators of those ratios, in their order.
+        std::array<int, kRatios> den_row{};
+        int ndl = 0;
+        for (int j = 0; j < t.dens; ++j) {
+            den_row[sz(j)] = -1;
+            for (int i = 0; i < nl; ++i)
+                if (t.den_of[sz(live[sz(i)])] == j) den_row[sz(j)] = 1 + nl + ndl;
+            if (den_row[sz(j)] >= 0) ++ndl;
+        }
+        // Rows Z of the term: W's coefficients, dz_a/dN_k = (num_ak - z_a den_ak) / den_a
+        // of each ratio involved, then their denominators' coefficients.
+        const int q = 1 + nl + ndl;
+        zk.resize(sz(q) * K);  // every row is written below
+        std::copy(Wrow, Wrow + K, zk.begin());
+        for (int j = 0; j < t.dens; ++j)
+            if (den_row[sz(j)] >= 0)
+                std::copy(dens + sz(j) * K, dens + sz(j + 1) * K, zk.begin() + static_cast<std::ptrdiff_t>(sz(den_row[sz(j)]) * K));
+        for (int i = 0; i < nl; ++i) {
+            const int a = live[sz(i)];
             const double* nu = t.rows.data() + sz(1 + a) * K;
             const double* de = dens + sz(t.den_of[sz(a)]) * K;
             const double za = z[sz(a)], inv = 1.0 / den[sz(a)];
-            double* row = zk.data() + sz(1 + a) * K;
+            double* row = zk.data() + sz(1 + i) * K;
             for (std::size_t k = 0; k < K; ++k) row[k] = (nu[k] - za * de[k]) * inv;
         }
-        gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k
-        for (int a = 0; a < nr; ++a) {
-            const double fa = f.g[sz(a)];
+        gk.assign(K, 0.0);  // sum_a f_a dz_a/dN_k (every ratio with f_a != 0 is involved)
+        for (int i = 0; i < nl; ++i) {
+            const double fa = f.g[sz(live[sz(i)])];
             if (fa == 0.0) continue;
-            const double* row = zk.data() + sz(1 + a) * K;
+            const double* row = zk.data() + sz(1 + i) * K;
             for (std::size_t k = 0; k < K; ++k) gk[k] += fa * row[k];
         }
         if (!grad.empty())
@@ -474,12 +535,14 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
         // derivatives of the ratios, -(dz_a/dN_k den_al + dz_a/dN_l den_ak) / den_a).
         cz.assign(sz(q * q), 0.0);
         auto c = [&](int r, int s2, double v) { cz[sz(r * q + s2)] = cz[sz(s2 * q + r)] = v; };
-        for (int a = 0; a < nr; ++a) {
-            if (!(den[sz(a)] > 0.0)) continue;
-            c(0, 1 + a, f.g[sz(a)]);
-            c(1 + a, 1 + nr + t.den_of[sz(a)], -W * f.g[sz(a)] / den[sz(a)]);
-            for (int b = 0; b <= a; ++b)
-                if (den[sz(b)] > 0.0) c(1 + a, 1 + b, W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)]);
+        for (int i = 0; i < nl; ++i) {
+            const int a = live[sz(i)];
+            c(0, 1 + i, f.g[sz(a)]);
+            c(1 + i, den_row[sz(t.den_of[sz(a)])], -W * f.g[sz(a)] / den[sz(a)]);
+            for (int j = 0; j <= i; ++j) {
+                const int b = live[sz(j)];
+                c(1 + i, 1 + j, W * f.h[sz(a * kRatios + b)] / scale[sz(a)] / scale[sz(b)]);
+            }
         }
         // M = L C Z, then the lower triangle of Z' M (rows that C leaves
         // empty skipped).
@@ -490,9 +553,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
                 const double crs = L * cz[sz(r * q + s2)];
                 if (crs == 0.0) continue;
                 used[sz(r)] = 1;
-                const double* zs = zk.data() + sz(s2) * K;
-                double* mr = ez.data() + sz(r) * K;
-                for (std::size_t l = 0; l < K; ++l) mr[l] += crs * zs[l];
+                add_scaled(crs, zk.data() + sz(s2) * K, ez.data() + sz(r) * K, K);
             }
         lower.resize(K * K);
         if (!lower_used) std::fill(lower.begin(), lower.end(), 0.0);
@@ -504,8 +565,7 @@ ExcessResult QuasichemModel::excess_terms(double T, std::span<const double> w, s
             for (std::size_t k = 0; k < K; ++k) {
                 const double zrk = zr[k];
                 if (zrk == 0.0) continue;
-                double* row = lower.data() + k * K;
-                for (std::size_t l = 0; l <= k; ++l) row[l] += zrk * mr[l];
+                add_scaled(zrk, mr, lower.data() + k * K, k + 1);
             }
         }
     }

@@ -31,6 +31,7 @@ public:
         n_ = n;
         lu_.resize(n_ * n_);
         piv_.resize(n_);
+        inv_diag_.resize(n_);
         return lu_.data();
     }
 
@@ -38,16 +39,23 @@ public:
     void factor() {
         for (std::size_t k = 0; k < n_; ++k) {
             std::size_t p = k;
-            for (std::size_t i = k + 1; i < n_; ++i)
-                if (std::abs(lu_[i * n_ + k]) > std::abs(lu_[p * n_ + k])) p = i;
+            double largest = std::abs(lu_[k * n_ + k]);
+            for (std::size_t i = k + 1; i < n_; ++i) {
+                const double a = std::abs(lu_[i * n_ + k]);
+                if (a > largest) {
+                    largest = a;
+                    p = i;
+                }
+            }
             piv_[k] = p;
             if (p != k)
                 for (std::size_t j = 0; j < n_; ++j) std::swap(lu_[k * n_ + j], lu_[p * n_ + j]);
-            const double pivot = lu_[k * n_ + k];
+            const double inv_pivot = 1.0 / lu_[k * n_ + k];
+            inv_diag_[k] = inv_pivot;
             const double* rk = lu_.data() + k * n_;
             for (std::size_t i = k + 1; i < n_; ++i) {
                 double* ri = lu_.data() + i * n_;
-                const double l = ri[k] / pivot;
+                const double l = ri[k] * inv_pivot;
                 ri[k] = l;
                 if (l == 0.0) continue;
                 for (std::size_t j = k + 1; j < n_; ++j) ri[j] -= l * rk[j];
@@ -68,7 +76,7 @@ public:
         for (std::size_t i = n_; i-- > 0;) {
             double s = x(idx(i));
             for (std::size_t j = i + 1; j < n_; ++j) s -= lu_[i * n_ + j] * x(idx(j));
-            x(idx(i)) = s / lu_[i * n_ + i];
+            x(idx(i)) = s * inv_diag_[i];
         }
     }
 
@@ -77,6 +85,7 @@ private:
     std::size_t n_ = 0;
     std::vector<double> lu_;  // row-major: L below the diagonal (unit), U on and above
     std::vector<std::size_t> piv_;
+    std::vector<double> inv_diag_;  // 1 / U's diagonal, for the back substitution
 };
 
 }  // namespace eqcore

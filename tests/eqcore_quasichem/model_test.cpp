@@ -294,3 +294,44 @@ TEST(QuasichemModel, InternalEquilibriumIsTheBruteForceMinimum) {
 
 }  // namespace
 }  // namespace eqcore
+
+namespace eqcore {
+namespace {
+
+// The slag liquid with its records as written (constant-factor binaries, a
+// Q record, a ternary G record whose factor moves with two ratios), and
+// again with three ternary records of other shapes added: the third cation
+// in neither set (Fe in Ca-Mg) and in one set with composition powers, of G
+// (with a T ln T coefficient, which the records as written lack) and of Q. Each shape leaves a different set of ratios moving the factor,
+// so that the Hessian's rows are chosen differently each time; the Hessian,
+// gradient and the other identities must hold against differences at two
+// distributions away from equilibrium and two temperatures.
+TEST(QuasichemModel, IdentitiesHoldForEveryShapeOfExcessRecord) {
+    std::ifstream in(testing::qc_file("qc_slag.dat"));
+    std::stringstream s;
+    s << in.rdbuf();
+    const std::string as_written = s.str();
+    std::string more = as_written;
+    const std::string extra =
+        "   3\n G   1   2   5   5  1  0  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
+        "   3  0  -8000.0  2.0  0.0  0.0  0.0  0.0\n"
+        "   3\n G   1   4   5   5  1  1  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
+        "   2  0  6000.0  -1.5  0.8  0.0  0.0  0.0\n"
+        "   3\n Q   1   4   5   5  1  2  2  0\n  0.0  0.0  0.0  0.0  0.0  0.0\n  0.0  0.0  0.0  0.0  0.0  0.0\n"
+        "   3  0  -5000.0  0.0  0.0  0.0  0.0  0.0\n";
+    const std::string end = "   0\n CaO_s(s)";
+    const std::size_t at = more.find(end);
+    ASSERT_NE(at, std::string::npos);
+    more.replace(at, 5, extra + "   0\n");
+    for (const std::string* text : std::vector<const std::string*>{&as_written, &more}) {
+        const System sys = testing::qc_parse(*text);
+        const QuasichemModel m(sys, qc_phase(sys, "SLAG"));
+        ASSERT_EQ(m.layout().variables, 10);
+        check_identities(m, 1600.0, {0.31, 0.12, 0.05, 0.22, 0.4, 0.07, 0.15, 0.09, 0.6, 0.2});
+        check_identities(m, 1750.0, {0.5, 0.3, 0.2, 0.4, 0.25, 0.03, 0.1, 0.35, 0.3, 0.15});
+        check_end_members(m, 1600.0, {0.4, 0.2, 0.05, 0.3});
+    }
+}
+
+}  // namespace
+}  // namespace eqcore
