@@ -83,7 +83,7 @@ struct TangentMinimum {
 // phase). Negative means the phase would form. `model`: the phase's model
 // (built from the system when null). `starts`: compositions (by constituent
 // of the phase) to search from besides its own starts. `minima`: where
-// every start ended, lowest first (several basins of one phase).
+// every descent ended, lowest first (several basins of one phase).
 double least_tangent_distance(const System& sys, int phase, double T, double P, const std::vector<double>& pi,
                               const std::vector<char>& usable, int random_starts, std::uint64_t seed,
                               std::vector<double>* x_best = nullptr, const PhaseModel* model = nullptr,

@@ -213,8 +213,11 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
     Eigen::VectorXd W(m), g(m), best_x(m);
     double best = 1e300;
     if (minima) minima->clear();
-    auto keep = [&](double D, const Eigen::VectorXd& w) {
-        if (minima && std::isfinite(D)) {
+    // `ended`: w is where a descent ended. Only those are minima: the
+    // starting points of a flat basin floor would otherwise crowd the list
+    // with one basin and hide the others.
+    auto keep = [&](double D, const Eigen::VectorXd& w, bool ended) {
+        if (ended && minima && std::isfinite(D)) {
             TangentMinimum t{D, std::vector<double>(sz(ph.count), 0.0)};
             for (int i = 0; i < m; ++i) t.x[sz(tp.local(i))] = w(i) / w.sum();
             minima->push_back(std::move(t));
@@ -237,7 +240,7 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
         double Z = 0.0;
         for (int i = 0; i < m; ++i) Z += std::exp(std::log(W(i)) - g(i) - top);
         for (int i = 0; i < m; ++i) W(i) = std::exp(std::log(1.0 / m) - g(i) - top) / Z;
-        keep(-(top + std::log(Z)), W);
+        keep(-(top + std::log(Z)), W, true);
     } else {
         // The grid's best points, then the given compositions.
         std::vector<Eigen::VectorXd> fixed;
@@ -250,8 +253,8 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
             }
         for (Eigen::VectorXd& f : fixed) {
             W = f;
-            keep(tp.distance(W, g), W);
-            keep(descend(tp, W), W);
+            keep(tp.distance(W, g), W, false);
+            keep(descend(tp, W), W, true);
         }
         std::mt19937_64 rng(seed);
         const int starts_count = m + 1 + random_starts;
@@ -269,8 +272,8 @@ double least_tangent_distance(const System& sys, int phase, double T, double P, 
                     W(i) = decades ? std::exp(-30.0 * unit_random(rng)) : -std::log(unit_random(rng));
                 W /= W.sum();
             }
-            keep(tp.distance(W, g), W);
-            keep(descend(tp, W), W);
+            keep(tp.distance(W, g), W, false);
+            keep(descend(tp, W), W, true);
         }
     }
     if (x_best)

@@ -134,7 +134,9 @@ TEST(UnbalancedBasin, ColdLiquidBesideACompoundReachesItsOtherBasinThroughABalan
 // decides nothing there; the lower state is the liquid in its B-rich basin
 // (about 78 % B) beside A9B, about 250 J lower, which only the basin on the
 // other side of the present composition reaches. Cold and warm from 30 K
-// above, against the brute-force minimum.
+// above, against the brute-force minimum; and the liquid left alone (the
+// solver not leaving higher basins) is rejected by the check, whose own
+// search must try the B-rich basin too although the A-rich one is deeper.
 TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) {
     const System sys = read_dat(test_data("gap-a9b.dat"));
     const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, "A9B(s)")};
@@ -144,6 +146,10 @@ TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) 
         EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
         pr.element_amount = {1.0 - B, B};
         const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+        const EquilibriumResult alone = Solver(as_before()).equilibrate(pr, at(T));
+        ASSERT_TRUE(alone.succeeded()) << alone.message;
+        EXPECT_GT(alone.G, brute + 200.0);
+        EXPECT_TRUE(rejected_naming(pr, alone, "LIQUID", 200.0)) << check_equilibrium(pr, alone).summary();
         std::vector<EquilibriumResult> out{Solver().equilibrate(pr, at(T))};
         Solver s;
         s.equilibrate(pr, at(T + 30.0));
