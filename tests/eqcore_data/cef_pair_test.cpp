@@ -66,7 +66,9 @@ TEST(CefPolynomial, PairOfListsGivesEachWhatItsOwnTraversalGives) {
             EXPECT_EQ(gb, pgb);
             EXPECT_EQ(ha, pha);
             EXPECT_EQ(hb, phb);
-            if (derivatives) EXPECT_NE(ha, std::vector<double>(h, 0.0));  // the Hessian is not trivially equal
+            if (derivatives) {
+                EXPECT_NE(ha, std::vector<double>(h, 0.0));  // the Hessian is not trivially equal
+            }
         }
     }
 }
