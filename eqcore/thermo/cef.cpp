@@ -235,4 +235,103 @@ void CefPolynomial::add_lists(const std::span<const ParameterT>* lists, std::spa
     }
 }
 
+namespace {
+
+// One monomial of a term: |c| prod over the listed positions of u^e.
+struct Monomial {
+    double c = 0.0;
+    std::array<int, 8> e{};
+};
+
+// |d^r (prod y^e) / dy_q...| <= e (e - 1) ... (e - r + 1) for a variable
+// appearing r times among the derivatives (every fraction in [0, 1]).
+double falling(int e, int r) {
+    double v = 1.0;
+    for (int k = 0; k < r; ++k) v *= e - k;
+    return std::max(v, 0.0);
+}
+
+}  // namespace
+
+void CefPolynomial::derivative_bounds(std::span<const double> size, std::span<const char> active,
+                                      std::span<double> B2, std::span<double> B3) const {
+    const std::size_t n = active.size();
+    std::vector<Monomial> mono;
+    for (const Term& t : terms_) {
+        if (switched_off(t.index, active)) continue;
+        const double* L = size.data() + t.first;
+        mono.clear();
+        Monomial base;
+        for (int a = 0; a < t.listed; ++a) base.e[sz(a)] = 1;
+        switch (t.kind) {
+            case Kind::constant:
+                base.c = L[0];
+                mono.push_back(base);
+                break;
+            case Kind::binary: {
+                // (u_i - u_j)^v = sum_k C(v, k) u_i^k (-u_j)^(v - k).
+                const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
+                for (int v = 0; v < t.sets; ++v) {
+                    double binom = 1.0;
+                    for (int k = 0; k <= v; ++k) {
+                        Monomial m = base;
+                        m.c = L[v] * binom;
+                        m.e[i] += k;
+                        m.e[j] += v - k;
+                        mono.push_back(m);
+                        binom = binom * (v - k) / (k + 1);
+                    }
+                }
+                break;
+            }
+            case Kind::ternary: {
+                // sum_l L_l (u_l + (1 - u_a - u_b - u_c) / 3): a constant
+                // and each u_l with coefficient L_l - (sum L) / 3, bounded
+                // by sizes alone.
+                Monomial m = base;
+                m.c = (L[0] + L[1] + L[2]) / 3.0;
+                mono.push_back(m);
+                for (int l = 0; l < 3; ++l) {
+                    Monomial ml = base;
+                    ml.c = L[l] + (L[0] + L[1] + L[2]) / 3.0;
+                    ml.e[sz(t.mix[l])] += 1;
+                    mono.push_back(ml);
+                }
+                break;
+            }
+        }
+        // Exponents per variable (a fraction may be listed twice).
+        for (const Monomial& m : mono) {
+            if (m.c == 0.0) continue;
+            std::array<int, kMaxListed> var{}, pow{};
+            int nv = 0;
+            for (int a = 0; a < t.listed; ++a) {
+                int q = 0;
+                while (q < nv && var[sz(q)] != t.at[sz(a)]) ++q;
+                if (q == nv) {
+                    var[sz(nv)] = t.at[sz(a)];
+                    pow[sz(nv++)] = 0;
+                }
+                pow[sz(q)] += m.e[sz(a)];
+            }
+            for (int a = 0; a < nv; ++a)
+                for (int b = 0; b < nv; ++b) {
+                    const auto ia = sz(var[sz(a)]), ib = sz(var[sz(b)]);
+                    const double d2 = a == b ? falling(pow[sz(a)], 2) : falling(pow[sz(a)], 1) * falling(pow[sz(b)], 1);
+                    B2[ia * n + ib] += m.c * d2;
+                    if (B3.empty()) continue;
+                    for (int k = 0; k < nv; ++k) {
+                        int r[kMaxListed] = {};
+                        ++r[a];
+                        ++r[b];
+                        ++r[k];
+                        double d3 = m.c;
+                        for (int q = 0; q < nv; ++q) d3 *= falling(pow[sz(q)], r[q]);
+                        B3[(ia * n + ib) * n + sz(var[sz(k)])] += d3;
+                    }
+                }
+        }
+    }
+}
+
 }  // namespace eqcore

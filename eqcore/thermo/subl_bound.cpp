@@ -97,4 +97,66 @@ double SublModel::least_excess_change(double T1, double T2, std::span<const doub
     return (least - records_change(T1, T2, active, true)) / layout_.formula_sites();
 }
 
+bool SublModel::derivative_bounds(double T, std::span<const char> active, std::span<char> moving,
+                                  std::span<double> B2, std::span<double> B3) const {
+    if (magnetic_.present()) return false;
+    const int n = layout_.variables;
+    for (int g = 0; g < layout_.groups(); ++g) {
+        int on = 0;
+        for (int i = layout_.group_first[sz(g)]; i < layout_.group_first[sz(g) + 1]; ++i) on += marked(active, i);
+        for (int i = layout_.group_first[sz(g)]; i < layout_.group_first[sz(g) + 1]; ++i)
+            moving[sz(i)] = on >= 2 && marked(active, i) ? 1 : 0;
+    }
+    ScratchArray<char> all(sz(n));
+    for (int i = 0; i < n; ++i) all.span()[sz(i)] = marked(active, i) ? 1 : 0;
+    Scratch at(surface_.parameter_count());
+    const std::size_t ne = constituents_.size();
+    const double lnT = std::log(T);
+    for (std::size_t e = 0; e < ne; ++e) at.span()[e] = std::abs(eqcore::standard(constituents_[e], T, lnT).g) / (kR * T);
+    for (std::size_t k = 0; k < sets_.size(); ++k) at.span()[ne + k] = std::abs(parameter_value(sets_[k], T)) / (kR * T);
+    surface_.derivative_bounds(at.span(), all.span(), B2, B3);
+    return true;
+}
+
+double SublModel::excess_curvature_bound(double T, std::span<const char> active) const {
+    const auto n = sz(layout_.variables);
+    ScratchArray<char> moving(n);
+    Scratch B2(n * n);
+    if (!derivative_bounds(T, active, moving.span(), B2.span(), {})) return std::numeric_limits<double>::infinity();
+    // |u' H u| <= sum |H_ij| |u_i| |u_j| <= (largest row sum) |u|^2.
+    double largest = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!moving.span()[i]) continue;
+        double row = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (moving.span()[j]) row += B2.span()[i * n + j];
+        largest = std::max(largest, row);
+    }
+    return largest;
+}
+
+double SublModel::excess_third_bound(double T, std::span<const char> active) const {
+    const auto n = sz(layout_.variables);
+    ScratchArray<char> moving(n);
+    Scratch B2(n * n), B3(n * n * n);
+    if (!derivative_bounds(T, active, moving.span(), B2.span(), B3.span()))
+        return std::numeric_limits<double>::infinity();
+    // |sum_k v_k u' T_k u| <= sum_k |v_k| (largest row sum of |T_k|) |u|^2
+    // <= |v| |u|^2 sqrt(sum_k (largest row sum of |T_k|)^2).
+    double sum = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!moving.span()[k]) continue;
+        double largest = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!moving.span()[i]) continue;
+            double row = 0.0;
+            for (std::size_t j = 0; j < n; ++j)
+                if (moving.span()[j]) row += B3.span()[(i * n + j) * n + k];
+            largest = std::max(largest, row);
+        }
+        sum += largest * largest;
+    }
+    return std::sqrt(sum);
+}
+
 }  // namespace eqcore
