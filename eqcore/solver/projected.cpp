@@ -5,6 +5,7 @@
 // phase with sublattices in Newton, and for the fixed sublattice amounts of
 // its tangent-plane search.
 #include <algorithm>
+#include <cmath>
 
 #include "solver/dense_lu.hpp"
 #include "solver/workspace.hpp"
@@ -14,7 +15,35 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 }  // namespace
 
+namespace {
+
+// The block's smallest pivot, and the shifts tried in turn, of the
+// factorisation below.
+constexpr double kMinPivot = 1e-10;
+double next_shift(double shift) { return shift == 0.0 ? 0.1 : 4.0 * shift; }
+
+// Two unknowns and one constraint column (g0, g1) (a sublattice of two
+// constituents in a tangent-plane search): the one free direction is
+// z = (g1, -g0) / |g|, Z'CZ the number z'Cz; z goes in ws.cons, the shifted
+// number in ws.Cz. The same shifts as the general case.
+double factor_pair(Workspace& ws, std::span<const double> C) {
+    const double g0 = ws.cons[0], g1 = ws.cons[1];
+    const double norm = std::hypot(g0, g1);
+    const double z0 = g1 / norm, z1 = -g0 / norm;
+    ws.cons[0] = z0;
+    ws.cons[1] = z1;
+    const double q = z0 * (C[0] * z0 + C[1] * z1) + z1 * (C[2] * z0 + C[3] * z1);
+    for (double shift = 0.0;; shift = next_shift(shift))
+        if (q + shift > kMinPivot || shift > 1e8) {
+            ws.Cz[0] = q + shift;
+            return shift;
+        }
+}
+
+}  // namespace
+
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
+    if (m == 2 && k == 1) return factor_pair(ws, C);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
     // C <- Q' C Q: the free block is its last m - k rows and columns.
@@ -24,14 +53,20 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     // multiple of I until it is (no shift at a stable state: exact Newton).
     const int f = m - k;
     const std::span<double> Cz(ws.Cz.data(), sz(f * f));
-    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+    for (double shift = 0.0;; shift = next_shift(shift)) {
         for (int i = 0; i < f; ++i)
             for (int j = 0; j < f; ++j) Cz[sz(i * f + j)] = C[sz((i + k) * m + j + k)] + (i == j ? shift : 0.0);
-        if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) return shift;
+        if (cholesky_factor(Cz, sz(f), kMinPivot) || shift > 1e8) return shift;
     }
 }
 
 void solve_projected(Workspace& ws, int m, int k, double* t) {
+    if (m == 2 && k == 1) {  // factor_pair: t <- z (z't) / z'Cz
+        const double s = (ws.cons[0] * t[0] + ws.cons[1] * t[1]) / ws.Cz[0];
+        t[0] = ws.cons[0] * s;
+        t[1] = ws.cons[1] * s;
+        return;
+    }
     const int f = m - k;
     const std::span<const double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     apply_qt(G, sz(m), sz(k), tau, t);
