@@ -58,17 +58,6 @@ public:
     // even ones in [0, 1], the ternary factors in [0, 1]), where negative.
     double records_least(std::span<const double> at, std::span<const char> active) const;
 
-    // Bounds on the second and third derivatives of the whole of P in y over
-    // all site fractions in [0, 1] whose constituents not marked in `active`
-    // are 0, given size[k] >= |value of parameter slot k|: each term
-    // expanded into monomials c prod y^e (a record's factor W by its
-    // formula), each monomial's derivative bounded by |c| times the falling
-    // powers of its exponents (every fraction at most 1). Adds to
-    // B2[i n + j] >= |d2P / dy_i dy_j| and, when not empty,
-    // B3[(i n + j) n + k] >= |d3P / dy_i dy_j dy_k| (n = size of `active`).
-    void derivative_bounds(std::span<const double> size, std::span<const char> active, std::span<double> B2,
-                           std::span<double> B3) const;
-
 private:
     enum class Kind { constant, binary, ternary };
     static constexpr int kMaxListed = 8;  // sublattices (at most 5) plus two more on one of them

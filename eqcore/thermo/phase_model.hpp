@@ -159,21 +159,16 @@ public:
     // with the variables not marked in `active` at 0 and every direction u
     // among the active ones that keeps their sum,
     //     |u' Hess_w(g_ex(T, w) / (R T)) u| <= bound |u|^2
-    // (Euclidean, w per mol of a substitutional mixture). A model of several
-    // mixing groups (sublattices) bounds instead its remainder per formula
-    // unit, f(y) / (R T), in the site fractions y, for directions u that
-    // keep every group's sum (one group of one site: the same thing).
-    // Solvers use it to prove a tangent-plane distance convex near a
-    // composition, where the ideal part's curvature is at least 2 (times a
-    // group's site number). The base class: unbounded.
+    // (Euclidean, w per mol of a substitutional mixture). Solvers use it to
+    // prove a tangent-plane distance convex near a composition, where the
+    // ideal part's curvature is at least 2. The base class: unbounded.
     virtual double excess_curvature_bound(double T, std::span<const char> active) const;
 
     // A bound on how fast that curvature changes with the composition: for
     // every w as above and directions u, v among the active variables that
     // keep their sum,
     //     |d/ds u' Hess_w(g_ex(T, w + s v) / (R T)) u| <= bound |u|^2 |v|
-    // while w + s v stays in the simplex (several groups: in y as above, u
-    // and v keeping every group's sum). Solvers use it to carry the exact
+    // while w + s v stays in the simplex. Solvers use it to carry the exact
     // curvature at one composition over a ball around it. The base class:
     // unbounded.
     virtual double excess_third_bound(double T, std::span<const char> active) const;

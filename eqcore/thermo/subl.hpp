@@ -42,13 +42,6 @@ public:
     double least_excess_change(double T1, double T2, std::span<const double> linear,
                                std::span<const char> active) const override;
 
-    // The remainder's curvature and its change in the site fractions, per
-    // formula unit over RT (thermo/subl_bound.cpp): from the compound-energy
-    // polynomial's monomials; unbounded with a magnetic term (its T* can
-    // cross T, where the remainder has a kink).
-    double excess_curvature_bound(double T, std::span<const char> active) const override;
-    double excess_third_bound(double T, std::span<const char> active) const override;
-
     double critical_temperature(std::span<const double> v) const override;
     const Sublattices& sublattices() const { return sublattices_; }
     const MagneticTerm& magnetic() const { return magnetic_; }
@@ -61,11 +54,6 @@ private:
     // How far the records and the magnetic term can move, per formula
     // unit, over RT: either way, or (fall) down only.
     double records_change(double T1, double T2, std::span<const char> active, bool fall) const;
-    // The derivative bounds of the polynomial over RT at T (derivative_bounds)
-    // on the variables that move: active, in a sublattice with at least two
-    // active constituents (`moving`, filled here). False with a magnetic term.
-    bool derivative_bounds(double T, std::span<const char> active, std::span<char> moving, std::span<double> B2,
-                           std::span<double> B3) const;
 
     Sublattices sublattices_;
     std::vector<std::array<double, 6>> sets_;  // the records' coefficient sets, in order
