@@ -68,7 +68,9 @@ TEST(ProjectedPair, ClosedFormAgreesWithTheGeneralPathAndSolvesTheSystem) {
         EXPECT_NEAR(z0 * r0 + z1 * r1, 0.0, 1e-12 * out * (1.0 + std::abs(q) + pair.shift));
         // The shift: none where the block is positive on the free direction,
         // else the first of 0.1, 0.4, 1.6, ... that makes it so.
-        if (q > 1e-9) EXPECT_EQ(pair.shift, 0.0);
+        if (q > 1e-9) {
+            EXPECT_EQ(pair.shift, 0.0);
+        }
         if (q < -1e-9) {
             ++shifted;
             EXPECT_GT(q + pair.shift, 1e-10);
