@@ -1,5 +1,5 @@
 // The projected Newton system with two unknowns and one constraint column
-// (a sublattice of two constituents) is solved in closed form; checked
+// (a sublattice of two constituents) takes its own short path; checked
 // against the general Householder path on the same problem embedded in
 // three unknowns with a second constraint that fixes the third (the free
 // direction is the same), and against the defining equations: the step is
