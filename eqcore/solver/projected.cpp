@@ -5,6 +5,7 @@
 // phase with sublattices in Newton, and for the fixed sublattice amounts of
 // its tangent-plane search.
 #include <algorithm>
+#include <cmath>
 
 #include "solver/dense_lu.hpp"
 #include "solver/workspace.hpp"
@@ -14,7 +15,80 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 }  // namespace
 
+namespace {
+
+// The block's smallest pivot, and the shifts tried in turn, of the
+// factorisation below.
+constexpr double kMinPivot = 1e-10;
+double next_shift(double shift) { return shift == 0.0 ? 0.1 : 4.0 * shift; }
+
+// Two unknowns and one constraint column (a sublattice of two constituents
+// in a tangent-plane search): the general path below written out for
+// m = 2, k = 1, with the same operations in the same order (the same
+// numbers to the last bit) but none of the loops. The reflector v (in
+// ws.cons) and tau are the QR's; of Q'CQ only the free entry (1, 1) is
+// formed: from column 0 its entry 1, from column 1 its entry 1, then row 1.
+// ws.Cz holds the one-by-one Cholesky factor.
+double factor_pair(Workspace& ws, std::span<const double> C) {
+    double* v = ws.cons.data();
+    double norm2 = 0.0;
+    norm2 += v[0] * v[0];
+    norm2 += v[1] * v[1];
+    const double x0 = v[0];
+    const double norm = std::sqrt(norm2);
+    double tau = 0.0;
+    if (norm != 0.0) {
+        const double alpha = x0 >= 0.0 ? -norm : norm;
+        v[0] = x0 - alpha;
+        tau = 2.0 / (norm2 - x0 * x0 + v[0] * v[0]);
+    }
+    ws.cons_tau[0] = tau;
+    const auto reflected = [&](double a0, double a1) {  // entry 1 of (I - tau v v') a
+        double t = 0.0;
+        t += v[0] * a0;
+        t += v[1] * a1;
+        t *= tau;
+        return a1 - t * v[1];
+    };
+    const double c10 = reflected(C[0], C[2]), c11 = reflected(C[1], C[3]);
+    const double q = reflected(c10, c11);
+    for (double shift = 0.0;; shift = next_shift(shift)) {
+        const double d = q + shift;
+        if (d > kMinPivot) {
+            ws.Cz[0] = std::sqrt(d);
+            return shift;
+        }
+        if (shift > 1e8) {
+            ws.Cz[0] = d;  // as the general path leaves a failed factor
+            return shift;
+        }
+    }
+}
+
+// solve_projected for factor_pair: t <- Q' t, its free entry through the
+// factor twice, the other 0, then t <- Q t.
+void solve_pair(const Workspace& ws, double* t) {
+    const double* v = ws.cons.data();
+    const double tau = ws.cons_tau[0];
+    const auto reflect = [&](double* a) {
+        double s = 0.0;
+        s += v[0] * a[0];
+        s += v[1] * a[1];
+        s *= tau;
+        a[0] -= s * v[0];
+        a[1] -= s * v[1];
+    };
+    reflect(t);
+    t[1] = t[1] / ws.Cz[0];
+    t[1] = t[1] / ws.Cz[0];
+    t[0] = 0.0;
+    reflect(t);
+}
+
+}  // namespace
+
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
+    if (m == 2 && k == 1) return factor_pair(ws, C);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
     // C <- Q' C Q: the free block is its last m - k rows and columns.
@@ -24,14 +98,15 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     // multiple of I until it is (no shift at a stable state: exact Newton).
     const int f = m - k;
     const std::span<double> Cz(ws.Cz.data(), sz(f * f));
-    for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+    for (double shift = 0.0;; shift = next_shift(shift)) {
         for (int i = 0; i < f; ++i)
             for (int j = 0; j < f; ++j) Cz[sz(i * f + j)] = C[sz((i + k) * m + j + k)] + (i == j ? shift : 0.0);
-        if (cholesky_factor(Cz, sz(f), 1e-10) || shift > 1e8) return shift;
+        if (cholesky_factor(Cz, sz(f), kMinPivot) || shift > 1e8) return shift;
     }
 }
 
 void solve_projected(Workspace& ws, int m, int k, double* t) {
+    if (m == 2 && k == 1) return solve_pair(ws, t);
     const int f = m - k;
     const std::span<const double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     apply_qt(G, sz(m), sz(k), tau, t);

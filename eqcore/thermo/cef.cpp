@@ -110,88 +110,126 @@ double CefPolynomial::records_least(std::span<const double> at, std::span<const 
     return least;
 }
 
+namespace {
+
+// A term's factor W, its temperature derivatives and its derivatives in the
+// listed fractions for one parameter list.
+struct Factor {
+    double W = 0.0, Wt = 0.0, Wtt = 0.0;
+    double P2 = 0.0;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
+    std::array<double, 8> dW{};
+};
+
+}  // namespace
+
 void CefPolynomial::add(std::span<const ParameterT> at, std::span<const double> y, ExcessSums& s) const {
-    const bool grad = !s.grad.empty(), hess = !s.hess.empty();
+    const std::span<const ParameterT> lists[1] = {at};
+    ExcessSums* sums[1] = {&s};
+    add_lists<1>(lists, y, sums);
+}
+
+void CefPolynomial::add_pair(std::span<const ParameterT> at_a, std::span<const ParameterT> at_b,
+                             std::span<const double> y, ExcessSums& a, ExcessSums& b) const {
+    const std::span<const ParameterT> lists[2] = {at_a, at_b};
+    ExcessSums* sums[2] = {&a, &b};
+    add_lists<2>(lists, y, sums);
+}
+
+// The terms' products of fractions are formed once and serve every list;
+// each list's sums get exactly what a traversal of its own would give.
+template <std::size_t N>
+void CefPolynomial::add_lists(const std::span<const ParameterT>* lists, std::span<const double> y,
+                              ExcessSums* const* sums) const {
+    static_assert(kMaxListed == 8, "Factor holds kMaxListed derivatives");
+    const bool grad = !sums[0]->grad.empty(), hess = !sums[0]->hess.empty();
     for (const Term& t : terms_) {
         const int k = t.listed;
         // The listed fractions, and the products of those before (pre) and
         // after (post) each one: the products leaving one or two out need
         // no division (fractions may be zero).
-        std::array<double, kMaxListed> u, dW;
+        std::array<double, kMaxListed> u;
         std::array<double, kMaxListed + 1> pre, post;
         pre[0] = 1.0;
         for (int a = 0; a < k; ++a) {
             u[sz(a)] = y[sz(t.at[sz(a)])];
-            dW[sz(a)] = 0.0;
             pre[sz(a) + 1] = pre[sz(a)] * u[sz(a)];
         }
         const double p = pre[sz(k)];
-        double W = 0.0, Wt = 0.0, Wtt = 0.0;
-        double P2 = 0.0;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
-        const ParameterT* L = at.data() + t.first;
-        switch (t.kind) {
-            case Kind::constant:
-                W = L[0].v;
-                Wt = L[0].d1;
-                Wtt = L[0].d2;
-                break;
-            case Kind::binary: {
-                const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
-                const double d = u[i] - u[j];
-                double P1 = 0.0, dv = 1.0, dv1 = 0.0, dv2 = 0.0;
-                for (int v = 0; v < t.sets; ++v) {
-                    const double vv = v;
-                    W += L[v].v * dv;
-                    Wt += L[v].d1 * dv;
-                    Wtt += L[v].d2 * dv;
-                    P1 += vv * L[v].v * dv1;
-                    P2 += vv * (vv - 1.0) * L[v].v * dv2;
-                    dv2 = dv1;
-                    dv1 = dv;
-                    dv *= d;
+        std::array<Factor, N> fa{};
+        for (std::size_t l = 0; l < N; ++l) {
+            Factor& F = fa[l];
+            const ParameterT* L = lists[l].data() + t.first;
+            switch (t.kind) {
+                case Kind::constant:
+                    F.W = L[0].v;
+                    F.Wt = L[0].d1;
+                    F.Wtt = L[0].d2;
+                    break;
+                case Kind::binary: {
+                    const auto i = sz(t.mix[0]), j = sz(t.mix[1]);
+                    const double d = u[i] - u[j];
+                    double P1 = 0.0, dv = 1.0, dv1 = 0.0, dv2 = 0.0;
+                    for (int v = 0; v < t.sets; ++v) {
+                        const double vv = v;
+                        F.W += L[v].v * dv;
+                        F.Wt += L[v].d1 * dv;
+                        F.Wtt += L[v].d2 * dv;
+                        P1 += vv * L[v].v * dv1;
+                        F.P2 += vv * (vv - 1.0) * L[v].v * dv2;
+                        dv2 = dv1;
+                        dv1 = dv;
+                        dv *= d;
+                    }
+                    F.dW[i] = P1;
+                    F.dW[j] = -P1;
+                    break;
                 }
-                dW[i] = P1;
-                dW[j] = -P1;
-                break;
-            }
-            case Kind::ternary: {
-                const double rest = (1.0 - u[sz(t.mix[0])] - u[sz(t.mix[1])] - u[sz(t.mix[2])]) / 3.0;
-                const double sum = L[0].v + L[1].v + L[2].v;
-                for (std::size_t l = 0; l < 3; ++l) {
-                    const double V = u[sz(t.mix[l])] + rest;
-                    W += L[l].v * V;
-                    Wt += L[l].d1 * V;
-                    Wtt += L[l].d2 * V;
-                    dW[sz(t.mix[l])] = L[l].v - sum / 3.0;
+                case Kind::ternary: {
+                    const double rest = (1.0 - u[sz(t.mix[0])] - u[sz(t.mix[1])] - u[sz(t.mix[2])]) / 3.0;
+                    const double sum = L[0].v + L[1].v + L[2].v;
+                    for (std::size_t q = 0; q < 3; ++q) {
+                        const double V = u[sz(t.mix[q])] + rest;
+                        F.W += L[q].v * V;
+                        F.Wt += L[q].d1 * V;
+                        F.Wtt += L[q].d2 * V;
+                        F.dW[sz(t.mix[q])] = L[q].v - sum / 3.0;
+                    }
+                    break;
                 }
-                break;
             }
+            ExcessSums& s = *sums[l];
+            s.f += p * F.W;
+            s.f_t += p * F.Wt;
+            s.f_tt += p * F.Wtt;
         }
-        s.f += p * W;
-        s.f_t += p * Wt;
-        s.f_tt += p * Wtt;
         if (!grad && !hess) continue;
         post[sz(k)] = 1.0;
         for (int a = k - 1; a >= 0; --a) post[sz(a)] = post[sz(a) + 1] * u[sz(a)];
         std::array<double, kMaxListed> dp;
         for (int a = 0; a < k; ++a) dp[sz(a)] = pre[sz(a)] * post[sz(a) + 1];
         if (grad)
-            for (int a = 0; a < k; ++a) s.grad[sz(t.at[sz(a)])] += dp[sz(a)] * W + p * dW[sz(a)];
+            for (std::size_t l = 0; l < N; ++l)
+                for (int a = 0; a < k; ++a) sums[l]->grad[sz(t.at[sz(a)])] += dp[sz(a)] * fa[l].W + p * fa[l].dW[sz(a)];
         if (!hess) continue;
         const bool binary = t.kind == Kind::binary;
         for (int a = 0; a < k; ++a) {
             const auto ia = sz(t.at[sz(a)]);
             const bool a_mixes = binary && (a == t.mix[0] || a == t.mix[1]);
-            s.h(ia, ia) += 2.0 * dp[sz(a)] * dW[sz(a)] + (a_mixes ? p * P2 : 0.0);
+            for (std::size_t l = 0; l < N; ++l)
+                sums[l]->h(ia, ia) += 2.0 * dp[sz(a)] * fa[l].dW[sz(a)] + (a_mixes ? p * fa[l].P2 : 0.0);
             double between = 1.0;  // product of the fractions strictly between a and b
             for (int b = a + 1; b < k; ++b) {
                 const double d2p = pre[sz(a)] * between * post[sz(b) + 1];
                 between *= u[sz(b)];
-                double h = d2p * W + dp[sz(a)] * dW[sz(b)] + dp[sz(b)] * dW[sz(a)];
-                if (a_mixes && (b == t.mix[0] || b == t.mix[1])) h -= p * P2;
+                const bool pair_mixes = a_mixes && (b == t.mix[0] || b == t.mix[1]);
                 const auto ib = sz(t.at[sz(b)]);
-                s.h(ia, ib) += h;
-                s.h(ib, ia) += h;
+                for (std::size_t l = 0; l < N; ++l) {
+                    const Factor& F = fa[l];
+                    double h = d2p * F.W + dp[sz(a)] * F.dW[sz(b)] + dp[sz(b)] * F.dW[sz(a)];
+                    if (pair_mixes) h -= p * F.P2;
+                    sums[l]->h(ia, ib) += h;
+                    sums[l]->h(ib, ia) += h;
+                }
             }
         }
     }

@@ -37,6 +37,12 @@ public:
     // Adds P, its temperature derivatives and (when the spans of `s` are
     // not empty) its gradient and Hessian in y to `s`.
     void add(std::span<const ParameterT> at, std::span<const double> y, ExcessSums& s) const;
+    // The same for two parameter lists of this polynomial at once (the
+    // magnetic T* and beta*): `a` and `b` get exactly what add gives each;
+    // the products of fractions are formed once. Both sums ask for the same
+    // derivatives.
+    void add_pair(std::span<const ParameterT> at_a, std::span<const ParameterT> at_b, std::span<const double> y,
+                  ExcessSums& a, ExcessSums& b) const;
 
     // A bound on |the records' part of P| (every term after the end
     // members) over all site fractions whose constituents not marked in
@@ -65,6 +71,8 @@ private:
         int sets = 1;
         double peak = 1.0;       // largest product of the listed fractions
     };
+    template <std::size_t N>
+    void add_lists(const std::span<const ParameterT>* lists, std::span<const double> y, ExcessSums* const* sums) const;
     std::vector<Term> terms_;
     std::size_t parameters_ = 0;
     std::size_t end_members_ = 0;

@@ -35,8 +35,7 @@ MagneticTerm::MagneticTerm(const Magnetic& m, const Sublattices& sl, int end_mem
         records.push_back(in.index);
         sets.push_back(static_cast<int>(in.sets.size()));
     }
-    tc_ = CefPolynomial(sl, end_members, records, sets);
-    beta_ = tc_;
+    poly_ = CefPolynomial(sl, end_members, records, sets);
     for (int e = 0; e < end_members; ++e) {
         tc_at_.push_back({m.tc[static_cast<std::size_t>(e)], 0.0, 0.0});
         beta_at_.push_back({m.beta[static_cast<std::size_t>(e)], 0.0, 0.0});
@@ -63,12 +62,12 @@ double MagneticTerm::polynomial(const CefPolynomial& poly, const std::vector<Par
 
 double MagneticTerm::critical_temperature(std::span<const double> y) const {
     if (!present_) return 0.0;
-    return std::max(0.0, scaled(polynomial(tc_, tc_at_, y)));
+    return std::max(0.0, scaled(polynomial(poly_, tc_at_, y)));
 }
 
 double MagneticTerm::moment(std::span<const double> y) const {
     if (!present_) return 0.0;
-    return std::max(0.0, scaled(polynomial(beta_, beta_at_, y)));
+    return std::max(0.0, scaled(polynomial(poly_, beta_at_, y)));
 }
 
 namespace {
@@ -108,7 +107,7 @@ double MagneticTerm::bound(double T1, double T2, bool fall) const {
         }
         return std::max(1.0, std::abs(afm_)) * (ends + poly.records_bound(size.span(), {}));
     };
-    const double tc = largest(tc_, tc_at_), beta = largest(beta_, beta_at_);
+    const double tc = largest(poly_, tc_at_), beta = largest(poly_, beta_at_);
     if (!(tc > 0.0) || !(beta > 0.0)) return 0.0;
     const double tau = std::min(T1, T2) / tc;
     const double slope = tau < 1.0 ? std::max(tau_f1_below(tau, p_), tau_f1_above(1.0, p_)) : tau_f1_above(tau, p_);
@@ -129,8 +128,7 @@ void MagneticTerm::add(double T, std::span<const double> y, ExcessSums& s) const
     bs.grad = bg.span();
     ts.hess = th.span();
     bs.hess = bh.span();
-    tc_.add(tc_at_, y, ts);
-    beta_.add(beta_at_, y, bs);
+    poly_.add_pair(tc_at_, beta_at_, y, ts, bs);
     // A negative polynomial value is scaled by -m, its derivatives with it.
     const double tsign = ts.f < 0.0 ? -afm_ : 1.0, bsign = bs.f < 0.0 ? -afm_ : 1.0;
     const double Ts = tsign * ts.f, Bs = bsign * bs.f;

@@ -64,7 +64,7 @@ private:
     bool contributes_ = false;  // some T* and some beta* value not 0
     double afm_ = 0.0, p_ = 0.0;
     int end_members_ = 0;
-    CefPolynomial tc_, beta_;
+    CefPolynomial poly_;  // the terms of T* and of beta* (the same records, their own values)
     std::vector<ParameterT> tc_at_, beta_at_;
 };
 
