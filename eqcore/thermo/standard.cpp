@@ -11,22 +11,6 @@ TemperaturePowers::TemperaturePowers(double T_) : TemperaturePowers(T_, std::log
 TemperaturePowers::TemperaturePowers(double T_, double lnT_)
     : T(T_), lnT(lnT_), T2(T_ * T_), T3(T2 * T_), inv_T(1.0 / T_), inv_T2(inv_T * inv_T) {}
 
-double TemperaturePowers::power(double e) const {
-    if (e >= -kMaxInt && e <= kMaxInt) {
-        const int k = static_cast<int>(e);
-        if (static_cast<double>(k) == e) {
-            const auto bit = std::uint64_t{1} << static_cast<unsigned>(k + kMaxInt);
-            double& p = int_power_[static_cast<std::size_t>(k + kMaxInt)];
-            if (!(known_ & bit)) {
-                p = int_power(T, k);
-                known_ |= bit;
-            }
-            return p;
-        }
-    }
-    return std::pow(T, e);
-}
-
 const GibbsRange& range_at(const Constituent& c, double T) {
     // A boundary value belongs to the lower range; below the first range the
     // first is used (its lower bound is not stored), above the last the last.

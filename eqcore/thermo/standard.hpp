@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
+#include "data/power.hpp"
 #include "data/system.hpp"
 
 namespace eqcore {
@@ -29,8 +31,23 @@ public:
 
     double T, lnT, T2, T3, inv_T, inv_T2;
 
-    // T^e for an extra term's exponent e (not the ln T marker).
-    double power(double e) const;
+    // T^e for an extra term's exponent e (not the ln T marker). Inline: it
+    // runs for every extra term of every constituent.
+    double power(double e) const {
+        if (e >= -kMaxInt && e <= kMaxInt) {
+            const int k = static_cast<int>(e);
+            if (static_cast<double>(k) == e) {
+                const auto bit = std::uint64_t{1} << static_cast<unsigned>(k + kMaxInt);
+                double& p = int_power_[static_cast<std::size_t>(k + kMaxInt)];
+                if (!(known_ & bit)) {
+                    p = int_power(T, k);
+                    known_ |= bit;
+                }
+                return p;
+            }
+        }
+        return std::pow(T, e);
+    }
 
 private:
     static constexpr int kMaxInt = 16;  // integer exponents -16..16 are tabulated
