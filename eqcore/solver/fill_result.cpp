@@ -11,13 +11,21 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 // Properties of present candidate c from its amounts (mol) in ws.xfull and
-// the standard-state values the workspace holds at T.
-PhaseProps candidate_props(Workspace& ws, const Candidate& c) {
+// the standard-state values the workspace holds at T. logs_held: ws.ln_y
+// holds the logarithms of its fractions at these amounts (evaluate_mu), so
+// they are not computed again.
+PhaseProps candidate_props(Workspace& ws, const Candidate& c, bool logs_held) {
     const std::size_t count = sz(c.model->layout().variables);
     std::fill(ws.sp_phase.begin(), ws.sp_phase.begin() + static_cast<std::ptrdiff_t>(count), StandardProps{});
     for (int k = 0; k < c.count; ++k) ws.sp_phase[sz(ws.slot_var[sz(c.first + k)])] = ws.sp0[sz(c.first + k)];
+    std::span<const double> ln_fraction;
+    if (logs_held && c.identity && !c.pure) {
+        ws.ln_var.assign(count, -HUGE_VAL);  // variables that are not slots hold no amount
+        for (int k = 0; k < c.count; ++k) ws.ln_var[sz(ws.slot_var[sz(c.first + k)])] = ws.ln_y[sz(c.first + k)];
+        ln_fraction = ws.ln_var;
+    }
     return evaluate(*c.model, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
-                    std::span<const StandardProps>(ws.sp_phase.data(), count));
+                    std::span<const StandardProps>(ws.sp_phase.data(), count), {}, {}, ln_fraction);
 }
 
 // A present phase's properties, added to the system's.
@@ -154,7 +162,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
         }
         if (!c.identity) {
             fill_through_split(ws, c, out);
-            add_props(candidate_props(ws, c), pr, out);
+            add_props(candidate_props(ws, c, false), pr, out);
             continue;
         }
         pr.amount = c.N * ws.scale;
@@ -174,7 +182,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             ws.xfull[sz(ws.slot_var[sz(s)])] = n;
         }
         floating_sites(c, ph, pr, ws.xfull);
-        add_props(candidate_props(ws, c), pr, out);
+        add_props(candidate_props(ws, c, true), pr, out);
     }
     out.heat = out.H - out.H_in;
 }
@@ -186,7 +194,7 @@ double equilibrium_enthalpy(Workspace& ws, double* cp) {
         std::fill(ws.xfull.begin(), ws.xfull.begin() + c.model->layout().variables, 0.0);
         for (int k = 0; k < c.count; ++k)
             ws.xfull[sz(ws.slot_var[sz(c.first + k)])] = ws.n[sz(c.first + k)] * ws.scale;
-        const PhaseProps pp = candidate_props(ws, c);
+        const PhaseProps pp = candidate_props(ws, c, false);
         h += pp.H;
         c_p += pp.Cp;
     }

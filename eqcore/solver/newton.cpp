@@ -352,20 +352,19 @@ int free_directions(Workspace& ws) {
     return ws.null_dim;
 }
 
-// Along free directions the element balances are carried by traces alone:
-// shift pi there until the traces balance (each trace follows exp(a.pi)).
-bool balance_free_directions(Workspace& ws) {
-    // Only the directions traces fix: along the exact ones nothing moves.
-    const int E = ws.E, k0 = ws.exact_dim, k = ws.null_dim - k0;
-    if (k == 0) return false;
+// The iteration of balance_free_directions over the k directions that
+// follow the first k0 of ws.null, on matrices of type Mat (of fixed capacity
+// for small k: no allocation).
+template <class Mat>
+bool balance_along(Workspace& ws, int k0, int k) {
+    using Vec = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, Mat::MaxRowsAtCompileTime, 1>;
+    const int E = ws.E;
     const double* null = ws.null.data() + sz(k0) * sz(E);
-    // One such direction beside a gas: its root found first in log form
-    // (where it exists), which the iteration below then polishes.
-    if (k == 1) balance_trace_direction(ws, null);
-    Eigen::VectorXd F(k), w(k), na(k), mean(k), dev(k);
-    Eigen::MatrixXd J(k, k);
-    // The state before the last step (a rare path: it may allocate).
-    std::vector<double> n_before, pi_before, N_before(ws.cand.size());
+    Vec F(k), w(k), na(k), mean(k), dev(k);
+    Mat J(k, k);
+    // The state before the last step.
+    std::vector<double>&n_before = ws.balance_n, &pi_before = ws.balance_pi, &N_before = ws.balance_N;
+    N_before.resize(ws.cand.size());
     double left_before = 0.0;
     for (int it = 0; it < 60; ++it) {
         F.setZero();
@@ -419,7 +418,7 @@ bool balance_free_directions(Workspace& ws) {
         n_before = ws.n;
         pi_before = ws.pi;
         for (std::size_t c = 0; c < ws.cand.size(); ++c) N_before[c] = ws.cand[c].N;
-        Eigen::LDLT<Eigen::MatrixXd> ldlt(J);
+        Eigen::LDLT<Mat> ldlt(J);
         if (ldlt.info() != Eigen::Success || !(ldlt.rcond() > 1e-14)) return false;
         w = -ldlt.solve(F);
         const double len = w.norm();
@@ -450,6 +449,20 @@ bool balance_free_directions(Workspace& ws) {
         if (len < 1e-12) return true;
     }
     return false;
+}
+
+// Along free directions the element balances are carried by traces alone:
+// shift pi there until the traces balance (each trace follows exp(a.pi)).
+bool balance_free_directions(Workspace& ws) {
+    // Only the directions traces fix: along the exact ones nothing moves.
+    const int k0 = ws.exact_dim, k = ws.null_dim - k0;
+    if (k == 0) return false;
+    // One such direction beside a gas: its root found first in log form
+    // (where it exists), which the iteration below then polishes.
+    if (k == 1) balance_trace_direction(ws, ws.null.data() + sz(k0) * sz(ws.E));
+    using Capped = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kFreeBasisCap, kFreeBasisCap>;
+    if (k <= kFreeBasisCap) return balance_along<Capped>(ws, k0, k);
+    return balance_along<Eigen::MatrixXd>(ws, k0, k);
 }
 
 // The residuals at the new potentials dpi and the composition changes of
@@ -536,6 +549,7 @@ void settle_free_potentials(Workspace& ws) {
 }
 
 void evaluate_mu(Workspace& ws) {
+    ws.ln_y.resize(sz(ws.slots()));
     for (const Candidate& c : ws.cand) {
         if (!c.present) continue;
         if (c.pure) {
@@ -544,8 +558,10 @@ void evaluate_mu(Workspace& ws) {
         }
         for (int g = c.group0; g < c.group0 + c.groups; ++g) {
             const double invNg = 1.0 / (c.groups == 1 ? c.N : ws.group_amount(g));
-            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-                ws.mu[sz(s)] = ws.g0[sz(s)] + std::log(ws.n[sz(s)] * invNg);
+            for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+                ws.ln_y[sz(s)] = std::log(ws.n[sz(s)] * invNg);
+                ws.mu[sz(s)] = ws.g0[sz(s)] + ws.ln_y[sz(s)];
+            }
         }
         const double invN = 1.0 / c.N;
         if (!c.ideal) {

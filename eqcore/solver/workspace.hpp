@@ -179,6 +179,8 @@ struct Workspace {
     std::vector<double> kscale;           // its symmetric scaling, where it is equilibrated
     std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
     std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
+    std::vector<double> ln_y;                // per slot: ln of its fraction in its group at the final amounts (evaluate_mu)
+    std::vector<double> ln_var;              // one phase: ln_y in its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents
     std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
@@ -202,6 +204,7 @@ struct Workspace {
     int exact_dim = 0;
     FreeBasis free_basis;                  // finds them (free_basis.cpp)
     std::vector<double> free_row, free_unit, free_mean;  // its rows: E, E, E x max_groups (sized on use)
+    std::vector<double> balance_n, balance_pi, balance_N;  // balancing along them: the state before a step
     // Directions of pi no constituent of the setup depends on (gauge.cpp):
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;

@@ -124,9 +124,9 @@ std::size_t IonicLiquidModel::parameter_count() const {
 }
 
 void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
-    const double lnT = std::log(T);
+    const TemperaturePowers at_T(T);
     for (std::size_t e = 0; e < col_.size(); ++e) {
-        const StandardProps sp = eqcore::standard(constituents_[e], T, lnT);
+        const StandardProps sp = eqcore::standard(constituents_[e], at_T);
         out[e] = ParameterT{sp.g, -sp.s, -sp.cp / T};
     }
     std::size_t k = col_.size();

@@ -40,11 +40,12 @@ PhaseModel::PhaseModel(const System& sys, int phase) {
 }
 
 void PhaseModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {
+    const TemperaturePowers t(T, lnT);
     if (which.empty()) {
-        for (std::size_t i = 0; i < constituents_.size(); ++i) out[i] = eqcore::standard(constituents_[i], T, lnT);
+        for (std::size_t i = 0; i < constituents_.size(); ++i) out[i] = eqcore::standard(constituents_[i], t);
         return;
     }
-    for (std::size_t k = 0; k < which.size(); ++k) out[k] = eqcore::standard(constituents_[sz(which[k])], T, lnT);
+    for (std::size_t k = 0; k < which.size(); ++k) out[k] = eqcore::standard(constituents_[sz(which[k])], t);
 }
 
 void PhaseModel::parameters(double, std::span<ParameterT>) const {}
@@ -88,7 +89,8 @@ double PhaseModel::excess_third_bound_above(double T, std::span<const char> acti
 }
 
 void PhaseModel::constituent_standard(double T, double lnT, std::span<StandardProps> out) const {
-    for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], T, lnT);
+    const TemperaturePowers t(T, lnT);
+    for (std::size_t k = 0; k < constituents_.size(); ++k) out[k] = eqcore::standard(constituents_[k], t);
 }
 
 void PhaseModel::internal_amounts(std::span<const double> n, std::span<double> v) const {

@@ -35,11 +35,12 @@ PhaseProps pure_props(const PhaseModel& model, double T, double n, std::span<con
 }  // namespace
 
 PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const double> v,
-                    std::span<const StandardProps> given, std::span<double> mu, std::span<double> hess) {
+                    std::span<const StandardProps> given, std::span<double> mu, std::span<double> hess,
+                    std::span<const double> ln_fraction) {
     const ModelLayout& l = model.layout();
     const auto count = sz(l.variables);
     if (v.size() != count || (!given.empty() && given.size() != count) || (!mu.empty() && mu.size() != count) ||
-        (!hess.empty() && hess.size() != count * count))
+        (!hess.empty() && hess.size() != count * count) || (!ln_fraction.empty() && ln_fraction.size() != count))
         throw std::invalid_argument("phase_props: array sizes do not match the phase " + model.phase_name());
 
     if (l.pure) return pure_props(model, T, v[0], given, mu, hess);
@@ -85,7 +86,9 @@ PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const
         out.V += v[i] * l.volume[i];
         if (!mu.empty()) mu[i] += sp[i].g + RT * ln_a;
     };
-    if (one_group) {
+    if (!ln_fraction.empty()) {
+        for (std::size_t i = 0; i < count; ++i) add(i, v[i] > 0.0 ? ln_fraction[i] : -HUGE_VAL);
+    } else if (one_group) {
         for (std::size_t i = 0; i < count; ++i) add(i, std::log(x[i]));
     } else {
         for (int g = 0; g < l.groups(); ++g) {

@@ -26,10 +26,12 @@ struct PhaseProps {
 // temperature (entries of variables with v_i = 0 are not used). `mu` (size
 // variables, or empty): dG/dv_i, J/mol (a mixture needs v_i > 0; a
 // stoichiometric phase gives G° at any amount). `hess` (variables^2, or
-// empty): d2G/dv_i dv_j, J/mol^2.
+// empty): d2G/dv_i dv_j, J/mol^2. `ln_fraction` (size variables, or empty
+// to compute them here): ln of each variable's fraction within its group,
+// for callers that hold them (entries of variables with v_i = 0 unused).
 PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const double> v,
                     std::span<const StandardProps> standard = {}, std::span<double> mu = {},
-                    std::span<double> hess = {});
+                    std::span<double> hess = {}, std::span<const double> ln_fraction = {});
 
 // At amounts n of the reported constituents (mol, size constituents): `mu`
 // the constituents' chemical potentials, J/mol, `dmu` d(mu_k)/d(n_l), J/mol^2.

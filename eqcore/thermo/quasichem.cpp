@@ -242,7 +242,8 @@ QuasichemModel::QuasichemModel(const System& sys, int phase) : PhaseModel(sys, p
 
 void QuasichemModel::standard(double T, double lnT, std::span<const int> which, std::span<StandardProps> out) const {
     std::vector<StandardProps> em(sz(nem_));
-    for (int m = 0; m < nem_; ++m) em[sz(m)] = eqcore::standard(constituents_[sz(m)], T, lnT);
+    const TemperaturePowers t(T, lnT);
+    for (int m = 0; m < nem_; ++m) em[sz(m)] = eqcore::standard(constituents_[sz(m)], t);
     const int n = which.empty() ? layout_.variables : static_cast<int>(which.size());
     for (int i = 0; i < n; ++i) {
         const int k = which.empty() ? i : which[sz(i)];

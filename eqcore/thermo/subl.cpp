@@ -64,9 +64,9 @@ void SublModel::standard(double, double, std::span<const int> which, std::span<S
 
 void SublModel::parameters(double T, std::span<ParameterT> out) const {
     const std::size_t ne = constituents_.size();
-    const double lnT = std::log(T);
+    const TemperaturePowers t(T);
     for (std::size_t e = 0; e < ne; ++e) {
-        const StandardProps p = eqcore::standard(constituents_[e], T, lnT);
+        const StandardProps p = eqcore::standard(constituents_[e], t);
         out[e] = {p.g, -p.s, -p.cp / T};
     }
     for (std::size_t k = 0; k < sets_.size(); ++k) out[ne + k] = parameter_with_derivatives(sets_[k], T);
