@@ -313,8 +313,11 @@ void lp_sample_columns(Workspace& ws, int c);
 bool solve_lp(Workspace& ws);
 // The assemblage of the solved program as the iterate: the phases of its
 // basis present at their summed amounts, every constituent of a present
-// mixture spread to a positive amount, potentials from the duals.
-void start_from_lp(Workspace& ws);
+// mixture spread to a positive amount, potentials from the duals. With
+// `excess_spread` (a start that moves a mixture out of one of its basins)
+// every non-ideal mixture's spread takes its excess potentials at the
+// program's composition, not sublattice phases' alone.
+void start_from_lp(Workspace& ws, bool excess_spread = false);
 
 // The remainder of candidate c's model at fractions x of its slots (the
 // other variables of the model at 0): its molar values, and the gradient in

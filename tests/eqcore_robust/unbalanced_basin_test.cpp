@@ -164,5 +164,45 @@ TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) 
     }
 }
 
+// gap-c73-1000.dat (A7B3(s), 1000 J above the liquid's common tangent at
+// 30 % B) at 1000 K, 25-27 % B, and gap-c31-2000.dat (A3B(s), 2000 J
+// above at 25 % B) at 950 K, 50 % B: the liquid alone at the feed sits
+// inside its gap; the lower state is the liquid A-rich (6-8 % B) beside
+// the compound. The program finds it, but its start spread each
+// constituent of the liquid by the ideal composition at the program's
+// potentials, which for this liquid lies across its gap: the start was
+// back in the higher basin and Newton returned to the liquid alone
+// (0.3-40 J high). The start's spread now takes the liquid's excess
+// potentials at the program's composition. Cold and warm from 30 K below
+// and above, against the brute-force minimum.
+TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
+    struct Case {
+        const char* file;
+        const char* compound;
+        double T, B, high_by;
+    };
+    for (const Case& c : {Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.25, 30.0},
+                          Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.26, 20.0},
+                          Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.27, 10.0},
+                          Case{"gap-c31-2000.dat", "A3B(s)", 950.0, 0.5, 3.0}}) {
+        SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
+        const System sys = read_dat(test_data(c.file));
+        const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - c.B, c.B};
+        const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
+        const EquilibriumResult alone = Solver(as_before()).equilibrate(pr, at(c.T));
+        ASSERT_TRUE(alone.succeeded()) << alone.message;
+        EXPECT_GT(alone.G, brute + c.high_by);  // the path under test
+        for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), both);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
