@@ -165,14 +165,14 @@ TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) 
 }
 
 // gap-c73-1000.dat (A7B3(s), 1000 J above the liquid's common tangent at
-// 30 % B) at 1000 K, 25-27 % B, and gap-c31-2000.dat (A3B(s), 2000 J
-// above at 25 % B) at 950 K, 50 % B: the liquid alone at the feed sits
-// inside its gap; the lower state is the liquid A-rich (6-8 % B) beside
-// the compound. The program finds it, but its start spread each
+// 30 % B) at 1000 K, 25-27 % B; gap-c31-2000.dat (A3B(s), 2000 J above at
+// 25 % B) at 950 K, 50 % B; gap-c11-2000.dat (AB(s), 2000 J above at 50 %
+// B) at 900 K, 34 % B: the liquid alone at the feed sits inside its gap;
+// the lower state is the liquid in one of its basins beside the compound. The program finds it, but its start spread each
 // constituent of the liquid by the ideal composition at the program's
 // potentials, which for this liquid lies across its gap: the start was
 // back in the higher basin and Newton returned to the liquid alone
-// (0.3-40 J high). The start's spread now takes the liquid's excess
+// (0.3-200 J high). The start's spread now takes the liquid's excess
 // potentials at the program's composition. Cold and warm from 30 K below
 // and above, against the brute-force minimum.
 TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
@@ -184,7 +184,8 @@ TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
     for (const Case& c : {Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.25, 30.0},
                           Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.26, 20.0},
                           Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.27, 10.0},
-                          Case{"gap-c31-2000.dat", "A3B(s)", 950.0, 0.5, 3.0}}) {
+                          Case{"gap-c31-2000.dat", "A3B(s)", 950.0, 0.5, 3.0},
+                          Case{"gap-c11-2000.dat", "AB(s)", 900.0, 0.34, 150.0}}) {
         SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
         const System sys = read_dat(test_data(c.file));
         const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
