@@ -159,6 +159,7 @@ struct Workspace {
     std::vector<double> mu;       // mu/RT per slot (present phases)
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
+    bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).
@@ -429,6 +430,12 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
 // so a cold one may decide).
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message);
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message);
+// G / RT of the converged state (scaled material): sum_j b_j pi_j.
+inline double state_G(const Workspace& ws) {
+    double g = 0.0;
+    for (int j = 0; j < ws.E; ++j) g += ws.b[static_cast<std::size_t>(j)] * ws.pi[static_cast<std::size_t>(j)];
+    return g;
+}
 // The linear program of a move out of a higher basin: present candidate
 // `who` at fractions x only (near x where x alone cannot balance), the
 // other phases at their present, least distance and sampled compositions,
