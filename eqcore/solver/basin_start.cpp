@@ -10,7 +10,9 @@
 // column generation refine it: each mixture the program uses descends
 // locally in its tangent distance to the program's own plane (its duals).
 // Where the program's value falls below the state's G its assemblage
-// (amounts from l, compositions from the columns) is the start. The phase
+// (amounts from l, compositions from the columns) is the start, each
+// mixture's spread taken from its own potentials there (its excess
+// included), so that it stays in the basin the program put it in. The phase
 // stays where it is (inside its gap, no Newton calculation spent) only
 // on a proof: the columns converged with the value not below G, or a
 // bound from the last round's columns shows no assemblage can be lower.
@@ -287,7 +289,7 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x) {
     // The best one again, with every column generated since.
     std::vector<double>& y = starts[at_best];
     if (one_column_program(ws, who, y, columns) == HUGE_VAL) return false;
-    start_from_lp(ws);
+    start_from_lp(ws, true);
     return true;
 }
 
@@ -326,7 +328,7 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
         (balances_at(mid) ? t : beyond) = mid;
     }
     if (!balances_at(t)) return false;
-    start_from_lp(ws);
+    start_from_lp(ws, true);
     return true;
 }
 
@@ -403,7 +405,7 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
     for (int j = 0; j < ws.E; ++j) material += ws.b[sz(j)];
     for (int round = 1;; ++round) {
         if (program_value(ws) < below_G0) {
-            start_from_lp(ws);
+            start_from_lp(ws, true);
             return BasinVerdict::move;
         }
         // No column below the program's plane, from the columns it uses nor

@@ -356,7 +356,7 @@ bool initial_lp(Workspace& ws) {
     return true;
 }
 
-void start_from_lp(Workspace& ws) {
+void start_from_lp(Workspace& ws, bool excess_spread) {
     const int E = ws.E;
     // Phase amounts and compositions.
     std::fill(ws.n.begin(), ws.n.end(), 0.0);
@@ -406,7 +406,10 @@ void start_from_lp(Workspace& ws) {
         // remainder (its standard part is zero): its reduced costs take the
         // remainder's potentials at the program's composition, or a vacancy
         // (no element, no standard energy) would fill half its sublattice.
-        const bool with_remainder = !cd.ideal && cd.groups > 1;
+        // With `excess_spread` every non-ideal mixture's reduced costs take
+        // them: where the program puts a mixture in one basin of its own,
+        // the ideal spread alone can carry it across its gap.
+        const bool with_remainder = !cd.ideal && (cd.groups > 1 || excess_spread);
         if (with_remainder) {
             for (int k = 0; k < cd.count; ++k) ws.xtry[sz(k)] = ws.n[sz(cd.first + k)] / cd.N;
             remainder_at(ws, cd, ws.xtry.data(), true, false);

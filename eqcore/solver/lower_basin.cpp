@@ -63,13 +63,6 @@ struct Snapshot {
     }
 };
 
-// G / RT of the converged state (scaled material): sum_j b_j pi_j.
-double state_G(const Workspace& ws) {
-    double g = 0.0;
-    for (int j = 0; j < ws.E; ++j) g += ws.b[sz(j)] * ws.pi[sz(j)];
-    return g;
-}
-
 // The present mixture written once, not ideal, with the most negative
 // distance at another composition of itself (that composition in `x`), or
 // -1 (self_search.cpp: screened, searched where the screen finds it below

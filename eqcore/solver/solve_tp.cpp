@@ -165,6 +165,25 @@ int present_count(const Workspace& ws) {
 
 std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
 
+// A present mixture written once, converged inside its gap, can make an
+// absent phase enter and leave without end: Newton, started with the new
+// phase beside the mixture where its energy curves down, drives the new
+// phase out again instead of moving the mixture to the basin where the two
+// balance. From the converged state at hand (the cycling phase unstable
+// at it), the mixture is moved out of its higher basin; true only where
+// that reaches a converged state (every phase stable) of lower G. Not
+// nested: inside the move a phase that cycles ends that calculation.
+bool leave_cycle(Workspace& ws) {
+    if (!ws.opt.leave_higher_basins || ws.leaving) return false;
+    const double G0 = state_G(ws);
+    ws.have_solution = true;
+    ws.leaving = true;
+    std::string m;
+    leave_higher_basins(ws, false, m);
+    ws.leaving = false;
+    return state_G(ws) < G0 - 1e-10 * (1.0 + std::abs(G0));
+}
+
 }  // namespace
 
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
@@ -263,6 +282,8 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         if (ws.cand[sz(best)].added >= 4) {
             ws.have_solution = false;
             if (started_warm) return converge_tp(ws, false, message);
+            if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
+            ws.have_solution = false;
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return SolverStatus::no_convergence;
         }
@@ -289,7 +310,10 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     const bool started_warm = warm && ws.have_solution;
     const SolverStatus st = converge_tp(ws, warm, message);
     if (st != SolverStatus::ok || !ws.opt.leave_higher_basins) return st;
-    return leave_higher_basins(ws, started_warm, message);
+    ws.leaving = true;
+    const SolverStatus left = leave_higher_basins(ws, started_warm, message);
+    ws.leaving = false;
+    return left;
 }
 
 }  // namespace eqcore::detail

@@ -159,6 +159,7 @@ struct Workspace {
     std::vector<double> mu;       // mu/RT per slot (present phases)
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
+    bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).
@@ -316,8 +317,11 @@ void lp_sample_columns(Workspace& ws, int c);
 bool solve_lp(Workspace& ws);
 // The assemblage of the solved program as the iterate: the phases of its
 // basis present at their summed amounts, every constituent of a present
-// mixture spread to a positive amount, potentials from the duals.
-void start_from_lp(Workspace& ws);
+// mixture spread to a positive amount, potentials from the duals. With
+// `excess_spread` (a start that moves a mixture out of one of its basins)
+// every non-ideal mixture's spread takes its excess potentials at the
+// program's composition, not sublattice phases' alone.
+void start_from_lp(Workspace& ws, bool excess_spread = false);
 
 // The remainder of candidate c's model at fractions x of its slots (the
 // other variables of the model at 0): its molar values, and the gradient in
@@ -429,6 +433,12 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message);
 // so a cold one may decide).
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message);
 SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message);
+// G / RT of the converged state (scaled material): sum_j b_j pi_j.
+inline double state_G(const Workspace& ws) {
+    double g = 0.0;
+    for (int j = 0; j < ws.E; ++j) g += ws.b[static_cast<std::size_t>(j)] * ws.pi[static_cast<std::size_t>(j)];
+    return g;
+}
 // The linear program of a move out of a higher basin: present candidate
 // `who` at fractions x only (near x where x alone cannot balance), the
 // other phases at their present, least distance and sampled compositions,

@@ -164,5 +164,81 @@ TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) 
     }
 }
 
+// gap-c73-1000.dat (A7B3(s), 1000 J above the liquid's common tangent at
+// 30 % B) at 1000 K, 25-27 % B; gap-c31-2000.dat (A3B(s), 2000 J above at
+// 25 % B) at 950 K, 50 % B; gap-c11-2000.dat (AB(s), 2000 J above at 50 %
+// B) at 900 K, 34 % B: the liquid alone at the feed sits inside its gap;
+// the lower state is the liquid in one of its basins beside the compound. The program finds it, but its start spread each
+// constituent of the liquid by the ideal composition at the program's
+// potentials, which for this liquid lies across its gap: the start was
+// back in the higher basin and Newton returned to the liquid alone
+// (0.3-200 J high). The start's spread now takes the liquid's excess
+// potentials at the program's composition. Cold and warm from 30 K below
+// and above, against the brute-force minimum.
+TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
+    struct Case {
+        const char* file;
+        const char* compound;
+        double T, B, high_by;
+    };
+    for (const Case& c : {Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.25, 30.0},
+                          Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.26, 20.0},
+                          Case{"gap-c73-1000.dat", "A7B3(s)", 1000.0, 0.27, 10.0},
+                          Case{"gap-c31-2000.dat", "A3B(s)", 950.0, 0.5, 3.0},
+                          Case{"gap-c11-2000.dat", "AB(s)", 900.0, 0.34, 150.0}}) {
+        SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
+        const System sys = read_dat(test_data(c.file));
+        const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - c.B, c.B};
+        const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
+        const EquilibriumResult alone = Solver(as_before()).equilibrate(pr, at(c.T));
+        ASSERT_TRUE(alone.succeeded()) << alone.message;
+        EXPECT_GT(alone.G, brute + c.high_by);  // the path under test
+        for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), both);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
+// The liquid alone at the feed, converged inside its gap, with the
+// compound below its plane: the compound entered beside the liquid where
+// its energy curves down, Newton drove the compound out again, and the
+// calculation ended "keeps entering and leaving" (gap-c31-1000.dat at
+// 1075 K, 52 % B; gap-c73-2000.dat at 925 K, 59 % B; gap-c11-2000.dat at
+// 1000 K, 14 % B). The answer is the liquid in its other basin beside the
+// compound, reached by moving the liquid out of its higher basin from the
+// converged state the cycle keeps returning to. Cold and warm from 30 K
+// below and above, against the brute-force minimum.
+TEST(UnbalancedBasin, CompoundThatKeepsLeavingALiquidInsideItsGapEntersWithTheLiquidMoved) {
+    struct Case {
+        const char* file;
+        const char* compound;
+        double T, B;
+    };
+    for (const Case& c : {Case{"gap-c31-1000.dat", "A3B(s)", 1075.0, 0.52},
+                          Case{"gap-c73-2000.dat", "A7B3(s)", 925.0, 0.59},
+                          Case{"gap-c11-2000.dat", "AB(s)", 1000.0, 0.14}}) {
+        SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
+        const System sys = read_dat(test_data(c.file));
+        const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {1.0 - c.B, c.B};
+        const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
+        EXPECT_FALSE(Solver(as_before()).equilibrate(pr, at(c.T)).succeeded());  // the path under test
+        for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_EQ(present_phases(r), both);
+            EXPECT_LE(r.G, brute + 1e-9);
+            EXPECT_GE(r.G, brute - 1e-3);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore::robust
