@@ -26,6 +26,17 @@ std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, doubl
     return out;
 }
 
+// A converged result the check accepts, with exactly `phases` present, at
+// the brute-force minimum.
+void expect_brute_minimum(const EquilibriumProblem& pr, const EquilibriumResult& r, const std::vector<int>& phases,
+                          double brute) {
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_TRUE(accepted(pr, r));
+    EXPECT_EQ(present_phases(r), phases);
+    EXPECT_LE(r.G, brute + 1e-9);
+    EXPECT_GE(r.G, brute - 1e-3);
+}
+
 // gap-compound.dat: the liquid (gap from about 3 % to 85 % B at 1000 K,
 // written once) beside AB(s), which lies a little above the liquid's
 // common tangent. With 60 % B the liquid sits B-rich beside AB and its
@@ -48,11 +59,7 @@ TEST(UnbalancedBasin, LiquidBesideACompoundInItsGapKeepsTheSideThatBalances) {
             // below the least, above it by the grid's error (well below 1e-3 J).
             const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
             for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
-                ASSERT_TRUE(r.succeeded()) << r.message;
-                EXPECT_TRUE(accepted(pr, r));
-                EXPECT_EQ(present_phases(r), both);
-                EXPECT_LE(r.G, brute + 1e-9);
-                EXPECT_GE(r.G, brute - 1e-3);
+                expect_brute_minimum(pr, r, both, brute);
                 EXPECT_LT(r.iterations, 100);
             }
         }
@@ -95,10 +102,7 @@ TEST(UnbalancedBasin, LiquidBesideACompoundLeavesItWhereItsOtherBasinReachesTheF
                 EXPECT_GT(r.G, brute + 50.0);
                 continue;
             }
-            EXPECT_TRUE(accepted(pr, r));
-            EXPECT_EQ(present_phases(r), liquid);
-            EXPECT_LE(r.G, brute + 1e-9);
-            EXPECT_GE(r.G, brute - 1e-3);
+            expect_brute_minimum(pr, r, liquid, brute);
         }
     }
 }
@@ -155,11 +159,7 @@ TEST(UnbalancedBasin, LiquidInsideItsGapTakesTheBasinThatBalancesNotTheDeepest) 
         s.equilibrate(pr, at(T + 30.0));
         out.push_back(s.equilibrate(pr, at(T)));
         for (const EquilibriumResult& r : out) {
-            ASSERT_TRUE(r.succeeded()) << r.message;
-            EXPECT_TRUE(accepted(pr, r));
-            EXPECT_EQ(present_phases(r), both);
-            EXPECT_LE(r.G, brute + 1e-9);
-            EXPECT_GE(r.G, brute - 1e-3);
+            expect_brute_minimum(pr, r, both, brute);
         }
     }
 }
@@ -196,11 +196,7 @@ TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
         ASSERT_TRUE(alone.succeeded()) << alone.message;
         EXPECT_GT(alone.G, brute + c.high_by);  // the path under test
         for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
-            ASSERT_TRUE(r.succeeded()) << r.message;
-            EXPECT_TRUE(accepted(pr, r));
-            EXPECT_EQ(present_phases(r), both);
-            EXPECT_LE(r.G, brute + 1e-9);
-            EXPECT_GE(r.G, brute - 1e-3);
+            expect_brute_minimum(pr, r, both, brute);
         }
     }
 }
@@ -231,11 +227,7 @@ TEST(UnbalancedBasin, CompoundThatKeepsLeavingALiquidInsideItsGapEntersWithTheLi
         const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
         EXPECT_FALSE(Solver(as_before()).equilibrate(pr, at(c.T)).succeeded());  // the path under test
         for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
-            ASSERT_TRUE(r.succeeded()) << r.message;
-            EXPECT_TRUE(accepted(pr, r));
-            EXPECT_EQ(present_phases(r), both);
-            EXPECT_LE(r.G, brute + 1e-9);
-            EXPECT_GE(r.G, brute - 1e-3);
+            expect_brute_minimum(pr, r, both, brute);
         }
     }
 }
