@@ -263,6 +263,24 @@ double third_size(const std::array<int, N>& e, std::size_t a, std::size_t b, std
     return std::abs(v);
 }
 
+// Adds to B the third-derivative sizes of a monomial in the fractions
+// `index` and their sum s (exponents e, s's last), by the chain rule
+// ds/dx = 1, times `scale` / `over`.
+template <std::size_t N>
+void add_third_sizes(const std::array<int, N>& e, const std::array<std::size_t, N - 1>& index, double scale,
+                     double over, std::size_t n, std::span<double> B) {
+    constexpr std::size_t s = N - 1;
+    for (std::size_t a = 0; a < s; ++a)
+        for (std::size_t b = 0; b < s; ++b)
+            for (std::size_t c = 0; c < s; ++c) {
+                double v = 0.0;
+                for (std::size_t u : {a, s})
+                    for (std::size_t w : {b, s})
+                        for (std::size_t z : {c, s}) v += third_size<N>(e, u, w, z);
+                B[(index[a] * n + index[b]) * n + index[c]] += scale * v / over;
+            }
+}
+
 }  // namespace
 
 // Every term is homogeneous in its fractions: of degree 2 (binary, the
@@ -355,32 +373,14 @@ bool qkto_third(const Phase& phase, const Interaction& in, double T, std::span<c
         if (p + q <= 2) return true;
         const double s = least.empty() ? 0.0 : least[i] + least[j];
         if (!(s > 0.0)) return false;
-        const std::array<int, 3> e = {p, q, 2 - p - q};
-        const std::array<std::size_t, 2> pair = {i, j};
-        for (std::size_t a = 0; a < 2; ++a)
-            for (std::size_t b = 0; b < 2; ++b)
-                for (std::size_t c = 0; c < 2; ++c) {
-                    double v = 0.0;
-                    for (std::size_t u : {a, std::size_t{2}})
-                        for (std::size_t w : {b, std::size_t{2}})
-                            for (std::size_t z : {c, std::size_t{2}}) v += third_size<3>(e, u, w, z);
-                    B[(pair[a] * n + pair[b]) * n + pair[c]] += L * v / s;
-                }
+        add_third_sizes<3>({p, q, 2 - p - q}, {i, j}, L, s, n, B);
         return true;
     }
     std::array<std::size_t, 3> q{};
     for (std::size_t a = 0; a < 3; ++a) q[a] = static_cast<std::size_t>(in.index[a]);
-    const std::array<int, 4> e = {in.exponent[0], in.exponent[1], in.exponent[2],
-                                  3 - in.exponent[0] - in.exponent[1] - in.exponent[2]};
-    for (std::size_t a = 0; a < 3; ++a)
-        for (std::size_t b = 0; b < 3; ++b)
-            for (std::size_t c = 0; c < 3; ++c) {
-                double v = 0.0;
-                for (std::size_t u : {a, std::size_t{3}})
-                    for (std::size_t w : {b, std::size_t{3}})
-                        for (std::size_t z : {c, std::size_t{3}}) v += third_size<4>(e, u, w, z);
-                B[(q[a] * n + q[b]) * n + q[c]] += L * v;
-            }
+    add_third_sizes<4>({in.exponent[0], in.exponent[1], in.exponent[2],
+                        3 - in.exponent[0] - in.exponent[1] - in.exponent[2]},
+                       q, L, 1.0, n, B);
     return true;
 }
 
