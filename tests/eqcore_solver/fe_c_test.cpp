@@ -23,6 +23,25 @@ EquilibriumResult solve(const System& sys, double T, double xC, EquilibriumProbl
     return solver.equilibrate(pr, c);
 }
 
+// Solved at T - 40 K, then warm at T: each result converged, accepted by
+// the check, and on the brute-force hull (per mol of atoms).
+void expect_on_hull_cold_and_warm(const System& sys, double T, double fe, double carbon) {
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {fe, carbon};
+    Solver solver;
+    Conditions c;
+    for (const double t : {T - 40.0, T}) {
+        c.T = t;
+        const EquilibriumResult r = solver.equilibrate(pr, c);
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(check_equilibrium(pr, r).ok);
+        const double atoms = fe + carbon;
+        const double hull = hull_minimum(sys, t, carbon / atoms);
+        EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
+        EXPECT_NEAR(r.G / atoms, hull, 2e-3);
+    }
+}
+
 TEST(FeC, EquilibriumGibbsEnergyEqualsTheBruteForceHull) {
     const System sys = read_dat(example("fe-c.dat"));
     // Ferrite, austenite, their two-phase field, ferrite or austenite with
@@ -60,20 +79,7 @@ TEST(FeC, FeedAtTheCementiteCompositionConvergesToTheHull) {
     for (const double T : {1341.0481569461235, 1556.6628377338445, 1908.3241655752352, 2140.8696584101299}) {
         for (const auto& f : feeds) {
             SCOPED_TRACE("T " + std::to_string(T) + ", Fe " + std::to_string(f.fe) + ", C " + std::to_string(f.c));
-            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
-            pr.element_amount = {f.fe, f.c};
-            Solver solver;
-            Conditions c;
-            for (const double t : {T - 40.0, T}) {
-                c.T = t;
-                const EquilibriumResult r = solver.equilibrate(pr, c);
-                ASSERT_TRUE(r.succeeded()) << r.message;
-                EXPECT_TRUE(check_equilibrium(pr, r).ok);
-                const double atoms = f.fe + f.c;
-                const double hull = hull_minimum(sys, t, f.c / atoms);
-                EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
-                EXPECT_NEAR(r.G / atoms, hull, 2e-3);
-            }
+            expect_on_hull_cold_and_warm(sys, T, f.fe, f.c);
         }
     }
 }
@@ -94,20 +100,7 @@ TEST(FeC, LeanFeedsBesideMetastableCementiteConvergeToTheHull) {
                   {2018.0, 0.057909022718925215, 0.019}};
     for (const auto& st : states) {
         SCOPED_TRACE("T " + std::to_string(st.T) + ", Fe " + std::to_string(st.fe) + ", C " + std::to_string(st.c));
-        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
-        pr.element_amount = {st.fe, st.c};
-        Solver solver;
-        Conditions c;
-        for (const double t : {st.T - 40.0, st.T}) {
-            c.T = t;
-            const EquilibriumResult r = solver.equilibrate(pr, c);
-            ASSERT_TRUE(r.succeeded()) << r.message;
-            EXPECT_TRUE(check_equilibrium(pr, r).ok);
-            const double atoms = st.fe + st.c;
-            const double hull = hull_minimum(sys, t, st.c / atoms);
-            EXPECT_LE(r.G / atoms, hull + 1e-9 * std::abs(hull));
-            EXPECT_NEAR(r.G / atoms, hull, 2e-3);
-        }
+        expect_on_hull_cold_and_warm(sys, st.T, st.fe, st.c);
     }
 }
 
