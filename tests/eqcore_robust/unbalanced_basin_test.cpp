@@ -37,6 +37,24 @@ void expect_brute_minimum(const EquilibriumProblem& pr, const EquilibriumResult&
     EXPECT_GE(r.G, brute - 1e-3);
 }
 
+// A binary state of one of the gap-*.dat files: the liquid beside one
+// compound, at feed fraction B of the second element.
+struct GapState {
+    System sys;
+    std::vector<int> both;  // the liquid and the compound
+    EquilibriumProblem pr;
+    double brute = 0.0;     // the brute-force minimum at T
+    GapState(const char* file, const char* compound, double T, double B)
+        : sys(read_dat(test_data(file))),
+          both{phase_of(sys, "LIQUID"), phase_of(sys, compound)},
+          pr(EquilibriumProblem::all_entered(sys)) {
+        pr.element_amount = {1.0 - B, B};
+        brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+    }
+    GapState(const GapState&) = delete;  // pr points at this sys
+    GapState& operator=(const GapState&) = delete;
+};
+
 // gap-compound.dat: the liquid (gap from about 3 % to 85 % B at 1000 K,
 // written once) beside AB(s), which lies a little above the liquid's
 // common tangent. With 60 % B the liquid sits B-rich beside AB and its
@@ -187,16 +205,13 @@ TEST(UnbalancedBasin, StartOutOfAHigherBasinStaysInTheBasinTheProgramChose) {
                           Case{"gap-c31-2000.dat", "A3B(s)", 950.0, 0.5, 3.0},
                           Case{"gap-c11-2000.dat", "AB(s)", 900.0, 0.34, 150.0}}) {
         SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
-        const System sys = read_dat(test_data(c.file));
-        const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
-        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
-        pr.element_amount = {1.0 - c.B, c.B};
-        const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
+        const GapState g(c.file, c.compound, c.T, c.B);
+        const EquilibriumProblem& pr = g.pr;
         const EquilibriumResult alone = Solver(as_before()).equilibrate(pr, at(c.T));
         ASSERT_TRUE(alone.succeeded()) << alone.message;
-        EXPECT_GT(alone.G, brute + c.high_by);  // the path under test
+        EXPECT_GT(alone.G, g.brute + c.high_by);  // the path under test
         for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
-            expect_brute_minimum(pr, r, both, brute);
+            expect_brute_minimum(pr, r, g.both, g.brute);
         }
     }
 }
@@ -220,14 +235,11 @@ TEST(UnbalancedBasin, CompoundThatKeepsLeavingALiquidInsideItsGapEntersWithTheLi
                           Case{"gap-c73-2000.dat", "A7B3(s)", 925.0, 0.59},
                           Case{"gap-c11-2000.dat", "AB(s)", 1000.0, 0.14}}) {
         SCOPED_TRACE(::testing::Message() << c.file << ", x(B) " << c.B << ", " << c.T << " K");
-        const System sys = read_dat(test_data(c.file));
-        const std::vector<int> both{phase_of(sys, "LIQUID"), phase_of(sys, c.compound)};
-        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
-        pr.element_amount = {1.0 - c.B, c.B};
-        const double brute = binary_brute_force(sys, pr.elements(), c.T, kPstd, 1, 20000);
+        const GapState g(c.file, c.compound, c.T, c.B);
+        const EquilibriumProblem& pr = g.pr;
         EXPECT_FALSE(Solver(as_before()).equilibrate(pr, at(c.T)).succeeded());  // the path under test
         for (const EquilibriumResult& r : cold_and_warm(pr, c.T)) {
-            expect_brute_minimum(pr, r, both, brute);
+            expect_brute_minimum(pr, r, g.both, g.brute);
         }
     }
 }
