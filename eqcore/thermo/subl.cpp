@@ -82,14 +82,18 @@ ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<do
         parameters(T, own.span());
         at_T = own.span();
     }
-    Scratch y(m), fy(grad.empty() && hess.empty() ? 0 : m), fyy(hess.empty() ? 0 : m * m);
-    site_fractions(layout_, w, y.span());
+    // One zeroed work array: the site fractions, and the derivatives in them
+    // that are asked for.
+    const std::size_t nfy = grad.empty() && hess.empty() ? 0 : m, nfyy = hess.empty() ? 0 : m * m;
+    ScratchArray<double, 256> work(m + nfy + nfyy);
+    const std::span<double> y = work.span().first(m);
+    site_fractions(layout_, w, y);
     ExcessSums s;
     s.n = m;
-    s.grad = fy.span();
-    s.hess = fyy.span();
-    surface_.add(at_T, y.span(), s);
-    magnetic_.add(T, y.span(), s);
+    s.grad = work.span().subspan(m, nfy);
+    s.hess = work.span().subspan(m + nfy, nfyy);
+    surface_.add(at_T, y, s);
+    magnetic_.add(T, y, s);
     return site_fraction_excess(layout_, T, w, s, grad, hess);
 }
 
