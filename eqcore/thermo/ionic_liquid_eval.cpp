@@ -6,18 +6,17 @@
 //   site variables z (cation fractions y_C = x_C / S1, second-sublattice fractions
 //                     y_s = n_s / S2, Q = Z / S1 and the formula units N_f = S2 / Q),
 // S1 = sum x_C, Z = sum nu_C x_C, S2 = sum n_s. The excess terms are products
-// of a few site variables each: every term is written as a value in a jet
-// over just the variables it holds, and the sums are carried to n and then
-// to u by the chain rule once, with the closed-form derivatives of z(n) and
+// of a few site variables each, summed in the site variables
+// (ionic_liquid_terms.cpp), and the sums are carried to n and then to u by
+// the chain rule once, with the closed-form derivatives of z(n) and
 // n_Va(u). The entropy of mixing is differentiated in n, the records' pair
 // energies sum_{C,j} a_Cj x_C u_j / Z in u, both in closed form.
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <stdexcept>
 
 #include "thermo/ionic_liquid.hpp"
-#include "thermo/jet.hpp"
+#include "thermo/ionic_liquid_terms.hpp"
 #include "thermo/scratch.hpp"
 
 namespace eqcore {
@@ -25,69 +24,6 @@ namespace eqcore {
 namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
-
-
-// The excess sums over the site variables: E per formula unit, its
-// temperature derivatives, its gradient and Hessian (a full nz x nz square).
-struct SiteSums {
-    double E = 0.0, E_t = 0.0, E_tt = 0.0;
-    double* g = nullptr;
-    double* H = nullptr;
-    int nz = 0;
-};
-
-// One excess term's L site variables (at most five: Q, three cations and
-// the vacancy in a ternary of cation:vacancy pairs) as the variables of
-// small jets; the term's coefficient sets are summed here and added to the
-// site sums once.
-template <int L>
-class TermVars {
-public:
-    using TermJet = Jet<L>;
-    TermVars(std::initializer_list<int> z, const double* zval, JetShape shape) {
-        for (int i : z) {
-            bool seen = false;
-            for (int k = 0; k < n_; ++k) seen = seen || z_[k] == i;
-            if (!seen) z_[n_++] = i;
-        }
-        const JetShape js{shape.K > 0 ? n_ : 0, shape.second};
-        for (int k = 0; k < n_; ++k) var_[k] = TermJet::variable(js, k, zval[z_[k]]);
-        sum_ = TermJet(js, 0.0);
-    }
-    const TermJet& operator()(int zi) const {
-        for (int k = 0; k < n_; ++k)
-            if (z_[k] == zi) return var_[k];
-        throw std::logic_error("ionic liquid: site variable not declared for the term");
-    }
-    TermJet constant(double c) const { return TermJet(sum_.shape(), c); }
-    void add(const TermJet& basis, const ParameterT& c) {
-        sum_.add_scaled(c.v, basis);
-        t_ += c.d1 * basis.v;
-        tt_ += c.d2 * basis.v;
-    }
-    void add_to(SiteSums& s) const {
-        s.E += sum_.v;
-        s.E_t += t_;
-        s.E_tt += tt_;
-        for (int k = 0; k < sum_.size(); ++k) s.g[z_[k]] += sum_.g[k];
-        if (sum_.packed() == 0) return;
-        // Both triangles, so that a variable listed twice adds both ways.
-        for (int k = 0, q = 0; k < n_; ++k) {
-            for (int l = 0; l < k; ++l, ++q) {
-                s.H[z_[k] * s.nz + z_[l]] += sum_.h[q];
-                s.H[z_[l] * s.nz + z_[k]] += sum_.h[q];
-            }
-            s.H[z_[k] * s.nz + z_[k]] += sum_.h[q++];
-        }
-    }
-
-private:
-    int n_ = 0;
-    int z_[static_cast<std::size_t>(L)] = {};
-    TermJet var_[static_cast<std::size_t>(L)];
-    TermJet sum_;
-    double t_ = 0.0, tt_ = 0.0;
-};
 
 }  // namespace
 
@@ -165,114 +101,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     if (second) std::fill(Hz, Hz + nz * nz, 0.0);
     SiteSums sums{0.0, 0.0, 0.0, gz, Hz, nz};
     const JetShape js{first ? 1 : 0, second};
-    const ParameterT* Lt = nullptr;  // the current term's coefficient sets at T
-    auto zc = [&](int i) { return i; };
-    auto zs = [&](int s) { return nc_ + s; };
-    const int zva = nc_ + q_.vacancy;
-    auto rk = [&](auto& v, const auto& base, const auto& d, std::size_t sets) {
-        v.add(base, Lt[0]);
-        auto term = base;
-        for (std::size_t k = 1; k < sets; ++k) {
-            term = term * d;
-            v.add(term, Lt[k]);
-        }
-    };
-    auto t3 = [&](auto& v, const auto& pre, const auto& a, const auto& b, const auto& c, std::size_t sets) {
-        const auto p = pre * a * b * c;
-        if (sets == 1) {
-            v.add(p, Lt[0]);
-            return;
-        }
-        const auto rest = (v.constant(1.0) - a - b - c) * (1.0 / 3.0);
-        const decltype(p)* arg[3] = {&a, &b, &c};
-        for (std::size_t l = 0; l < 3; ++l) v.add(p * (*arg[l] + rest), Lt[l]);
-    };
-    for (std::size_t ti = 0; ti < q_.excess.size(); ++ti) {
-        const IonicTerm& t = q_.excess[ti];
-        Lt = at_T.data() + nr + term_first_[ti];
-        const auto& C = t.cation;
-        const auto& S = t.site2;
-        const std::size_t L = t.sets.size();
-        switch (t.kind) {
-            case IonicKind::cc_a: {
-                TermVars<3> v({zc(C[0]), zc(C[1]), zs(S[0])}, z, js);
-                const Jet<3> &a = v(zc(C[0])), &b = v(zc(C[1]));
-                rk(v, a * b * v(zs(S[0])), a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_ax: {
-                TermVars<3> v({zc(C[0]), zs(S[0]), zs(S[1])}, z, js);
-                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
-                rk(v, v(zc(C[0])) * a * b, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_va: {
-                TermVars<4> v({zQ, zc(C[0]), zc(C[1]), zva}, z, js);
-                const Jet<4> &a = v(zc(C[0])), &b = v(zc(C[1])), &y_va = v(zva);
-                rk(v, v(zQ) * a * b * y_va * y_va, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_vab: {
-                const int b = S[0] == q_.vacancy ? S[1] : S[0];
-                TermVars<4> v({zQ, zc(C[0]), zva, zs(b)}, z, js);
-                v.add(v(zQ) * v(zc(C[0])) * v(zva) * v(zs(b)), Lt[0]);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_bb: {
-                TermVars<3> v({zQ, zs(S[0]), zs(S[1])}, z, js);
-                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
-                rk(v, v(zQ) * a * b, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_axx: {
-                TermVars<4> v({zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
-                t3(v, v(zc(C[0])), v(zs(S[0])), v(zs(S[1])), v(zs(S[2])), L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::ccc_va: {
-                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zc(C[2]), zva}, z, js);
-                const Jet<5>& y_va = v(zva);
-                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zc(C[2])) * y_va, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_vabb: {
-                TermVars<5> v({zQ, zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
-                const Jet<5> m_i = v(zc(C[0])) * v(zva);
-                auto arg = [&](int s) { return s == q_.vacancy ? m_i : v(zs(s)); };
-                t3(v, v(zQ), arg(S[0]), arg(S[1]), arg(S[2]), L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_ax: {
-                TermVars<4> v({zc(C[0]), zc(C[1]), zs(S[0]), zs(S[1])}, z, js);
-                const Jet<4> &c0 = v(zc(C[0])), &c1 = v(zc(C[1])), &a0 = v(zs(S[0])), &a1 = v(zs(S[1]));
-                const Jet<4> base = c0 * c1 * a0 * a1;
-                const Jet<4> da = a0 - a1, dc = c0 - c1;
-                for (std::size_t k = 0; k < L; ++k) {
-                    const int j = static_cast<int>(k);
-                    const Jet<4> f = k == 0 ? v.constant(1.0) : (j % 2 == 1 ? pow(da, (j + 1) / 2) : pow(dc, j / 2));
-                    v.add(base * f, Lt[k]);
-                }
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_vab: {
-                const int b = S[0] == q_.vacancy ? S[1] : S[0];
-                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zva, zs(b)}, z, js);
-                const Jet<5>& y_va = v(zva);
-                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zs(b)), L);
-                v.add_to(sums);
-                break;
-            }
-        }
-    }
+    add_ionic_terms(q_, nc_, term_first_, at_T.data() + nr, z, js, sums);
     const double E = sums.E;
 
     // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.

@@ -1,0 +1,226 @@
+// The excess terms are products of a few site variables each. Every term is
+// written once, as a value, over a "variables" type: TermVars carries small
+// jets over just the variables the term holds (for the gradient and the
+// Hessian), ValueVars plain numbers (for values alone). Both do the same
+// arithmetic on the values in the same order, so a value does not depend on
+// which derivatives were asked for.
+#include "thermo/ionic_liquid_terms.hpp"
+
+#include <cmath>
+#include <initializer_list>
+#include <stdexcept>
+
+namespace eqcore {
+
+namespace {
+
+// One excess term's L site variables (at most five: Q, three cations and
+// the vacancy in a ternary of cation:vacancy pairs) as the variables of
+// small jets; the term's coefficient sets are summed here and added to the
+// site sums once.
+template <int L>
+class TermVars {
+public:
+    using Value = Jet<L>;
+    TermVars(std::initializer_list<int> z, const double* zval, JetShape shape) {
+        for (int i : z) {
+            bool seen = false;
+            for (int k = 0; k < n_; ++k) seen = seen || z_[k] == i;
+            if (!seen) z_[n_++] = i;
+        }
+        const JetShape js{n_, shape.second};
+        for (int k = 0; k < n_; ++k) var_[k] = Value::variable(js, k, zval[z_[k]]);
+        sum_ = Value(js, 0.0);
+    }
+    const Value& operator()(int zi) const {
+        for (int k = 0; k < n_; ++k)
+            if (z_[k] == zi) return var_[k];
+        throw std::logic_error("ionic liquid: site variable not declared for the term");
+    }
+    Value constant(double c) const { return Value(sum_.shape(), c); }
+    void add(const Value& basis, const ParameterT& c) {
+        sum_.add_scaled(c.v, basis);
+        t_ += c.d1 * basis.v;
+        tt_ += c.d2 * basis.v;
+    }
+    void add_to(SiteSums& s) const {
+        s.E += sum_.v;
+        s.E_t += t_;
+        s.E_tt += tt_;
+        for (int k = 0; k < sum_.size(); ++k) s.g[z_[k]] += sum_.g[k];
+        if (sum_.packed() == 0) return;
+        // Both triangles, so that a variable listed twice adds both ways.
+        for (int k = 0, q = 0; k < n_; ++k) {
+            for (int l = 0; l < k; ++l, ++q) {
+                s.H[z_[k] * s.nz + z_[l]] += sum_.h[q];
+                s.H[z_[l] * s.nz + z_[k]] += sum_.h[q];
+            }
+            s.H[z_[k] * s.nz + z_[k]] += sum_.h[q++];
+        }
+    }
+
+private:
+    int n_ = 0;
+    int z_[static_cast<std::size_t>(L)] = {};
+    Value var_[static_cast<std::size_t>(L)];
+    Value sum_;
+    double t_ = 0.0, tt_ = 0.0;
+};
+
+// The same term with plain values: the sums of TermVars without derivatives.
+template <int L>
+class ValueVars {
+public:
+    using Value = double;
+    ValueVars(std::initializer_list<int>, const double* zval, JetShape) : z_(zval) {}
+    double operator()(int zi) const { return z_[zi]; }
+    double constant(double c) const { return c; }
+    void add(double basis, const ParameterT& c) {
+        sum_ += c.v * basis;
+        t_ += c.d1 * basis;
+        tt_ += c.d2 * basis;
+    }
+    void add_to(SiteSums& s) const {
+        s.E += sum_;
+        s.E_t += t_;
+        s.E_tt += tt_;
+    }
+
+private:
+    const double* z_;
+    double sum_ = 0.0, t_ = 0.0, tt_ = 0.0;
+};
+
+double pow(double a, int k) { return std::pow(a, k); }
+
+// The Redlich-Kister series base * sum_k L_k d^k.
+template <class V>
+void add_series(V& v, const typename V::Value& base, const typename V::Value& d, const ParameterT* Lt, std::size_t sets) {
+    v.add(base, Lt[0]);
+    auto term = base;
+    for (std::size_t k = 1; k < sets; ++k) {
+        term = term * d;
+        v.add(term, Lt[k]);
+    }
+}
+
+// The Muggianu ternary pre * a b c sum_l L_l (u_l + (1 - a - b - c) / 3).
+template <class V>
+void add_ternary(V& v, const typename V::Value& pre, const typename V::Value& a, const typename V::Value& b,
+                 const typename V::Value& c, const ParameterT* Lt, std::size_t sets) {
+    const auto p = pre * a * b * c;
+    if (sets == 1) {
+        v.add(p, Lt[0]);
+        return;
+    }
+    const auto rest = (v.constant(1.0) - a - b - c) * (1.0 / 3.0);
+    const typename V::Value* arg[3] = {&a, &b, &c};
+    for (std::size_t l = 0; l < 3; ++l) v.add(p * (*arg[l] + rest), Lt[l]);
+}
+
+template <template <int> class Vars>
+void add_terms(const IonicLiquid& q, int nc, std::span<const std::size_t> term_first, const ParameterT* sets,
+               const double* z, JetShape js, SiteSums& sums) {
+    const int zQ = nc + static_cast<int>(q.site2.size());
+    const int zva = nc + q.vacancy;
+    auto zc = [&](int i) { return i; };
+    auto zs = [&](int s) { return nc + s; };
+    for (std::size_t ti = 0; ti < q.excess.size(); ++ti) {
+        const IonicTerm& t = q.excess[ti];
+        const ParameterT* Lt = sets + term_first[ti];
+        const auto& C = t.cation;
+        const auto& S = t.site2;
+        const std::size_t L = t.sets.size();
+        switch (t.kind) {
+            case IonicKind::cc_a: {
+                Vars<3> v({zc(C[0]), zc(C[1]), zs(S[0])}, z, js);
+                const auto &a = v(zc(C[0])), &b = v(zc(C[1]));
+                add_series(v, a * b * v(zs(S[0])), a - b, Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_ax: {
+                Vars<3> v({zc(C[0]), zs(S[0]), zs(S[1])}, z, js);
+                const auto &a = v(zs(S[0])), &b = v(zs(S[1]));
+                add_series(v, v(zc(C[0])) * a * b, a - b, Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_va: {
+                Vars<4> v({zQ, zc(C[0]), zc(C[1]), zva}, z, js);
+                const auto &a = v(zc(C[0])), &b = v(zc(C[1])), &y_va = v(zva);
+                add_series(v, v(zQ) * a * b * y_va * y_va, a - b, Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_vab: {
+                const int b = S[0] == q.vacancy ? S[1] : S[0];
+                Vars<4> v({zQ, zc(C[0]), zva, zs(b)}, z, js);
+                v.add(v(zQ) * v(zc(C[0])) * v(zva) * v(zs(b)), Lt[0]);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_bb: {
+                Vars<3> v({zQ, zs(S[0]), zs(S[1])}, z, js);
+                const auto &a = v(zs(S[0])), &b = v(zs(S[1]));
+                add_series(v, v(zQ) * a * b, a - b, Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_axx: {
+                Vars<4> v({zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
+                add_ternary(v, v(zc(C[0])), v(zs(S[0])), v(zs(S[1])), v(zs(S[2])), Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::ccc_va: {
+                Vars<5> v({zQ, zc(C[0]), zc(C[1]), zc(C[2]), zva}, z, js);
+                const auto& y_va = v(zva);
+                add_ternary(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zc(C[2])) * y_va, Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::c_vabb: {
+                Vars<5> v({zQ, zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
+                const auto m_i = v(zc(C[0])) * v(zva);
+                auto arg = [&](int s) { return s == q.vacancy ? m_i : v(zs(s)); };
+                add_ternary(v, v(zQ), arg(S[0]), arg(S[1]), arg(S[2]), Lt, L);
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_ax: {
+                Vars<4> v({zc(C[0]), zc(C[1]), zs(S[0]), zs(S[1])}, z, js);
+                const auto &c0 = v(zc(C[0])), &c1 = v(zc(C[1])), &a0 = v(zs(S[0])), &a1 = v(zs(S[1]));
+                const auto base = c0 * c1 * a0 * a1;
+                const auto da = a0 - a1, dc = c0 - c1;
+                for (std::size_t k = 0; k < L; ++k) {
+                    const int j = static_cast<int>(k);
+                    const auto f = k == 0 ? v.constant(1.0) : (j % 2 == 1 ? pow(da, (j + 1) / 2) : pow(dc, j / 2));
+                    v.add(base * f, Lt[k]);
+                }
+                v.add_to(sums);
+                break;
+            }
+            case IonicKind::cc_vab: {
+                const int b = S[0] == q.vacancy ? S[1] : S[0];
+                Vars<5> v({zQ, zc(C[0]), zc(C[1]), zva, zs(b)}, z, js);
+                const auto& y_va = v(zva);
+                add_ternary(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zs(b)), Lt, L);
+                v.add_to(sums);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void add_ionic_terms(const IonicLiquid& q, int nc, std::span<const std::size_t> term_first, const ParameterT* sets,
+                     const double* z, JetShape shape, SiteSums& sums) {
+    if (shape.K == 0)
+        add_terms<ValueVars>(q, nc, term_first, sets, z, shape, sums);
+    else
+        add_terms<TermVars>(q, nc, term_first, sets, z, shape, sums);
+}
+
+}  // namespace eqcore
