@@ -1,32 +1,85 @@
 // The excess terms are products of a few site variables each. Every term is
 // written once, as a value, over a "variables" type: TermVars carries small
-// jets over just the variables the term holds (for the gradient and the
-// Hessian), ValueVars plain numbers (for values alone). Both do the same
-// arithmetic on the values in the same order, so a value does not depend on
-// which derivatives were asked for.
+// jets over just the variables the term holds (Jet for the Hessian, Grad for
+// the gradient alone), ValueVars plain numbers (for values alone). All do
+// the same arithmetic on the values (and Grad and Jet on the gradients) in
+// the same order, so a result does not depend on which further derivatives
+// were asked for.
 #include "thermo/ionic_liquid_terms.hpp"
 
 #include <cmath>
-#include <initializer_list>
 #include <stdexcept>
+#include <type_traits>
 
 namespace eqcore {
 
 namespace {
 
+// A value with its gradient in L variables: Jet's first-order arithmetic,
+// term for term in the same order, at a size fixed when compiled, for
+// evaluations that need no Hessian.
+template <int L>
+struct Grad {
+    double v = 0.0;
+    double g[static_cast<std::size_t>(L)] = {};
+
+    Grad() = default;
+    Grad(JetShape, double c) : v(c) {}
+    static Grad variable(JetShape s, int i, double x) {
+        Grad r(s, x);
+        r.g[i] = 1.0;
+        return r;
+    }
+    JetShape shape() const { return {L, false}; }
+    int packed() const { return 0; }
+    void add_scaled(double c, const Grad& b) {
+        v += c * b.v;
+        for (int i = 0; i < L; ++i) g[i] += c * b.g[i];
+    }
+    friend Grad operator+(Grad a, const Grad& b) {
+        a.v += b.v;
+        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
+        return a;
+    }
+    friend Grad operator-(Grad a, const Grad& b) {
+        a.v -= b.v;
+        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
+        return a;
+    }
+    friend Grad operator*(Grad a, double c) {
+        a.v *= c;
+        for (int i = 0; i < L; ++i) a.g[i] *= c;
+        return a;
+    }
+    friend Grad operator*(const Grad& a, const Grad& b) {
+        Grad r;
+        r.v = a.v * b.v;
+        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+        return r;
+    }
+    // a^k for an integer k >= 1.
+    friend Grad pow(const Grad& a, int k) {
+        Grad r;
+        r.v = std::pow(a.v, k);
+        const double f1 = k * std::pow(a.v, k - 1);
+        for (int i = 0; i < L; ++i) r.g[i] = f1 * a.g[i];
+        return r;
+    }
+};
+
 // One excess term's L site variables (at most five: Q, three cations and
 // the vacancy in a ternary of cation:vacancy pairs) as the variables of
-// small jets; the term's coefficient sets are summed here and added to the
-// site sums once.
-template <int L>
+// small jets J (Jet<L> or Grad<L>); the term's coefficient sets are summed
+// here and added to the site sums once.
+template <class J, int L>
 class TermVars {
 public:
-    using Value = Jet<L>;
-    TermVars(std::initializer_list<int> z, const double* zval, JetShape shape) {
-        for (int i : z) {
+    using Value = J;
+    TermVars(const int (&z)[static_cast<std::size_t>(L)], const double* zval, JetShape shape) {
+        for (int j = 0; j < L; ++j) {
             bool seen = false;
-            for (int k = 0; k < n_; ++k) seen = seen || z_[k] == i;
-            if (!seen) z_[n_++] = i;
+            for (int k = 0; k < j; ++k) seen = seen || z[k] == z[j];
+            if (!seen) z_[n_++] = z[j];
         }
         const JetShape js{n_, shape.second};
         for (int k = 0; k < n_; ++k) var_[k] = Value::variable(js, k, zval[z_[k]]);
@@ -47,7 +100,12 @@ public:
         s.E += sum_.v;
         s.E_t += t_;
         s.E_tt += tt_;
-        for (int k = 0; k < sum_.size(); ++k) s.g[z_[k]] += sum_.g[k];
+        for (int k = 0; k < n_; ++k) s.g[z_[k]] += sum_.g[k];
+        if constexpr (std::is_same_v<J, Jet<L>>) add_hessian_to(s);
+    }
+
+private:
+    void add_hessian_to(SiteSums& s) const {
         if (sum_.packed() == 0) return;
         // Both triangles, so that a variable listed twice adds both ways.
         for (int k = 0, q = 0; k < n_; ++k) {
@@ -59,7 +117,6 @@ public:
         }
     }
 
-private:
     int n_ = 0;
     int z_[static_cast<std::size_t>(L)] = {};
     Value var_[static_cast<std::size_t>(L)];
@@ -67,12 +124,17 @@ private:
     double t_ = 0.0, tt_ = 0.0;
 };
 
+template <int L>
+using HessianVars = TermVars<Jet<L>, L>;
+template <int L>
+using GradientVars = TermVars<Grad<L>, L>;
+
 // The same term with plain values: the sums of TermVars without derivatives.
 template <int L>
 class ValueVars {
 public:
     using Value = double;
-    ValueVars(std::initializer_list<int>, const double* zval, JetShape) : z_(zval) {}
+    ValueVars(const int (&)[static_cast<std::size_t>(L)], const double* zval, JetShape) : z_(zval) {}
     double operator()(int zi) const { return z_[zi]; }
     double constant(double c) const { return c; }
     void add(double basis, const ParameterT& c) {
@@ -219,8 +281,10 @@ void add_ionic_terms(const IonicLiquid& q, int nc, std::span<const std::size_t> 
                      const double* z, JetShape shape, SiteSums& sums) {
     if (shape.K == 0)
         add_terms<ValueVars>(q, nc, term_first, sets, z, shape, sums);
+    else if (!shape.second)
+        add_terms<GradientVars>(q, nc, term_first, sets, z, shape, sums);
     else
-        add_terms<TermVars>(q, nc, term_first, sets, z, shape, sums);
+        add_terms<HessianVars>(q, nc, term_first, sets, z, shape, sums);
 }
 
 }  // namespace eqcore
