@@ -150,12 +150,20 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     for (int a = 0; a < K; ++a) Phi += lin[a] * u[a];
 
     // Configurational entropy in the site amounts: sum x ln(x / S) per sublattice.
+    // lnf: each present site amount's ln of its fraction on its sublattice.
     double mix = 0.0;
+    double lnf[n1];
     for (int i = 0; i < nc_; ++i)
-        if (u[i] > 0.0) mix += n[i] * std::log(n[i] / S1);
+        if (u[i] > 0.0) {
+            lnf[i] = std::log(n[i] / S1);
+            mix += n[i] * lnf[i];
+        }
     for (int s = 0; s < n2; ++s) {
         const double a = n[n_of(s)];
-        if (a > 0.0) mix += a * std::log(a / S2);
+        if (a > 0.0) {
+            lnf[n_of(s)] = std::log(a / S2);
+            mix += a * lnf[n_of(s)];
+        }
     }
     Phi += RT * mix;
     F_t += kR * mix + Nf * sums.E_t;
@@ -170,16 +178,20 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         const Column& c = col_[sz(e)];
         if (copies_[sz(e)] > 0.0) {
             alpha[c.idx[0]] += w[sz(e)];
-            Lambda -= w[sz(e)] * std::log(copies_[sz(e)] * c.coef[0]);
+            Lambda -= w[sz(e)] * copy_log_[sz(e)];
         } else {
             alpha[c.idx[0]] += w[sz(e)];
             alpha[c.idx[1]] += w[sz(e)];
             delta += w[sz(e)];
         }
     }
+    // ln u of every ion present and ln Z, shared with the gradient's ln mh.
+    double lnu[n1];
+    for (int a = 0; a < K; ++a) lnu[a] = u[a] > 0.0 ? std::log(u[a]) : 0.0;
+    const double lnZ = cations ? std::log(Z) : 0.0;
     for (int a = 0; a < K; ++a)
-        if (alpha[a] > 0.0) Lambda += alpha[a] * std::log(u[a]);
-    if (delta > 0.0) Lambda -= delta * std::log(Z);
+        if (alpha[a] > 0.0) Lambda += alpha[a] * lnu[a];
+    if (delta > 0.0) Lambda -= delta * lnZ;
     double sum_mh = 0.0, wg = 0.0, ws = 0.0, wcp = 0.0;
     for (int e = 0; e < nr; ++e) {
         sum_mh += mh[sz(e)];
@@ -229,10 +241,10 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     double gn[n1];
     pull(gz, gn);
     for (int i = 0; i < nc_; ++i)
-        if (u[i] > 0.0) gn[i] += RT * std::log(n[i] / S1);
+        if (u[i] > 0.0) gn[i] += RT * lnf[i];
     for (int s = 0; s < n2; ++s) {
         const double a = n[n_of(s)];
-        if (a > 0.0) gn[n_of(s)] += RT * std::log(a / S2);
+        if (a > 0.0) gn[n_of(s)] += RT * lnf[n_of(s)];
     }
 
     // dn_Va/du: on the cations and c.
@@ -276,7 +288,9 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             bphi += c.coef[k] * gu[c.idx[k]];
             blam += c.coef[k] * dLam(c.idx[k]);
         }
-        grad[sz(e)] = bphi - own[sz(e)].v - RT * (std::log(mh[sz(e)]) + blam);
+        // ln mh_e: ln u_i + ln u_j - ln Z for a pair, ln u_B - ln(copies nu_C) for a neutral's copy.
+        const double ln_mh = copies_[sz(e)] > 0.0 ? lnu[c.idx[0]] - copy_log_[sz(e)] : lnu[c.idx[0]] + lnu[c.idx[1]] - lnZ;
+        grad[sz(e)] = bphi - own[sz(e)].v - RT * (ln_mh + blam);
     }
     if (!second) return r;
 
