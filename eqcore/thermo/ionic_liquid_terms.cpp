@@ -1,10 +1,10 @@
 // The excess terms are products of a few site variables each. Every term is
 // written once, as a value, over a "variables" type: TermVars carries small
-// jets over just the variables the term holds (Jet for the Hessian, Grad for
-// the gradient alone), ValueVars plain numbers (for values alone). All do
-// the same arithmetic on the values (and Grad and Jet on the gradients) in
-// the same order, so a result does not depend on which further derivatives
-// were asked for.
+// fixed-size jets over just the variables the term holds (Hess for the
+// Hessian, Grad for the gradient alone), ValueVars plain numbers (for values
+// alone). All do the same arithmetic on the values (and Grad and Hess on the
+// gradients) in the same order, so a result does not depend on which further
+// derivatives were asked for.
 #include "thermo/ionic_liquid_terms.hpp"
 
 #include <cmath>
@@ -30,8 +30,6 @@ struct Grad {
         r.g[i] = 1.0;
         return r;
     }
-    JetShape shape() const { return {L, false}; }
-    int packed() const { return 0; }
     void add_scaled(double c, const Grad& b) {
         v += c * b.v;
         for (int i = 0; i < L; ++i) g[i] += c * b.g[i];
@@ -67,9 +65,70 @@ struct Grad {
     }
 };
 
+// A value with its gradient and Hessian (lower triangle, packed) in L
+// variables: Jet's second-order arithmetic, term for term in the same
+// order, at a size fixed when compiled.
+template <int L>
+struct Hess {
+    static constexpr int P = L * (L + 1) / 2;
+    double v = 0.0;
+    double g[static_cast<std::size_t>(L)] = {};
+    double h[static_cast<std::size_t>(P)] = {};
+
+    Hess() = default;
+    Hess(JetShape, double c) : v(c) {}
+    static Hess variable(JetShape s, int i, double x) {
+        Hess r(s, x);
+        r.g[i] = 1.0;
+        return r;
+    }
+    void add_scaled(double c, const Hess& b) {
+        v += c * b.v;
+        for (int i = 0; i < L; ++i) g[i] += c * b.g[i];
+        for (int i = 0; i < P; ++i) h[i] += c * b.h[i];
+    }
+    friend Hess operator+(Hess a, const Hess& b) {
+        a.v += b.v;
+        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
+        for (int i = 0; i < P; ++i) a.h[i] += b.h[i];
+        return a;
+    }
+    friend Hess operator-(Hess a, const Hess& b) {
+        a.v -= b.v;
+        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
+        for (int i = 0; i < P; ++i) a.h[i] -= b.h[i];
+        return a;
+    }
+    friend Hess operator*(Hess a, double c) {
+        a.v *= c;
+        for (int i = 0; i < L; ++i) a.g[i] *= c;
+        for (int i = 0; i < P; ++i) a.h[i] *= c;
+        return a;
+    }
+    friend Hess operator*(const Hess& a, const Hess& b) {
+        Hess r;
+        r.v = a.v * b.v;
+        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = a.v * b.h[q] + b.v * a.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
+        return r;
+    }
+    // a^k for an integer k >= 1.
+    friend Hess pow(const Hess& a, int k) {
+        const double p2 = k >= 2 ? std::pow(a.v, k - 2) : 0.0;
+        const double f1 = k * std::pow(a.v, k - 1), f2 = k * (k - 1) * p2;
+        Hess r;
+        r.v = std::pow(a.v, k);
+        for (int i = 0; i < L; ++i) r.g[i] = f1 * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = f1 * a.h[q] + f2 * a.g[i] * a.g[j];
+        return r;
+    }
+};
+
 // One excess term's L site variables (at most five: Q, three cations and
 // the vacancy in a ternary of cation:vacancy pairs) as the variables of
-// small jets J (Jet<L> or Grad<L>); the term's coefficient sets are summed
+// small jets J (Hess<L> or Grad<L>); the term's coefficient sets are summed
 // here and added to the site sums once.
 template <class J, int L>
 class TermVars {
@@ -90,7 +149,7 @@ public:
             if (z_[k] == zi) return var_[k];
         throw std::logic_error("ionic liquid: site variable not declared for the term");
     }
-    Value constant(double c) const { return Value(sum_.shape(), c); }
+    Value constant(double c) const { return Value(JetShape{}, c); }
     void add(const Value& basis, const ParameterT& c) {
         sum_.add_scaled(c.v, basis);
         t_ += c.d1 * basis.v;
@@ -101,12 +160,11 @@ public:
         s.E_t += t_;
         s.E_tt += tt_;
         for (int k = 0; k < n_; ++k) s.g[z_[k]] += sum_.g[k];
-        if constexpr (std::is_same_v<J, Jet<L>>) add_hessian_to(s);
+        if constexpr (std::is_same_v<J, Hess<L>>) add_hessian_to(s);
     }
 
 private:
     void add_hessian_to(SiteSums& s) const {
-        if (sum_.packed() == 0) return;
         // Both triangles, so that a variable listed twice adds both ways.
         for (int k = 0, q = 0; k < n_; ++k) {
             for (int l = 0; l < k; ++l, ++q) {
@@ -125,7 +183,7 @@ private:
 };
 
 template <int L>
-using HessianVars = TermVars<Jet<L>, L>;
+using HessianVars = TermVars<Hess<L>, L>;
 template <int L>
 using GradientVars = TermVars<Grad<L>, L>;
 
