@@ -227,12 +227,16 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     const double Winv = cations ? W : 1.0 / Q;        // dN_f/dS2
     double JN[n1] = {};
     for (int a = 0; a < nc_; ++a) JN[a] = S2 * (1.0 - W * nu[a]) * dW_base;
+    // Every entry of out is written: the cations (zero without cations),
+    // each second-sublattice amount, and c (zero where no species is the vacancy).
     auto pull = [&](const double* v, double* out) {
-        for (int a = 0; a < K; ++a) out[a] = 0.0;
+        if (q_.vacancy < 0) out[ic] = 0.0;
         if (cations) {
             double vy = 0.0;
             for (int i = 0; i < nc_; ++i) vy += v[i] * z[i];
             for (int a = 0; a < nc_; ++a) out[a] = (v[a] - vy + v[zQ] * (nu[a] - Q)) / S1 + v[zN] * JN[a];
+        } else {
+            for (int a = 0; a < nc_; ++a) out[a] = 0.0;
         }
         double vs = 0.0;
         for (int s = 0; s < n2; ++s) vs += v[nc_ + s] * z[nc_ + s];
@@ -392,20 +396,25 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     // row_e = H c_e - RT [a in e] / u_a and own_e = -RT [a in e] c_e(a) / u_a
     // carry all of it but the changes of ln Z.
     ScratchArray<double, 256> row_(sz(nr * K)), own_(sz(nr * K));
-    ScratchArray<double> rZ_(sz(nr));
-    std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span();
+    ScratchArray<double> rZ_(sz(nr)), pair_(sz(nr));
+    std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span(), pair = pair_.span();
     for (int e = 0; e < nr; ++e) {
         const Column& ce = col_[sz(e)];
         if (!live[sz(e)]) continue;
+        pair[sz(e)] = copies_[sz(e)] == 0.0 ? RT : 0.0;
         double* row = rows.data() + sz(e * K);
         double* ow = owns.data() + sz(e * K);
         for (int k = 0; k < ce.n; ++k) {
             const int a = ce.idx[k];
+            const double ck = ce.coef[k];
             const double* Ha = H + a * K;
-            for (int b = 0; b < K; ++b) row[b] += ce.coef[k] * Ha[b];
+            if (k == 0)
+                for (int b = 0; b < K; ++b) row[b] = ck * Ha[b];
+            else
+                for (int b = 0; b < K; ++b) row[b] += ck * Ha[b];
             row[a] -= RT / u[a];
-            ow[a] -= RT * ce.coef[k] / u[a];
-            if (a < nc_) rZ[sz(e)] += ce.coef[k] * nu[a] / Z;
+            ow[a] -= RT * ck / u[a];
+            if (a < nc_) rZ[sz(e)] += ck * nu[a] / Z;
         }
     }
     const auto M = sz(nr);
@@ -417,14 +426,14 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         }
         const double* row = rows.data() + sz(e * K);
         const double* ow = owns.data() + sz(e * K);
-        const double pair_e = copies_[sz(e)] == 0.0 ? RT : 0.0;
+        const double pair_e = pair[sz(e)], rZ_e = rZ[sz(e)];
         for (int f = 0; f <= e; ++f) {
             double h = 0.0;
             if (live[sz(f)]) {
-                const Column& cf = col_[sz(f)];
-                const double pair_f = copies_[sz(f)] == 0.0 ? RT : 0.0;
-                h = RT + pair_e * rZ[sz(f)] + pair_f * rZ[sz(e)];
-                for (int l = 0; l < cf.n; ++l) h += cf.coef[l] * row[cf.idx[l]] + ow[cf.idx[l]];
+                const Column cf = col_[sz(f)];
+                h = RT + pair_e * rZ[sz(f)] + pair[sz(f)] * rZ_e;
+                h += cf.coef[0] * row[cf.idx[0]] + ow[cf.idx[0]];
+                if (cf.n == 2) h += cf.coef[1] * row[cf.idx[1]] + ow[cf.idx[1]];
             }
             out[f] = hess[sz(f) * M + sz(e)] = h;
         }
