@@ -149,20 +149,29 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     double Phi = (cations ? B / Z : 0.0) + Nf * E;
     for (int a = 0; a < K; ++a) Phi += lin[a] * u[a];
 
+    // The logarithms shared by the value and the gradient: ln u of every ion
+    // present, ln Z, ln S1 and ln S2 (ln n = ln u but for the vacancy amount,
+    // ln n_Va = ln c + ln S1 - ln Z).
+    double lnu[n1];
+    for (int a = 0; a < K; ++a) lnu[a] = u[a] > 0.0 ? std::log(u[a]) : 0.0;
+    const double lnZ = cations ? std::log(Z) : 0.0, lnS1 = cations ? std::log(S1) : 0.0;
+    const double lnS2 = S2 > 0.0 ? std::log(S2) : 0.0;
+
     // Configurational entropy in the site amounts: sum x ln(x / S) per sublattice.
     // lnf: each present site amount's ln of its fraction on its sublattice.
     double mix = 0.0;
     double lnf[n1];
     for (int i = 0; i < nc_; ++i)
         if (u[i] > 0.0) {
-            lnf[i] = std::log(n[i] / S1);
+            lnf[i] = lnu[i] - lnS1;
             mix += n[i] * lnf[i];
         }
     for (int s = 0; s < n2; ++s) {
-        const double a = n[n_of(s)];
+        const int k = n_of(s);
+        const double a = n[k];
         if (a > 0.0) {
-            lnf[n_of(s)] = std::log(a / S2);
-            mix += a * lnf[n_of(s)];
+            lnf[k] = (k == ic ? lnu[ic] + lnS1 - lnZ : lnu[k]) - lnS2;
+            mix += a * lnf[k];
         }
     }
     Phi += RT * mix;
@@ -185,10 +194,6 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             delta += w[sz(e)];
         }
     }
-    // ln u of every ion present and ln Z, shared with the gradient's ln mh.
-    double lnu[n1];
-    for (int a = 0; a < K; ++a) lnu[a] = u[a] > 0.0 ? std::log(u[a]) : 0.0;
-    const double lnZ = cations ? std::log(Z) : 0.0;
     for (int a = 0; a < K; ++a)
         if (alpha[a] > 0.0) Lambda += alpha[a] * lnu[a];
     if (delta > 0.0) Lambda -= delta * lnZ;
