@@ -50,6 +50,9 @@ IonicLiquidModel::IonicLiquidModel(const System& sys, int phase) : PhaseModel(sy
                 }
         }
     }
+    copy_log_.assign(sz(nr), 0.0);
+    for (int e = 0; e < nr; ++e)
+        if (copies_[sz(e)] > 0.0) copy_log_[sz(e)] = std::log(copies_[sz(e)] * col_[sz(e)].coef[0]);
     term_first_.assign(q_.excess.size() + 1, 0);
     for (std::size_t t = 0; t < q_.excess.size(); ++t) term_first_[t + 1] = term_first_[t] + q_.excess[t].sets.size();
     layout_.ideal = false;

@@ -92,6 +92,7 @@ private:
     std::vector<int> u_of_site2_;  // second-sublattice species -> ion variable (-1: the vacancy)
     std::vector<Column> col_;      // per record
     std::vector<double> copies_;   // per record: the number of copies of its neutral (0 otherwise)
+    std::vector<double> copy_log_;  // per record: ln(copies nu_C) for a neutral's copy (0 otherwise)
     std::vector<int> neutral_first_;  // per record: the first copy of its neutral (-1 otherwise)
     std::vector<std::size_t> term_first_;  // per excess term: its first set among the parameters after the records
 };

@@ -6,18 +6,17 @@
 //   site variables z (cation fractions y_C = x_C / S1, second-sublattice fractions
 //                     y_s = n_s / S2, Q = Z / S1 and the formula units N_f = S2 / Q),
 // S1 = sum x_C, Z = sum nu_C x_C, S2 = sum n_s. The excess terms are products
-// of a few site variables each: every term is written as a value in a jet
-// over just the variables it holds, and the sums are carried to n and then
-// to u by the chain rule once, with the closed-form derivatives of z(n) and
+// of a few site variables each, summed in the site variables
+// (ionic_liquid_terms.cpp), and the sums are carried to n and then to u by
+// the chain rule once, with the closed-form derivatives of z(n) and
 // n_Va(u). The entropy of mixing is differentiated in n, the records' pair
 // energies sum_{C,j} a_Cj x_C u_j / Z in u, both in closed form.
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <stdexcept>
 
 #include "thermo/ionic_liquid.hpp"
-#include "thermo/jet.hpp"
+#include "thermo/ionic_liquid_terms.hpp"
 #include "thermo/scratch.hpp"
 
 namespace eqcore {
@@ -25,69 +24,6 @@ namespace eqcore {
 namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
-
-
-// The excess sums over the site variables: E per formula unit, its
-// temperature derivatives, its gradient and Hessian (a full nz x nz square).
-struct SiteSums {
-    double E = 0.0, E_t = 0.0, E_tt = 0.0;
-    double* g = nullptr;
-    double* H = nullptr;
-    int nz = 0;
-};
-
-// One excess term's L site variables (at most five: Q, three cations and
-// the vacancy in a ternary of cation:vacancy pairs) as the variables of
-// small jets; the term's coefficient sets are summed here and added to the
-// site sums once.
-template <int L>
-class TermVars {
-public:
-    using TermJet = Jet<L>;
-    TermVars(std::initializer_list<int> z, const double* zval, JetShape shape) {
-        for (int i : z) {
-            bool seen = false;
-            for (int k = 0; k < n_; ++k) seen = seen || z_[k] == i;
-            if (!seen) z_[n_++] = i;
-        }
-        const JetShape js{shape.K > 0 ? n_ : 0, shape.second};
-        for (int k = 0; k < n_; ++k) var_[k] = TermJet::variable(js, k, zval[z_[k]]);
-        sum_ = TermJet(js, 0.0);
-    }
-    const TermJet& operator()(int zi) const {
-        for (int k = 0; k < n_; ++k)
-            if (z_[k] == zi) return var_[k];
-        throw std::logic_error("ionic liquid: site variable not declared for the term");
-    }
-    TermJet constant(double c) const { return TermJet(sum_.shape(), c); }
-    void add(const TermJet& basis, const ParameterT& c) {
-        sum_.add_scaled(c.v, basis);
-        t_ += c.d1 * basis.v;
-        tt_ += c.d2 * basis.v;
-    }
-    void add_to(SiteSums& s) const {
-        s.E += sum_.v;
-        s.E_t += t_;
-        s.E_tt += tt_;
-        for (int k = 0; k < sum_.size(); ++k) s.g[z_[k]] += sum_.g[k];
-        if (sum_.packed() == 0) return;
-        // Both triangles, so that a variable listed twice adds both ways.
-        for (int k = 0, q = 0; k < n_; ++k) {
-            for (int l = 0; l < k; ++l, ++q) {
-                s.H[z_[k] * s.nz + z_[l]] += sum_.h[q];
-                s.H[z_[l] * s.nz + z_[k]] += sum_.h[q];
-            }
-            s.H[z_[k] * s.nz + z_[k]] += sum_.h[q++];
-        }
-    }
-
-private:
-    int n_ = 0;
-    int z_[static_cast<std::size_t>(L)] = {};
-    TermJet var_[static_cast<std::size_t>(L)];
-    TermJet sum_;
-    double t_ = 0.0, tt_ = 0.0;
-};
 
 }  // namespace
 
@@ -165,114 +101,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     if (second) std::fill(Hz, Hz + nz * nz, 0.0);
     SiteSums sums{0.0, 0.0, 0.0, gz, Hz, nz};
     const JetShape js{first ? 1 : 0, second};
-    const ParameterT* Lt = nullptr;  // the current term's coefficient sets at T
-    auto zc = [&](int i) { return i; };
-    auto zs = [&](int s) { return nc_ + s; };
-    const int zva = nc_ + q_.vacancy;
-    auto rk = [&](auto& v, const auto& base, const auto& d, std::size_t sets) {
-        v.add(base, Lt[0]);
-        auto term = base;
-        for (std::size_t k = 1; k < sets; ++k) {
-            term = term * d;
-            v.add(term, Lt[k]);
-        }
-    };
-    auto t3 = [&](auto& v, const auto& pre, const auto& a, const auto& b, const auto& c, std::size_t sets) {
-        const auto p = pre * a * b * c;
-        if (sets == 1) {
-            v.add(p, Lt[0]);
-            return;
-        }
-        const auto rest = (v.constant(1.0) - a - b - c) * (1.0 / 3.0);
-        const decltype(p)* arg[3] = {&a, &b, &c};
-        for (std::size_t l = 0; l < 3; ++l) v.add(p * (*arg[l] + rest), Lt[l]);
-    };
-    for (std::size_t ti = 0; ti < q_.excess.size(); ++ti) {
-        const IonicTerm& t = q_.excess[ti];
-        Lt = at_T.data() + nr + term_first_[ti];
-        const auto& C = t.cation;
-        const auto& S = t.site2;
-        const std::size_t L = t.sets.size();
-        switch (t.kind) {
-            case IonicKind::cc_a: {
-                TermVars<3> v({zc(C[0]), zc(C[1]), zs(S[0])}, z, js);
-                const Jet<3> &a = v(zc(C[0])), &b = v(zc(C[1]));
-                rk(v, a * b * v(zs(S[0])), a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_ax: {
-                TermVars<3> v({zc(C[0]), zs(S[0]), zs(S[1])}, z, js);
-                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
-                rk(v, v(zc(C[0])) * a * b, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_va: {
-                TermVars<4> v({zQ, zc(C[0]), zc(C[1]), zva}, z, js);
-                const Jet<4> &a = v(zc(C[0])), &b = v(zc(C[1])), &y_va = v(zva);
-                rk(v, v(zQ) * a * b * y_va * y_va, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_vab: {
-                const int b = S[0] == q_.vacancy ? S[1] : S[0];
-                TermVars<4> v({zQ, zc(C[0]), zva, zs(b)}, z, js);
-                v.add(v(zQ) * v(zc(C[0])) * v(zva) * v(zs(b)), Lt[0]);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_bb: {
-                TermVars<3> v({zQ, zs(S[0]), zs(S[1])}, z, js);
-                const Jet<3> &a = v(zs(S[0])), &b = v(zs(S[1]));
-                rk(v, v(zQ) * a * b, a - b, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_axx: {
-                TermVars<4> v({zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
-                t3(v, v(zc(C[0])), v(zs(S[0])), v(zs(S[1])), v(zs(S[2])), L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::ccc_va: {
-                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zc(C[2]), zva}, z, js);
-                const Jet<5>& y_va = v(zva);
-                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zc(C[2])) * y_va, L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::c_vabb: {
-                TermVars<5> v({zQ, zc(C[0]), zs(S[0]), zs(S[1]), zs(S[2])}, z, js);
-                const Jet<5> m_i = v(zc(C[0])) * v(zva);
-                auto arg = [&](int s) { return s == q_.vacancy ? m_i : v(zs(s)); };
-                t3(v, v(zQ), arg(S[0]), arg(S[1]), arg(S[2]), L);
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_ax: {
-                TermVars<4> v({zc(C[0]), zc(C[1]), zs(S[0]), zs(S[1])}, z, js);
-                const Jet<4> &c0 = v(zc(C[0])), &c1 = v(zc(C[1])), &a0 = v(zs(S[0])), &a1 = v(zs(S[1]));
-                const Jet<4> base = c0 * c1 * a0 * a1;
-                const Jet<4> da = a0 - a1, dc = c0 - c1;
-                for (std::size_t k = 0; k < L; ++k) {
-                    const int j = static_cast<int>(k);
-                    const Jet<4> f = k == 0 ? v.constant(1.0) : (j % 2 == 1 ? pow(da, (j + 1) / 2) : pow(dc, j / 2));
-                    v.add(base * f, Lt[k]);
-                }
-                v.add_to(sums);
-                break;
-            }
-            case IonicKind::cc_vab: {
-                const int b = S[0] == q_.vacancy ? S[1] : S[0];
-                TermVars<5> v({zQ, zc(C[0]), zc(C[1]), zva, zs(b)}, z, js);
-                const Jet<5>& y_va = v(zva);
-                t3(v, v(zQ), v(zc(C[0])) * y_va, v(zc(C[1])) * y_va, v(zs(b)), L);
-                v.add_to(sums);
-                break;
-            }
-        }
-    }
+    add_ionic_terms(q_, nc_, term_first_, at_T.data() + nr, z, js, sums);
     const double E = sums.E;
 
     // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.
@@ -320,13 +149,30 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     double Phi = (cations ? B / Z : 0.0) + Nf * E;
     for (int a = 0; a < K; ++a) Phi += lin[a] * u[a];
 
+    // The logarithms shared by the value and the gradient: ln u of every ion
+    // present, ln Z, ln S1 and ln S2 (ln n = ln u but for the vacancy amount,
+    // ln n_Va = ln c + ln S1 - ln Z).
+    double lnu[n1];
+    for (int a = 0; a < K; ++a) lnu[a] = u[a] > 0.0 ? std::log(u[a]) : 0.0;
+    const double lnZ = cations ? std::log(Z) : 0.0, lnS1 = cations ? std::log(S1) : 0.0;
+    const double lnS2 = S2 > 0.0 ? std::log(S2) : 0.0;
+
     // Configurational entropy in the site amounts: sum x ln(x / S) per sublattice.
+    // lnf: each present site amount's ln of its fraction on its sublattice.
     double mix = 0.0;
+    double lnf[n1];
     for (int i = 0; i < nc_; ++i)
-        if (u[i] > 0.0) mix += n[i] * std::log(n[i] / S1);
+        if (u[i] > 0.0) {
+            lnf[i] = lnu[i] - lnS1;
+            mix += n[i] * lnf[i];
+        }
     for (int s = 0; s < n2; ++s) {
-        const double a = n[n_of(s)];
-        if (a > 0.0) mix += a * std::log(a / S2);
+        const int k = n_of(s);
+        const double a = n[k];
+        if (a > 0.0) {
+            lnf[k] = (k == ic ? lnu[ic] + lnS1 - lnZ : lnu[k]) - lnS2;
+            mix += a * lnf[k];
+        }
     }
     Phi += RT * mix;
     F_t += kR * mix + Nf * sums.E_t;
@@ -341,7 +187,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         const Column& c = col_[sz(e)];
         if (copies_[sz(e)] > 0.0) {
             alpha[c.idx[0]] += w[sz(e)];
-            Lambda -= w[sz(e)] * std::log(copies_[sz(e)] * c.coef[0]);
+            Lambda -= w[sz(e)] * copy_log_[sz(e)];
         } else {
             alpha[c.idx[0]] += w[sz(e)];
             alpha[c.idx[1]] += w[sz(e)];
@@ -349,8 +195,8 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         }
     }
     for (int a = 0; a < K; ++a)
-        if (alpha[a] > 0.0) Lambda += alpha[a] * std::log(u[a]);
-    if (delta > 0.0) Lambda -= delta * std::log(Z);
+        if (alpha[a] > 0.0) Lambda += alpha[a] * lnu[a];
+    if (delta > 0.0) Lambda -= delta * lnZ;
     double sum_mh = 0.0, wg = 0.0, ws = 0.0, wcp = 0.0;
     for (int e = 0; e < nr; ++e) {
         sum_mh += mh[sz(e)];
@@ -386,12 +232,16 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     const double Winv = cations ? W : 1.0 / Q;        // dN_f/dS2
     double JN[n1] = {};
     for (int a = 0; a < nc_; ++a) JN[a] = S2 * (1.0 - W * nu[a]) * dW_base;
+    // Every entry of out is written: the cations (zero without cations),
+    // each second-sublattice amount, and c (zero where no species is the vacancy).
     auto pull = [&](const double* v, double* out) {
-        for (int a = 0; a < K; ++a) out[a] = 0.0;
+        if (q_.vacancy < 0) out[ic] = 0.0;
         if (cations) {
             double vy = 0.0;
             for (int i = 0; i < nc_; ++i) vy += v[i] * z[i];
             for (int a = 0; a < nc_; ++a) out[a] = (v[a] - vy + v[zQ] * (nu[a] - Q)) / S1 + v[zN] * JN[a];
+        } else {
+            for (int a = 0; a < nc_; ++a) out[a] = 0.0;
         }
         double vs = 0.0;
         for (int s = 0; s < n2; ++s) vs += v[nc_ + s] * z[nc_ + s];
@@ -400,10 +250,10 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     double gn[n1];
     pull(gz, gn);
     for (int i = 0; i < nc_; ++i)
-        if (u[i] > 0.0) gn[i] += RT * std::log(n[i] / S1);
+        if (u[i] > 0.0) gn[i] += RT * lnf[i];
     for (int s = 0; s < n2; ++s) {
         const double a = n[n_of(s)];
-        if (a > 0.0) gn[n_of(s)] += RT * std::log(a / S2);
+        if (a > 0.0) gn[n_of(s)] += RT * lnf[n_of(s)];
     }
 
     // dn_Va/du: on the cations and c.
@@ -447,7 +297,9 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             bphi += c.coef[k] * gu[c.idx[k]];
             blam += c.coef[k] * dLam(c.idx[k]);
         }
-        grad[sz(e)] = bphi - own[sz(e)].v - RT * (std::log(mh[sz(e)]) + blam);
+        // ln mh_e: ln u_i + ln u_j - ln Z for a pair, ln u_B - ln(copies nu_C) for a neutral's copy.
+        const double ln_mh = copies_[sz(e)] > 0.0 ? lnu[c.idx[0]] - copy_log_[sz(e)] : lnu[c.idx[0]] + lnu[c.idx[1]] - lnZ;
+        grad[sz(e)] = bphi - own[sz(e)].v - RT * (ln_mh + blam);
     }
     if (!second) return r;
 
@@ -549,20 +401,25 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     // row_e = H c_e - RT [a in e] / u_a and own_e = -RT [a in e] c_e(a) / u_a
     // carry all of it but the changes of ln Z.
     ScratchArray<double, 256> row_(sz(nr * K)), own_(sz(nr * K));
-    ScratchArray<double> rZ_(sz(nr));
-    std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span();
+    ScratchArray<double> rZ_(sz(nr)), pair_(sz(nr));
+    std::span<double> rows = row_.span(), owns = own_.span(), rZ = rZ_.span(), pair = pair_.span();
     for (int e = 0; e < nr; ++e) {
         const Column& ce = col_[sz(e)];
         if (!live[sz(e)]) continue;
+        pair[sz(e)] = copies_[sz(e)] == 0.0 ? RT : 0.0;
         double* row = rows.data() + sz(e * K);
         double* ow = owns.data() + sz(e * K);
         for (int k = 0; k < ce.n; ++k) {
             const int a = ce.idx[k];
+            const double ck = ce.coef[k];
             const double* Ha = H + a * K;
-            for (int b = 0; b < K; ++b) row[b] += ce.coef[k] * Ha[b];
+            if (k == 0)
+                for (int b = 0; b < K; ++b) row[b] = ck * Ha[b];
+            else
+                for (int b = 0; b < K; ++b) row[b] += ck * Ha[b];
             row[a] -= RT / u[a];
-            ow[a] -= RT * ce.coef[k] / u[a];
-            if (a < nc_) rZ[sz(e)] += ce.coef[k] * nu[a] / Z;
+            ow[a] -= RT * ck / u[a];
+            if (a < nc_) rZ[sz(e)] += ck * nu[a] / Z;
         }
     }
     const auto M = sz(nr);
@@ -574,14 +431,14 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         }
         const double* row = rows.data() + sz(e * K);
         const double* ow = owns.data() + sz(e * K);
-        const double pair_e = copies_[sz(e)] == 0.0 ? RT : 0.0;
+        const double pair_e = pair[sz(e)], rZ_e = rZ[sz(e)];
         for (int f = 0; f <= e; ++f) {
             double h = 0.0;
             if (live[sz(f)]) {
-                const Column& cf = col_[sz(f)];
-                const double pair_f = copies_[sz(f)] == 0.0 ? RT : 0.0;
-                h = RT + pair_e * rZ[sz(f)] + pair_f * rZ[sz(e)];
-                for (int l = 0; l < cf.n; ++l) h += cf.coef[l] * row[cf.idx[l]] + ow[cf.idx[l]];
+                const Column cf = col_[sz(f)];
+                h = RT + pair_e * rZ[sz(f)] + pair[sz(f)] * rZ_e;
+                h += cf.coef[0] * row[cf.idx[0]] + ow[cf.idx[0]];
+                if (cf.n == 2) h += cf.coef[1] * row[cf.idx[1]] + ow[cf.idx[1]];
             }
             out[f] = hess[sz(f) * M + sz(e)] = h;
         }

@@ -4,7 +4,9 @@
 // the gradient and the full Hessian at random compositions of every ionic
 // liquid of the test files, majors, traces of 1e-9, exact zeros, and the
 // vacancy fraction near 0, near 1 and in between; and the values-only and
-// gradient-only evaluations against the full one.
+// gradient-only evaluations against the full one. ionic_melt_reciprocal.dat
+// holds a reciprocal term of order 3, whose powers of the fraction
+// differences no other file reaches.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -110,7 +112,7 @@ TEST(IonicEvaluation, EqualsTheDenseJetEvaluationOnEveryLiquid) {
             }
         }
     }
-    EXPECT_GE(liquids, 6);
+    EXPECT_GE(liquids, 9);
 }
 
 }  // namespace
