@@ -103,5 +103,32 @@ TEST(IonicOneInstance, EveryAnswerIsTheLeastAssemblageOfTheLiquidWrittenOnce) {
     }
 }
 
+// The three-cation melt beside its four solids (Fe 0.3, Mn 0.3, Ca 0.3,
+// S 0.9, O 0.05 mol): the melt sits in its sulphide basin while its oxide
+// basin lies far below its plane; the assemblages with the melt there
+// cannot hold the feed. With five elements the search's grid is coarse and
+// its least assemblage lies 5 to 100 J above the answer: the test catches
+// an answer left above an assemblage the search finds, and one that is not
+// the assemblage it reports.
+TEST(IonicOneInstance, SulphideMeltBesideTwoSulphidesIsTheLeastAssemblage) {
+    const System sys = read_dat(ionic_file("ionic_melt.dat"));
+    const int liquid = phase_named(sys, "SLAG");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.3, 0.3, 0.3, 0.9, 0.05};
+    for (double T : {1600.0, 1610.0}) {
+        const double least = testing::ionic_one_instance_minimum(sys, liquid, pr.element_amount, T, kPstd, 12);
+        const double tol = 1e-9 * std::abs(least);
+        Conditions c;
+        c.T = T;
+        for (double T_from : {0.0, T - 10.0, T + 10.0}) {
+            const EquilibriumResult r = solve(pr, T, T_from);
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_EQ(judge(pr, c, r).verdict, Verdict::passed) << "T=" << T << " from " << T_from;
+            EXPECT_NEAR(reported_energy(sys, liquid, r), r.G, tol) << "T=" << T << " from " << T_from;
+            EXPECT_LE(r.G, least + tol) << "T=" << T << " from " << T_from;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace eqcore
