@@ -241,6 +241,37 @@ bool step(const std::vector<double>& y, const std::vector<double>& d, double del
     return true;
 }
 
+// Pattern search from site fractions yc, ys of value v: every move of one
+// fraction to another, then random directions of both simplices at once
+// (the least over the bases has kinks no single pair of fractions
+// follows); the step halved after a round that lowers the value by less
+// than a nanojoule, a few hundred rounds at most.
+void pattern_search(const Search& search, int grid, std::mt19937_64& rng, std::vector<double>& yc,
+                    std::vector<double>& ys, double& v) {
+    std::vector<double> dc(yc.size()), ds(ys.size()), tc, ts;
+    const int pairs = static_cast<int>(yc.size() * yc.size() + ys.size() * ys.size());
+    int rounds = 0;
+    for (double delta = 1.0 / grid; delta > 1e-9 && rounds < kRounds; ++rounds) {
+        const double before = v;
+        for (int trial = 0; trial < kDirections + pairs; ++trial) {
+            if (trial < pairs)
+                pair_direction(trial, dc, ds);
+            else
+                random_direction(rng, dc, ds);
+            for (double sign : {1.0, -1.0}) {
+                if (!step(yc, dc, sign * delta, tc) || !step(ys, ds, sign * delta, ts)) continue;
+                const double vt = search.at(tc, ts);
+                if (vt < v) {
+                    v = vt;
+                    yc.swap(tc);
+                    ys.swap(ts);
+                }
+            }
+        }
+        if (!(v < before - 1e-9)) delta *= 0.5;
+    }
+}
+
 }  // namespace
 
 double ionic_liquid_energy(const System& sys, int liquid, double T, double P, const std::vector<double>& site_fraction) {
@@ -273,32 +304,7 @@ double ionic_one_instance_minimum(const System& sys, int liquid, const std::vect
     for (std::size_t k = 0; k < starts; ++k) {
         std::vector<double> yc = cations[points[k].second.first], ys = site2[points[k].second.second];
         double v = points[k].first;
-        // Pattern search: every move of one fraction to another, then
-        // random directions of both simplices at once (the least over the
-        // bases has kinks no single pair of fractions follows), the step halved after a round that lowers the value
-        // by less than a nanojoule; a few hundred rounds at most.
-        std::vector<double> dc(yc.size()), ds(ys.size()), tc, ts;
-        int rounds = 0;
-        const int pairs = static_cast<int>(yc.size() * yc.size() + ys.size() * ys.size());
-        for (double delta = 1.0 / grid; delta > 1e-9 && rounds < kRounds; ++rounds) {
-            const double before = v;
-            for (int trial = 0; trial < kDirections + pairs; ++trial) {
-                if (trial < pairs)
-                    pair_direction(trial, dc, ds);
-                else
-                    random_direction(rng, dc, ds);
-                for (double sign : {1.0, -1.0}) {
-                    if (!step(yc, dc, sign * delta, tc) || !step(ys, ds, sign * delta, ts)) continue;
-                    const double vt = search.at(tc, ts);
-                    if (vt < v) {
-                        v = vt;
-                        yc.swap(tc);
-                        ys.swap(ts);
-                    }
-                }
-            }
-            if (!(v < before - 1e-9)) delta *= 0.5;
-        }
+        pattern_search(search, grid, rng, yc, ys, v);
         best = std::min(best, v);
     }
     return best;

@@ -22,7 +22,8 @@ double ionic_one_instance_minimum(const System& sys, int liquid, const std::vect
                                   int grid);
 
 // The liquid's energy per formula unit at its site fractions (cations,
-// then the second sublattice, as a result reports them), J.
+// then the second sublattice, as a result reports them), J; for the same
+// systems.
 double ionic_liquid_energy(const System& sys, int liquid, double T, double P, const std::vector<double>& site_fraction);
 
 }  // namespace eqcore::testing
