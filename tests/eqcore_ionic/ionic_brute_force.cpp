@@ -108,24 +108,33 @@ public:
 
     double best() const { return best_; }
 
-    // One formula unit of the liquid at site fractions yc (cations), ys
-    // (second sublattice): its element content (a, resized) and energy.
-    double unit(const std::vector<double>& yc, const std::vector<double>& ys, std::vector<double>& a) const {
-        const ModelLayout& l = model_->layout();
+    // One formula unit's record amounts at site fractions yc (cations), ys
+    // (second sublattice): n_C = P y_C, n_A = Q y_A, n_B = Q y_B, the
+    // vacancies' charge Q^2 y_Va.
+    std::vector<double> records(const std::vector<double>& yc, const std::vector<double>& ys) const {
         double Q = 0.0;
         for (std::size_t c = 0; c < yc.size(); ++c) Q += q_.cation_charge[c] * yc[c];
-        // Record amounts: n_C = P y_C, n_A = Q y_A, n_B = Q y_B, the
-        // vacancies' charge Q^2 y_Va.
-        std::vector<double> m(sz(l.variables));
+        std::vector<double> m(sz(model_->layout().variables));
         for (std::size_t e = 0; e < m.size(); ++e) {
             const auto c = sz(q_.record_cation[e]);
             const int s = q_.record_site2[e];
             const double y = yc[c] * ys[sz(s)];
             m[e] = s == q_.vacancy ? Q * y : q_.is_neutral(s) ? Q * y / q_.cation_charge[c] : y;
         }
-        a.assign(sz(E_), 0.0);
+        return m;
+    }
+
+    // The element content of record amounts m.
+    std::vector<double> content(const std::vector<double>& m) const {
+        std::vector<double> a(sz(E_), 0.0);
         for (std::size_t e = 0; e < m.size(); ++e)
-            for (int j = 0; j < E_; ++j) a[sz(j)] += m[e] * l.row_of(static_cast<int>(e))[j];
+            for (int j = 0; j < E_; ++j) a[sz(j)] += m[e] * model_->layout().row_of(static_cast<int>(e))[j];
+        return a;
+    }
+
+    // The liquid's energy at record amounts m (any split: the liquid's
+    // own is taken), HUGE_VAL for no liquid.
+    double liquid_G(std::vector<double> m) const {
         model_->own_split(m);
         const double M = std::accumulate(m.begin(), m.end(), 0.0);
         if (!(M > 0.0)) return HUGE_VAL;
@@ -138,22 +147,46 @@ public:
         return g;
     }
 
+    // One formula unit at site fractions yc, ys: its content (a) and energy.
+    double unit(const std::vector<double>& yc, const std::vector<double>& ys, std::vector<double>& a) const {
+        const std::vector<double> m = records(yc, ys);
+        a = content(m);
+        return liquid_G(m);
+    }
+
     // The least energy with the liquid at site fractions yc, ys; HUGE_VAL
-    // where it cannot balance.
-    double at(const std::vector<double>& yc, const std::vector<double>& ys) const {
+    // where it cannot balance. `amounts` (if given): the liquid's formula
+    // units, then every solid's amount, of that assemblage.
+    double at(const std::vector<double>& yc, const std::vector<double>& ys,
+              std::vector<double>* amounts = nullptr) const {
         std::vector<double> a;
         const double g = unit(yc, ys, a);
         if (g == HUGE_VAL) return g;
         double least = HUGE_VAL;
-        for (const std::vector<int>& s : with_liquid_) least = std::min(least, basis_value(s, a.data(), g));
+        for (const std::vector<int>& s : with_liquid_) {
+            std::vector<double> x;
+            const double v = basis_value(s, a.data(), g, &x);
+            if (!(v < least)) continue;
+            least = v;
+            if (!amounts) continue;
+            amounts->assign(solid_g_.size() + 1, 0.0);
+            (*amounts)[0] = x[0];
+            for (std::size_t i = 0; i < s.size(); ++i) (*amounts)[sz(s[i]) + 1] = x[i + 1];
+        }
         return least;
     }
+
+    int elements() const { return E_; }
+    std::size_t records_count() const { return sz(model_->layout().variables); }
+    const std::vector<double>& feed() const { return b_; }
+    const std::vector<double>& solid_g() const { return solid_g_; }
+    const double* solid_row(std::size_t k) const { return solid_row_.data() + k * sz(E_); }
 
 private:
     // The assemblage of the solids `s` (and the liquid of content a and
     // energy g per formula unit, where a is given) that holds b: its
     // energy, HUGE_VAL where no non-negative amounts do.
-    double basis_value(const std::vector<int>& s, const double* a, double g) const {
+    double basis_value(const std::vector<int>& s, const double* a, double g, std::vector<double>* amounts = nullptr) const {
         const int n = E_;
         std::vector<double> M(sz(n * n)), x(b_);
         int col = 0;
@@ -177,6 +210,7 @@ private:
             G += std::max(x[sz(col)], 0.0) * solid_g_[sz(k)];
             ++col;
         }
+        if (amounts) *amounts = x;
         return G;
     }
 
@@ -191,6 +225,136 @@ private:
     std::vector<std::vector<int>> with_liquid_;
     double best_ = HUGE_VAL;
 };
+
+// The assemblage in amounts: the solids' amounts z >= 0 and the liquid's
+// record amounts holding the rest of the feed, m = m_p(b - S z) + V t, m_p
+// the least-norm amounts of that content and V an orthonormal basis of the
+// record combinations that hold no element. The bounds z >= 0 are exact for
+// a pattern search, so a solid about to enter is no kink here as it is over
+// the site fractions.
+class AmountSearch {
+public:
+    explicit AmountSearch(const Search& s) : s_(s), E_(s.elements()) {
+        const std::size_t R = s.records_count();
+        // The content map's rows as vectors over the records, made orthonormal.
+        std::vector<std::vector<double>> rows(sz(E_), std::vector<double>(R));
+        for (std::size_t e = 0; e < R; ++e) {
+            std::vector<double> unit(R, 0.0);
+            unit[e] = 1.0;
+            const std::vector<double> a = s.content(unit);
+            for (int j = 0; j < E_; ++j) rows[sz(j)][e] = a[sz(j)];
+        }
+        for (const std::vector<double>& r : rows) add_orthonormal(r, row_basis_);
+        for (std::size_t e = 0; e < R; ++e) {
+            std::vector<double> unit(R, 0.0);
+            unit[e] = 1.0;
+            for (const std::vector<double>& u : row_basis_) axpy(-dot(u, unit), u, unit);
+            add_orthonormal(unit, null_basis_);
+        }
+        usable_ = static_cast<int>(row_basis_.size()) == E_;
+        // (A U^T): the content of each row-basis vector, for m_p.
+        rows_by_basis_.resize(sz(E_ * E_));
+        for (std::size_t k = 0; usable_ && k < row_basis_.size(); ++k) {
+            const std::vector<double> a = s.content(row_basis_[k]);
+            for (int j = 0; j < E_; ++j) rows_by_basis_[sz(j * E_) + k] = a[sz(j)];
+        }
+    }
+
+    bool usable() const { return usable_; }
+    std::size_t dimension() const { return null_basis_.size(); }
+    std::vector<double> coordinates(const std::vector<double>& m) const {
+        std::vector<double> t;
+        for (const std::vector<double>& v : null_basis_) t.push_back(dot(v, m));
+        return t;
+    }
+
+    // The energy at (z, t); HUGE_VAL where the liquid's amounts would be negative.
+    double value(const std::vector<double>& z, const std::vector<double>& t) const {
+        std::vector<double> c = s_.feed();
+        double G = 0.0;
+        for (std::size_t k = 0; k < z.size(); ++k) {
+            G += z[k] * s_.solid_g()[k];
+            for (int j = 0; j < E_; ++j) c[sz(j)] -= z[k] * s_.solid_row(k)[j];
+        }
+        if (!solve_small(rows_by_basis_, c, E_)) return HUGE_VAL;
+        std::vector<double> m(s_.records_count(), 0.0);
+        for (std::size_t k = 0; k < row_basis_.size(); ++k) axpy(c[k], row_basis_[k], m);
+        for (std::size_t i = 0; i < null_basis_.size(); ++i) axpy(t[i], null_basis_[i], m);
+        double M = 0.0;
+        for (double& v : m) {
+            if (v < -1e-13) return HUGE_VAL;
+            v = std::max(v, 0.0);
+            M += v;
+        }
+        return M > 0.0 ? G + s_.liquid_G(m) : G;
+    }
+
+private:
+    static double dot(const std::vector<double>& a, const std::vector<double>& b) {
+        return std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
+    }
+    static void axpy(double f, const std::vector<double>& x, std::vector<double>& y) {
+        for (std::size_t i = 0; i < y.size(); ++i) y[i] += f * x[i];
+    }
+    // Adds v, made orthogonal to the basis and of unit length, unless
+    // nothing of it is left.
+    static void add_orthonormal(std::vector<double> v, std::vector<std::vector<double>>& basis) {
+        for (const std::vector<double>& u : basis) axpy(-dot(u, v), u, v);
+        const double n = std::sqrt(dot(v, v));
+        if (n < 1e-8) return;
+        for (double& x : v) x /= n;
+        basis.push_back(std::move(v));
+    }
+
+    const Search& s_;
+    int E_;
+    std::vector<std::vector<double>> row_basis_, null_basis_;
+    std::vector<double> rows_by_basis_;
+    bool usable_ = false;
+};
+
+// Pattern search over (z, t) from the assemblage found over the site
+// fractions: each coordinate both ways, then random directions, z kept at
+// or above 0; the step from a hundredth of the feed halved after a round
+// that lowers the value by less than a nanojoule.
+double amount_search(const AmountSearch& as, std::mt19937_64& rng, std::vector<double> z, std::vector<double> t,
+                     double scale) {
+    double v = as.value(z, t);
+    const std::size_t K = z.size(), n = K + t.size();
+    std::normal_distribution<double> normal;
+    std::vector<double> d(n), tz, tt;
+    int rounds = 0;
+    for (double delta = 1e-2 * scale; delta > 1e-13 * scale && rounds < kRounds; ++rounds) {
+        const double before = v;
+        for (std::size_t trial = 0; trial < n + static_cast<std::size_t>(kDirections); ++trial) {
+            if (trial < n) {
+                std::fill(d.begin(), d.end(), 0.0);
+                d[trial] = 1.0;
+            } else {
+                double norm = 0.0;
+                for (double& x : d) {
+                    x = normal(rng);
+                    norm += x * x;
+                }
+                for (double& x : d) x /= std::sqrt(norm);
+            }
+            for (double sign : {1.0, -1.0}) {
+                tz = z;
+                tt = t;
+                for (std::size_t i = 0; i < K; ++i) tz[i] = std::max(0.0, z[i] + sign * delta * d[i]);
+                for (std::size_t i = 0; i < t.size(); ++i) tt[i] = t[i] + sign * delta * d[K + i];
+                const double vt = as.value(tz, tt);
+                if (vt < v) {
+                    v = vt;
+                    z.swap(tz);
+                    t.swap(tt);
+                }
+            }
+        }
+        if (!(v < before - 1e-9)) delta *= 0.5;
+    }
+    return v;
+}
 
 // A random direction that keeps each simplex's sum: per simplex, normal
 // deviates less their mean, scaled to unit length overall.
@@ -298,7 +462,9 @@ double ionic_one_instance_minimum(const System& sys, int liquid, const std::vect
             if (v < HUGE_VAL) points.push_back({v, {c, s}});
         }
     double best = search.best();
-    std::mt19937_64 rng(5);
+    std::mt19937_64 rng(5), rng_amounts(7);
+    const AmountSearch by_amounts(search);
+    const double scale = std::accumulate(b.begin(), b.end(), 0.0);
     const std::size_t starts = std::min<std::size_t>(points.size(), kStarts);
     std::partial_sort(points.begin(), points.begin() + static_cast<std::ptrdiff_t>(starts), points.end());
     for (std::size_t k = 0; k < starts; ++k) {
@@ -306,6 +472,13 @@ double ionic_one_instance_minimum(const System& sys, int liquid, const std::vect
         double v = points[k].first;
         pattern_search(search, grid, rng, yc, ys, v);
         best = std::min(best, v);
+        // Then in amounts, from the assemblage found.
+        std::vector<double> amounts;
+        if (!by_amounts.usable() || search.at(yc, ys, &amounts) == HUGE_VAL) continue;
+        std::vector<double> m = search.records(yc, ys);
+        for (double& x : m) x *= amounts[0];
+        const std::vector<double> z(amounts.begin() + 1, amounts.end());
+        best = std::min(best, amount_search(by_amounts, rng_amounts, z, by_amounts.coordinates(m), scale));
     }
     return best;
 }

@@ -2,8 +2,10 @@
 // written once, appears at one composition beside stoichiometric phases,
 // found by search over the liquid's site fractions alone: every site
 // fraction on a grid, then a pattern search from the best points of the
-// grid. For each composition the amounts of the liquid and of the solids
-// are a small linear programme, solved by trying every basis. Independent
+// grid, then one over the solids' amounts and the liquid's record amounts
+// that hold the rest. For each composition the amounts of the liquid and
+// of the solids are a small linear programme, solved by trying every
+// basis. Independent
 // of the solver; the liquid's remainder is taken from the dense-jet
 // evaluation. For systems whose phases besides the liquid are all
 // stoichiometric.

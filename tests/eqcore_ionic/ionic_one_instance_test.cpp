@@ -5,8 +5,10 @@
 // accepted by the check, be the assemblage it reports (its energy
 // recomputed from the reported site fractions and amounts by the dense-jet
 // evaluation), and lie at or below the least one-instance assemblage a
-// search over the liquid's site fractions finds: a liquid kept in its
-// higher basin (a "stay" where the balance lets it leave) fails here.
+// search over the liquid's site fractions and amounts finds (within 1e-8 J
+// of the answer on four of these states, 5 J above it at most): a liquid
+// kept in its higher basin (a "stay" where the balance lets it leave),
+// 67 J high or more, fails here.
 #include <cmath>
 #include <vector>
 
@@ -106,8 +108,9 @@ TEST(IonicOneInstance, EveryAnswerIsTheLeastAssemblageOfTheLiquidWrittenOnce) {
 // The three-cation melt beside its four solids (Fe 0.3, Mn 0.3, Ca 0.3,
 // S 0.9, O 0.05 mol): the melt sits in its sulphide basin while its oxide
 // basin lies far below its plane; the assemblages with the melt there
-// cannot hold the feed. With five elements the search's grid is coarse and
-// its least assemblage lies 5 to 100 J above the answer: the test catches
+// cannot hold the feed. With five elements the search's grid is coarse
+// and the melt holds traces (Ca at 3e-9) that stop its search in amounts:
+// its least assemblage lies 5 to 100 J above the answer. The test catches
 // an answer left above an assemblage the search finds, and one that is not
 // the assemblage it reports.
 TEST(IonicOneInstance, SulphideMeltBesideTwoSulphidesIsTheLeastAssemblage) {
