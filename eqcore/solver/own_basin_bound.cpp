@@ -46,8 +46,18 @@ double local_curvature(const Workspace& ws, const Candidate& c, const double* x,
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j)
             A(i, j) = excess_hessian(ws, c, i, j) + (i == j ? std::min(kCap, 1.0 / std::min(1.0, x[i] + rho)) : 0.0);
-    const Small P = Small::Identity(m, m) - Small::Constant(m, m, 1.0 / m);
-    Small Q = P * A * P;
+    // Q = P A P with P = I - 1 1' / m: A less its row and column means
+    // plus its mean.
+    double row_mean[kMax] = {}, column_mean[kMax] = {}, all = 0.0;
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) {
+            row_mean[i] += A(i, j) / m;
+            column_mean[j] += A(i, j) / m;
+        }
+    for (int i = 0; i < m; ++i) all += row_mean[i] / m;
+    Small Q(m, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) Q(i, j) = A(i, j) - row_mean[i] - column_mean[j] + all;
     double top = 1.0;
     for (int i = 0; i < m; ++i) top += Q.row(i).cwiseAbs().sum();
     if (!std::isfinite(top)) return -std::numeric_limits<double>::infinity();
