@@ -284,11 +284,17 @@ template <std::size_t N>
 void add_third_sizes(const std::array<int, N>& e, const std::array<std::size_t, N - 1>& index, double scale,
                      double over, std::size_t n, std::span<double> B) {
     constexpr std::size_t s = N - 1;
-    // Every size once: the chain rule below takes each of them many times.
+    // Every size once (it depends only on which variables the derivatives
+    // are taken in, not on their order): the chain rule below takes each of
+    // them many times.
     std::array<std::array<std::array<double, N>, N>, N> size{};
     for (std::size_t u = 0; u < N; ++u)
-        for (std::size_t w = 0; w < N; ++w)
-            for (std::size_t z = 0; z < N; ++z) size[u][w][z] = third_size<N>(e, u, w, z);
+        for (std::size_t w = u; w < N; ++w)
+            for (std::size_t z = w; z < N; ++z) {
+                const double v = third_size<N>(e, u, w, z);
+                size[u][w][z] = size[u][z][w] = size[w][u][z] = v;
+                size[w][z][u] = size[z][u][w] = size[z][w][u] = v;
+            }
     for (std::size_t a = 0; a < s; ++a)
         for (std::size_t b = 0; b < s; ++b)
             for (std::size_t c = 0; c < s; ++c) {
