@@ -333,7 +333,10 @@ void full_search(Search& se, bool ideal_done) {
     begin_reference(ws, se.ci);
     for (int start = -1; start < m; ++start) {
         if (start < 0 && ideal_done) {
+            // A minimum at these potentials: a ball around it stops the
+            // later descents that reach its basin.
             se.take(ws.tp_ideal.data() + c.first, ws.tpm[sz(se.ci)].ideal_D);
+            se.add_ball(ws.tp_ideal.data() + c.first, ws.tpm[sz(se.ci)].ideal_D);
             continue;
         }
         std::copy(xb, xb + m, x);
