@@ -27,6 +27,15 @@ double excess_hessian(const Workspace& ws, const Candidate& c, int i, int j) {
     return ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + j)])] / ws.RT;
 }
 
+// The least eigenvalue of the symmetric matrix Q (of Matrix's size), -inf
+// where it is not found.
+template <class Matrix, class From>
+double least_eigenvalue(const From& Q) {
+    const Eigen::SelfAdjointEigenSolver<Matrix> eig(Matrix(Q), Eigen::EigenvaluesOnly);
+    if (eig.info() != Eigen::Success) return -std::numeric_limits<double>::infinity();
+    return eig.eigenvalues().minCoeff();
+}
+
 // The least curvature of the distance on the ball of radius rho around x,
 // from the remainder's exact Hessian at x (in ws.dmuex): on the directions u
 // of sum 0, u' diag(1 / min(1, x + rho)) u bounds the ideal part, and the
@@ -46,15 +55,27 @@ double local_curvature(const Workspace& ws, const Candidate& c, const double* x,
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j)
             A(i, j) = excess_hessian(ws, c, i, j) + (i == j ? std::min(kCap, 1.0 / std::min(1.0, x[i] + rho)) : 0.0);
-    const Small P = Small::Identity(m, m) - Small::Constant(m, m, 1.0 / m);
-    Small Q = P * A * P;
+    // Q = P A P with P = I - 1 1' / m: A less its row and column means
+    // plus its mean.
+    double row_mean[kMax] = {}, column_mean[kMax] = {}, all = 0.0;
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) {
+            row_mean[i] += A(i, j) / m;
+            column_mean[j] += A(i, j) / m;
+        }
+    for (int i = 0; i < m; ++i) all += row_mean[i] / m;
+    Small Q(m, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) Q(i, j) = A(i, j) - row_mean[i] - column_mean[j] + all;
     double top = 1.0;
     for (int i = 0; i < m; ++i) top += Q.row(i).cwiseAbs().sum();
     if (!std::isfinite(top)) return -std::numeric_limits<double>::infinity();
     Q += Small::Constant(m, m, top / m);
-    const Eigen::SelfAdjointEigenSolver<Small> eig(Q, Eigen::EigenvaluesOnly);
-    if (eig.info() != Eigen::Success) return -std::numeric_limits<double>::infinity();
-    return eig.eigenvalues().minCoeff() - 1e-12 * top - third * rho;
+    // Fixed sizes for the usual small phases: the same algorithm, unrolled.
+    const double least = m == 3   ? least_eigenvalue<Eigen::Matrix3d>(Q)
+                         : m == 4 ? least_eigenvalue<Eigen::Matrix4d>(Q)
+                                  : least_eigenvalue<Small>(Q);
+    return least - 1e-12 * top - third * rho;
 }
 
 // The length of the gradient of D at x along the directions that keep the

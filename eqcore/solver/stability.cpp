@@ -236,8 +236,9 @@ struct Search {
     // second-order descent, which ends in a true local minimum.
     double descend(double* x, bool substitution) {
         for (int k = 0; k < c.count; ++k) x[k] = std::max(x[k], 1e-300);
-        if (substitution && c.groups == 1 && !c.model->layout().redundant) substitute(x);
-        const double D = sublattice_descent(ws, c, x, full ? &balls : nullptr);
+        int held = -1;
+        if (substitution && c.groups == 1 && !c.model->layout().redundant) held = substitute(x);
+        const double D = held >= 0 ? balls.d[held] : sublattice_descent(ws, c, x, full ? &balls : nullptr);
         take(x, D);
         if (full) add_ball(x, D);
         return D;
@@ -252,19 +253,36 @@ struct Search {
         balls.d[b] = D;
         ++balls.count;
     }
-    void substitute(double* x) {
+    // Returns the ball that holds an iterate (x then holds its minimum), or -1.
+    int substitute(double* x) {
         const int m = c.count;
         // Excess potentials go in ws.y's slots of this candidate (free while absent).
         double* ex = ws.y.data() + c.first;
+        // a_k.pi - mu°_k of every constituent: fixed during the substitution.
+        Scratch potential_buf(sz(m));
+        double* potential = potential_buf.span().data();
+        for (int k = 0; k < m; ++k) potential[k] = potential_term(ws, c.first + k);
         double last = 1e300;
         for (int it = 0; it < 8; ++it) {
             excess_mu(ws, c, x, ex);
+            // An iterate inside a ball below its wall: the descent from here
+            // would end at the ball's minimum (basin_ball), as it would from
+            // any start there, so the substitution hands over to it at once.
+            if (full && balls.count > 0) {
+                double D = 0.0;
+                for (int k = 0; k < m; ++k) D += x[k] * (std::log(x[k]) - potential[k] + ex[k]);
+                const int b = balls.holding(x, D, m);
+                if (b >= 0) {
+                    std::copy(balls.x[b], balls.x[b] + m, x);
+                    return b;
+                }
+            }
             double zmax = -1e300;
-            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential_term(ws, c.first + k) - ex[k]);
+            for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential[k] - ex[k]);
             double z = 0.0, change = 0.0;
-            for (int k = 0; k < m; ++k) z += std::exp(potential_term(ws, c.first + k) - ex[k] - zmax);
+            for (int k = 0; k < m; ++k) z += std::exp(potential[k] - ex[k] - zmax);
             for (int k = 0; k < m; ++k) {
-                const double xn = std::max(std::exp(potential_term(ws, c.first + k) - ex[k] - zmax) / z, 1e-300);
+                const double xn = std::max(std::exp(potential[k] - ex[k] - zmax) / z, 1e-300);
                 change = std::max(change, std::abs(xn - x[k]));
                 x[k] = xn;
             }
@@ -273,6 +291,7 @@ struct Search {
             if (change < 1e-13 || change > kSlowSubstitution * last) break;
             last = change;
         }
+        return -1;
     }
 };
 
@@ -314,7 +333,10 @@ void full_search(Search& se, bool ideal_done) {
     begin_reference(ws, se.ci);
     for (int start = -1; start < m; ++start) {
         if (start < 0 && ideal_done) {
+            // A minimum at these potentials: a ball around it stops the
+            // later descents that reach its basin.
             se.take(ws.tp_ideal.data() + c.first, ws.tpm[sz(se.ci)].ideal_D);
+            se.add_ball(ws.tp_ideal.data() + c.first, ws.tpm[sz(se.ci)].ideal_D);
             continue;
         }
         std::copy(xb, xb + m, x);

@@ -19,8 +19,6 @@ ParameterT parameter_with_derivatives(const std::array<double, 6>& L, double T) 
     return p;
 }
 
-double parameter_value(const std::array<double, 6>& L, double T) { return parameter_with_derivatives(L, T).v; }
-
 namespace {
 
 // L(T) with ln T given (for callers that evaluate many sets at one T).
@@ -30,6 +28,11 @@ double value_at(const std::array<double, 6>& L, double T, double lnT) {
 }
 
 }  // namespace
+
+// ln T only where the set has a T ln T term (its product is 0 otherwise).
+double parameter_value(const std::array<double, 6>& L, double T) {
+    return value_at(L, T, L[2] != 0.0 ? std::log(T) : 0.0);
+}
 
 ExcessResult mixture_excess(const Phase& phase, ExcessTerms terms, double T, std::span<const double> x,
                             std::span<double> mu, std::span<double> dmu, const MagneticTerm* magnetic,
@@ -145,12 +148,13 @@ double MixtureModel::excess_change_bound(double T1, double T2, std::span<const c
     double weight = 1.0;  // W = sum w_l x_l multiplies every term in equivalent fractions
     for (double w : phase_.qkto_weight) weight = std::max(weight, w);
     double sum = 0.0;
+    const double lnT1 = std::log(T1), lnT2 = std::log(T2);
     for (std::size_t t = 0; t < phase_.excess.size(); ++t) {
         const Interaction& in = phase_.excess[t];
         if (vanishes(in, active)) continue;
         double change = 0.0;
         for (const auto& set : in.sets)
-            change += std::abs(parameter_value(set, T2) / (kR * T2) - parameter_value(set, T1) / (kR * T1));
+            change += std::abs(value_at(set, T2, lnT2) / (kR * T2) - value_at(set, T1, lnT1) / (kR * T1));
         sum += change * top_[t];
     }
     return weight * sum + magnetic_.change_bound(T1, T2);

@@ -26,9 +26,23 @@ Monomial<N> monomial(const std::array<double, N>& u, const std::array<int, N>& e
     std::array<double, N> p0{}, p1{}, p2{};  // u^e, e u^(e-1), e(e-1) u^(e-2)
     for (std::size_t a = 0; a < N; ++a) {
         const int k = e[a];
-        p0[a] = k == 0 ? 1.0 : int_power(u[a], k);
-        p1[a] = k == 0 ? 0.0 : k * int_power(u[a], k - 1);
-        p2[a] = (k == 0 || k == 1) ? 0.0 : k * (k - 1) * int_power(u[a], k - 2);
+        if (k == 0) {
+            p0[a] = 1.0;
+        } else if (k == 1) {
+            p0[a] = u[a];
+            p1[a] = 1.0;
+        } else if (k > 1) {
+            // One power, the others from it by multiplication.
+            const double q = int_power(u[a], k - 2);
+            p2[a] = k * (k - 1) * q;
+            p1[a] = k * (q * u[a]);
+            p0[a] = (q * u[a]) * u[a];
+        } else {
+            // A negative power: u > 0.
+            p0[a] = int_power(u[a], k);
+            p1[a] = k * p0[a] / u[a];
+            p2[a] = (k - 1) * p1[a] / u[a];
+        }
     }
     // Products of the p0 of all factors but one or two.
     auto others = [&](std::size_t a, std::size_t b) {
@@ -270,13 +284,24 @@ template <std::size_t N>
 void add_third_sizes(const std::array<int, N>& e, const std::array<std::size_t, N - 1>& index, double scale,
                      double over, std::size_t n, std::span<double> B) {
     constexpr std::size_t s = N - 1;
+    // Every size once (it depends only on which variables the derivatives
+    // are taken in, not on their order): the chain rule below takes each of
+    // them many times.
+    std::array<std::array<std::array<double, N>, N>, N> size{};
+    for (std::size_t u = 0; u < N; ++u)
+        for (std::size_t w = u; w < N; ++w)
+            for (std::size_t z = w; z < N; ++z) {
+                const double v = third_size<N>(e, u, w, z);
+                size[u][w][z] = size[u][z][w] = size[w][u][z] = v;
+                size[w][z][u] = size[z][u][w] = size[z][w][u] = v;
+            }
     for (std::size_t a = 0; a < s; ++a)
         for (std::size_t b = 0; b < s; ++b)
             for (std::size_t c = 0; c < s; ++c) {
                 double v = 0.0;
                 for (std::size_t u : {a, s})
                     for (std::size_t w : {b, s})
-                        for (std::size_t z : {c, s}) v += third_size<N>(e, u, w, z);
+                        for (std::size_t z : {c, s}) v += size[u][w][z];
                 B[(index[a] * n + index[b]) * n + index[c]] += scale * v / over;
             }
 }
