@@ -1,5 +1,6 @@
 # Sources whose loops run over one phase's few constituents or sublattices
-# (one to a dozen entries). Vectorised, each such loop pays set-up and
+# (one to a dozen entries), or over the solver's small matrices (a few
+# elements and phases). Vectorised, each such loop pays set-up and
 # remainder code that costs more than it saves: about 5 % of a sublattice
 # phase's solve. Results are unchanged: the vectoriser does not reorder
 # floating-point sums (no -ffast-math), so each entry is computed by the

@@ -128,10 +128,29 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
     evaluate_mu(ws);
     // Potentials of every constituent from the element potentials (absent
     // phases, eliminated constituents); elements not in the material count 0.
-    for (std::size_t g = 0; g < NK; ++g) {
-        double m = 0.0;
-        for (std::size_t j = 0; j < sys.elements.size(); ++j) m += sys.constituents[g].stoich[j] * out.element_potential[j];
-        out.mu[g] = m;
+    // The slots of a present phase without sublattices get their phase's
+    // own potentials below instead. (Candidates are in phase order, at most
+    // one per phase; a phase's constituents are contiguous from its first,
+    // its slots in their order.)
+    std::size_t next = 0;
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        const Phase& ph = sys.phases[sz(p)];
+        while (next < ws.cand.size() && ws.cand[next].phase < p) ++next;
+        int s = 0, s_end = 0;  // slots whose potentials are the phase's own
+        if (next < ws.cand.size() && ws.cand[next].phase == p && ws.cand[next].present && ws.cand[next].identity) {
+            s = ws.cand[next].first;
+            s_end = s + ws.cand[next].count;
+        }
+        for (int k = 0; k < ph.count; ++k) {
+            if (s < s_end && ws.slot_var[sz(s)] == k) {
+                ++s;
+                continue;
+            }
+            const std::vector<double>& stoich = sys.constituents[sz(ph.first + k)].stoich;
+            double m = 0.0;
+            for (std::size_t j = 0; j < sys.elements.size(); ++j) m += stoich[j] * out.element_potential[j];
+            out.mu[sz(ph.first + k)] = m;
+        }
     }
     out.G = out.H = out.S = out.Cp = out.V = 0.0;
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {

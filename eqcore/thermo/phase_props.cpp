@@ -65,11 +65,10 @@ PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const
 
     const double RT = kR * T;
     const double ln_p = l.gas ? std::log(P / kPstd) : 0.0;
-    const double lnT = std::log(T);
     ScratchArray<StandardProps> sp_buffer(given.empty() ? count : 0);
     std::span<const StandardProps> sp = given;
     if (given.empty()) {
-        model.standard(T, lnT, {}, sp_buffer.span());
+        model.standard(T, std::log(T), {}, sp_buffer.span());
         sp = sp_buffer.span();
     }
     const bool one_group = l.groups() == 1;

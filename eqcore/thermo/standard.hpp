@@ -30,29 +30,48 @@ public:
     TemperaturePowers(double T, double lnT);
 
     double T, lnT, T2, T3, inv_T, inv_T2;
+    // What each coefficient A..F of the polynomial multiplies in (G, S) and
+    // in (H, Cp), and the same for an extra ln T term: a range's values are
+    // sums of coefficient times pair, two outputs per operation.
+    alignas(16) double gs[6][2];
+    alignas(16) double hc[6][2];
+    alignas(16) double ln_gs[2];
+    alignas(16) double ln_hc[2];
 
-    // T^e for an extra term's exponent e (not the ln T marker). Inline: it
-    // runs for every extra term of every constituent.
-    double power(double e) const {
-        if (e >= -kMaxInt && e <= kMaxInt) {
-            const int k = static_cast<int>(e);
-            if (static_cast<double>(k) == e) {
-                const auto bit = std::uint64_t{1} << static_cast<unsigned>(k + kMaxInt);
-                double& p = int_power_[static_cast<std::size_t>(k + kMaxInt)];
-                if (!(known_ & bit)) {
-                    p = int_power(T, k);
-                    known_ |= bit;
-                }
-                return p;
-            }
+    // A term T^k of an integer exponent k: its (G, S) pair
+    // (T^k, -k T^(k-1)) and its (H, Cp) pair (1 - k) (T^k, k T^(k-1)).
+    struct PowerTerm {
+        alignas(16) double gs[2];
+        alignas(16) double hc[2];
+    };
+
+    // The pairs of T^e for an integer exponent e in -16..16 (each computed
+    // once, on first use); nullptr for any other e. Inline: it runs for
+    // every extra term of every constituent.
+    const PowerTerm* integer_term(double e) const {
+        if (!(e >= -kMaxInt && e <= kMaxInt)) return nullptr;
+        const int k = static_cast<int>(e);
+        if (static_cast<double>(k) != e) return nullptr;
+        const auto slot = static_cast<unsigned>(k + kMaxInt);
+        PowerTerm& p = terms_[slot];
+        if (!(known_ & (std::uint64_t{1} << slot))) {
+            const double tk = int_power(T, k), k_tk_T = e * tk * inv_T;
+            p = PowerTerm{{tk, -k_tk_T}, {(1.0 - e) * tk, (1.0 - e) * k_tk_T}};
+            known_ |= std::uint64_t{1} << slot;
         }
-        return std::pow(T, e);
+        return &p;
+    }
+
+    // T^e for an extra term's exponent e (not the ln T marker).
+    double power(double e) const {
+        const PowerTerm* p = integer_term(e);
+        return p ? p->gs[0] : std::pow(T, e);
     }
 
 private:
     static constexpr int kMaxInt = 16;  // integer exponents -16..16 are tabulated
-    mutable std::array<double, 2 * kMaxInt + 1> int_power_{};
-    mutable std::uint64_t known_ = 0;  // bit k + kMaxInt: int_power_ holds T^k
+    mutable std::array<PowerTerm, 2 * kMaxInt + 1> terms_;  // slot k + kMaxInt, valid where known_ has its bit
+    mutable std::uint64_t known_ = 0;
 };
 
 // The range used at T: the first with T <= tmax; the first below 298.15 K,

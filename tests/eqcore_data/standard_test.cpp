@@ -57,8 +57,8 @@ GibbsRange random_range(std::mt19937_64& rng) {
     GibbsRange r;
     r.tmax = 6000.0;
     for (double& a : r.coef) a = coef();
-    const double exponents[] = {kLnTExponent, 4, 5, -2, -3, 7, 0.5, -1.5, 2.25, 16, -16, 17};
-    std::uniform_int_distribution<int> pick(0, 11), count(0, 5);
+    const double exponents[] = {kLnTExponent, 4, 5, -2, -3, 7, 0.5, -1.5, 2.25, 16, -16, 17, 0, 1, -1};
+    std::uniform_int_distribution<int> pick(0, 14), count(0, 5);
     for (int k = count(rng); k > 0; --k) r.extra.push_back({coef(), exponents[pick(rng)]});
     return r;
 }

@@ -18,6 +18,8 @@ using namespace eqcore;
 using eqcore::testing::example;
 using eqcore::testing::near_rel;
 
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
 void expect_phases_as_evaluated(const System& sys, const std::vector<double>& b, double T, double P) {
     EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
     pr.element_amount = b;
@@ -70,6 +72,51 @@ TEST(ResultProperties, AlloySolutionsMatchASeparateEvaluation) {
     const System sys = read_dat(example("al-mg.dat"));
     for (const std::vector<double>& b : {std::vector<double>{0.3, 0.7}, std::vector<double>{0.9, 0.1}})
         for (double T : {600.0, 800.0, 1000.0}) expect_phases_as_evaluated(sys, b, T, 1e5);
+}
+
+// Every constituent the solver does not hold as an amount of a present
+// phase (a constituent left out, one of an element not in the material, any
+// of an absent phase) reports sum_j a_ij pi_j; those it holds report their
+// phase's own potential. Gas constituents are left out at the start, in the
+// middle and at the end of the gas, so that a potential given to the wrong
+// constituent shows.
+TEST(ResultProperties, EveryConstituentsPotential) {
+    const System sys = read_dat(example("c-h-o-n.dat"));
+    const Phase& gas = sys.phases[0];
+    for (const std::vector<int>& out : {std::vector<int>{}, std::vector<int>{0}, std::vector<int>{3, 4, 9},
+                                        std::vector<int>{gas.count - 2}})
+        for (const std::vector<double>& b :
+             {std::vector<double>{1.0, 4.0, 15.04, 4.0, 0.0}, std::vector<double>{3.0, 4.0, 1.0, 1.0, 0.2}})
+            for (double T : {700.0, 2500.0}) {
+                EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+                pr.element_amount = b;
+                for (int k : out) pr.constituent_entered[static_cast<std::size_t>(gas.first + k)] = 0;
+                Conditions c;
+                c.T = T;
+                Solver solver;
+                const EquilibriumResult r = solver.equilibrate(pr, c);
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                ASSERT_TRUE(r.phases[0].present);
+                std::vector<double> mu(sz(gas.count));
+                const auto first = r.amount.begin() + gas.first;
+                phase_props(sys, 0, T, c.P, std::vector<double>(first, first + gas.count), mu);
+                for (std::size_t g = 0; g < sys.constituents.size(); ++g) {
+                    const Constituent& con = sys.constituents[g];
+                    double api = 0.0;
+                    bool carried = true;
+                    for (std::size_t j = 0; j < sys.elements.size(); ++j) {
+                        api += con.stoich[j] * r.element_potential[j];
+                        carried = carried && (con.stoich[j] == 0.0 || b[j] > 0.0);
+                    }
+                    const bool held = con.phase == 0 && r.amount[g] > 0.0;
+                    const bool left_out = pr.constituent_entered[g] == 0 || !carried;
+                    if (held) {
+                        EXPECT_NEAR(r.mu[g], mu[g - sz(gas.first)], 1e-9 * kR * T) << con.name << " at " << T << " K";
+                    } else if (left_out || !r.phases[sz(con.phase)].present) {
+                        EXPECT_NEAR(r.mu[g], api, 1e-12 * (std::abs(api) + kR * T)) << con.name << " at " << T << " K";
+                    }
+                }
+            }
 }
 
 }  // namespace
