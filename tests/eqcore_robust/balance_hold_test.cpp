@@ -85,8 +85,10 @@ double ternary_brute_force(const System& sys, const std::vector<double>& b, doub
 // below the reported plane (the case the certificate is for).
 TEST(BalanceHold, FeedAtACompoundBesideALiquidWithAGap) {
     int held = 0;
-    for (const char* file : {"gap-c73-300.dat", "gap-c73-1000.dat", "gap-c31-300.dat", "gap-c11-300.dat",
-                             "gap-c11-2000.dat", "gap-c13-300.dat", "gap-c91-2000.dat", "gap-a9b.dat"}) {
+    for (const char* file :
+         {"gap-a9b-near.dat", "gap-a9b.dat", "gap-c11-1000.dat", "gap-c11-2000.dat", "gap-c11-300.dat", "gap-c13-1000.dat",
+          "gap-c13-2000.dat", "gap-c13-300.dat", "gap-c31-1000.dat", "gap-c31-2000.dat", "gap-c31-300.dat",
+          "gap-c73-1000.dat", "gap-c73-2000.dat", "gap-c73-300.dat", "gap-c91-2000.dat", "gap-compound.dat"}) {
         const System sys = read_dat(test_data(file));
         int compound = -1;
         for (int p = 0; p < sys.phase_count(); ++p)
@@ -95,7 +97,7 @@ TEST(BalanceHold, FeedAtACompoundBesideALiquidWithAGap) {
         const Constituent& c = sys.constituent(compound, 0);
         EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
         pr.element_amount = {c.stoich[0], c.stoich[1]};
-        for (const double T : {950.0, 1000.0, 1100.0}) {
+        for (const double T : {900.0, 950.0, 1000.0, 1050.0, 1100.0}) {
             SCOPED_TRACE(::testing::Message() << file << ", " << T << " K");
             const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
             for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
@@ -109,8 +111,8 @@ TEST(BalanceHold, FeedAtACompoundBesideALiquidWithAGap) {
             }
         }
     }
-    // The states the certificate decides (all of them failed before).
-    EXPECT_GE(held, 30);
+    // The states the certificate decides (every one failed before).
+    EXPECT_GE(held, 80) << held;
 }
 
 // A ternary: A7B3(s) and C(s) present leave one direction of the
