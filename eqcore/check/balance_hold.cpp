@@ -51,6 +51,15 @@ public:
         usable_.assign(sz(sys_.phases[sz(p)].count), 0);
         for (int k = 0; k < sys_.phases[sz(p)].count; ++k) usable_[sz(k)] = in.use[sz(sys_.phases[sz(p)].first + k)];
         fixed_columns();
+        // The programme's right side: one mol of every present constituent.
+        // Every potentials it admits give the present constituents their
+        // own potentials, so any right side they make up decides the same;
+        // this one, unlike the material, has no element at a trace amount,
+        // which would scale its row (and the duals) beyond what the
+        // tableau resolves.
+        rhs_.assign(rows_.size(), 0.0);
+        for (std::size_t k = 0; k < present_.size(); ++k)
+            for (std::size_t i = 0; i < rows_.size(); ++i) rhs_[i] += sys_.constituents[present_[k]].stoich[rows_[i]];
     }
 
     // True when some verified potentials hold p out at composition x (by
@@ -65,10 +74,8 @@ public:
         std::vector<double> cost = cost_;
         columns.push_back(col);
         cost.push_back(G + 0.5 * tol_df_ * RT_);
-        std::vector<double> b(rows_.size());
-        for (std::size_t i = 0; i < rows_.size(); ++i) b[i] = in_.b[rows_[i]];
         for (int round = 0; round < kCuts; ++round) {
-            const ColumnLpAnswer ans = solve_column_lp(columns, cost, b);
+            const ColumnLpAnswer ans = solve_column_lp(columns, cost, rhs_);
             if (!ans.feasible) return false;
             std::vector<double> mu(in_.b.size(), 0.0);
             for (std::size_t i = 0; i < rows_.size(); ++i) mu[rows_[i]] = ans.dual[i];
@@ -180,6 +187,7 @@ private:
     int p_;
     double tol_df_, tol_mu_, RT_;
     std::vector<std::size_t> rows_;  // elements of the material
+    std::vector<double> rhs_;        // the programme's right side, by row
     std::vector<char> usable_;
     std::vector<std::size_t> present_;  // present constituents holding material
     std::vector<double> present_mu_;

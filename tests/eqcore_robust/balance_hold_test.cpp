@@ -149,6 +149,26 @@ TEST(BalanceHold, TernaryFreeSegmentHoldsTheLiquidOutOnlyWhereItIsWideEnough) {
     }
 }
 
+// C(s) at a trace beside A7B3(s): the liquid is held out (the brute force
+// has no liquid), and the check's programme must not be misled by the
+// trace element's scale into rejecting it.
+TEST(BalanceHold, TraceOfTheSecondPhaseIsHeldOutAndAccepted) {
+    const System sys = read_dat(test_data("held-c73-short.dat"));
+    const double T = 866.62225517931836;
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    const double n = 19.676061162547548;
+    pr.element_amount = {7.0 * n, 3.0 * n, 2.2511851347958323e-09};
+    const double brute = ternary_brute_force(sys, pr.elements(), T, 20000);
+    for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_FALSE(r.phases[usz(phase_of(sys, "LIQUID"))].present);
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
+        EXPECT_LT(liquid_distance(sys, r), -1e-3);
+    }
+}
+
 // The check's own test: A7B3(s) + C(s) at the same potentials, right in the
 // wide system and wrong in the short one (the liquid's B-rich basin lies
 // below every plane its free segment allows), built by hand.
