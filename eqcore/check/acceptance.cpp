@@ -265,7 +265,7 @@ private:
         for (const auto& [p, D] : below_plane_) {
             std::vector<std::vector<double>> points;
             if (!absent_x_[sz(p)].empty()) points.push_back(absent_x_[sz(p)]);
-            const BalanceHoldFinding f = balance_holds(in, p, points, opt_.df_tol, opt_.mu_tol);
+            const BalanceHoldFinding f = balance_holds(in, p, present_, points, opt_.df_tol, opt_.mu_tol);
             if (f.held) continue;
             rep_.worst_df = std::min(rep_.worst_df, D);
             std::string at;

@@ -44,13 +44,14 @@ double binomial(int n, int k) {
 
 class Holder {
 public:
-    Holder(const OwnBasinsInput& in, int p, double tol_df, double tol_mu)
+    Holder(const OwnBasinsInput& in, int p, const std::vector<std::pair<std::size_t, double>>& present, double tol_df,
+           double tol_mu)
         : in_(in), sys_(*in.sys), r_(*in.r), p_(p), tol_df_(tol_df), tol_mu_(tol_mu), RT_(kR * in.r->T) {
         for (std::size_t j = 0; j < in.b.size(); ++j)
             if (in.b[j] > 0.0) rows_.push_back(j);
         usable_.assign(sz(sys_.phases[sz(p)].count), 0);
         for (int k = 0; k < sys_.phases[sz(p)].count; ++k) usable_[sz(k)] = in.use[sz(sys_.phases[sz(p)].first + k)];
-        fixed_columns();
+        fixed_columns(present);
         // The programme's right side: one mol of every present constituent.
         // Every potentials it admits give the present constituents their
         // own potentials, so any right side they make up decides the same;
@@ -139,36 +140,29 @@ private:
         return true;
     }
 
-    // The present constituents (free sign, at their model potentials), the
+    // The present constituents (free sign, at their model potentials, as
+    // the check computed them), the
     // absent stoichiometric phases, and the other absent mixtures at their
     // compositions of least distance at the reported potentials.
-    void fixed_columns() {
+    void fixed_columns(const std::vector<std::pair<std::size_t, double>>& present) {
+        for (const auto& [g, mu] : present) {
+            // A trace below what a double holds may sit above the plane.
+            const PhaseResult& ph = r_.phases[sz(sys_.constituents[g].phase)];
+            if (!(r_.amount[g] > 1e-280 * ph.amount)) continue;
+            std::vector<double> col(rows_.size());
+            for (std::size_t i = 0; i < rows_.size(); ++i) col[i] = sys_.constituents[g].stoich[rows_[i]];
+            present_.push_back(g);
+            present_mu_.push_back(mu);
+            columns_.push_back(col);
+            cost_.push_back(mu);
+            for (double& v : col) v = -v;
+            columns_.push_back(col);
+            cost_.push_back(-mu);
+        }
         for (int q = 0; q < sys_.phase_count(); ++q) {
             const Phase& ph = sys_.phases[sz(q)];
             if (q == p_ || !in_.takes_part[sz(q)]) continue;
-            if (r_.phases[sz(q)].present) {
-                std::vector<double> n(sz(ph.count)), mu(sz(ph.count));
-                for (int k = 0; k < ph.count; ++k) n[sz(k)] = r_.amount[sz(ph.first + k)];
-                if (ph.is_mixture())
-                    for (int k = 0; k < ph.count; ++k)
-                        if (in_.use[sz(ph.first + k)] && n[sz(k)] <= 0.0) n[sz(k)] = 1e-300 * r_.phases[sz(q)].amount;
-                phase_props((*in_.models)[q], r_.T, r_.P, n, mu);
-                for (int k = 0; k < ph.count; ++k) {
-                    const std::size_t g = sz(ph.first + k);
-                    // A trace below what a double holds may sit above the plane.
-                    if (!in_.use[g] || !(r_.amount[g] > 1e-280 * r_.phases[sz(q)].amount)) continue;
-                    std::vector<double> col(rows_.size());
-                    for (std::size_t i = 0; i < rows_.size(); ++i) col[i] = sys_.constituents[g].stoich[rows_[i]];
-                    present_.push_back(g);
-                    present_mu_.push_back(mu[sz(k)]);
-                    columns_.push_back(col);
-                    cost_.push_back(mu[sz(k)]);
-                    for (double& v : col) v = -v;
-                    columns_.push_back(col);
-                    cost_.push_back(-mu[sz(k)]);
-                }
-                continue;
-            }
+            if (r_.phases[sz(q)].present) continue;
             if (!ph.is_mixture()) {
                 double G = 0.0;
                 columns_.push_back(column_of(q, {1.0}, G));
@@ -198,8 +192,8 @@ private:
 
 }  // namespace
 
-BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::vector<double>>& points,
-                                 double tol_df, double tol_mu) {
+BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::pair<std::size_t, double>>& present,
+                                 const std::vector<std::vector<double>>& points, double tol_df, double tol_mu) {
     BalanceHoldFinding f;
     const Phase& ph = in.sys->phases[sz(p)];
     std::vector<int> slots;
@@ -219,7 +213,7 @@ BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vec
         for (int a = 0; a < m; ++a) x[sz(slots[sz(a)])] = kFloor + (1.0 - m * kFloor) * g[sz(a)] / N;
         xs.push_back(std::move(x));
     }
-    Holder h(in, p, tol_df, tol_mu);
+    Holder h(in, p, present, tol_df, tol_mu);
     for (const std::vector<double>& x : xs) {
         double best = 0.0;
         if (!h.covered(x, best)) {

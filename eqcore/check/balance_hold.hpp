@@ -19,6 +19,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/own_basins.hpp"
@@ -31,11 +32,13 @@ struct BalanceHoldFinding {
     double distance = 0.0;          // its least distance / RT over the potentials tried
 };
 
-// The test above for absent mixture p (`in` as for own_basins); `points`: compositions (by
-// constituent of the phase) tested besides the grid; `tol_df`: distance /
-// RT that counts as on the plane; `tol_mu`: |mu_i - a_i.mu| / RT allowed
-// for present constituents.
-BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::vector<double>>& points,
-                                 double tol_df, double tol_mu);
+// The test above for absent mixture p (`in` as for own_basins); `present`:
+// every usable constituent of a present phase (system index) with its
+// potential by its phase's model at the reported amounts, J/mol; `points`:
+// compositions (by constituent of the phase) tested besides the grid;
+// `tol_df`: distance / RT that counts as on the plane; `tol_mu`: |mu_i -
+// a_i.mu| / RT allowed for present constituents.
+BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::pair<std::size_t, double>>& present,
+                                 const std::vector<std::vector<double>>& points, double tol_df, double tol_mu);
 
 }  // namespace eqcore
