@@ -192,7 +192,8 @@ private:
 
 }  // namespace
 
-BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::pair<std::size_t, double>>& present,
+BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p,
+                                 const std::vector<std::pair<std::size_t, double>>& present,
                                  const std::vector<std::vector<double>>& points, double tol_df, double tol_mu) {
     BalanceHoldFinding f;
     const Phase& ph = in.sys->phases[sz(p)];

@@ -38,7 +38,8 @@ struct BalanceHoldFinding {
 // compositions (by constituent of the phase) tested besides the grid;
 // `tol_df`: distance / RT that counts as on the plane; `tol_mu`: |mu_i -
 // a_i.mu| / RT allowed for present constituents.
-BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p, const std::vector<std::pair<std::size_t, double>>& present,
+BalanceHoldFinding balance_holds(const OwnBasinsInput& in, int p,
+                                 const std::vector<std::pair<std::size_t, double>>& present,
                                  const std::vector<std::vector<double>>& points, double tol_df, double tol_mu);
 
 }  // namespace eqcore

@@ -114,7 +114,8 @@ bool present_hold_material(const Workspace& ws) {
 bool hold_out_by_balance(Workspace& ws, int p, int& enters_with) {
     enters_with = -1;
     Candidate& c = ws.cand[sz(p)];
-    if (ws.null_dim != 1 || ws.exact_dim != 1 || c.present || c.pure || c.ideal || c.family >= 0 || c.groups != 1 || c.count != 2)
+    if (ws.null_dim != 1 || ws.exact_dim != 1 || c.present || c.pure || c.ideal || c.family >= 0 || c.groups != 1 ||
+        c.count != 2)
         return false;
     if (!free_leaves_present_mixtures(ws) || !present_hold_material(ws)) return false;
     Line L;

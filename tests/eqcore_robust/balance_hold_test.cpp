@@ -86,9 +86,10 @@ double ternary_brute_force(const System& sys, const std::vector<double>& b, doub
 TEST(BalanceHold, FeedAtACompoundBesideALiquidWithAGap) {
     int held = 0;
     for (const char* file :
-         {"gap-a9b-near.dat", "gap-a9b.dat", "gap-c11-1000.dat", "gap-c11-2000.dat", "gap-c11-300.dat", "gap-c13-1000.dat",
-          "gap-c13-2000.dat", "gap-c13-300.dat", "gap-c31-1000.dat", "gap-c31-2000.dat", "gap-c31-300.dat",
-          "gap-c73-1000.dat", "gap-c73-2000.dat", "gap-c73-300.dat", "gap-c91-2000.dat", "gap-compound.dat"}) {
+         {"gap-a9b-near.dat", "gap-a9b.dat", "gap-c11-1000.dat", "gap-c11-2000.dat", "gap-c11-300.dat",
+          "gap-c13-1000.dat", "gap-c13-2000.dat", "gap-c13-300.dat", "gap-c31-1000.dat", "gap-c31-2000.dat",
+          "gap-c31-300.dat", "gap-c73-1000.dat", "gap-c73-2000.dat", "gap-c73-300.dat", "gap-c91-2000.dat",
+          "gap-compound.dat"}) {
         const System sys = read_dat(test_data(file));
         int compound = -1;
         for (int p = 0; p < sys.phase_count(); ++p)
@@ -129,7 +130,8 @@ TEST(BalanceHold, TernaryFreeSegmentHoldsTheLiquidOutOnlyWhereItIsWideEnough) {
             EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
             pr.element_amount = {0.7, 0.3, C};
             const double brute = ternary_brute_force(sys, pr.elements(), 1000.0, 20000);
-            const double compound_and_C = phase_props(sys, phase_of(sys, "A7B3(s)"), 1000.0, kPstd, std::vector<double>{0.1}).G;
+            const double compound_and_C =
+                phase_props(sys, phase_of(sys, "A7B3(s)"), 1000.0, kPstd, std::vector<double>{0.1}).G;
             // The liquid lowers G only where the segment is short.
             if (wide)
                 EXPECT_NEAR(brute, compound_and_C, 1e-9);
