@@ -38,8 +38,8 @@ double liquid_distance(const System& sys, const EquilibriumResult& r) {
 }
 
 // A brute-force minimum of a system of elements A, B, C: one instance of
-// the binary liquid (A(l), B(l)) at a grid of compositions beside the
-// stoichiometric phases, each basis of three columns of the balance solved
+// the binary liquid (A(l), B(l)) at a grid of compositions (and at the
+// feed's A:B) beside the stoichiometric phases, each basis of three columns of the balance solved
 // exactly and kept where its amounts are not negative.
 double ternary_brute_force(const System& sys, const std::vector<double>& b, double T, int samples) {
     PhaseModels models(sys);
@@ -68,8 +68,11 @@ double ternary_brute_force(const System& sys, const std::vector<double>& b, doub
                 }
     };
     bases();
-    for (int i = 1; i < samples; ++i) {
-        const double x = double(i) / samples;
+    // The grid, and the liquid at the feed's ratio of A to B (where it may
+    // hold both beside phases of C alone).
+    std::vector<double> fractions{b[1] / (b[0] + b[1])};
+    for (int i = 1; i < samples; ++i) fractions.push_back(double(i) / samples);
+    for (const double x : fractions) {
         cols.emplace_back(1.0 - x, x, 0.0);
         cost.push_back(phase_props(models[liquid], T, kPstd, std::vector<double>{1.0 - x, x}).G);
         bases();
@@ -168,6 +171,30 @@ TEST(BalanceHold, TraceOfTheSecondPhaseIsHeldOutAndAccepted) {
         EXPECT_LE(r.G, brute + 1e-9);
         EXPECT_GE(r.G, brute - 1e-3);
         EXPECT_LT(liquid_distance(sys, r), -1e-3);
+    }
+}
+
+// Warm from 1158.7 K the liquid sits B-rich beside C(s) and AC(s) at
+// 1164.2 K; its A-rich basin lies below that plane, and the liquid there
+// (x_B 0.35) beside C(s) alone is 82 J lower. The program that tests the
+// move has the liquid at a composition whose basin, at the program's own
+// potentials, does not reach x_B 0.35: column generation by local descents
+// from its columns alone converged there and kept the higher state.
+TEST(BalanceHold, WarmLiquidInItsHigherBasinMovesWhereTheProgramsDescentsDoNotReach) {
+    const System sys = read_dat(test_data("held-c73-wide.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    const double AC = 1.783566111611296 + 0.059877115850641434, BC = 1.211050522912982;
+    const double A7B3 = 0.31374480588379755 + 8.0678935924703776e-10, C = 4.768891159228926;
+    pr.element_amount = {AC + 7.0 * A7B3, BC + 3.0 * A7B3, AC + BC + C};
+    const double T = 1164.2023246852727, P = 43817.823275371738;
+    const double brute = ternary_brute_force(sys, pr.elements(), T, 20000);
+    Solver warm;
+    warm.equilibrate(pr, at(1158.7490739456259, P));
+    for (const EquilibriumResult& r : {Solver().equilibrate(pr, at(T, P)), warm.equilibrate(pr, at(T, P))}) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
     }
 }
 
