@@ -8,7 +8,9 @@
 // distance and their sampled ones (corners, midpoints, centroid), and the
 // phase at x only (and near x where x alone cannot balance). Rounds of
 // column generation refine it: each mixture the program uses descends
-// locally in its tangent distance to the program's own plane (its duals).
+// locally in its tangent distance to the program's own plane (its duals),
+// and before a verdict that keeps the phase, the phase's own search over
+// all its compositions at those duals adds its least one.
 // Where the program's value falls below the state's G its assemblage
 // (amounts from l, compositions from the columns) is the start, each
 // mixture's spread taken from its own potentials there (its excess
