@@ -9,6 +9,7 @@
 
 #include <Eigen/Dense>
 
+#include "check/balance_hold.hpp"
 #include "check/own_basins.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -71,6 +72,7 @@ public:
             else
                 absent_phase(p);
         }
+        held_by_balance();
         if (!rep_.ok && worst_res_ > opt_.mu_tol) fitted_potentials();
         if (rep_.ok) own_basins_of_present();
         energies();
@@ -202,9 +204,15 @@ private:
                                        opt_.seed + static_cast<std::uint64_t>(p), &absent_x_[sz(p)], &(*models_)[p],
                                        &starts);
         }
-        rep_.worst_df = std::min(rep_.worst_df, D);
-        if (!(D >= -opt_.df_tol))
-            fault("absent phase " + ph.name + " would form: driving force " + num(-D) + " RT per mol");
+        if (!(D >= -opt_.df_tol) && written_once_nonideal(own_input(), p)) {
+            // One instance of it may be held out by the balance (balance_hold.hpp): judged once
+            // every phase's potentials are known.
+            below_plane_.push_back({p, D});
+        } else {
+            rep_.worst_df = std::min(rep_.worst_df, D);
+            if (!(D >= -opt_.df_tol))
+                fault("absent phase " + ph.name + " would form: driving force " + num(-D) + " RT per mol");
+        }
         if (r_.phases[sz(p)].driving_force > opt_.df_tol * RT_)
             fault("absent phase " + ph.name + " reported with a positive driving force " +
                   num(r_.phases[sz(p)].driving_force) + " J/mol");
@@ -228,11 +236,9 @@ private:
         return starts;
     }
 
-    // A present mixture written once may sit inside its own gap, but no
-    // assemblage with it at another composition may be lower (own_basins.hpp).
-    // Judged once every other condition holds: the search needs a minimum's
-    // potentials.
-    void own_basins_of_present() {
+    // What the searches of phases written once are given (absent_x as far
+    // as the absent phases are checked).
+    OwnBasinsInput own_input() const {
         OwnBasinsInput in;
         in.sys = &sys_;
         in.models = models_;
@@ -240,14 +246,46 @@ private:
         in.b = b_;
         in.use = use_;
         in.takes_part.assign(sys_.phases.size(), 0);
-        double material = 0.0;
-        for (double v : b_) material += v;
         for (int p = 0; p < sys_.phase_count(); ++p) {
             const Phase& ph = sys_.phases[sz(p)];
             if (ph.dormant || !pr_.phase_entered[sz(p)]) continue;
             for (int k = 0; k < ph.count; ++k) in.takes_part[sz(p)] |= use_[sz(ph.first + k)];
         }
         in.absent_x = absent_x_;
+        return in;
+    }
+
+    // An absent mixture written once below the reported plane is accepted
+    // only where, at every composition of it, some potentials the present
+    // phases allow hold it out (balance_hold.hpp); its least distance then
+    // counts as 0.
+    void held_by_balance() {
+        if (below_plane_.empty()) return;
+        const OwnBasinsInput in = own_input();
+        for (const auto& [p, D] : below_plane_) {
+            std::vector<std::vector<double>> points;
+            if (!absent_x_[sz(p)].empty()) points.push_back(absent_x_[sz(p)]);
+            const BalanceHoldFinding f = balance_holds(in, p, present_, points, opt_.df_tol, opt_.mu_tol);
+            if (f.held) continue;
+            rep_.worst_df = std::min(rep_.worst_df, D);
+            std::string at;
+            for (double v : f.uncovered) {
+                if (!at.empty()) at += ' ';
+                at += num(v);
+            }
+            fault("absent phase " + pname(p) + " would form: driving force " + num(-D) +
+                  " RT per mol, and at composition (" + at + ") no potentials the present phases allow hold it out");
+        }
+    }
+
+    // A present mixture written once may sit inside its own gap, but no
+    // assemblage with it at another composition may be lower (own_basins.hpp).
+    // Judged once every other condition holds: the search needs a minimum's
+    // potentials.
+    void own_basins_of_present() {
+        const OwnBasinsInput in = own_input();
+        double material = 0.0;
+        for (double v : b_) material += v;
         const double tol_G = opt_.assemblage_tol * RT_ * material + 1e-10 * std::abs(r_.G);
         for (int p = 0; p < sys_.phase_count(); ++p) {
             if (!r_.phases[sz(p)].present || !written_once_nonideal(in, p)) continue;
@@ -321,6 +359,7 @@ private:
     std::vector<char> use_;
     std::vector<std::pair<std::size_t, double>> present_;  // constituent, model mu
     std::vector<std::vector<double>> absent_x_;  // per absent mixture: its composition of least distance
+    std::vector<std::pair<int, double>> below_plane_;  // absent mixtures written once below the plane, their distance
     double worst_res_ = 0.0;
     double g_nmu_ = 0.0, g_model_ = 0.0, h_model_ = 0.0, s_model_ = 0.0, scale_ = 0.0, amount_ = 0.0;
 };

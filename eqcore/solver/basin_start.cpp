@@ -8,7 +8,9 @@
 // distance and their sampled ones (corners, midpoints, centroid), and the
 // phase at x only (and near x where x alone cannot balance). Rounds of
 // column generation refine it: each mixture the program uses descends
-// locally in its tangent distance to the program's own plane (its duals).
+// locally in its tangent distance to the program's own plane (its duals),
+// and before a verdict that keeps the phase, the phase's own search over
+// all its compositions at those duals adds its least one.
 // Where the program's value falls below the state's G its assemblage
 // (amounts from l, compositions from the columns) is the start, each
 // mixture's spread taken from its own potentials there (its excess
@@ -159,6 +161,22 @@ bool generate_columns(Workspace& ws, int most, int skip = -1, bool every = false
         }
     }
     return added;
+}
+
+// The phase's composition of least distance to the program's plane over
+// all its compositions (its own search at the duals in ws.pi) as a column,
+// where it lies below the plane: the descents of generate_columns start
+// from the program's columns and reach only their basins at these
+// potentials, which need not hold the composition an assemblage lower than
+// the state has the phase at. Returns whether a column was added.
+bool least_column(Workspace& ws, int who, int most) {
+    if (ws.lp_used >= most) return false;
+    const Candidate& c = ws.cand[sz(who)];
+    std::vector<double> y;  // rare path (a verdict that would keep the phase): may allocate
+    if (!(least_self_distance(ws, who, y) < kNewColumn)) return false;
+    double* x = ws.xtry.data();
+    column_of_fractions(ws, c, y.data(), x);
+    return !known_column(ws, who, x) && lp_add_column(ws, who, x);
 }
 
 // Drops candidate ci's columns from the program, the others kept in order.
@@ -414,7 +432,8 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
         const bool full = ws.lp_used >= cols;
         const double value = program_value(ws);
         double steepest = 0.0;
-        if (!generate_columns(ws, cols, -1, false, &steepest) && !generate_columns(ws, cols, -1, true, &steepest))
+        if (!generate_columns(ws, cols, -1, false, &steepest) && !generate_columns(ws, cols, -1, true, &steepest) &&
+            !least_column(ws, who, cols))
             return full ? BasinVerdict::unsure : BasinVerdict::stay;
         // Still adding columns at the last round: any assemblage is at
         // least the program's value plus its content (the material's)

@@ -160,8 +160,16 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
         pr.considered = true;
         pr.present = c.present;
         if (!c.present) {
-            // Driving force and composition of least driving force.
-            const double df = driving_force(ws, ci);
+            // Driving force and composition of least driving force. A
+            // mixture the balance holds out reports its certified least
+            // distance and the composition of it (hold_out_by_balance):
+            // at any one plane the assemblage allows it lies below.
+            double df = driving_force(ws, ci);
+            if (c.held_by_balance) {
+                df = c.held_D;
+                ws.xbest[0] = c.held_x;
+                ws.xbest[1] = 1.0 - c.held_x;
+            }
             pr.driving_force = -df * ws.RT;
             if (!c.identity) {
                 fill_through_split(ws, c, out);

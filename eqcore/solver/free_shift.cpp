@@ -104,16 +104,21 @@ bool least_step(const std::vector<double>& D, const std::vector<double>& s, int 
 
 }  // namespace
 
+bool free_leaves_present_mixtures(const Workspace& ws) {
+    for (const Candidate& o : ws.cand)
+        if (o.present && !o.pure)
+            for (int s = o.first; s < o.first + o.count; ++s)
+                for (int q = 0; q < ws.null_dim; ++q)
+                    if (std::abs(ws.adot(s, ws.null.data() + sz(q) * sz(ws.E))) > 1e-12) return false;
+    return true;
+}
+
 bool shift_free_potential(Workspace& ws, int ci) {
     const int nd = ws.null_dim;
     if (nd < 1) return false;
     // Only where the free direction leaves every present mixture as it is
     // (else its traces follow pi and the balances move with it).
-    for (const Candidate& o : ws.cand)
-        if (o.present && !o.pure)
-            for (int s = o.first; s < o.first + o.count; ++s)
-                for (int q = 0; q < nd; ++q)
-                    if (std::abs(ws.adot(s, ws.null.data() + sz(q) * sz(ws.E))) > 1e-12) return false;
+    if (!free_leaves_present_mixtures(ws)) return false;
     // Every absent candidate must stay out. Their least distances are
     // concave in the position w along the free directions; each round takes
     // the least step that brings the linearisations of all those below a

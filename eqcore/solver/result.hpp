@@ -19,6 +19,12 @@ struct PhaseResult {
     // a phase with sublattices; a mixture at its most favourable
     // composition): 0 for a present phase, negative for a phase that is
     // stably absent, 0 at the point where it is about to form.
+    // A mixture written once that lies below every single plane the
+    // present phases allow but that the balance holds out (at a feed the
+    // present compounds make up exactly, one instance of it cannot reach
+    // both sides of the feed): the least over its compositions of its
+    // distance to the most favourable plane the assemblage allows at that
+    // composition, and the composition where that least is reached.
     double driving_force = 0.0;
     // A phase whose model's variables are not its constituents (a phase with
     // sublattices): the fraction of every variable within its group, the site

@@ -196,7 +196,10 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         message = "no feasible start: the material cannot be made of the entered constituents";
         return SolverStatus::no_convergence;
     }
-    for (Candidate& c : ws.cand) c.added = 0;
+    for (Candidate& c : ws.cand) {
+        c.added = 0;
+        c.held_by_balance = false;
+    }
     int last_added = -1;
     int singular_fixes = 0;
     int unfinished_rounds = 0;
@@ -272,8 +275,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         bool quick = true;
         int best = most_unstable(ws, quick);
         // A free direction of pi (an exactly stoichiometric feed) may hold
-        // the phase out by itself.
-        if (!unfinished && best >= 0 && shift_free_potential(ws, best)) best = -1;
+        // the phase out by itself, or, for a mixture written once, the
+        // balance may (no single plane does, one per side of the feed).
+        int enters_with = -1;
+        if (!unfinished && best >= 0 && (shift_free_potential(ws, best) || hold_out_by_balance(ws, best, enters_with)))
+            best = -1;
         if (best < 0 && unfinished) break;
         if (best < 0) {
             ws.have_solution = true;
@@ -287,8 +293,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return SolverStatus::no_convergence;
         }
-        // Its composition back in xbest (the search is cached).
-        if (quick)
+        // Its composition back in xbest (the search is cached); entering
+        // with another phase, hold_out_by_balance left it there.
+        if (enters_with >= 0)
+            add_phase(ws, enters_with);
+        else if (quick)
             quick_driving_force(ws, best);
         else
             driving_force(ws, best);

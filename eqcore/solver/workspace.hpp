@@ -46,6 +46,11 @@ struct Candidate {
     int twin = -1;          // the next copy of the same mixture (NAME#1, NAME#2, ...), -1 if none
     int family = -1;        // the first copy of its mixture, for every copy (-1: written once)
     int same_as = -1;       // an earlier copy with the same data and slots (-1: none): one function
+    // Absent, held out by the balance rather than by one plane (see
+    // hold_out_by_balance): its certified least distance / RT and the
+    // fraction of its first slot where it is reached.
+    bool held_by_balance = false;
+    double held_D = 0.0, held_x = 0.0;
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
@@ -423,6 +428,19 @@ void potentials_from_compound_basis(Workspace& ws, double* dpi);
 // absent candidate `c` has no negative driving force, provided no other
 // absent candidate then has one. Returns false (pi unchanged) otherwise.
 bool shift_free_potential(Workspace& ws, int c);
+// True when no constituent of a present mixture depends on the free
+// directions of pi (moving pi along them changes no present phase).
+bool free_leaves_present_mixtures(const Workspace& ws);
+// With one free direction of pi: true when absent candidate `c`, a mixture
+// written once of two constituents, is held out by the balance although
+// below every single plane the present phases allow (held_by_balance.cpp:
+// a certificate of potentials along the free direction, one for each side
+// of the feed). Sets c.held_by_balance, c.held_D and c.held_x; pi
+// unchanged. False with `enters_with` >= 0: no certificate because a
+// stoichiometric phase ends the free potentials before c's basin on one
+// side is held out; pi is left at that end, where c is to enter together
+// with that phase, and ws.xbest at c's composition below the plane there.
+bool hold_out_by_balance(Workspace& ws, int c, int& enters_with);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.

@@ -1,0 +1,192 @@
+// A mixture written once (one homogeneous phase) can lie below every plane
+// the present phases allow and still be rightly absent: at a feed that the
+// present compounds make up exactly, the balance leaves a written-once
+// mixture no composition but the feed's own side of each basin at once.
+//
+// Why a finite set of potentials proves it. Fix the composition x of the
+// absent one-instance phase p. The rest of the problem (p's amount n >= 0
+// and the other phases' amounts; every other present phase stoichiometric
+// or convex) is convex, so n = 0 is optimal for that x exactly when some
+// element potentials mu in M -- those dual-feasible for the assemblage
+// without p: every present constituent on the plane, every other absent
+// phase on or above it -- give D_p(x; mu) >= 0. The state is therefore the
+// one-instance minimum when min_x max_{mu in M} D_p(x; mu) >= 0, and any
+// finite mu_1..mu_k in M with min_x max_j D_p(x; mu_j) >= 0 certifies it.
+// With M a single point this is the ordinary tangent-plane test.
+//
+// The case handled: one free direction n of the potentials (M is a segment
+// or a line pi0 + w n) and p a mixture of two constituents in one group.
+// Along the line D_p(x; w) = D_p(x; 0) - w s(x), s(x) = sum_k x_k a_k.n
+// linear in x and zero at one composition x_c (p at the feed's side
+// boundary), where D_p does not depend on w. So max_j D_p(x; w_j) is the
+// distance at the largest w_j on the side s < 0 and at the least w_j on the
+// side s > 0, and the distance on each side only rises as w moves further
+// out: the certificate holds iff D_p(x_c) >= 0 and, at the far end of M in
+// each direction (or far enough), the distance is >= 0 on the side that
+// end raises. Each side is checked by descents from starts spread over it
+// (a local minimum inside the side must be >= 0; one that leaves the side
+// crosses x_c, checked already).
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+namespace {
+
+std::size_t sz(int v) { return static_cast<std::size_t>(v); }
+
+constexpr int kSideStarts = 32;   // descents per side
+constexpr double kFirstStep = 0.5;  // /RT per unit of the free direction
+constexpr double kFarthest = 512.0; // a tilt that far raises a side beyond any basin
+constexpr int kBisections = 30;
+
+struct Line {
+    std::vector<double> pi0, dir;  // pi = pi0 + w dir
+    double sigma[2] = {0.0, 0.0};  // a_k.dir of p's two slots
+    double xc = 0.0;               // fraction of p's first slot where s(x) = 0
+};
+
+void move_to(Workspace& ws, const Line& L, double w) {
+    for (int j = 0; j < ws.E; ++j) ws.pi[sz(j)] = L.pi0[sz(j)] + w * L.dir[sz(j)];
+}
+
+// At pi0 + w dir: the first absent candidate but p with a negative
+// driving force, -1 when every one is out.
+int first_in(Workspace& ws, const Line& L, int p, double w, double tol) {
+    move_to(ws, L, w);
+    for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+        const Candidate& k = ws.cand[sz(o)];
+        if (o == p || k.present || k.excluded) continue;
+        if (driving_force(ws, o) < -tol) return o;
+    }
+    return -1;
+}
+
+// Least distance of p at pi0 + side w dir (w >= 0) over the side of x_c
+// that moving towards `side` raises (s(x) side < 0): the least value seen
+// at starts spread over it and at the ends of the descents from them that
+// stay inside; its composition (p's first fraction) in x0.
+double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, double w, double& x0) {
+    move_to(ws, L, side * w);
+    // s(x) has the sign of s at x_0 = 1, sigma[0], for x_0 > x_c.
+    const bool upper = side * L.sigma[0] < 0.0;
+    const double end = upper ? 1.0 : 0.0;
+    double least = 1e300;
+    double y[2];
+    for (int i = 0; i < kSideStarts; ++i) {
+        const double t = (i + 0.5) / kSideStarts;
+        y[0] = L.xc + t * (end - L.xc);
+        y[1] = 1.0 - y[0];
+        const double D0 = distance_at(ws, c, y);
+        if (D0 < least) {
+            least = D0;
+            x0 = y[0];
+        }
+        const double D = descend_distance(ws, c, y);
+        const bool inside = upper ? y[0] > L.xc : y[0] < L.xc;
+        if (inside && D < least) {
+            least = D;
+            x0 = y[0];
+        }
+    }
+    return least;
+}
+
+// The present phases hold the material: the feed is made up exactly (a
+// free direction that traces would fix is no freedom of the balance).
+bool present_hold_material(const Workspace& ws) {
+    double material = 0.0;
+    for (int j = 0; j < ws.E; ++j) material += ws.b[sz(j)];
+    for (int j = 0; j < ws.E; ++j) {
+        double held = 0.0;
+        for (const Candidate& c : ws.cand)
+            if (c.present)
+                for (int s = c.first; s < c.first + c.count; ++s) held += ws.n[sz(s)] * ws.arow(s)[j];
+        if (!(std::abs(held - ws.b[sz(j)]) <= 1e-10 * (ws.b[sz(j)] + 1e-6 * material))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool hold_out_by_balance(Workspace& ws, int p, int& enters_with) {
+    enters_with = -1;
+    Candidate& c = ws.cand[sz(p)];
+    if (ws.null_dim != 1 || ws.exact_dim != 1 || c.present || c.pure || c.ideal || c.family >= 0 || c.groups != 1 ||
+        c.count != 2)
+        return false;
+    if (!free_leaves_present_mixtures(ws) || !present_hold_material(ws)) return false;
+    Line L;
+    L.pi0 = ws.pi;  // rare path: may allocate
+    L.dir.assign(ws.null.begin(), ws.null.begin() + ws.E);
+    L.sigma[0] = ws.adot(c.first, L.dir.data());
+    L.sigma[1] = ws.adot(c.first + 1, L.dir.data());
+    const double scale = std::abs(L.sigma[0]) + std::abs(L.sigma[1]);
+    // Both slots on the same side of the plane's tilt: one tilt raises p
+    // everywhere, which the ordinary shift of the free potential tries.
+    if (!(L.sigma[0] * L.sigma[1] < 0.0) || std::min(std::abs(L.sigma[0]), std::abs(L.sigma[1])) < 1e-9 * scale)
+        return false;
+    L.xc = L.sigma[1] / (L.sigma[1] - L.sigma[0]);
+    const double tol = 0.1 * ws.opt.stability_tol;
+    bool held = first_in(ws, L, p, 0.0, tol) < 0;
+    // p at the feed's side boundary: the same distance for every w.
+    const double xc[2] = {L.xc, 1.0 - L.xc};
+    double margin = held ? distance_at(ws, c, xc) : -1.0;
+    double margin_x = L.xc;
+    held = held && margin >= -tol;
+    for (int side = -1; side <= 1 && held; side += 2) {
+        // Out along this direction while the other phases stay out, until
+        // the side it raises holds no negative distance; at the far end of
+        // M (found by bisection) that is decisive.
+        double lo = 0.0, w = kFirstStep, least = -1.0, x0 = L.xc;
+        int bound = -1;  // the phase that ends M this way
+        while (w <= kFarthest) {
+            bound = first_in(ws, L, p, side * w, tol);
+            if (bound >= 0) break;
+            lo = w;
+            least = side_least(ws, L, c, side, w, x0);
+            if (least >= -tol) break;
+            w *= 4.0;
+        }
+        if (bound >= 0) {
+            double hi = w;
+            for (int b = 0; b < kBisections; ++b) {
+                const double mid = 0.5 * (lo + hi);
+                const int in = first_in(ws, L, p, side * mid, tol);
+                if (in < 0) {
+                    lo = mid;
+                } else {
+                    hi = mid;
+                    bound = in;
+                }
+            }
+            least = side_least(ws, L, c, side, lo, x0);
+        }
+        held = least >= -tol;
+        if (!held && bound >= 0 && ws.cand[sz(bound)].pure) {
+            // p enters at the end of M, where the stoichiometric phase that
+            // ends it is on the plane, at the composition this side leaves
+            // below it: the two enter together (p alone cannot take up any
+            // of the feed the present phases make up).
+            move_to(ws, L, side * lo);
+            ws.xbest[0] = x0;
+            ws.xbest[1] = 1.0 - x0;
+            enters_with = bound;
+            return false;
+        }
+        if (least < margin) {
+            margin = least;
+            margin_x = x0;
+        }
+    }
+    move_to(ws, L, 0.0);
+    if (!held) return false;
+    c.held_by_balance = true;
+    c.held_D = margin;
+    c.held_x = margin_x;
+    return true;
+}
+
+}  // namespace eqcore::detail

@@ -1,0 +1,233 @@
+// A liquid written once with a miscibility gap, absent beside a compound
+// at a feed the compound makes up exactly: below every single plane
+// through the compound, but one instance of it cannot reach both sides of
+// the feed, so the compound alone is the minimum. The answers against
+// brute-force minima over the one-instance assemblages (binary: the lever
+// rule; ternary: every basis of the balance by enumeration), and the check
+// accepting such a state only where the free potentials hold the liquid out.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include <Eigen/Dense>
+#include <gtest/gtest.h>
+
+#include "own_basins_util.hpp"
+#include "robust_util.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+// Cold, and warm from 30 K below and above.
+std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, double T) {
+    std::vector<EquilibriumResult> out;
+    out.push_back(Solver().equilibrate(pr, at(T)));
+    for (double dT : {-30.0, 30.0}) {
+        Solver s;
+        s.equilibrate(pr, at(T + dT));
+        out.push_back(s.equilibrate(pr, at(T)));
+    }
+    return out;
+}
+
+// The liquid's least distance / RT at the result's potentials (the
+// check's search): negative where no single plane holds it out.
+double liquid_distance(const System& sys, const EquilibriumResult& r) {
+    return least_tangent_distance(sys, phase_of(sys, "LIQUID"), r.T, r.P, r.element_potential, {1, 1}, 4, 1);
+}
+
+// A brute-force minimum of a system of elements A, B, C: one instance of
+// the binary liquid (A(l), B(l)) at a grid of compositions (and at the
+// feed's A:B) beside the stoichiometric phases, each basis of three columns of the balance solved
+// exactly and kept where its amounts are not negative.
+double ternary_brute_force(const System& sys, const std::vector<double>& b, double T, int samples) {
+    PhaseModels models(sys);
+    const int liquid = phase_of(sys, "LIQUID");
+    std::vector<Eigen::Vector3d> cols;
+    std::vector<double> cost;
+    for (int p = 0; p < sys.phase_count(); ++p) {
+        if (sys.phases[usz(p)].is_mixture()) continue;
+        const Constituent& c = sys.constituent(p, 0);
+        cols.emplace_back(c.stoich[0], c.stoich[1], c.stoich[2]);
+        cost.push_back(phase_props(models[p], T, kPstd, std::vector<double>{1.0}).G);
+    }
+    const Eigen::Vector3d rhs(b[0], b[1], b[2]);
+    double best = std::numeric_limits<double>::infinity();
+    auto bases = [&]() {
+        const std::size_t n = cols.size();
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = i + 1; j < n; ++j)
+                for (std::size_t k = j + 1; k < n; ++k) {
+                    Eigen::Matrix3d M;
+                    M << cols[i], cols[j], cols[k];
+                    if (std::abs(M.determinant()) < 1e-12) continue;
+                    const Eigen::Vector3d z = M.fullPivLu().solve(rhs);
+                    if (z.minCoeff() < -1e-12) continue;
+                    best = std::min(best, z(0) * cost[i] + z(1) * cost[j] + z(2) * cost[k]);
+                }
+    };
+    bases();
+    // The grid, and the liquid at the feed's ratio of A to B (where it may
+    // hold both beside phases of C alone).
+    std::vector<double> fractions{b[1] / (b[0] + b[1])};
+    for (int i = 1; i < samples; ++i) fractions.push_back(double(i) / samples);
+    for (const double x : fractions) {
+        cols.emplace_back(1.0 - x, x, 0.0);
+        cost.push_back(phase_props(models[liquid], T, kPstd, std::vector<double>{1.0 - x, x}).G);
+        bases();
+        cols.pop_back();
+        cost.pop_back();
+    }
+    return best;
+}
+
+// Every file of the family at its compound's composition: the compound
+// alone where it lies below the liquid there (brute force), accepted by
+// the check; the liquid reported with no positive driving force although
+// below the reported plane (the case the certificate is for).
+TEST(BalanceHold, FeedAtACompoundBesideALiquidWithAGap) {
+    int held = 0;
+    for (const char* file :
+         {"gap-a9b-near.dat", "gap-a9b.dat", "gap-c11-1000.dat", "gap-c11-2000.dat", "gap-c11-300.dat",
+          "gap-c13-1000.dat", "gap-c13-2000.dat", "gap-c13-300.dat", "gap-c31-1000.dat", "gap-c31-2000.dat",
+          "gap-c31-300.dat", "gap-c73-1000.dat", "gap-c73-2000.dat", "gap-c73-300.dat", "gap-c91-2000.dat",
+          "gap-compound.dat"}) {
+        const System sys = read_dat(test_data(file));
+        int compound = -1;
+        for (int p = 0; p < sys.phase_count(); ++p)
+            if (!sys.phases[usz(p)].is_mixture()) compound = p;
+        ASSERT_GE(compound, 0);
+        const Constituent& c = sys.constituent(compound, 0);
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {c.stoich[0], c.stoich[1]};
+        for (const double T : {900.0, 950.0, 1000.0, 1050.0, 1100.0}) {
+            SCOPED_TRACE(::testing::Message() << file << ", " << T << " K");
+            const double brute = binary_brute_force(sys, pr.elements(), T, kPstd, 1, 20000);
+            for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                EXPECT_TRUE(accepted(pr, r));
+                EXPECT_LE(r.G, brute + 1e-9);
+                EXPECT_GE(r.G, brute - 1e-3);
+                const PhaseResult& l = r.phases[usz(phase_of(sys, "LIQUID"))];
+                EXPECT_LE(l.driving_force, 1e-8 * kR * T);
+                if (!l.present && liquid_distance(sys, r) < -1e-3) ++held;
+            }
+        }
+    }
+    // The states the certificate decides (every one failed before).
+    EXPECT_GE(held, 80) << held;
+}
+
+// A ternary: A7B3(s) and C(s) present leave one direction of the
+// potentials free, bounded by AC(s) and BC(s) (a segment). Wide enough, the
+// liquid is held out; with AC(s) lower the liquid's B-rich basin cannot
+// be, and the minimum has the liquid: the certificate must fail there.
+TEST(BalanceHold, TernaryFreeSegmentHoldsTheLiquidOutOnlyWhereItIsWideEnough) {
+    for (const char* file : {"held-c73-wide.dat", "held-c73-short.dat"}) {
+        const System sys = read_dat(test_data(file));
+        const bool wide = std::string(file) == "held-c73-wide.dat";
+        const int liquid = phase_of(sys, "LIQUID");
+        for (const double C : {0.2, 0.5, 2.0}) {
+            SCOPED_TRACE(::testing::Message() << file << ", C " << C);
+            EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+            pr.element_amount = {0.7, 0.3, C};
+            const double brute = ternary_brute_force(sys, pr.elements(), 1000.0, 20000);
+            const double compound_and_C =
+                phase_props(sys, phase_of(sys, "A7B3(s)"), 1000.0, kPstd, std::vector<double>{0.1}).G;
+            // The liquid lowers G only where the segment is short.
+            if (wide)
+                EXPECT_NEAR(brute, compound_and_C, 1e-9);
+            else
+                EXPECT_LT(brute, compound_and_C - 1.0);
+            for (const EquilibriumResult& r : cold_and_warm(pr, 1000.0)) {
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                EXPECT_TRUE(accepted(pr, r));
+                EXPECT_LE(r.G, brute + 1e-9);
+                EXPECT_GE(r.G, brute - 1e-3);
+                EXPECT_EQ(r.phases[usz(liquid)].present, !wide);
+                if (wide) {
+                    EXPECT_LT(liquid_distance(sys, r), -1e-3);
+                }
+            }
+        }
+    }
+}
+
+// C(s) at a trace beside A7B3(s): the liquid is held out (the brute force
+// has no liquid), and the check's programme must not be misled by the
+// trace element's scale into rejecting it.
+TEST(BalanceHold, TraceOfTheSecondPhaseIsHeldOutAndAccepted) {
+    const System sys = read_dat(test_data("held-c73-short.dat"));
+    const double T = 866.62225517931836;
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    const double n = 19.676061162547548;
+    pr.element_amount = {7.0 * n, 3.0 * n, 2.2511851347958323e-09};
+    const double brute = ternary_brute_force(sys, pr.elements(), T, 20000);
+    for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_FALSE(r.phases[usz(phase_of(sys, "LIQUID"))].present);
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
+        EXPECT_LT(liquid_distance(sys, r), -1e-3);
+    }
+}
+
+// Warm from 1158.7 K the liquid sits B-rich beside C(s) and AC(s) at
+// 1164.2 K; its A-rich basin lies below that plane, and the liquid there
+// (x_B 0.35) beside C(s) alone is 82 J lower. The program that tests the
+// move has the liquid at a composition whose basin, at the program's own
+// potentials, does not reach x_B 0.35: column generation by local descents
+// from its columns alone converged there and kept the higher state.
+TEST(BalanceHold, WarmLiquidInItsHigherBasinMovesWhereTheProgramsDescentsDoNotReach) {
+    const System sys = read_dat(test_data("held-c73-wide.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    const double AC = 1.783566111611296 + 0.059877115850641434, BC = 1.211050522912982;
+    const double A7B3 = 0.31374480588379755 + 8.0678935924703776e-10, C = 4.768891159228926;
+    pr.element_amount = {AC + 7.0 * A7B3, BC + 3.0 * A7B3, AC + BC + C};
+    const double T = 1164.2023246852727, P = 43817.823275371738;
+    const double brute = ternary_brute_force(sys, pr.elements(), T, 20000);
+    Solver warm;
+    warm.equilibrate(pr, at(1158.7490739456259, P));
+    for (const EquilibriumResult& r : {Solver().equilibrate(pr, at(T, P)), warm.equilibrate(pr, at(T, P))}) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_LE(r.G, brute + 1e-9);
+        EXPECT_GE(r.G, brute - 1e-3);
+    }
+}
+
+// The check's own test: A7B3(s) + C(s) at the same potentials, right in the
+// wide system and wrong in the short one (the liquid's B-rich basin lies
+// below every plane its free segment allows), built by hand.
+TEST(BalanceHold, CheckRejectsAnAssemblageTheFreePotentialsCannotHold) {
+    const System wide = read_dat(test_data("held-c73-wide.dat"));
+    const System shrt = read_dat(test_data("held-c73-short.dat"));
+    const double T = 1000.0;
+    EquilibriumProblem pw = EquilibriumProblem::all_entered(wide), ps = EquilibriumProblem::all_entered(shrt);
+    pw.element_amount = ps.element_amount = {0.7, 0.3, 0.5};
+    EquilibriumResult r = Solver().equilibrate(pw, at(T));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    ASSERT_TRUE(accepted(pw, r));
+    ASSERT_FALSE(r.phases[usz(phase_of(wide, "LIQUID"))].present);
+    // Potentials inside both segments: A at 0, C at 0, B from A7B3(s).
+    const double g = phase_props(wide, phase_of(wide, "A7B3(s)"), T, kPstd, std::vector<double>{1.0}).G;
+    r.element_potential = {0.0, g / 3.0, 0.0};
+    for (std::size_t k = 0; k < wide.constituents.size(); ++k) {
+        const Constituent& c = wide.constituents[k];
+        r.mu[k] = c.stoich[1] * g / 3.0;
+    }
+    for (PhaseResult& ph : r.phases)
+        if (!ph.present) ph.driving_force = std::min(ph.driving_force, 0.0);
+    EXPECT_TRUE(accepted(pw, r));
+    const AcceptanceReport rep = check_equilibrium(ps, r);
+    EXPECT_FALSE(rep.ok);
+    bool named = false;
+    for (const std::string& f : rep.faults)
+        named = named || f.find("absent phase LIQUID would form") == 0;
+    EXPECT_TRUE(named) << rep.summary();
+}
+
+}  // namespace
+}  // namespace eqcore::robust
