@@ -85,15 +85,41 @@ void solve_pair(const Workspace& ws, double* t) {
     reflect(t);
 }
 
+// C <- Q' C Q for one constraint column (one sublattice in a tangent-plane
+// search): the general path below with its single reflector v (column 0 of
+// ws.cons) read contiguously, the same operations in the same order.
+void reflect_single(const Workspace& ws, int m, std::span<double> C) {
+    const double* v = ws.cons.data();
+    const double tau = ws.cons_tau[0];
+    for (int j = 0; j < m; ++j) {
+        double s = 0.0;
+        for (int i = 0; i < m; ++i) s += v[i] * C[sz(i * m + j)];
+        s *= tau;
+        for (int i = 0; i < m; ++i) C[sz(i * m + j)] -= s * v[i];
+    }
+    for (int i = 1; i < m; ++i) {
+        double* row = C.data() + i * m;
+        double s = 0.0;
+        for (int j = 0; j < m; ++j) s += v[j] * row[j];
+        s *= tau;
+        for (int j = 0; j < m; ++j) row[j] -= s * v[j];
+    }
+}
+
 }  // namespace
 
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     if (m == 2 && k == 1) return factor_pair(ws, C);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
-    // C <- Q' C Q: the free block is its last m - k rows and columns.
-    for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
-    for (int i = 0; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
+    // C <- Q' C Q: the free block is its last m - k rows and columns, so the
+    // row transform skips the first k rows (never read after).
+    if (k == 1) {
+        reflect_single(ws, m, C);
+    } else {
+        for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
+        for (int i = k; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
+    }
     // Inside a spinodal the block is not positive definite: shifted by a
     // multiple of I until it is (no shift at a stable state: exact Newton).
     const int f = m - k;

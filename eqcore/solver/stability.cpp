@@ -465,8 +465,10 @@ bool bounded_search(Search& se, double shift) {
 
 double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     const Candidate& c = ws.cand[sz(ci)];
-    const double ideal = ideal_estimate(ws, c);
-    if (c.ideal) return ideal;
+    if (c.ideal) return ideal_estimate(ws, c);
+    // A non-ideal candidate's ideal estimate is taken below, where its
+    // search starts; every earlier return leaves the composition of a
+    // search in ws.xbest instead.
     double df = 0.0;
     if (cached_search(ws, ci, quick ? 1 : 2, df)) return df;
     // An earlier copy with the same data, both absent: the same search, done
@@ -493,7 +495,8 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     // A quick search at these potentials has descended from the ideal estimate already.
     TangentMemory& t = ws.tpm[sz(ci)];
     const bool ideal_done = !quick && t.has_ideal && cached_search(ws, ci, 1, df);
-    // The bounded search may have moved ws.xbest: the ideal estimate again.
+    // The ideal estimate (cached_search above may have left another
+    // composition in ws.xbest).
     ideal_estimate(ws, c);
     Search se{ws, ci, c, !quick};
     if (quick) {
