@@ -85,25 +85,14 @@ void solve_pair(const Workspace& ws, double* t) {
     reflect(t);
 }
 
-// C <- Q' C Q for one constraint column (one sublattice in a tangent-plane
-// search): the general path below with its single reflector v (column 0 of
-// ws.cons) read contiguously, the same operations in the same order.
-void reflect_single(const Workspace& ws, int m, std::span<double> C) {
-    const double* v = ws.cons.data();
-    const double tau = ws.cons_tau[0];
-    for (int j = 0; j < m; ++j) {
-        double s = 0.0;
-        for (int i = 0; i < m; ++i) s += v[i] * C[sz(i * m + j)];
-        s *= tau;
-        for (int i = 0; i < m; ++i) C[sz(i * m + j)] -= s * v[i];
-    }
-    for (int i = 1; i < m; ++i) {
-        double* row = C.data() + i * m;
-        double s = 0.0;
-        for (int j = 0; j < m; ++j) s += v[j] * row[j];
-        s *= tau;
-        for (int j = 0; j < m; ++j) row[j] -= s * v[j];
-    }
+// x <- (I - tau v v') x for the single reflector v of one constraint
+// column (one sublattice in a tangent-plane search), v read contiguously:
+// the general path's operations in the same order.
+void reflect_one(const double* v, double tau, int m, double* x, int stride) {
+    double s = 0.0;
+    for (int i = 0; i < m; ++i) s += v[i] * x[i * stride];
+    s *= tau;
+    for (int i = 0; i < m; ++i) x[i * stride] -= s * v[i];
 }
 
 }  // namespace
@@ -115,7 +104,8 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     // C <- Q' C Q: the free block is its last m - k rows and columns, so the
     // row transform skips the first k rows (never read after).
     if (k == 1) {
-        reflect_single(ws, m, C);
+        for (int j = 0; j < m; ++j) reflect_one(G.data(), tau[0], m, C.data() + j, m);
+        for (int i = 1; i < m; ++i) reflect_one(G.data(), tau[0], m, C.data() + i * m, 1);
     } else {
         for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
         for (int i = k; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
@@ -135,10 +125,18 @@ void solve_projected(Workspace& ws, int m, int k, double* t) {
     if (m == 2 && k == 1) return solve_pair(ws, t);
     const int f = m - k;
     const std::span<const double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
-    apply_qt(G, sz(m), sz(k), tau, t);
+    if (k == 1) {
+        reflect_one(G.data(), tau[0], m, t, 1);
+    } else {
+        apply_qt(G, sz(m), sz(k), tau, t);
+    }
     cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + k, sz(f)));
     std::fill(t, t + k, 0.0);
-    apply_q(G, sz(m), sz(k), tau, t);
+    if (k == 1) {
+        reflect_one(G.data(), tau[0], m, t, 1);
+    } else {
+        apply_q(G, sz(m), sz(k), tau, t);
+    }
 }
 
 }  // namespace eqcore::detail
