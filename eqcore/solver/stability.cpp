@@ -258,9 +258,11 @@ struct Search {
         const int m = c.count;
         // Excess potentials go in ws.y's slots of this candidate (free while absent).
         double* ex = ws.y.data() + c.first;
-        // a_k.pi - mu°_k of every constituent: fixed during the substitution.
-        Scratch potential_buf(sz(m));
+        // a_k.pi - mu°_k of every constituent: fixed during the substitution;
+        // then the step's exponentials.
+        Scratch potential_buf(sz(2 * m));
         double* potential = potential_buf.span().data();
+        double* weight = potential + m;
         for (int k = 0; k < m; ++k) potential[k] = potential_term(ws, c.first + k);
         double last = 1e300;
         for (int it = 0; it < 8; ++it) {
@@ -280,9 +282,12 @@ struct Search {
             double zmax = -1e300;
             for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential[k] - ex[k]);
             double z = 0.0, change = 0.0;
-            for (int k = 0; k < m; ++k) z += std::exp(potential[k] - ex[k] - zmax);
             for (int k = 0; k < m; ++k) {
-                const double xn = std::max(std::exp(potential[k] - ex[k] - zmax) / z, 1e-300);
+                weight[k] = std::exp(potential[k] - ex[k] - zmax);
+                z += weight[k];
+            }
+            for (int k = 0; k < m; ++k) {
+                const double xn = std::max(weight[k] / z, 1e-300);
                 change = std::max(change, std::abs(xn - x[k]));
                 x[k] = xn;
             }
