@@ -308,10 +308,13 @@ double ideal_estimate(Workspace& ws, const Candidate& c) {
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
         double top = -1e300;
-        for (int k = b; k < e; ++k) top = std::max(top, potential_term(ws, c.first + k));
+        for (int k = b; k < e; ++k) {
+            xb[k] = potential_term(ws, c.first + k);
+            top = std::max(top, xb[k]);
+        }
         double Z = 0.0;
         for (int k = b; k < e; ++k) {
-            xb[k] = std::exp(potential_term(ws, c.first + k) - top);
+            xb[k] = std::exp(xb[k] - top);
             Z += xb[k];
         }
         for (int k = b; k < e; ++k) xb[k] /= Z;
