@@ -183,8 +183,9 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         // gradient, whichever start the descent came from.
         const double scale = std::max(1.0, std::abs(D));
         const bool final_steps = -slope <= 1e-12 * scale && exact_steps < 2 && t == 1.0;
-        // The first trial, usually taken, is evaluated with the derivatives
-        // the next step needs (grad and ws.dmuex are not used before that).
+        // The first two trials, one of which is usually taken, are evaluated
+        // with the derivatives the next step needs (grad and ws.dmuex are not
+        // used before that; D is the same with or without them).
         int taken = -1;
         for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
             for (int g = c.group0; g < c.group0 + k; ++g) {
@@ -196,7 +197,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
             }
-            Dt = value(trial, ls == 0);
+            Dt = value(trial, ls <= 1);
             if (std::isfinite(Dt) && (Dt <= D + 1e-4 * t * slope || (final_steps && Dt <= D + 1e-14 * scale))) {
                 moved = true;
                 taken = ls;
@@ -207,7 +208,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         std::copy(trial, trial + m, y);
         if (final_steps) ++exact_steps;
         const bool small = !final_steps && D - Dt <= 1e-15 * scale;
-        D = taken == 0 ? Dt : value(y, true);
+        D = taken <= 1 ? Dt : value(y, true);
         if (small) break;
     }
     return D;
