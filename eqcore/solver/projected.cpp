@@ -85,15 +85,31 @@ void solve_pair(const Workspace& ws, double* t) {
     reflect(t);
 }
 
+// x <- (I - tau v v') x for the single reflector v of one constraint
+// column (one sublattice in a tangent-plane search), v read contiguously:
+// the general path's operations in the same order.
+void reflect_one(const double* v, double tau, int m, double* x, int stride) {
+    double s = 0.0;
+    for (int i = 0; i < m; ++i) s += v[i] * x[i * stride];
+    s *= tau;
+    for (int i = 0; i < m; ++i) x[i * stride] -= s * v[i];
+}
+
 }  // namespace
 
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     if (m == 2 && k == 1) return factor_pair(ws, C);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
-    // C <- Q' C Q: the free block is its last m - k rows and columns.
-    for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
-    for (int i = 0; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
+    // C <- Q' C Q: the free block is its last m - k rows and columns, so the
+    // row transform skips the first k rows (never read after).
+    if (k == 1) {
+        for (int j = 0; j < m; ++j) reflect_one(G.data(), tau[0], m, C.data() + j, m);
+        for (int i = 1; i < m; ++i) reflect_one(G.data(), tau[0], m, C.data() + i * m, 1);
+    } else {
+        for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
+        for (int i = k; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
+    }
     // Inside a spinodal the block is not positive definite: shifted by a
     // multiple of I until it is (no shift at a stable state: exact Newton).
     const int f = m - k;
@@ -109,10 +125,18 @@ void solve_projected(Workspace& ws, int m, int k, double* t) {
     if (m == 2 && k == 1) return solve_pair(ws, t);
     const int f = m - k;
     const std::span<const double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
-    apply_qt(G, sz(m), sz(k), tau, t);
+    if (k == 1) {
+        reflect_one(G.data(), tau[0], m, t, 1);
+    } else {
+        apply_qt(G, sz(m), sz(k), tau, t);
+    }
     cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + k, sz(f)));
     std::fill(t, t + k, 0.0);
-    apply_q(G, sz(m), sz(k), tau, t);
+    if (k == 1) {
+        reflect_one(G.data(), tau[0], m, t, 1);
+    } else {
+        apply_q(G, sz(m), sz(k), tau, t);
+    }
 }
 
 }  // namespace eqcore::detail

@@ -183,8 +183,9 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         // gradient, whichever start the descent came from.
         const double scale = std::max(1.0, std::abs(D));
         const bool final_steps = -slope <= 1e-12 * scale && exact_steps < 2 && t == 1.0;
-        // The first trial, usually taken, is evaluated with the derivatives
-        // the next step needs (grad and ws.dmuex are not used before that).
+        // The first two trials, one of which is usually taken, are evaluated
+        // with the derivatives the next step needs (grad and ws.dmuex are not
+        // used before that; D is the same with or without them).
         int taken = -1;
         for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
             for (int g = c.group0; g < c.group0 + k; ++g) {
@@ -196,7 +197,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
             }
-            Dt = value(trial, ls == 0);
+            Dt = value(trial, ls <= 1);
             if (std::isfinite(Dt) && (Dt <= D + 1e-4 * t * slope || (final_steps && Dt <= D + 1e-14 * scale))) {
                 moved = true;
                 taken = ls;
@@ -207,7 +208,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         std::copy(trial, trial + m, y);
         if (final_steps) ++exact_steps;
         const bool small = !final_steps && D - Dt <= 1e-15 * scale;
-        D = taken == 0 ? Dt : value(y, true);
+        D = taken <= 1 ? Dt : value(y, true);
         if (small) break;
     }
     return D;
@@ -258,9 +259,11 @@ struct Search {
         const int m = c.count;
         // Excess potentials go in ws.y's slots of this candidate (free while absent).
         double* ex = ws.y.data() + c.first;
-        // a_k.pi - mu°_k of every constituent: fixed during the substitution.
-        Scratch potential_buf(sz(m));
+        // a_k.pi - mu°_k of every constituent: fixed during the substitution;
+        // then the step's exponentials.
+        Scratch potential_buf(sz(2 * m));
         double* potential = potential_buf.span().data();
+        double* weight = potential + m;
         for (int k = 0; k < m; ++k) potential[k] = potential_term(ws, c.first + k);
         double last = 1e300;
         for (int it = 0; it < 8; ++it) {
@@ -280,9 +283,12 @@ struct Search {
             double zmax = -1e300;
             for (int k = 0; k < m; ++k) zmax = std::max(zmax, potential[k] - ex[k]);
             double z = 0.0, change = 0.0;
-            for (int k = 0; k < m; ++k) z += std::exp(potential[k] - ex[k] - zmax);
             for (int k = 0; k < m; ++k) {
-                const double xn = std::max(std::exp(potential[k] - ex[k] - zmax) / z, 1e-300);
+                weight[k] = std::exp(potential[k] - ex[k] - zmax);
+                z += weight[k];
+            }
+            for (int k = 0; k < m; ++k) {
+                const double xn = std::max(weight[k] / z, 1e-300);
                 change = std::max(change, std::abs(xn - x[k]));
                 x[k] = xn;
             }
@@ -303,10 +309,13 @@ double ideal_estimate(Workspace& ws, const Candidate& c) {
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
         double top = -1e300;
-        for (int k = b; k < e; ++k) top = std::max(top, potential_term(ws, c.first + k));
+        for (int k = b; k < e; ++k) {
+            xb[k] = potential_term(ws, c.first + k);
+            top = std::max(top, xb[k]);
+        }
         double Z = 0.0;
         for (int k = b; k < e; ++k) {
-            xb[k] = std::exp(potential_term(ws, c.first + k) - top);
+            xb[k] = std::exp(xb[k] - top);
             Z += xb[k];
         }
         for (int k = b; k < e; ++k) xb[k] /= Z;
@@ -465,8 +474,10 @@ bool bounded_search(Search& se, double shift) {
 
 double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     const Candidate& c = ws.cand[sz(ci)];
-    const double ideal = ideal_estimate(ws, c);
-    if (c.ideal) return ideal;
+    if (c.ideal) return ideal_estimate(ws, c);
+    // A non-ideal candidate's ideal estimate is taken below, where its
+    // search starts; every earlier return leaves the composition of a
+    // search in ws.xbest instead.
     double df = 0.0;
     if (cached_search(ws, ci, quick ? 1 : 2, df)) return df;
     // An earlier copy with the same data, both absent: the same search, done
@@ -493,7 +504,8 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     // A quick search at these potentials has descended from the ideal estimate already.
     TangentMemory& t = ws.tpm[sz(ci)];
     const bool ideal_done = !quick && t.has_ideal && cached_search(ws, ci, 1, df);
-    // The bounded search may have moved ws.xbest: the ideal estimate again.
+    // The ideal estimate (cached_search above may have left another
+    // composition in ws.xbest).
     ideal_estimate(ws, c);
     Search se{ws, ci, c, !quick};
     if (quick) {

@@ -22,7 +22,7 @@ std::unique_ptr<PhaseModel> make_model(const System& sys, int phase) {
         case Model::ideal_gas: return std::make_unique<IdealGasModel>(sys, phase);
         case Model::idmx: return std::make_unique<IdmxModel>(sys, phase);
         case Model::rkmp: return std::make_unique<MixtureModel>(sys, phase, rkmp_excess, rkmp_curvature, rkmp_third);
-        case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_excess, qkto_curvature, qkto_third);
+        case Model::qkto: return std::make_unique<MixtureModel>(sys, phase, qkto_terms_for(ph), qkto_curvature, qkto_third);
         case Model::pure: return std::make_unique<PureModel>(sys, phase);
         case Model::subl: return std::make_unique<SublModel>(sys, phase);
         case Model::subg:

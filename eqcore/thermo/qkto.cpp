@@ -454,4 +454,6 @@ void qkto_excess(const Phase& phase, double T, std::span<const double> x, Excess
     }
 }
 
+ExcessTerms qkto_terms_for(const Phase& phase) { return unit_weights(phase) ? qkto_terms : qkto_excess; }
+
 }  // namespace eqcore

@@ -21,11 +21,17 @@
 #include <span>
 
 #include "data/system.hpp"
+#include "thermo/excess.hpp"
 #include "thermo/parameter.hpp"
 
 namespace eqcore {
 
 void qkto_excess(const Phase& phase, double T, std::span<const double> x, ExcessSums& sums);
+// The terms function a model of `phase` evaluates: where every weight is 1
+// the equivalent fractions are the fractions themselves, and qkto_excess
+// would only pass them through, so the terms are taken directly (the same
+// numbers); qkto_excess otherwise. Chosen once, where the model is made.
+ExcessTerms qkto_terms_for(const Phase& phase);
 // Bounds on the second derivatives of one interaction's term (see
 // InteractionCurvature, thermo/excess.hpp); false with weights.
 bool qkto_curvature(const Phase& phase, const Interaction& in, double T, std::span<double> B);

@@ -81,5 +81,69 @@ TEST(ProjectedPair, ClosedFormAgreesWithTheGeneralPathAndSolvesTheSystem) {
     EXPECT_GT(shifted, 50);  // the indefinite case is exercised
 }
 
+// One constraint column and three to six unknowns (one sublattice in a
+// tangent-plane search) takes the single-reflector path: checked against
+// the general path on the same problem embedded in one more unknown fixed by
+// a second column, and against the defining equations (the step orthogonal
+// to the column; the shifted block times the step less the input parallel
+// to the column).
+TEST(ProjectedSingleColumn, AgreesWithTheGeneralPathAndSolvesTheSystem) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    int shifted = 0;
+    for (int trial = 0; trial < 600; ++trial) {
+        const int m = 3 + trial % 4;
+        const auto n = static_cast<std::size_t>(m);
+        std::vector<double> C(n * n);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = 0; j <= i; ++j) C[i * n + j] = C[j * n + i] = (i == j ? 1.0 : 0.0) + 1.5 * u(rng);
+        const double scale = std::pow(10.0, -100.0 * std::abs(u(rng)) * (trial % 5 == 0));
+        std::vector<double> G(n), t(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            G[i] = (i == 0 ? scale : 1.0) * (0.01 + std::abs(u(rng)));
+            t[i] = u(rng);
+        }
+        const Projected one = solve(m, 1, C, G, t);
+
+        // Embedded: unknown m fixed by its own column (row-major, 2 columns).
+        const std::size_t n1 = n + 1;
+        std::vector<double> C1(n1 * n1, 0.0), G1(n1 * 2, 0.0), t1(t);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = 0; j < n; ++j) C1[i * n1 + j] = C[i * n + j];
+        C1[n * n1 + n] = 1.0;
+        for (std::size_t i = 0; i < n; ++i) G1[i * 2] = G[i];
+        G1[n * 2 + 1] = 1.0;
+        t1.push_back(0.5);
+        const Projected general = solve(m + 1, 2, C1, G1, t1);
+        ASSERT_EQ(one.shift, general.shift) << "trial " << trial;
+        double size = 1e-300, out = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            size += std::abs(general.t[i]);
+            out += std::abs(one.t[i]) + std::abs(t[i]);
+        }
+        for (std::size_t i = 0; i < n; ++i) EXPECT_NEAR(one.t[i], general.t[i], 1e-10 * size) << "trial " << trial;
+
+        // G' t = 0, and r = (C + shift I) t - t_in has no part off G.
+        double gt = 0.0, gg = 0.0, gr = 0.0, csize = 0.0;
+        std::vector<double> r(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            double v = one.shift * one.t[i] - t[i];
+            for (std::size_t j = 0; j < n; ++j) {
+                v += C[i * n + j] * one.t[j];
+                csize = std::max(csize, std::abs(C[i * n + j]));
+            }
+            r[i] = v;
+            gt += G[i] * one.t[i];
+            gg += G[i] * G[i];
+            gr += G[i] * v;
+        }
+        EXPECT_NEAR(gt / std::sqrt(gg), 0.0, 1e-13 * out) << "trial " << trial;
+        for (std::size_t i = 0; i < n; ++i)
+            EXPECT_NEAR(r[i] - gr / gg * G[i], 0.0, 1e-11 * out * (1.0 + csize + one.shift)) << "trial " << trial;
+        if (one.shift > 0.0) ++shifted;
+    }
+    EXPECT_GT(shifted, 50);  // the indefinite case is exercised
+}
+
 }  // namespace
 }  // namespace eqcore
