@@ -19,18 +19,6 @@
 namespace eqcore::robust {
 namespace {
 
-// Cold, and warm from 30 K below and above.
-std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, double T) {
-    std::vector<EquilibriumResult> out;
-    out.push_back(Solver().equilibrate(pr, at(T)));
-    for (double dT : {-30.0, 30.0}) {
-        Solver s;
-        s.equilibrate(pr, at(T + dT));
-        out.push_back(s.equilibrate(pr, at(T)));
-    }
-    return out;
-}
-
 // The liquid's least distance / RT at the result's potentials (the
 // check's search): negative where no single plane holds it out.
 double liquid_distance(const System& sys, const EquilibriumResult& r) {

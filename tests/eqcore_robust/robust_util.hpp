@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,18 @@ inline Conditions at(double T, double P = kPstd) {
     c.T = T;
     c.P = P;
     return c;
+}
+
+// Cold, and warm from 30 K below and above.
+inline std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, double T) {
+    std::vector<EquilibriumResult> out;
+    out.push_back(Solver().equilibrate(pr, at(T)));
+    for (double dT : {-30.0, 30.0}) {
+        Solver s;
+        s.equilibrate(pr, at(T + dT));
+        out.push_back(s.equilibrate(pr, at(T)));
+    }
+    return out;
 }
 
 }  // namespace eqcore::robust

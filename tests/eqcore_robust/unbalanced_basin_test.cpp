@@ -14,18 +14,6 @@
 namespace eqcore::robust {
 namespace {
 
-// Cold, and warm from 30 K below and above.
-std::vector<EquilibriumResult> cold_and_warm(const EquilibriumProblem& pr, double T) {
-    std::vector<EquilibriumResult> out;
-    out.push_back(Solver().equilibrate(pr, at(T)));
-    for (double dT : {-30.0, 30.0}) {
-        Solver s;
-        s.equilibrate(pr, at(T + dT));
-        out.push_back(s.equilibrate(pr, at(T)));
-    }
-    return out;
-}
-
 // A converged result the check accepts, with exactly `phases` present, at
 // the brute-force minimum.
 void expect_brute_minimum(const EquilibriumProblem& pr, const EquilibriumResult& r, const std::vector<int>& phases,
