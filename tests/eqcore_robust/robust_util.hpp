@@ -44,6 +44,18 @@ inline ::testing::AssertionResult accepted(const EquilibriumProblem& pr, const E
     return ::testing::AssertionFailure() << rep.summary();
 }
 
+// A converged result the check accepts whose G is the brute-force minimum:
+// not above it, and below it only by the brute force's resolution.
+inline ::testing::AssertionResult at_brute_minimum(const EquilibriumProblem& pr, const EquilibriumResult& r,
+                                                   double brute) {
+    if (!r.succeeded()) return ::testing::AssertionFailure() << r.message;
+    ::testing::AssertionResult a = accepted(pr, r);
+    if (!a) return a;
+    if (!(r.G <= brute + 1e-9 && r.G >= brute - 1e-3))
+        return ::testing::AssertionFailure() << "G " << r.G << " J, brute-force minimum " << brute << " J";
+    return ::testing::AssertionSuccess();
+}
+
 // Test names of the tests run on each data file ("c-h-o-n.dat" -> c_h_o_n_dat).
 inline std::string file_test_name(const ::testing::TestParamInfo<const char*>& p) {
     std::string s = p.param;
