@@ -70,17 +70,28 @@ bool balance_trace_direction(Workspace& ws, const double* u) {
     // large w (traces that rise with it, or a positive constant) and M
     // outgrows P for small w.
     if (!(rises || f0 > 0.0) || !(falls || f0 < 0.0)) return false;
+    // ln(n_s |e_s|) of every trace that moves along the direction, once:
+    // the amounts stay as they are while the root is sought.
+    std::vector<double>& lne = ws.trace_lne;
+    lne.resize(ws.n.size());
+    for (const Candidate& c : ws.cand) {
+        if (!c.present || c.pure) continue;
+        for (int s = c.first; s < c.first + c.count; ++s) {
+            const double es = e[sz(s)], n = ws.n[sz(s)];
+            if (es != 0.0 && n > 0.0) lne[sz(s)] = std::log(n * std::abs(es));
+        }
+    }
+    const double ln_f0 = f0 != 0.0 ? std::log(std::abs(f0)) : 0.0;
     auto g_at = [&](double w, double& slope) {
         LogSum P, M;
-        if (f0 > 0.0) P.add(std::log(f0), 0.0);
-        if (f0 < 0.0) M.add(std::log(-f0), 0.0);
+        if (f0 > 0.0) P.add(ln_f0, 0.0);
+        if (f0 < 0.0) M.add(ln_f0, 0.0);
         for (const Candidate& c : ws.cand) {
             if (!c.present || c.pure) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double es = e[sz(s)], n = ws.n[sz(s)];
                 if (es == 0.0 || !(n > 0.0)) continue;
-                const double t = std::log(n * std::abs(es)) + es * w;
-                (es > 0.0 ? P : M).add(t, es);
+                (es > 0.0 ? P : M).add(lne[sz(s)] + es * w, es);
             }
         }
         slope = P.derivative() - M.derivative();
