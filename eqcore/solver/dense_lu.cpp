@@ -2,18 +2,41 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace eqcore::detail {
 
-bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, double rel_tol) {
-    double* A = a.data();
+namespace {
+
+// The factorisation and the substitutions below are written once over the
+// matrix order `N`: a std::size_t given at run time, or a compile-time
+// constant for the solver's usual small systems (a few elements and
+// phases), where the loops unroll completely and the index arithmetic
+// folds away. Either way each entry is computed by the same operations in
+// the same order, so the results are the same bits.
+template <std::size_t N>
+using Order = std::integral_constant<std::size_t, N>;
+
+// Unrolls a loop completely where its trip count is known at compile time.
+#if defined(__GNUC__) && !defined(__clang__)
+#define EQCORE_UNROLL _Pragma("GCC unroll 8")
+#else
+#define EQCORE_UNROLL
+#endif
+
+template <class Size>
+bool factor(double* A, Size size, std::size_t* piv, double rel_tol) {
+    const std::size_t n = size;
+    EQCORE_UNROLL
     for (std::size_t k = 0; k < n; ++k) {
         // Largest entry of column k (for the singularity test) and the
         // largest at or below the diagonal (the pivot).
         double colmax = 0.0;
+        EQCORE_UNROLL
         for (std::size_t i = 0; i < k; ++i) colmax = std::max(colmax, std::abs(A[i * n + k]));
         std::size_t p = k;
         double best = std::abs(A[k * n + k]);
+        EQCORE_UNROLL
         for (std::size_t i = k + 1; i < n; ++i) {
             const double v = std::abs(A[i * n + k]);
             if (v > best) {
@@ -28,37 +51,72 @@ bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, d
         if (p != k) std::swap_ranges(rk, rk + n, A + p * n);
         const double inv = 1.0 / rk[k];
         rk[k] = inv;
+        EQCORE_UNROLL
         for (std::size_t i = k + 1; i < n; ++i) {
             double* ri = A + i * n;
             const double f = ri[k] * inv;
             ri[k] = f;
             if (f == 0.0) continue;
+            EQCORE_UNROLL
             for (std::size_t j = k + 1; j < n; ++j) ri[j] -= f * rk[j];
         }
     }
     return true;
 }
 
-void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
-              std::span<double> rhs) {
+template <class Size>
+void substitute(const double* A, Size size, const std::size_t* piv, double* x) {
+    const std::size_t n = size;
     // The row interchanges were applied to whole rows (multipliers included),
     // so L is in the final row order: permute first, then substitute.
-    const double* A = lu.data();
-    double* x = rhs.data();
+    EQCORE_UNROLL
     for (std::size_t k = 0; k < n; ++k)
         if (piv[k] != k) std::swap(x[k], x[piv[k]]);
+    EQCORE_UNROLL
     for (std::size_t i = 1; i < n; ++i) {
         const double* ri = A + i * n;
         double s = x[i];
+        EQCORE_UNROLL
         for (std::size_t k = 0; k < i; ++k) s -= ri[k] * x[k];
         x[i] = s;
     }
-    for (std::size_t k = n; k-- > 0;) {
+    EQCORE_UNROLL
+    for (std::size_t up = 0; up < n; ++up) {
+        const std::size_t k = n - 1 - up;
         const double* rk = A + k * n;
         double s = x[k];
+        EQCORE_UNROLL
         for (std::size_t j = k + 1; j < n; ++j) s -= rk[j] * x[j];
         x[k] = s * rk[k];
     }
+}
+
+// Calls f with the order n as a compile-time constant from 1 to 8, as the
+// run-time value above.
+template <class F>
+auto with_order(std::size_t n, F&& f) {
+    switch (n) {
+        case 1: return f(Order<1>{});
+        case 2: return f(Order<2>{});
+        case 3: return f(Order<3>{});
+        case 4: return f(Order<4>{});
+        case 5: return f(Order<5>{});
+        case 6: return f(Order<6>{});
+        case 7: return f(Order<7>{});
+        case 8: return f(Order<8>{});
+        default: return f(n);
+    }
+}
+
+}  // namespace
+
+bool lu_factor(std::span<double> a, std::size_t n, std::span<std::size_t> piv, double rel_tol) {
+    return with_order(n, [&](auto size) { return factor(a.data(), size, piv.data(), rel_tol); });
+}
+
+void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::size_t> piv,
+              std::span<double> rhs) {
+    with_order(n, [&](auto size) { substitute(lu.data(), size, piv.data(), rhs.data()); });
 }
 
 void equilibrate(std::span<double> a, std::size_t n, std::span<double> s) {

@@ -365,6 +365,15 @@ bool balance_along(Workspace& ws, int k0, int k) {
     // The state before the last step.
     std::vector<double>&n_before = ws.balance_n, &pi_before = ws.balance_pi, &N_before = ws.balance_N;
     N_before.resize(ws.cand.size());
+    // Each present constituent's content along the directions (slot s,
+    // direction q at s k + q): fixed while the traces move.
+    std::vector<double>& content = ws.balance_content;
+    content.resize(sz(ws.slots()) * sz(k));
+    for (const Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        for (int s = c.first; s < c.first + c.count; ++s)
+            for (int q = 0; q < k; ++q) content[sz(s) * sz(k) + sz(q)] = ws.adot(s, null + sz(q) * sz(E));
+    }
     double left_before = 0.0;
     for (int it = 0; it < 60; ++it) {
         F.setZero();
@@ -380,11 +389,11 @@ bool balance_along(Workspace& ws, int k0, int k) {
                 if (c.groups > 1) {
                     const double Ng = ws.group_amount(g);
                     for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
-                        for (int q = 0; q < k; ++q) mean(q) += ws.n[sz(s)] / Ng * ws.adot(s, null + sz(q) * sz(E));
+                        for (int q = 0; q < k; ++q) mean(q) += ws.n[sz(s)] / Ng * content[sz(s) * sz(k) + sz(q)];
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
                     const double n = ws.n[sz(s)];
-                    for (int q = 0; q < k; ++q) na(q) = ws.adot(s, null + sz(q) * sz(E));
+                    for (int q = 0; q < k; ++q) na(q) = content[sz(s) * sz(k) + sz(q)];
                     for (int q = 0; q < k; ++q) F(q) += n * na(q);
                     if (c.pure) continue;
                     // J += n (na - mean)(na - mean)', without temporaries.
@@ -432,7 +441,7 @@ bool balance_along(Workspace& ws, int k0, int k) {
                 double after = 0.0;
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
                     double shift = 0.0;
-                    for (int q = 0; q < k; ++q) shift += ws.adot(s, null + sz(q) * sz(E)) * w(q);
+                    for (int q = 0; q < k; ++q) shift += content[sz(s) * sz(k) + sz(q)] * w(q);
                     ws.n[sz(s)] = std::max(ws.n[sz(s)] * std::exp(shift), 1e-300);
                     after += ws.n[sz(s)];
                 }

@@ -21,6 +21,7 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 constexpr double kMajor = 1e-8;      // fraction above which a constituent is a major one
 constexpr double kMajorMove = 1e-7;  // largest relative change of a major constituent
+constexpr double kBeyondRoot = 1e-10;  // |g| that no settled root has (see below)
 
 // ln of a sum of exponentials exp(t_i) with its derivative sum e_i exp(t_i)
 // over the sum (t_i of slope e_i in w); a term of slope 0 is a constant.
@@ -70,22 +71,51 @@ bool balance_trace_direction(Workspace& ws, const double* u) {
     // large w (traces that rise with it, or a positive constant) and M
     // outgrows P for small w.
     if (!(rises || f0 > 0.0) || !(falls || f0 < 0.0)) return false;
+    // ln(n_s |e_s|) of every trace that moves along the direction, once:
+    // the amounts stay as they are while the root is sought.
+    std::vector<double>& lne = ws.trace_lne;
+    lne.resize(ws.n.size());
+    for (const Candidate& c : ws.cand) {
+        if (!c.present || c.pure) continue;
+        for (int s = c.first; s < c.first + c.count; ++s) {
+            const double es = e[sz(s)], n = ws.n[sz(s)];
+            if (es != 0.0 && n > 0.0) lne[sz(s)] = std::log(n * std::abs(es));
+        }
+    }
+    const double ln_f0 = f0 != 0.0 ? std::log(std::abs(f0)) : 0.0;
     auto g_at = [&](double w, double& slope) {
         LogSum P, M;
-        if (f0 > 0.0) P.add(std::log(f0), 0.0);
-        if (f0 < 0.0) M.add(std::log(-f0), 0.0);
+        if (f0 > 0.0) P.add(ln_f0, 0.0);
+        if (f0 < 0.0) M.add(ln_f0, 0.0);
         for (const Candidate& c : ws.cand) {
             if (!c.present || c.pure) continue;
             for (int s = c.first; s < c.first + c.count; ++s) {
                 const double es = e[sz(s)], n = ws.n[sz(s)];
                 if (es == 0.0 || !(n > 0.0)) continue;
-                const double t = std::log(n * std::abs(es)) + es * w;
-                (es > 0.0 ? P : M).add(t, es);
+                (es > 0.0 ? P : M).add(lne[sz(s)] + es * w, es);
             }
         }
         slope = P.derivative() - M.derivative();
         return P.value() - M.value();
     };
+    // A root is taken only where it moves no major constituent by more
+    // than kMajorMove (below), so only within `reach` of w = 0. g never
+    // falls with w: where its sign at twice that reach, clear of the
+    // settling tolerances, puts the root beyond it, the root is not sought.
+    double reach = HUGE_VAL;
+    for (const Candidate& c : ws.cand) {
+        if (!c.present || c.pure) continue;
+        for (int s = c.first; s < c.first + c.count; ++s)
+            if (ws.n[sz(s)] >= kMajor * c.N && e[sz(s)] != 0.0) reach = std::min(reach, kMajorMove / std::abs(e[sz(s)]));
+    }
+    if (reach < HUGE_VAL) {
+        double slope = 0.0;
+        const double g0 = g_at(0.0, slope);
+        if (std::isfinite(g0) && g0 != 0.0) {
+            const double g_edge = g_at(g0 > 0.0 ? -2.0 * reach : 2.0 * reach, slope);
+            if (std::isfinite(g_edge) && std::abs(g_edge) > kBeyondRoot && (g_edge > 0.0) == (g0 > 0.0)) return false;
+        }
+    }
     double w = 0.0, lo = -HUGE_VAL, hi = HUGE_VAL;
     bool settled = false;
     for (int it = 0; it < 60 && !settled; ++it) {

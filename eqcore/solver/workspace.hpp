@@ -211,11 +211,13 @@ struct Workspace {
     FreeBasis free_basis;                  // finds them (free_basis.cpp)
     std::vector<double> free_row, free_unit, free_mean;  // its rows: E, E, E x max_groups (sized on use)
     std::vector<double> balance_n, balance_pi, balance_N;  // balancing along them: the state before a step
+    std::vector<double> balance_content;  // ... and each slot's content along them (slots x directions)
     // Directions of pi no constituent of the setup depends on (gauge.cpp):
     // E x gauge_dim, by column, orthonormal; pi is held at 0 along them.
     std::vector<double> gauge;
     int gauge_dim = 0;
     std::vector<double> trace_e;  // per slot: content along a direction traces fix (trace_balance.cpp)
+    std::vector<double> trace_lne;  // per slot: ln(n |trace_e|) of the amounts the root is sought at
     // The gauges of recent setups with the stoichiometry they were found
     // from (a solver serving many materials meets the same element sets
     // again): a setup whose rows are equal takes its gauge from here.

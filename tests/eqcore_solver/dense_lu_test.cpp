@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <random>
 #include <vector>
 
 #include "solver/dense_lu.hpp"
@@ -71,6 +72,74 @@ TEST(Equilibrate, LeavesAZeroRowAlone) {
     EXPECT_EQ(s[1], 1.0);
     EXPECT_NEAR(K[0], 1.0, 1e-15);
     EXPECT_EQ(K[3], 0.0);
+}
+
+// A random n x n matrix with zeros on its diagonal (every column needs a
+// row interchange) and entries spanning six orders of magnitude.
+std::vector<double> hollow(std::size_t n, std::mt19937_64& rng) {
+    std::uniform_real_distribution<double> u(-1.0, 1.0), e(-3.0, 3.0);
+    std::vector<double> A(n * n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) A[i * n + j] = i == j ? 0.0 : u(rng) * std::pow(10.0, e(rng));
+    return A;
+}
+
+// Orders 1..8 are factorised with the order fixed at compile time, larger
+// ones with the general loops: the small cases must give the bits the
+// general loops give. Embedded as the leading block of diag(M, I), M is
+// factorised by the general loops with the same operations (the identity
+// block's zeros neither win a pivot nor change an entry of M's rows).
+TEST(DenseLu, SmallOrdersGiveTheGeneralLoopsBits) {
+    std::mt19937_64 rng(31);
+    for (std::size_t n = 1; n <= 8; ++n) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<double> M = n == 1 ? std::vector<double>{0.37} : hollow(n, rng);
+            const std::size_t big = n + 9;
+            std::vector<double> B(big * big, 0.0);
+            for (std::size_t i = 0; i < big; ++i) B[i * big + i] = 1.0;
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t j = 0; j < n; ++j) B[i * big + j] = M[i * n + j];
+            std::vector<std::size_t> pm(n), pb(big);
+            ASSERT_TRUE(lu_factor(M, n, pm));
+            ASSERT_TRUE(lu_factor(B, big, pb));
+            std::vector<double> xm(n), xb(big, 0.0);
+            for (std::size_t i = 0; i < n; ++i) xm[i] = xb[i] = std::uniform_real_distribution<double>(-5.0, 5.0)(rng);
+            lu_solve(M, n, pm, xm);
+            lu_solve(B, big, pb, xb);
+            for (std::size_t i = 0; i < n; ++i) {
+                EXPECT_EQ(pm[i], pb[i]) << n;
+                EXPECT_EQ(xm[i], xb[i]) << n << " " << i;
+                for (std::size_t j = 0; j < n; ++j) EXPECT_EQ(M[i * n + j], B[i * big + j]) << n;
+            }
+        }
+    }
+}
+
+// Solves with a known answer, checked in long double, for every order up
+// to past the compile-time ones; a matrix with one row a multiple of
+// another is reported singular.
+TEST(DenseLu, SolvesKnownSystemsAndRefusesSingularOnes) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    for (std::size_t n = 1; n <= 12; ++n) {
+        std::vector<double> A = n == 1 ? std::vector<double>{-3.0} : hollow(n, rng);
+        std::vector<double> x(n), r(n);
+        for (double& v : x) v = u(rng);
+        for (std::size_t i = 0; i < n; ++i) {
+            long double s = 0.0L;
+            for (std::size_t j = 0; j < n; ++j) s += static_cast<long double>(A[i * n + j]) * x[j];
+            r[i] = static_cast<double>(s);
+        }
+        std::vector<double> F = A;
+        std::vector<std::size_t> piv(n);
+        ASSERT_TRUE(lu_factor(F, n, piv)) << n;
+        for (std::size_t k = 0; k < n; ++k) EXPECT_GE(piv[k], k) << n;
+        lu_solve(F, n, piv, r);
+        for (std::size_t i = 0; i < n; ++i) EXPECT_NEAR(r[i], x[i], 1e-9) << n << " " << i;
+        if (n == 1) continue;
+        for (std::size_t j = 0; j < n; ++j) A[(n - 1) * n + j] = -2.5 * A[j];
+        EXPECT_FALSE(lu_factor(A, n, piv)) << n;
+    }
 }
 
 }  // namespace
