@@ -313,8 +313,15 @@ int lp_column_count(const Workspace& ws, const Candidate& c);
 // basin (basin_start.cpp). A column: candidate c at composition x (mole
 // fractions for one mixing group; the amounts of one formula unit for a
 // phase with sublattices), appended at ws.lp_used (capacity is the
-// caller's); false (nothing appended) when it holds no element.
-bool lp_add_column(Workspace& ws, int c, const double* x);
+// caller's); false (nothing appended) when it holds no element. A mixture's
+// column added with `priced` false has no cost (its model is not
+// evaluated) until lp_price_columns: enough for lp_balances.
+bool lp_add_column(Workspace& ws, int c, const double* x, bool priced = true);
+// Gives every column added unpriced its cost.
+void lp_price_columns(Workspace& ws);
+// Whether the balances can be met with the program's ws.lp_used columns
+// (their costs are not read; the program is not solved).
+bool lp_balances(Workspace& ws);
 // Candidate c's sampled compositions as columns (its corners, midpoints, centroid).
 void lp_sample_columns(Workspace& ws, int c);
 // Solves the program over ws.lp_used columns: the amounts in ws.lp_z, the
