@@ -165,6 +165,7 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
+    bool from_cold = false;       // the last converge_tp started from the linear program (not warm)
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).
