@@ -108,7 +108,7 @@ public:
             at(m_, k) = s;
         }
         if (!iterate(n_)) return false;
-        return at(m_, w_ - 1) >= -1e-10;  // infeasible (cannot happen with carried elements)
+        return at(m_, w_ - 1) >= -1e-10;  // the artificials driven to zero: the balances are met
     }
 
     bool phase_two() {
