@@ -207,12 +207,12 @@ void drop_columns_of(Workspace& ws, int ci) {
 // the phase only where the balance leaves exactly its composition (a feed
 // that compounds make up exactly), while columns within that small
 // neighbourhood merge into one instance near y. Adds at most 1 + count
-// columns.
-void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y) {
+// columns (unpriced ones without `priced`: lp_add_column).
+void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y, bool priced = true) {
     const Candidate& c = ws.cand[sz(who)];
     double* col = ws.xtry.data();
     column_of_fractions(ws, c, y.data(), col);
-    lp_add_column(ws, who, col);
+    lp_add_column(ws, who, col, priced);
     std::vector<double> star(y.size());
     for (int g = c.group0; g < c.group0 + c.groups; ++g)
         for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
@@ -220,7 +220,7 @@ void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y) {
             for (int q = ws.grp_begin[sz(g)]; q < ws.grp_end[sz(g)]; ++q) star[sz(q - c.first)] *= 1.0 - kStar;
             star[sz(s - c.first)] += kStar;
             column_of_fractions(ws, c, star.data(), col);
-            lp_add_column(ws, who, col);
+            lp_add_column(ws, who, col, priced);
         }
 }
 
@@ -323,29 +323,32 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
     const std::size_t xend =
         first == 0 ? 0 : sz(ws.lp_xoff[sz(first - 1)] + ws.cand[sz(ws.lp_owner[sz(first - 1)])].count);
     reserve_program(ws, first + 1 + c.count, xend + (m + 1) * m);
-    // The program with the phase near the point t of the way to x.
-    const auto balances_at = [&](double t) {
+    // Whether the balances can be met with the phase near the point t of
+    // the way to x. Only the step found last is priced and solved: the
+    // others need no cost (feasibility reads none), which spares the
+    // phase's model a dozen evaluations per step tried.
+    const auto balances_at = [&](double t, bool solved) {
         ws.lp_used = first;
         for (std::size_t k = 0; k < m; ++k) y[k] = y0[k] + t * (x[k] - y0[k]);
-        add_neighbourhood(ws, who, y);
-        return ws.lp_used > first && solve_lp(ws);
+        add_neighbourhood(ws, who, y, solved);
+        return ws.lp_used > first && (solved ? solve_lp(ws) : lp_balances(ws));
     };
     // The phase's compositions that balance form a convex set around its
     // present one: where the shortest step cannot balance, the longer ones
     // (further out on the same line) do not either, up to the reach of the
     // neighbourhood's columns.
-    if (!balances_at(kShortestTowards)) return false;
+    if (!balances_at(kShortestTowards, false)) return false;
     double t = 1.0;
-    while (t > kShortestTowards && !balances_at(t)) t *= 0.5;
+    while (t > kShortestTowards && !balances_at(t, false)) t *= 0.5;
     // The longest step found is at least half the first that cannot
     // balance: bisected towards the edge of the balance, where another
     // phase's amount runs out, the phase as far on its way to x as it can be.
     double beyond = std::min(2.0 * t, 1.0);
     for (int i = 0; i < kRefineTowards && t < beyond; ++i) {
         const double mid = 0.5 * (t + beyond);
-        (balances_at(mid) ? t : beyond) = mid;
+        (balances_at(mid, false) ? t : beyond) = mid;
     }
-    if (!balances_at(t)) return false;
+    if (!balances_at(t, true)) return false;
     start_from_lp(ws, true);
     return true;
 }
@@ -393,7 +396,7 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
         if (c.excluded) continue;
         if (ci == who) {
             column_of_fractions(ws, c, x.data(), col);
-            if (lp_add_column(ws, ci, col)) ws.basin_seeds.push_back(ws.lp_used - 1);
+            if (lp_add_column(ws, ci, col, false)) ws.basin_seeds.push_back(ws.lp_used - 1);
             continue;
         }
         if (c.present && !c.pure) {
@@ -413,10 +416,17 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
         }
         lp_sample_columns(ws, ci);
     }
-    if (!solve_lp(ws)) {
+    // The phase's columns are priced only once the program balances: where
+    // it cannot, their costs would not be read.
+    const auto solved = [&ws] {
+        if (!lp_balances(ws)) return false;
+        lp_price_columns(ws);
+        return solve_lp(ws);
+    };
+    if (!solved()) {
         // The phase at x alone may not hold what the others leave; near x it may.
-        add_neighbourhood(ws, who, x);
-        if (!solve_lp(ws)) return BasinVerdict::unsure;
+        add_neighbourhood(ws, who, x, false);
+        if (!solved()) return BasinVerdict::unsure;
     }
     const double below_G0 = G0 - kBelowBy * (1.0 + std::abs(G0));
     double material = 0.0;

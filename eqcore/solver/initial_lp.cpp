@@ -8,6 +8,7 @@
 // problems are small (elements x columns).
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "solver/workspace.hpp"
 
@@ -21,6 +22,8 @@ constexpr double kLnFloor = -690.0;  // smallest ln x kept (x ~ 1e-300)
 // a trace, but on the high side, since Newton lowers an amount in one step
 // while it raises one by a bounded factor per step.
 constexpr double kDegenerateFraction = 1e-2;
+// The cost of a column added unpriced, until lp_price_columns.
+constexpr double kUnpriced = std::numeric_limits<double>::quiet_NaN();
 
 // Most corners (one constituent on every sublattice) of a phase with
 // sublattices offered as columns, and most midpoints of two columns.
@@ -85,7 +88,11 @@ public:
 
     double& at(int r, int c) { return ws_.lp_tab[sz(r) * sz(w_) + sz(c)]; }
 
-    bool run() {
+    bool run() { return phase_one() && phase_two(); }
+
+    // Whether the balances can be met: the first phase alone, which reads
+    // no column's cost.
+    bool phase_one() {
         // Constraint rows and artificial basis.
         for (int i = 0; i < m_; ++i) {
             for (int k = 0; k < n_; ++k) at(i, k) = ws_.lp_col[sz(k) * sz(m_) + sz(i)];
@@ -101,7 +108,10 @@ public:
             at(m_, k) = s;
         }
         if (!iterate(n_)) return false;
-        if (at(m_, w_ - 1) < -1e-10) return false;  // infeasible (cannot happen with carried elements)
+        return at(m_, w_ - 1) >= -1e-10;  // the artificials driven to zero: the balances are met
+    }
+
+    bool phase_two() {
         // Drive artificials at zero level out of the basis where possible.
         for (int i = 0; i < m_; ++i) {
             if (ws_.lp_basis[sz(i)] < n_) continue;
@@ -260,7 +270,7 @@ bool add_unit_column(Workspace& ws, int c, int k) {
 
 }  // namespace
 
-bool lp_add_column(Workspace& ws, int c, const double* x) {
+bool lp_add_column(Workspace& ws, int c, const double* x, bool priced) {
     const int E = ws.E;
     const int col = ws.lp_used;
     const Candidate& cd = ws.cand[sz(c)];
@@ -280,9 +290,15 @@ bool lp_add_column(Workspace& ws, int c, const double* x) {
     }
     // A composition of vacancies alone holds no element: not a column.
     if (!holds) return false;
-    ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : molar_g(ws, cd, x);
+    ws.lp_cost[sz(col)] = cd.gas || cd.pure ? g : priced ? molar_g(ws, cd, x) : kUnpriced;
     ++ws.lp_used;
     return true;
+}
+
+void lp_price_columns(Workspace& ws) {
+    for (int k = 0; k < ws.lp_used; ++k)
+        if (std::isnan(ws.lp_cost[sz(k)]))
+            ws.lp_cost[sz(k)] = molar_g(ws, ws.cand[sz(ws.lp_owner[sz(k)])], ws.lp_x.data() + ws.lp_xoff[sz(k)]);
 }
 
 void lp_sample_columns(Workspace& ws, int c) {
@@ -331,6 +347,11 @@ void lp_sample_columns(Workspace& ws, int c) {
         std::fill(x, x + cd.count, 1.0 / cd.count);
         lp_add_column(ws, c, x);
     }
+}
+
+bool lp_balances(Workspace& ws) {
+    Simplex lp(ws);
+    return lp.phase_one();
 }
 
 bool solve_lp(Workspace& ws) {

@@ -191,6 +191,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
         if (ws.cand[sz(ci)].excluded && ws.cand[sz(ci)].present) remove_phase(ws, ci);
     const bool started_warm = warm && ws.have_solution && present_count(ws) > 0;
+    ws.from_cold = !started_warm;
     if (!started_warm) forget_stability(ws);
     if (!started_warm && !initial_lp(ws)) {
         message = "no feasible start: the material cannot be made of the entered constituents";
@@ -316,9 +317,13 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
 }
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
-    const bool started_warm = warm && ws.have_solution;
+    const bool had_solution = warm && ws.have_solution;
     const SolverStatus st = converge_tp(ws, warm, message);
     if (st != SolverStatus::ok || !ws.opt.leave_higher_basins) return st;
+    // A warm calculation that restarted from the linear program (or found
+    // no phase to start from) holds the cold start's converged state at
+    // these conditions already: leaving a higher basin does not redo it.
+    const bool started_warm = had_solution && !ws.from_cold;
     ws.leaving = true;
     const SolverStatus left = leave_higher_basins(ws, started_warm, message);
     ws.leaving = false;

@@ -165,6 +165,7 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
+    bool from_cold = false;       // the last converge_tp started from the linear program (not warm)
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).
@@ -315,8 +316,15 @@ int lp_column_count(const Workspace& ws, const Candidate& c);
 // basin (basin_start.cpp). A column: candidate c at composition x (mole
 // fractions for one mixing group; the amounts of one formula unit for a
 // phase with sublattices), appended at ws.lp_used (capacity is the
-// caller's); false (nothing appended) when it holds no element.
-bool lp_add_column(Workspace& ws, int c, const double* x);
+// caller's); false (nothing appended) when it holds no element. A mixture's
+// column added with `priced` false has no cost (its model is not
+// evaluated) until lp_price_columns: enough for lp_balances.
+bool lp_add_column(Workspace& ws, int c, const double* x, bool priced = true);
+// Gives every column added unpriced its cost.
+void lp_price_columns(Workspace& ws);
+// Whether the balances can be met with the program's ws.lp_used columns
+// (their costs are not read; the program is not solved).
+bool lp_balances(Workspace& ws);
 // Candidate c's sampled compositions as columns (its corners, midpoints, centroid).
 void lp_sample_columns(Workspace& ws, int c);
 // Solves the program over ws.lp_used columns: the amounts in ws.lp_z, the
