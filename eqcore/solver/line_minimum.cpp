@@ -59,15 +59,15 @@ struct Poly {
         for (int k = n; k >= 0; --k) v = v * t + p[k];
         return v;
     }
-    // An enclosure of the values over [l, r] within [0, 1], widened by
-    // err: the tighter of two sound ones. Horner's scheme in interval
-    // arithmetic (t >= 0, so each product's ends are among the ends'
-    // products) is tight on wide pieces; the centred form p(m + x) =
-    // sum_k c_k x^k, |x| <= h, is within sum_{k>=1} |c_k| h^k of c_0 and
-    // tight on narrow ones, where the monomials' cancellation makes the
-    // first loose. The rounding of either is a few ulps of
-    // sum_j |p_j| (|m| + h)^j <= sum_j |p_j| (r <= 1), well within err.
-    Range over(double l, double r) const {
+    // Enclosures of the values over [l, r] within [0, 1], widened by err.
+    // Horner's scheme in interval arithmetic (t >= 0, so each product's
+    // ends are among the ends' products) is tight on wide pieces; the
+    // centred form p(m + x) = sum_k c_k x^k, |x| <= h, within
+    // sum_{k>=1} |c_k| h^k of c_0, is tight on narrow ones, where the
+    // monomials' cancellation makes the first loose. The rounding of either
+    // is a few ulps of sum_j |p_j| (|m| + h)^j <= sum_j |p_j| (as r <= 1),
+    // well within err.
+    Range horner(double l, double r) const {
         if (n < 0) return {0.0, 0.0};
         double lo = p[n], hi = p[n];
         for (int k = n - 1; k >= 0; --k) {
@@ -75,6 +75,10 @@ struct Poly {
             lo = std::min(std::min(a, b), std::min(c, d)) + p[k];
             hi = std::max(std::max(a, b), std::max(c, d)) + p[k];
         }
+        return {lo - err, hi + err};
+    }
+    Range centred(double l, double r) const {
+        if (n < 0) return {0.0, 0.0};
         const double m = 0.5 * (l + r), h = 0.5 * (r - l);
         double c[LinePolynomial::kMaxDegree + 1];
         std::copy(p, p + n + 1, c);
@@ -85,11 +89,11 @@ struct Poly {
             hk *= h;
             spread += std::abs(c[k]) * hk;
         }
-        lo = std::max(lo, c[0] - spread);
-        hi = std::min(hi, c[0] + spread);
-        return {lo - err, hi + err};
+        return {c[0] - spread - err, c[0] + spread + err};
     }
 };
+
+Range both(Range a, Range b) { return {std::max(a.lo, b.lo), std::min(a.hi, b.hi)}; }
 
 // The distance along the line and its first two derivatives' polynomials.
 struct Line {
@@ -97,17 +101,18 @@ struct Line {
     Poly q, q1, q2;
 
     double logit(double t) const { return std::log(t) - std::log1p(-t); }
-    // D'(t) at s = logit(t), t = 1 / (1 + e^-s).
-    double slope(double s) const { return a * s + q1.at(1.0 / (1.0 + std::exp(-s))); }
-    // dD'/ds = D''(t) t (1 - t) = a + q''(t) t (1 - t).
-    double slope_s(double s) const {
-        const double t = 1.0 / (1.0 + std::exp(-s)), u = 1.0 / (1.0 + std::exp(s));
-        return a + q2.at(t) * t * u;
+    // D'(t) at s = logit(t) and, in ds, dD'/ds = D''(t) t (1 - t) =
+    // a + q''(t) t (1 - t); t = 1 / (1 + e^-s) and 1 - t = e^-s t, each
+    // exact near its own end.
+    double slope(double s, double* ds = nullptr) const {
+        const double e = std::exp(-s), t = 1.0 / (1.0 + e);
+        if (ds) *ds = a + q2.at(t) * t * (e * t);
+        return a * s + q1.at(t);
     }
-    // D at s, t and 1 - t formed each from s (1 - t stays exact near 1).
+    // D at s.
     double value(double s) const {
-        const double t = 1.0 / (1.0 + std::exp(-s)), u = 1.0 / (1.0 + std::exp(s));
-        return a * (-t * std::log1p(std::exp(-s)) - u * std::log1p(std::exp(s))) + q.at(t);
+        const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
+        return a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q.at(t);
     }
 };
 
@@ -131,11 +136,12 @@ struct Roots {
 // changes sign there (within the rounding of its evaluation, so that a zero
 // at a piece's end is not lost between two pieces), by Newton steps in s
 // kept inside the sign change's bracket, halving it where a step leaves it.
-void rising_zero(const Line& L, double l, double r, Range q1, Roots& roots) {
-    // Ends in s. At t = 0 (1), D' <= a s + max q' (>= a s + min q'), so
-    // s below (above) the bounds below has D' of the sign the bracket needs.
-    double sl = l > 0.0 ? L.logit(l) : std::min(L.logit(r), -q1.hi / L.a - 1.0);
-    double sr = r < 1.0 ? L.logit(r) : std::max(L.logit(l), -q1.lo / L.a + 1.0);
+void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
+    // The piece's ends in s (-inf at t = 0, +inf at t = 1). At t = 0 (1),
+    // D' <= a s + max q' (>= a s + min q'), so s below (above) the bounds
+    // here has D' of the sign the bracket needs.
+    if (std::isinf(sl)) sl = std::min(sr, -q1.hi / L.a - 1.0);
+    if (std::isinf(sr)) sr = std::max(sl, -q1.lo / L.a + 1.0);
     // Where a bound lies beyond |s| = kFar, the end there is taken at kFar:
     // a sign there that needs no change means the zero lies beyond it, and
     // the minimum is reported at kFar (as near the end as a trace is held).
@@ -162,11 +168,12 @@ void rising_zero(const Line& L, double l, double r, Range q1, Roots& roots) {
     }
     double s = 0.5 * (sl + sr);
     for (int it = 0; it < 200; ++it) {
-        const double f = L.slope(s);
+        double fs = 0.0;
+        const double f = L.slope(s, &fs);
         if (f == 0.0) break;
         (f < 0.0 ? sl : sr) = s;
         if (sr - sl <= 4e-16 * std::max(1.0, std::abs(s))) break;
-        double next = s - f / L.slope_s(s);
+        double next = s - f / fs;
         if (!(next > sl && next < sr)) next = 0.5 * (sl + sr);
         const bool done = std::abs(next - s) <= 1e-15 * std::max(1.0, std::abs(s));
         s = next;
@@ -179,37 +186,47 @@ void rising_zero(const Line& L, double l, double r, Range q1, Roots& roots) {
 // file's head); false where the splits reach their cap.
 bool all_minima(const Line& L, Roots& roots) {
     struct Piece {
-        double l, r;
+        double l, r, sl, sr;  // ends in t and in s = ln(t / (1 - t))
         int depth;
     };
+    const double inf = HUGE_VAL;
     Piece stack[2 * kDeepest + 4];
     int top = 0;
-    stack[top++] = {0.5, 1.0, 1};
-    stack[top++] = {0.0, 0.5, 1};
-    const double inf = HUGE_VAL;
+    stack[top++] = {0.5, 1.0, 0.0, inf, 1};
+    stack[top++] = {0.0, 0.5, -inf, 0.0, 1};
     int pieces = 0;
+    enum class Verdict { none, rising, split };
+    // What a piece holds, from enclosures of q' and q'' over it.
+    const auto judge = [&](const Piece& pc, Range q1, Range q2) {
+        // a ln(t / (1 - t)) rises with t: its least and greatest at the ends.
+        const double gl = L.a * pc.sl, gr = L.a * pc.sr;
+        if (gl - kLogRound * std::abs(gl) + q1.lo > 0.0) return Verdict::none;
+        if (gr + kLogRound * std::abs(gr) + q1.hi < 0.0) return Verdict::none;
+        // 1 / (t (1 - t)) falls to t = 1/2 and rises after.
+        const auto w = [](double t) { return 1.0 / (t * (1.0 - t)); };
+        const double l = pc.l, r = pc.r;
+        const double cmin = l <= 0.5 && r >= 0.5 ? 4.0 : (r < 0.5 ? w(r) : w(l));
+        const double cmax = l == 0.0 || r == 1.0 ? inf : std::max(w(l), w(r));
+        if (L.a * cmin * (1.0 - kLogRound) + q2.lo > 0.0) return Verdict::rising;
+        if (L.a * cmax * (1.0 + kLogRound) + q2.hi < 0.0) return Verdict::none;  // D' falls
+        return Verdict::split;
+    };
     while (top > 0) {
         const Piece pc = stack[--top];
         if (++pieces > kMostPieces) return false;
-        const double l = pc.l, r = pc.r;
-        const Range q1 = L.q1.over(l, r), q2 = L.q2.over(l, r);
-        // a ln(t / (1 - t)) rises with t: its least and greatest at the ends.
-        const double gl = l > 0.0 ? L.a * L.logit(l) : -inf, gr = r < 1.0 ? L.a * L.logit(r) : inf;
-        if (gl - kLogRound * std::abs(gl) + q1.lo > 0.0) continue;
-        if (gr + kLogRound * std::abs(gr) + q1.hi < 0.0) continue;
-        // 1 / (t (1 - t)) falls to t = 1/2 and rises after.
-        const auto w = [](double t) { return 1.0 / (t * (1.0 - t)); };
-        const double cmin = l <= 0.5 && r >= 0.5 ? 4.0 : (r < 0.5 ? w(r) : w(l));
-        const double cmax = l == 0.0 || r == 1.0 ? inf : std::max(w(l), w(r));
-        if (L.a * cmin * (1.0 - kLogRound) + q2.lo > 0.0) {
-            rising_zero(L, l, r, q1, roots);
-            continue;
+        Range q1 = L.q1.horner(pc.l, pc.r), q2 = L.q2.horner(pc.l, pc.r);
+        Verdict v = judge(pc, q1, q2);
+        if (v == Verdict::split) {  // the centred form, tighter on narrow pieces
+            q1 = both(q1, L.q1.centred(pc.l, pc.r));
+            q2 = both(q2, L.q2.centred(pc.l, pc.r));
+            v = judge(pc, q1, q2);
         }
-        if (L.a * cmax * (1.0 + kLogRound) + q2.hi < 0.0) continue;
+        if (v == Verdict::rising) rising_zero(L, pc.sl, pc.sr, q1, roots);
+        if (v != Verdict::split) continue;
         if (pc.depth == kDeepest) return false;
-        const double mid = 0.5 * (l + r);
-        stack[top++] = {mid, r, pc.depth + 1};  // the left half is taken first: roots come in order
-        stack[top++] = {l, mid, pc.depth + 1};
+        const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
+        stack[top++] = {mid, pc.r, smid, pc.sr, pc.depth + 1};  // the left half is taken first: roots come in order
+        stack[top++] = {pc.l, mid, pc.sl, smid, pc.depth + 1};
     }
     return !roots.overflow;
 }

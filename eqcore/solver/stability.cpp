@@ -509,6 +509,17 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
         copy_memory(ws, twin, ci);
         return df;
     }
+    // One free direction: the least distance is certified, for a quick
+    // search as for a full one, at less cost than the descents from the
+    // remembered minima.
+    {
+        Search se{ws, ci, c, true};
+        if (line_search(se)) {
+            keep_search(ws, ci, 2, se.best);
+            ws.tpm[sz(ci)].certified = true;
+            return se.best;
+        }
+    }
     const double shift = reference_shift(ws, ci);
     {
         Search se{ws, ci, c, false};
@@ -518,16 +529,6 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
         }
     }
     TangentMemory& t = ws.tpm[sz(ci)];
-    // One free direction: the least distance is certified, for a quick
-    // search as for a full one.
-    {
-        Search se{ws, ci, c, true};
-        if (line_search(se)) {
-            keep_search(ws, ci, 2, se.best);
-            t.certified = true;
-            return se.best;
-        }
-    }
     // A quick search at these potentials has descended from the ideal estimate already.
     const bool ideal_done = !quick && t.has_ideal && cached_search(ws, ci, 1, df);
     // The ideal estimate (cached_search above may have left another
