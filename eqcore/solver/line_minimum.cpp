@@ -109,11 +109,6 @@ struct Line {
         if (ds) *ds = a + q2.at(t) * t * (e * t);
         return a * s + q1.at(t);
     }
-    // D at s.
-    double value(double s) const {
-        const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
-        return a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q.at(t);
-    }
 };
 
 // The minima found, in s, in increasing order.
@@ -274,7 +269,12 @@ bool line_function_minima(const LineFunction& f, double* s, int most, int& count
     return ok;
 }
 
-double line_function_value(const LineFunction& f, double s) { return line_of(f).value(s); }
+double line_function_value(const LineFunction& f, double s) {
+    const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
+    double q = 0.0;
+    for (int k = f.q.degree; k >= 0; --k) q = q * t + f.q.c[k];
+    return f.a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q;
+}
 
 bool one_direction(const Workspace& ws, const Candidate& c, int& a) {
     if (c.pure || c.ideal) return false;
