@@ -11,8 +11,9 @@
 // D' runs from -inf at t = 0 to +inf at t = 1, so the least D over [0, 1]
 // is at an interior local minimum, a point where D' changes sign from - to
 // +. [0, 1] is split until on each piece one of these holds, each from a
-// sound enclosure of the polynomials over the piece (interval Horner with a
-// rounding margin) and the monotone logarithm:
+// sound enclosure of the polynomials over the piece (interval Horner, and
+// where that is loose the centred form, each with a rounding margin) and
+// the monotone logarithm:
 //   - D' > 0 on all of it, or D' < 0 on all of it: no minimum inside;
 //   - D'' < 0 on all of it: D' falls, no minimum inside;
 //   - D'' > 0 on all of it: D' rises, at most one zero, a minimum, found by
