@@ -263,9 +263,15 @@ double least_self_distance(Workspace& ws, int ci, std::vector<double>& x) {
     const Candidate& c = ws.cand[sz(ci)];
     if (large(ws, c)) return large_self_distance(ws, ci, x);
     // The screen alone does not decide (see the file's head): the search
-    // from every start (cached at these potentials) does.
-    double D = screen(ws, c, x, nullptr);
+    // from every start (cached at these potentials) does. Where that
+    // search's least distance is certified (one free direction), the
+    // screen adds nothing.
     const double full = driving_force(ws, ci);
+    if (ws.tpm[sz(ci)].certified) {
+        x.assign(ws.xbest.begin(), ws.xbest.begin() + c.count);
+        return full;
+    }
+    double D = screen(ws, c, x, nullptr);
     if (full < D) {
         D = full;
         x.assign(ws.xbest.begin(), ws.xbest.begin() + c.count);

@@ -472,6 +472,22 @@ bool bounded_search(Search& se, double shift) {
     return se.best < 1e300 && t.dropped_min + shift >= se.best;
 }
 
+// A candidate with one free direction: every local minimum of its distance,
+// found with certainty (line_minimum.cpp), stands for the minima the
+// starts of a full search descend to, and is remembered as theirs would
+// be. False where that routine decides nothing: the starts are searched.
+bool line_search(Search& se) {
+    LineMinima lm;
+    if (!line_minima(se.ws, se.c, lm)) return false;
+    begin_reference(se.ws, se.ci);
+    double* x = se.ws.xtry.data();
+    for (int k = 0; k < lm.count; ++k) {
+        line_point(se.c, lm, k, x);
+        se.take(x, lm.D[k]);
+    }
+    return true;
+}
+
 double mixture_driving_force(Workspace& ws, int ci, bool quick) {
     const Candidate& c = ws.cand[sz(ci)];
     if (c.ideal) return ideal_estimate(ws, c);
@@ -493,6 +509,18 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
         copy_memory(ws, twin, ci);
         return df;
     }
+    // One free direction: the full search's least distance is certified,
+    // at less cost than the descents from the remembered minima. A quick
+    // search stays what it is (its starts, the remembered minima among
+    // them): which phase enters first between assemblages follows from it.
+    if (!quick) {
+        Search se{ws, ci, c, true};
+        if (line_search(se)) {
+            keep_search(ws, ci, 2, se.best);
+            ws.tpm[sz(ci)].certified = true;
+            return se.best;
+        }
+    }
     const double shift = reference_shift(ws, ci);
     {
         Search se{ws, ci, c, false};
@@ -501,8 +529,8 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
             return se.best;
         }
     }
-    // A quick search at these potentials has descended from the ideal estimate already.
     TangentMemory& t = ws.tpm[sz(ci)];
+    // A quick search at these potentials has descended from the ideal estimate already.
     const bool ideal_done = !quick && t.has_ideal && cached_search(ws, ci, 1, df);
     // The ideal estimate (cached_search above may have left another
     // composition in ws.xbest).

@@ -63,6 +63,7 @@ void keep_search(Workspace& ws, int ci, int level, double df) {
     const Candidate& c = ws.cand[sz(ci)];
     t.level = level;
     t.has_ideal = false;
+    t.certified = false;
     t.T = ws.T;
     t.present = present_signature(ws);
     t.df = df;

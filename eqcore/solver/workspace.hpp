@@ -82,6 +82,8 @@ struct TangentMemory {
     // the same potentials starts there too).
     bool has_ideal = false;
     double ideal_D = 0.0;
+    // The cached result is certified the least distance (line_minimum.cpp).
+    bool certified = false;
     // The bound of its remainder's curvature (own_basin_curvature) and of
     // that curvature's change (excess_third_bound) at temperature
     // curvature_T (0: none yet).
@@ -384,6 +386,23 @@ void forget_stability(Workspace& ws);
 // Tangent-plane distance / RT per formula unit of candidate c at fractions
 // y (within each sublattice, slot order): its value only.
 double distance_at(Workspace& ws, const Candidate& c, const double* y);
+// Every local minimum of the distance of candidate c where it has one free
+// direction (line_minimum.cpp): one sublattice of two constituents, slots
+// a and a + 1 (y = 1 - t, t), every other of one. Found with certainty;
+// false where c is not of that shape, its model's remainder is no
+// polynomial along the line, or the certificate is not reached.
+struct LineMinima {
+    static constexpr int kMost = 16;
+    int count = 0;
+    int a = 0;
+    double t[kMost], u[kMost];  // t and 1 - t at each minimum
+    double D[kMost];            // the distance / RT there (distance_at)
+};
+bool one_direction(const Workspace& ws, const Candidate& c, int& a);
+bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out);
+// The slot fractions (c.count) of minimum k.
+void line_point(const Candidate& c, const LineMinima& lm, int k, double* y);
+
 // The least tangent-plane distance of present mixture ci over its own
 // compositions (self_search.cpp), its composition in x: screened at spread
 // compositions, searched where the screen finds it below its plane or its

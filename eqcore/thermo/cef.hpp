@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "data/system.hpp"
+#include "thermo/line_polynomial.hpp"
 #include "thermo/parameter.hpp"
 
 namespace eqcore {
@@ -43,6 +44,12 @@ public:
     // derivatives.
     void add_pair(std::span<const ParameterT> at_a, std::span<const ParameterT> at_b, std::span<const double> y,
                   ExcessSums& a, ExcessSums& b) const;
+
+    // P(y0 + t dy) as a polynomial in t, the parameter values `at` (their
+    // values only), added to `out`. False where its degree exceeds what
+    // `out` holds (nothing is then to be relied on in `out`).
+    bool along_line(std::span<const ParameterT> at, std::span<const double> y0, std::span<const double> dy,
+                    LinePolynomial& out) const;
 
     // A bound on |the records' part of P| (every term after the end
     // members) over all site fractions whose constituents not marked in

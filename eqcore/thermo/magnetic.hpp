@@ -37,6 +37,9 @@ public:
     MagneticTerm(const Magnetic& m, const Sublattices& sl, int end_members);
 
     bool present() const { return present_; }
+    // Whether G_mag can be other than 0 anywhere (some T* and some beta*
+    // value not 0); where not, add() adds nothing.
+    bool contributes() const { return contributes_; }
     // Adds G_mag (J per formula unit), its temperature derivatives and, when
     // the spans are not empty, its gradient and Hessian in y, to `s`.
     void add(double T, std::span<const double> y, ExcessSums& s) const;

@@ -80,6 +80,11 @@ bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { r
 
 double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
 
+bool PhaseModel::line_polynomial(std::span<const ParameterT>, std::span<const double>, std::span<const double>,
+                                 LinePolynomial&) const {
+    return false;
+}
+
 double PhaseModel::excess_third_bound(double, std::span<const char>) const {
     return std::numeric_limits<double>::infinity();
 }

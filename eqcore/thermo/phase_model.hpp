@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "data/system.hpp"
+#include "thermo/line_polynomial.hpp"
 #include "thermo/parameter.hpp"
 #include "thermo/standard.hpp"
 
@@ -177,6 +178,16 @@ public:
     // the whole simplex, which holds on every part of it.
     virtual double excess_third_bound_above(double T, std::span<const char> active,
                                             std::span<const double> least) const;
+
+    // The remainder per formula unit (the model's g_ex times its formula
+    // sites, J) along the line of site fractions y0 + t dy (one per
+    // variable, each sublattice's summing to 1 for every t in [0, 1]) as
+    // a polynomial in t, the parameter values `at_T` given: true where the
+    // remainder is such a polynomial, which is then added to `out`. Solvers
+    // use it to find every minimum of a distance with one free direction
+    // with certainty. The base class: false (not a polynomial there).
+    virtual bool line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0,
+                                 std::span<const double> dy, LinePolynomial& out) const;
 
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:

@@ -97,6 +97,12 @@ ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<do
     return site_fraction_excess(layout_, T, w, s, grad, hess);
 }
 
+bool SublModel::line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0,
+                                std::span<const double> dy, LinePolynomial& out) const {
+    if (magnetic_.contributes() || at_T.size() != parameter_count()) return false;
+    return surface_.along_line(at_T, y0, dy, out);
+}
+
 double SublModel::critical_temperature(std::span<const double> v) const {
     Scratch y(v.size());
     site_fractions(layout_, v, y.span());

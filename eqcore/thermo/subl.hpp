@@ -42,6 +42,11 @@ public:
     double least_excess_change(double T1, double T2, std::span<const double> linear,
                                std::span<const char> active) const override;
 
+    // The reference surface and the records along the line; false where
+    // the magnetic term contributes (not a polynomial in t).
+    bool line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0, std::span<const double> dy,
+                         LinePolynomial& out) const override;
+
     double critical_temperature(std::span<const double> v) const override;
     const Sublattices& sublattices() const { return sublattices_; }
     const MagneticTerm& magnetic() const { return magnetic_; }
