@@ -228,16 +228,24 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // stable solution no shift is needed and Newton is exact). With
     // sublattices only the directions that keep the site ratios count:
     // C is projected on them first (P then maps into them as well).
+    // The remainder's part is formed once; a shift only changes the diagonal.
     const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
+    double* T = ws.Cterm.data();
+    const int* var = ws.slot_var.data() + c.first;
+    for (int i = 0; i < m; ++i) {
+        double* Ti = T + sz(i * m);
+        if (c.ideal) {
+            std::fill(Ti, Ti + m, 0.0);
+            continue;
+        }
+        const double* Ei = ws.dmuex.data() + sz(var[i]) * pm;
+        const double xi = ws.xtry[sz(i)];
+        for (int k = 0; k < m; ++k) Ti[k] = root_product(xi, ws.xtry[sz(k)]) * Ei[var[k]] / ws.RT;
+    }
     auto fill_C = [&](double shift) {
         for (int i = 0; i < m; ++i)
-            for (int k = 0; k < m; ++k) {
-                const double e =
-                    c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
-                C[sz(i * m + k)] =
-                    (i == k ? 1.0 + shift : 0.0) + root_product(ws.xtry[sz(i)], ws.xtry[sz(k)]) * e / ws.RT;
-            }
+            for (int k = 0; k < m; ++k) C[sz(i * m + k)] = (i == k ? 1.0 + shift : 0.0) + T[i * m + k];
     };
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
@@ -266,26 +274,31 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         site_ratio_columns(ws, c);
         ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
     }
-    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
+    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of D^1/2 [A r] at
+    // a time (column j of it at B + j m).
+    double* B = ws.Vrhs.data();
+    for (int i = 0; i < m; ++i) {
+        const int s = c.first + i;
+        const double root = std::sqrt(ws.n[sz(s)]);
+        const double* ar = ws.arow(s);
+        for (int j = 0; j < E; ++j) B[j * m + i] = root * ar[j];
+        B[E * m + i] = root * ws.res[sz(s)];
+    }
     for (int j = 0; j <= E; ++j) {
-        for (int i = 0; i < m; ++i) {
-            const int s = c.first + i;
-            ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
-        }
-        if (nc == 0) {
-            if (indefinite) {
-                lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)),
-                         std::span<double>(ws.dln.data() + c.first, sz(m)));
-            } else {
-                cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
-            }
+        const std::span<double> t(B + j * m, sz(m));
+        if (nc > 0) {
+            solve_projected(ws, m, nc, t.data());
+        } else if (indefinite) {
+            lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)), t);
         } else {
-            solve_projected(ws, m, nc, ws.dln.data() + c.first);
+            cholesky_solve(C, sz(m), t);
         }
-        for (int i = 0; i < m; ++i) {
-            const int s = c.first + i;
-            (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];
-        }
+    }
+    for (int i = 0; i < m; ++i) {
+        const int s = c.first + i;
+        double* vr = ws.V.data() + sz(s) * sz(E);
+        for (int j = 0; j < E; ++j) vr[j] = B[j * m + i];
+        ws.y[sz(s)] = B[E * m + i];
     }
     for (int s = c.first; s < c.first + m; ++s) {
         const double r = std::sqrt(ws.n[sz(s)]);
