@@ -228,7 +228,9 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // stable solution no shift is needed and Newton is exact). With
     // sublattices only the directions that keep the site ratios count:
     // C is projected on them first (P then maps into them as well).
-    // The remainder's part is formed once; a shift only changes the diagonal.
+    // The remainder's part T is formed once (0.0 + turns a -0 into the +0
+    // that I's off-diagonal adds); each shift only changes the diagonal.
+    // Cholesky reads and overwrites the lower triangle alone.
     const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
     double* T = ws.Cterm.data();
@@ -241,17 +243,21 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         }
         const double* Ei = ws.dmuex.data() + sz(var[i]) * pm;
         const double xi = ws.xtry[sz(i)];
-        for (int k = 0; k < m; ++k) Ti[k] = root_product(xi, ws.xtry[sz(k)]) * Ei[var[k]] / ws.RT;
+        for (int k = 0; k < m; ++k) Ti[k] = 0.0 + root_product(xi, ws.xtry[sz(k)]) * Ei[var[k]] / ws.RT;
     }
-    auto fill_C = [&](double shift) {
-        for (int i = 0; i < m; ++i)
-            for (int k = 0; k < m; ++k) C[sz(i * m + k)] = (i == k ? 1.0 + shift : 0.0) + T[i * m + k];
+    auto fill_C = [&](double shift, bool lower) {
+        for (int i = 0; i < m; ++i) {
+            const double* Ti = T + sz(i * m);
+            double* Ci = C.data() + sz(i * m);
+            std::copy(Ti, Ti + (lower ? i : m), Ci);
+            Ci[i] = (1.0 + shift) + Ti[i];
+        }
     };
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
-            fill_C(shift);
+            fill_C(shift, true);
             if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
                 break;
@@ -261,7 +267,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             // it is, converges there quadratically (a shifted one only
             // linearly).
             if (shift == 0.0 && ws.exact_steps) {
-                fill_C(0.0);
+                fill_C(0.0, false);
                 if (lu_factor(C, sz(m), std::span<std::size_t>(ws.cpiv.data(), sz(m)), 1e-10)) {
                     indefinite = true;
                     ws.indefinite = true;
@@ -270,20 +276,23 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             }
         }
     } else {
-        fill_C(0.0);
+        fill_C(0.0, false);
         site_ratio_columns(ws, c);
         ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
     }
-    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of D^1/2 [A r] at
-    // a time (column j of it at B + j m).
+    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of B = D^1/2 [A r]
+    // at a time (column j at B + j m). W keeps D^1/2 A (column j at W + j m)
+    // for the element block and its right-hand side below.
     double* B = ws.Vrhs.data();
+    double* W = B + sz((E + 1) * m);
     for (int i = 0; i < m; ++i) {
         const int s = c.first + i;
         const double root = std::sqrt(ws.n[sz(s)]);
         const double* ar = ws.arow(s);
-        for (int j = 0; j < E; ++j) B[j * m + i] = root * ar[j];
+        for (int j = 0; j < E; ++j) W[j * m + i] = root * ar[j];
         B[E * m + i] = root * ws.res[sz(s)];
     }
+    std::copy(W, W + E * m, B);
     for (int j = 0; j <= E; ++j) {
         const std::span<double> t(B + j * m, sz(m));
         if (nc > 0) {
@@ -300,13 +309,19 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
         for (int j = 0; j < E; ++j) vr[j] = B[j * m + i];
         ws.y[sz(s)] = B[E * m + i];
     }
-    for (int s = c.first; s < c.first + m; ++s) {
-        const double r = std::sqrt(ws.n[sz(s)]);
-        const double* ar = ws.arow(s);
-        const double* vr = ws.V.data() + sz(s) * sz(E);
-        for (int j = 0; j < E; ++j) {
-            rhs[j] += r * ar[j] * ws.y[sz(s)];
-            for (int k = 0; k <= j; ++k) KE[j * E + k] += r * ar[j] * vr[k];
+    // rhs += W' y and the lower half of KE += W' V, each entry summed over
+    // the constituents in their order.
+    const double* y = B + E * m;
+    for (int j = 0; j < E; ++j) {
+        const double* Wj = W + j * m;
+        double r = rhs[j];
+        for (int i = 0; i < m; ++i) r += Wj[i] * y[i];
+        rhs[j] = r;
+        for (int k = 0; k <= j; ++k) {
+            const double* Vk = B + k * m;
+            double e = KE[j * E + k];
+            for (int i = 0; i < m; ++i) e += Wj[i] * Vk[i];
+            KE[j * E + k] = e;
         }
     }
 }

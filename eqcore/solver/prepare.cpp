@@ -247,7 +247,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
     ws.Cterm.assign(M * M, 0.0);
-    ws.Vrhs.assign(M * (sz(E) + 1), 0.0);
+    ws.Vrhs.assign(M * (2 * sz(E) + 1), 0.0);
     ws.cpiv.assign(M, 0);
     ws.cons.assign(M * sz(ws.max_groups), 0.0);
     ws.cons_tau.assign(sz(ws.max_groups), 0.0);
