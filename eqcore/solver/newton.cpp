@@ -228,29 +228,30 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // stable solution no shift is needed and Newton is exact). With
     // sublattices only the directions that keep the site ratios count:
     // C is projected on them first (P then maps into them as well).
-    // The remainder's part T is formed once (0.0 + turns a -0 into the +0
-    // that I's off-diagonal adds); each shift only changes the diagonal.
-    // Cholesky reads and overwrites the lower triangle alone.
+    // The remainder's part T, term(i, k), is formed once for the lower
+    // triangle, the one Cholesky reads and overwrites: each shift then only
+    // changes the diagonal. A full C (LU, projection) takes the upper
+    // triangle's terms as well. (0.0 + turns a -0 into the +0 that I's
+    // off-diagonal adds.)
     const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
     double* T = ws.Cterm.data();
     const int* var = ws.slot_var.data() + c.first;
-    for (int i = 0; i < m; ++i) {
-        double* Ti = T + sz(i * m);
-        if (c.ideal) {
-            std::fill(Ti, Ti + m, 0.0);
-            continue;
-        }
-        const double* Ei = ws.dmuex.data() + sz(var[i]) * pm;
-        const double xi = ws.xtry[sz(i)];
-        for (int k = 0; k < m; ++k) Ti[k] = 0.0 + root_product(xi, ws.xtry[sz(k)]) * Ei[var[k]] / ws.RT;
-    }
+    auto term = [&](int i, int k) {
+        if (c.ideal) return 0.0;
+        const double e = ws.dmuex[sz(var[i]) * pm + sz(var[k])];
+        return 0.0 + root_product(ws.xtry[sz(i)], ws.xtry[sz(k)]) * e / ws.RT;
+    };
+    for (int i = 0; i < m; ++i)
+        for (int k = 0; k <= i; ++k) T[i * m + k] = term(i, k);
     auto fill_C = [&](double shift, bool lower) {
         for (int i = 0; i < m; ++i) {
             const double* Ti = T + sz(i * m);
             double* Ci = C.data() + sz(i * m);
-            std::copy(Ti, Ti + (lower ? i : m), Ci);
+            std::copy(Ti, Ti + i, Ci);
             Ci[i] = (1.0 + shift) + Ti[i];
+            if (!lower)
+                for (int k = i + 1; k < m; ++k) Ci[k] = term(i, k);
         }
     };
     const int nc = c.groups - 1;
