@@ -286,13 +286,13 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // for the element block and its right-hand side below.
     double* B = ws.Vrhs.data();
     double* W = B + sz((E + 1) * m);
-    for (int i = 0; i < m; ++i) {
-        const int s = c.first + i;
-        const double root = std::sqrt(ws.n[sz(s)]);
-        const double* ar = ws.arow(s);
-        for (int j = 0; j < E; ++j) W[j * m + i] = root * ar[j];
-        B[E * m + i] = root * ws.res[sz(s)];
+    double* root = B + E * m;  // D^1/2 until it becomes D^1/2 r
+    for (int i = 0; i < m; ++i) root[i] = std::sqrt(ws.n[sz(c.first + i)]);
+    for (int j = 0; j < E; ++j) {
+        const double* aj = ws.a.data() + sz(c.first) * sz(E) + sz(j);
+        for (int i = 0; i < m; ++i) W[j * m + i] = root[i] * aj[i * E];
     }
+    for (int i = 0; i < m; ++i) root[i] *= ws.res[sz(c.first + i)];
     std::copy(W, W + E * m, B);
     for (int j = 0; j <= E; ++j) {
         const std::span<double> t(B + j * m, sz(m));
