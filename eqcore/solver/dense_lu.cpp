@@ -162,9 +162,13 @@ bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot) {
 }
 
 void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs) {
-    for (std::size_t i = 0; i < n; ++i) {
+    // Leading zeros of rhs stay zero in the forward substitution: it starts
+    // at the first nonzero (often late: a sparse column).
+    std::size_t f = 0;
+    while (f < n && rhs[f] == 0.0) ++f;
+    for (std::size_t i = f; i < n; ++i) {
         double v = rhs[i];
-        for (std::size_t k = 0; k < i; ++k) v -= l[i * n + k] * rhs[k];
+        for (std::size_t k = f; k < i; ++k) v -= l[i * n + k] * rhs[k];
         rhs[i] = v / l[i * n + i];
     }
     for (std::size_t i = n; i-- > 0;) {

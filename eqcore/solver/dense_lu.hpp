@@ -30,11 +30,13 @@ void lu_solve(std::span<const double> lu, std::size_t n, std::span<const std::si
 void equilibrate(std::span<double> a, std::size_t n, std::span<double> s);
 
 // Cholesky factorisation A = L L' of a symmetric n x n row-major matrix, in
-// place (L in the lower triangle). False when A is not positive definite
-// (a pivot below `min_pivot`).
+// place (L in the lower triangle). Only the lower triangle is read or
+// written: callers may leave anything above the diagonal. False when A is
+// not positive definite (a pivot below `min_pivot`).
 bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-12);
 
-// Solves A x = rhs in place with a factorisation from cholesky_factor.
+// Solves A x = rhs in place with a factorisation from cholesky_factor
+// (reads its lower triangle only).
 void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs);
 
 // Householder QR of the m x k row-major matrix `g` (k <= m), in place: the

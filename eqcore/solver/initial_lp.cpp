@@ -271,22 +271,22 @@ bool add_unit_column(Workspace& ws, int c, int k) {
 }  // namespace
 
 bool lp_add_column(Workspace& ws, int c, const double* x, bool priced) {
-    const int E = ws.E;
     const int col = ws.lp_used;
     const Candidate& cd = ws.cand[sz(c)];
     double* colv = open_column(ws, c);
     const int xoff = ws.lp_xoff[sz(col)];
     double g = 0.0;
     bool holds = false;
+    // Over the nonzero stoichiometric coefficients only: the terms left out
+    // are zeros, which leave every sum as it is.
     for (int k = 0; k < cd.count; ++k) {
         ws.lp_x[sz(xoff + k)] = x[k];
         if (x[k] == 0.0) continue;
-        const double* ar = ws.arow(cd.first + k);
-        for (int j = 0; j < E; ++j) {
-            colv[j] += x[k] * ar[j];
-            holds = holds || ar[j] != 0.0;
-        }
-        g += x[k] * ws.g0[sz(cd.first + k)];
+        const int s = cd.first + k;
+        const int end = ws.nz_off[sz(s) + 1];
+        for (int q = ws.nz_off[sz(s)]; q < end; ++q) colv[ws.nz_elem[sz(q)]] += x[k] * ws.nz_coef[sz(q)];
+        holds = holds || end > ws.nz_off[sz(s)];
+        g += x[k] * ws.g0[sz(s)];
     }
     // A composition of vacancies alone holds no element: not a column.
     if (!holds) return false;

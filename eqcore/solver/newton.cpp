@@ -228,22 +228,37 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     // stable solution no shift is needed and Newton is exact). With
     // sublattices only the directions that keep the site ratios count:
     // C is projected on them first (P then maps into them as well).
+    // The remainder's part T, term(i, k), is formed once for the lower
+    // triangle, the one Cholesky reads and overwrites: each shift then only
+    // changes the diagonal. A full C (LU, projection) takes the upper
+    // triangle's terms as well. (0.0 + turns a -0 into the +0 that I's
+    // off-diagonal adds.)
     const std::size_t pm = sz(c.model->layout().variables);
     const std::span<double> C(ws.C.data(), sz(m * m));
-    auto fill_C = [&](double shift) {
-        for (int i = 0; i < m; ++i)
-            for (int k = 0; k < m; ++k) {
-                const double e =
-                    c.ideal ? 0.0 : ws.dmuex[sz(ws.slot_var[sz(c.first + i)]) * pm + sz(ws.slot_var[sz(c.first + k)])];
-                C[sz(i * m + k)] =
-                    (i == k ? 1.0 + shift : 0.0) + root_product(ws.xtry[sz(i)], ws.xtry[sz(k)]) * e / ws.RT;
-            }
+    double* T = ws.Cterm.data();
+    const int* var = ws.slot_var.data() + c.first;
+    auto term = [&](int i, int k) {
+        if (c.ideal) return 0.0;
+        const double e = ws.dmuex[sz(var[i]) * pm + sz(var[k])];
+        return 0.0 + root_product(ws.xtry[sz(i)], ws.xtry[sz(k)]) * e / ws.RT;
+    };
+    for (int i = 0; i < m; ++i)
+        for (int k = 0; k <= i; ++k) T[i * m + k] = term(i, k);
+    auto fill_C = [&](double shift, bool lower) {
+        for (int i = 0; i < m; ++i) {
+            const double* Ti = T + sz(i * m);
+            double* Ci = C.data() + sz(i * m);
+            std::copy(Ti, Ti + i, Ci);
+            Ci[i] = (1.0 + shift) + Ti[i];
+            if (!lower)
+                for (int k = i + 1; k < m; ++k) Ci[k] = term(i, k);
+        }
     };
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
-            fill_C(shift);
+            fill_C(shift, true);
             if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
                 break;
@@ -253,7 +268,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             // it is, converges there quadratically (a shifted one only
             // linearly).
             if (shift == 0.0 && ws.exact_steps) {
-                fill_C(0.0);
+                fill_C(0.0, false);
                 if (lu_factor(C, sz(m), std::span<std::size_t>(ws.cpiv.data(), sz(m)), 1e-10)) {
                     indefinite = true;
                     ws.indefinite = true;
@@ -262,38 +277,52 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             }
         }
     } else {
-        fill_C(0.0);
+        fill_C(0.0, false);
         site_ratio_columns(ws, c);
         ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
     }
-    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column at a time.
+    // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of B = D^1/2 [A r]
+    // at a time (column j at B + j m). W keeps D^1/2 A (column j at W + j m)
+    // for the element block and its right-hand side below.
+    double* B = ws.Vrhs.data();
+    double* W = B + sz((E + 1) * m);
+    double* root = B + E * m;  // D^1/2 until it becomes D^1/2 r
+    for (int i = 0; i < m; ++i) root[i] = std::sqrt(ws.n[sz(c.first + i)]);
+    for (int j = 0; j < E; ++j) {
+        const double* aj = ws.a.data() + sz(c.first) * sz(E) + sz(j);
+        for (int i = 0; i < m; ++i) W[j * m + i] = root[i] * aj[i * E];
+    }
+    for (int i = 0; i < m; ++i) root[i] *= ws.res[sz(c.first + i)];
+    std::copy(W, W + E * m, B);
     for (int j = 0; j <= E; ++j) {
-        for (int i = 0; i < m; ++i) {
-            const int s = c.first + i;
-            ws.dln[sz(s)] = std::sqrt(ws.n[sz(s)]) * (j < E ? ws.arow(s)[j] : ws.res[sz(s)]);
-        }
-        if (nc == 0) {
-            if (indefinite) {
-                lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)),
-                         std::span<double>(ws.dln.data() + c.first, sz(m)));
-            } else {
-                cholesky_solve(C, sz(m), std::span<double>(ws.dln.data() + c.first, sz(m)));
-            }
+        const std::span<double> t(B + j * m, sz(m));
+        if (nc > 0) {
+            solve_projected(ws, m, nc, t.data());
+        } else if (indefinite) {
+            lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)), t);
         } else {
-            solve_projected(ws, m, nc, ws.dln.data() + c.first);
-        }
-        for (int i = 0; i < m; ++i) {
-            const int s = c.first + i;
-            (j < E ? ws.V[sz(s) * sz(E) + sz(j)] : ws.y[sz(s)]) = ws.dln[sz(s)];
+            cholesky_solve(C, sz(m), t);
         }
     }
-    for (int s = c.first; s < c.first + m; ++s) {
-        const double r = std::sqrt(ws.n[sz(s)]);
-        const double* ar = ws.arow(s);
-        const double* vr = ws.V.data() + sz(s) * sz(E);
-        for (int j = 0; j < E; ++j) {
-            rhs[j] += r * ar[j] * ws.y[sz(s)];
-            for (int k = 0; k <= j; ++k) KE[j * E + k] += r * ar[j] * vr[k];
+    for (int i = 0; i < m; ++i) {
+        const int s = c.first + i;
+        double* vr = ws.V.data() + sz(s) * sz(E);
+        for (int j = 0; j < E; ++j) vr[j] = B[j * m + i];
+        ws.y[sz(s)] = B[E * m + i];
+    }
+    // rhs += W' y and the lower half of KE += W' V, each entry summed over
+    // the constituents in their order.
+    const double* y = B + E * m;
+    for (int j = 0; j < E; ++j) {
+        const double* Wj = W + j * m;
+        double r = rhs[j];
+        for (int i = 0; i < m; ++i) r += Wj[i] * y[i];
+        rhs[j] = r;
+        for (int k = 0; k <= j; ++k) {
+            const double* Vk = B + k * m;
+            double e = KE[j * E + k];
+            for (int i = 0; i < m; ++i) e += Wj[i] * Vk[i];
+            KE[j * E + k] = e;
         }
     }
 }

@@ -246,6 +246,8 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.muex.assign(M, 0.0);
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
+    ws.Cterm.assign(M * M, 0.0);
+    ws.Vrhs.assign(M * (2 * sz(E) + 1), 0.0);
     ws.cpiv.assign(M, 0);
     ws.cons.assign(M * sz(ws.max_groups), 0.0);
     ws.cons_tau.assign(sz(ws.max_groups), 0.0);

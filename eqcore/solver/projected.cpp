@@ -95,6 +95,16 @@ void reflect_one(const double* v, double tau, int m, double* x, int stride) {
     for (int i = 0; i < m; ++i) x[i * stride] -= s * v[i];
 }
 
+// reflect_one on row i of a row-major m x m block (stride 1), writing only
+// its entries 1 to i: those of the lower triangle of the free block that
+// a single constraint column leaves (the same numbers there).
+void reflect_lower(const double* v, double tau, int m, int i, double* row) {
+    double s = 0.0;
+    for (int j = 0; j < m; ++j) s += v[j] * row[j];
+    s *= tau;
+    for (int j = 1; j <= i; ++j) row[j] -= s * v[j];
+}
+
 }  // namespace
 
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
@@ -102,10 +112,11 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
     // C <- Q' C Q: the free block is its last m - k rows and columns, so the
-    // row transform skips the first k rows (never read after).
+    // row transform skips the first k rows (never read after). Of the free
+    // block only the lower triangle is read (by the factorisation below).
     if (k == 1) {
         for (int j = 0; j < m; ++j) reflect_one(G.data(), tau[0], m, C.data() + j, m);
-        for (int i = 1; i < m; ++i) reflect_one(G.data(), tau[0], m, C.data() + i * m, 1);
+        for (int i = 1; i < m; ++i) reflect_lower(G.data(), tau[0], m, i, C.data() + i * m);
     } else {
         for (int j = 0; j < m; ++j) apply_qt(G, sz(m), sz(k), tau, C.data() + j, sz(m));
         for (int i = k; i < m; ++i) apply_qt(G, sz(m), sz(k), tau, C.data() + i * m, 1);
@@ -115,8 +126,12 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     const int f = m - k;
     const std::span<double> Cz(ws.Cz.data(), sz(f * f));
     for (double shift = 0.0;; shift = next_shift(shift)) {
-        for (int i = 0; i < f; ++i)
-            for (int j = 0; j < f; ++j) Cz[sz(i * f + j)] = C[sz((i + k) * m + j + k)] + (i == j ? shift : 0.0);
+        for (int i = 0; i < f; ++i) {
+            const double* Ci = C.data() + sz((i + k) * m + k);
+            double* Zi = Cz.data() + sz(i * f);
+            for (int j = 0; j < i; ++j) Zi[j] = Ci[j] + 0.0;
+            Zi[i] = Ci[i] + shift;
+        }
         if (cholesky_factor(Cz, sz(f), kMinPivot) || shift > 1e8) return shift;
     }
 }

@@ -150,11 +150,18 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
             free_var[a] = sz(ws.slot_var[sz(c.first + free_slot[a])]);
             root_w[a] = std::sqrt(w[free_slot[a]]);
         }
-        for (int a = 0; a < mf; ++a)
-            for (int b = 0; b < mf; ++b) {
-                const double e = c.ideal ? 0.0 : ws.dmuex[free_var[a] * pm + free_var[b]];
-                C[sz(a * mf + b)] = (a == b ? 1.0 : 0.0) + root_w[a] * root_w[b] * e / ws.RT;
+        for (int a = 0; a < mf; ++a) {
+            double* Ca = C.data() + sz(a * mf);
+            if (c.ideal) {
+                std::fill(Ca, Ca + mf, 0.0);
+                Ca[a] = 1.0;
+                continue;
             }
+            const double* Ea = ws.dmuex.data() + free_var[a] * pm;
+            const double ra = root_w[a];
+            for (int b = 0; b < mf; ++b) Ca[b] = 0.0 + ra * root_w[b] * Ea[free_var[b]] / ws.RT;
+            Ca[a] = 1.0 + ra * root_w[a] * Ea[free_var[a]] / ws.RT;
+        }
         std::fill(ws.cons.begin(), ws.cons.begin() + mf * kf, 0.0);
         for (int a = 0; a < mf; ++a) ws.cons[sz(a * kf + free_group[a])] = std::sqrt(y[free_slot[a]] / free_sites[a]);
         factor_projected(ws, mf, kf, C);

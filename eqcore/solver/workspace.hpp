@@ -193,6 +193,8 @@ struct Workspace {
     std::vector<double> nconst;              // one phase: amounts of its constituents
     std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
+    std::vector<double> Cterm;            // its X^1/2 E X^1/2 / RT alone (C less the shifted diagonal)
+    std::vector<double> Vrhs;             // its X^1/2 [A mu] by columns, solved for V and y; X^1/2 A kept
     std::vector<std::size_t> cpiv;
     // One phase with sublattices: its site-ratio constraints in the scaled
     // variables (reflections of their QR), and C projected onto the
