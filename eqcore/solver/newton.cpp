@@ -507,6 +507,14 @@ bool trace_phase(const Workspace& ws) {
     return false;
 }
 
+// Back to the state before the last long step (kept in ws.back_*).
+void take_back(Workspace& ws) {
+    std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
+    std::copy(ws.back_lnx.begin(), ws.back_lnx.end(), ws.lnx.begin());
+    std::copy(ws.back_pi.begin(), ws.back_pi.end(), ws.pi.begin());
+    for (std::size_t ci = 0; ci < ws.cand.size(); ++ci) ws.cand[ci].N = ws.back_N[ci];
+}
+
 }  // namespace
 
 void settle_free_potentials(Workspace& ws) {
@@ -671,10 +679,20 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // ideal phases and compounds alone, measured against the material's
         // largest amount: there a unit border upsets an exactly
         // stoichiometric trace of the gas (CO at 1e-15 beside Ar and N2).
-        bool beside_mixture = false;
+        // Compounds alone are measured as beside a mixture: their columns
+        // are of unit size whatever their amounts, so a direction of trace
+        // elements only (a trace fed at a compound's composition beside a
+        // major compound) needs a unit border too; measured against the
+        // material it falls below the pivot threshold, and the system of
+        // two compounds looks singular.
+        bool beside_mixture = false, compounds_only = true;
         double bmat = 0.0;
         if (nd > 0) {
-            for (const Candidate& c : ws.cand) beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+            for (const Candidate& c : ws.cand) {
+                beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+                compounds_only = compounds_only && (!c.present || c.pure);
+            }
+            beside_mixture = beside_mixture || compounds_only;
             for (int j = 0; j < E; ++j) bmat = std::max(bmat, ws.b[sz(j)]);
         }
         for (int q = 0; q < nd; ++q) {
@@ -733,6 +751,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 --ws.iterations;
                 continue;
             }
+            // A long step that lands on a singular system (a mixture thrown
+            // to a corner of its composition where it no longer holds an
+            // element the balance needs from it) is taken back and retaken
+            // shorter, as one that throws the residuals up (below).
+            if (backed_up) {
+                take_back(ws);
+                trust = 0.25 * back_len;
+                backed_up = false;
+                continue;
+            }
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
@@ -787,10 +815,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
         }
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
-            std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
-            std::copy(ws.back_lnx.begin(), ws.back_lnx.end(), ws.lnx.begin());
-            std::copy(ws.back_pi.begin(), ws.back_pi.end(), ws.pi.begin());
-            for (int ci = 0; ci < NC; ++ci) ws.cand[sz(ci)].N = ws.back_N[sz(ci)];
+            take_back(ws);
             trust = 0.25 * back_len;
             backed_up = false;
             continue;

@@ -233,7 +233,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             // Right after an addition the assemblage breaks the phase rule:
             // drop the smallest other present phase. Otherwise the present
             // phases cannot hold the material: start again from the linear
-            // program (once).
+            // program (once). The program is the same, so the start differs
+            // in the spread of its mixtures: their excess potentials at the
+            // program's compositions, not the ideal spread of the first
+            // start, which can put a mixture with a gap inside it, where
+            // Newton drives it out although the balance needs it.
             int drop = -1;
             if (last_added >= 0)
                 for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
@@ -259,7 +263,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 remove_phase(ws, tiny);
                 continue;
             }
-            if (restarted || !initial_lp(ws)) break;
+            if (restarted || !initial_lp(ws, true)) break;
             restarted = true;
             last_added = -1;
             continue;
