@@ -761,6 +761,18 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 backed_up = false;
                 continue;
             }
+            // Singular with the free directions held: what is left of the
+            // system has pivots at the scale of elements fed as traces (a
+            // compound's composition at 1e-14 of the material, dissolved in
+            // a major mixture), below the threshold measured against the
+            // majors: solved equilibrated, where each is measured at its
+            // own scale.
+            if (nd > 0 && !scaled && !scaling_failed) {
+                scaled = true;
+                --it;
+                --ws.iterations;
+                continue;
+            }
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
