@@ -284,7 +284,16 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         int enters_with = -1;
         if (!unfinished && best >= 0 && (shift_free_potential(ws, best) || hold_out_by_balance(ws, best, enters_with)))
             best = -1;
-        if (best < 0 && unfinished) break;
+        // Nothing unstable where Newton stopped unfinished: the start was
+        // poor, not the assemblage; the calculation starts again from the
+        // linear program with the excess spread (as after a singular
+        // verdict, and at most once).
+        if (best < 0 && unfinished) {
+            if (restarted || !initial_lp(ws, true)) break;
+            restarted = true;
+            last_added = -1;
+            continue;
+        }
         if (best < 0) {
             ws.have_solution = true;
             return SolverStatus::ok;

@@ -2,7 +2,8 @@
 // ended without an answer: a trace fed at a compound's composition beside
 // another compound (the border of the free direction below the pivot
 // threshold), the same trace dissolved in a major melt (pivots at the
-// trace's scale), a first long step that threw a mixture to a corner of
+// trace's scale), a start whose Newton ran out of iterations with nothing
+// unstable, a first long step that threw a mixture to a corner of
 // its composition, and a start that put a liquid inside its gap. Each is
 // replayed as the stress harness printed it, cold and warm from its
 // neighbouring state; the answer must pass the acceptance check and its G
@@ -67,6 +68,22 @@ TEST(SingularSystems, TraceAtACompoundsCompositionBesideCopper) {
         for (const EquilibriumResult& r : out)
             EXPECT_EQ(phases_present(s.sys, r), (std::vector<std::string>{"Cu(s)", "CaS(s)"})) << line;
     }
+}
+
+// Chalcocite with a trace of CaS beside a trace of the sulphide liquid:
+// the first start's Newton ran out of iterations, the liquid growing a few
+// per cent per step, and no phase was unstable where it stopped. Started
+// again from the program with the excess spread, it converges.
+TEST(SingularSystems, UnfinishedStartWithNothingUnstableStartsAgain) {
+    const Printed s = printed("eqcore_ionic", "ionic_example_2.dat",
+                              "mixed T=1278.7512686392749 K P=28410.162024579076 Pa (warm from 1237.4787883621639 K) "
+                              "feed: LIQUID_I2/Cu+1:S-2 0.18308367635170514 Cu2S(s)/Cu2S(s) 0.20594447010530126 "
+                              "CaS(s)/CaS(s) 2.1503000971457806e-09");
+    const std::vector<EquilibriumResult> out = cold_and_warm(s);
+    const int liquid = phase_of(s.sys, "LIQUID_I2");
+    at_minimum(s, out, ternary_one_instance_minimum(s.sys, s.c.T, s.c.P, s.pr.elements(), liquid, 24), 1e-6);
+    for (const EquilibriumResult& r : out)
+        EXPECT_EQ(phases_present(s.sys, r), (std::vector<std::string>{"LIQUID_I2", "Cu2S(s)"}));
 }
 
 // Sulphur melt with a trace of CaO at exactly its composition: the
