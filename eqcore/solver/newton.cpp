@@ -605,6 +605,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // a step is taken back and retaken shorter, the largest composition
     // change bounded by `trust` (which doubles again with every step kept).
     bool backed_up = false;
+    bool retaken = false;  // a step that made the system singular was retaken (once per call)
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
     // Full steps in a row that left the residuals where they were and cut
@@ -754,8 +755,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // A long step that lands on a singular system (a mixture thrown
             // to a corner of its composition where it no longer holds an
             // element the balance needs from it) is taken back and retaken
-            // shorter, as one that throws the residuals up (below).
-            if (backed_up) {
+            // shorter, as one that throws the residuals up (below). Once per
+            // call: where every step of this direction, however short, ends
+            // singular, retaking it only shrinks the steps to nothing.
+            if (backed_up && !retaken) {
+                retaken = true;
                 take_back(ws);
                 trust = 0.25 * back_len;
                 backed_up = false;
