@@ -206,6 +206,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     // The last addition may be redone as an exchange (see below).
     bool redo_as_exchange = false;
     bool restarted = false;
+    int stalled = -1;  // the phase added before Newton ended unfinished with nothing unstable
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
@@ -291,6 +292,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         if (best < 0 && unfinished) {
             if (restarted || !initial_lp(ws, true)) break;
             restarted = true;
+            stalled = last_added;
             last_added = -1;
             continue;
         }
@@ -298,6 +300,12 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             ws.have_solution = true;
             return SolverStatus::ok;
         }
+        // The phase whose addition left Newton unfinished is unstable again
+        // at a converged state: rather than the same addition, the present
+        // mixture written once is moved out of its higher basin (where the
+        // lower assemblage holds the material without it, as a melt in its
+        // metallic basin beside a solid it would dissolve).
+        if (best == stalled && !unfinished && leave_cycle(ws)) return SolverStatus::ok;
         if (ws.cand[sz(best)].added >= 4) {
             ws.have_solution = false;
             if (started_warm) return converge_tp(ws, false, message);
