@@ -302,9 +302,10 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         }
         // The phase whose addition left Newton unfinished is unstable again
         // at a converged state: rather than the same addition, the present
-        // mixture written once is moved out of its higher basin (where the
-        // lower assemblage holds the material without it, as a melt in its
-        // metallic basin beside a solid it would dissolve).
+        // mixture written once is moved out of its higher basin (the lower
+        // assemblage may not hold that phase at all: a melt in another
+        // basin beside another solid). Kept as it was unless that reaches
+        // a converged state of lower G.
         if (best == stalled && !unfinished && leave_cycle(ws)) return SolverStatus::ok;
         if (ws.cand[sz(best)].added >= 4) {
             ws.have_solution = false;
