@@ -545,6 +545,14 @@ bool trace_phase(const Workspace& ws) {
     return false;
 }
 
+// Back to the state before the last long step (kept in ws.back_*).
+void take_back(Workspace& ws) {
+    std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
+    std::copy(ws.back_lnx.begin(), ws.back_lnx.end(), ws.lnx.begin());
+    std::copy(ws.back_pi.begin(), ws.back_pi.end(), ws.pi.begin());
+    for (std::size_t ci = 0; ci < ws.cand.size(); ++ci) ws.cand[ci].N = ws.back_N[ci];
+}
+
 }  // namespace
 
 void settle_free_potentials(Workspace& ws) {
@@ -635,6 +643,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // a step is taken back and retaken shorter, the largest composition
     // change bounded by `trust` (which doubles again with every step kept).
     bool backed_up = false;
+    bool retaken = false;  // a step that made the system singular was retaken (once per call)
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
     // Full steps in a row that left the residuals where they were and cut
@@ -709,10 +718,20 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // ideal phases and compounds alone, measured against the material's
         // largest amount: there a unit border upsets an exactly
         // stoichiometric trace of the gas (CO at 1e-15 beside Ar and N2).
-        bool beside_mixture = false;
+        // Compounds alone are measured as beside a mixture: their columns
+        // are of unit size whatever their amounts, so a direction of trace
+        // elements only (a trace fed at a compound's composition beside a
+        // major compound) needs a unit border too; measured against the
+        // material it falls below the pivot threshold, and the system of
+        // two compounds looks singular.
+        bool beside_mixture = false, compounds_only = true;
         double bmat = 0.0;
         if (nd > 0) {
-            for (const Candidate& c : ws.cand) beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+            for (const Candidate& c : ws.cand) {
+                beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+                compounds_only = compounds_only && (!c.present || c.pure);
+            }
+            beside_mixture = beside_mixture || compounds_only;
             for (int j = 0; j < E; ++j) bmat = std::max(bmat, ws.b[sz(j)]);
         }
         for (int q = 0; q < nd; ++q) {
@@ -771,6 +790,31 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 --ws.iterations;
                 continue;
             }
+            // A long step that lands on a singular system (a mixture thrown
+            // to a corner of its composition where it no longer holds an
+            // element the balance needs from it) is taken back and retaken
+            // shorter, as one that throws the residuals up (below). Once per
+            // call: where every step of this direction, however short, ends
+            // singular, retaking it only shrinks the steps to nothing.
+            if (backed_up && !retaken) {
+                retaken = true;
+                take_back(ws);
+                trust = 0.25 * back_len;
+                backed_up = false;
+                continue;
+            }
+            // Singular with the free directions held: what is left of the
+            // system has pivots at the scale of elements fed as traces (a
+            // compound's composition at 1e-14 of the material, dissolved in
+            // a major mixture), below the threshold measured against the
+            // majors: solved equilibrated, where each is measured at its
+            // own scale.
+            if (nd > 0 && !scaled && !scaling_failed) {
+                scaled = true;
+                --it;
+                --ws.iterations;
+                continue;
+            }
             return NewtonOutcome::singular;
         }
         lu_solve(std::span<const double>(ws.K.data(), d * d), d, ws.piv, std::span<double>(ws.rhs.data(), d));
@@ -825,10 +869,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
         }
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
-            std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
-            std::copy(ws.back_lnx.begin(), ws.back_lnx.end(), ws.lnx.begin());
-            std::copy(ws.back_pi.begin(), ws.back_pi.end(), ws.pi.begin());
-            for (int ci = 0; ci < NC; ++ci) ws.cand[sz(ci)].N = ws.back_N[sz(ci)];
+            take_back(ws);
             trust = 0.25 * back_len;
             backed_up = false;
             continue;

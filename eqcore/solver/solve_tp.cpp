@@ -207,6 +207,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     // The last addition may be redone as an exchange (see below).
     bool redo_as_exchange = false;
     bool restarted = false;
+    int stalled = -1;  // the phase added before Newton ended unfinished with nothing unstable
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
         const NewtonOutcome out = newton(ws, removed);
@@ -234,7 +235,11 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             // Right after an addition the assemblage breaks the phase rule:
             // drop the smallest other present phase. Otherwise the present
             // phases cannot hold the material: start again from the linear
-            // program (once).
+            // program (once). The program is the same, so the start differs
+            // in the spread of its mixtures: their excess potentials at the
+            // program's compositions, not the ideal spread of the first
+            // start, which can put a mixture with a gap inside it, where
+            // Newton drives it out although the balance needs it.
             int drop = -1;
             if (last_added >= 0)
                 for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
@@ -260,7 +265,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 remove_phase(ws, tiny);
                 continue;
             }
-            if (restarted || !initial_lp(ws)) break;
+            if (restarted || !initial_lp(ws, true)) break;
             restarted = true;
             last_added = -1;
             continue;
@@ -281,11 +286,28 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         int enters_with = -1;
         if (!unfinished && best >= 0 && (shift_free_potential(ws, best) || hold_out_by_balance(ws, best, enters_with)))
             best = -1;
-        if (best < 0 && unfinished) break;
+        // Nothing unstable where Newton stopped unfinished: the start was
+        // poor, not the assemblage; the calculation starts again from the
+        // linear program with the excess spread (as after a singular
+        // verdict, and at most once).
+        if (best < 0 && unfinished) {
+            if (restarted || !initial_lp(ws, true)) break;
+            restarted = true;
+            stalled = last_added;
+            last_added = -1;
+            continue;
+        }
         if (best < 0) {
             ws.have_solution = true;
             return SolverStatus::ok;
         }
+        // The phase whose addition left Newton unfinished is unstable again
+        // at a converged state: rather than the same addition, the present
+        // mixture written once is moved out of its higher basin (the lower
+        // assemblage may not hold that phase at all: a melt in another
+        // basin beside another solid). Kept as it was unless that reaches
+        // a converged state of lower G.
+        if (best == stalled && !unfinished && leave_cycle(ws)) return SolverStatus::ok;
         if (ws.cand[sz(best)].added >= 4) {
             ws.have_solution = false;
             if (started_warm) return converge_tp(ws, false, message);

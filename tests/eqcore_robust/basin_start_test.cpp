@@ -156,21 +156,6 @@ TEST(BasinStart, IonicMeltSlagLeavesCaSForIron) {
     }
 }
 
-// A state as the stress harness printed it (check/stress.hpp).
-struct Printed {
-    System sys;
-    EquilibriumProblem pr;
-    Conditions c;
-};
-Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
-    Printed out{read_dat(sibling_data(folder, file)), {}, {}};
-    StressState st;
-    EXPECT_EQ(read_state(out.sys, file + " " + rest, st), "");
-    out.pr = problem_of(out.sys, st);
-    out.c = conditions_of(st);
-    return out;
-}
-
 // The answers' G against the brute-force minimum over the one-instance
 // assemblages of the Cu-Ca-S system (independent of the solver and the
 // check): never above it, and close to it; main's state above it by

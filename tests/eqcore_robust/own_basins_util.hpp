@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "check/one_instance.hpp"
+#include "check/stress.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -24,6 +25,24 @@ inline std::size_t usz(int v) { return static_cast<std::size_t>(v); }
 
 inline std::string sibling_data(const std::string& folder, const std::string& file) {
     return std::string(EQCORE_ROBUST_TEST_DIR) + "/../" + folder + "/data/" + file;
+}
+
+// A state as the stress harness printed it (check/stress.hpp), with the
+// temperature its warm calculation starts from.
+struct Printed {
+    System sys;
+    EquilibriumProblem pr;
+    Conditions c;
+    double T_near = 0.0;
+};
+inline Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
+    Printed out{read_dat(sibling_data(folder, file)), {}, {}};
+    StressState st;
+    EXPECT_EQ(read_state(out.sys, file + " " + rest, st), "");
+    out.pr = problem_of(out.sys, st);
+    out.c = conditions_of(st);
+    out.T_near = st.T_near;
+    return out;
 }
 
 // Adds `mol` of the first constituent called `name` of phase `phase`.
