@@ -457,8 +457,8 @@ bool balance_free_directions(Workspace& ws) {
     // Only the directions traces fix: along the exact ones nothing moves.
     const int k0 = ws.exact_dim, k = ws.null_dim - k0;
     if (k == 0) return false;
-    // One such direction beside a gas: its root found first in log form
-    // (where it exists), which the iteration below then polishes.
+    // One such direction beside a gas or a solution: its root found first
+    // in log form (where it exists), which the iteration below then polishes.
     if (k == 1) balance_trace_direction(ws, ws.null.data() + sz(k0) * sz(ws.E));
     using Capped = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kFreeBasisCap, kFreeBasisCap>;
     if (k <= kFreeBasisCap) return balance_along<Capped>(ws, k0, k);
