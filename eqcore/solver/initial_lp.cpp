@@ -347,12 +347,12 @@ bool solve_lp(Workspace& ws) {
     return true;
 }
 
-bool initial_lp(Workspace& ws) {
+bool initial_lp(Workspace& ws, bool excess_spread) {
     ws.lp_used = 0;
     for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c)
         if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c);
     if (!solve_lp(ws)) return false;
-    start_from_lp(ws);
+    start_from_lp(ws, excess_spread);
     return true;
 }
 

@@ -163,6 +163,17 @@ int present_count(const Workspace& ws) {
     return k;
 }
 
+// The present phase of least amount other than `except` (-1 if none).
+int smallest_present(const Workspace& ws, int except) {
+    int least = -1;
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+        const Candidate& c = ws.cand[sz(ci)];
+        if (!c.present || ci == except) continue;
+        if (least < 0 || c.N < ws.cand[sz(least)].N) least = ci;
+    }
+    return least;
+}
+
 std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
 
 // A present mixture written once, converged inside its gap, can make an
@@ -202,6 +213,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     }
     int last_added = -1;
     int singular_fixes = 0;
+    const int max_singular_fixes = 2 * static_cast<int>(ws.cand.size()) + 4;
     int unfinished_rounds = 0;
     // The last addition may be redone as an exchange (see below).
     bool redo_as_exchange = false;
@@ -234,14 +246,8 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             // drop the smallest other present phase. Otherwise the present
             // phases cannot hold the material: start again from the linear
             // program (once).
-            int drop = -1;
-            if (last_added >= 0)
-                for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-                    const Candidate& c = ws.cand[sz(ci)];
-                    if (!c.present || ci == last_added) continue;
-                    if (drop < 0 || c.N < ws.cand[sz(drop)].N) drop = ci;
-                }
-            if (drop >= 0 && ++singular_fixes <= 2 * static_cast<int>(ws.cand.size()) + 4) {
+            const int drop = last_added >= 0 ? smallest_present(ws, last_added) : -1;
+            if (drop >= 0 && ++singular_fixes <= max_singular_fixes) {
                 remove_phase(ws, drop);
                 hold_material(ws);
                 last_added = -1;
@@ -259,8 +265,23 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 remove_phase(ws, tiny);
                 continue;
             }
-            if (restarted || !initial_lp(ws)) break;
-            restarted = true;
+            // The restart spreads the mixtures with their excess potentials:
+            // the program's solution is the same, and the same spread would
+            // repeat the start that just failed (a solution spread across its
+            // gap, a trace element sent out of every present phase).
+            if (!restarted) {
+                if (!initial_lp(ws, true)) break;
+                restarted = true;
+                last_added = -1;
+                continue;
+            }
+            // The restart failed too, with no phase just added: the phase of
+            // least amount leaves (as after an addition), and the phases
+            // left, with those the stability test adds, carry on.
+            const int least = smallest_present(ws, -1);
+            if (least < 0 || present_count(ws) < 2 || ++singular_fixes > max_singular_fixes) break;
+            remove_phase(ws, least);
+            hold_material(ws);
             last_added = -1;
             continue;
         }

@@ -305,8 +305,9 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& problem, const std
 // Standard potentials at T and P.
 void set_conditions(Workspace& ws, double T, double P);
 
-// First assemblage and element potentials from the linear program.
-bool initial_lp(Workspace& ws);
+// First assemblage and element potentials from the linear program (the
+// spread of its mixtures as start_from_lp's with `excess_spread`).
+bool initial_lp(Workspace& ws, bool excess_spread = false);
 // Columns candidate c offers the linear program (its sampled compositions).
 int lp_column_count(const Workspace& ws, const Candidate& c);
 // The program's parts, shared by the start and the move out of a higher
