@@ -724,6 +724,20 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 --ws.iterations;
                 continue;
             }
+            // Directions held free because only traces fix them, yet the
+            // system is singular with their border rows: the present phases'
+            // own rows already fix pi along them (a compound beside two
+            // solutions at trace amounts, which between them fix every
+            // direction), so a border over-determines pi. The directions are
+            // released to the traces that fix them, with tiny pivots as below;
+            // the convergence test still decides.
+            if (!loose && nd > ws.exact_dim) {
+                ws.null_dim = ws.exact_dim;
+                loose = true;
+                --it;
+                --ws.iterations;
+                continue;
+            }
             // Nearly singular but the present phases determine pi (traces
             // far below the major constituents): go on with the tiny pivots;
             // the convergence test still decides whether the answer holds.
