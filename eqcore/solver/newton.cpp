@@ -728,10 +728,13 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // system is singular with their border rows: the present phases'
             // own rows already fix pi along them (a compound beside two
             // solutions at trace amounts, which between them fix every
-            // direction), so a border over-determines pi. The directions are
-            // released to the traces that fix them, with tiny pivots as below;
-            // the convergence test still decides.
-            if (!loose && nd > ws.exact_dim) {
+            // direction), so a border over-determines pi. On the second try
+            // of a calculation the directions are released to the traces
+            // that fix them, with tiny pivots as below; the convergence test
+            // still decides. (On the first, the assemblage is left as
+            // singular: where its phases change instead, that path is the
+            // one that converges.)
+            if (ws.release_held && !loose && nd > ws.exact_dim) {
                 ws.null_dim = ws.exact_dim;
                 loose = true;
                 --it;

@@ -195,6 +195,8 @@ bool leave_cycle(Workspace& ws) {
     return state_G(ws) < G0 - 1e-10 * (1.0 + std::abs(G0));
 }
 
+SolverStatus retry_released(Workspace& ws, std::string& message);
+
 }  // namespace
 
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
@@ -312,7 +314,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
             ws.have_solution = false;
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
-            return SolverStatus::no_convergence;
+            return retry_released(ws, message);
         }
         // Its composition back in xbest (the search is cached); entering
         // with another phase, hold_out_by_balance left it there.
@@ -333,8 +335,27 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     if (started_warm) return converge_tp(ws, false, message);
     if (message.empty())
         message = "no convergence at T = " + std::to_string(ws.T) + " K, P = " + std::to_string(ws.P) + " Pa";
-    return SolverStatus::no_convergence;
+    return retry_released(ws, message);
 }
+
+namespace {
+
+// A cold calculation that failed with Newton's trace directions held by
+// border rows wherever they made its system singular: once more from the
+// start, Newton releasing them there (newton.cpp). A state reached either
+// way is a converged one that passed the stability test. Not inside the
+// move out of a higher basin, which keeps the state it started from.
+SolverStatus retry_released(Workspace& ws, std::string& message) {
+    if (ws.release_held || ws.leaving) return SolverStatus::no_convergence;
+    ws.release_held = true;
+    std::string again;
+    const SolverStatus st = converge_tp(ws, false, again);
+    ws.release_held = false;
+    if (st == SolverStatus::ok) message.clear();
+    return st;
+}
+
+}  // namespace
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     const bool started_warm = warm && ws.have_solution;

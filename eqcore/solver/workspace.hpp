@@ -165,6 +165,10 @@ struct Workspace {
     std::vector<double> pi;       // pi/RT per element
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
+    // Newton releases directions held free for traces when their border
+    // rows make its system singular (the second try of a calculation that
+    // failed with them held; newton.cpp).
+    bool release_held = false;
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).

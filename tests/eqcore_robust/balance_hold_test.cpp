@@ -153,6 +153,24 @@ TEST(BalanceHold, TraceOfTheSecondPhaseIsHeldOutAndAccepted) {
     }
 }
 
+// Traces of C beside A7B3(s), alone or as AC(s), once ended in "no
+// convergence": the compound and the phases at trace amounts that hold C
+// fix every direction of the potentials, and the border of a direction
+// held free for the traces made Newton's system singular.
+TEST(BalanceHold, TracesOfCarbonBesideA7B3ConvergeToTheBruteForceMinimum) {
+    const System sys = read_dat(test_data("held-c73-short.dat"));
+    struct Trace {
+        double T, n, ac, c;  // K; mol of A7B3(s), AC(s), C(s)
+    };
+    for (const Trace& t : {Trace{1050.8548667146968, 16.912, 0.0, 1.1734529832825808e-11},
+                           Trace{1110.3924433360462, 0.17642844378008488, 5.6717480911569485e-10, 0.0}}) {
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {7.0 * t.n + t.ac, 3.0 * t.n, t.ac + t.c};
+        const double brute = ternary_brute_force(sys, pr.elements(), t.T, 20000);
+        for (const EquilibriumResult& r : cold_and_warm(pr, t.T)) ASSERT_TRUE(at_brute_minimum(pr, r, brute)) << t.T;
+    }
+}
+
 // Warm from 1158.7 K the liquid sits B-rich beside C(s) and AC(s) at
 // 1164.2 K; its A-rich basin lies below that plane, and the liquid there
 // (x_B 0.35) beside C(s) alone is 82 J lower. The program that tests the
