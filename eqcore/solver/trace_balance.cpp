@@ -10,10 +10,11 @@
 // positive and the negative parts of F, both sides are nearly linear in w
 // and Newton settles the root in a few steps. The root is the same: the
 // plain iteration that follows only polishes it.
-// A mixture with a remainder follows the same law at its traces: the
-// activity coefficient of a constituent at a trace is its limit at
-// infinite dilution, which the trace's own amount moves only by its
-// fraction. The root is taken only where it leaves the majors (whose
+// A substitutional mixture whose remainder is a polynomial in its mole
+// fractions follows the same law at its traces: the activity coefficient
+// of a constituent at a trace is its limit at infinite dilution, which the
+// trace's own amount moves only by its fraction. (Not a liquid of ions or
+// of pairs, whose constituents' activities are not their fractions.) The root is taken only where it leaves the majors (whose
 // coefficients it would change) where they are; Newton then confirms the
 // state with the full model. Without it, a trace that a first long step
 // sent to the floor of ln x (an element at 1e-13 of the material left in
@@ -52,6 +53,14 @@ struct LogSum {
     double derivative() const { return slope / sum; }
 };
 
+// Whether every trace of present mixture c follows n_s exp(e_s w) (above).
+bool traces_follow_exponentials(const Workspace& ws, const Candidate& c) {
+    if (c.groups != 1) return false;
+    if (c.ideal) return true;
+    const Model m = ws.sys->phases[sz(c.phase)].model;
+    return m == Model::rkmp || m == Model::qkto;
+}
+
 }  // namespace
 
 bool balance_trace_direction(Workspace& ws, const double* u) {
@@ -67,7 +76,7 @@ bool balance_trace_direction(Workspace& ws, const double* u) {
             f0 += ws.n[sz(c.first)] * ws.adot(c.first, u);
             continue;
         }
-        if (c.groups != 1) return false;
+        if (!traces_follow_exponentials(ws, c)) return false;
         for (int s = c.first; s < c.first + c.count; ++s) {
             e[sz(s)] = ws.adot(s, u);
             if (ws.n[sz(s)] > 0.0) {

@@ -404,7 +404,8 @@ int displaced_phase(Workspace& ws, int entering);
 // along them.
 void find_gauge(Workspace& ws);
 // The balance along one direction u (size E) of the potentials that only
-// traces fix, every present mixture with one mixing group: pi moves
+// traces fix, every present mixture ideal or substitutional with a
+// polynomial remainder, with one mixing group: pi moves
 // along u and the traces with it until their content along u balances the
 // material's (solver/trace_balance.cpp). False, nothing changed, where the
 // phases are others or no such balance exists.
