@@ -667,20 +667,27 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // non-ideal mixture, measured against the largest amount along the
         // direction, so that a direction of trace elements only still has a
         // border of unit size (at the material's scale the mixture's
-        // curvature in those traces makes the system look singular). With
-        // ideal phases and compounds alone, measured against the material's
-        // largest amount: there a unit border upsets an exactly
-        // stoichiometric trace of the gas (CO at 1e-15 beside Ar and N2).
-        bool beside_mixture = false;
+        // curvature in those traces makes the system look singular); so,
+        // too, with compounds alone (two compounds holding a feed exactly,
+        // one of them at a trace: at the material's scale the border of a
+        // direction of trace elements fails the pivot test). With ideal
+        // mixtures present, measured against the material's largest amount:
+        // there a unit border upsets an exactly stoichiometric trace of the
+        // gas (CO at 1e-15 beside Ar and N2).
+        bool beside_mixture = false, compounds_only = true;
         double bmat = 0.0;
         if (nd > 0) {
-            for (const Candidate& c : ws.cand) beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+            for (const Candidate& c : ws.cand) {
+                beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
+                compounds_only = compounds_only && (!c.present || c.pure);
+            }
             for (int j = 0; j < E; ++j) bmat = std::max(bmat, ws.b[sz(j)]);
         }
         for (int q = 0; q < nd; ++q) {
             const double* nq = ws.null.data() + sz(q) * sz(E);
-            double bmax = beside_mixture ? 0.0 : bmat;
-            if (beside_mixture)
+            const bool own_scale = beside_mixture || compounds_only;
+            double bmax = own_scale ? 0.0 : bmat;
+            if (own_scale)
                 for (int j = 0; j < E; ++j)
                     if (std::abs(nq[j]) > 1e-12) bmax = std::max(bmax, ws.b[sz(j)]);
             for (int j = 0; j < E; ++j)
