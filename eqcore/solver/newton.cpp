@@ -495,8 +495,8 @@ bool balance_free_directions(Workspace& ws) {
     // Only the directions traces fix: along the exact ones nothing moves.
     const int k0 = ws.exact_dim, k = ws.null_dim - k0;
     if (k == 0) return false;
-    // One such direction beside a gas: its root found first in log form
-    // (where it exists), which the iteration below then polishes.
+    // One such direction beside a gas or a solution: its root found first
+    // in log form (where it exists), which the iteration below then polishes.
     if (k == 1) balance_trace_direction(ws, ws.null.data() + sz(k0) * sz(ws.E));
     using Capped = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kFreeBasisCap, kFreeBasisCap>;
     if (k <= kFreeBasisCap) return balance_along<Capped>(ws, k0, k);
@@ -714,16 +714,13 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // non-ideal mixture, measured against the largest amount along the
         // direction, so that a direction of trace elements only still has a
         // border of unit size (at the material's scale the mixture's
-        // curvature in those traces makes the system look singular). With
-        // ideal phases and compounds alone, measured against the material's
-        // largest amount: there a unit border upsets an exactly
-        // stoichiometric trace of the gas (CO at 1e-15 beside Ar and N2).
-        // Compounds alone are measured as beside a mixture: their columns
-        // are of unit size whatever their amounts, so a direction of trace
-        // elements only (a trace fed at a compound's composition beside a
-        // major compound) needs a unit border too; measured against the
-        // material it falls below the pivot threshold, and the system of
-        // two compounds looks singular.
+        // curvature in those traces makes the system look singular); so,
+        // too, with compounds alone (two compounds holding a feed exactly,
+        // one of them at a trace: at the material's scale the border of a
+        // direction of trace elements fails the pivot test). With ideal
+        // mixtures present, measured against the material's largest amount:
+        // there a unit border upsets an exactly stoichiometric trace of the
+        // gas (CO at 1e-15 beside Ar and N2).
         bool beside_mixture = false, compounds_only = true;
         double bmat = 0.0;
         if (nd > 0) {
@@ -731,13 +728,13 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 beside_mixture = beside_mixture || (c.present && !c.pure && !c.ideal);
                 compounds_only = compounds_only && (!c.present || c.pure);
             }
-            beside_mixture = beside_mixture || compounds_only;
             for (int j = 0; j < E; ++j) bmat = std::max(bmat, ws.b[sz(j)]);
         }
         for (int q = 0; q < nd; ++q) {
             const double* nq = ws.null.data() + sz(q) * sz(E);
-            double bmax = beside_mixture ? 0.0 : bmat;
-            if (beside_mixture)
+            const bool own_scale = beside_mixture || compounds_only;
+            double bmax = own_scale ? 0.0 : bmat;
+            if (own_scale)
                 for (int j = 0; j < E; ++j)
                     if (std::abs(nq[j]) > 1e-12) bmax = std::max(bmax, ws.b[sz(j)]);
             for (int j = 0; j < E; ++j)
@@ -777,6 +774,23 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 scaling_failed = true;
             }
             if (nd == 0 && free_directions(ws) > 0) {
+                --it;
+                --ws.iterations;
+                continue;
+            }
+            // Directions held free because only traces fix them, yet the
+            // system is singular with their border rows: the present phases'
+            // own rows already fix pi along them (a compound beside two
+            // solutions at trace amounts, which between them fix every
+            // direction), so a border over-determines pi. On the second try
+            // of a calculation the directions are released to the traces
+            // that fix them, with tiny pivots as below; the convergence test
+            // still decides. (On the first, the assemblage is left as
+            // singular: where its phases change instead, that path is the
+            // one that converges.)
+            if (ws.release_held && !loose && nd > ws.exact_dim) {
+                ws.null_dim = ws.exact_dim;
+                loose = true;
                 --it;
                 --ws.iterations;
                 continue;

@@ -163,6 +163,17 @@ int present_count(const Workspace& ws) {
     return k;
 }
 
+// The present phase of least amount other than `except` (-1 if none).
+int smallest_present(const Workspace& ws, int except) {
+    int least = -1;
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+        const Candidate& c = ws.cand[sz(ci)];
+        if (!c.present || ci == except) continue;
+        if (least < 0 || c.N < ws.cand[sz(least)].N) least = ci;
+    }
+    return least;
+}
+
 std::string phase_name(const Workspace& ws, int ci) { return ws.sys->phases[sz(ws.cand[sz(ci)].phase)].name; }
 
 // A present mixture written once, converged inside its gap, can make an
@@ -184,6 +195,8 @@ bool leave_cycle(Workspace& ws) {
     return state_G(ws) < G0 - 1e-10 * (1.0 + std::abs(G0));
 }
 
+SolverStatus retry_released(Workspace& ws, std::string& message);
+
 }  // namespace
 
 SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
@@ -203,6 +216,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     }
     int last_added = -1;
     int singular_fixes = 0;
+    const int max_singular_fixes = 2 * static_cast<int>(ws.cand.size()) + 4;
     int unfinished_rounds = 0;
     // The last addition may be redone as an exchange (see below).
     bool redo_as_exchange = false;
@@ -235,19 +249,9 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             // Right after an addition the assemblage breaks the phase rule:
             // drop the smallest other present phase. Otherwise the present
             // phases cannot hold the material: start again from the linear
-            // program (once). The program is the same, so the start differs
-            // in the spread of its mixtures: their excess potentials at the
-            // program's compositions, not the ideal spread of the first
-            // start, which can put a mixture with a gap inside it, where
-            // Newton drives it out although the balance needs it.
-            int drop = -1;
-            if (last_added >= 0)
-                for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
-                    const Candidate& c = ws.cand[sz(ci)];
-                    if (!c.present || ci == last_added) continue;
-                    if (drop < 0 || c.N < ws.cand[sz(drop)].N) drop = ci;
-                }
-            if (drop >= 0 && ++singular_fixes <= 2 * static_cast<int>(ws.cand.size()) + 4) {
+            // program (once).
+            const int drop = last_added >= 0 ? smallest_present(ws, last_added) : -1;
+            if (drop >= 0 && ++singular_fixes <= max_singular_fixes) {
                 remove_phase(ws, drop);
                 hold_material(ws);
                 last_added = -1;
@@ -265,8 +269,23 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 remove_phase(ws, tiny);
                 continue;
             }
-            if (restarted || !initial_lp(ws, true)) break;
-            restarted = true;
+            // The restart spreads the mixtures with their excess potentials:
+            // the program's solution is the same, and the same spread would
+            // repeat the start that just failed (a solution spread across its
+            // gap, a trace element sent out of every present phase).
+            if (!restarted) {
+                if (!initial_lp(ws, true)) break;
+                restarted = true;
+                last_added = -1;
+                continue;
+            }
+            // The restart failed too, with no phase just added: the phase of
+            // least amount leaves (as after an addition), and the phases
+            // left, with those the stability test adds, carry on.
+            const int least = smallest_present(ws, -1);
+            if (least < 0 || present_count(ws) < 2 || ++singular_fixes > max_singular_fixes) break;
+            remove_phase(ws, least);
+            hold_material(ws);
             last_added = -1;
             continue;
         }
@@ -314,7 +333,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
             ws.have_solution = false;
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
-            return SolverStatus::no_convergence;
+            return retry_released(ws, message);
         }
         // Its composition back in xbest (the search is cached); entering
         // with another phase, hold_out_by_balance left it there.
@@ -335,8 +354,27 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     if (started_warm) return converge_tp(ws, false, message);
     if (message.empty())
         message = "no convergence at T = " + std::to_string(ws.T) + " K, P = " + std::to_string(ws.P) + " Pa";
-    return SolverStatus::no_convergence;
+    return retry_released(ws, message);
 }
+
+namespace {
+
+// A cold calculation that failed with Newton's trace directions held by
+// border rows wherever they made its system singular: once more from the
+// start, Newton releasing them there (newton.cpp). A state reached either
+// way is a converged one that passed the stability test. Not inside the
+// move out of a higher basin, which keeps the state it started from.
+SolverStatus retry_released(Workspace& ws, std::string& message) {
+    if (ws.release_held || ws.leaving) return SolverStatus::no_convergence;
+    ws.release_held = true;
+    std::string again;
+    const SolverStatus st = converge_tp(ws, false, again);
+    ws.release_held = false;
+    if (st == SolverStatus::ok) message.clear();
+    return st;
+}
+
+}  // namespace
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     const bool had_solution = warm && ws.have_solution;

@@ -1,7 +1,8 @@
 // The balance along one direction of the element potentials that only
-// traces fix, where every present mixture is ideal with one mixing group
-// (a gas beside compounds): each trace follows n_s exp(e_s w), e_s its
-// content along the direction, and the balance is
+// traces fix, where every present mixture has one mixing group (a gas
+// beside compounds, a solution holding an element at a trace): each trace
+// follows n_s exp(e_s w), e_s its content along the direction, and the
+// balance is
 //     F(w) = f0 + sum_s n_s e_s exp(e_s w) = 0,
 // f0 the compounds' content less the material's. Newton on F itself moves a
 // trace that must fall by many orders only e-fold per step (F is dominated
@@ -9,6 +10,16 @@
 // positive and the negative parts of F, both sides are nearly linear in w
 // and Newton settles the root in a few steps. The root is the same: the
 // plain iteration that follows only polishes it.
+// A substitutional mixture whose remainder is a polynomial in its mole
+// fractions follows the same law at its traces: the activity coefficient
+// of a constituent at a trace is its limit at infinite dilution, which the
+// trace's own amount moves only by its fraction. (Not a liquid of ions or
+// of pairs, whose constituents' activities are not their fractions.) The root is taken only where it leaves the majors (whose
+// coefficients it would change) where they are; Newton then confirms the
+// state with the full model. Without it, a trace that a first long step
+// sent to the floor of ln x (an element at 1e-13 of the material left in
+// a solution at 1e-300) is not brought back by the plain iteration, whose
+// steps are bounded, and Newton ends with that element's balance open.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -43,6 +54,14 @@ struct LogSum {
     double derivative() const { return slope / sum; }
 };
 
+// Whether every trace of present mixture c follows n_s exp(e_s w) (above).
+bool traces_follow_exponentials(const Workspace& ws, const Candidate& c) {
+    if (c.groups != 1) return false;
+    if (c.ideal) return true;
+    const Model m = ws.sys->phases[sz(c.phase)].model;
+    return m == Model::rkmp || m == Model::qkto;
+}
+
 }  // namespace
 
 bool balance_trace_direction(Workspace& ws, const double* u) {
@@ -58,7 +77,7 @@ bool balance_trace_direction(Workspace& ws, const double* u) {
             f0 += ws.n[sz(c.first)] * ws.adot(c.first, u);
             continue;
         }
-        if (!c.ideal || c.groups != 1) return false;
+        if (!traces_follow_exponentials(ws, c)) return false;
         for (int s = c.first; s < c.first + c.count; ++s) {
             e[sz(s)] = ws.adot(s, u);
             if (ws.n[sz(s)] > 0.0) {

@@ -168,6 +168,10 @@ struct Workspace {
     bool have_solution = false;   // n, pi, presence hold a converged state of this setup
     bool leaving = false;         // inside leave_higher_basins: a phase that cycles ends the calculation
     bool from_cold = false;       // the last converge_tp started from the linear program (not warm)
+    // Newton releases directions held free for traces when their border
+    // rows make its system singular (the second try of a calculation that
+    // failed with them held; newton.cpp).
+    bool release_held = false;
     int iterations = 0;
     // This Newton iteration shifted some phase's block (its step is not
     // Newton's own: the residuals left after it are not of second order).
@@ -313,7 +317,7 @@ SolverStatus prepare(Workspace& ws, const EquilibriumProblem& problem, const std
 void set_conditions(Workspace& ws, double T, double P);
 
 // First assemblage and element potentials from the linear program (the
-// spread of its mixtures as start_from_lp's).
+// spread of its mixtures as start_from_lp's with `excess_spread`).
 bool initial_lp(Workspace& ws, bool excess_spread = false);
 // Columns candidate c offers the linear program (its sampled compositions).
 int lp_column_count(const Workspace& ws, const Candidate& c);
@@ -431,7 +435,8 @@ int displaced_phase(Workspace& ws, int entering);
 // along them.
 void find_gauge(Workspace& ws);
 // The balance along one direction u (size E) of the potentials that only
-// traces fix, every present mixture ideal with one mixing group: pi moves
+// traces fix, every present mixture ideal or substitutional with a
+// polynomial remainder, with one mixing group: pi moves
 // along u and the traces with it until their content along u balances the
 // material's (solver/trace_balance.cpp). False, nothing changed, where the
 // phases are others or no such balance exists.

@@ -153,6 +153,30 @@ TEST(BalanceHold, TraceOfTheSecondPhaseIsHeldOutAndAccepted) {
     }
 }
 
+// Traces beside A7B3(s) or C(s) once ended in "no convergence": C alone or
+// as AC(s) beside A7B3(s), where the compound and the phases at trace
+// amounts that hold C fix every direction of the potentials and the border
+// of a direction held free for the traces made Newton's system singular;
+// and A7B3(s) at a trace beside C(s), the two compounds holding the feed
+// exactly, where the border of the free direction (A and B alone, traces)
+// failed the pivot test at the material's scale.
+TEST(BalanceHold, TracesBesideTheCompoundsConvergeToTheBruteForceMinimum) {
+    struct Trace {
+        const char* file;
+        double T, n, ac, c;  // K; mol of A7B3(s), AC(s), C(s)
+    };
+    for (const Trace& t : {Trace{"held-c73-short.dat", 1050.8548667146968, 16.912, 0.0, 1.1734529832825808e-11},
+                           Trace{"held-c73-short.dat", 1110.3924433360462, 0.17642844378008488, 5.6717480911569485e-10, 0.0},
+                           Trace{"held-c73-short.dat", 657.57890097858137, 1.6330298285267414e-15, 0.0, 0.049798090961550572},
+                           Trace{"held-c73-wide.dat", 470.41581731994, 5.7973633973658233e-17, 0.0, 0.0018506117204131446}}) {
+        const System sys = read_dat(test_data(t.file));
+        EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+        pr.element_amount = {7.0 * t.n + t.ac, 3.0 * t.n, t.ac + t.c};
+        const double brute = ternary_brute_force(sys, pr.elements(), t.T, 20000);
+        for (const EquilibriumResult& r : cold_and_warm(pr, t.T)) ASSERT_TRUE(at_brute_minimum(pr, r, brute)) << t.T;
+    }
+}
+
 // Warm from 1158.7 K the liquid sits B-rich beside C(s) and AC(s) at
 // 1164.2 K; its A-rich basin lies below that plane, and the liquid there
 // (x_B 0.35) beside C(s) alone is 82 J lower. The program that tests the
