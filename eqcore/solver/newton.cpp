@@ -804,13 +804,17 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 --ws.iterations;
                 continue;
             }
+            // The two remedies below belong to the first try. The second try
+            // (directions released, above) is a different path through the
+            // same state, taken because the first failed: it keeps to its
+            // own, so that a state either path settles is settled.
             // A long step that lands on a singular system (a mixture thrown
             // to a corner of its composition where it no longer holds an
             // element the balance needs from it) is taken back and retaken
             // shorter, as one that throws the residuals up (below). Once per
             // call: where every step of this direction, however short, ends
             // singular, retaking it only shrinks the steps to nothing.
-            if (backed_up && !retaken) {
+            if (backed_up && !retaken && !ws.release_held) {
                 retaken = true;
                 take_back(ws);
                 trust = 0.25 * back_len;
@@ -823,7 +827,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // a major mixture), below the threshold measured against the
             // majors: solved equilibrated, where each is measured at its
             // own scale.
-            if (nd > 0 && !scaled && !scaling_failed) {
+            if (nd > 0 && !scaled && !scaling_failed && !ws.release_held) {
                 scaled = true;
                 --it;
                 --ws.iterations;
