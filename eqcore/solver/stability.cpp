@@ -516,11 +516,10 @@ double mixture_driving_force(Workspace& ws, int ci, bool quick) {
         copy_memory(ws, twin, ci);
         return df;
     }
-    // One free direction: the full search's least distance is certified,
-    // at less cost than the descents from the remembered minima. A quick
-    // search stays what it is (its starts, the remembered minima among
-    // them): which phase enters first between assemblages follows from it.
-    if (!quick) {
+    // One free direction: the least distance is certified, for a quick
+    // search as for a full one, at less cost than the descents from the
+    // remembered minima.
+    {
         Search se{ws, ci, c, true};
         if (line_search(se)) {
             keep_search(ws, ci, 2, se.best);
