@@ -360,6 +360,15 @@ bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::v
     fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
     // The present composition moved away from x by as much as x lies from
     // it, or a share of the way to the simplex's edge where that is nearer.
+    // Where the present composition holds a trace that x holds more of, the
+    // move shrinks to about that trace's size and the start lies beside the
+    // present composition. The descent still runs there: the present
+    // composition is a stationary point of the distance but not always a
+    // minimum of it (the distance can curve down along a direction the
+    // element balance does not let the phase take), and from beside such a
+    // point the descent leaves for another basin. Only a bound on the
+    // distance's curvature over a ball holding the start would prove that
+    // the descent comes back, and the phase's model may not have one.
     double s = 1.0;
     for (std::size_t k = 0; k < m; ++k)
         if (x[k] > y0[k]) s = std::min(s, kInterior * y0[k] / (x[k] - y0[k]));
