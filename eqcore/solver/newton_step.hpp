@@ -1,0 +1,124 @@
+// The parts of a Newton step shared by the general iteration (newton.cpp)
+// and the one for a gas beside stoichiometric phases (gas_newton.cpp): the
+// limits of a step, the change of an amount along it and the convergence
+// test, so that both take the same steps and accept the same states.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+#include "solver/workspace.hpp"
+
+namespace eqcore::detail {
+
+constexpr double kLnFloor = -690.0;                 // smallest ln x kept (x ~ 1e-300)
+constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace constituent
+constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
+constexpr double kMaxRise = 3.0;  // largest rise of ln n of a major constituent per step
+constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
+constexpr double kLnTail = -2.995732273553991;  // ln kTail
+constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
+constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
+constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
+
+inline double max_abs(const double* v, int n) {
+    double m = 0.0;
+    for (int i = 0; i < n; ++i) m = std::max(m, std::abs(v[i]));
+    return m;
+}
+
+// Factor of an amount for a change `dl` of its logarithm: in logarithmic
+// form where it rises or is a trace; a falling major fraction follows the
+// linear model down to kTail, then an exponential tail. `lf` receives the
+// logarithm of the factor.
+inline double amount_factor(double dl, double lnx, double& lf) {
+    if (dl >= 0.0 || lnx <= kLnMajor) {
+        lf = std::max(dl, kLnFloor - lnx);
+        return std::exp(lf);
+    }
+    if (dl >= kTail - 1.0) {
+        lf = std::log1p(dl);
+        return 1.0 + dl;
+    }
+    lf = std::max(kLnTail + (dl + 1.0 - kTail) / kTail, kLnFloor - lnx);
+    return std::exp(lf);
+}
+
+// A present stoichiometric phase's row and column (row `row` of the Newton
+// system K, d wide), its part of the balance residuals (ws.bal) and its
+// right-hand side: its potential less a.pi.
+void assemble_compound(Workspace& ws, const Candidate& c, std::size_t d, int row);
+
+// Once every present phase is assembled: the balance residuals (ws.bal)
+// added to the element rows' right-hand sides and the element block (ws.KE)
+// copied into both triangles of K (d wide). Returns the largest balance
+// residual relative to its element's amount.
+double close_element_rows(Workspace& ws, std::size_t d);
+
+// Constituent s of an ideal mixture of one mixing group, amount ns and
+// residual r: its parts of the phase's column (col), of the right-hand side
+// of the element rows (n r a) and of the element block (n a a', the lower
+// triangle KE).
+inline void add_ideal_terms(const Workspace& ws, int s, double ns, double r, double* col, double* rhs, double* KE) {
+    const double wr = ns * r;
+    const int nz_end = ws.nz_off[static_cast<std::size_t>(s) + 1];
+    for (int q = ws.nz_off[static_cast<std::size_t>(s)]; q < nz_end; ++q) {
+        const int e = ws.nz_elem[static_cast<std::size_t>(q)];
+        col[e] += ns * ws.nz_coef[static_cast<std::size_t>(q)];
+        rhs[e] += wr * ws.nz_coef[static_cast<std::size_t>(q)];
+    }
+    const int pp_end = ws.pp_off[static_cast<std::size_t>(s) + 1];
+    for (int q = ws.pp_off[static_cast<std::size_t>(s)]; q < pp_end; ++q)
+        KE[ws.pp_idx[static_cast<std::size_t>(q)]] += ns * ws.pp_coef[static_cast<std::size_t>(q)];
+}
+
+// The step length `lam` (as the compositions limit it) limited further by
+// the present phases' amounts (ws.step): a major phase grows at most
+// fivefold, none beyond a few times the material `total`, a stoichiometric
+// phase whose amount would turn negative leaves at zero and a mixture sent
+// below zero shrinks. `leaving` receives the phase that leaves with this
+// step (-1: none); `zero_holds` counts the steps taken past stoichiometric
+// phases held at zero.
+double limit_phase_steps(Workspace& ws, double lam, double total, double mu_res, double balance, int& zero_holds,
+                         int& leaving);
+
+// What a Newton step measured: the largest potential residual, the largest
+// relative element balance residual, its length, the largest composition
+// and mixture amount changes, the phase leaving with it and whether
+// directions of the potentials are held free beyond the exact ones.
+struct StepMeasures {
+    double mu_res = 0.0;
+    double balance = 0.0;
+    double lam = 1.0;
+    double max_dl = 0.0;
+    double max_t = 0.0;
+    int leaving = -1;
+    bool held_free = false;
+};
+
+// Converged when the tolerances hold here, or when this full step is so
+// small that they hold after it by a wide margin: the update departs from
+// the linear model (which balances the elements exactly unless free
+// directions are held) by about n (t dl + dl^2) per constituent, and leaves
+// residuals of order dl^2 -- when the step is Newton's own: a step from a
+// shifted block (a phase inside its spinodal) contracts the residuals only
+// linearly. With negative stoichiometric coefficients that bound does not
+// follow from b alone. Either way the step is taken in full: a cut step (a
+// phase shrinking out of an assemblage the phase rule forbids) is not at
+// the solution, however small the residuals of its linear model.
+inline bool step_converged(const Workspace& ws, const StepMeasures& m) {
+    const bool full = m.lam == 1.0 && m.leaving < 0;
+    return (full && m.mu_res <= ws.opt.mu_tol && m.balance <= ws.opt.balance_tol) ||
+           (full && !m.held_free && !ws.negative_stoich && !ws.shifted && m.balance <= 1e-6 &&
+            m.max_dl * (m.max_dl + m.max_t) <= 0.1 * ws.opt.balance_tol && m.mu_res * m.mu_res <= 0.1 * ws.opt.mu_tol);
+}
+
+// A full step that left the residuals where they were (last_mu_res) and cut
+// the balance by a factor near e (from last_balance): traces removed e-fold
+// per step along a direction only they fix.
+inline bool step_chases_traces(const Workspace& ws, const StepMeasures& m, double last_mu_res, double last_balance) {
+    return m.lam == 1.0 && m.leaving < 0 && m.mu_res > ws.opt.mu_tol && m.mu_res <= 1.25 * last_mu_res &&
+           m.mu_res >= 0.8 * last_mu_res && m.balance <= 0.6 * last_balance && m.balance >= 0.2 * last_balance;
+}
+
+}  // namespace eqcore::detail
