@@ -45,14 +45,19 @@ void assemble_gas(Workspace& ws, const Candidate& c, std::size_t d, int row) {
     double* KE = ws.KE.data();
     double* rhs = ws.rhs.data();
     const double* pi = ws.pi.data();
+    const double* n = ws.n.data();
+    const double* g0 = ws.g0.data();
+    const double* lnx = ws.lnx.data();
+    double* mu = ws.mu.data();
+    double* res = ws.res.data();
     std::fill(col, col + E, 0.0);
     double g = 0.0;
     for (int s = c.first; s < c.first + c.count; ++s) {
-        const double ns = ws.n[sz(s)];
-        const double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
-        ws.mu[sz(s)] = mu;
-        const double r = mu - ws.adot(s, pi);
-        ws.res[sz(s)] = r;
+        const double ns = n[s];
+        const double m = g0[s] + lnx[s];
+        mu[s] = m;
+        const double r = m - ws.adot(s, pi);
+        res[s] = r;
         g += ns * r;
         add_ideal_terms(ws, s, ns, r, col, rhs, KE);
     }
@@ -67,14 +72,18 @@ void assemble_gas(Workspace& ws, const Candidate& c, std::size_t d, int row) {
 // changes (ws.dln) and the step length they allow, from `lam`: rising majors
 // by at most e^3, traces to at most 1e-4. Raises mu_res and max_dl.
 double gas_changes(Workspace& ws, const Candidate& c, const double* dpi, double lam, double& mu_res, double& max_dl) {
+    const double* res = ws.res.data();
+    const double* lnxs = ws.lnx.data();
+    const double* weight = ws.res_weight.data();
+    double* dln = ws.dln.data();
     for (int s = c.first; s < c.first + c.count; ++s) {
-        const double r = ws.res[sz(s)] - ws.adot(s, dpi);
-        const double lnx = ws.lnx[sz(s)];
+        const double r = res[s] - ws.adot(s, dpi);
+        const double lnx = lnxs[s];
         const bool at_floor = lnx <= kLnFloor + 1.0 && r > 0.0;
         const double dl = -r;
-        ws.dln[sz(s)] = dl;
+        dln[s] = dl;
         if (!at_floor) {
-            mu_res = std::max(mu_res, ws.res_weight[sz(s)] * std::abs(r));
+            mu_res = std::max(mu_res, weight[s] * std::abs(r));
             max_dl = std::max(max_dl, std::abs(dl));
         }
         if (lnx > kLnMajor) {
@@ -89,21 +98,24 @@ double gas_changes(Workspace& ws, const Candidate& c, const double* dpi, double 
 // The gas's composition moved by lam dln and its amount by the factor
 // 1 + lam t; the logarithms carried along.
 void update_gas(Workspace& ws, Candidate& c, double lam, double t) {
+    double* n = ws.n.data();
+    double* lnx = ws.lnx.data();
+    const double* dln = ws.dln.data();
     const double Nnew = c.N * (1.0 + lam * t);
     const int end = c.first + c.count;
     double sum = 0.0;
     for (int s = c.first; s < end; ++s) {
         double lf = 0.0;
-        ws.n[sz(s)] *= amount_factor(lam * ws.dln[sz(s)], ws.lnx[sz(s)], lf);
-        ws.lnx[sz(s)] += lf;
-        sum += ws.n[sz(s)];
+        n[s] *= amount_factor(lam * dln[s], lnx[s], lf);
+        lnx[s] += lf;
+        sum += n[s];
     }
     const double share = ws.grp_share[sz(c.group0)];
     const double lnorm = std::log(sum / (share * c.N));
     const double to_amount = share * Nnew / sum;
     for (int s = c.first; s < end; ++s) {
-        ws.n[sz(s)] *= to_amount;
-        ws.lnx[sz(s)] -= lnorm;
+        n[s] *= to_amount;
+        lnx[s] -= lnorm;
     }
     c.N = Nnew;
 }
