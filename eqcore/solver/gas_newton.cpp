@@ -36,6 +36,19 @@ int served_gas(const Workspace& ws) {
     return gas;
 }
 
+// ln x of the gas's constituents. Where the last result's logarithms
+// (ws.ln_y) were taken at these very amounts and 1/N, the same function of
+// the same numbers: taken from there.
+void gas_fraction_logs(Workspace& ws, const Candidate& c) {
+    const double invN = 1.0 / c.N;
+    const std::size_t held = std::min(ws.ln_y.size(), std::min(ws.ln_y_n.size(), ws.ln_y_inv.size()));
+    for (int s = c.first; s < c.first + c.count; ++s) {
+        const std::size_t k = sz(s);
+        const double n = ws.n[k];
+        ws.lnx[k] = k < held && ws.ln_y_n[k] == n && ws.ln_y_inv[k] == invN ? ws.ln_y[k] : std::log(n * invN);
+    }
+}
+
 // The gas's part of the system: its column (row `row` of K, d wide), the
 // element block (ws.KE, lower triangle), the right-hand sides and the
 // balance residuals; mu and the residuals r at the present potentials.
@@ -128,10 +141,7 @@ bool gas_newton(Workspace& ws, int& removed, NewtonOutcome& outcome, NewtonCarry
     Candidate& gas = ws.cand[sz(gi)];
     const int E = ws.E;
     const int NC = static_cast<int>(ws.cand.size());
-    {
-        const double invN = 1.0 / gas.N;
-        for (int s = gas.first; s < gas.first + gas.count; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
-    }
+    gas_fraction_logs(ws, gas);
     if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     carry.started = true;
     int dim = E;
