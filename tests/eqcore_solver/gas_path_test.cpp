@@ -119,5 +119,44 @@ TEST_F(GasBesideCompounds, StoichiometricFeedsWithTraceElements) {
     }
 }
 
+TEST_F(GasBesideCompounds, OneSolverAcrossSetupsAndMaterials) {
+    // One solver serving materials that differ in their elements, their
+    // scale and the constituents and phases entered (each setup numbers its
+    // slots differently), so that what a result leaves behind for the next
+    // calculation meets amounts of another meaning: every result must
+    // equal a fresh solver's.
+    EquilibriumProblem no_soot = problem({});
+    no_soot.phase_entered[static_cast<std::size_t>(phase_of(sys, "C_graphite(s)"))] = 0;
+    no_soot.constituent_entered[static_cast<std::size_t>(constituent_of(sys, "CH4"))] = 0;
+    const std::vector<Material> materials = {
+        {1.0, 4.0, 7.52, 4.0, 0.09}, {2.0, 8.0, 15.04, 8.0, 0.18}, {1.0, 4.0, 0.0, 4.0, 0.0},
+        {0.0, 2.0, 1.0, 1.0, 0.0},   {1.0, 4.0, 7.52, 4.0, 0.09}, {0.8, 1.0, 0.5, 1.0, 0.0},
+    };
+    Solver one;
+    for (int round = 0; round < 2; ++round)
+        for (const Material& m : materials)
+            for (const bool all : {true, false}) {
+                EquilibriumProblem pr = all ? problem(m) : no_soot;
+                pr.element_amount = {m.C, m.H, m.N, m.O, m.Ar};
+                Conditions c;
+                c.T = round == 0 ? 1800.0 : 900.0;
+                c.P = 1e5;
+                SCOPED_TRACE(::testing::Message() << "C " << m.C << " H " << m.H << " N " << m.N << " O " << m.O
+                                                  << (all ? ", all entered" : ", no graphite or CH4") << ", " << c.T
+                                                  << " K");
+                const EquilibriumResult r = one.equilibrate(pr, c);
+                ASSERT_TRUE(r.succeeded()) << r.message;
+                const AcceptanceReport rep = check_equilibrium(pr, r);
+                EXPECT_TRUE(rep.ok) << rep.summary();
+                Solver fresh;
+                const EquilibriumResult cold = fresh.equilibrate(pr, c);
+                ASSERT_TRUE(cold.succeeded()) << cold.message;
+                EXPECT_TRUE(near_rel(r.G, cold.G, 1e-10, 1e-9));
+                for (std::size_t k = 0; k < r.amount.size(); ++k)
+                    EXPECT_TRUE(near_rel(r.amount[k], cold.amount[k], 1e-7, 1e-12 * (m.C + m.H + m.N + m.O + m.Ar)))
+                        << "constituent " << k;
+            }
+}
+
 }  // namespace
 }  // namespace eqcore::testing
