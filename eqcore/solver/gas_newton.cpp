@@ -21,7 +21,6 @@ namespace eqcore::detail {
 namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
-constexpr int kFreeSearchAt = 20;  // the iteration at which newton() looks for free directions of pi
 
 // The present mixture when it is the only one and is served: ideal, one
 // mixing group, no split of its own to move onto; -1 otherwise.

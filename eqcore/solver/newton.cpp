@@ -635,7 +635,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // So does one chasing traces along such a direction: its residuals
         // stay put while the balance falls only e-fold per step (an exactly
         // stoichiometric feed, whose majors fix every other direction).
-        if ((it == 20 || trace_chase == kTraceChase) && ws.null_dim == ws.exact_dim) free_directions(ws);
+        if ((it == kFreeSearchAt || trace_chase == kTraceChase) && ws.null_dim == ws.exact_dim) free_directions(ws);
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
@@ -905,7 +905,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // free directions were sought again at iteration 20) every later
         // one repeats it, to the rounding of the potentials: the assemblage
         // ends here as it would after the last iteration, unconverged.
-        const bool idle_step = !converged && !ws.shifted && it > 20 && lam == 1.0 && leaving < 0 &&
+        const bool idle_step = !converged && !ws.shifted && it > kFreeSearchAt && lam == 1.0 && leaving < 0 &&
                                mu_res <= ws.opt.mu_tol && nd == ws.exact_dim && max_dl <= 0.25 &&
                                max_abs(dpi, E) <= 1e-14 * (1.0 + max_abs(ws.pi.data(), E));
         if (idle_step) {

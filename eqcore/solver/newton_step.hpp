@@ -20,6 +20,7 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
 constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
 constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
+constexpr int kFreeSearchAt = 20;     // the iteration at which free directions of pi are sought again
 
 inline double max_abs(const double* v, int n) {
     double m = 0.0;
