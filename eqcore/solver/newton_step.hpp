@@ -22,6 +22,23 @@ constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no New
 constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
 constexpr int kFreeSearchAt = 20;     // the iteration at which free directions of pi are sought again
 
+inline std::size_t zu(int v) { return static_cast<std::size_t>(v); }
+
+constexpr double kMaxGrowth = 4.0;     // largest relative growth of a major phase per step
+constexpr double kShrink = 1e-3;       // fraction a vanishing mixture phase keeps per step
+constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+constexpr int kZeroHolds = 8;          // steps past stoichiometric phases at zero, per assemblage
+
+// Whether a stoichiometric constituent's amount change st < 0, not taken,
+// leaves every element balance well within its tolerance.
+inline bool within_balance_rounding(const Workspace& ws, int s, double st) {
+    for (int q = ws.nz_off[zu(s)]; q < ws.nz_off[zu(s) + 1]; ++q) {
+        const int e = ws.nz_elem[zu(q)];
+        if (!(std::abs(st * ws.nz_coef[zu(q)]) <= 0.1 * ws.opt.balance_tol * ws.b[zu(e)])) return false;
+    }
+    return true;
+}
+
 inline double max_abs(const double* v, int n) {
     double m = 0.0;
     for (int i = 0; i < n; ++i) m = std::max(m, std::abs(v[i]));
@@ -48,13 +65,31 @@ inline double amount_factor(double dl, double lnx, double& lf) {
 // A present stoichiometric phase's row and column (row `row` of the Newton
 // system K, d wide), its part of the balance residuals (ws.bal) and its
 // right-hand side: its potential less a.pi.
-void assemble_compound(Workspace& ws, const Candidate& c, std::size_t d, int row);
+inline void assemble_compound(Workspace& ws, const Candidate& c, std::size_t d, int row) {
+    const int s = c.first;
+    for (int q = ws.nz_off[zu(s)]; q < ws.nz_off[zu(s) + 1]; ++q) {
+        const int e = ws.nz_elem[zu(q)];
+        ws.K[zu(e) * d + zu(row)] = ws.K[zu(row) * d + zu(e)] = ws.nz_coef[zu(q)];
+        ws.bal[zu(e)] -= ws.n[zu(s)] * ws.nz_coef[zu(q)];
+    }
+    ws.mu[zu(s)] = ws.g0[zu(s)];
+    ws.rhs[zu(row)] = ws.g0[zu(s)] - ws.adot(s, ws.pi.data());
+}
 
 // Once every present phase is assembled: the balance residuals (ws.bal)
 // added to the element rows' right-hand sides and the element block (ws.KE)
 // copied into both triangles of K (d wide). Returns the largest balance
 // residual relative to its element's amount.
-double close_element_rows(Workspace& ws, std::size_t d);
+inline double close_element_rows(Workspace& ws, std::size_t d) {
+    const int E = ws.E;
+    double balance = 0.0;
+    for (int j = 0; j < E; ++j) {
+        balance = std::max(balance, std::abs(ws.bal[zu(j)]) / ws.b[zu(j)]);
+        ws.rhs[zu(j)] += ws.bal[zu(j)];
+        for (int k = 0; k <= j; ++k) ws.K[zu(k) * d + zu(j)] = ws.K[zu(j) * d + zu(k)] = ws.KE[zu(j * E + k)];
+    }
+    return balance;
+}
 
 // Constituent s of an ideal mixture of one mixing group, amount ns and
 // residual r: its parts of the phase's column (col), of the right-hand side
@@ -62,15 +97,15 @@ double close_element_rows(Workspace& ws, std::size_t d);
 // triangle KE).
 inline void add_ideal_terms(const Workspace& ws, int s, double ns, double r, double* col, double* rhs, double* KE) {
     const double wr = ns * r;
-    const int nz_end = ws.nz_off[static_cast<std::size_t>(s) + 1];
-    for (int q = ws.nz_off[static_cast<std::size_t>(s)]; q < nz_end; ++q) {
-        const int e = ws.nz_elem[static_cast<std::size_t>(q)];
-        col[e] += ns * ws.nz_coef[static_cast<std::size_t>(q)];
-        rhs[e] += wr * ws.nz_coef[static_cast<std::size_t>(q)];
+    const int nz_end = ws.nz_off[zu(s) + 1];
+    for (int q = ws.nz_off[zu(s)]; q < nz_end; ++q) {
+        const int e = ws.nz_elem[zu(q)];
+        col[e] += ns * ws.nz_coef[zu(q)];
+        rhs[e] += wr * ws.nz_coef[zu(q)];
     }
-    const int pp_end = ws.pp_off[static_cast<std::size_t>(s) + 1];
-    for (int q = ws.pp_off[static_cast<std::size_t>(s)]; q < pp_end; ++q)
-        KE[ws.pp_idx[static_cast<std::size_t>(q)]] += ns * ws.pp_coef[static_cast<std::size_t>(q)];
+    const int pp_end = ws.pp_off[zu(s) + 1];
+    for (int q = ws.pp_off[zu(s)]; q < pp_end; ++q)
+        KE[ws.pp_idx[zu(q)]] += ns * ws.pp_coef[zu(q)];
 }
 
 // The step length `lam` (as the compositions limit it) limited further by
@@ -80,8 +115,67 @@ inline void add_ideal_terms(const Workspace& ws, int s, double ns, double r, dou
 // below zero shrinks. `leaving` receives the phase that leaves with this
 // step (-1: none); `zero_holds` counts the steps taken past stoichiometric
 // phases held at zero.
-double limit_phase_steps(Workspace& ws, double lam, double total, double mu_res, double balance, int& zero_holds,
-                         int& leaving);
+inline double limit_phase_steps(Workspace& ws, double lam, double total, double mu_res, double balance, int& zero_holds,
+                         int& leaving) {
+    const int NC = static_cast<int>(ws.cand.size());
+    // A major phase grows at most fivefold per step; a phase just added
+    // (small) may grow as Newton says.
+    // No phase grows beyond a few times the material in one step.
+    const double cap = 4.0 * (total + 1.0);
+    for (int ci = 0; ci < NC; ++ci) {
+        const Candidate& c = ws.cand[zu(ci)];
+        if (!c.present || c.pure || ws.step[zu(ci)] <= 0.0) continue;
+        const double st = ws.step[zu(ci)];
+        if (c.N > 0.01 * total && st * lam > kMaxGrowth) lam = kMaxGrowth / st;
+        if (c.N * (1.0 + lam * st) > cap) lam = (cap / c.N - 1.0) / st;
+    }
+    // A stoichiometric phase whose amount would turn negative leaves at
+    // zero (see below). A mixture phase the linear model sends below zero shrinks a
+    // thousandfold per step and leaves once it is negligible: far from
+    // the solution that model is too rough to drop a phase at once.
+    // Far from the solution (large residuals) a stoichiometric phase is
+    // only cut to a tenth, not dropped: the linear model may be wrong.
+    leaving = -1;
+    for (int ci = 0; ci < NC; ++ci) {
+        const Candidate& c = ws.cand[zu(ci)];
+        if (!c.present || !c.pure) continue;
+        const double st = ws.step[zu(ci)], n = ws.n[zu(c.first)];
+        if (st >= 0.0 || -n / st > lam) continue;
+        const bool far = mu_res > 1e-3 || balance > 1e-3;
+        if (far && n > 1e-8 * total) {
+            lam = 0.9 * -n / st;
+            leaving = -1;
+        } else if (far && n == 0.0 && zero_holds < kZeroHolds) {
+            // At zero (just added): far from the solution its linear
+            // model's sign says little; it stays present at zero and
+            // the step goes on without it.
+            ++zero_holds;
+        } else if (n == 0.0 && within_balance_rounding(ws, c.first, st)) {
+            // At zero, sent below it by no more than the rounding of the
+            // feed (a feed the other present phases hold exactly, such
+            // as one at a compound's composition written in decimals):
+            // it stays at zero, where it fixes the potentials those
+            // phases leave free, and the next phase to enter decides.
+            // Dropped, it would be the most unstable phase again at
+            // once, and enter and leave without end.
+        } else {
+            lam = -n / st;
+            leaving = ci;
+        }
+    }
+    for (int ci = 0; ci < NC && leaving < 0; ++ci) {
+        const Candidate& c = ws.cand[zu(ci)];
+        const double st = ws.step[zu(ci)];
+        if (!c.present || c.pure || st * lam >= -(1.0 - kShrink)) continue;
+        if (c.N < kNegligible * total) {
+            leaving = ci;
+            lam = 0.0;
+        } else {
+            lam = (1.0 - kShrink) / -st;
+        }
+    }
+    return lam;
+}
 
 // What a Newton step measured: the largest potential residual, the largest
 // relative element balance residual, its length, the largest composition
