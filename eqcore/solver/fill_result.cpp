@@ -1,6 +1,7 @@
 // The converged state in the caller's units and numbering.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "solver/workspace.hpp"
 #include "thermo/phase_props.hpp"
@@ -26,6 +27,22 @@ PhaseProps candidate_props(Workspace& ws, const Candidate& c, bool logs_held) {
     }
     return evaluate(*c.model, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
                     std::span<const StandardProps>(ws.sp_phase.data(), count), {}, {}, ln_fraction);
+}
+
+// What ws.ln_y holds each logarithm of (see Workspace::ln_y_n): for every
+// slot evaluate_mu wrote, so that the three always agree.
+void hold_fraction_logs(Workspace& ws) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    ws.ln_y_n.resize(sz(ws.slots()), none);
+    ws.ln_y_inv.resize(sz(ws.slots()), none);
+    for (const Candidate& c : ws.cand) {
+        if (!c.present || c.pure) continue;
+        const double invN = c.groups == 1 ? 1.0 / c.N : none;
+        for (int s = c.first; s < c.first + c.count; ++s) {
+            ws.ln_y_n[sz(s)] = c.groups == 1 ? ws.n[sz(s)] : none;
+            ws.ln_y_inv[sz(s)] = invN;
+        }
+    }
 }
 
 // A present phase's properties, added to the system's.
@@ -126,6 +143,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
 
     // Chemical potentials at the final amounts.
     evaluate_mu(ws);
+    hold_fraction_logs(ws);
     // Potentials of every constituent from the element potentials (absent
     // phases, eliminated constituents); elements not in the material count 0.
     // The slots of a present phase without sublattices get their phase's

@@ -38,52 +38,25 @@
 #include <Eigen/Dense>
 
 #include "solver/dense_lu.hpp"
+#include "solver/gas_newton.hpp"
+#include "solver/newton_step.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
 namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
-constexpr double kLnFloor = -690.0;                 // smallest ln x kept (x ~ 1e-300)
-constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace constituent
-constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
-constexpr double kMaxRise = 3.0;  // largest rise of ln n of a major constituent per step
-constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
-constexpr double kLnTail = -2.995732273553991;  // ln kTail
-constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
-constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
-constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
-constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
 constexpr double kTracePhase = 1e-8;  // relative amount below which a mixture phase is a trace
 // Smallest pivot of the equilibrated system, relative: a direction with less
 // curvature is one that only traces within the phases fix (the same measure
 // as free_directions': singular values of the weighted rows below 1e-3).
 constexpr double kScaledPivot = 1e-6;
-constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
-constexpr int kZeroHolds = 8;         // steps past stoichiometric phases at zero, per assemblage
-constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
 constexpr int kIdleRepeats = 3;       // idle iterations in a row that show every later one repeats them
 
 double a_dot_b(const Workspace& ws, int q) {
     double x = 0.0;
     for (int j = 0; j < ws.E; ++j) x += ws.null[sz(q) * sz(ws.E) + sz(j)] * ws.b[sz(j)];
     return x;
-}
-
-// Whether a stoichiometric constituent's amount change st < 0, not taken,
-// leaves every element balance well within its tolerance.
-bool within_balance_rounding(const Workspace& ws, int s, double st) {
-    for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q) {
-        const int e = ws.nz_elem[sz(q)];
-        if (!(std::abs(st * ws.nz_coef[sz(q)]) <= 0.1 * ws.opt.balance_tol * ws.b[sz(e)])) return false;
-    }
-    return true;
-}
-
-double max_abs(const double* v, int n) {
-    double m = 0.0;
-    for (int i = 0; i < n; ++i) m = std::max(m, std::abs(v[i]));
-    return m;
 }
 
 // sqrt(x y) of two fractions. Below the smallest normal number the product
@@ -96,21 +69,6 @@ double root_product(double x, double y) {
     if (xy >= std::numeric_limits<double>::min()) return std::sqrt(xy);
     const double floor = std::exp(kLnFloor + 1.0);
     return x <= floor || y <= floor ? 0.0 : std::sqrt(x) * std::sqrt(y);
-}
-
-// Factor of an amount for a change `dl` of its logarithm (see above); `lf`
-// receives the logarithm of the factor.
-double amount_factor(double dl, double lnx, double& lf) {
-    if (dl >= 0.0 || lnx <= kLnMajor) {
-        lf = std::max(dl, kLnFloor - lnx);
-        return std::exp(lf);
-    }
-    if (dl >= kTail - 1.0) {
-        lf = std::log1p(dl);
-        return 1.0 + dl;
-    }
-    lf = std::max(kLnTail + (dl + 1.0 - kTail) / kTail, kLnFloor - lnx);
-    return std::exp(lf);
 }
 
 // ln x of every constituent of the present mixtures from the amounts (the
@@ -207,14 +165,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) col[ws.nz_elem[sz(q)]] += ns * ws.nz_coef[sz(q)];
             continue;
         }
-        const double wr = ns * r;
-        for (int q = ws.nz_off[sz(s)]; q < nz_end; ++q) {
-            const int e = ws.nz_elem[sz(q)];
-            col[e] += ns * ws.nz_coef[sz(q)];
-            rhs[e] += wr * ws.nz_coef[sz(q)];
-        }
-        const int pp_end = ws.pp_off[sz(s) + 1];
-        for (int q = ws.pp_off[sz(s)]; q < pp_end; ++q) KE[ws.pp_idx[sz(q)]] += ns * ws.pp_coef[sz(q)];
+        add_ideal_terms(ws, s, ns, r, col, rhs, KE);
     }
     for (int j = 0; j < E; ++j) {
         K(j, row) = K(row, j) = col[j];
@@ -656,9 +607,22 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // No phase left to hold the material: nothing to iterate on.
     if (std::none_of(ws.cand.begin(), ws.cand.end(), [](const Candidate& c) { return c.present; }))
         return NewtonOutcome::singular;
-    refresh_lnx(ws);
-    if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
-    for (int it = 0; it < ws.opt.max_newton; ++it) {
+    // A gas beside stoichiometric phases takes the same steps on its own
+    // path; where that path hands over, this one goes on from the same
+    // iteration with what its last step measured.
+    NewtonCarry carry;
+    NewtonOutcome gas_outcome = NewtonOutcome::diverged;
+    if (gas_newton(ws, removed, gas_outcome, carry)) return gas_outcome;
+    last_mu_res = carry.last_mu_res;
+    last_full = carry.last_full;
+    zero_holds = carry.zero_holds;
+    trace_chase = carry.trace_chase;
+    last_balance = carry.last_balance;
+    if (!carry.started) {
+        refresh_lnx(ws);
+        if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
+    }
+    for (int it = carry.it; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         // An iteration cut short (retried or continued) breaks a run of idle ones.
         const int idle_before = idle;
@@ -671,7 +635,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // So does one chasing traces along such a direction: its residuals
         // stay put while the balance falls only e-fold per step (an exactly
         // stoichiometric feed, whose majors fix every other direction).
-        if ((it == 20 || trace_chase == kTraceChase) && ws.null_dim == ws.exact_dim) free_directions(ws);
+        if ((it == kFreeSearchAt || trace_chase == kTraceChase) && ws.null_dim == ws.exact_dim) free_directions(ws);
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
@@ -688,25 +652,13 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         for (Candidate& c : ws.cand) {
             if (!c.present) continue;
             if (c.pure) {
-                const int s = c.first;
-                for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q) {
-                    const int e = ws.nz_elem[sz(q)];
-                    ws.K[sz(e) * d + sz(row)] = ws.K[sz(row) * d + sz(e)] = ws.nz_coef[sz(q)];
-                    ws.bal[sz(e)] -= ws.n[sz(s)] * ws.nz_coef[sz(q)];
-                }
-                ws.mu[sz(s)] = ws.g0[sz(s)];
-                ws.rhs[sz(row)] = ws.g0[sz(s)] - ws.adot(s, ws.pi.data());
+                assemble_compound(ws, c, d, row);
             } else {
                 assemble_mixture(ws, c, d, row);
             }
             ++row;
         }
-        double balance = 0.0;
-        for (int j = 0; j < E; ++j) {
-            balance = std::max(balance, std::abs(ws.bal[sz(j)]) / ws.b[sz(j)]);
-            ws.rhs[sz(j)] += ws.bal[sz(j)];
-            for (int k = 0; k <= j; ++k) ws.K[sz(k) * d + sz(j)] = ws.K[sz(j) * d + sz(k)] = ws.KE[sz(j * E + k)];
-        }
+        const double balance = close_element_rows(ws, d);
         // A border both holds pi along its direction and takes up the
         // balances along it (along an exact direction, their rounding).
         // Weighted by the element amounts, so that what it takes up from
@@ -915,79 +867,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
         }
         if (max_dl * lam > trust) lam = trust / max_dl;
-        // A major phase grows at most fivefold per step; a phase just added
-        // (small) may grow as Newton says.
-        // No phase grows beyond a few times the material in one step.
-        const double cap = 4.0 * (total + 1.0);
-        for (int ci = 0; ci < NC; ++ci) {
-            const Candidate& c = ws.cand[sz(ci)];
-            if (!c.present || c.pure || ws.step[sz(ci)] <= 0.0) continue;
-            const double st = ws.step[sz(ci)];
-            if (c.N > 0.01 * total && st * lam > kMaxGrowth) lam = kMaxGrowth / st;
-            if (c.N * (1.0 + lam * st) > cap) lam = (cap / c.N - 1.0) / st;
-        }
-        // A stoichiometric phase whose amount would turn negative leaves at
-        // zero (see below). A mixture phase the linear model sends below zero shrinks a
-        // thousandfold per step and leaves once it is negligible: far from
-        // the solution that model is too rough to drop a phase at once.
-        // Far from the solution (large residuals) a stoichiometric phase is
-        // only cut to a tenth, not dropped: the linear model may be wrong.
         int leaving = -1;
-        for (int ci = 0; ci < NC; ++ci) {
-            const Candidate& c = ws.cand[sz(ci)];
-            if (!c.present || !c.pure) continue;
-            const double st = ws.step[sz(ci)], n = ws.n[sz(c.first)];
-            if (st >= 0.0 || -n / st > lam) continue;
-            const bool far = mu_res > 1e-3 || balance > 1e-3;
-            if (far && n > 1e-8 * total) {
-                lam = 0.9 * -n / st;
-                leaving = -1;
-            } else if (far && n == 0.0 && zero_holds < kZeroHolds) {
-                // At zero (just added): far from the solution its linear
-                // model's sign says little; it stays present at zero and
-                // the step goes on without it.
-                ++zero_holds;
-            } else if (n == 0.0 && within_balance_rounding(ws, c.first, st)) {
-                // At zero, sent below it by no more than the rounding of the
-                // feed (a feed the other present phases hold exactly, such
-                // as one at a compound's composition written in decimals):
-                // it stays at zero, where it fixes the potentials those
-                // phases leave free, and the next phase to enter decides.
-                // Dropped, it would be the most unstable phase again at
-                // once, and enter and leave without end.
-            } else {
-                lam = -n / st;
-                leaving = ci;
-            }
-        }
-        for (int ci = 0; ci < NC && leaving < 0; ++ci) {
-            const Candidate& c = ws.cand[sz(ci)];
-            const double st = ws.step[sz(ci)];
-            if (!c.present || c.pure || st * lam >= -(1.0 - kShrink)) continue;
-            if (c.N < kNegligible * total) {
-                leaving = ci;
-                lam = 0.0;
-            } else {
-                lam = (1.0 - kShrink) / -st;
-            }
-        }
-        // Converged when the tolerances hold here, or when this full step
-        // is so small that they hold after it by a wide margin: the update
-        // departs from the linear model (which balances the elements
-        // exactly unless free directions are held) by about n (t dl + dl^2)
-        // per constituent, and leaves residuals of order dl^2 -- when the
-        // step is Newton's own: a step from a shifted block (a phase inside
-        // its spinodal) contracts the residuals only linearly. With negative
-        // stoichiometric coefficients that bound does not follow from b alone.
-        // Either way the step is taken in full: a cut step (a phase
-        // shrinking out of an assemblage the phase rule forbids) is not at
-        // the solution, however small the residuals of its linear model.
-        const bool converged =
-            (mu_res <= ws.opt.mu_tol && balance <= ws.opt.balance_tol && lam == 1.0 && leaving < 0) ||
-            (lam == 1.0 && leaving < 0 && nd == ws.exact_dim && !ws.negative_stoich && !ws.shifted && balance <= 1e-6 &&
-             max_dl * (max_dl + max_t) <= 0.1 * ws.opt.balance_tol && mu_res * mu_res <= 0.1 * ws.opt.mu_tol);
-        bool chasing = lam == 1.0 && leaving < 0 && mu_res > ws.opt.mu_tol && mu_res <= 1.25 * last_mu_res &&
-                       mu_res >= 0.8 * last_mu_res && balance <= 0.6 * last_balance && balance >= 0.2 * last_balance;
+        lam = limit_phase_steps(ws, lam, total, mu_res, balance, zero_holds, leaving);
+        const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
+        const bool converged = step_converged(ws, measured);
+        bool chasing = step_chases_traces(ws, measured, last_mu_res, last_balance);
         // (Ideal mixtures and compounds only: where a mixture has a
         // remainder, flat residuals may be its own slow settling.)
         if (chasing)
@@ -1021,7 +905,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // free directions were sought again at iteration 20) every later
         // one repeats it, to the rounding of the potentials: the assemblage
         // ends here as it would after the last iteration, unconverged.
-        const bool idle_step = !converged && !ws.shifted && it > 20 && lam == 1.0 && leaving < 0 &&
+        const bool idle_step = !converged && !ws.shifted && it > kFreeSearchAt && lam == 1.0 && leaving < 0 &&
                                mu_res <= ws.opt.mu_tol && nd == ws.exact_dim && max_dl <= 0.25 &&
                                max_abs(dpi, E) <= 1e-14 * (1.0 + max_abs(ws.pi.data(), E));
         if (idle_step) {

@@ -193,6 +193,10 @@ struct Workspace {
     std::vector<double> xfull, muex, dmuex;  // one phase, in its model's numbering
     std::vector<StandardProps> sp_phase;     // one phase's standard-state values, its model's numbering
     std::vector<double> ln_y;                // per slot: ln of its fraction in its group at the final amounts (evaluate_mu)
+    // Per slot: the amount and the 1/N of its phase that ln_y was taken at,
+    // where its phase has one mixing group (NaN elsewhere). An iteration
+    // that starts from the same numbers takes its logarithms from ln_y.
+    std::vector<double> ln_y_n, ln_y_inv;
     std::vector<double> ln_var;              // one phase: ln_y in its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents
     std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
