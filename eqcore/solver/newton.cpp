@@ -848,7 +848,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         backed_up = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
-        // Step length: rising majors by at most e^2, traces to at most 1e-4.
+        // Step length: rising majors by at most e^3, traces to at most 1e-4.
         double lam = 1.0;
         double total = 0.0;
         for (int ci = 0; ci < NC; ++ci) {
