@@ -289,54 +289,90 @@ bool one_direction(const Workspace& ws, const Candidate& c, int& a) {
     return a >= 0;
 }
 
-bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out) {
-    int a = -1;
-    if (!one_direction(ws, c, a)) return false;
+namespace {
+
+// The model's remainder along candidate ci's line (slot a at 1 - t, slot
+// a + 1 at t, every other slot's sublattice at 1) over RT, per formula unit
+// of the candidate: formed once per temperature (the two the workspace
+// holds values of) and kept with what it was formed of, so that an entry
+// of another temperature, model or line is never taken.
+const LineRemainder& remainder_along_line(Workspace& ws, int ci, int a) {
+    const Candidate& c = ws.cand[sz(ci)];
+    LineRemainders& held = ws.line_remainders[sz(ci)];
+    for (const LineRemainder& r : held.at)
+        if (r.T == ws.T && r.model == c.model && r.a == a) return r;
+    LineRemainder& r = held.at[held.next];
+    held.next = 1 - held.next;
+    r = LineRemainder{};
     const ModelLayout& layout = c.model->layout();
     const std::size_t m = sz(layout.variables);
     Scratch y0_buf(m), dy_buf(m);
     const std::span<double> y0 = y0_buf.span(), dy = dy_buf.span();
-    // The line: y_a = 1 - t, y_b = t, every other slot's sublattice at 1;
-    // and the potentials' part of D, -sum_g a_g sum_s y_s (a_s.pi - g0_s).
+    for (int g = c.group0; g < c.group0 + c.groups; ++g)
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const int k = s - c.first;
+            const auto v = sz(ws.slot_var[sz(s)]);
+            if (k == a) {
+                y0[v] = 1.0;
+                dy[v] = -1.0;
+            } else if (k == a + 1) {
+                dy[v] = 1.0;
+            } else {
+                y0[v] = 1.0;
+            }
+        }
+    const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
     LinePolynomial P;
+    r.served = c.model->line_polynomial(at, y0, dy, P);
+    if (r.served) {
+        const double scale = c.sites / layout.formula_sites() / ws.RT;
+        r.q.degree = P.degree;
+        for (int k = 0; k <= P.degree; ++k) {
+            r.q.c[k] = scale * P.c[k];
+            r.q.mag[k] = std::abs(scale) * P.mag[k];
+        }
+    }
+    r.T = ws.T;
+    r.model = c.model;
+    r.a = a;
+    return r;
+}
+
+}  // namespace
+
+bool line_minima(Workspace& ws, int ci, LineMinima& out) {
+    const Candidate& c = ws.cand[sz(ci)];
+    int a = -1;
+    if (!one_direction(ws, c, a)) return false;
+    // The potentials' part of D, -sum_g a_g sum_s y_s (a_s.pi - g0_s), along
+    // the line.
     double lin0 = 0.0, lin1 = 0.0, lin_mag0 = 0.0, lin_mag1 = 0.0;
     double site_number = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g)
         for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
             const int k = s - c.first;
-            const auto v = sz(ws.slot_var[sz(s)]);
             const double p = ws.adot(s, ws.pi.data()) - ws.g0[sz(s)], ag = ws.grp_sites[sz(g)];
             if (k == a) {
-                y0[v] = 1.0;
-                dy[v] = -1.0;
                 site_number = ag;
                 lin0 -= ag * p;
                 lin1 += ag * p;
                 lin_mag0 += std::abs(ag * p);
                 lin_mag1 += std::abs(ag * p);
             } else if (k == a + 1) {
-                dy[v] = 1.0;
                 lin1 -= ag * p;
                 lin_mag1 += std::abs(ag * p);
             } else {
-                y0[v] = 1.0;
                 lin0 -= ag * p;
                 lin_mag0 += std::abs(ag * p);
             }
         }
-    const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
-    if (!(site_number > 0.0) || !c.model->line_polynomial(at, y0, dy, P)) return false;
-    // The remainder per formula unit of the model's sites, over RT, per
-    // formula unit of the candidate's (distance_at), and the potentials'
-    // part.
-    const double scale = c.sites / layout.formula_sites() / ws.RT;
+    if (!(site_number > 0.0)) return false;
+    const LineRemainder& remainder = remainder_along_line(ws, ci, a);
+    if (!remainder.served) return false;
     LineFunction f;
     f.a = site_number;
-    f.q.degree = std::max(P.degree, 1);
-    for (int k = 0; k <= P.degree; ++k) {
-        f.q.c[k] = scale * P.c[k];
-        f.q.mag[k] = std::abs(scale) * P.mag[k];
-    }
+    f.q = remainder.q;
+    f.q.degree = std::max(remainder.q.degree, 1);
     f.q.c[0] += lin0;
     f.q.c[1] += lin1;
     f.q.mag[0] += lin_mag0;

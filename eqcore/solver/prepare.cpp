@@ -270,6 +270,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.xbest.assign(M, 0.0);
     constexpr int kB = TangentMemory::kBasins;
     ws.tpm.assign(sz(NC), TangentMemory{});
+    ws.line_remainders.assign(sz(NC), LineRemainders{});
     ws.tp_x.assign(sz(S), 0.0);
     ws.tp_ideal.assign(sz(S), 0.0);
     ws.ref_g0.assign(sz(S), 0.0);

@@ -92,6 +92,22 @@ struct TangentMemory {
     double third = 0.0;
 };
 
+// A one-direction candidate's remainder along its line (line_minimum.cpp)
+// at the two temperatures the workspace holds values of: it depends on the
+// phase's model, its parameters at T and the line alone, not on the
+// potentials, so a search forms it once per candidate and temperature.
+struct LineRemainder {
+    double T = -1.0;                   // the temperature it is of (-1: none)
+    const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
+    int a = -1;
+    bool served = false;               // false: the remainder is no polynomial along the line
+    LinePolynomial q;                  // over RT, per formula unit of the candidate
+};
+struct LineRemainders {
+    LineRemainder at[2];
+    int next = 0;  // the entry a third temperature replaces
+};
+
 struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
@@ -262,6 +278,7 @@ struct Workspace {
     // per remembered minimum its distance and whether it lay at a present
     // copy's composition.
     std::vector<TangentMemory> tpm;
+    std::vector<LineRemainders> line_remainders;  // per candidate
     std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
@@ -406,7 +423,7 @@ struct LineMinima {
     double D[kMost];            // the distance / RT there (distance_at)
 };
 bool one_direction(const Workspace& ws, const Candidate& c, int& a);
-bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out);
+bool line_minima(Workspace& ws, int ci, LineMinima& out);
 // The slot fractions (c.count) of minimum k.
 void line_point(const Candidate& c, const LineMinima& lm, int k, double* y);
 
