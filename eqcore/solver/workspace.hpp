@@ -13,6 +13,7 @@
 #include "data/system.hpp"
 #include "solver/conditions.hpp"
 #include "solver/free_basis.hpp"
+#include "solver/line_minimum.hpp"
 #include "solver/options.hpp"
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
@@ -93,15 +94,17 @@ struct TangentMemory {
 };
 
 // A one-direction candidate's remainder along its line (line_minimum.cpp)
-// at the two temperatures the workspace holds values of: it depends on the
-// phase's model, its parameters at T and the line alone, not on the
-// potentials, so a search forms it once per candidate and temperature.
+// at the two temperatures the workspace holds values of, with the map of
+// its distance's curvature: they depend on the phase's model, its
+// parameters at T and the line alone, not on the potentials, so a search
+// forms them once per candidate and temperature.
 struct LineRemainder {
     double T = -1.0;                   // the temperature it is of (-1: none)
     const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
     int a = -1;
     bool served = false;               // false: the remainder is no polynomial along the line
     LinePolynomial q;                  // over RT, per formula unit of the candidate
+    CurvatureMap curvature;            // of the distance along the line (its potentials' part is linear)
 };
 struct LineRemainders {
     LineRemainder at[2];

@@ -58,11 +58,11 @@ std::vector<double> times(const std::vector<double>& p, const std::vector<double
 // reported point is a local minimum; the least of them is at or below
 // every grid point; every strict local minimum of the grid (its neighbours
 // higher by more than the rounding) has a reported minimum between those
-// neighbours.
-void check_against_grid(const LineFunction& f, const std::string& what) {
+// neighbours. With a curvature map given, the minima are found from it.
+void check_against_grid(const LineFunction& f, const std::string& what, const detail::CurvatureMap* map = nullptr) {
     double s[16];
     int n = 0;
-    ASSERT_TRUE(detail::line_function_minima(f, s, 16, n)) << what;
+    ASSERT_TRUE(map ? detail::line_function_minima(f, *map, s, 16, n) : detail::line_function_minima(f, s, 16, n)) << what;
     ASSERT_GT(n, 0) << what;
     long double scale = f.a;
     for (int k = 0; k <= f.q.degree; ++k) scale += std::abs(f.q.c[k]);
@@ -142,8 +142,36 @@ TEST(LineMinimum, AgreesWithADenseGridOnRandomPolynomials) {
         std::vector<double> q(static_cast<std::size_t>(degree + 1));
         for (double& v : q) v = size * unit(rng);
         const double a = std::pow(10.0, 1.5 * unit(rng));
-        check_against_grid(make(a, q), "random trial " + std::to_string(trial));
+        const LineFunction f = make(a, q);
+        check_against_grid(f, "random trial " + std::to_string(trial));
+        if (trial % 4 != 0) continue;
+        // The map of f serves functions that differ from it in the linear
+        // part only, as a search's do at other potentials.
+        detail::CurvatureMap map;
+        ASSERT_TRUE(detail::map_curvature(f, map));
+        for (int other = 0; other < 2; ++other) {
+            LineFunction g = f;
+            g.q.c[0] = size * unit(rng);
+            g.q.c[1] = 3.0 * size * unit(rng);
+            g.q.mag[0] = std::abs(g.q.c[0]);
+            g.q.mag[1] = std::abs(g.q.c[1]);
+            check_against_grid(g, "random trial " + std::to_string(trial) + " at other potentials", &map);
+        }
     }
+}
+
+// A map of another function (another curvature) is not taken for this
+// one's: its minima are found all the same.
+TEST(LineMinimum, TakesNoCurvatureMapOfAnotherFunction) {
+    std::vector<double> four = {1.0};
+    for (double r : {0.1, 0.35, 0.6, 0.85}) four = times(four, times({-r, 1.0}, {-r, 1.0}));
+    for (double& v : four) v *= 1e4;
+    detail::CurvatureMap convex;
+    ASSERT_TRUE(detail::map_curvature(make(0.01, {0.0, 0.0, 1.0}), convex));
+    check_against_grid(make(0.01, four), "four minima, a convex function's map", &convex);
+    detail::CurvatureMap other_a;
+    ASSERT_TRUE(detail::map_curvature(make(10.0, four), other_a));
+    check_against_grid(make(0.01, four), "four minima, another site number's map", &other_a);
 }
 
 TEST(LineMinimum, DecidesNothingOnFunctionsItCannotCertify) {
