@@ -162,7 +162,10 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
         roots.add(sr);
         return;
     }
-    double s = 0.5 * (sl + sr);
+    // The first step from the secant of the bracket's ends (D' is close to
+    // linear in s over most of it), its midpoint where that falls outside.
+    double s = sl - fl * ((sr - sl) / (fr - fl));
+    if (!(s > sl && s < sr)) s = 0.5 * (sl + sr);
     for (int it = 0; it < 200; ++it) {
         double fs = 0.0;
         const double f = L.slope(s, &fs);
