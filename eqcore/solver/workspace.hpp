@@ -111,6 +111,16 @@ struct LineRemainders {
     int next = 0;  // the entry a third temperature replaces
 };
 
+// The standard-state values of a candidate's constituents (end members)
+// at the two temperatures the workspace holds values of (fill_result.cpp):
+// they depend on the phase's model and T alone.
+struct HeldStandards {
+    double T[2] = {-1.0, -1.0};  // the temperature of each entry (-1: none)
+    const PhaseModel* model[2] = {nullptr, nullptr};
+    std::vector<StandardProps> sp[2];
+    int next = 0;  // the entry a third temperature replaces
+};
+
 struct Workspace {
     // --- setup (rebuilt when the problem's structure changes)
     const System* sys = nullptr;
@@ -214,7 +224,7 @@ struct Workspace {
     std::vector<double> ln_y;                // per slot: ln of its fraction in its group at the final amounts (evaluate_mu)
     std::vector<double> ln_var;              // one phase: ln_y in its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents
-    std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
+    std::vector<HeldStandards> const_std;    // per candidate: its constituents' standard-state values
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<double> Cterm;            // its X^1/2 E X^1/2 / RT alone (C less the shifted diagonal)
     std::vector<double> Vrhs;             // its X^1/2 [A mu] by columns, solved for V and y; X^1/2 A kept
