@@ -422,7 +422,12 @@ namespace {
 // so that an entry of another temperature, model or line is never taken.
 const LineRemainder& remainder_along_line(Workspace& ws, int ci, int a, double site_number) {
     const Candidate& c = ws.cand[sz(ci)];
-    LineRemainders& held = ws.line_remainders[sz(ci)];
+    int& entry = ws.line_remainder_of[sz(ci)];
+    if (entry < 0) {
+        entry = static_cast<int>(ws.line_remainders.size());
+        ws.line_remainders.emplace_back();
+    }
+    LineRemainders& held = ws.line_remainders[sz(entry)];
     for (const LineRemainder& r : held.at)
         if (r.T == ws.T && r.model == c.model && r.a == a) return r;
     LineRemainder& r = held.at[held.next];

@@ -269,7 +269,8 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.xbest.assign(M, 0.0);
     constexpr int kB = TangentMemory::kBasins;
     ws.tpm.assign(sz(NC), TangentMemory{});
-    ws.line_remainders.assign(sz(NC), LineRemainders{});
+    ws.line_remainders.clear();
+    ws.line_remainder_of.assign(sz(NC), -1);
     ws.const_std.assign(sz(NC), HeldStandards{});
     ws.tp_x.assign(sz(S), 0.0);
     ws.tp_ideal.assign(sz(S), 0.0);

@@ -291,7 +291,11 @@ struct Workspace {
     // per remembered minimum its distance and whether it lay at a present
     // copy's composition.
     std::vector<TangentMemory> tpm;
-    std::vector<LineRemainders> line_remainders;  // per candidate
+    // The one-direction candidates' remainders along their lines, taken in
+    // the order they are first searched (line_remainder_of: per candidate
+    // its entry, -1 none yet), so that only those candidates hold one.
+    std::vector<LineRemainders> line_remainders;
+    std::vector<int> line_remainder_of;
     std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
