@@ -59,6 +59,23 @@ void add_props(const PhaseProps& pp, PhaseResult& pr, EquilibriumResult& out) {
     out.V += pp.V;
 }
 
+// The standard-state values of candidate ci's constituents at ws.T: formed
+// once per temperature (the two the workspace holds values of) and kept
+// with the model and temperature they are of.
+std::span<const StandardProps> constituent_standards(Workspace& ws, int ci) {
+    const Candidate& c = ws.cand[sz(ci)];
+    HeldStandards& held = ws.const_std[sz(ci)];
+    for (int k = 0; k < 2; ++k)
+        if (held.T[k] == ws.T && held.model[k] == c.model) return held.sp[k];
+    const int k = held.next;
+    held.next = 1 - k;
+    held.sp[k].assign(sz(ws.sys->phases[sz(c.phase)].count), StandardProps{});
+    c.model->constituent_standard(ws.T, std::log(ws.T), held.sp[k]);
+    held.T[k] = ws.T;
+    held.model[k] = c.model;
+    return held.sp[k];
+}
+
 // Candidate c whose variables are not its constituents (a phase with
 // sublattices): its constituents (end members) from the model's split of its
 // internal amounts, their potentials as the same combinations of the
@@ -68,13 +85,13 @@ void add_props(const PhaseProps& pp, PhaseResult& pr, EquilibriumResult& out) {
 // of its variables within their groups). Absent: at the composition of
 // least driving force (ws.xbest) per formula unit. The phase's properties
 // are left to the caller.
-void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& out) {
+void fill_through_split(Workspace& ws, int ci, EquilibriumResult& out) {
+    const Candidate& c = ws.cand[sz(ci)];
     const Phase& ph = ws.sys->phases[sz(c.phase)];
     const ModelLayout& l = c.model->layout();
     PhaseResult& pr = out.phases[sz(c.phase)];
     const std::size_t nv = sz(l.variables), nk = sz(ph.count);
     const std::span<double> v(ws.xfull.data(), nv), n(ws.nconst.data(), nk);
-    const std::span<StandardProps> sp(ws.sp_const.data(), nk);
     std::fill(v.begin(), v.end(), 0.0);
     pr.site_fraction.assign(nv, 0.0);
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
@@ -86,7 +103,7 @@ void fill_through_split(Workspace& ws, const Candidate& c, EquilibriumResult& ou
         }
     }
     c.model->constituent_amounts(v, n);
-    c.model->constituent_standard(ws.T, std::log(ws.T), sp);
+    const std::span<const StandardProps> sp = constituent_standards(ws, ci);
     double formula_units = 0.0;
     for (std::size_t k = 0; k < nk; ++k) formula_units += n[k];
     // The amount in formula units of its constituents (end members): the
@@ -190,7 +207,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             }
             pr.driving_force = -df * ws.RT;
             if (!c.identity) {
-                fill_through_split(ws, c, out);
+                fill_through_split(ws, ci, out);
                 continue;
             }
             std::fill(ws.xfull.begin(), ws.xfull.begin() + ph.count, 0.0);
@@ -206,7 +223,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             continue;
         }
         if (!c.identity) {
-            fill_through_split(ws, c, out);
+            fill_through_split(ws, ci, out);
             add_props(candidate_props(ws, c, false), pr, out);
             continue;
         }

@@ -162,7 +162,10 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
         roots.add(sr);
         return;
     }
-    double s = 0.5 * (sl + sr);
+    // The first step from the secant of the bracket's ends (D' is close to
+    // linear in s over most of it), its midpoint where that falls outside.
+    double s = sl - fl * ((sr - sl) / (fr - fl));
+    if (!(s > sl && s < sr)) s = 0.5 * (sl + sr);
     for (int it = 0; it < 200; ++it) {
         double fs = 0.0;
         const double f = L.slope(s, &fs);
@@ -178,19 +181,37 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
     roots.add(s);
 }
 
-// Every zero of D' where it changes sign from - to + over [0, 1] (see the
-// file's head); false where the splits reach their cap.
-bool all_minima(const Line& L, Roots& roots) {
-    struct Piece {
-        double l, r, sl, sr;  // ends in t and in s = ln(t / (1 - t))
-        int depth;
-    };
-    const double inf = HUGE_VAL;
+struct Piece {
+    double l, r, sl, sr;  // ends in t and in s = ln(t / (1 - t))
+    int depth;
+};
+
+// 1 / (t (1 - t)), which falls to t = 1/2 and rises after: its least and
+// greatest over a piece.
+double least_w(double l, double r) {
+    const auto w = [](double t) { return 1.0 / (t * (1.0 - t)); };
+    return l <= 0.5 && r >= 0.5 ? 4.0 : (r < 0.5 ? w(r) : w(l));
+}
+double greatest_w(double l, double r) {
+    const auto w = [](double t) { return 1.0 / (t * (1.0 - t)); };
+    return l == 0.0 || r == 1.0 ? HUGE_VAL : std::max(w(l), w(r));
+}
+
+// The sign of D'' proven over a piece from an enclosure of q'' there: +1,
+// -1, or 0 (neither).
+int curvature_sign(const Line& L, const Piece& pc, Range q2) {
+    if (L.a * least_w(pc.l, pc.r) * (1.0 - kLogRound) + q2.lo > 0.0) return 1;
+    if (L.a * greatest_w(pc.l, pc.r) * (1.0 + kLogRound) + q2.hi < 0.0) return -1;
+    return 0;
+}
+
+// Every zero of D' where it changes sign from - to + over a piece (see the
+// file's head), split until decided; false where the splits reach their
+// cap. `pieces` counts the pieces examined, across calls.
+bool minima_on(const Line& L, Piece start, Roots& roots, int& pieces) {
     Piece stack[2 * kDeepest + 4];
     int top = 0;
-    stack[top++] = {0.5, 1.0, 0.0, inf, 1};
-    stack[top++] = {0.0, 0.5, -inf, 0.0, 1};
-    int pieces = 0;
+    stack[top++] = start;
     enum class Verdict { none, rising, split };
     // What a piece holds, from enclosures of q' and q'' over it.
     const auto judge = [&](const Piece& pc, Range q1, Range q2) {
@@ -198,13 +219,9 @@ bool all_minima(const Line& L, Roots& roots) {
         const double gl = L.a * pc.sl, gr = L.a * pc.sr;
         if (gl - kLogRound * std::abs(gl) + q1.lo > 0.0) return Verdict::none;
         if (gr + kLogRound * std::abs(gr) + q1.hi < 0.0) return Verdict::none;
-        // 1 / (t (1 - t)) falls to t = 1/2 and rises after.
-        const auto w = [](double t) { return 1.0 / (t * (1.0 - t)); };
-        const double l = pc.l, r = pc.r;
-        const double cmin = l <= 0.5 && r >= 0.5 ? 4.0 : (r < 0.5 ? w(r) : w(l));
-        const double cmax = l == 0.0 || r == 1.0 ? inf : std::max(w(l), w(r));
-        if (L.a * cmin * (1.0 - kLogRound) + q2.lo > 0.0) return Verdict::rising;
-        if (L.a * cmax * (1.0 + kLogRound) + q2.hi < 0.0) return Verdict::none;  // D' falls
+        const int sign = curvature_sign(L, pc, q2);
+        if (sign > 0) return Verdict::rising;
+        if (sign < 0) return Verdict::none;  // D' falls
         return Verdict::split;
     };
     while (top > 0) {
@@ -223,6 +240,77 @@ bool all_minima(const Line& L, Roots& roots) {
         const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
         stack[top++] = {mid, pc.r, smid, pc.sr, pc.depth + 1};  // the left half is taken first: roots come in order
         stack[top++] = {pc.l, mid, pc.sl, smid, pc.depth + 1};
+    }
+    return true;
+}
+
+// [0, 1] as its two halves.
+constexpr Piece kLeftHalf{0.0, 0.5, -HUGE_VAL, 0.0, 1}, kRightHalf{0.5, 1.0, 0.0, HUGE_VAL, 1};
+
+// Every minimum over [0, 1], split from its halves.
+bool all_minima(const Line& L, Roots& roots) {
+    int pieces = 0;
+    return minima_on(L, kLeftHalf, roots, pieces) && minima_on(L, kRightHalf, roots, pieces) && !roots.overflow;
+}
+
+// Pieces are halved until the sign of D'' is proven or they are this many
+// halvings deep (left to the search then): deep enough that a piece left
+// holds little more than a point where D'' changes sign.
+constexpr int kMapDeepest = 8;
+
+// The runs of the sign of D'' over [0, 1] (CurvatureMap): pieces split
+// until decided or kMapDeepest deep, neighbours of one proven sign joined
+// into a run (D'' keeps that sign over their union).
+bool map_runs(const Line& L, CurvatureMap& map) {
+    map.count = 0;
+    Piece stack[2 * kMapDeepest + 4];
+    int top = 0;
+    stack[top++] = kRightHalf;
+    stack[top++] = kLeftHalf;
+    while (top > 0) {
+        const Piece pc = stack[--top];
+        Range q2 = L.q2.horner(pc.l, pc.r);
+        int sign = curvature_sign(L, pc, q2);
+        if (sign == 0) {
+            q2 = both(q2, L.q2.centred(pc.l, pc.r));
+            sign = curvature_sign(L, pc, q2);
+        }
+        if (sign == 0 && pc.depth < kMapDeepest) {
+            const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
+            stack[top++] = {mid, pc.r, smid, pc.sr, pc.depth + 1};
+            stack[top++] = {pc.l, mid, pc.sl, smid, pc.depth + 1};
+            continue;
+        }
+        CurvatureMap::Run* last = map.count > 0 ? &map.run[map.count - 1] : nullptr;
+        if (last && sign != 0 && last->sign == sign) {
+            last->r = pc.r;
+            last->sr = pc.sr;
+            continue;
+        }
+        if (map.count == CurvatureMap::kMost) {
+            map.count = -1;
+            return false;
+        }
+        map.run[map.count++] = {pc.l, pc.r, pc.sl, pc.sr, pc.depth, sign};
+    }
+    return true;
+}
+
+// Every minimum over [0, 1] from the curvature map: none on a run where
+// D'' < 0 (D' falls), at most one on a run where D'' > 0 (D' rises: found
+// where it changes sign), pieces searched where the sign is not decided.
+bool minima_from_map(const Line& L, const CurvatureMap& map, Roots& roots) {
+    int pieces = 0;
+    for (int k = 0; k < map.count; ++k) {
+        const CurvatureMap::Run& run = map.run[k];
+        if (run.sign < 0) continue;
+        if (run.sign > 0) {
+            // An enclosure of q' is needed only where an end is t = 0 or 1.
+            const bool open = std::isinf(run.sl) || std::isinf(run.sr);
+            rising_zero(L, run.sl, run.sr, open ? L.q1.horner(run.l, run.r) : Range{0.0, 0.0}, roots);
+        } else if (!minima_on(L, Piece{run.l, run.r, run.sl, run.sr, run.depth}, roots, pieces)) {
+            return false;
+        }
     }
     return !roots.overflow;
 }
@@ -260,14 +348,49 @@ Line line_of(const LineFunction& f) {
 
 }  // namespace
 
-bool line_function_minima(const LineFunction& f, double* s, int most, int& count) {
+namespace {
+
+bool takes(const LineFunction& f) {
+    return f.a > 0.0 && f.q.degree >= 0 && f.q.degree <= LinePolynomial::kMaxDegree;
+}
+
+// Whether map is of f: made of the same a and coefficients of degree 2
+// and more (and so of the same q'' and error bound).
+bool map_of(const CurvatureMap& map, const LineFunction& f) {
+    if (map.count < 0 || map.a != f.a || map.degree != f.q.degree) return false;
+    for (int k = 2; k <= f.q.degree; ++k)
+        if (map.c[k] != f.q.c[k] || map.mag[k] != f.q.mag[k]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool map_curvature(const LineFunction& f, CurvatureMap& map) {
+    map.count = -1;
+    if (!takes(f)) return false;
+    map.a = f.a;
+    map.degree = f.q.degree;
+    for (int k = 0; k <= f.q.degree; ++k) {
+        map.c[k] = k >= 2 ? f.q.c[k] : 0.0;
+        map.mag[k] = k >= 2 ? f.q.mag[k] : 0.0;
+    }
+    return map_runs(line_of(f), map);
+}
+
+bool line_function_minima(const LineFunction& f, const CurvatureMap& map, double* s, int most, int& count) {
     count = 0;
-    if (!(f.a > 0.0) || f.q.degree < 0 || f.q.degree > LinePolynomial::kMaxDegree) return false;
+    if (!takes(f)) return false;
     const Line L = line_of(f);
     Roots roots{s, most};
-    const bool ok = all_minima(L, roots);
+    const bool ok = map_of(map, f) ? minima_from_map(L, map, roots) : all_minima(L, roots);
     count = roots.count;
     return ok;
+}
+
+bool line_function_minima(const LineFunction& f, double* s, int most, int& count) {
+    CurvatureMap map;
+    map_curvature(f, map);
+    return line_function_minima(f, map, s, most, count);
 }
 
 double line_function_value(const LineFunction& f, double s) {
@@ -289,61 +412,108 @@ bool one_direction(const Workspace& ws, const Candidate& c, int& a) {
     return a >= 0;
 }
 
-bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out) {
-    int a = -1;
-    if (!one_direction(ws, c, a)) return false;
+namespace {
+
+// The model's remainder along candidate ci's line (slot a at 1 - t, slot
+// a + 1 at t, every other slot's sublattice at 1) over RT, per formula unit
+// of the candidate, and the curvature map of the distance along it (site
+// number site_number at slots a, a + 1): formed once per temperature (the
+// two the workspace holds values of) and kept with what it was formed of,
+// so that an entry of another temperature, model or line is never taken.
+const LineRemainder& remainder_along_line(Workspace& ws, int ci, int a, double site_number) {
+    const Candidate& c = ws.cand[sz(ci)];
+    int& entry = ws.line_remainder_of[sz(ci)];
+    if (entry < 0) {
+        entry = static_cast<int>(ws.line_remainders.size());
+        ws.line_remainders.emplace_back();
+    }
+    LineRemainders& held = ws.line_remainders[sz(entry)];
+    for (const LineRemainder& r : held.at)
+        if (r.T == ws.T && r.model == c.model && r.a == a) return r;
+    LineRemainder& r = held.at[held.next];
+    held.next = 1 - held.next;
+    r = LineRemainder{};
     const ModelLayout& layout = c.model->layout();
     const std::size_t m = sz(layout.variables);
     Scratch y0_buf(m), dy_buf(m);
     const std::span<double> y0 = y0_buf.span(), dy = dy_buf.span();
-    // The line: y_a = 1 - t, y_b = t, every other slot's sublattice at 1;
-    // and the potentials' part of D, -sum_g a_g sum_s y_s (a_s.pi - g0_s).
+    for (int g = c.group0; g < c.group0 + c.groups; ++g)
+        for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
+            const int k = s - c.first;
+            const auto v = sz(ws.slot_var[sz(s)]);
+            if (k == a) {
+                y0[v] = 1.0;
+                dy[v] = -1.0;
+            } else if (k == a + 1) {
+                dy[v] = 1.0;
+            } else {
+                y0[v] = 1.0;
+            }
+        }
+    const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
     LinePolynomial P;
+    r.served = c.model->line_polynomial(at, y0, dy, P);
+    if (r.served) {
+        const double scale = c.sites / layout.formula_sites() / ws.RT;
+        r.q.degree = P.degree;
+        for (int k = 0; k <= P.degree; ++k) {
+            r.q.c[k] = scale * P.c[k];
+            r.q.mag[k] = std::abs(scale) * P.mag[k];
+        }
+        LineFunction f;
+        f.a = site_number;
+        f.q = r.q;
+        f.q.degree = std::max(r.q.degree, 1);
+        map_curvature(f, r.curvature);
+    }
+    r.T = ws.T;
+    r.model = c.model;
+    r.a = a;
+    return r;
+}
+
+}  // namespace
+
+bool line_minima(Workspace& ws, int ci, LineMinima& out) {
+    const Candidate& c = ws.cand[sz(ci)];
+    int a = -1;
+    if (!one_direction(ws, c, a)) return false;
+    // The potentials' part of D, -sum_g a_g sum_s y_s (a_s.pi - g0_s), along
+    // the line.
     double lin0 = 0.0, lin1 = 0.0, lin_mag0 = 0.0, lin_mag1 = 0.0;
     double site_number = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g)
         for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
             const int k = s - c.first;
-            const auto v = sz(ws.slot_var[sz(s)]);
             const double p = ws.adot(s, ws.pi.data()) - ws.g0[sz(s)], ag = ws.grp_sites[sz(g)];
             if (k == a) {
-                y0[v] = 1.0;
-                dy[v] = -1.0;
                 site_number = ag;
                 lin0 -= ag * p;
                 lin1 += ag * p;
                 lin_mag0 += std::abs(ag * p);
                 lin_mag1 += std::abs(ag * p);
             } else if (k == a + 1) {
-                dy[v] = 1.0;
                 lin1 -= ag * p;
                 lin_mag1 += std::abs(ag * p);
             } else {
-                y0[v] = 1.0;
                 lin0 -= ag * p;
                 lin_mag0 += std::abs(ag * p);
             }
         }
-    const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
-    if (!(site_number > 0.0) || !c.model->line_polynomial(at, y0, dy, P)) return false;
-    // The remainder per formula unit of the model's sites, over RT, per
-    // formula unit of the candidate's (distance_at), and the potentials'
-    // part.
-    const double scale = c.sites / layout.formula_sites() / ws.RT;
+    if (!(site_number > 0.0)) return false;
+    const LineRemainder& remainder = remainder_along_line(ws, ci, a, site_number);
+    if (!remainder.served) return false;
     LineFunction f;
     f.a = site_number;
-    f.q.degree = std::max(P.degree, 1);
-    for (int k = 0; k <= P.degree; ++k) {
-        f.q.c[k] = scale * P.c[k];
-        f.q.mag[k] = std::abs(scale) * P.mag[k];
-    }
+    f.q = remainder.q;
+    f.q.degree = std::max(remainder.q.degree, 1);
     f.q.c[0] += lin0;
     f.q.c[1] += lin1;
     f.q.mag[0] += lin_mag0;
     f.q.mag[1] += lin_mag1;
     double roots[LineMinima::kMost];
     int found = 0;
-    if (!line_function_minima(f, roots, LineMinima::kMost, found)) return false;
+    if (!line_function_minima(f, remainder.curvature, roots, LineMinima::kMost, found)) return false;
     double size = f.a;
     for (int k = 0; k <= f.q.degree; ++k) size += std::abs(f.q.c[k]) + f.q.mag[k];
     // Each minimum at the model's own distance, which must agree with the

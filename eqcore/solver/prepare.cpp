@@ -242,7 +242,6 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.xfull.assign(M, 0.0);
     ws.sp_phase.assign(M, StandardProps{});
     ws.nconst.assign(sz(ws.max_constituents), 0.0);
-    ws.sp_const.assign(sz(ws.max_constituents), StandardProps{});
     ws.muex.assign(M, 0.0);
     ws.dmuex.assign(M * M, 0.0);
     ws.C.assign(M * M, 0.0);
@@ -270,6 +269,9 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.xbest.assign(M, 0.0);
     constexpr int kB = TangentMemory::kBasins;
     ws.tpm.assign(sz(NC), TangentMemory{});
+    ws.line_remainders.clear();
+    ws.line_remainder_of.assign(sz(NC), -1);
+    ws.const_std.assign(sz(NC), HeldStandards{});
     ws.tp_x.assign(sz(S), 0.0);
     ws.tp_ideal.assign(sz(S), 0.0);
     ws.ref_g0.assign(sz(S), 0.0);

@@ -485,7 +485,7 @@ bool bounded_search(Search& se, double shift) {
 // be. False where that routine decides nothing: the starts are searched.
 bool line_search(Search& se) {
     LineMinima lm;
-    if (!line_minima(se.ws, se.c, lm)) return false;
+    if (!line_minima(se.ws, se.ci, lm)) return false;
     begin_reference(se.ws, se.ci);
     double* x = se.ws.xtry.data();
     for (int k = 0; k < lm.count; ++k) {

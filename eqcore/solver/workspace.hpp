@@ -13,6 +13,7 @@
 #include "data/system.hpp"
 #include "solver/conditions.hpp"
 #include "solver/free_basis.hpp"
+#include "solver/line_minimum.hpp"
 #include "solver/options.hpp"
 #include "solver/problem.hpp"
 #include "solver/result.hpp"
@@ -90,6 +91,34 @@ struct TangentMemory {
     double curvature_T = 0.0;
     double curvature = 0.0;
     double third = 0.0;
+};
+
+// A one-direction candidate's remainder along its line (line_minimum.cpp)
+// at the two temperatures the workspace holds values of, with the map of
+// its distance's curvature: they depend on the phase's model, its
+// parameters at T and the line alone, not on the potentials, so a search
+// forms them once per candidate and temperature.
+struct LineRemainder {
+    double T = -1.0;                   // the temperature it is of (-1: none)
+    const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
+    int a = -1;
+    bool served = false;               // false: the remainder is no polynomial along the line
+    LinePolynomial q;                  // over RT, per formula unit of the candidate
+    CurvatureMap curvature;            // of the distance along the line (its potentials' part is linear)
+};
+struct LineRemainders {
+    LineRemainder at[2];
+    int next = 0;  // the entry a third temperature replaces
+};
+
+// The standard-state values of a candidate's constituents (end members)
+// at the two temperatures the workspace holds values of (fill_result.cpp):
+// they depend on the phase's model and T alone.
+struct HeldStandards {
+    double T[2] = {-1.0, -1.0};  // the temperature of each entry (-1: none)
+    const PhaseModel* model[2] = {nullptr, nullptr};
+    std::vector<StandardProps> sp[2];
+    int next = 0;  // the entry a third temperature replaces
 };
 
 struct Workspace {
@@ -199,7 +228,7 @@ struct Workspace {
     std::vector<double> ln_y_n, ln_y_inv;
     std::vector<double> ln_var;              // one phase: ln_y in its model's numbering
     std::vector<double> nconst;              // one phase: amounts of its constituents
-    std::vector<StandardProps> sp_const;     // one phase: standard-state values of its constituents
+    std::vector<HeldStandards> const_std;    // per candidate: its constituents' standard-state values
     std::vector<double> C;                // one mixture phase: I + X^1/2 E X^1/2 / RT
     std::vector<double> Cterm;            // its X^1/2 E X^1/2 / RT alone (C less the shifted diagonal)
     std::vector<double> Vrhs;             // its X^1/2 [A mu] by columns, solved for V and y; X^1/2 A kept
@@ -266,6 +295,11 @@ struct Workspace {
     // per remembered minimum its distance and whether it lay at a present
     // copy's composition.
     std::vector<TangentMemory> tpm;
+    // The one-direction candidates' remainders along their lines, taken in
+    // the order they are first searched (line_remainder_of: per candidate
+    // its entry, -1 none yet), so that only those candidates hold one.
+    std::vector<LineRemainders> line_remainders;
+    std::vector<int> line_remainder_of;
     std::vector<double> tp_x, tp_ideal, ref_g0, tp_basin_x, ref_pi, cache_pi, basin_D;
     std::vector<char> basin_own;
     std::vector<char> var_on;    // one candidate: which of its model's variables are slots
@@ -410,7 +444,7 @@ struct LineMinima {
     double D[kMost];            // the distance / RT there (distance_at)
 };
 bool one_direction(const Workspace& ws, const Candidate& c, int& a);
-bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out);
+bool line_minima(Workspace& ws, int ci, LineMinima& out);
 // The slot fractions (c.count) of minimum k.
 void line_point(const Candidate& c, const LineMinima& lm, int k, double* y);
 

@@ -41,6 +41,12 @@ void expect_same(const EquilibriumResult& r, const EquilibriumResult& ref, const
     EXPECT_EQ(r.Cp, ref.Cp) << where;
     EXPECT_EQ(r.amount, ref.amount) << where;
     EXPECT_EQ(r.element_potential, ref.element_potential) << where;
+    // The constituents' potentials and activities, absent phases' included
+    // (from their end members' standard values where a phase has
+    // sublattices).
+    EXPECT_EQ(r.mu, ref.mu) << where;
+    EXPECT_EQ(r.activity, ref.activity) << where;
+    EXPECT_EQ(r.mole_fraction, ref.mole_fraction) << where;
 }
 
 // Runs the states in order on one solver (each from a cold start, so that
@@ -91,6 +97,20 @@ TEST(HeldStandardValues, ReturningToATemperatureGivesTheFreshResultInAnAlloy) {
                                {600.0, 1e5, rich},
                                {900.0, 1e5, rich},
                                {600.0, 1e5, lean}});
+}
+
+// Sublattice phases whose end members are not their variables: the end
+// members' standard values are held per temperature as well.
+TEST(HeldStandardValues, ReturningToATemperatureGivesTheFreshResultWithSublattices) {
+    const System sys = read_dat(example("zr-h.dat"));
+    const std::vector<double> hydride = {0.8, 0.2}, rich = {0.4, 0.6};
+    expect_fresh_results(sys, {{600.0, 1e5, hydride},
+                               {610.0, 1e5, hydride},
+                               {600.0, 1e5, hydride},
+                               {900.0, 1e5, rich},
+                               {610.0, 1e5, hydride},
+                               {600.0, 1e5, rich},
+                               {900.0, 1e5, hydride}});
 }
 
 }  // namespace

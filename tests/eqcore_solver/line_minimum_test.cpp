@@ -58,11 +58,11 @@ std::vector<double> times(const std::vector<double>& p, const std::vector<double
 // reported point is a local minimum; the least of them is at or below
 // every grid point; every strict local minimum of the grid (its neighbours
 // higher by more than the rounding) has a reported minimum between those
-// neighbours.
-void check_against_grid(const LineFunction& f, const std::string& what) {
+// neighbours. With a curvature map given, the minima are found from it.
+void check_against_grid(const LineFunction& f, const std::string& what, const detail::CurvatureMap* map = nullptr) {
     double s[16];
     int n = 0;
-    ASSERT_TRUE(detail::line_function_minima(f, s, 16, n)) << what;
+    ASSERT_TRUE(map ? detail::line_function_minima(f, *map, s, 16, n) : detail::line_function_minima(f, s, 16, n)) << what;
     ASSERT_GT(n, 0) << what;
     long double scale = f.a;
     for (int k = 0; k <= f.q.degree; ++k) scale += std::abs(f.q.c[k]);
@@ -142,8 +142,36 @@ TEST(LineMinimum, AgreesWithADenseGridOnRandomPolynomials) {
         std::vector<double> q(static_cast<std::size_t>(degree + 1));
         for (double& v : q) v = size * unit(rng);
         const double a = std::pow(10.0, 1.5 * unit(rng));
-        check_against_grid(make(a, q), "random trial " + std::to_string(trial));
+        const LineFunction f = make(a, q);
+        check_against_grid(f, "random trial " + std::to_string(trial));
+        if (trial % 4 != 0) continue;
+        // The map of f serves functions that differ from it in the linear
+        // part only, as a search's do at other potentials.
+        detail::CurvatureMap map;
+        ASSERT_TRUE(detail::map_curvature(f, map));
+        for (int other = 0; other < 2; ++other) {
+            LineFunction g = f;
+            g.q.c[0] = size * unit(rng);
+            g.q.c[1] = 3.0 * size * unit(rng);
+            g.q.mag[0] = std::abs(g.q.c[0]);
+            g.q.mag[1] = std::abs(g.q.c[1]);
+            check_against_grid(g, "random trial " + std::to_string(trial) + " at other potentials", &map);
+        }
     }
+}
+
+// A map of another function (another curvature) is not taken for this
+// one's: its minima are found all the same.
+TEST(LineMinimum, TakesNoCurvatureMapOfAnotherFunction) {
+    std::vector<double> four = {1.0};
+    for (double r : {0.1, 0.35, 0.6, 0.85}) four = times(four, times({-r, 1.0}, {-r, 1.0}));
+    for (double& v : four) v *= 1e4;
+    detail::CurvatureMap convex;
+    ASSERT_TRUE(detail::map_curvature(make(0.01, {0.0, 0.0, 1.0}), convex));
+    check_against_grid(make(0.01, four), "four minima, a convex function's map", &convex);
+    detail::CurvatureMap other_a;
+    ASSERT_TRUE(detail::map_curvature(make(10.0, four), other_a));
+    check_against_grid(make(0.01, four), "four minima, another site number's map", &other_a);
 }
 
 TEST(LineMinimum, DecidesNothingOnFunctionsItCannotCertify) {
@@ -184,9 +212,10 @@ TEST(LineMinimum, IsTheLeastDistanceOfEveryOneDirectionPhaseOfTheFiles) {
             const std::vector<double> pi0 = ws.pi;
             for (int move = 0; move < 4; ++move) {
                 for (std::size_t j = 0; j < ws.pi.size(); ++j) ws.pi[j] = pi0[j] + (move == 0 ? 0.0 : 3.0 * unit(rng));
-                for (const detail::Candidate& c : ws.cand) {
+                for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+                    const detail::Candidate& c = ws.cand[static_cast<std::size_t>(ci)];
                     detail::LineMinima lm;
-                    if (!detail::line_minima(ws, c, lm)) continue;
+                    if (!detail::line_minima(ws, ci, lm)) continue;
                     ++checked;
                     const std::string what = file + " " + sys.phases[static_cast<std::size_t>(c.phase)].name + " T=" +
                                              std::to_string(T) + " move " + std::to_string(move);
@@ -228,6 +257,73 @@ TEST(LineMinimum, IsTheLeastDistanceOfEveryOneDirectionPhaseOfTheFiles) {
         }
     }
     EXPECT_GT(checked, 40);
+}
+
+// The remainder along a line is kept per candidate and temperature between
+// searches: one workspace taken through temperatures that come back after
+// others have replaced them, with the candidates searched in changing
+// order, and then set up anew with a phase left out (the candidates
+// renumbered), gives at every step what a fresh workspace gives at the
+// same temperature and potentials, to the bit.
+TEST(LineMinimum, KeepsNoRemainderOfAnotherTemperatureOrCandidate) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    int compared = 0;
+    for (const char* name : {"zr-h.dat", "al-mg.dat"}) {
+        const System sys = read_dat(eqcore::testing::example(name));
+        EquilibriumProblem all = EquilibriumProblem::all_entered(sys);
+        all.element_amount.assign(sys.elements.size(), 1.0);
+        // The same material with its first phase of one free direction left out.
+        EquilibriumProblem fewer = all;
+        {
+            detail::Workspace probe;
+            std::string message;
+            ASSERT_EQ(detail::prepare(probe, all, all.elements(), message), SolverStatus::ok) << message;
+            int a = -1;
+            for (const detail::Candidate& c : probe.cand)
+                if (detail::one_direction(probe, c, a)) {
+                    fewer.phase_entered[static_cast<std::size_t>(c.phase)] = 0;
+                    break;
+                }
+        }
+        detail::Workspace ws;
+        std::string message;
+        std::vector<double> pi;
+        int step = 0;
+        // The second setup starts at the temperatures the first ended at.
+        const std::vector<double> temperatures = {600.0, 610.0, 600.0, 900.0, 610.0, 1300.0, 900.0};
+        for (const EquilibriumProblem* pr : {&all, &fewer})
+            for (std::size_t i = 0; i < temperatures.size(); ++i) {
+                const double T = pr == &all ? temperatures[i] : temperatures[temperatures.size() - 1 - i];
+                ASSERT_EQ(detail::prepare(ws, *pr, pr->elements(), message), SolverStatus::ok) << message;
+                detail::set_conditions(ws, T, 1e5);
+                if (pi.empty()) {
+                    detail::solve_tp(ws, false, message);
+                    pi = ws.pi;
+                }
+                for (std::size_t j = 0; j < ws.pi.size(); ++j) ws.pi[j] = pi[j] + 2.0 * unit(rng);
+                detail::Workspace fresh;
+                ASSERT_EQ(detail::prepare(fresh, *pr, pr->elements(), message), SolverStatus::ok) << message;
+                detail::set_conditions(fresh, T, 1e5);
+                fresh.pi = ws.pi;
+                const int n = static_cast<int>(ws.cand.size());
+                for (int k = 0; k < n; ++k) {
+                    const int ci = step % 2 == 0 ? k : n - 1 - k;
+                    detail::LineMinima held, anew;
+                    const bool served = detail::line_minima(ws, ci, held);
+                    ASSERT_EQ(served, detail::line_minima(fresh, ci, anew)) << name << " T=" << T << " candidate " << ci;
+                    if (!served) continue;
+                    ++compared;
+                    ASSERT_EQ(held.count, anew.count) << name << " T=" << T << " candidate " << ci;
+                    for (int r = 0; r < held.count; ++r) {
+                        EXPECT_EQ(held.t[r], anew.t[r]) << name << " T=" << T << " candidate " << ci;
+                        EXPECT_EQ(held.D[r], anew.D[r]) << name << " T=" << T << " candidate " << ci;
+                    }
+                }
+                ++step;
+            }
+    }
+    EXPECT_GT(compared, 40);
 }
 
 }  // namespace
