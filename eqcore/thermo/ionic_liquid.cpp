@@ -1,7 +1,9 @@
 #include "thermo/ionic_liquid.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
@@ -120,6 +122,26 @@ bool IonicLiquidModel::floating_sites(std::span<const double> m, SiteNumbers& ou
     P += Q * n_va / S2;
     out.formula_units = S2 / Q;
     return true;
+}
+
+// Record e enters the value only through its column of ion amounts, its
+// copies' count and its own standard parameters (the liquid's part, its
+// split mh and the neutral's first-copy energy depend on the ions alone):
+// records alike in all three contribute the same terms at the same places.
+int IonicLiquidModel::first_alike(int v, std::span<const ParameterT> at_T) const {
+    if (at_T.size() < col_.size()) return v;
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    const Column& a = col_[sz(v)];
+    const ParameterT& pa = at_T[sz(v)];
+    for (int f = 0; f < v; ++f) {
+        const Column& b = col_[sz(f)];
+        const ParameterT& pb = at_T[sz(f)];
+        bool alike = a.n == b.n && copies_[sz(v)] == copies_[sz(f)] && same(copy_log_[sz(v)], copy_log_[sz(f)]) &&
+                     same(pa.v, pb.v) && same(pa.d1, pb.d1) && same(pa.d2, pb.d2);
+        for (int k = 0; k < a.n && alike; ++k) alike = a.idx[k] == b.idx[k] && same(a.coef[k], b.coef[k]);
+        if (alike) return f;
+    }
+    return v;
 }
 
 std::size_t IonicLiquidModel::parameter_count() const {

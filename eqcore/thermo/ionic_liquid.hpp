@@ -70,6 +70,9 @@ public:
     // fractions (cations, then the second sublattice in the file's order,
     // the vacancy included) and its formula units.
     bool floating_sites(std::span<const double> m, SiteNumbers& out) const override;
+    // The copies of one neutral for cations of equal charge are alike where
+    // their records' standard parameters are equal.
+    int first_alike(int v, std::span<const ParameterT> at_T) const override;
     const IonicLiquid& data() const { return q_; }
 
     // How record e enters the ion amounts u: at most two entries.
