@@ -435,7 +435,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         for (int f = 0; f <= e; ++f) {
             double h = 0.0;
             if (live[sz(f)]) {
-                const Column cf = col_[sz(f)];
+                const Column& cf = col_[sz(f)];
                 h = RT + pair_e * rZ[sz(f)] + pair[sz(f)] * rZ_e;
                 h += cf.coef[0] * row[cf.idx[0]] + ow[cf.idx[0]];
                 if (cf.n == 2) h += cf.coef[1] * row[cf.idx[1]] + ow[cf.idx[1]];
