@@ -378,9 +378,10 @@ void lp_sample_columns(Workspace& ws, int c, bool once) {
     // for bit and is left out: the simplex, which takes the first of equal
     // columns, never enters the repeat.
     const auto m = sz(cd.count);
-    ScratchArray<int> rep_(m);
+    const bool ask = once && cd.model->layout().alike;
+    ScratchArray<int> rep_(ask ? m : 0);
     const std::span<int> rep = rep_.span();
-    const bool alike = once && alike_constituents(ws, cd, rep.data());
+    const bool alike = ask && alike_constituents(ws, cd, rep.data());
     ScratchArray<char, 256> seen_(alike ? m * m + m : 0);
     const std::span<char> seen = seen_.span();  // pairs of classes (lo, hi) at lo m + hi, then units
     auto repeats = [&](int i, int k) {

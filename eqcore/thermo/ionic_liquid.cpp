@@ -59,6 +59,14 @@ IonicLiquidModel::IonicLiquidModel(const System& sys, int phase) : PhaseModel(sy
     for (std::size_t t = 0; t < q_.excess.size(); ++t) term_first_[t + 1] = term_first_[t] + q_.excess[t].sets.size();
     layout_.ideal = false;
     layout_.redundant = true;
+    // Two records of one column (a neutral's copies for cations of equal
+    // charge) may be alike.
+    for (int e = 0; e < nr && !layout_.alike; ++e)
+        for (int f = 0; f < e && !layout_.alike; ++f) {
+            const Column &a = col_[sz(e)], &b = col_[sz(f)];
+            layout_.alike = a.n == b.n && a.idx[0] == b.idx[0] && a.idx[1] == b.idx[1] && a.coef[0] == b.coef[0] &&
+                            a.coef[1] == b.coef[1];
+        }
 }
 
 void IonicLiquidModel::ions(std::span<const double> m, std::vector<double>& u) const {

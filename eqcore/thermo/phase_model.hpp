@@ -86,6 +86,8 @@ struct ModelLayout {
     // variables are redundant; own_split gives the phase's own set): its
     // tangent-plane distance is minimised by descent, not by substitution.
     bool redundant = false;
+    // Some variables may be alike (first_alike): callers ask only then.
+    bool alike = false;
 
     int groups() const { return static_cast<int>(sites.size()); }
     int constituents() const { return static_cast<int>(content_first.size()) - 1; }

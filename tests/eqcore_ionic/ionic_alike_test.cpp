@@ -52,6 +52,7 @@ TEST(IonicAlike, ExchangingAlikeRecordsLeavesTheValueBitForBit) {
                 const int f = model->first_alike(v, at_T);
                 ASSERT_LE(f, v);
                 if (f == v) continue;
+                EXPECT_TRUE(model->layout().alike) << entry.path().filename();
                 ++alike_pairs;
                 // v alone and v with every other record (f included), at
                 // random proportions; then the same with v and f exchanged.
