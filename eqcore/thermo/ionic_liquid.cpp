@@ -153,7 +153,7 @@ int IonicLiquidModel::first_alike(int v, std::span<const ParameterT> at_T) const
 }
 
 std::size_t IonicLiquidModel::parameter_count() const {
-    return col_.size() + (term_first_.empty() ? 0 : term_first_.back());
+    return liquid_first() + col_.size() + sz(nc_ * K_ + K_);
 }
 
 void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
@@ -165,6 +165,35 @@ void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
     std::size_t k = col_.size();
     for (const IonicTerm& t : q_.excess)
         for (const auto& set : t.sets) out[k++] = parameter_with_derivatives(set, T);
+    liquid_parameters(T, out);
+}
+
+ParameterT IonicLiquidModel::liquid_standard(int e, std::span<const ParameterT> own) const {
+    const int f = neutral_first_[sz(e)];
+    if (f < 0 || f == e) return own[sz(e)];
+    const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+    const ParameterT& o = own[sz(f)];
+    return ParameterT{r * o.v, r * o.d1, r * o.d2};
+}
+
+// A neutral's energy in the liquid is its first copy's, per neutral. The
+// pairs' energies sum to B / Z with B = sum a_ij u_i u_j; a neutral's copy
+// has mh = u_B / (copies nu_C), its energy linear in u_B.
+void IonicLiquidModel::liquid_parameters(double T, std::span<ParameterT> out) const {
+    const double RT = kR * T;
+    const std::size_t first = liquid_first(), a0 = first + col_.size(), l0 = a0 + sz(nc_ * K_);
+    for (std::size_t i = a0; i < l0 + sz(K_); ++i) out[i] = ParameterT{0.0, 0.0, 0.0};
+    for (int e = 0; e < static_cast<int>(col_.size()); ++e) {
+        const Column& c = col_[sz(e)];
+        const ParameterT sp = liquid_standard(e, out.first(col_.size()));
+        out[first + sz(e)] = sp;
+        if (copies_[sz(e)] > 0.0) {
+            const double k = 1.0 / (copies_[sz(e)] * c.coef[0]);
+            out[l0 + sz(c.idx[0])].v += (sp.v + RT) * k;
+        } else {
+            out[a0 + sz(c.idx[0] * K_ + c.idx[1])].v += sp.v + RT;
+        }
+    }
 }
 
 double IonicLiquidModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {
