@@ -32,6 +32,8 @@ ExcessResult IonicLiquidModel::excess(double T, std::span<const double> w, std::
     const auto m = sz(layout_.variables);
     if (w.size() != m || (!grad.empty() && grad.size() != m) || (!hess.empty() && hess.size() != m * m))
         throw std::invalid_argument("excess: array sizes do not match the phase " + name_);
+    if (!at_T.empty() && at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + name_);
     ScratchArray<ParameterT> own(at_T.empty() ? parameter_count() : 0);
     if (at_T.empty()) {
         parameters(T, own.span());

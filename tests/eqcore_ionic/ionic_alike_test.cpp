@@ -4,7 +4,8 @@
 // standard energies differ are not alike. The program sampled with repeats
 // left out must solve to the same amounts and potentials, bit for bit, as
 // the full one, and every column it leaves out must repeat, contents and
-// cost, a column offered before it.
+// cost, a column offered before it. A parameter list of another length than
+// the model's is refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <random>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,20 @@ TEST(IonicAlike, RecordsOfDifferentEnergyAreNotAlike) {
     EXPECT_EQ(after->first_alike(changed, at_T), changed);
     // Without parameters nothing is claimed.
     EXPECT_EQ(before->first_alike(changed, {}), changed);
+}
+
+// The pair energies and the liquid's standard parameters travel with the
+// parameters at T: a list of another length is refused, not read past.
+TEST(IonicAlike, AParameterListOfAnotherLengthIsRefused) {
+    const System sys = read_dat(testing::ionic_file("ionic_melt.dat"));
+    const auto model = make_model(sys, ionic_phase(sys));
+    std::vector<ParameterT> at_T(model->parameter_count());
+    model->parameters(1600.0, at_T);
+    const std::vector<double> w(sz(model->layout().variables), 1.0 / model->layout().variables);
+    const ExcessResult given = model->excess(1600.0, w, {}, {}, at_T), own = model->excess(1600.0, w);
+    EXPECT_TRUE(same_bits(given.g, own.g));
+    at_T.pop_back();
+    EXPECT_THROW(model->excess(1600.0, w, {}, {}, at_T), std::invalid_argument);
 }
 
 // The melt at 1600 K prepared for programs; every candidate's samples.
