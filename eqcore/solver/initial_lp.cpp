@@ -7,10 +7,13 @@
 // potentials. Dense two-phase simplex (Dantzig's rule, Bland's against cycling); the
 // problems are small (elements x columns).
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "solver/workspace.hpp"
+#include "thermo/scratch.hpp"
 
 namespace eqcore::detail {
 namespace {
@@ -268,6 +271,46 @@ bool add_unit_column(Workspace& ws, int c, int k) {
     return true;
 }
 
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+// Constituents s and t hold the same elements in the same amounts.
+bool same_elements(const Workspace& ws, int s, int t) {
+    const int n = ws.nz_off[sz(s) + 1] - ws.nz_off[sz(s)];
+    if (n != ws.nz_off[sz(t) + 1] - ws.nz_off[sz(t)]) return false;
+    for (int q = 0; q < n; ++q) {
+        const int a = ws.nz_off[sz(s)] + q, b = ws.nz_off[sz(t)] + q;
+        if (ws.nz_elem[sz(a)] != ws.nz_elem[sz(b)] || !same_bits(ws.nz_coef[sz(a)], ws.nz_coef[sz(b)])) return false;
+    }
+    return true;
+}
+
+// For each constituent k of the one-group mixture cd, rep[k]: the first
+// constituent before it that its model treats exactly as k (first_alike)
+// with the same standard energy and elements, or k itself. A unit or pair
+// composition and its image under exchanging alike constituents then give
+// the same column and cost, bit for bit (each sum over the constituents has
+// at most two nonzero terms). Returns whether any constituent has another.
+bool alike_constituents(const Workspace& ws, const Candidate& cd, int* rep) {
+    const std::span<const ParameterT> at_T(ws.params.data() + cd.param_first, cd.param_count);
+    bool any = false;
+    for (int k = 0; k < cd.count; ++k) {
+        rep[k] = k;
+        const int s = cd.first + k, v = ws.slot_var[sz(s)];
+        const int f = cd.model->first_alike(v, at_T);
+        if (f == v) continue;
+        for (int j = 0; j < k; ++j) {
+            const int t = cd.first + j;
+            if (ws.slot_var[sz(t)] != f) continue;
+            if (same_bits(ws.g0[sz(s)], ws.g0[sz(t)]) && same_elements(ws, s, t)) {
+                rep[k] = rep[j];
+                any = true;
+            }
+            break;
+        }
+    }
+    return any;
+}
+
 }  // namespace
 
 bool lp_add_column(Workspace& ws, int c, const double* x, bool priced) {
@@ -301,7 +344,7 @@ void lp_price_columns(Workspace& ws) {
             ws.lp_cost[sz(k)] = molar_g(ws, ws.cand[sz(ws.lp_owner[sz(k)])], ws.lp_x.data() + ws.lp_xoff[sz(k)]);
 }
 
-void lp_sample_columns(Workspace& ws, int c) {
+void lp_sample_columns(Workspace& ws, int c, bool once) {
     const Candidate& cd = ws.cand[sz(c)];
     double* x = ws.xtry.data();
     if (cd.groups > 1) {
@@ -330,7 +373,27 @@ void lp_sample_columns(Workspace& ws, int c) {
         for (int k = 0; k < cd.count; ++k) add_unit_column(ws, c, k);
         return;
     }
+    // With `once`, a unit or pair column that only exchanges constituents
+    // alike (see alike_constituents) with one offered before repeats it bit
+    // for bit and is left out: the simplex, which takes the first of equal
+    // columns, never enters the repeat.
+    const auto m = sz(cd.count);
+    const bool ask = once && cd.model->layout().alike;
+    ScratchArray<int> rep_(ask ? m : 0);
+    const std::span<int> rep = rep_.span();
+    const bool alike = ask && alike_constituents(ws, cd, rep.data());
+    ScratchArray<char, 256> seen_(alike ? m * m + m : 0);
+    const std::span<char> seen = seen_.span();  // pairs of classes (lo, hi) at lo m + hi, then units
+    auto repeats = [&](int i, int k) {
+        if (!alike) return false;
+        const int lo = std::min(rep[sz(i)], rep[sz(k)]), hi = std::max(rep[sz(i)], rep[sz(k)]);
+        char& was = i == k ? seen[m * m + sz(lo)] : seen[sz(lo) * m + sz(hi)];
+        const bool before = was != 0;
+        was = 1;
+        return before;
+    };
     for (int k = 0; k < cd.count; ++k) {
+        if (repeats(k, k)) continue;
         std::fill(x, x + cd.count, 0.0);
         x[k] = 1.0;
         lp_add_column(ws, c, x);
@@ -339,6 +402,7 @@ void lp_sample_columns(Workspace& ws, int c) {
     int pairs = 0;
     for (int i = 0; i < cd.count && pairs < kMaxPairs; ++i)
         for (int k = i + 1; k < cd.count && pairs < kMaxPairs; ++k, ++pairs) {
+            if (repeats(i, k)) continue;
             std::fill(x, x + cd.count, 0.0);
             x[i] = x[k] = 0.5;
             lp_add_column(ws, c, x);
@@ -371,7 +435,7 @@ bool solve_lp(Workspace& ws) {
 bool initial_lp(Workspace& ws, bool excess_spread) {
     ws.lp_used = 0;
     for (int c = 0; c < static_cast<int>(ws.cand.size()); ++c)
-        if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c);
+        if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c, true);
     if (!solve_lp(ws)) return false;
     start_from_lp(ws, excess_spread);
     return true;

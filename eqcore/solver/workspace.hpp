@@ -372,8 +372,10 @@ void lp_price_columns(Workspace& ws);
 // Whether the balances can be met with the program's ws.lp_used columns
 // (their costs are not read; the program is not solved).
 bool lp_balances(Workspace& ws);
-// Candidate c's sampled compositions as columns (its corners, midpoints, centroid).
-void lp_sample_columns(Workspace& ws, int c);
+// Candidate c's sampled compositions as columns (its corners, midpoints,
+// centroid). With `once`, a composition that repeats an earlier one up to
+// an exchange of constituents its model treats alike is left out.
+void lp_sample_columns(Workspace& ws, int c, bool once = false);
 // Solves the program over ws.lp_used columns: the amounts in ws.lp_z, the
 // duals in ws.pi. False when the balances cannot be met.
 bool solve_lp(Workspace& ws);

@@ -1,7 +1,9 @@
 #include "thermo/ionic_liquid.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
@@ -57,6 +59,14 @@ IonicLiquidModel::IonicLiquidModel(const System& sys, int phase) : PhaseModel(sy
     for (std::size_t t = 0; t < q_.excess.size(); ++t) term_first_[t + 1] = term_first_[t] + q_.excess[t].sets.size();
     layout_.ideal = false;
     layout_.redundant = true;
+    // Two records of one column (a neutral's copies for cations of equal
+    // charge) may be alike.
+    for (int e = 0; e < nr && !layout_.alike; ++e)
+        for (int f = 0; f < e && !layout_.alike; ++f) {
+            const Column &a = col_[sz(e)], &b = col_[sz(f)];
+            layout_.alike = a.n == b.n && a.idx[0] == b.idx[0] && a.idx[1] == b.idx[1] && a.coef[0] == b.coef[0] &&
+                            a.coef[1] == b.coef[1];
+        }
 }
 
 void IonicLiquidModel::ions(std::span<const double> m, std::vector<double>& u) const {
@@ -122,8 +132,28 @@ bool IonicLiquidModel::floating_sites(std::span<const double> m, SiteNumbers& ou
     return true;
 }
 
+// Record e enters the value only through its column of ion amounts, its
+// copies' count and its own standard parameters (the liquid's part, its
+// split mh and the neutral's first-copy energy depend on the ions alone):
+// records alike in all three contribute the same terms at the same places.
+int IonicLiquidModel::first_alike(int v, std::span<const ParameterT> at_T) const {
+    if (at_T.size() < col_.size()) return v;
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    const Column& a = col_[sz(v)];
+    const ParameterT& pa = at_T[sz(v)];
+    for (int f = 0; f < v; ++f) {
+        const Column& b = col_[sz(f)];
+        const ParameterT& pb = at_T[sz(f)];
+        bool alike = a.n == b.n && copies_[sz(v)] == copies_[sz(f)] && same(copy_log_[sz(v)], copy_log_[sz(f)]) &&
+                     same(pa.v, pb.v) && same(pa.d1, pb.d1) && same(pa.d2, pb.d2);
+        for (int k = 0; k < a.n && alike; ++k) alike = a.idx[k] == b.idx[k] && same(a.coef[k], b.coef[k]);
+        if (alike) return f;
+    }
+    return v;
+}
+
 std::size_t IonicLiquidModel::parameter_count() const {
-    return col_.size() + (term_first_.empty() ? 0 : term_first_.back());
+    return liquid_first() + col_.size() + sz(nc_ * K_ + K_);
 }
 
 void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
@@ -135,6 +165,35 @@ void IonicLiquidModel::parameters(double T, std::span<ParameterT> out) const {
     std::size_t k = col_.size();
     for (const IonicTerm& t : q_.excess)
         for (const auto& set : t.sets) out[k++] = parameter_with_derivatives(set, T);
+    liquid_parameters(T, out);
+}
+
+ParameterT IonicLiquidModel::liquid_standard(int e, std::span<const ParameterT> own) const {
+    const int f = neutral_first_[sz(e)];
+    if (f < 0 || f == e) return own[sz(e)];
+    const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
+    const ParameterT& o = own[sz(f)];
+    return ParameterT{r * o.v, r * o.d1, r * o.d2};
+}
+
+// A neutral's energy in the liquid is its first copy's, per neutral. The
+// pairs' energies sum to B / Z with B = sum a_ij u_i u_j; a neutral's copy
+// has mh = u_B / (copies nu_C), its energy linear in u_B.
+void IonicLiquidModel::liquid_parameters(double T, std::span<ParameterT> out) const {
+    const double RT = kR * T;
+    const std::size_t first = liquid_first(), a0 = first + col_.size(), l0 = a0 + sz(nc_ * K_);
+    for (std::size_t i = a0; i < l0 + sz(K_); ++i) out[i] = ParameterT{0.0, 0.0, 0.0};
+    for (int e = 0; e < static_cast<int>(col_.size()); ++e) {
+        const Column& c = col_[sz(e)];
+        const ParameterT sp = liquid_standard(e, out.first(col_.size()));
+        out[first + sz(e)] = sp;
+        if (copies_[sz(e)] > 0.0) {
+            const double k = 1.0 / (copies_[sz(e)] * c.coef[0]);
+            out[l0 + sz(c.idx[0])].v += (sp.v + RT) * k;
+        } else {
+            out[a0 + sz(c.idx[0] * K_ + c.idx[1])].v += sp.v + RT;
+        }
+    }
 }
 
 double IonicLiquidModel::excess_change_bound(double T1, double T2, std::span<const char> active) const {

@@ -54,7 +54,8 @@ public:
                         std::span<const ParameterT> at_T) const override;
     void own_split(std::span<double> v) const override;
     // Per temperature: the records' standard G (with dG/dT = -S and
-    // d2G/dT2 = -Cp/T), then every excess term's coefficient sets.
+    // d2G/dT2 = -Cp/T), then every excess term's coefficient sets, then
+    // what the liquid's part takes from them (liquid_parameters).
     std::size_t parameter_count() const override;
     void parameters(double T, std::span<ParameterT> out) const override;
     // Over the liquid's own splits (where every minimum of a distance lies:
@@ -70,6 +71,9 @@ public:
     // fractions (cations, then the second sublattice in the file's order,
     // the vacancy included) and its formula units.
     bool floating_sites(std::span<const double> m, SiteNumbers& out) const override;
+    // The copies of one neutral for cations of equal charge are alike where
+    // their records' standard parameters are equal.
+    int first_alike(int v, std::span<const ParameterT> at_T) const override;
     const IonicLiquid& data() const { return q_; }
 
     // How record e enters the ion amounts u: at most two entries.
@@ -85,6 +89,15 @@ private:
     ExcessResult evaluate(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                           std::span<const ParameterT> at_T) const;
     void ions(std::span<const double> m, std::vector<double>& u) const;
+    // Record e's standard parameters in the liquid: its own, or for a
+    // neutral's later copy its first copy's scaled by the charges.
+    ParameterT liquid_standard(int e, std::span<const ParameterT> own) const;
+    // The liquid's per-temperature part after the records and the terms:
+    // each record's liquid standard parameters, then (values only) the pair
+    // energies a_ij = G_ij + RT of cation i by ion variable j (nc x K), then
+    // the linear coefficients of the neutrals (K).
+    std::size_t liquid_first() const { return col_.size() + term_first_.back(); }
+    void liquid_parameters(double T, std::span<ParameterT> out) const;
 
     IonicLiquid q_;
     int nc_ = 0;                   // cations

@@ -32,6 +32,8 @@ ExcessResult IonicLiquidModel::excess(double T, std::span<const double> w, std::
     const auto m = sz(layout_.variables);
     if (w.size() != m || (!grad.empty() && grad.size() != m) || (!hess.empty() && hess.size() != m * m))
         throw std::invalid_argument("excess: array sizes do not match the phase " + name_);
+    if (!at_T.empty() && at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + name_);
     ScratchArray<ParameterT> own(at_T.empty() ? parameter_count() : 0);
     if (at_T.empty()) {
         parameters(T, own.span());
@@ -105,49 +107,41 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     const double E = sums.E;
 
     // The liquid's split mh and its standard part; Phi = G_liq + RT sum mh.
-    // A neutral's energy in the liquid is its first copy's, per neutral.
-    auto liquid_standard = [&](int e) {
-        const int f = neutral_first_[sz(e)];
-        if (f < 0 || f == e) return own[sz(e)];
-        const double r = col_[sz(e)].coef[0] / col_[sz(f)].coef[0];
-        const ParameterT& o = own[sz(f)];
-        return ParameterT{r * o.v, r * o.d1, r * o.d2};
-    };
+    // Pairs: a record of cation i and anion or vacancy j has mh = u_i u_j / Z,
+    // a neutral's copy mh = u_B / (copies nu_C). The records' liquid standard
+    // parameters, the pair energies a_ij (cation i by ion variable j) and the
+    // linear coefficients come with the parameters at T (liquid_parameters).
+    const ParameterT* liq = at_T.data() + liquid_first();
+    const ParameterT* Ap = liq + nr;
+    const ParameterT* linp = Ap + nc_ * K;
     double F_t = 0.0, F_tt = 0.0;
     ScratchArray<double> mh_(sz(nr));
     std::span<double> mh = mh_.span();
-    // Pairs: a record of cation i and anion or vacancy j has mh = u_i u_j / Z,
-    // their energies sum to B / Z with B = sum a_ij u_i u_j; a neutral's copy
-    // has mh = u_B / (copies nu_C), its energy linear in u_B.
-    double A[n1 * n1] = {};  // a_ij, cation i by ion variable j
-    double lin[n1] = {};    // linear coefficients
     for (int e = 0; e < nr; ++e) {
         const Column& c = col_[sz(e)];
-        const ParameterT sp = liquid_standard(e);
         if (copies_[sz(e)] > 0.0) {
-            const double k = 1.0 / (copies_[sz(e)] * c.coef[0]);
-            mh[sz(e)] = k * u[c.idx[0]];
-            lin[c.idx[0]] += (sp.v + RT) * k;
+            mh[sz(e)] = 1.0 / (copies_[sz(e)] * c.coef[0]) * u[c.idx[0]];
         } else if (cations) {
             mh[sz(e)] = u[c.idx[0]] * u[c.idx[1]] * (1.0 / Z);
-            A[c.idx[0] * K + c.idx[1]] += sp.v + RT;
         }
-        F_t += mh[sz(e)] * sp.d1;
-        F_tt += mh[sz(e)] * sp.d2;
+        F_t += mh[sz(e)] * liq[e].d1;
+        F_tt += mh[sz(e)] * liq[e].d2;
     }
+    auto A = [&](int i, int j) { return cations ? Ap[i * K + j].v : 0.0; };
+    auto lin = [&](int a) { return linp[a].v; };
     double pB[n1] = {};  // dB/du
     double B = 0.0;
     if (cations)
         for (int i = 0; i < nc_; ++i)
             for (int j = nc_; j < K; ++j) {
-                const double a = A[i * K + j];
+                const double a = A(i, j);
                 if (a == 0.0) continue;
                 B += a * u[i] * u[j];
                 pB[i] += a * u[j];
                 pB[j] += a * u[i];
             }
     double Phi = (cations ? B / Z : 0.0) + Nf * E;
-    for (int a = 0; a < K; ++a) Phi += lin[a] * u[a];
+    for (int a = 0; a < K; ++a) Phi += lin(a) * u[a];
 
     // The logarithms shared by the value and the gradient: ln u of every ion
     // present, ln Z, ln S1 and ln S2 (ln n = ln u but for the vacancy amount,
@@ -265,7 +259,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     // The liquid's gradient in u: the site part through n_Va, the pairs and
     // the linear part.
     double gu[n1];
-    for (int a = 0; a < K; ++a) gu[a] = (a == ic ? 0.0 : gn[a]) + gn[ic] * dva[a] + lin[a];
+    for (int a = 0; a < K; ++a) gu[a] = (a == ic ? 0.0 : gn[a]) + gn[ic] * dva[a] + lin(a);
     if (cations) {
         const double BZ = B / Z;
         for (int a = 0; a < K; ++a) gu[a] += (pB[a] - (a < nc_ ? BZ * nu[a] : 0.0)) / Z;
@@ -385,7 +379,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
             }
             // B / Z: d2B / Z - (dB nu^T + nu dB^T) / Z^2 + 2 B nu nu^T / Z^3.
             const double na = a < nc_ ? nu[a] : 0.0, nb = b < nc_ ? nu[b] : 0.0;
-            const double d2B = b < nc_ && a >= nc_ ? A[b * K + a] : 0.0;  // b <= a: a cation first only as b
+            const double d2B = b < nc_ && a >= nc_ ? A(b, a) : 0.0;  // b <= a: a cation first only as b
             h += d2B * iZ - (pB[a] * nb + na * pB[b]) * iZ2 + 2.0 * B * na * nb * iZ3;
             // -RT d2Lambda: alpha_a / u_a^2 on the diagonal, -delta nu_a nu_b / Z^2 between cations.
             if (a == b && alpha[a] > 0.0) h += RT * (alpha[a] / u[a]) / u[a];
@@ -435,7 +429,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         for (int f = 0; f <= e; ++f) {
             double h = 0.0;
             if (live[sz(f)]) {
-                const Column cf = col_[sz(f)];
+                const Column& cf = col_[sz(f)];
                 h = RT + pair_e * rZ[sz(f)] + pair[sz(f)] * rZ_e;
                 h += cf.coef[0] * row[cf.idx[0]] + ow[cf.idx[0]];
                 if (cf.n == 2) h += cf.coef[1] * row[cf.idx[1]] + ow[cf.idx[1]];

@@ -78,6 +78,8 @@ void PhaseModel::own_split(std::span<double>) const {}
 
 bool PhaseModel::floating_sites(std::span<const double>, SiteNumbers&) const { return false; }
 
+int PhaseModel::first_alike(int v, std::span<const ParameterT>) const { return v; }
+
 double PhaseModel::critical_temperature(std::span<const double>) const { return 0.0; }
 
 bool PhaseModel::line_polynomial(std::span<const ParameterT>, std::span<const double>, std::span<const double>,

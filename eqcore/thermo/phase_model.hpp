@@ -86,6 +86,8 @@ struct ModelLayout {
     // variables are redundant; own_split gives the phase's own set): its
     // tangent-plane distance is minimised by descent, not by substitution.
     bool redundant = false;
+    // Some variables may be alike (first_alike): callers ask only then.
+    bool alike = false;
 
     int groups() const { return static_cast<int>(sites.size()); }
     int constituents() const { return static_cast<int>(content_first.size()) - 1; }
@@ -200,6 +202,15 @@ public:
     // state's; callers giving arbitrary amounts of the constituents go
     // through it. The base class: every set is its own state.
     virtual void own_split(std::span<double> v) const;
+
+    // The first variable f <= v that the remainder treats exactly as v at
+    // these parameters (`at_T` as for excess): at any w with at most two
+    // nonzero entries, exchanging the amounts of v and f leaves the value
+    // of excess (g, h, s, cp) the same bit for bit, every sum over the
+    // variables then having at most two nonzero terms. Lets callers that
+    // sample such compositions skip one that repeats another. The base
+    // class: v itself (no two variables alike).
+    virtual int first_alike(int v, std::span<const ParameterT> at_T) const;
 
     // A model whose site numbers follow the composition fills `out` at
     // internal amounts v and returns true; the base class returns false
