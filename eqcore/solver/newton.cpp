@@ -53,6 +53,7 @@ constexpr double kLnTail = -2.995732273553991;  // ln kTail
 constexpr double kMaxGrowth = 4.0;  // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;     // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+constexpr double kVanished = 1e-30;    // relative amount at which it leaves whatever its model
 constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are not shifted
 constexpr double kTracePhase = 1e-8;  // relative amount below which a mixture phase is a trace
 // Smallest pivot of the equilibrated system, relative: a direction with less
@@ -964,7 +965,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             const Candidate& c = ws.cand[sz(ci)];
             const double st = ws.step[sz(ci)];
             if (!c.present || c.pure || st * lam >= -(1.0 - kShrink)) continue;
-            if (c.N < kNegligible * total) {
+            // A negligible phase leaves where its linear model empties it. A
+            // model that keeps a positive amount, however small, is a phase
+            // whose equilibrium amount is below kNegligible (a gas over an
+            // exactly stoichiometric hydride, holding what the hydride's
+            // vacancies leave): dropped there, it would take its content out
+            // of balances that only traces close, the remaining phases would
+            // settle where it is unstable, and it would enter and leave
+            // without end. It shrinks on towards that amount instead, down to
+            // kVanished, below which it holds nothing any balance resolves.
+            if (c.N < kNegligible * total && (st <= -1.0 || c.N < kVanished * total)) {
                 leaving = ci;
                 lam = 0.0;
             } else {
