@@ -347,6 +347,9 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             redo_as_exchange = displaced_phase(ws, best) >= 0;
             if (redo_as_exchange) keep_before_addition(ws);
             add_phase(ws, best);
+            // A copy entering again beside its present twin starts on the
+            // other side of the gap from it (copy_split.cpp).
+            split_with_copy(ws, best);
         }
         last_added = best;
     }
