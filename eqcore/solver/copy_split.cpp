@@ -64,19 +64,29 @@ bool split_with_copy(Workspace& ws, int ci) {
         if (d < 0.0) tmax = std::min(tmax, xp[k] / -d);
     }
     if (apart < 1e-6 || !(tmax > 0.0) || !std::isfinite(tmax)) return false;
-    // The least distance along the far side, sampled (the two copies share
-    // one model). Only a point below the plane is a second side of the gap.
+    // Per mol of the present copy, the lever rule's state at t (the
+    // entering copy at xe, the present one moved to y = xp + t (xp - xe))
+    // lies f(t) = (D(y) + t D(xe)) / (1 + t) from the plane: near t = 0,
+    // where y still sits in the present copy's basin, f falls linearly
+    // with D(xe) < 0 and rises only with the square of the move. Its least
+    // over the far side is taken, sampled evenly and, towards t = 0 (where
+    // that least lies when the far side is above the plane), geometrically.
+    // Only a state below the plane is a start nearer the two-copy state.
+    const double De = distance_at(ws, c, xe.data());
     std::vector<double> y(xp.size()), ybest;
-    double best_D = -ws.opt.stability_tol, best_t = 0.0;
-    for (int i = 1; i <= kLineSamples; ++i) {
-        const double t = tmax * i / (kLineSamples + 1.0);
+    double best_f = -ws.opt.stability_tol, best_t = 0.0;
+    const auto sample = [&](double t) {
         for (std::size_t k = 0; k < y.size(); ++k) y[k] = std::max(xp[k] + t * (xp[k] - xe[k]), 0.0);
-        const double D = distance_at(ws, o, y.data());
-        if (D < best_D) {
-            best_D = D;
+        const double f = (distance_at(ws, o, y.data()) + t * De) / (1.0 + t);
+        if (f < best_f) {
+            best_f = f;
             best_t = t;
             ybest = y;
         }
+    };
+    for (int i = 1; i <= kLineSamples; ++i) {
+        sample(tmax * i / (kLineSamples + 1.0));
+        sample(tmax * std::pow(10.0, -6.0 * i / kLineSamples) / (kLineSamples + 1.0));
     }
     if (ybest.empty()) return false;
     // Lever rule: N xp = Ne xe + No y with y = xp + t (xp - xe).

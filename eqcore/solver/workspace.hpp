@@ -425,9 +425,9 @@ int exchange_phase(Workspace& ws, int entering, bool majors_only = false);
 
 // Copy `ci` of a mixture, just added for the second time in this
 // calculation beside a present copy of the same mixture: both copies start
-// on either side of the present one's composition (the far side at its
-// least distance along their line), with the lever rule's amounts. False
-// (nothing changed) where no point of the far side is below the plane.
+// on either side of the present one's composition (the point of their line
+// where the lever rule's state is least), with the lever rule's amounts.
+// False (nothing changed) where no such state is below the plane.
 bool split_with_copy(Workspace& ws, int ci);
 
 // The present phase absent candidate `entering` (its composition in
