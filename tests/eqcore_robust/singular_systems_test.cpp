@@ -22,34 +22,6 @@
 namespace eqcore::robust {
 namespace {
 
-// Cold, and warm from the state the harness solved before it.
-std::vector<EquilibriumResult> cold_and_warm(const Printed& s) {
-    std::vector<EquilibriumResult> out;
-    Solver cold;
-    out.push_back(solve_cold(cold, s.pr, s.c));
-    Solver warm;
-    prepare_warm(warm, s.pr, s.c, s.T_near);
-    out.push_back(warm.equilibrate(s.pr, s.c));
-    return out;
-}
-
-// Accepted, and at the brute-force minimum `brute` (an upper bound of the
-// true one): not above it, and below it by no more than its resolution.
-void at_minimum(const Printed& s, const std::vector<EquilibriumResult>& out, double brute, double resolution) {
-    for (const EquilibriumResult& r : out) {
-        ASSERT_TRUE(r.succeeded()) << r.message;
-        EXPECT_TRUE(accepted(s.pr, r));
-        EXPECT_LE(r.G, brute + 1e-9 * std::abs(brute));
-        EXPECT_GE(r.G, brute - resolution * std::abs(brute));
-    }
-}
-
-std::vector<std::string> phases_present(const System& sys, const EquilibriumResult& r) {
-    std::vector<std::string> out;
-    for (int p : present_phases(r)) out.push_back(sys.phases[usz(p)].name);
-    return out;
-}
-
 // Copper with a trace of CaS (1e-14 of the material): Cu(s) and CaS(s)
 // leave one direction of the potentials free that only the trace's
 // elements span. Its border row, scaled by the material, was far below the
