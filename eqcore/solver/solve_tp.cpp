@@ -295,7 +295,20 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         // reached enters, as after a converged round, a few times per
         // calculation. Such a round never ends the calculation.
         const bool unfinished = out == NewtonOutcome::diverged;
-        if (unfinished && (++unfinished_rounds > kUnfinishedRounds || !all_finite(ws.pi) || !all_finite(ws.n))) break;
+        if (unfinished && (++unfinished_rounds > kUnfinishedRounds || !all_finite(ws.pi) || !all_finite(ws.n))) {
+            // Those rounds ran out (or the iterate is lost): the phases they
+            // added were unstable only at potentials no converged state had
+            // (a mixture grown to several times the material beside a
+            // compound), so the start was poor, not the assemblage. Once,
+            // the calculation starts again from the linear program with the
+            // excess spread, as after a singular verdict. (A warm
+            // calculation goes on cold, which does this.)
+            if (started_warm || restarted || !initial_lp(ws, true)) break;
+            restarted = true;
+            unfinished_rounds = 0;
+            last_added = -1;
+            continue;
+        }
         if (!unfinished) settle_free_potentials(ws);
         bool quick = true;
         int best = most_unstable(ws, quick);
