@@ -76,7 +76,7 @@ bool split_with_copy(Workspace& ws, int ci) {
     std::vector<double> y(xp.size()), ybest;
     double best_f = -ws.opt.stability_tol, best_t = 0.0;
     const auto sample = [&](double t) {
-        for (std::size_t k = 0; k < y.size(); ++k) y[k] = std::max(xp[k] + t * (xp[k] - xe[k]), 0.0);
+        for (std::size_t k = 0; k < y.size(); ++k) y[k] = std::max(xp[k] + t * (xp[k] - xe[k]), 1e-300);
         const double f = (distance_at(ws, o, y.data()) + t * De) / (1.0 + t);
         if (f < best_f) {
             best_f = f;
