@@ -345,6 +345,17 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             if (started_warm) return converge_tp(ws, false, message);
             if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
             ws.have_solution = false;
+            // A cold calculation not yet restarted starts once more from
+            // the linear program with the excess spread (as after a
+            // singular verdict): the cycle may be the start's (a compound
+            // entering beside two copies of a solution, each time driving
+            // one out, where the answer holds another phase instead).
+            if (!restarted && initial_lp(ws, true)) {
+                restarted = true;
+                unfinished_rounds = 0;
+                last_added = -1;
+                continue;
+            }
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return retry_released(ws, message);
         }

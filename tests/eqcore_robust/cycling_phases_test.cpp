@@ -2,11 +2,13 @@
 // a gas whose equilibrium amount is below Newton's negligible amount (over
 // a hydride fed exactly at its composition), and a copy of a melt with a
 // gap entering beside its twin (the roles of the two copies swapped at
-// every entry). Each is replayed as the stress harness printed it, cold
+// every entry), and a compound that drove one of two copies out at every
+// entry and then left itself. Each is replayed as the stress harness printed it, cold
 // and warm from its neighbouring state; the answer must pass the
-// acceptance check and its G must equal the binary brute force (every
-// phase along its composition, every pair by the lever rule), which does
-// not share the solver's code.
+// acceptance check and, for the binary systems, its G must equal the
+// binary brute force (every phase along its composition, every pair by the
+// lever rule), which does not share the solver's code.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,29 @@ TEST(CyclingPhases, CopyOfAMeltEnteringBesideItsTwin) {
     at_minimum(s, out, binary_brute_force(s.sys, s.pr.elements(), s.c.T, s.c.P, 1, 4000), 1e-6);
     for (const EquilibriumResult& r : out)
         EXPECT_EQ(phases_present(s.sys, r), (std::vector<std::string>{"MATTE#1", "MATTE#2"}));
+}
+
+// Four major elements, cold: Au3Pt(s), unstable by 4.7 RT beside two bcc
+// copies and RhIr(s), drove one copy out at each entry and then left
+// itself; the other copy entered again, and so on. Started once more from
+// the program with the excess spread, the calculation reaches the fcc +
+// bcc + Au3Pt + RhIr answer the warm one finds. No brute force covers four
+// elements in these solutions: the acceptance check decides, and cold and
+// warm must agree.
+TEST(CyclingPhases, CompoundDrivingOutOneOfTwoCopiesAtEachEntry) {
+    const Printed s = printed_from(std::string(EQLINK_EXAMPLES_DIR) + "/hard/hard-quaternary.dat",
+                                   "hard/hard-quaternary.dat",
+                                   "mixed T=594.92414083975405 K P=2691.4750134089395 Pa (warm from "
+                                   "624.44174235567027 K) feed: FCC#1/Rh(fcc) 0.089613743595046924 FCC#2/Rh(fcc) "
+                                   "0.001741471606610557 HCP#1/Au(hcp) 0.0094074368782437641 LIQUID/Ir(liq) "
+                                   "0.054472024063638103 Au3Pt(s)/Au3Pt(s) 0.065204638985219124");
+    const std::vector<EquilibriumResult> out = cold_and_warm(s);
+    for (const EquilibriumResult& r : out) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(s.pr, r));
+        EXPECT_EQ(phases_present(s.sys, r), (std::vector<std::string>{"FCC#1", "BCC#1", "Au3Pt(s)", "RhIr(s)"}));
+    }
+    EXPECT_NEAR(out[0].G, out[1].G, 1e-9 * std::abs(out[1].G));
 }
 
 }  // namespace
