@@ -27,6 +27,7 @@ inline std::size_t zu(int v) { return static_cast<std::size_t>(v); }
 constexpr double kMaxGrowth = 4.0;     // largest relative growth of a major phase per step
 constexpr double kShrink = 1e-3;       // fraction a vanishing mixture phase keeps per step
 constexpr double kNegligible = 1e-12;  // relative amount at which it leaves
+constexpr double kVanished = 1e-30;    // relative amount at which it leaves whatever its model
 constexpr int kZeroHolds = 8;          // steps past stoichiometric phases at zero, per assemblage
 
 // Whether a stoichiometric constituent's amount change st < 0, not taken,
@@ -167,7 +168,16 @@ inline double limit_phase_steps(Workspace& ws, double lam, double total, double 
         const Candidate& c = ws.cand[zu(ci)];
         const double st = ws.step[zu(ci)];
         if (!c.present || c.pure || st * lam >= -(1.0 - kShrink)) continue;
-        if (c.N < kNegligible * total) {
+        // A negligible phase leaves where its linear model empties it. A
+        // model that keeps a positive amount, however small, is a phase
+        // whose equilibrium amount is below kNegligible (a gas over an
+        // exactly stoichiometric hydride, holding what the hydride's
+        // vacancies leave): dropped there, it would take its content out
+        // of balances that only traces close, the remaining phases would
+        // settle where it is unstable, and it would enter and leave
+        // without end. It shrinks on towards that amount instead, down to
+        // kVanished, below which it holds nothing any balance resolves.
+        if (c.N < kNegligible * total && (st <= -1.0 || c.N < kVanished * total)) {
             leaving = ci;
             lam = 0.0;
         } else {

@@ -295,7 +295,20 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
         // reached enters, as after a converged round, a few times per
         // calculation. Such a round never ends the calculation.
         const bool unfinished = out == NewtonOutcome::diverged;
-        if (unfinished && (++unfinished_rounds > kUnfinishedRounds || !all_finite(ws.pi) || !all_finite(ws.n))) break;
+        if (unfinished && (++unfinished_rounds > kUnfinishedRounds || !all_finite(ws.pi) || !all_finite(ws.n))) {
+            // Those rounds ran out (or the iterate is lost): the phases they
+            // added were unstable only at potentials no converged state had
+            // (a mixture grown to several times the material beside a
+            // compound), so the start was poor, not the assemblage. Once,
+            // the calculation starts again from the linear program with the
+            // excess spread, as after a singular verdict. (A warm
+            // calculation goes on cold, which does this.)
+            if (started_warm || restarted || !initial_lp(ws, true)) break;
+            restarted = true;
+            unfinished_rounds = 0;
+            last_added = -1;
+            continue;
+        }
         if (!unfinished) settle_free_potentials(ws);
         bool quick = true;
         int best = most_unstable(ws, quick);
@@ -332,6 +345,17 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             if (started_warm) return converge_tp(ws, false, message);
             if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
             ws.have_solution = false;
+            // A cold calculation not yet restarted starts once more from
+            // the linear program with the excess spread (as after a
+            // singular verdict): the cycle may be the start's (a compound
+            // entering beside two copies of a solution, each time driving
+            // one out, where the answer holds another phase instead).
+            if (!restarted && initial_lp(ws, true)) {
+                restarted = true;
+                unfinished_rounds = 0;
+                last_added = -1;
+                continue;
+            }
             message = "phase " + phase_name(ws, best) + " keeps entering and leaving the assemblage";
             return retry_released(ws, message);
         }
@@ -347,6 +371,9 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             redo_as_exchange = displaced_phase(ws, best) >= 0;
             if (redo_as_exchange) keep_before_addition(ws);
             add_phase(ws, best);
+            // A copy entering again beside its present twin starts on the
+            // other side of the gap from it (copy_split.cpp).
+            split_with_copy(ws, best);
         }
         last_added = best;
     }

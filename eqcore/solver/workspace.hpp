@@ -463,6 +463,13 @@ double least_self_distance(Workspace& ws, int ci, std::vector<double>& x);
 // Returns the candidate that left, or -1 (nothing done: add it normally).
 int exchange_phase(Workspace& ws, int entering, bool majors_only = false);
 
+// Copy `ci` of a mixture, just added for the second time in this
+// calculation beside a present copy of the same mixture: both copies start
+// on either side of the present one's composition (the point of their line
+// where the lever rule's state is least), with the lever rule's amounts.
+// False (nothing changed) where no such state is below the plane.
+bool split_with_copy(Workspace& ws, int ci);
+
 // The present phase absent candidate `entering` (its composition in
 // ws.xbest) would displace by the same ratio test with the elements weighted
 // by their amounts, so that elements at trace amounts do not count; -1 when

@@ -97,6 +97,13 @@ const FormerFailure kStates[] = {
      "examples/hard/hard-ternary.dat mixed T=980.35785717834358 K P=6739037.4930687649 Pa (warm from 941.8323211331176 K) "
      "feed: BCC#2/Ni(bcc) 2.4744714410382094 BCC#2/Ni(bcc) 0.65206560951561598 BCC#1/Cu(bcc) 0.1462265031077383 "
      "FCC#2/Ag(fcc) 1.1972980545441001 BCC#2/Ni(bcc) 0.10614883838492598 FCC#1/Ag(fcc) 3.0934993278048718e-12"},
+    // FCC#1 + BCC#2 converged with BCC#1 unstable by 7e-4 RT; BCC#1,
+    // added at a vanishing amount, was driven out at every entry (a
+    // three-phase field of fcc and both sides of the bcc gap).
+    {"ternary_bcc_copy_entering_beside_its_twin",
+     "examples/hard/hard-ternary.dat mixed T=1179.0329563802202 K P=32027.364862837854 Pa (warm from 1152.4407067087834 K) "
+     "feed: LIQUID/Cu(liq) 0.041124022503574977 BCC#2/Ag(bcc) 0.061626308820345296 LIQUID/Ag(liq) 0.0031908350752347476 "
+     "BCC#2/Ag(bcc) 0.059931320036329408 LIQUID/Ni(liq) 1.1596517396257855 BCC#2/Ni(bcc) 5.9588405004278175e-13"},
     {"quaternary_iridium_rich_three_elements",
      "examples/hard/hard-quaternary.dat mixed T=1641.7173010529971 K P=69612.251090635793 Pa (warm from 1710.8368792409638 K) "
      "feed: BCC#3/Ir(bcc) 32.852782262400396 BCC#2/Au(bcc) 0.060939970934180666 BCC#1/Rh(bcc) 0.20373978425396705 "

@@ -35,14 +35,18 @@ struct Printed {
     Conditions c;
     double T_near = 0.0;
 };
-inline Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
-    Printed out{read_dat(sibling_data(folder, file)), {}, {}};
+// The data file read from `path`; `file` its name as the line gives it.
+inline Printed printed_from(const std::string& path, const std::string& file, const std::string& rest) {
+    Printed out{read_dat(path), {}, {}};
     StressState st;
     EXPECT_EQ(read_state(out.sys, file + " " + rest, st), "");
     out.pr = problem_of(out.sys, st);
     out.c = conditions_of(st);
     out.T_near = st.T_near;
     return out;
+}
+inline Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
+    return printed_from(sibling_data(folder, file), file, rest);
 }
 
 // Adds `mol` of the first constituent called `name` of phase `phase`.
@@ -76,6 +80,34 @@ inline std::vector<int> present_phases(const EquilibriumResult& r) {
     std::vector<int> out;
     for (std::size_t p = 0; p < r.phases.size(); ++p)
         if (r.phases[p].present) out.push_back(static_cast<int>(p));
+    return out;
+}
+
+// Cold, and warm from the state the harness solved before it.
+inline std::vector<EquilibriumResult> cold_and_warm(const Printed& s) {
+    std::vector<EquilibriumResult> out;
+    Solver cold;
+    out.push_back(solve_cold(cold, s.pr, s.c));
+    Solver warm;
+    prepare_warm(warm, s.pr, s.c, s.T_near);
+    out.push_back(warm.equilibrate(s.pr, s.c));
+    return out;
+}
+
+// Accepted, and at the brute-force minimum `brute` (an upper bound of the
+// true one): not above it, and below it by no more than its resolution.
+inline void at_minimum(const Printed& s, const std::vector<EquilibriumResult>& out, double brute, double resolution) {
+    for (const EquilibriumResult& r : out) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(s.pr, r));
+        EXPECT_LE(r.G, brute + 1e-9 * std::abs(brute));
+        EXPECT_GE(r.G, brute - resolution * std::abs(brute));
+    }
+}
+
+inline std::vector<std::string> phases_present(const System& sys, const EquilibriumResult& r) {
+    std::vector<std::string> out;
+    for (int p : present_phases(r)) out.push_back(sys.phases[usz(p)].name);
     return out;
 }
 
