@@ -14,8 +14,8 @@
 // that only such traces hold is the exception: their amounts are its
 // balance, and its potential moves instead (by their residuals' mean, in
 // the amounts' weights), which no other constituent feels. A polish that
-// leaves an element balance outside the tolerance (and worse than before)
-// is taken back, and the state is left as Newton gave it.
+// would move an element's balance by more than its tolerance is taken
+// back, and the state is left as Newton gave it.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -116,18 +116,22 @@ double polish_round(Workspace& ws) {
     return moved;
 }
 
-// Largest element balance error relative to the element's amount.
-double balance_error(const Workspace& ws) {
-    std::vector<double> held(sz(ws.E), 0.0);
+// Largest change of an element balance from amounts n0 to the current
+// ones, relative to the element's amount.
+double balance_shift(const Workspace& ws, const std::vector<double>& n0) {
+    std::vector<double> shift(sz(ws.E), 0.0);
     for (const Candidate& c : ws.cand) {
         if (!c.present) continue;
-        for (int s = c.first; s < c.first + c.count; ++s)
+        for (int s = c.first; s < c.first + c.count; ++s) {
+            const double dn = ws.n[sz(s)] - n0[sz(s)];
+            if (dn == 0.0) continue;
             for (int q = ws.nz_off[sz(s)]; q < ws.nz_off[sz(s) + 1]; ++q)
-                held[sz(ws.nz_elem[sz(q)])] += ws.n[sz(s)] * ws.nz_coef[sz(q)];
+                shift[sz(ws.nz_elem[sz(q)])] += dn * ws.nz_coef[sz(q)];
+        }
     }
     double worst = 0.0;
     for (int j = 0; j < ws.E; ++j)
-        if (ws.b[sz(j)] > 0.0) worst = std::max(worst, std::abs(ws.b[sz(j)] - held[sz(j)]) / ws.b[sz(j)]);
+        if (shift[sz(j)] != 0.0) worst = std::max(worst, ws.b[sz(j)] > 0.0 ? std::abs(shift[sz(j)]) / ws.b[sz(j)] : HUGE_VAL);
     return worst;
 }
 
@@ -140,7 +144,6 @@ void polish_traces(Workspace& ws) {
     const std::vector<double> n0 = ws.n, lnx0 = ws.lnx, pi0 = ws.pi;
     std::vector<double> N0(ws.cand.size());
     for (std::size_t i = 0; i < ws.cand.size(); ++i) N0[i] = ws.cand[i].N;
-    const double balance0 = balance_error(ws);
     const std::vector<char> only = trace_elements(ws);
     if (std::find(only.begin(), only.end(), 1) != only.end()) shift_trace_potentials(ws, only);
     bool ok = true;
@@ -149,7 +152,7 @@ void polish_traces(Workspace& ws) {
         ok = std::isfinite(moved);
         if (moved <= 0.1 * ws.opt.mu_tol) break;
     }
-    if (ok) ok = balance_error(ws) <= std::max(ws.opt.balance_tol, balance0);
+    if (ok) ok = balance_shift(ws, n0) <= ws.opt.balance_tol;
     if (!ok) {
         ws.n = n0;
         ws.lnx = lnx0;
