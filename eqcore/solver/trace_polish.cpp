@@ -18,6 +18,7 @@
 // back, and the state is left as Newton gave it.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "solver/newton_step.hpp"
@@ -139,7 +140,9 @@ double balance_shift(const Workspace& ws, const std::vector<double>& n0) {
 
 void polish_traces(Workspace& ws) {
     bool any = false;
-    for (const Candidate& c : ws.cand) any = any || (c.present && !c.pure && !c.ideal);
+    for (const Candidate& c : ws.cand)
+        if (c.present && !c.pure && !c.ideal)
+            for (int s = c.first; s < c.first + c.count && !any; ++s) any = is_trace(ws.lnx[sz(s)]);
     if (!any) return;
     const std::vector<double> n0 = ws.n, lnx0 = ws.lnx, pi0 = ws.pi;
     std::vector<double> N0(ws.cand.size());
@@ -153,6 +156,9 @@ void polish_traces(Workspace& ws) {
         if (moved <= 0.1 * ws.opt.mu_tol) break;
     }
     if (ok) ok = balance_shift(ws, n0) <= ws.opt.balance_tol;
+    // evaluate_mu rewrote the logarithms the last result held (ws.ln_y):
+    // what they were taken at no longer says what they are.
+    std::fill(ws.ln_y_n.begin(), ws.ln_y_n.end(), std::numeric_limits<double>::quiet_NaN());
     if (!ok) {
         ws.n = n0;
         ws.lnx = lnx0;
