@@ -475,7 +475,7 @@ void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, do
             const double* vr = ws.V.data() + sz(s) * sz(E);
             double v = -ws.y[sz(s)];
             for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
-            ws.dln[sz(s)] = ws.lnx[sz(s)] < kLnDeepTrace ? -dev : v / std::sqrt(ws.n[sz(s)]);
+            ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
             if (at_floor) continue;
             mu_res = std::max(mu_res, ws.grp_sites[sz(g)] * std::abs(dev));
             max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
@@ -828,8 +828,6 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
                 if (!at_floor) mu_res = std::max(mu_res, ws.res_weight[sz(s)] * std::abs(r));
                 if (c.ideal) {
-                    ws.dln[sz(s)] = -r;
-                } else if (ws.lnx[sz(s)] < kLnDeepTrace) {
                     ws.dln[sz(s)] = -r;
                 } else {
                     const double* vr = ws.V.data() + sz(s) * sz(E);

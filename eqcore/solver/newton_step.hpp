@@ -14,10 +14,6 @@ namespace eqcore::detail {
 constexpr double kLnFloor = -690.0;                 // smallest ln x kept (x ~ 1e-300)
 constexpr double kLnMajor = -18.420680743952367;    // ln 1e-8: below, a trace constituent
 constexpr double kLnTraceCap = -9.210340371976184;  // ln 1e-4: a trace may rise to this per step
-// ln 1e-30: below, a constituent of a non-ideal mixture steps by its own
-// residual (as in an ideal one); the phase's block gives its step as
-// v / sqrt(n), where the rounding of v (the majors' scale) exceeds the step.
-constexpr double kLnDeepTrace = -69.07755278982137;
 constexpr double kMaxRise = 3.0;  // largest rise of ln n of a major constituent per step
 constexpr double kTail = 0.05;    // a falling amount follows the linear model down to this fraction
 constexpr double kLnTail = -2.995732273553991;  // ln kTail
