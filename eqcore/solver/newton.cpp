@@ -989,6 +989,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             // Directions the traces fix are not free to be chosen later.
             if (traced) ws.null_dim = ws.exact_dim;
+            polish_traces(ws);
             return NewtonOutcome::converged;
         }
     }

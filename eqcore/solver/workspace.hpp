@@ -404,6 +404,10 @@ void solve_projected(Workspace& ws, int m, int k, double* t);
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
 
+// Moves the traces of the present non-ideal mixtures onto the plane of the
+// potentials at a converged state (undone where a balance would move).
+void polish_traces(Workspace& ws);
+
 // Newton iteration on the present assemblage until the tolerances hold.
 enum class NewtonOutcome { converged, phase_removed, singular, diverged };
 NewtonOutcome newton(Workspace& ws, int& removed);
