@@ -164,6 +164,9 @@ void polish_traces(Workspace& ws) {
         ws.lnx = lnx0;
         ws.pi = pi0;
         for (std::size_t i = 0; i < ws.cand.size(); ++i) ws.cand[i].N = N0[i];
+        // The potentials and logarithms evaluate_mu left are of the polished
+        // amounts: taken again at the amounts restored.
+        evaluate_mu(ws);
     }
 }
 
