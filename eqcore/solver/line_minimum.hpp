@@ -1,7 +1,7 @@
 // The certified minimisation of a distance with one free direction
 // (line_minimum.cpp), on its own so that it can be checked on functions
-// built to be hard: D(t) = a (t ln t + (1 - t) ln(1 - t)) + q(t) on [0, 1],
-// q a polynomial.
+// built to be hard: D(t) = a (t ln t + (1 - t) ln(1 - t)) + q(t) + M(t) on
+// [0, 1], q a polynomial, M a magnetic term.
 #pragma once
 
 #include "thermo/line_polynomial.hpp"
@@ -13,6 +13,11 @@ struct LineFunction {
     // q's coefficients (q[k]: of t^k) and their magnitudes (each
     // coefficient's rounding error is within 1e-13 of its magnitude).
     LinePolynomial q;
+    // A magnetic term, magnetic_scale ln(beta* + 1) f(T / T*) (none unless
+    // magnetic.on; line_magnetic.hpp).
+    LineMagnetic magnetic;
+    double T = 0.0;
+    double magnetic_scale = 0.0;
 };
 
 // Every local minimum of D in (0, 1) (where D' changes sign from - to +),
