@@ -15,7 +15,7 @@ namespace eqcore::detail {
 // beta* and T* (a negative one is scaled by -m) and of T* - T (f's branch:
 // tau < 1 where T* > T). 0: not known on the piece.
 struct MagneticBranch {
-    signed char sign[3] = {0, 0, 0};
+    signed char sign[3];  // MagneticBranch{}: all 0
 };
 
 // The three polynomials whose signs make up a branch, in this order.

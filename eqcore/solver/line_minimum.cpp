@@ -155,12 +155,13 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, const MagneticBr
     roots.add(s);
 }
 
+// (No default values: the stack of pieces is not set up beyond its top.)
 struct Piece {
     double l, r, sl, sr;  // ends in t and in s = ln(t / (1 - t))
     int depth;
     MagneticBranch br;    // the magnetic formula's signs known on the piece
-    bool window = false;  // a window around a change of that formula, of gate `gate`
-    int gate = -1, rise = 0;  // the gate, and the sign of its slope
+    bool window;          // a window around a change of that formula, of gate `gate`
+    int gate, rise;       // the gate, and the sign of its slope
 };
 
 // The pieces waiting, the left one on top.

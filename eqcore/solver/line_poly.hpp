@@ -22,7 +22,7 @@ inline Range both(Range a, Range b) { return {std::max(a.lo, b.lo), std::min(a.h
 // included.
 struct Poly {
     int n = -1;  // -1: the zero polynomial
-    double p[LinePolynomial::kMaxDegree + 1] = {};
+    double p[LinePolynomial::kMaxDegree + 1];  // p[0..n] set (left unset beyond: not read)
     double err = 0.0;
 
     double at(double t) const {

@@ -87,7 +87,7 @@ bool PhaseModel::line_polynomial(std::span<const ParameterT>, std::span<const do
 
 bool PhaseModel::line_parts(std::span<const ParameterT> at_T, std::span<const double> y0,
                             std::span<const double> dy, LinePolynomial& out, LineMagnetic& magnetic) const {
-    magnetic = LineMagnetic{};
+    magnetic.on = false;
     return line_polynomial(at_T, y0, dy, out);
 }
 
