@@ -66,14 +66,14 @@ struct Line {
     double size = 0.0;  // a_g + sum |q_k| + a bound on |M|
 
     double logit(double t) const { return std::log(t) - std::log1p(-t); }
-    // D'(t) at s = logit(t), a bound on its evaluation's error and, in ds,
-    // dD'/ds = D''(t) t (1 - t) = a + D''_rest(t) t (1 - t); t = 1 / (1 +
+    // D'(t) at s = logit(t), a bound on its evaluation's error and, in ds
+    // (with_ds), dD'/ds = D''(t) t (1 - t) = a + D''_rest(t) t (1 - t); t = 1 / (1 +
     // e^-s) and 1 - t = e^-s t, each exact near its own end. `br`: the
     // magnetic formula there.
     struct Slope {
         double v, tol, ds;
     };
-    Slope slope(double s, const MagneticBranch& br) const {
+    Slope slope(double s, const MagneticBranch& br, bool with_ds = false) const {
         const double e = std::exp(-s), t = 1.0 / (1.0 + e);
         double m1 = 0.0, m2 = 0.0, tol = q1.err + kLogRound * std::abs(a * s);
         if (mag.on()) {
@@ -82,7 +82,7 @@ struct Line {
             m2 = 0.5 * (R.m2.lo + R.m2.hi);
             tol += 0.5 * (R.m1.hi - R.m1.lo);
         }
-        return {a * s + q1.at(t) + m1, tol, a + (q2.at(t) + m2) * t * (e * t)};
+        return {a * s + q1.at(t) + m1, tol, with_ds ? a + (q2.at(t) + m2) * t * (e * t) : 0.0};
     }
     // D at s.
     double value(double s) const {
@@ -142,7 +142,7 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, const MagneticBr
     }
     double s = 0.5 * (sl + sr);
     for (int it = 0; it < 200; ++it) {
-        const Line::Slope f = L.slope(s, br);
+        const Line::Slope f = L.slope(s, br, true);
         if (f.v == 0.0) break;
         (f.v < 0.0 ? sl : sr) = s;
         if (sr - sl <= 4e-16 * std::max(1.0, std::abs(s))) break;
@@ -161,7 +161,7 @@ struct Piece {
     int depth;
     MagneticBranch br;    // the magnetic formula's signs known on the piece
     bool window;          // a window around a change of that formula, of gate `gate`
-    int gate, rise;       // the gate, and the sign of its slope
+    signed char gate, rise;  // the gate, and the sign of its slope
 };
 
 // The pieces waiting, the left one on top.
@@ -220,7 +220,7 @@ bool isolate(const Line& L, int k, const Piece& p, Pieces& st, bool& ok) {
     }
     Piece window = p;
     window.l = tA, window.sl = sA, window.r = tB, window.sr = sB, window.window = true;
-    window.gate = k, window.rise = rise;
+    window.gate = static_cast<signed char>(k), window.rise = static_cast<signed char>(rise);
     ok = ok && st.push(window);
     if (tA > p.l) {
         side.l = p.l, side.sl = p.sl, side.r = tA, side.sr = sA;
