@@ -116,6 +116,13 @@ bool MagneticLine::build(const LineMagnetic& line, double T, double scale_by) {
     };
     less_one(x_[0], x_[1], gx_);
     less_one(xn_[0], xn_[1], gxn_);
+    const auto constant = [](const LinePolynomial& P) {
+        for (int k = 1; k <= P.degree; ++k)
+            if (P.c[k] != 0.0) return false;
+        return true;
+    };
+    flat_ = constant(line.tc) && constant(line.beta);
+    cached_ = false;
     // |M| <= s ln(beta_max + 1) |F|max, |F| <= 1 + (c x_max + K) / A.
     double bmax = 0.0, xmax = 0.0;
     for (int k = 0; k <= line.beta.degree; ++k) bmax += std::abs(line.beta.c[k]) + line.beta.mag[k];
@@ -168,6 +175,16 @@ bool MagneticLine::branch_at(double t, MagneticBranch& br) const {
 }
 
 MagneticRanges MagneticLine::ranges(double l, double r, const MagneticBranch& br) const {
+    if (!flat_) return compute(l, r, br);
+    if (!cached_ || !std::equal(br.sign, br.sign + 3, cached_br_.sign)) {
+        cached_ = true;
+        cached_br_ = br;
+        cached_ranges_ = compute(0.0, 1.0, br);
+    }
+    return cached_ranges_;
+}
+
+MagneticRanges MagneticLine::compute(double l, double r, const MagneticBranch& br) const {
     MagneticRanges res{{0.0, 0.0}, {0.0, 0.0}, {0.0, 0.0}};
     if (zero(br)) return res;
     const Poly* bs = br.sign[kBetaSign] > 0 ? b_ : bn_;

@@ -59,6 +59,7 @@ public:
 
 private:
     bool zero(const MagneticBranch& br) const;
+    MagneticRanges compute(double l, double r, const MagneticBranch& br) const;
 
     bool on_ = false;
     const LineMagnetic* line_ = nullptr;
@@ -69,6 +70,13 @@ private:
     // and x = T* / T (raw and scaled), each with two derivatives; the gates
     // T* / T - 1 for either sign of T*'s polynomial.
     Poly b_[3], bn_[3], x_[3], xn_[3], t_[2], gx_[2], gxn_[2];
+    // T* and beta* the same all along the line (their polynomials
+    // constant): the enclosures over all of it hold on every piece, and are
+    // formed once per branch (the last one kept).
+    bool flat_ = false;
+    mutable bool cached_ = false;
+    mutable MagneticBranch cached_br_{};
+    mutable MagneticRanges cached_ranges_{};
 };
 
 }  // namespace eqcore::detail
