@@ -123,13 +123,22 @@ bool MagneticLine::build(const LineMagnetic& line, double T, double scale_by) {
     };
     flat_ = constant(line.tc) && constant(line.beta);
     cached_ = false;
-    // |M| <= s ln(beta_max + 1) |F|max, |F| <= 1 + (c x_max + K) / A.
+    size_ = line_magnetic_size(line, T, scale_by);
+    return true;
+}
+
+// |M| <= s ln(beta*_max + 1) |F|max, |F| <= 1 + (c x_max + K) / A, with
+// beta*_max and T*_max from the magnitudes of the polynomials' coefficients.
+double line_magnetic_size(const LineMagnetic& line, double T, double scale) {
+    const double p = line.structure;
+    if (!line.on || !(p > 0.0 && p <= 1.0) || !(T > 0.0)) return 0.0;
+    const double A = 518.0 / 1125.0 + (11692.0 / 15975.0) * (1.0 / p - 1.0);
+    const double K = (474.0 / 497.0) * (1.0 / p - 1.0), c = 79.0 / (140.0 * p);
     double bmax = 0.0, xmax = 0.0;
     for (int k = 0; k <= line.beta.degree; ++k) bmax += std::abs(line.beta.c[k]) + line.beta.mag[k];
     for (int k = 0; k <= line.tc.degree; ++k) xmax += std::abs(line.tc.c[k]) + line.tc.mag[k];
     const double m = std::max(1.0, std::abs(line.negative));
-    size_ = std::abs(scale_) * std::log1p(m * bmax) * (1.0 + (c1_ * m * xmax / T + K_) / A_);
-    return true;
+    return std::abs(scale) * std::log1p(m * bmax) * (1.0 + (c * m * xmax / T + K) / A);
 }
 
 // A negative raw value v is scaled to -m v, which is > 0 only for -m < 0.

@@ -29,6 +29,8 @@ struct MagneticRanges {
 // M at t, its formula decided by the computed values as the model decides
 // it (0 where the term is off).
 double line_magnetic_value(const LineMagnetic& line, double T, double scale, double t);
+// A bound on |M| over [0, 1] (0 where the term is off).
+double line_magnetic_size(const LineMagnetic& line, double T, double scale);
 
 class MagneticLine {
 public:

@@ -438,11 +438,7 @@ bool line_minima(Workspace& ws, const Candidate& c, LineMinima& out) {
     if (!line_function_minima(f, roots, LineMinima::kMost, found)) return false;
     double size = f.a;
     for (int k = 0; k <= f.q.degree; ++k) size += std::abs(f.q.c[k]) + f.q.mag[k];
-    if (f.magnetic.on) {
-        MagneticLine term;
-        if (!term.build(f.magnetic, f.T, f.magnetic_scale)) return false;
-        size += term.size();
-    }
+    size += line_magnetic_size(f.magnetic, f.T, f.magnetic_scale);
     // Each minimum at the model's own distance, which must agree with the
     // polynomial's.
     out.count = 0;
