@@ -24,9 +24,9 @@ inline long double magnetic_f_exact(long double tau, long double p) {
     const long double A = 518.0L / 1125.0L + (11692.0L / 15975.0L) * (1.0L / p - 1.0L);
     if (tau <= 1.0L) {
         const long double K = (474.0L / 497.0L) * (1.0L / p - 1.0L);
-        return 1.0L - (79.0L / (140.0L * p * tau) +
-                       K * (std::pow(tau, 3.0L) / 6.0L + std::pow(tau, 9.0L) / 135.0L + std::pow(tau, 15.0L) / 600.0L)) /
-                          A;
+        const long double powers =
+            std::pow(tau, 3.0L) / 6.0L + std::pow(tau, 9.0L) / 135.0L + std::pow(tau, 15.0L) / 600.0L;
+        return 1.0L - (79.0L / (140.0L * p * tau) + K * powers) / A;
     }
     return -(std::pow(tau, -5.0L) / 10.0L + std::pow(tau, -15.0L) / 315.0L + std::pow(tau, -25.0L) / 1500.0L) / A;
 }

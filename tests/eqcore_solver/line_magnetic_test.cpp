@@ -101,7 +101,8 @@ TEST(LineMagnetic, AgreesWithADenseGridOnRandomTerms) {
         const double T = 100.0 + 700.0 * (1.0 + unit(rng));
         const double negative = trial % 3 == 0 ? -1.0 : (trial % 3 == 1 ? -1.0 / 3.0 : 0.5);
         const double a = std::pow(10.0, unit(rng));
-        const LineFunction f = magnetic(a, q, tc, beta, T, negative, trial % 2 ? 0.4 : 0.28, 1.0 + 9.0 * (1.0 + unit(rng)));
+        const double p = trial % 2 ? 0.4 : 0.28, scale = 1.0 + 9.0 * (1.0 + unit(rng));
+        const LineFunction f = magnetic(a, q, tc, beta, T, negative, p, scale);
         double s[16];
         int n = 0;
         if (!detail::line_function_minima(f, s, 16, n)) continue;  // declines are allowed, wrong answers are not
@@ -140,11 +141,13 @@ TEST(LineMagnetic, IsTheLeastDistanceOfEveryMagneticPhaseAroundItsCriticalTemper
                 std::vector<double> y(static_cast<std::size_t>(c0.count), 1.0);
                 y[static_cast<std::size_t>(a)] = 1.0 - t;
                 y[static_cast<std::size_t>(a) + 1] = t;
-                for (int g = c0.group0, k = 0; g < c0.group0 + c0.groups; ++g)
-                    for (int sl = ws0.grp_begin[static_cast<std::size_t>(g)]; sl < ws0.grp_end[static_cast<std::size_t>(g)];
-                         ++sl, ++k)
+                int k = 0;
+                for (int g = c0.group0; g < c0.group0 + c0.groups; ++g) {
+                    const auto gi = static_cast<std::size_t>(g);
+                    for (int sl = ws0.grp_begin[gi]; sl < ws0.grp_end[gi]; ++sl, ++k)
                         v[static_cast<std::size_t>(ws0.slot_var[static_cast<std::size_t>(sl)])] =
-                            y[static_cast<std::size_t>(k)] * ws0.grp_sites[static_cast<std::size_t>(g)];
+                            y[static_cast<std::size_t>(k)] * ws0.grp_sites[gi];
+                }
                 const double Tc = c0.model->critical_temperature(v);
                 if (!(Tc > 10.0)) continue;
                 for (double d : t == 0.5 ? std::vector<double>{0.0} : std::vector<double>{-0.5, -1e-3, 1e-3, 0.5})
@@ -158,7 +161,8 @@ TEST(LineMagnetic, IsTheLeastDistanceOfEveryMagneticPhaseAroundItsCriticalTemper
                 const std::vector<double> pi0 = ws.pi;
                 const detail::Candidate& c = ws.cand[ci];
                 for (int move = 0; move < 3; ++move) {
-                    for (std::size_t j = 0; j < ws.pi.size(); ++j) ws.pi[j] = pi0[j] + (move == 0 ? 0.0 : 3.0 * unit(rng));
+                    for (std::size_t j = 0; j < ws.pi.size(); ++j)
+                        ws.pi[j] = pi0[j] + (move == 0 ? 0.0 : 3.0 * unit(rng));
                     detail::LineMinima lm;
                     if (!detail::line_minima(ws, c, lm)) continue;
                     ++checked;
