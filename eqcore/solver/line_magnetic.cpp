@@ -168,21 +168,6 @@ int MagneticLine::undecided(double l, double r, MagneticBranch& br) const {
     return br.sign[kOrdered] == 0 ? kOrdered : -1;
 }
 
-bool MagneticLine::branch_at(double t, MagneticBranch& br) const {
-    br = MagneticBranch{};
-    const auto sign_at = [&](int k) {
-        const Poly& g = gate(k, br);
-        const double v = g.at(t);
-        return static_cast<signed char>(v > g.err ? 1 : (v < -g.err ? -1 : 0));
-    };
-    br.sign[kBetaSign] = sign_at(kBetaSign);
-    br.sign[kTcSign] = sign_at(kTcSign);
-    if (zero(br)) return true;
-    if (br.sign[kBetaSign] == 0 || br.sign[kTcSign] == 0) return false;
-    br.sign[kOrdered] = sign_at(kOrdered);
-    return br.sign[kOrdered] != 0;
-}
-
 MagneticRanges MagneticLine::ranges(double l, double r, const MagneticBranch& br) const {
     if (!flat_) return compute(l, r, br);
     if (!cached_ || !std::equal(br.sign, br.sign + 3, cached_br_.sign)) {

@@ -47,10 +47,6 @@ public:
     // given the signs of the gates before it.
     const Poly& gate(int k, const MagneticBranch& br) const;
     const Poly& gate_slope(int k, const MagneticBranch& br) const;
-    // The signs at one point from its values; false where a value is
-    // within its rounding of 0.
-    bool branch_at(double t, MagneticBranch& br) const;
-
     // Enclosures over [l, r] (l == r: at a point) on a piece whose formula
     // `br` fixes (undecided() returned -1).
     MagneticRanges ranges(double l, double r, const MagneticBranch& br) const;
