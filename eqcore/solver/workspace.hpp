@@ -102,9 +102,11 @@ struct LineRemainder {
     double T = -1.0;                   // the temperature it is of (-1: none)
     const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
     int a = -1;
-    bool served = false;               // false: the remainder is no polynomial along the line
+    bool served = false;               // false: the remainder is not formed along the line
     LinePolynomial q;                  // over RT, per formula unit of the candidate
-    CurvatureMap curvature;            // of the distance along the line (its potentials' part is linear)
+    LineMagnetic magnetic;             // its magnetic term (on: it contributes)
+    double magnetic_scale = 0.0;       // candidate's sites per formula sites: the term's factor
+    CurvatureMap curvature;            // of the distance along the line without a magnetic term (else count -1)
 };
 struct LineRemainders {
     LineRemainder at[2];
