@@ -551,24 +551,20 @@ const LineRemainder& remainder_along_line(Workspace& ws, int ci, int a, double s
         }
     const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
     LinePolynomial P;
-    r.served = c.model->line_parts(at, y0, dy, P, r.magnetic);
+    LineFunction& f = r.line;
+    r.served = c.model->line_parts(at, y0, dy, P, f.magnetic);
     if (r.served) {
         // G_mag / RT per formula unit of the candidate is
         // magnetic_scale ln(beta* + 1) f.
-        r.magnetic_scale = c.sites / layout.formula_sites();
-        const double scale = r.magnetic_scale / ws.RT;
-        r.q.degree = P.degree;
-        for (int k = 0; k <= P.degree; ++k) {
-            r.q.c[k] = scale * P.c[k];
-            r.q.mag[k] = std::abs(scale) * P.mag[k];
-        }
-        LineFunction f;
-        f.a = site_number;
-        f.q = r.q;
-        f.q.degree = std::max(r.q.degree, 1);
-        f.magnetic = r.magnetic;
+        f.magnetic_scale = c.sites / layout.formula_sites();
         f.T = ws.T;
-        f.magnetic_scale = r.magnetic_scale;
+        f.a = site_number;
+        const double scale = f.magnetic_scale / ws.RT;
+        f.q.degree = std::max(P.degree, 1);
+        for (int k = 0; k <= P.degree; ++k) {
+            f.q.c[k] = scale * P.c[k];
+            f.q.mag[k] = std::abs(scale) * P.mag[k];
+        }
         map_curvature(f, r.curvature);  // refused (count -1) for a magnetic term
     }
     r.T = ws.T;
@@ -608,13 +604,7 @@ bool line_minima(Workspace& ws, int ci, LineMinima& out) {
     if (!(site_number > 0.0)) return false;
     const LineRemainder& remainder = remainder_along_line(ws, ci, a, site_number);
     if (!remainder.served) return false;
-    LineFunction f;
-    f.a = site_number;
-    f.q = remainder.q;
-    f.q.degree = std::max(remainder.q.degree, 1);
-    f.magnetic = remainder.magnetic;
-    f.T = ws.T;
-    f.magnetic_scale = remainder.magnetic_scale;
+    LineFunction f = remainder.line;
     f.q.c[0] += lin0;
     f.q.c[1] += lin1;
     f.q.mag[0] += lin_mag0;

@@ -103,9 +103,10 @@ struct LineRemainder {
     const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
     int a = -1;
     bool served = false;               // false: the remainder is not formed along the line
-    LinePolynomial q;                  // over RT, per formula unit of the candidate
-    LineMagnetic magnetic;             // its magnetic term (on: it contributes)
-    double magnetic_scale = 0.0;       // candidate's sites per formula sites: the term's factor
+    // The distance along the line less the potentials' linear part: the
+    // remainder over RT per formula unit of the candidate (q, at least of
+    // degree 1) and its magnetic term (magnetic.on: it contributes).
+    LineFunction line;
     CurvatureMap curvature;            // of the distance along the line without a magnetic term (else count -1)
 };
 struct LineRemainders {

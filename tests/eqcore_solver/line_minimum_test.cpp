@@ -207,7 +207,7 @@ TEST(LineMinimum, KeepsNoRemainderOfAnotherTemperatureOrCandidate) {
                     const int entry = ws.line_remainder_of[static_cast<std::size_t>(ci)];
                     ASSERT_GE(entry, 0) << name << " T=" << T << " candidate " << ci;
                     for (const detail::LineRemainder& r : ws.line_remainders[static_cast<std::size_t>(entry)].at) {
-                        if (r.T != T || !r.magnetic.on) continue;
+                        if (r.T != T || !r.line.magnetic.on) continue;
                         ++magnetic;
                         EXPECT_EQ(r.curvature.count, -1) << name << " T=" << T << " candidate " << ci;
                     }
