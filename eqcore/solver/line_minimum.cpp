@@ -21,13 +21,25 @@
 // Near t = 0 and t = 1, a_g / (t (1 - t)) outgrows |q''|, so the splits end
 // there; the number of splits is capped, and where the cap is hit (a
 // degenerate stationary point with D'' = 0) the routine decides nothing.
+// A magnetic term M(t) (line_magnetic.hpp) adds its enclosures of M' and
+// M'' to those of q' and q'' on a piece where its formula is fixed. Where a
+// piece holds a point where the formula changes (a zero of one of its gates:
+// beta*'s or T*'s raw value, T* - T) and that gate is proven monotone on
+// the piece, the zero is bracketed by bisection on the gate's values to a
+// window [tA, tB], outside which the gate's sign is proven (its value
+// beyond its rounding at tA and tB, monotone between): the two sides are
+// pieces with their formula fixed, and the window is judged on its own
+// (window_minimum). A gate that is not monotone on a piece splits it; the
+// caps end the search as before.
 // Last, each minimum's distance is taken from the model itself
 // (distance_at) and must agree with the polynomial's: the two describe one
 // function, so a disagreement means the routine decides nothing either.
 #include <algorithm>
 #include <cmath>
 
+#include "solver/line_magnetic.hpp"
 #include "solver/line_minimum.hpp"
+#include "solver/line_poly.hpp"
 #include "solver/workspace.hpp"
 #include "thermo/scratch.hpp"
 
@@ -38,77 +50,44 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 constexpr int kDeepest = 60;          // halvings of a piece before the search gives up
 constexpr int kMostPieces = 4000;     // pieces examined before it gives up
-constexpr double kRound = 1e-13;      // rounding margin, relative to a polynomial's magnitude
 constexpr double kLogRound = 1e-14;   // relative rounding of a_g ln(t / (1 - t)) and a_g / (t (1 - t))
 constexpr double kFar = 700.0;        // |s| bound: t or 1 - t >= 1e-304, as a descent's traces
 constexpr double kAgree = 1e-9;       // polynomial and model distance agree to this (relative)
+constexpr double kWindow = 1e-6;      // widest window around a change of the magnetic formula
+constexpr double kResolve = 1e-11;    // a window's resolution of D, relative to the distance's size
+constexpr int kStack = 4 * kDeepest + 16;  // pieces waiting: two per halving level, three per window
 
-struct Range {
-    double lo, hi;
-};
-
-// A polynomial of degree n (coefficients p[0..n]) with a bound `err` on the
-// error of its value anywhere on [0, 1], the rounding of its coefficients
-// included.
-struct Poly {
-    int n = -1;  // -1: the zero polynomial
-    double p[LinePolynomial::kMaxDegree + 1] = {};
-    double err = 0.0;
-
-    double at(double t) const {
-        double v = 0.0;
-        for (int k = n; k >= 0; --k) v = v * t + p[k];
-        return v;
-    }
-    // Enclosures of the values over [l, r] within [0, 1], widened by err.
-    // Horner's scheme in interval arithmetic (t >= 0, so each product's
-    // ends are among the ends' products) is tight on wide pieces; the
-    // centred form p(m + x) = sum_k c_k x^k, |x| <= h, within
-    // sum_{k>=1} |c_k| h^k of c_0, is tight on narrow ones, where the
-    // monomials' cancellation makes the first loose. The rounding of either
-    // is a few ulps of sum_j |p_j| (|m| + h)^j <= sum_j |p_j| (as r <= 1),
-    // well within err.
-    Range horner(double l, double r) const {
-        if (n < 0) return {0.0, 0.0};
-        double lo = p[n], hi = p[n];
-        for (int k = n - 1; k >= 0; --k) {
-            const double a = lo * l, b = lo * r, c = hi * l, d = hi * r;
-            lo = std::min(std::min(a, b), std::min(c, d)) + p[k];
-            hi = std::max(std::max(a, b), std::max(c, d)) + p[k];
-        }
-        return {lo - err, hi + err};
-    }
-    Range centred(double l, double r) const {
-        if (n < 0) return {0.0, 0.0};
-        const double m = 0.5 * (l + r), h = 0.5 * (r - l);
-        double c[LinePolynomial::kMaxDegree + 1];
-        std::copy(p, p + n + 1, c);
-        for (int k = 0; k < n; ++k)  // Taylor shift by m: synthetic division, n times
-            for (int j = n - 1; j >= k; --j) c[j] += m * c[j + 1];
-        double spread = 0.0, hk = 1.0;
-        for (int k = 1; k <= n; ++k) {
-            hk *= h;
-            spread += std::abs(c[k]) * hk;
-        }
-        return {c[0] - spread - err, c[0] + spread + err};
-    }
-};
-
-Range both(Range a, Range b) { return {std::max(a.lo, b.lo), std::min(a.hi, b.hi)}; }
-
-// The distance along the line and its first two derivatives' polynomials.
+// The distance along the line and its first two derivatives' polynomials,
+// and the magnetic term.
 struct Line {
     double a = 0.0;  // a_g
     Poly q, q1, q2;
+    MagneticLine mag;
+    double size = 0.0;  // a_g + sum |q_k| + a bound on |M|
 
     double logit(double t) const { return std::log(t) - std::log1p(-t); }
-    // D'(t) at s = logit(t) and, in ds, dD'/ds = D''(t) t (1 - t) =
-    // a + q''(t) t (1 - t); t = 1 / (1 + e^-s) and 1 - t = e^-s t, each
-    // exact near its own end.
-    double slope(double s, double* ds = nullptr) const {
+    // D'(t) at s = logit(t), a bound on its evaluation's error and, in ds
+    // (with_ds), dD'/ds = D''(t) t (1 - t) = a + D''_rest(t) t (1 - t); t = 1 / (1 +
+    // e^-s) and 1 - t = e^-s t, each exact near its own end. `br`: the
+    // magnetic formula there.
+    struct Slope {
+        double v, tol, ds;
+    };
+    Slope slope(double s, const MagneticBranch& br, bool with_ds = false) const {
         const double e = std::exp(-s), t = 1.0 / (1.0 + e);
-        if (ds) *ds = a + q2.at(t) * t * (e * t);
-        return a * s + q1.at(t);
+        double m1 = 0.0, m2 = 0.0, tol = q1.err + kLogRound * std::abs(a * s);
+        if (mag.on()) {
+            const MagneticRanges R = mag.ranges(t, t, br);
+            m1 = 0.5 * (R.m1.lo + R.m1.hi);
+            m2 = 0.5 * (R.m2.lo + R.m2.hi);
+            tol += 0.5 * (R.m1.hi - R.m1.lo);
+        }
+        return {a * s + q1.at(t) + m1, tol, with_ds ? a + (q2.at(t) + m2) * t * (e * t) : 0.0};
+    }
+    // D at s.
+    double value(double s) const {
+        const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
+        return a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q.at(t) + mag.value(t);
     }
 };
 
@@ -132,7 +111,7 @@ struct Roots {
 // changes sign there (within the rounding of its evaluation, so that a zero
 // at a piece's end is not lost between two pieces), by Newton steps in s
 // kept inside the sign change's bracket, halving it where a step leaves it.
-void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
+void rising_zero(const Line& L, double sl, double sr, Range q1, const MagneticBranch& br, Roots& roots) {
     // The piece's ends in s (-inf at t = 0, +inf at t = 1). At t = 0 (1),
     // D' <= a s + max q' (>= a s + min q'), so s below (above) the bounds
     // here has D' of the sign the bracket needs.
@@ -144,35 +123,33 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
     const bool far_l = sl < -kFar, far_r = sr > kFar;
     sl = std::max(sl, -kFar);
     sr = std::min(sr, kFar);
-    const auto tol = [&](double s) { return L.q1.err + kLogRound * std::abs(L.a * s); };
-    const double fl = L.slope(sl), fr = L.slope(sr);
-    if (fl > tol(sl)) {  // D' > 0 throughout (or only beyond the far end)
+    const Line::Slope fl = L.slope(sl, br), fr = L.slope(sr, br);
+    if (fl.v > fl.tol) {  // D' > 0 throughout (or only beyond the far end)
         if (far_l) roots.add(sl);
         return;
     }
-    if (fr < -tol(sr)) {  // D' < 0 throughout (or only beyond the far end)
+    if (fr.v < -fr.tol) {  // D' < 0 throughout (or only beyond the far end)
         if (far_r) roots.add(sr);
         return;
     }
-    if (fl >= 0.0) {
+    if (fl.v >= 0.0) {
         roots.add(sl);
         return;
     }
-    if (fr <= 0.0) {
+    if (fr.v <= 0.0) {
         roots.add(sr);
         return;
     }
     // The first step from the secant of the bracket's ends (D' is close to
     // linear in s over most of it), its midpoint where that falls outside.
-    double s = sl - fl * ((sr - sl) / (fr - fl));
+    double s = sl - fl.v * ((sr - sl) / (fr.v - fl.v));
     if (!(s > sl && s < sr)) s = 0.5 * (sl + sr);
     for (int it = 0; it < 200; ++it) {
-        double fs = 0.0;
-        const double f = L.slope(s, &fs);
-        if (f == 0.0) break;
-        (f < 0.0 ? sl : sr) = s;
+        const Line::Slope f = L.slope(s, br, true);
+        if (f.v == 0.0) break;
+        (f.v < 0.0 ? sl : sr) = s;
         if (sr - sl <= 4e-16 * std::max(1.0, std::abs(s))) break;
-        double next = s - f / fs;
+        double next = s - f.v / f.ds;
         if (!(next > sl && next < sr)) next = 0.5 * (sl + sr);
         const bool done = std::abs(next - s) <= 1e-15 * std::max(1.0, std::abs(s));
         s = next;
@@ -181,10 +158,37 @@ void rising_zero(const Line& L, double sl, double sr, Range q1, Roots& roots) {
     roots.add(s);
 }
 
+// (No default values: the stack of pieces is not set up beyond its top.)
 struct Piece {
     double l, r, sl, sr;  // ends in t and in s = ln(t / (1 - t))
     int depth;
+    MagneticBranch br;    // the magnetic formula's signs known on the piece
+    bool window;          // a window around a change of that formula, of gate `gate`
+    signed char gate, rise;  // the gate, and the sign of its slope
 };
+
+// The pieces waiting, the left one on top.
+struct Pieces {
+    Piece at[kStack];
+    int top = 0;
+    bool push(const Piece& p) {
+        if (top == kStack) return false;
+        at[top++] = p;
+        return true;
+    }
+};
+
+// [0, 1] as its two halves, the magnetic formula not known on either.
+constexpr Piece kLeftHalf{0.0, 0.5, -HUGE_VAL, 0.0, 1, {}, false, -1, 0};
+constexpr Piece kRightHalf{0.5, 1.0, 0.0, HUGE_VAL, 1, {}, false, -1, 0};
+
+// Piece pc halved: its left and right halves.
+void halves(const Line& L, const Piece& pc, Piece& left, Piece& right) {
+    const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
+    right = pc, left = pc;
+    right.l = mid, right.sl = smid, right.depth = pc.depth + 1;
+    left.r = mid, left.sr = smid, left.depth = pc.depth + 1;
+}
 
 // 1 / (t (1 - t)), which falls to t = 1/2 and rises after: its least and
 // greatest over a piece.
@@ -197,23 +201,108 @@ double greatest_w(double l, double r) {
     return l == 0.0 || r == 1.0 ? HUGE_VAL : std::max(w(l), w(r));
 }
 
-// The sign of D'' proven over a piece from an enclosure of q'' there: +1,
-// -1, or 0 (neither).
+// The sign of D'' proven over a piece from an enclosure of D'' - a_g / (t
+// (1 - t)) there: +1, -1, or 0 (neither).
 int curvature_sign(const Line& L, const Piece& pc, Range q2) {
     if (L.a * least_w(pc.l, pc.r) * (1.0 - kLogRound) + q2.lo > 0.0) return 1;
     if (L.a * greatest_w(pc.l, pc.r) * (1.0 + kLogRound) + q2.hi < 0.0) return -1;
     return 0;
 }
 
+// Piece p holds a zero of the magnetic gate k: where the gate is proven
+// monotone on it, replaces p by its two sides, the gate's sign proven on
+// each, and the window between (the left side on top); false where it is
+// not monotone (p is to be halved). `ok` false: the window is too wide.
+bool isolate(const Line& L, int k, const Piece& p, Pieces& st, bool& ok) {
+    ok = true;
+    const Poly& g = L.mag.gate(k, p.br);
+    const Range slope = L.mag.gate_slope(k, p.br).over(p.l, p.r);
+    const int rise = slope.lo > 0.0 ? 1 : (slope.hi < 0.0 ? -1 : 0);
+    if (rise == 0) return false;
+    // h rises on p; its computed value is within e of its value.
+    const auto h = [&](double t) { return rise * g.at(t); };
+    const double e = g.err;
+    Piece side = p;
+    side.depth = p.depth + 1;
+    if (h(p.r) < -e || h(p.l) > e) {  // one sign on all of p
+        side.br.sign[k] = static_cast<signed char>(h(p.r) < -e ? -rise : rise);
+        ok = st.push(side);
+        return true;
+    }
+    // tA: the last point with h < -e (h < 0 on [l, tA]); tB: the first with
+    // h > e (h > 0 on [tB, r]); each by bisection to adjacent doubles.
+    double tA = p.l, tB = p.r;
+    if (h(p.l) < -e) {
+        double lo = p.l, hi = p.r;
+        for (double mid = 0.5 * (lo + hi); mid > lo && mid < hi; mid = 0.5 * (lo + hi)) (h(mid) < -e ? lo : hi) = mid;
+        tA = lo;
+    }
+    if (h(p.r) > e) {
+        double lo = tA, hi = p.r;
+        for (double mid = 0.5 * (lo + hi); mid > lo && mid < hi; mid = 0.5 * (lo + hi)) (h(mid) > e ? hi : lo) = mid;
+        tB = hi;
+    }
+    if (!(tB - tA <= kWindow)) {
+        ok = false;
+        return true;
+    }
+    const double sA = tA == p.l ? p.sl : L.logit(tA), sB = tB == p.r ? p.sr : L.logit(tB);
+    if (tB < p.r) {
+        side.l = tB, side.sl = sB, side.r = p.r, side.sr = p.sr;
+        side.br.sign[k] = static_cast<signed char>(rise);
+        ok = ok && st.push(side);
+    }
+    Piece window = p;
+    window.l = tA, window.sl = sA, window.r = tB, window.sr = sB, window.window = true;
+    window.gate = static_cast<signed char>(k), window.rise = static_cast<signed char>(rise);
+    ok = ok && st.push(window);
+    if (tA > p.l) {
+        side.l = p.l, side.sl = p.sl, side.r = tA, side.sr = sA;
+        side.br.sign[k] = static_cast<signed char>(-rise);
+        ok = ok && st.push(side);
+    }
+    return true;
+}
+
+// A window [tA, tB] around the change of gate k's sign, at t0: D is
+// continuous across it (f and f' agree at tau = 1, ln(beta* + 1) is 0 on
+// both sides of beta*'s change of sign), and smooth on either side of t0
+// with that side's formula, so D' on [tA, t0) lies within the left
+// formula's enclosure over all of the window (x or beta* kept to that
+// side), on (t0, tB] within the right one's. A minimum in the window is a
+// zero of D' on one side (that enclosure holds 0) or a kink at t0 (D' <= 0
+// before it, >= 0 after it); where none can be, there is no minimum in the
+// window. Otherwise it lies at most (tB - tA) sup |D'| below the window's
+// lower end, which is reported; that resolution must be within kResolve
+// of the distance's size, or the routine decides nothing.
+bool window_minimum(const Line& L, const Piece& w, int k, int rise, Roots& roots) {
+    Range d[2];  // D' on the left side, on the right side
+    for (int side = 0; side < 2; ++side) {
+        MagneticBranch br = w.br;
+        br.sign[k] = static_cast<signed char>(side == 0 ? -rise : rise);
+        if (L.mag.undecided(w.l, w.r, br) >= 0) return false;  // two changes of formula within the window
+        const MagneticRanges R = L.mag.ranges(w.l, w.r, br);
+        const Range q1 = L.q1.over(w.l, w.r);
+        d[side] = {L.a * w.sl - kLogRound * std::abs(L.a * w.sl) + q1.lo + R.m1.lo,
+                   L.a * w.sr + kLogRound * std::abs(L.a * w.sr) + q1.hi + R.m1.hi};
+    }
+    const auto holds_zero = [](Range r) { return r.lo <= 0.0 && r.hi >= 0.0; };
+    if (!holds_zero(d[0]) && !holds_zero(d[1]) && !(d[0].lo <= 0.0 && d[1].hi >= 0.0)) return true;
+    const double slope = std::max(std::max(-d[0].lo, d[0].hi), std::max(-d[1].lo, d[1].hi));
+    if (!((w.r - w.l) * slope <= kResolve * (1.0 + L.size))) return false;
+    const double sA = std::clamp(w.sl, -kFar, kFar), sB = std::clamp(w.sr, -kFar, kFar);
+    roots.add(L.value(sA) <= L.value(sB) ? sA : sB);
+    return true;
+}
+
 // Every zero of D' where it changes sign from - to + over a piece (see the
 // file's head), split until decided; false where the splits reach their
 // cap. `pieces` counts the pieces examined, across calls.
-bool minima_on(const Line& L, Piece start, Roots& roots, int& pieces) {
-    Piece stack[2 * kDeepest + 4];
-    int top = 0;
-    stack[top++] = start;
+bool minima_on(const Line& L, const Piece& start, Roots& roots, int& pieces) {
+    Pieces st;
+    st.push(start);
     enum class Verdict { none, rising, split };
-    // What a piece holds, from enclosures of q' and q'' over it.
+    // What a piece holds, from enclosures of D' - a_g logit(t) and D'' - a_g / (t (1 - t)) over it.
     const auto judge = [&](const Piece& pc, Range q1, Range q2) {
         // a ln(t / (1 - t)) rises with t: its least and greatest at the ends.
         const double gl = L.a * pc.sl, gr = L.a * pc.sr;
@@ -224,28 +313,54 @@ bool minima_on(const Line& L, Piece start, Roots& roots, int& pieces) {
         if (sign < 0) return Verdict::none;  // D' falls
         return Verdict::split;
     };
-    while (top > 0) {
-        const Piece pc = stack[--top];
+    const auto plus = [](Range a, Range b) { return Range{a.lo + b.lo, a.hi + b.hi}; };
+    while (st.top > 0) {
+        Piece pc = st.at[--st.top];
         if (++pieces > kMostPieces) return false;
-        Range q1 = L.q1.horner(pc.l, pc.r), q2 = L.q2.horner(pc.l, pc.r);
-        Verdict v = judge(pc, q1, q2);
-        if (v == Verdict::split) {  // the centred form, tighter on narrow pieces
-            q1 = both(q1, L.q1.centred(pc.l, pc.r));
-            q2 = both(q2, L.q2.centred(pc.l, pc.r));
-            v = judge(pc, q1, q2);
+        if (pc.window) {
+            if (!window_minimum(L, pc, pc.gate, pc.rise, roots)) return false;
+            continue;
         }
-        if (v == Verdict::rising) rising_zero(L, pc.sl, pc.sr, q1, roots);
+        // The magnetic formula fixed on the piece: its enclosures join the
+        // polynomial's; a change of formula inside is isolated, or the
+        // piece halved.
+        Range m1{0.0, 0.0}, m2{0.0, 0.0};
+        bool fixed = true;
+        if (L.mag.on()) {
+            const int k = L.mag.undecided(pc.l, pc.r, pc.br);
+            bool ok = true;
+            if (k >= 0 && isolate(L, k, pc, st, ok)) {
+                if (!ok) return false;
+                continue;
+            }
+            fixed = k < 0;
+            if (fixed) {
+                const MagneticRanges R = L.mag.ranges(pc.l, pc.r, pc.br);
+                m1 = R.m1;
+                m2 = R.m2;
+            }
+        }
+        Verdict v = Verdict::split;
+        Range q1{0.0, 0.0};
+        if (fixed) {
+            q1 = plus(L.q1.horner(pc.l, pc.r), m1);
+            Range q2 = plus(L.q2.horner(pc.l, pc.r), m2);
+            v = judge(pc, q1, q2);
+            if (v == Verdict::split) {  // the centred form, tighter on narrow pieces
+                q1 = both(q1, plus(L.q1.centred(pc.l, pc.r), m1));
+                q2 = both(q2, plus(L.q2.centred(pc.l, pc.r), m2));
+                v = judge(pc, q1, q2);
+            }
+        }
+        if (v == Verdict::rising) rising_zero(L, pc.sl, pc.sr, q1, pc.br, roots);
         if (v != Verdict::split) continue;
-        if (pc.depth == kDeepest) return false;
-        const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
-        stack[top++] = {mid, pc.r, smid, pc.sr, pc.depth + 1};  // the left half is taken first: roots come in order
-        stack[top++] = {pc.l, mid, pc.sl, smid, pc.depth + 1};
+        if (pc.depth >= kDeepest) return false;
+        Piece left, right;
+        halves(L, pc, left, right);
+        if (!st.push(right) || !st.push(left)) return false;  // the left half is taken first: roots come in order
     }
     return true;
 }
-
-// [0, 1] as its two halves.
-constexpr Piece kLeftHalf{0.0, 0.5, -HUGE_VAL, 0.0, 1}, kRightHalf{0.5, 1.0, 0.0, HUGE_VAL, 1};
 
 // Every minimum over [0, 1], split from its halves.
 bool all_minima(const Line& L, Roots& roots) {
@@ -258,9 +373,10 @@ bool all_minima(const Line& L, Roots& roots) {
 // holds little more than a point where D'' changes sign.
 constexpr int kMapDeepest = 8;
 
-// The runs of the sign of D'' over [0, 1] (CurvatureMap): pieces split
-// until decided or kMapDeepest deep, neighbours of one proven sign joined
-// into a run (D'' keeps that sign over their union).
+// The runs of the sign of D'' over [0, 1] (CurvatureMap) of a line without
+// a magnetic term: pieces split until decided or kMapDeepest deep,
+// neighbours of one proven sign joined into a run (D'' keeps that sign over
+// their union).
 bool map_runs(const Line& L, CurvatureMap& map) {
     map.count = 0;
     Piece stack[2 * kMapDeepest + 4];
@@ -276,9 +392,8 @@ bool map_runs(const Line& L, CurvatureMap& map) {
             sign = curvature_sign(L, pc, q2);
         }
         if (sign == 0 && pc.depth < kMapDeepest) {
-            const double mid = 0.5 * (pc.l + pc.r), smid = L.logit(mid);
-            stack[top++] = {mid, pc.r, smid, pc.sr, pc.depth + 1};
-            stack[top++] = {pc.l, mid, pc.sl, smid, pc.depth + 1};
+            halves(L, pc, stack[top + 1], stack[top]);  // the left half on top
+            top += 2;
             continue;
         }
         CurvatureMap::Run* last = map.count > 0 ? &map.run[map.count - 1] : nullptr;
@@ -296,9 +411,10 @@ bool map_runs(const Line& L, CurvatureMap& map) {
     return true;
 }
 
-// Every minimum over [0, 1] from the curvature map: none on a run where
-// D'' < 0 (D' falls), at most one on a run where D'' > 0 (D' rises: found
-// where it changes sign), pieces searched where the sign is not decided.
+// Every minimum over [0, 1] from the curvature map of a line without a
+// magnetic term: none on a run where D'' < 0 (D' falls), at most one on a
+// run where D'' > 0 (D' rises: found where it changes sign), pieces
+// searched where the sign is not decided.
 bool minima_from_map(const Line& L, const CurvatureMap& map, Roots& roots) {
     int pieces = 0;
     for (int k = 0; k < map.count; ++k) {
@@ -307,48 +423,23 @@ bool minima_from_map(const Line& L, const CurvatureMap& map, Roots& roots) {
         if (run.sign > 0) {
             // An enclosure of q' is needed only where an end is t = 0 or 1.
             const bool open = std::isinf(run.sl) || std::isinf(run.sr);
-            rising_zero(L, run.sl, run.sr, open ? L.q1.horner(run.l, run.r) : Range{0.0, 0.0}, roots);
-        } else if (!minima_on(L, Piece{run.l, run.r, run.sl, run.sr, run.depth}, roots, pieces)) {
+            rising_zero(L, run.sl, run.sr, open ? L.q1.horner(run.l, run.r) : Range{0.0, 0.0}, MagneticBranch{}, roots);
+        } else if (!minima_on(L, Piece{run.l, run.r, run.sl, run.sr, run.depth, {}, false, -1, 0}, roots, pieces)) {
             return false;
         }
     }
     return !roots.overflow;
 }
 
-// The derivative of p into d, with the error bound scaled as the
-// coefficients are (each by its power).
-void derivative(const Poly& p, double magnitude_err, Poly& d) {
-    d.n = p.n - 1;
-    for (int k = 1; k <= p.n; ++k) d.p[k - 1] = k * p.p[k];
-    d.err = magnitude_err;
-}
-
-// The polynomial part of f with its derivatives and their error bounds:
-// each coefficient is within kRound of its magnitude (the products forming
-// it are a few dozen roundings deep), the j-th derivative's k-th
-// coefficient carries the falling factorial k!/(k-j)!, and the evaluation
-// on [0, 1] adds a few ulps of the sum of magnitudes.
-Line line_of(const LineFunction& f) {
-    Line L;
+// The polynomial part of f with its derivatives, and the magnetic term.
+bool line_of(const LineFunction& f, Line& L) {
     L.a = f.a;
-    L.q.n = f.q.degree;
-    double e0 = 0.0, e1 = 0.0, e2 = 0.0;
-    for (int k = 0; k <= f.q.degree; ++k) {
-        L.q.p[k] = f.q.c[k];
-        const double size = std::abs(f.q.c[k]) + f.q.mag[k];
-        e0 += size;
-        e1 += k * size;
-        e2 += k * (k - 1.0) * size;
-    }
-    L.q.err = 2.0 * kRound * e0;
-    derivative(L.q, 2.0 * kRound * e1, L.q1);
-    derivative(L.q1, 2.0 * kRound * e2, L.q2);
-    return L;
+    derivatives_of(f.q, 1.0, L.q, L.q1, L.q2);
+    if (!L.mag.build(f.magnetic, f.T, f.magnetic_scale)) return false;
+    L.size = f.a + L.mag.size();
+    for (int k = 0; k <= f.q.degree; ++k) L.size += std::abs(f.q.c[k]) + f.q.mag[k];
+    return true;
 }
-
-}  // namespace
-
-namespace {
 
 bool takes(const LineFunction& f) {
     return f.a > 0.0 && f.q.degree >= 0 && f.q.degree <= LinePolynomial::kMaxDegree;
@@ -367,22 +458,28 @@ bool map_of(const CurvatureMap& map, const LineFunction& f) {
 
 bool map_curvature(const LineFunction& f, CurvatureMap& map) {
     map.count = -1;
-    if (!takes(f)) return false;
+    if (!takes(f) || f.magnetic.on) return false;
+    Line L;
+    if (!line_of(f, L) || L.mag.on()) return false;
     map.a = f.a;
     map.degree = f.q.degree;
     for (int k = 0; k <= f.q.degree; ++k) {
         map.c[k] = k >= 2 ? f.q.c[k] : 0.0;
         map.mag[k] = k >= 2 ? f.q.mag[k] : 0.0;
     }
-    return map_runs(line_of(f), map);
+    return map_runs(L, map);
 }
 
 bool line_function_minima(const LineFunction& f, const CurvatureMap& map, double* s, int most, int& count) {
     count = 0;
     if (!takes(f)) return false;
-    const Line L = line_of(f);
+    Line L;
+    if (!line_of(f, L)) return false;
     Roots roots{s, most};
-    const bool ok = map_of(map, f) ? minima_from_map(L, map, roots) : all_minima(L, roots);
+    // The map is of D'' without a magnetic term: where f has one, the full
+    // search.
+    const bool by_map = !f.magnetic.on && !L.mag.on() && map_of(map, f);
+    const bool ok = by_map ? minima_from_map(L, map, roots) : all_minima(L, roots);
     count = roots.count;
     return ok;
 }
@@ -397,7 +494,8 @@ double line_function_value(const LineFunction& f, double s) {
     const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
     double q = 0.0;
     for (int k = f.q.degree; k >= 0; --k) q = q * t + f.q.c[k];
-    return f.a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q;
+    return f.a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q +
+           line_magnetic_value(f.magnetic, f.T, f.magnetic_scale, t);
 }
 
 bool one_direction(const Workspace& ws, const Candidate& c, int& a) {
@@ -416,7 +514,8 @@ namespace {
 
 // The model's remainder along candidate ci's line (slot a at 1 - t, slot
 // a + 1 at t, every other slot's sublattice at 1) over RT, per formula unit
-// of the candidate, and the curvature map of the distance along it (site
+// of the candidate: its polynomial part, its magnetic term, and where there
+// is no magnetic term the curvature map of the distance along it (site
 // number site_number at slots a, a + 1): formed once per temperature (the
 // two the workspace holds values of) and kept with what it was formed of,
 // so that an entry of another temperature, model or line is never taken.
@@ -452,19 +551,21 @@ const LineRemainder& remainder_along_line(Workspace& ws, int ci, int a, double s
         }
     const std::span<const ParameterT> at(ws.params.data() + c.param_first, c.param_count);
     LinePolynomial P;
-    r.served = c.model->line_polynomial(at, y0, dy, P);
+    LineFunction& f = r.line;
+    r.served = c.model->line_parts(at, y0, dy, P, f.magnetic);
     if (r.served) {
-        const double scale = c.sites / layout.formula_sites() / ws.RT;
-        r.q.degree = P.degree;
-        for (int k = 0; k <= P.degree; ++k) {
-            r.q.c[k] = scale * P.c[k];
-            r.q.mag[k] = std::abs(scale) * P.mag[k];
-        }
-        LineFunction f;
+        // G_mag / RT per formula unit of the candidate is
+        // magnetic_scale ln(beta* + 1) f.
+        f.magnetic_scale = c.sites / layout.formula_sites();
+        f.T = ws.T;
         f.a = site_number;
-        f.q = r.q;
-        f.q.degree = std::max(r.q.degree, 1);
-        map_curvature(f, r.curvature);
+        const double scale = f.magnetic_scale / ws.RT;
+        f.q.degree = std::max(P.degree, 1);
+        for (int k = 0; k <= P.degree; ++k) {
+            f.q.c[k] = scale * P.c[k];
+            f.q.mag[k] = std::abs(scale) * P.mag[k];
+        }
+        map_curvature(f, r.curvature);  // refused (count -1) for a magnetic term
     }
     r.T = ws.T;
     r.model = c.model;
@@ -503,10 +604,7 @@ bool line_minima(Workspace& ws, int ci, LineMinima& out) {
     if (!(site_number > 0.0)) return false;
     const LineRemainder& remainder = remainder_along_line(ws, ci, a, site_number);
     if (!remainder.served) return false;
-    LineFunction f;
-    f.a = site_number;
-    f.q = remainder.q;
-    f.q.degree = std::max(remainder.q.degree, 1);
+    LineFunction f = remainder.line;
     f.q.c[0] += lin0;
     f.q.c[1] += lin1;
     f.q.mag[0] += lin_mag0;
@@ -516,6 +614,7 @@ bool line_minima(Workspace& ws, int ci, LineMinima& out) {
     if (!line_function_minima(f, remainder.curvature, roots, LineMinima::kMost, found)) return false;
     double size = f.a;
     for (int k = 0; k <= f.q.degree; ++k) size += std::abs(f.q.c[k]) + f.q.mag[k];
+    size += line_magnetic_size(f.magnetic, f.T, f.magnetic_scale);
     // Each minimum at the model's own distance, which must agree with the
     // polynomial's.
     out.count = 0;

@@ -102,9 +102,12 @@ struct LineRemainder {
     double T = -1.0;                   // the temperature it is of (-1: none)
     const PhaseModel* model = nullptr;  // the model and the line (its slot a) it is of
     int a = -1;
-    bool served = false;               // false: the remainder is no polynomial along the line
-    LinePolynomial q;                  // over RT, per formula unit of the candidate
-    CurvatureMap curvature;            // of the distance along the line (its potentials' part is linear)
+    bool served = false;               // false: the remainder is not formed along the line
+    // The distance along the line less the potentials' linear part: the
+    // remainder over RT per formula unit of the candidate (q, at least of
+    // degree 1) and its magnetic term (magnetic.on: it contributes).
+    LineFunction line;
+    CurvatureMap curvature;            // of the distance along the line without a magnetic term (else count -1)
 };
 struct LineRemainders {
     LineRemainder at[2];

@@ -14,4 +14,16 @@ struct LinePolynomial {
     double mag[kMaxDegree + 1] = {};  // c[k]'s sum of magnitudes
 };
 
+// A magnetic term along the same line: G_mag = R T ln(beta* + 1) f(T / T*)
+// per formula unit (thermo/magnetic.hpp), with T* and beta* from their
+// polynomial values along the line (`tc`, `beta`), a negative value
+// multiplied by `negative` (-m, the antiferromagnetic multiplier); the
+// term is 0 where T* <= 0 or beta* <= 0. `on`: the term contributes.
+struct LineMagnetic {
+    bool on = false;
+    LinePolynomial tc, beta;
+    double negative = 0.0;   // -m
+    double structure = 0.0;  // p
+};
+
 }  // namespace eqcore

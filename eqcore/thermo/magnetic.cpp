@@ -70,6 +70,16 @@ double MagneticTerm::moment(std::span<const double> y) const {
     return std::max(0.0, scaled(polynomial(poly_, beta_at_, y)));
 }
 
+bool MagneticTerm::along_line(std::span<const double> y0, std::span<const double> dy, LineMagnetic& out) const {
+    out.on = contributes_;
+    if (!contributes_) return true;
+    out.tc = LinePolynomial{};
+    out.beta = LinePolynomial{};
+    out.negative = -afm_;
+    out.structure = p_;
+    return poly_.along_line(tc_at_, y0, dy, out.tc) && poly_.along_line(beta_at_, y0, dy, out.beta);
+}
+
 namespace {
 
 // tau f'(tau) on either side of tau = 1; each side decreases with tau when

@@ -19,6 +19,7 @@
 
 #include "data/system.hpp"
 #include "thermo/cef.hpp"
+#include "thermo/line_polynomial.hpp"
 #include "thermo/parameter.hpp"
 
 namespace eqcore {
@@ -46,6 +47,10 @@ public:
     // T* and beta* at y (0 when not magnetic there).
     double critical_temperature(std::span<const double> y) const;
     double moment(std::span<const double> y) const;
+    // The term along the line y0 + t dy: its T* and beta* polynomials in t
+    // (CefPolynomial::along_line) and constants; out.on = contributes().
+    // False where a polynomial's degree exceeds what LinePolynomial holds.
+    bool along_line(std::span<const double> y0, std::span<const double> dy, LineMagnetic& out) const;
     // A bound on |G_mag(T2, y) / (R T2) - G_mag(T1, y) / (R T1)| over every
     // y (per formula unit): Tc and beta do not depend on T, so the change
     // is ln(beta* + 1) (f(T2/T*) - f(T1/T*)), at most ln(beta*max + 1)

@@ -87,6 +87,12 @@ bool PhaseModel::line_polynomial(std::span<const ParameterT>, std::span<const do
     return false;
 }
 
+bool PhaseModel::line_parts(std::span<const ParameterT> at_T, std::span<const double> y0,
+                            std::span<const double> dy, LinePolynomial& out, LineMagnetic& magnetic) const {
+    magnetic.on = false;
+    return line_polynomial(at_T, y0, dy, out);
+}
+
 double PhaseModel::excess_third_bound(double, std::span<const char>) const {
     return std::numeric_limits<double>::infinity();
 }

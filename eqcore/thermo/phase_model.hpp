@@ -190,6 +190,12 @@ public:
     // with certainty. The base class: false (not a polynomial there).
     virtual bool line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0,
                                  std::span<const double> dy, LinePolynomial& out) const;
+    // The same line where the remainder is a polynomial plus a magnetic
+    // term: the polynomial part added to `out` as above, the magnetic term
+    // in `magnetic` (magnetic.on false where there is none). The base
+    // class: line_polynomial, with no magnetic term.
+    virtual bool line_parts(std::span<const ParameterT> at_T, std::span<const double> y0,
+                            std::span<const double> dy, LinePolynomial& out, LineMagnetic& magnetic) const;
 
     // One valid split of internal amounts v into amounts of the reported
     // constituents (mol), non-negative for non-negative v. The base class:

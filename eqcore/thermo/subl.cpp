@@ -103,6 +103,12 @@ bool SublModel::line_polynomial(std::span<const ParameterT> at_T, std::span<cons
     return surface_.along_line(at_T, y0, dy, out);
 }
 
+bool SublModel::line_parts(std::span<const ParameterT> at_T, std::span<const double> y0, std::span<const double> dy,
+                           LinePolynomial& out, LineMagnetic& magnetic) const {
+    if (at_T.size() != parameter_count()) return false;
+    return surface_.along_line(at_T, y0, dy, out) && magnetic_.along_line(y0, dy, magnetic);
+}
+
 double SublModel::critical_temperature(std::span<const double> v) const {
     Scratch y(v.size());
     site_fractions(layout_, v, y.span());

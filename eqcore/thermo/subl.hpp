@@ -46,6 +46,9 @@ public:
     // the magnetic term contributes (not a polynomial in t).
     bool line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0, std::span<const double> dy,
                          LinePolynomial& out) const override;
+    // The surface's polynomial and the magnetic term along the line.
+    bool line_parts(std::span<const ParameterT> at_T, std::span<const double> y0, std::span<const double> dy,
+                    LinePolynomial& out, LineMagnetic& magnetic) const override;
 
     double critical_temperature(std::span<const double> v) const override;
     const Sublattices& sublattices() const { return sublattices_; }

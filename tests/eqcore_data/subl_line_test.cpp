@@ -4,7 +4,8 @@
 // binary, ternary and reciprocal records all vary along them), the
 // polynomial's value at spread t equals the remainder per formula unit
 // there. A phase whose magnetic term contributes is no polynomial and says
-// so.
+// so; its polynomial part and its magnetic term's T* and beta* along the
+// line (line_parts) make up the remainder.
 #include <cmath>
 #include <random>
 #include <string>
@@ -56,12 +57,18 @@ TEST(SublatticeLine, PolynomialAlongALineIsTheRemainderOnEverySublatticeFile) {
                 std::vector<double> dy(m);
                 for (std::size_t i = 0; i < m; ++i) dy[i] = y1[i] - y0[i];
                 LinePolynomial P;
+                LineMagnetic M;
                 if (!subl->line_polynomial(at, y0, dy, P)) {
                     EXPECT_TRUE(subl->magnetic().contributes()) << where;
                     ++magnetic;
-                    break;
+                    // With the magnetic term apart: the polynomial part and
+                    // the term from its T* and beta* polynomials.
+                    P = LinePolynomial{};
+                    ASSERT_TRUE(subl->line_parts(at, y0, dy, P, M)) << where;
+                    EXPECT_TRUE(M.on) << where;
+                } else {
+                    ++polynomial;
                 }
-                ++polynomial;
                 for (double t : {0.0, 0.1, 0.37, 0.5, 0.83, 1.0}) {
                     std::vector<double> w(m);
                     for (int g = 0; g < l.groups(); ++g)
@@ -71,6 +78,17 @@ TEST(SublatticeLine, PolynomialAlongALineIsTheRemainderOnEverySublatticeFile) {
                     double value = 0.0, size = 0.0;
                     for (int k = P.degree; k >= 0; --k) value = value * t + P.c[k];
                     for (int k = 0; k <= P.degree; ++k) size += P.mag[k];
+                    if (M.on) {
+                        const auto star = [&](const LinePolynomial& Q) {
+                            double v = 0.0;
+                            for (int k = Q.degree; k >= 0; --k) v = v * t + Q.c[k];
+                            return v < 0.0 ? M.negative * v : v;
+                        };
+                        const double tc = star(M.tc), beta = star(M.beta);
+                        if (tc > 0.0 && beta > 0.0)
+                            value += kR * T * std::log(beta + 1.0) * magnetic_f(T / tc, M.structure).f;
+                        size += kR * T * 10.0;
+                    }
                     EXPECT_NEAR(value, model, 1e-12 * (1.0 + size)) << where << " t = " << t;
                 }
             }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "line_grid.hpp"
 #include "solver/line_minimum.hpp"
 #include "solver/workspace.hpp"
 #include "solver_test_util.hpp"
@@ -18,90 +19,8 @@
 namespace {
 
 using namespace eqcore;
+using namespace eqcore::line_test;
 using detail::LineFunction;
-
-// D(t) in long double, t and 1 - t given apart (exact near both ends).
-long double exact_D(const LineFunction& f, long double t, long double u) {
-    long double q = 0.0L;
-    for (int k = f.q.degree; k >= 0; --k) q = q * t + f.q.c[k];
-    const long double h = (t > 0 ? t * std::log(t) : 0.0L) + (u > 0 ? u * std::log(u) : 0.0L);
-    return f.a * h + q;
-}
-
-long double exact_at_s(const LineFunction& f, double s) {
-    const long double t = 1.0L / (1.0L + std::exp(-static_cast<long double>(s)));
-    const long double u = 1.0L / (1.0L + std::exp(static_cast<long double>(s)));
-    return exact_D(f, t, u);
-}
-
-LineFunction make(double a, std::vector<double> q) {
-    LineFunction f;
-    f.a = a;
-    f.q.degree = static_cast<int>(q.size()) - 1;
-    for (std::size_t k = 0; k < q.size(); ++k) {
-        f.q.c[k] = q[k];
-        f.q.mag[k] = std::abs(q[k]);
-    }
-    return f;
-}
-
-// The coefficients of the product of two polynomials.
-std::vector<double> times(const std::vector<double>& p, const std::vector<double>& q) {
-    std::vector<double> r(p.size() + q.size() - 1, 0.0);
-    for (std::size_t i = 0; i < p.size(); ++i)
-        for (std::size_t j = 0; j < q.size(); ++j) r[i + j] += p[i] * q[j];
-    return r;
-}
-
-// Checks the minima of f against a grid: 10^5 even points and 2 x 600
-// points spaced by their logarithm towards each end down to 1e-300. Every
-// reported point is a local minimum; the least of them is at or below
-// every grid point; every strict local minimum of the grid (its neighbours
-// higher by more than the rounding) has a reported minimum between those
-// neighbours. With a curvature map given, the minima are found from it.
-void check_against_grid(const LineFunction& f, const std::string& what, const detail::CurvatureMap* map = nullptr) {
-    double s[16];
-    int n = 0;
-    ASSERT_TRUE(map ? detail::line_function_minima(f, *map, s, 16, n) : detail::line_function_minima(f, s, 16, n)) << what;
-    ASSERT_GT(n, 0) << what;
-    long double scale = f.a;
-    for (int k = 0; k <= f.q.degree; ++k) scale += std::abs(f.q.c[k]);
-    const long double tol = 1e-11L * scale;
-    long double best = 1e300L;
-    std::vector<double> ts;  // reported t
-    for (int k = 0; k < n; ++k) {
-        const long double D = exact_at_s(f, s[k]);
-        best = std::min(best, D);
-        ts.push_back(1.0 / (1.0 + std::exp(-s[k])));
-        for (double ds : {1e-4, -1e-4})
-            if (std::abs(s[k]) < 699.0) {
-                EXPECT_LE(D, exact_at_s(f, s[k] + ds) + tol) << what << " minimum " << k;
-            }
-    }
-    struct Point {
-        long double t, u;
-    };
-    std::vector<Point> grid;
-    for (int i = 600; i > 0; --i) {
-        const long double t = std::pow(10.0L, -300.0L * i / 600.0L);
-        if (t < 1e-5L) grid.push_back({t, 1.0L - t});
-    }
-    constexpr int kEven = 100000;
-    for (int i = 1; i < kEven; ++i) grid.push_back({static_cast<long double>(i) / kEven, static_cast<long double>(kEven - i) / kEven});
-    for (int i = 1; i <= 600; ++i) {
-        const long double u = std::pow(10.0L, -300.0L * i / 600.0L);
-        if (u < 1e-5L) grid.push_back({1.0L - u, u});
-    }
-    std::vector<long double> D(grid.size());
-    for (std::size_t i = 0; i < grid.size(); ++i) D[i] = exact_D(f, grid[i].t, grid[i].u);
-    for (std::size_t i = 0; i < grid.size(); ++i) EXPECT_LE(best, D[i] + tol) << what << " grid t = " << static_cast<double>(grid[i].t);
-    for (std::size_t i = 1; i + 1 < grid.size(); ++i) {
-        if (!(D[i] + tol < D[i - 1] && D[i] + tol < D[i + 1])) continue;
-        bool found = false;
-        for (double t : ts) found = found || (t >= grid[i - 1].t && t <= grid[i + 1].t);
-        EXPECT_TRUE(found) << what << ": grid minimum at t = " << static_cast<double>(grid[i].t) << " not reported";
-    }
-}
 
 TEST(LineMinimum, FindsEveryMinimumOfFunctionsBuiltToHideOne) {
     // Two close minima (t = 0.40 and 0.42, a barrier of 1e-2 between them)
@@ -155,7 +74,7 @@ TEST(LineMinimum, AgreesWithADenseGridOnRandomPolynomials) {
             g.q.c[1] = 3.0 * size * unit(rng);
             g.q.mag[0] = std::abs(g.q.c[0]);
             g.q.mag[1] = std::abs(g.q.c[1]);
-            check_against_grid(g, "random trial " + std::to_string(trial) + " at other potentials", &map);
+            check_against_grid(g, "random trial " + std::to_string(trial) + " at other potentials", 0.0L, &map);
         }
     }
 }
@@ -168,10 +87,10 @@ TEST(LineMinimum, TakesNoCurvatureMapOfAnotherFunction) {
     for (double& v : four) v *= 1e4;
     detail::CurvatureMap convex;
     ASSERT_TRUE(detail::map_curvature(make(0.01, {0.0, 0.0, 1.0}), convex));
-    check_against_grid(make(0.01, four), "four minima, a convex function's map", &convex);
+    check_against_grid(make(0.01, four), "four minima, a convex function's map", 0.0L, &convex);
     detail::CurvatureMap other_a;
     ASSERT_TRUE(detail::map_curvature(make(10.0, four), other_a));
-    check_against_grid(make(0.01, four), "four minima, another site number's map", &other_a);
+    check_against_grid(make(0.01, four), "four minima, another site number's map", 0.0L, &other_a);
 }
 
 TEST(LineMinimum, DecidesNothingOnFunctionsItCannotCertify) {
@@ -217,41 +136,9 @@ TEST(LineMinimum, IsTheLeastDistanceOfEveryOneDirectionPhaseOfTheFiles) {
                     detail::LineMinima lm;
                     if (!detail::line_minima(ws, ci, lm)) continue;
                     ++checked;
-                    const std::string what = file + " " + sys.phases[static_cast<std::size_t>(c.phase)].name + " T=" +
-                                             std::to_string(T) + " move " + std::to_string(move);
-                    double best = 1e300;
-                    for (int k = 0; k < lm.count; ++k) best = std::min(best, lm.D[k]);
-                    const double tol = 1e-9 * (1.0 + std::abs(best));
-                    std::vector<double> y(static_cast<std::size_t>(c.count), 1.0);
-                    // Each reported minimum against its neighbours.
-                    for (int k = 0; k < lm.count; ++k)
-                        for (double dt : {1e-5, -1e-5}) {
-                            const double t = lm.t[k] * (1.0 + dt);
-                            if (!(t > 0.0 && t < 1.0)) continue;
-                            y[static_cast<std::size_t>(lm.a)] = 1.0 - t;
-                            y[static_cast<std::size_t>(lm.a) + 1] = t;
-                            EXPECT_LE(lm.D[k], detail::distance_at(ws, c, y.data()) + tol) << what;
-                        }
-                    // Dense sample, even and towards both ends.
-                    constexpr int kEven = 100000;
-                    for (int i = 1; i < kEven + 400; ++i) {
-                        double t = static_cast<double>(i) / kEven, u = 1.0 - t;
-                        if (i >= kEven) {
-                            const double e = std::pow(10.0, -5.0 - (i - kEven) % 200 * 0.5);
-                            t = i - kEven < 200 ? e : 1.0 - e;
-                            u = i - kEven < 200 ? 1.0 - e : e;
-                        }
-                        y[static_cast<std::size_t>(lm.a)] = u;
-                        y[static_cast<std::size_t>(lm.a) + 1] = t;
-                        EXPECT_LE(best, detail::distance_at(ws, c, y.data()) + tol) << what << " t = " << t;
-                    }
-                    // Descents from a spread of starts.
-                    for (double t0 : {1e-6, 0.01, 0.1, 0.25, 0.5, 0.75, 0.9, 0.99, 1.0 - 1e-6}) {
-                        y.assign(static_cast<std::size_t>(c.count), 1.0);
-                        y[static_cast<std::size_t>(lm.a)] = 1.0 - t0;
-                        y[static_cast<std::size_t>(lm.a) + 1] = t0;
-                        EXPECT_LE(best, detail::descend_distance(ws, c, y.data()) + tol) << what << " from " << t0;
-                    }
+                    check_against_model(ws, c, lm,
+                                        file + " " + sys.phases[static_cast<std::size_t>(c.phase)].name + " T=" +
+                                            std::to_string(T) + " move " + std::to_string(move));
                 }
             }
         }
@@ -265,11 +152,14 @@ TEST(LineMinimum, IsTheLeastDistanceOfEveryOneDirectionPhaseOfTheFiles) {
 // order, and then set up anew with a phase left out (the candidates
 // renumbered), gives at every step what a fresh workspace gives at the
 // same temperature and potentials, to the bit.
+// The remainder a candidate keeps along its line, with its magnetic term,
+// serves only its own temperature and line; a line with a magnetic term
+// keeps no curvature map (the map is of the polynomial alone).
 TEST(LineMinimum, KeepsNoRemainderOfAnotherTemperatureOrCandidate) {
     std::mt19937_64 rng(11);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    int compared = 0;
-    for (const char* name : {"zr-h.dat", "al-mg.dat"}) {
+    int compared = 0, magnetic = 0;
+    for (const char* name : {"zr-h.dat", "al-mg.dat", "fe-c.dat"}) {
         const System sys = read_dat(eqcore::testing::example(name));
         EquilibriumProblem all = EquilibriumProblem::all_entered(sys);
         all.element_amount.assign(sys.elements.size(), 1.0);
@@ -314,6 +204,13 @@ TEST(LineMinimum, KeepsNoRemainderOfAnotherTemperatureOrCandidate) {
                     ASSERT_EQ(served, detail::line_minima(fresh, ci, anew)) << name << " T=" << T << " candidate " << ci;
                     if (!served) continue;
                     ++compared;
+                    const int entry = ws.line_remainder_of[static_cast<std::size_t>(ci)];
+                    ASSERT_GE(entry, 0) << name << " T=" << T << " candidate " << ci;
+                    for (const detail::LineRemainder& r : ws.line_remainders[static_cast<std::size_t>(entry)].at) {
+                        if (r.T != T || !r.line.magnetic.on) continue;
+                        ++magnetic;
+                        EXPECT_EQ(r.curvature.count, -1) << name << " T=" << T << " candidate " << ci;
+                    }
                     ASSERT_EQ(held.count, anew.count) << name << " T=" << T << " candidate " << ci;
                     for (int r = 0; r < held.count; ++r) {
                         EXPECT_EQ(held.t[r], anew.t[r]) << name << " T=" << T << " candidate " << ci;
@@ -324,6 +221,7 @@ TEST(LineMinimum, KeepsNoRemainderOfAnotherTemperatureOrCandidate) {
             }
     }
     EXPECT_GT(compared, 40);
+    EXPECT_GT(magnetic, 4);
 }
 
 }  // namespace
