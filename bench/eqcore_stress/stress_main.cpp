@@ -139,7 +139,9 @@ int solve_one(const std::string& line, const SolverOptions& options) {
 int usage() {
     std::fprintf(stderr,
                  "usage: eqcore_stress [--count N] [--seed S] [--slowest K] [--repeat R] [--quiet] [--keep-higher-basins] "
-                 "[--file PATH]...\n       eqcore_stress [--keep-higher-basins] --state \"LINE\"\n");
+                 "[--file PATH]...\n       eqcore_stress [--keep-higher-basins] --state \"LINE\"\n"
+                 "Times are the thread's CPU time of each solve alone (least of R runs), less the printed cost of an\n"
+                 "empty timed interval; result objects are kept between states.\n");
     return 2;
 }
 
