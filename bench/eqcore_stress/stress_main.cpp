@@ -254,7 +254,7 @@ int run(int argc, char** argv) {
     for (const Timed& t : times) all.push_back(t.micros);
     std::sort(all.begin(), all.end());
     if (!all.empty())
-        std::printf("solve CPU time%s: median %.1f us, 99th percentile %.1f us, slowest %.1f us\n",
+        std::printf("solve CPU time%s: median %.2f us, 99th percentile %.2f us, slowest %.1f us\n",
                     repeat > 1 ? (" (least of " + std::to_string(repeat) + " runs)").c_str() : "", all[all.size() / 2],
                     all[all.size() * 99 / 100], all.back());
     std::printf("clock read: %.3f us per empty interval, subtracted from every solve's time\n", clock_cost);
