@@ -40,6 +40,7 @@
 #include "solver/dense_lu.hpp"
 #include "solver/gas_newton.hpp"
 #include "solver/newton_step.hpp"
+#include "solver/shift_sequence.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -208,12 +209,15 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
-        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+        double least = kNoBound;  // bound on C's least eigenvalue from the failed attempts
+        for (double shift = 0.0;; shift = next_shift(shift, least)) {
             fill_C(shift, true);
-            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
+            const std::size_t failed = cholesky_failed_row(C, sz(m), 1e-10);
+            if (failed == sz(m) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
                 break;
             }
+            least = std::min(least, least_eigenvalue_bound(C, sz(m), failed, T, sz(m), 1.0, shift));
             // Near the solution the assemblage as a whole may be stable
             // where this phase alone is not: Newton's own step, with C as
             // it is, converges there quadratically (a shifted one only
