@@ -438,6 +438,10 @@ bool initial_lp(Workspace& ws, bool excess_spread) {
         if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c, true);
     if (!solve_lp(ws)) return false;
     start_from_lp(ws, excess_spread);
+    // The program's columns split a phase with redundant variables its own
+    // way, above the phase's own split of the same state by a relative
+    // entropy that Newton would otherwise spend its first steps removing.
+    own_splits(ws);
     return true;
 }
 
