@@ -145,11 +145,11 @@ void equilibrate(std::span<double> a, std::size_t n, std::span<double> s) {
         for (std::size_t j = 0; j < n; ++j) A[i * n + j] *= s[i] * s[j];
 }
 
-bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot) {
+std::size_t cholesky_failed_row(std::span<double> a, std::size_t n, double min_pivot) {
     for (std::size_t j = 0; j < n; ++j) {
         double d = a[j * n + j];
         for (std::size_t k = 0; k < j; ++k) d -= a[j * n + k] * a[j * n + k];
-        if (!(d > min_pivot)) return false;
+        if (!(d > min_pivot)) return j;
         d = std::sqrt(d);
         a[j * n + j] = d;
         for (std::size_t i = j + 1; i < n; ++i) {
@@ -158,7 +158,7 @@ bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot) {
             a[i * n + j] = v / d;
         }
     }
-    return true;
+    return n;
 }
 
 void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs) {

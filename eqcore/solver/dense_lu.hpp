@@ -33,7 +33,13 @@ void equilibrate(std::span<double> a, std::size_t n, std::span<double> s);
 // place (L in the lower triangle). Only the lower triangle is read or
 // written: callers may leave anything above the diagonal. False when A is
 // not positive definite (a pivot below `min_pivot`).
-bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-12);
+// cholesky_failed_row gives the row whose pivot fell below `min_pivot` (n
+// when A is positive definite); the rows above it then hold their factor,
+// and that row its entries left of the diagonal.
+std::size_t cholesky_failed_row(std::span<double> a, std::size_t n, double min_pivot);
+inline bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot = 1e-12) {
+    return cholesky_failed_row(a, n, min_pivot) == n;
+}
 
 // Solves A x = rhs in place with a factorisation from cholesky_factor
 // (reads its lower triangle only).

@@ -59,6 +59,11 @@ void corner(const Workspace& ws, const Candidate& c, int index, double* x) {
     }
 }
 
+// ln 1/2, the logarithm every midpoint column of two constituents takes
+// twice: taken once (the same number std::log gives each time).
+const double kLnHalf = std::log(0.5);
+double log_of(double x) { return x == 0.5 ? kLnHalf : std::log(x); }
+
 // Molar Gibbs energy / RT of candidate c at composition x (its slot order):
 // per mol at mole fractions x for one group, per formula unit at its amounts
 // x (site number times site fraction) for a phase with sublattices.
@@ -67,7 +72,7 @@ double molar_g(Workspace& ws, const Candidate& c, const double* x) {
     if (c.groups == 1) {
         for (int k = 0; k < c.count; ++k) {
             const int s = c.first + k;
-            if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + std::log(x[k]));
+            if (x[k] > 0.0) g += x[k] * (ws.g0[sz(s)] + log_of(x[k]));
         }
         if (!c.ideal) g += remainder_at(ws, c, x, false, false).g / ws.RT;
         return g;
@@ -75,7 +80,7 @@ double molar_g(Workspace& ws, const Candidate& c, const double* x) {
     for (int gi = c.group0; gi < c.group0 + c.groups; ++gi)
         for (int s = ws.grp_begin[sz(gi)]; s < ws.grp_end[sz(gi)]; ++s) {
             const double v = x[s - c.first];
-            if (v > 0.0) g += v * (ws.g0[sz(s)] + std::log(v / ws.grp_sites[sz(gi)]));
+            if (v > 0.0) g += v * (ws.g0[sz(s)] + log_of(v / ws.grp_sites[sz(gi)]));
         }
     if (!c.ideal) {
         double* w = ws.wtmp.data();
@@ -438,6 +443,10 @@ bool initial_lp(Workspace& ws, bool excess_spread) {
         if (!ws.cand[sz(c)].excluded) lp_sample_columns(ws, c, true);
     if (!solve_lp(ws)) return false;
     start_from_lp(ws, excess_spread);
+    // The program's columns split a phase with redundant variables its own
+    // way, above the phase's own split of the same state by a relative
+    // entropy that Newton would otherwise spend its first steps removing.
+    own_splits(ws);
     return true;
 }
 

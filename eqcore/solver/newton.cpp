@@ -40,6 +40,7 @@
 #include "solver/dense_lu.hpp"
 #include "solver/gas_newton.hpp"
 #include "solver/newton_step.hpp"
+#include "solver/shift_sequence.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -82,37 +83,6 @@ void refresh_lnx(Workspace& ws) {
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) ws.lnx[sz(s)] = std::log(ws.n[sz(s)] * invN);
         }
     }
-}
-
-// Moves every present candidate whose variables are redundant onto its
-// model's own split of the same state (where that split stays within its
-// slots). Returns the largest change of an amount relative to its phase's.
-double own_splits(Workspace& ws) {
-    double moved = 0.0;
-    for (Candidate& c : ws.cand) {
-        if (!c.present || c.pure || !c.model->layout().redundant) continue;
-        const auto m = sz(c.model->layout().variables);
-        std::vector<double>& v = ws.wtmp;
-        std::fill(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-        for (int s = c.first; s < c.first + c.count; ++s) v[sz(ws.slot_var[sz(s)])] = ws.n[sz(s)];
-        c.model->own_split(std::span<double>(v.data(), m));
-        std::vector<double>& slot = ws.xtry;  // 1 for the variables that are slots
-        std::fill(slot.begin(), slot.begin() + static_cast<std::ptrdiff_t>(m), 0.0);
-        double outside = 0.0, N = 0.0;
-        for (int s = c.first; s < c.first + c.count; ++s) {
-            N += v[sz(ws.slot_var[sz(s)])];
-            slot[sz(ws.slot_var[sz(s)])] = 1.0;
-        }
-        for (std::size_t i = 0; i < m; ++i) outside += slot[i] == 0.0 ? v[i] : 0.0;
-        if (outside > 1e-14 * N) continue;  // the split needs a variable that takes no part
-        for (int s = c.first; s < c.first + c.count; ++s) {
-            const double n = v[sz(ws.slot_var[sz(s)])];
-            moved = std::max(moved, std::abs(n - ws.n[sz(s)]) / N);
-            ws.n[sz(s)] = std::max(n, 1e-300);
-        }
-        c.N = N;
-    }
-    return moved;
 }
 
 // The site-ratio constraints of candidate c in the scaled variables, into
@@ -208,12 +178,15 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
     if (nc == 0) {
-        for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
+        double least = kNoBound;  // bound on C's least eigenvalue from the failed attempts
+        for (double shift = 0.0;; shift = next_shift(shift, least)) {
             fill_C(shift, true);
-            if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
+            const std::size_t failed = cholesky_failed_row(C, sz(m), 1e-10);
+            if (failed == sz(m) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
                 break;
             }
+            least = std::min(least, least_eigenvalue_bound(C, sz(m), failed, T, sz(m), 1.0, shift));
             // Near the solution the assemblage as a whole may be stable
             // where this phase alone is not: Newton's own step, with C as
             // it is, converges there quadratically (a shifted one only

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "solver/dense_lu.hpp"
+#include "solver/shift_sequence.hpp"
 #include "solver/workspace.hpp"
 
 namespace eqcore::detail {
@@ -17,10 +18,9 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 namespace {
 
-// The block's smallest pivot, and the shifts tried in turn, of the
-// factorisation below.
+// The block's smallest pivot in the factorisation below (the shifts tried
+// in turn: shift_sequence.hpp).
 constexpr double kMinPivot = 1e-10;
-double next_shift(double shift) { return shift == 0.0 ? 0.1 : 4.0 * shift; }
 
 // Two unknowns and one constraint column (a sublattice of two constituents
 // in a tangent-plane search): the general path below written out for
@@ -52,7 +52,7 @@ double factor_pair(Workspace& ws, std::span<const double> C) {
     };
     const double c10 = reflected(C[0], C[2]), c11 = reflected(C[1], C[3]);
     const double q = reflected(c10, c11);
-    for (double shift = 0.0;; shift = next_shift(shift)) {
+    for (double shift = 0.0;; shift = next_shift(shift, kNoBound)) {
         const double d = q + shift;
         if (d > kMinPivot) {
             ws.Cz[0] = std::sqrt(d);
@@ -125,14 +125,17 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
     // multiple of I until it is (no shift at a stable state: exact Newton).
     const int f = m - k;
     const std::span<double> Cz(ws.Cz.data(), sz(f * f));
-    for (double shift = 0.0;; shift = next_shift(shift)) {
+    double least = kNoBound;  // bound on the block's least eigenvalue from the failed attempts
+    for (double shift = 0.0;; shift = next_shift(shift, least)) {
         for (int i = 0; i < f; ++i) {
             const double* Ci = C.data() + sz((i + k) * m + k);
             double* Zi = Cz.data() + sz(i * f);
             for (int j = 0; j < i; ++j) Zi[j] = Ci[j] + 0.0;
             Zi[i] = Ci[i] + shift;
         }
-        if (cholesky_factor(Cz, sz(f), kMinPivot) || shift > 1e8) return shift;
+        const std::size_t failed = cholesky_failed_row(Cz, sz(f), kMinPivot);
+        if (failed == sz(f) || shift > 1e8) return shift;
+        least = std::min(least, least_eigenvalue_bound(Cz, sz(f), failed, C.data() + sz(k * m + k), sz(m), 0.0, shift));
     }
 }
 

@@ -124,6 +124,19 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         }
         ++kf;
     }
+    // A phase whose variables are redundant starts from its own split of
+    // the start's composition (the least distance over that composition's
+    // splits), so that the steps move the composition, not the split.
+    if (c.model->layout().redundant && k == 1) {
+        Scratch own_buf(sz(m));
+        double* own = own_buf.span().data();
+        std::copy(y, y + m, own);
+        double sum = 0.0;
+        if (own_split_of(ws, c, own))
+            for (int q = 0; q < m; ++q) sum += own[q];
+        if (sum > 0.0)
+            for (int q = 0; q < m; ++q) y[q] = std::max(own[q] / sum, 1e-300);
+    }
     double D = value(y, true);
     if (mf == 0) return D;  // one composition only
     int exact_steps = 0;

@@ -390,6 +390,17 @@ bool solve_lp(Workspace& ws);
 // program's composition, not sublattice phases' alone.
 void start_from_lp(Workspace& ws, bool excess_spread = false);
 
+// Moves every present candidate whose variables are redundant onto its
+// model's own split of the same state (where that split stays within its
+// slots): the same elements and the same state of the phase, at its least
+// Gibbs energy over the splits. Returns the largest change of an amount
+// relative to its phase's.
+double own_splits(Workspace& ws);
+// Candidate c's model's own split of amounts x of its slots (slot order),
+// in place: false (x unchanged) where that split needs a variable that is
+// not one of its slots.
+bool own_split_of(const Workspace& ws, const Candidate& c, double* x);
+
 // The remainder of candidate c's model at fractions x of its slots (the
 // other variables of the model at 0): its molar values, and the gradient in
 // ws.muex and (with `hessian`) the Hessian times the amount in ws.dmuex, both

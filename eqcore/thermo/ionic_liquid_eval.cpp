@@ -226,23 +226,24 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     const double Winv = cations ? W : 1.0 / Q;        // dN_f/dS2
     double JN[n1] = {};
     for (int a = 0; a < nc_; ++a) JN[a] = S2 * (1.0 - W * nu[a]) * dW_base;
-    // Every entry of out is written: the cations (zero without cations),
-    // each second-sublattice amount, and c (zero where no species is the vacancy).
-    auto pull = [&](const double* v, double* out) {
-        if (q_.vacancy < 0) out[ic] = 0.0;
+    // Every entry of out (entry a at out[a stride]) is written: the cations
+    // (zero without cations), each second-sublattice amount, and c (zero
+    // where no species is the vacancy).
+    auto pull = [&](const double* v, double* out, int stride) {
+        if (q_.vacancy < 0) out[ic * stride] = 0.0;
         if (cations) {
             double vy = 0.0;
             for (int i = 0; i < nc_; ++i) vy += v[i] * z[i];
-            for (int a = 0; a < nc_; ++a) out[a] = (v[a] - vy + v[zQ] * (nu[a] - Q)) / S1 + v[zN] * JN[a];
+            for (int a = 0; a < nc_; ++a) out[a * stride] = (v[a] - vy + v[zQ] * (nu[a] - Q)) / S1 + v[zN] * JN[a];
         } else {
-            for (int a = 0; a < nc_; ++a) out[a] = 0.0;
+            for (int a = 0; a < nc_; ++a) out[a * stride] = 0.0;
         }
         double vs = 0.0;
         for (int s = 0; s < n2; ++s) vs += v[nc_ + s] * z[nc_ + s];
-        for (int t = 0; t < n2; ++t) out[n_of(t)] = (v[nc_ + t] - vs) / S2 + v[zN] * Winv;
+        for (int t = 0; t < n2; ++t) out[n_of(t) * stride] = (v[nc_ + t] - vs) / S2 + v[zN] * Winv;
     };
     double gn[n1];
-    pull(gz, gn);
+    pull(gz, gn, 1);
     for (int i = 0; i < nc_; ++i)
         if (u[i] > 0.0) gn[i] += RT * lnf[i];
     for (int s = 0; s < n2; ++s) {
@@ -301,19 +302,12 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
     // weighted by their gradient, and the entropy of mixing.
     // J^T H_z J: H_z J column by column of H_z (H_z is symmetric), then J^T
     // of each of its columns.
+    // Each pull writes a column in place (of Hn both triangles: the upper
+    // one is overwritten from the lower below).
     double Tm[n1 * n2z];  // Tm[b * nz + k] = (H_z J)_kb
     double Hn[n1 * n1];
-    {
-        double row[n1];
-        for (int k = 0; k < nz; ++k) {
-            pull(Hz + k * nz, row);
-            for (int b = 0; b < K; ++b) Tm[b * nz + k] = row[b];
-        }
-        for (int b = 0; b < K; ++b) {
-            pull(Tm + b * nz, row);
-            for (int a = b; a < K; ++a) Hn[a * K + b] = row[a];
-        }
-    }
+    for (int k = 0; k < nz; ++k) pull(Hz + k * nz, Tm + k, nz);
+    for (int b = 0; b < K; ++b) pull(Tm + b * nz, Hn + b, K);
     if (cations) {
         // y_C and Q: (2 sum_i y_i g~_i - g~_a - g~_b) / S1^2 with g~_a = g_a + g_Q nu_a;
         // N_f = S2 W: S2 (2 W nu_a nu_b - nu_a - nu_b) / Z^2 between cations,

@@ -213,10 +213,14 @@ private:
 
 double pow(double a, int k) { return std::pow(a, k); }
 
-// The Redlich-Kister series base * sum_k L_k d^k.
+// The Redlich-Kister series base * sum_k L_k d^k, d = a - b (formed only
+// for a series of more than one coefficient set).
 template <class V>
-void add_series(V& v, const typename V::Value& base, const typename V::Value& d, const ParameterT* Lt, std::size_t sets) {
+void add_series(V& v, const typename V::Value& base, const typename V::Value& a, const typename V::Value& b,
+                const ParameterT* Lt, std::size_t sets) {
     v.add(base, Lt[0]);
+    if (sets < 2) return;
+    const auto d = a - b;
     auto term = base;
     for (std::size_t k = 1; k < sets; ++k) {
         term = term * d;
@@ -255,21 +259,21 @@ void add_terms(const IonicLiquid& q, int nc, std::span<const std::size_t> term_f
             case IonicKind::cc_a: {
                 Vars<3> v({zc(C[0]), zc(C[1]), zs(S[0])}, z, js);
                 const auto &a = v(zc(C[0])), &b = v(zc(C[1]));
-                add_series(v, a * b * v(zs(S[0])), a - b, Lt, L);
+                add_series(v, a * b * v(zs(S[0])), a, b, Lt, L);
                 v.add_to(sums);
                 break;
             }
             case IonicKind::c_ax: {
                 Vars<3> v({zc(C[0]), zs(S[0]), zs(S[1])}, z, js);
                 const auto &a = v(zs(S[0])), &b = v(zs(S[1]));
-                add_series(v, v(zc(C[0])) * a * b, a - b, Lt, L);
+                add_series(v, v(zc(C[0])) * a * b, a, b, Lt, L);
                 v.add_to(sums);
                 break;
             }
             case IonicKind::cc_va: {
                 Vars<4> v({zQ, zc(C[0]), zc(C[1]), zva}, z, js);
                 const auto &a = v(zc(C[0])), &b = v(zc(C[1])), &y_va = v(zva);
-                add_series(v, v(zQ) * a * b * y_va * y_va, a - b, Lt, L);
+                add_series(v, v(zQ) * a * b * y_va * y_va, a, b, Lt, L);
                 v.add_to(sums);
                 break;
             }
@@ -283,7 +287,7 @@ void add_terms(const IonicLiquid& q, int nc, std::span<const std::size_t> term_f
             case IonicKind::c_bb: {
                 Vars<3> v({zQ, zs(S[0]), zs(S[1])}, z, js);
                 const auto &a = v(zs(S[0])), &b = v(zs(S[1]));
-                add_series(v, v(zQ) * a * b, a - b, Lt, L);
+                add_series(v, v(zQ) * a * b, a, b, Lt, L);
                 v.add_to(sums);
                 break;
             }

@@ -3,7 +3,9 @@
 // balances must agree with a brute-force search over its bases, whatever its
 // costs are (unpriced ones are not numbers); columns priced afterwards must
 // cost exactly what columns priced when added cost, so that the program
-// solved after pricing is the same program.
+// solved after pricing is the same program. The cold start holds the slag
+// at its own split of the program's state: the same elements, a split the
+// model maps to itself, and a Gibbs energy no higher than the program's.
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -167,6 +169,60 @@ TEST(IonicProgram, ColumnsPricedLaterGiveTheSameSolvedProgram) {
         ++solved;
     }
     EXPECT_EQ(solved, 60);
+}
+
+// The slag's Gibbs energy / RT at amounts n of its slots: ideal mixing of
+// the records plus the model's remainder.
+double slag_g(detail::Workspace& ws, const detail::Candidate& c, const std::vector<double>& n) {
+    double N = 0.0, g = 0.0;
+    for (const double v : n) N += v;
+    std::vector<double> x(n.size());
+    for (std::size_t k = 0; k < n.size(); ++k) {
+        x[k] = n[k] / N;
+        if (n[k] > 0.0) g += n[k] * (ws.g0[sz(c.first) + k] + std::log(x[k]));
+    }
+    return g + N * detail::remainder_at(ws, c, x.data(), false, false).g / ws.RT;
+}
+
+std::vector<double> slag_amounts(const detail::Workspace& ws, const detail::Candidate& c) {
+    return {ws.n.begin() + c.first, ws.n.begin() + c.first + c.count};
+}
+
+std::vector<double> element_content(const detail::Workspace& ws, const detail::Candidate& c) {
+    std::vector<double> e(sz(ws.E), 0.0);
+    for (int s = c.first; s < c.first + c.count; ++s)
+        for (int j = 0; j < ws.E; ++j) e[sz(j)] += ws.arow(s)[j] * ws.n[sz(s)];
+    return e;
+}
+
+TEST(IonicProgram, ColdStartHoldsTheSlagAtItsOwnSplitOfTheProgramsState) {
+    for (const double T : {1200.0, 1600.0, 2200.0}) {
+        Melt m;
+        detail::set_conditions(m.ws, T, 1e5);
+        const detail::Candidate& c = m.ws.cand[sz(m.slag)];
+        // The program's own start, then the cold start, from the same program.
+        m.ws.lp_used = 0;
+        for (int ci = 0; ci < static_cast<int>(m.ws.cand.size()); ++ci) detail::lp_sample_columns(m.ws, ci, true);
+        ASSERT_TRUE(detail::solve_lp(m.ws));
+        detail::start_from_lp(m.ws);
+        ASSERT_TRUE(c.present) << T;
+        const std::vector<double> before = slag_amounts(m.ws, c), held = element_content(m.ws, c);
+        const double g_before = slag_g(m.ws, c, before);
+        ASSERT_TRUE(detail::initial_lp(m.ws));
+        const std::vector<double> after = slag_amounts(m.ws, c), now = element_content(m.ws, c);
+        double moved = 0.0;
+        for (std::size_t k = 0; k < after.size(); ++k) moved = std::max(moved, std::abs(after[k] - before[k]));
+        EXPECT_GT(moved, 1e-3) << T << ": the program's split is not the slag's own here";
+        for (int j = 0; j < m.ws.E; ++j) EXPECT_NEAR(held[sz(j)], now[sz(j)], 1e-13 * (1.0 + std::abs(held[sz(j)]))) << T;
+        // The model maps the split to itself.
+        std::vector<double> v(sz(c.model->layout().variables), 0.0);
+        for (int s = c.first; s < c.first + c.count; ++s) v[sz(m.ws.slot_var[sz(s)])] = m.ws.n[sz(s)];
+        const std::vector<double> own = v;
+        c.model->own_split(v);
+        for (std::size_t k = 0; k < v.size(); ++k) EXPECT_NEAR(own[k], v[k], 1e-14 * (1.0 + std::abs(own[k]))) << T;
+        // Lower by the relative entropy of the two splits (the liquid is the same).
+        EXPECT_LT(slag_g(m.ws, c, after), g_before - 1e-6) << T;
+    }
 }
 
 }  // namespace
