@@ -48,10 +48,13 @@ bool at_present_composition(const Workspace& ws, int ci, const double* x) {
 
 bool cached_search(Workspace& ws, int ci, int level, double& df) {
     const TangentMemory& t = ws.tpm[sz(ci)];
-    if (t.level < level || t.T != ws.T || t.present != present_signature(ws)) return false;
+    if (t.level < level || t.T != ws.T) return false;
+    // The potentials first: they differ on most misses, and are cheaper to
+    // compare than the present set is to sign.
     const double* pi = ws.cache_pi.data() + sz(ci) * sz(ws.E);
     for (int j = 0; j < ws.E; ++j)
         if (pi[j] != ws.pi[sz(j)]) return false;
+    if (t.present != present_signature(ws)) return false;
     const Candidate& c = ws.cand[sz(ci)];
     std::copy(ws.tp_x.begin() + c.first, ws.tp_x.begin() + c.first + c.count, ws.xbest.begin());
     df = t.df;

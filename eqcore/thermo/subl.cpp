@@ -94,7 +94,7 @@ ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<do
     s.hess = work.span().subspan(m + nfy, nfyy);
     surface_.add(at_T, y, s);
     magnetic_.add(T, y, s);
-    return site_fraction_excess(layout_, T, w, s, grad, hess);
+    return site_fraction_excess(layout_, T, w, y, s, grad, hess);
 }
 
 bool SublModel::line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0,
