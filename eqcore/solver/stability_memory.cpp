@@ -26,7 +26,9 @@ unsigned long present_signature(const Workspace& ws) {
 // itself: there the distance is 0 by the equilibrium.
 bool at_present_composition(const Workspace& ws, int ci, const double* x) {
     const Candidate& c = ws.cand[sz(ci)];
-    for (int oi = 0; oi < static_cast<int>(ws.cand.size()); ++oi) {
+    // A phase written once has no copies: only itself is looked at.
+    const int from = c.family >= 0 ? 0 : ci, to = c.family >= 0 ? static_cast<int>(ws.cand.size()) : ci + 1;
+    for (int oi = from; oi < to; ++oi) {
         const Candidate& o = ws.cand[sz(oi)];
         const bool copy = oi == ci || (c.family >= 0 && o.family == c.family);
         if (!copy || !o.present || o.count != c.count || o.groups != c.groups || !(o.N > 0.0)) continue;

@@ -131,7 +131,9 @@ void SublModel::constituent_amounts(std::span<const double> v, std::span<double>
         for (int i = layout_.group_first[sz(s)]; i < layout_.group_first[sz(s) + 1]; ++i)
             y.span()[sz(i)] = Ns > 0.0 ? v[sz(i)] / Ns : 0.0;
     }
-    const auto index = [&](std::size_t e, int s) { return sz(sl.first(s) + sl.member[e * sz(ns) + sz(s)]); };
+    const auto index = [&](std::size_t e, int s) {
+        return sz(layout_.group_first[sz(s)] + sl.member[e * sz(ns) + sz(s)]);
+    };
     if (complete_) {
         for (std::size_t e = 0; e < n.size(); ++e) {
             double p = N;
