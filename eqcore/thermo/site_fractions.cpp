@@ -81,12 +81,13 @@ ExcessResult site_fraction_excess(const ModelLayout& l, double T, std::span<cons
         inv[i] = 1.0 / W[i];
         phi[i] *= inv[i];
     }
+    // Groups are consecutive ranges of the variables: g(i) <= g(k) for i <= k.
     const double* pw = phi;
     for (std::size_t i = 0; i < m; ++i) {
         const auto gi = sz(group[i]);
         for (std::size_t k = i; k < m; ++k) {
             const auto gk = sz(group[k]);
-            const double F = H[i * m + k] - Yg[gi * m + k] - Yg[gk * m + i] + YY[std::min(gi, gk) * sz(ng) + std::max(gi, gk)];
+            const double F = H[i * m + k] - Yg[gi * m + k] - Yg[gk * m + i] + YY[gi * sz(ng) + gk];
             double h = pw[i] + pw[k] + F * inv[i] * inv[k];
             if (gi == gk) h -= inv[i] * (pw[i] + pw[k]);  // the terms of one group
             out[i * m + k] = out[k * m + i] = h / A;

@@ -74,14 +74,15 @@ void SublModel::parameters(double T, std::span<ParameterT> out) const {
 
 ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                                std::span<const ParameterT> at_T) const {
-    const auto m = sz(layout_.variables);
-    if (!at_T.empty() && at_T.size() != parameter_count())
-        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_name());
-    ScratchArray<ParameterT> own(at_T.empty() ? surface_.parameter_count() : 0);
     if (at_T.empty()) {
+        // Without the caller's parameters: those at T, formed here.
+        ScratchArray<ParameterT> own(surface_.parameter_count());
         parameters(T, own.span());
-        at_T = own.span();
+        return SublModel::excess(T, w, grad, hess, own.span());
     }
+    if (at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_name());
+    const auto m = sz(layout_.variables);
     // One zeroed work array: the site fractions, and the derivatives in them
     // that are asked for.
     const std::size_t nfy = grad.empty() && hess.empty() ? 0 : m, nfyy = hess.empty() ? 0 : m * m;
