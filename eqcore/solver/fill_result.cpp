@@ -12,9 +12,9 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 // Properties of present candidate c from its amounts (mol) in ws.xfull and
-// the standard-state values the workspace holds at T. logs_held: ws.ln_y
-// holds the logarithms of its fractions at these amounts (evaluate_mu), so
-// they are not computed again.
+// the standard-state values and remainder parameters the workspace holds at
+// T. logs_held: ws.ln_y holds the logarithms of its fractions at these
+// amounts (evaluate_mu), so they are not computed again.
 PhaseProps candidate_props(Workspace& ws, const Candidate& c, bool logs_held) {
     const std::size_t count = sz(c.model->layout().variables);
     std::fill(ws.sp_phase.begin(), ws.sp_phase.begin() + static_cast<std::ptrdiff_t>(count), StandardProps{});
@@ -26,7 +26,8 @@ PhaseProps candidate_props(Workspace& ws, const Candidate& c, bool logs_held) {
         ln_fraction = ws.ln_var;
     }
     return evaluate(*c.model, ws.T, ws.P, std::span<const double>(ws.xfull.data(), count),
-                    std::span<const StandardProps>(ws.sp_phase.data(), count), {}, {}, ln_fraction);
+                    std::span<const StandardProps>(ws.sp_phase.data(), count), {}, {}, ln_fraction,
+                    std::span<const ParameterT>(ws.params.data() + c.param_first, c.param_count));
 }
 
 // What ws.ln_y holds each logarithm of (see Workspace::ln_y_n): for every

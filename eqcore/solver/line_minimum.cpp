@@ -490,13 +490,20 @@ bool line_function_minima(const LineFunction& f, double* s, int most, int& count
     return line_function_minima(f, map, s, most, count);
 }
 
-double line_function_value(const LineFunction& f, double s) {
-    const double e = std::exp(-s), t = 1.0 / (1.0 + e), u = e * t;
+namespace {
+
+// line_function_value with e = e^-s and E = e^s given.
+double value_with(const LineFunction& f, double e, double E) {
+    const double t = 1.0 / (1.0 + e), u = e * t;
     double q = 0.0;
     for (int k = f.q.degree; k >= 0; --k) q = q * t + f.q.c[k];
-    return f.a * (-t * std::log1p(e) - u * std::log1p(std::exp(s))) + q +
+    return f.a * (-t * std::log1p(e) - u * std::log1p(E)) + q +
            line_magnetic_value(f.magnetic, f.T, f.magnetic_scale, t);
 }
+
+}  // namespace
+
+double line_function_value(const LineFunction& f, double s) { return value_with(f, std::exp(-s), std::exp(s)); }
 
 bool one_direction(const Workspace& ws, const Candidate& c, int& a) {
     if (c.pure || c.ideal) return false;
@@ -621,13 +628,13 @@ bool line_minima(Workspace& ws, int ci, LineMinima& out) {
     out.a = a;
     double* y = ws.tp_try.data();
     for (int r = 0; r < found; ++r) {
-        const double s = roots[r];
-        const double t = 1.0 / (1.0 + std::exp(-s)), u = 1.0 / (1.0 + std::exp(s));
+        const double s = roots[r], e = std::exp(-s), E = std::exp(s);
+        const double t = 1.0 / (1.0 + e), u = 1.0 / (1.0 + E);
         out.t[r] = std::max(t, 1e-300);
         out.u[r] = std::max(u, 1e-300);
         line_point(c, out, r, y);
         const double D = distance_at(ws, c, y);
-        if (!(std::abs(D - line_function_value(f, s)) <= kAgree * (1.0 + size))) return false;
+        if (!(std::abs(D - value_with(f, e, E)) <= kAgree * (1.0 + size))) return false;
         out.D[r] = D;
         ++out.count;
     }

@@ -26,7 +26,9 @@ unsigned long present_signature(const Workspace& ws) {
 // itself: there the distance is 0 by the equilibrium.
 bool at_present_composition(const Workspace& ws, int ci, const double* x) {
     const Candidate& c = ws.cand[sz(ci)];
-    for (int oi = 0; oi < static_cast<int>(ws.cand.size()); ++oi) {
+    // A phase written once has no copies: only itself is looked at.
+    const int from = c.family >= 0 ? 0 : ci, to = c.family >= 0 ? static_cast<int>(ws.cand.size()) : ci + 1;
+    for (int oi = from; oi < to; ++oi) {
         const Candidate& o = ws.cand[sz(oi)];
         const bool copy = oi == ci || (c.family >= 0 && o.family == c.family);
         if (!copy || !o.present || o.count != c.count || o.groups != c.groups || !(o.N > 0.0)) continue;
@@ -48,10 +50,13 @@ bool at_present_composition(const Workspace& ws, int ci, const double* x) {
 
 bool cached_search(Workspace& ws, int ci, int level, double& df) {
     const TangentMemory& t = ws.tpm[sz(ci)];
-    if (t.level < level || t.T != ws.T || t.present != present_signature(ws)) return false;
+    if (t.level < level || t.T != ws.T) return false;
+    // The potentials first: they differ on most misses, and are cheaper to
+    // compare than the present set is to sign.
     const double* pi = ws.cache_pi.data() + sz(ci) * sz(ws.E);
     for (int j = 0; j < ws.E; ++j)
         if (pi[j] != ws.pi[sz(j)]) return false;
+    if (t.present != present_signature(ws)) return false;
     const Candidate& c = ws.cand[sz(ci)];
     std::copy(ws.tp_x.begin() + c.first, ws.tp_x.begin() + c.first + c.count, ws.xbest.begin());
     df = t.df;

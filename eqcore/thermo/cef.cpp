@@ -113,11 +113,16 @@ double CefPolynomial::records_least(std::span<const double> at, std::span<const 
 namespace {
 
 // A term's factor W, its temperature derivatives and its derivatives in the
-// listed fractions for one parameter list.
+// listed fractions for one parameter list. `start` zeroes what a term adds
+// to: the derivatives in the fractions only where they are asked for.
 struct Factor {
-    double W = 0.0, Wt = 0.0, Wtt = 0.0;
-    double P2 = 0.0;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
-    std::array<double, 8> dW{};
+    double W, Wt, Wtt;
+    double P2;  // binary: d2W/du_i2 = d2W/du_j2 = -d2W/du_i du_j
+    std::array<double, 8> dW;
+    void start(bool derivatives) {
+        W = Wt = Wtt = P2 = 0.0;
+        if (derivatives) dW = {};
+    }
 };
 
 }  // namespace
@@ -155,9 +160,10 @@ void CefPolynomial::add_lists(const std::span<const ParameterT>* lists, std::spa
             pre[sz(a) + 1] = pre[sz(a)] * u[sz(a)];
         }
         const double p = pre[sz(k)];
-        std::array<Factor, N> fa{};
+        std::array<Factor, N> fa;
         for (std::size_t l = 0; l < N; ++l) {
             Factor& F = fa[l];
+            F.start(grad || hess);
             const ParameterT* L = lists[l].data() + t.first;
             switch (t.kind) {
                 case Kind::constant:

@@ -36,7 +36,7 @@ PhaseProps pure_props(const PhaseModel& model, double T, double n, std::span<con
 
 PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const double> v,
                     std::span<const StandardProps> given, std::span<double> mu, std::span<double> hess,
-                    std::span<const double> ln_fraction) {
+                    std::span<const double> ln_fraction, std::span<const ParameterT> at_T) {
     const ModelLayout& l = model.layout();
     const auto count = sz(l.variables);
     if (v.size() != count || (!given.empty() && given.size() != count) || (!mu.empty() && mu.size() != count) ||
@@ -61,7 +61,7 @@ PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const
 
     // The remainder first: it fills mu with its gradient and hess with N
     // times its Hessian; the standard and ideal parts are added below.
-    const ExcessResult ex = model.excess(T, x, mu, hess);
+    const ExcessResult ex = model.excess(T, x, mu, hess, at_T);
 
     const double RT = kR * T;
     const double ln_p = l.gas ? std::log(P / kPstd) : 0.0;

@@ -29,9 +29,12 @@ struct PhaseProps {
 // empty): d2G/dv_i dv_j, J/mol^2. `ln_fraction` (size variables, or empty
 // to compute them here): ln of each variable's fraction within its group,
 // for callers that hold them (entries of variables with v_i = 0 unused).
+// `at_T` (or empty to evaluate them here): the model's parameters at T
+// (PhaseModel::parameters), for callers that hold them.
 PhaseProps evaluate(const PhaseModel& model, double T, double P, std::span<const double> v,
                     std::span<const StandardProps> standard = {}, std::span<double> mu = {},
-                    std::span<double> hess = {}, std::span<const double> ln_fraction = {});
+                    std::span<double> hess = {}, std::span<const double> ln_fraction = {},
+                    std::span<const ParameterT> at_T = {});
 
 // At amounts n of the reported constituents (mol, size constituents): `mu`
 // the constituents' chemical potentials, J/mol, `dmu` d(mu_k)/d(n_l), J/mol^2.

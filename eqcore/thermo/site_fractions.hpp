@@ -29,11 +29,13 @@ namespace eqcore {
 // its group's sum. Every group must hold a positive amount.
 void site_fractions(const ModelLayout& layout, std::span<const double> w, std::span<double> y);
 
-// The remainder at internal fractions w from f and its derivatives in the
-// site fractions (`in_y`: f, f_t, f_tt per formula unit, J; gradient and
+// The remainder at internal fractions w, y their site fractions (as
+// site_fractions gives them), from f and its derivatives in the site
+// fractions (`in_y`: f, f_t, f_tt per formula unit, J; gradient and
 // Hessian, when not empty, in y). `grad` and `hess` as
 // PhaseModel::excess (either may be empty; `in_y` must carry what they need).
 ExcessResult site_fraction_excess(const ModelLayout& layout, double T, std::span<const double> w,
-                                  const ExcessSums& in_y, std::span<double> grad, std::span<double> hess);
+                                  std::span<const double> y, const ExcessSums& in_y, std::span<double> grad,
+                                  std::span<double> hess);
 
 }  // namespace eqcore

@@ -74,14 +74,15 @@ void SublModel::parameters(double T, std::span<ParameterT> out) const {
 
 ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<double> grad, std::span<double> hess,
                                std::span<const ParameterT> at_T) const {
-    const auto m = sz(layout_.variables);
-    if (!at_T.empty() && at_T.size() != parameter_count())
-        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_name());
-    ScratchArray<ParameterT> own(at_T.empty() ? surface_.parameter_count() : 0);
     if (at_T.empty()) {
+        // Without the caller's parameters: those at T, formed here.
+        ScratchArray<ParameterT> own(surface_.parameter_count());
         parameters(T, own.span());
-        at_T = own.span();
+        return SublModel::excess(T, w, grad, hess, own.span());
     }
+    if (at_T.size() != parameter_count())
+        throw std::invalid_argument("excess: parameter list does not match the phase " + phase_name());
+    const auto m = sz(layout_.variables);
     // One zeroed work array: the site fractions, and the derivatives in them
     // that are asked for.
     const std::size_t nfy = grad.empty() && hess.empty() ? 0 : m, nfyy = hess.empty() ? 0 : m * m;
@@ -94,7 +95,7 @@ ExcessResult SublModel::excess(double T, std::span<const double> w, std::span<do
     s.hess = work.span().subspan(m + nfy, nfyy);
     surface_.add(at_T, y, s);
     magnetic_.add(T, y, s);
-    return site_fraction_excess(layout_, T, w, s, grad, hess);
+    return site_fraction_excess(layout_, T, w, y, s, grad, hess);
 }
 
 bool SublModel::line_polynomial(std::span<const ParameterT> at_T, std::span<const double> y0,
@@ -131,7 +132,9 @@ void SublModel::constituent_amounts(std::span<const double> v, std::span<double>
         for (int i = layout_.group_first[sz(s)]; i < layout_.group_first[sz(s) + 1]; ++i)
             y.span()[sz(i)] = Ns > 0.0 ? v[sz(i)] / Ns : 0.0;
     }
-    const auto index = [&](std::size_t e, int s) { return sz(sl.first(s) + sl.member[e * sz(ns) + sz(s)]); };
+    const auto index = [&](std::size_t e, int s) {
+        return sz(layout_.group_first[sz(s)] + sl.member[e * sz(ns) + sz(s)]);
+    };
     if (complete_) {
         for (std::size_t e = 0; e < n.size(); ++e) {
             double p = N;

@@ -104,6 +104,49 @@ TEST(ModelLayoutMaps, ExcessParametersAreTheRecordsCoefficientSetsAtT) {
     }
 }
 
+// A caller that holds a model's parameters at T (the solver, once per
+// temperature) passes them to evaluate: the properties are those evaluated
+// without them, to the last bit, for every mixture of the sublattice,
+// substitutional, quasichemical and ionic files (magnetic phases and
+// reciprocal records included).
+// Another temperature's parameters, where they differ, give other
+// properties: they are used.
+TEST(ModelLayoutMaps, PropertiesWithTheParametersHeldAtTAreTheModelsOwn) {
+    int compared = 0;
+    for (const std::string file :
+         {"zr-h.dat", "fe-c.dat", "al-mg.dat", "ag-cu-example.dat", "hard/hard-quaternary.dat",
+          "../tests/eqcore_quasichem/data/qc_slag.dat", "../tests/eqcore_ionic/data/ionic_melt.dat"}) {
+        const System sys = testing::load(file);
+        for (int p = 0; p < sys.phase_count(); ++p) {
+            const auto model = make_model(sys, p);
+            const ModelLayout& l = model->layout();
+            if (l.pure || model->parameter_count() == 0) continue;
+            SCOPED_TRACE(file + " " + model->phase_name());
+            std::vector<double> v(static_cast<std::size_t>(l.variables));
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = 0.2 + 0.37 * static_cast<double>(i % 3) + 0.05 * static_cast<double>(i);
+            for (const double T : {450.0, 1273.15}) {
+                std::vector<ParameterT> at(model->parameter_count()), other(model->parameter_count());
+                model->parameters(T, at);
+                model->parameters(T + 200.0, other);
+                const PhaseProps own = evaluate(*model, T, 1e5, v);
+                const PhaseProps held = evaluate(*model, T, 1e5, v, {}, {}, {}, {}, at);
+                EXPECT_EQ(held.G, own.G);
+                EXPECT_EQ(held.H, own.H);
+                EXPECT_EQ(held.S, own.S);
+                EXPECT_EQ(held.Cp, own.Cp);
+                bool moves = false;  // a record's value changes with T
+                for (std::size_t k = 0; k < at.size(); ++k) moves = moves || at[k].v != other[k].v;
+                if (moves) {
+                    EXPECT_NE(evaluate(*model, T, 1e5, v, {}, {}, {}, {}, other).G, own.G);
+                }
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GE(compared, 20);
+}
+
 TEST(ModelLayoutMaps, ReplacingAModelInASet) {
     const System sys = testing::load("ag-cu-example.dat");
     PhaseModels models(sys);

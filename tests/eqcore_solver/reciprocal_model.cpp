@@ -131,7 +131,7 @@ ExcessResult ReciprocalModel::excess(double T, std::span<const double> w, std::s
     s.h(kA, kB) = s.h(kB, kA) = L.v;
     s.h(kB, kC) = s.h(kC, kB) = D;
     s.h(kC, kVa) = s.h(kVa, kC) = M.v;
-    return site_fraction_excess(layout_, T, w, s, grad, hess);
+    return site_fraction_excess(layout_, T, w, y, s, grad, hess);
 }
 
 void ReciprocalModel::constituent_amounts(std::span<const double> v, std::span<double> n) const {
