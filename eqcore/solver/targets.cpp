@@ -122,6 +122,17 @@ SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, B
     return SolverStatus::target_not_met;
 }
 
+// A compound's amount (of the scaled, unit material) below which it holds
+// only the rounding of an exactly stoichiometric feed.
+constexpr double kEmpty = 1e-14;
+
+void drop_phase(Workspace& ws, int ci) {
+    Candidate& c = ws.cand[sz(ci)];
+    c.present = false;
+    c.N = 0.0;
+    for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] = 0.0;
+}
+
 int candidate_of(const Workspace& ws, int phase) {
     for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
         if (ws.cand[sz(ci)].phase == phase) return ci;
@@ -341,7 +352,17 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
         const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
         if (st != SolverStatus::ok) return st;
         if (!precipitation) {
-            v = driving_force(ws, q);
+            // Potentials the present phases leave free (an exactly
+            // stoichiometric feed of a compound): q forms only where none of
+            // them keeps it out, so its driving force is taken at the best
+            // of them rather than at the one the calculation ended on. A
+            // compound present without material (the rounding of such a
+            // feed) fixes no potential: it is one of the phases kept out.
+            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
+                if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && !(ws.cand[sz(ci)].N > kEmpty))
+                    drop_phase(ws, ci);
+            const bool free = free_directions(ws) == 1 && ws.exact_dim == 1 && free_leaves_present_mixtures(ws);
+            v = free ? best_free_distance(ws, q) : driving_force(ws, q);
             return SolverStatus::ok;
         }
         v = 1e300;
@@ -367,8 +388,10 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
     double root = T0, froot = f0;
     if (st == SolverStatus::ok && br.a != br.b) st = refine(f, br, ws.opt.T_tol, 1e-12, root, froot);
     if (st == SolverStatus::ok) {
-        set_conditions(ws, root, cond.P);
-        st = solve_tp(ws, ws.opt.warm_start, message);
+        // The state at the root through f itself: a formation target's
+        // potentials are then those that keep q out where they are free.
+        double froot_again = 0.0;
+        st = f(root, froot_again);
     }
     if (st == SolverStatus::ok) {
         out.H_in = H_in;
