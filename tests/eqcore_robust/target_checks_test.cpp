@@ -140,5 +140,38 @@ TEST(TargetChecks, CompoundMeltingAtItsOwnComposition) {
     }
 }
 
+// The root nearest the estimate when the walk's steps on both sides reach a
+// root in the same round: from 1638.353 K the dew point of the Ga-In liquid
+// (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
+// 740 K down. The second method: the liquid's least distance (the
+// acceptance check's search) against calculations without it, scanned down
+// from the estimate in 2 K steps, then bisection.
+TEST(TargetChecks, NearestRootOnTheSideWalkedSecond) {
+    const System sys = read_dat(example("ga-in-qc.dat"));
+    const int liquid = phase_of(sys, "LIQ_QC");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.881478, 0.118522};
+    EquilibriumProblem reduced = pr;
+    reduced.phase_entered[static_cast<std::size_t>(liquid)] = 0;
+    Solver tp;
+    auto distance = [&](double T) {
+        const EquilibriumResult r = tp.equilibrate(reduced, at(T));
+        EXPECT_TRUE(r.succeeded()) << r.message;
+        return distance_of(sys, liquid, r);
+    };
+    const double T0 = 1638.353;
+    double hi = T0, lo = T0;
+    while (distance(lo) < 0.0 && lo > 300.0) {
+        hi = lo;
+        lo -= 2.0;
+    }
+    ASSERT_GT(lo, 300.0);
+    for (int i = 0; i < 40; ++i) (distance(0.5 * (lo + hi)) < 0.0 ? hi : lo) = 0.5 * (lo + hi);
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_NEAR(r.T, 0.5 * (lo + hi), 0.01);
+}
+
 }  // namespace
 }  // namespace eqcore::robust
