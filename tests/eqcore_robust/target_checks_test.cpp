@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "interstitial_scan.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
@@ -171,6 +172,42 @@ TEST(TargetChecks, NearestRootOnTheSideWalkedSecond) {
     const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
     ASSERT_TRUE(r.succeeded()) << r.message;
     EXPECT_NEAR(r.T, 0.5 * (lo + hi), 0.01);
+}
+
+// Ferrite forming from austenite that holds all the material (Fe-C with
+// magnetic terms, 2.26 % C): the potentials are the austenite's own at the
+// feed (its model alone: pi_Fe = mu(FE:VA), pi_C = mu(FE:C) - mu(FE:VA)),
+// ferrite's least distance is scanned over its carbon fraction, and the
+// temperature where it reaches zero, scanned up from the estimate in 1 K
+// steps and bisected, is the answer.
+TEST(TargetChecks, FerriteFromAusteniteAgainstTheScan) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const int bcc = phase_of(sys, "BCC_A2"), fcc = phase_of(sys, "FCC_A1");
+    const auto ferrite = make_model(sys, bcc), austenite = make_model(sys, fcc);
+    const double fe = 0.977414, c = 0.022586;
+    auto distance = [&](double T) {
+        const std::vector<double> n = {c, fe - c};  // FE:C, FE:VA
+        std::vector<double> mu(2);
+        phase_props(*austenite, T, kPstd, n, mu);
+        return scanned_distance(sys, *ferrite, bcc, T, {mu[1], mu[0] - mu[1]});
+    };
+    const double T0 = 1808.854;
+    double lo = T0, hi = T0;
+    ASSERT_GT(distance(T0), 0.0);
+    while (distance(hi) > 0.0 && hi < T0 + 200.0) {
+        lo = hi;
+        hi += 1.0;
+    }
+    ASSERT_LT(hi, T0 + 200.0);
+    for (int i = 0; i < 40; ++i) (distance(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {fe, c};
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, bcc, T0));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    EXPECT_NEAR(r.T, 0.5 * (lo + hi), 0.01);
+    EXPECT_TRUE(r.phases[static_cast<std::size_t>(fcc)].present);
+    EXPECT_NEAR(r.phases[static_cast<std::size_t>(fcc)].amount, fe, 1e-9);
 }
 
 }  // namespace
