@@ -5,7 +5,9 @@
 // distance of a phase is a concave function of the position w in that
 // space (a minimum of functions linear in w), with gradient -a_x.n_q at its
 // best composition x: the least step that brings its linearisation to 0
-// approaches the zero from below.
+// approaches the zero from below. For a formation target, the same space
+// (one free direction) is searched for the position where the least of
+// those distances and the target phase's is greatest (best_free_distance).
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -153,10 +155,6 @@ bool shift_free_potential(Workspace& ws, int ci) {
     }
     return false;
 }
-
-}  // namespace eqcore::detail
-
-namespace eqcore::detail {
 
 double best_free_distance(Workspace& ws, int q) {
     const double* n = ws.null.data();
