@@ -131,9 +131,15 @@ SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, B
     return SolverStatus::target_not_met;
 }
 
-// A compound's amount (of the scaled, unit material) below which it holds
-// only the rounding of an exactly stoichiometric feed.
-constexpr double kEmpty = 1e-14;
+// A compound present that holds at most 1e-12 of each of its elements: the
+// rounding of an exactly stoichiometric feed (a compound that carries an
+// element present only as a trace holds all of it and is kept).
+bool holds_rounding_only(const Workspace& ws, const Candidate& c) {
+    const auto s = sz(c.first);
+    for (int q = ws.nz_off[s]; q < ws.nz_off[s + 1]; ++q)
+        if (!(ws.n[s] * std::abs(ws.nz_coef[sz(q)]) <= 1e-12 * ws.b[sz(ws.nz_elem[sz(q)])])) return false;
+    return true;
+}
 
 void drop_phase(Workspace& ws, int ci) {
     Candidate& c = ws.cand[sz(ci)];
@@ -368,7 +374,7 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
             // compound present without material (the rounding of such a
             // feed) fixes no potential: it is one of the phases kept out.
             for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
-                if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && !(ws.cand[sz(ci)].N > kEmpty))
+                if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && holds_rounding_only(ws, ws.cand[sz(ci)]))
                     drop_phase(ws, ci);
             const bool free = free_directions(ws) == 1 && ws.exact_dim == 1 && free_leaves_present_mixtures(ws);
             v = free ? best_free_distance(ws, q) : driving_force(ws, q);
