@@ -109,11 +109,21 @@ double descend(TangentPlane& tp, Eigen::VectorXd& W, int substitution_steps = 5)
     const int m = tp.size();
     Eigen::VectorXd g(m), gt(m), a(m), da(m), grad(m), Wt(m);
     Eigen::MatrixXd H(m, m);
-    // Successive substitution: ln W_i = ln x_i - g_i(x).
+    // Successive substitution: ln W_i = ln x_i - g_i(x), each step kept only
+    // while it lowers tm. On a phase with sublattices the substitution need
+    // not contract (a constituent whose potential goes as k ln y with k > 1
+    // flips between the ends of its range and ends at an amount of 1e-100,
+    // where the descent below stalls) and would carry a good start out of its
+    // basin.
+    double t_sub = tp.tm(W, g);
     for (int it = 0; it < substitution_steps; ++it) {
-        tp.eval(W, g, nullptr);
-        const double total = W.sum();
-        for (int i = 0; i < m; ++i) W(i) = std::exp(std::clamp(std::log(W(i) / total) - g(i), -690.0, 300.0));
+        // g holds h_i = g_i + ln sum W here, so ln x_i - g_i = ln W_i - h_i.
+        for (int i = 0; i < m; ++i) Wt(i) = std::exp(std::clamp(std::log(W(i)) - g(i), -690.0, 300.0));
+        const double tn = tp.tm(Wt, gt);
+        if (!(tn < t_sub)) break;
+        W = Wt;
+        g = gt;
+        t_sub = tn;
     }
     for (int i = 0; i < m; ++i) a(i) = 2.0 * std::sqrt(W(i));
     double t = tp.tm(W, g);

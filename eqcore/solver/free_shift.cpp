@@ -5,7 +5,9 @@
 // distance of a phase is a concave function of the position w in that
 // space (a minimum of functions linear in w), with gradient -a_x.n_q at its
 // best composition x: the least step that brings its linearisation to 0
-// approaches the zero from below.
+// approaches the zero from below. For a formation target, the same space
+// (one free direction) is searched for the position where the least of
+// those distances and the target phase's is greatest (best_free_distance).
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -152,6 +154,70 @@ bool shift_free_potential(Workspace& ws, int ci) {
         if (!k.present && !k.excluded) k.df = driving_force(ws, o);
     }
     return false;
+}
+
+double best_free_distance(Workspace& ws, int q) {
+    const double* n = ws.null.data();
+    const std::vector<double> pi0 = ws.pi;  // rare path: may allocate
+    // The least driving force of q and of every absent candidate that takes
+    // part, at position w along the free direction.
+    auto least_at = [&](double w) {
+        for (int j = 0; j < ws.E; ++j) ws.pi[sz(j)] = pi0[sz(j)] + w * n[sz(j)];
+        double least = std::numeric_limits<double>::infinity();
+        for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+            const Candidate& k = ws.cand[sz(o)];
+            if (k.present || (k.excluded && o != q)) continue;
+            least = std::min(least, driving_force(ws, o));
+        }
+        return least;
+    };
+    // Bracket the maximum: steps doubling from RT towards the side that rises.
+    const double h = ws.RT;
+    const double f0 = least_at(0.0), fp = least_at(h), fm = least_at(-h);
+    double lo = -h, hi = h;
+    if (fp > f0 || fm > f0) {
+        const double dir = fp >= fm ? 1.0 : -1.0;
+        double inner = 0.0, mid = h, fmid = std::max(fp, fm);
+        for (int k = 0; k < 60; ++k) {
+            const double outer = 2.0 * mid;
+            const double fo = least_at(dir * outer);
+            if (!(fo > fmid)) {
+                lo = dir > 0 ? inner : -outer;
+                hi = dir > 0 ? outer : -inner;
+                break;
+            }
+            inner = mid;
+            mid = outer;
+            fmid = fo;
+            lo = hi = dir * mid;  // still rising after the last step: stop there
+        }
+    }
+    // Golden-section search of the concave function on [lo, hi].
+    const double r = 0.5 * (std::sqrt(5.0) - 1.0);
+    double a = hi - r * (hi - lo), b = lo + r * (hi - lo);
+    double fa = least_at(a), fb = least_at(b);
+    for (int it = 0; it < 80 && hi - lo > 1e-9 * h; ++it) {
+        if (fa >= fb) {
+            hi = b;
+            b = a;
+            fb = fa;
+            a = hi - r * (hi - lo);
+            fa = least_at(a);
+        } else {
+            lo = a;
+            a = b;
+            fa = fb;
+            b = lo + r * (hi - lo);
+            fb = least_at(b);
+        }
+    }
+    const double best = least_at(0.5 * (lo + hi));
+    // Every absent candidate's driving force at the potentials kept.
+    for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+        Candidate& k = ws.cand[sz(o)];
+        if (!k.present && !k.excluded) k.df = driving_force(ws, o);
+    }
+    return best;
 }
 
 }  // namespace eqcore::detail

@@ -463,10 +463,12 @@ void start_from_lp(Workspace& ws, bool excess_spread) {
         const double z = ws.lp_z[sz(k)];
         if (z <= 0.0) continue;
         // A second composition of a mixture that has a twin goes to the
-        // first twin still empty (the two sides of a miscibility gap).
+        // first twin still empty (the two sides of a miscibility gap), never
+        // to a twin kept out of the calculation (a target's phase).
         int owner = ws.lp_owner[sz(k)];
-        while (ws.cand[sz(owner)].N > 0.0 && ws.cand[sz(owner)].twin >= 0) owner = ws.cand[sz(owner)].twin;
-        if (ws.cand[sz(owner)].N > 0.0) owner = ws.lp_owner[sz(k)];
+        auto taken = [&](int c) { return ws.cand[sz(c)].N > 0.0 || ws.cand[sz(c)].excluded; };
+        while (taken(owner) && ws.cand[sz(owner)].twin >= 0) owner = ws.cand[sz(owner)].twin;
+        if (taken(owner)) owner = ws.lp_owner[sz(k)];
         Candidate& cd = ws.cand[sz(owner)];
         for (int i = 0; i < cd.count; ++i) ws.n[sz(cd.first + i)] += z * ws.lp_x[sz(ws.lp_xoff[sz(k)] + i)];
         cd.N += cd.groups > 1 ? z * cd.sites : z;  // a column is one formula unit

@@ -251,6 +251,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     }
 }
 
+}  // namespace
+
 // Null space of the stoichiometry rows of the present constituents: the
 // directions along which pi is free (free_basis.cpp finds them from the rows
 // given here).
@@ -304,6 +306,8 @@ int free_directions(Workspace& ws) {
     ws.null_dim = basis.finish(ws.null.data(), ws.exact_dim);
     return ws.null_dim;
 }
+
+namespace {
 
 // The iteration of balance_free_directions over the k directions that
 // follow the first k0 of ws.null, on matrices of type Mat (of fixed capacity

@@ -87,10 +87,17 @@ SolverStatus refine(F& f, Bracket& br, double ttol, double ftol, double& root, d
     return SolverStatus::ok;
 }
 
+// The last point walked on one side of the estimate.
+struct Walked {
+    double T = 0.0, f = 0.0;
+};
+
 // Walks outward from T0 on both sides, steps growing from 5 K to 100 K, to
-// the sign change nearest T0. target_not_met when none between the limits.
+// the first sign change. target_not_met when none between the limits. The
+// side not bracketed has been walked to `other` only: a root there may
+// still be nearer than the one bracketed (see nearer_root).
 template <class F>
-SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, Bracket& br) {
+SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, Bracket& br, Walked& other) {
     double up = T0, fup = f0, down = T0, fdown = f0;
     double h = 5.0;
     SolverStatus st = SolverStatus::ok;
@@ -101,6 +108,7 @@ SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, B
             if (!eval(f, t, v, st)) return st;
             if ((v > 0.0) != (fup > 0.0) || v == 0.0) {
                 br = {up, fup, t, v};
+                other = {down, fdown};
                 return SolverStatus::ok;
             }
             up = t;
@@ -112,6 +120,7 @@ SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, B
             if (!eval(f, t, v, st)) return st;
             if ((v > 0.0) != (fdown > 0.0) || v == 0.0) {
                 br = {t, v, down, fdown};
+                other = {up, fup};
                 return SolverStatus::ok;
             }
             down = t;
@@ -120,6 +129,23 @@ SolverStatus nearest_bracket(F& f, double T0, double f0, double lo, double hi, B
         h = std::min(100.0, h * 1.25);
     }
     return SolverStatus::target_not_met;
+}
+
+// A compound present that holds at most 1e-12 of each of its elements: the
+// rounding of an exactly stoichiometric feed (a compound that carries an
+// element present only as a trace holds all of it and is kept).
+bool holds_rounding_only(const Workspace& ws, const Candidate& c) {
+    const auto s = sz(c.first);
+    for (int q = ws.nz_off[s]; q < ws.nz_off[s + 1]; ++q)
+        if (!(ws.n[s] * std::abs(ws.nz_coef[sz(q)]) <= 1e-12 * ws.b[sz(ws.nz_elem[sz(q)])])) return false;
+    return true;
+}
+
+void drop_phase(Workspace& ws, int ci) {
+    Candidate& c = ws.cand[sz(ci)];
+    c.present = false;
+    c.N = 0.0;
+    for (int s = c.first; s < c.first + c.count; ++s) ws.n[sz(s)] = 0.0;
 }
 
 int candidate_of(const Workspace& ws, int phase) {
@@ -341,7 +367,17 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
         const SolverStatus st = solve_tp(ws, ws.opt.warm_start, message);
         if (st != SolverStatus::ok) return st;
         if (!precipitation) {
-            v = driving_force(ws, q);
+            // Potentials the present phases leave free (an exactly
+            // stoichiometric feed of a compound): q forms only where none of
+            // them keeps it out, so its driving force is taken at the best
+            // of them rather than at the one the calculation ended on. A
+            // compound present without material (the rounding of such a
+            // feed) fixes no potential: it is one of the phases kept out.
+            for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
+                if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && holds_rounding_only(ws, ws.cand[sz(ci)]))
+                    drop_phase(ws, ci);
+            const bool free = free_directions(ws) == 1 && ws.exact_dim == 1 && free_leaves_present_mixtures(ws);
+            v = free ? best_free_distance(ws, q) : driving_force(ws, q);
             return SolverStatus::ok;
         }
         v = 1e300;
@@ -358,17 +394,38 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
         st = SolverStatus::target_not_met;
     }
     Bracket br{T0, f0, T0, f0};
+    Walked other{T0, f0};
     if (st == SolverStatus::ok && f0 != 0.0) {
-        st = nearest_bracket(f, T0, f0, lo, hi, br);
+        st = nearest_bracket(f, T0, f0, lo, hi, br, other);
         if (st == SolverStatus::target_not_met)
             message = std::string(precipitation ? "precipitation" : "formation") + " target on " + name +
                       " not met between " + std::to_string(lo) + " K and " + std::to_string(hi) + " K";
     }
     double root = T0, froot = f0;
     if (st == SolverStatus::ok && br.a != br.b) st = refine(f, br, ws.opt.T_tol, 1e-12, root, froot);
+    // The walk's last step on the bracketed side may reach past a root on
+    // the other side that lies nearer: that side is walked on to the same
+    // distance, and a root found there replaces the first.
+    if (st == SolverStatus::ok && br.a != br.b) {
+        const double d = std::abs(root - T0);
+        const double t = other.T < T0 ? std::max(lo, T0 - d) : std::min(hi, T0 + d);
+        double v = 0.0;
+        if (std::abs(other.T - T0) < d && t != other.T && (st = f(t, v)) == SolverStatus::ok &&
+            ((v > 0.0) != (other.f > 0.0) || v == 0.0)) {
+            Bracket near = t < other.T ? Bracket{t, v, other.T, other.f} : Bracket{other.T, other.f, t, v};
+            double r2 = t, f2 = v;
+            if (v != 0.0) st = refine(f, near, ws.opt.T_tol, 1e-12, r2, f2);
+            if (st == SolverStatus::ok && std::abs(r2 - T0) < d) {
+                root = r2;
+                froot = f2;
+            }
+        }
+    }
     if (st == SolverStatus::ok) {
-        set_conditions(ws, root, cond.P);
-        st = solve_tp(ws, ws.opt.warm_start, message);
+        // The state at the root through f itself: a formation target's
+        // potentials are then those that keep q out where they are free.
+        double froot_again = 0.0;
+        st = f(root, froot_again);
     }
     if (st == SolverStatus::ok) {
         out.H_in = H_in;

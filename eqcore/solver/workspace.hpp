@@ -526,6 +526,9 @@ bool to_compound_basis(Workspace& ws, std::size_t d);
 void back_to_element_basis(Workspace& ws);
 void potentials_from_compound_basis(Workspace& ws, double* dpi);
 
+// The directions of pi the present phases leave free, into ws.null and
+// ws.null_dim (ws.exact_dim of them exactly free); returns null_dim.
+int free_directions(Workspace& ws);
 // With free directions of pi (ws.null_dim > 0): moves pi along them until
 // absent candidate `c` has no negative driving force, provided no other
 // absent candidate then has one. Returns false (pi unchanged) otherwise.
@@ -533,6 +536,13 @@ bool shift_free_potential(Workspace& ws, int c);
 // True when no constituent of a present mixture depends on the free
 // directions of pi (moving pi along them changes no present phase).
 bool free_leaves_present_mixtures(const Workspace& ws);
+// With one free direction of pi that leaves the present phases as they are:
+// moves pi along it to where the least driving force of `q` (a target's
+// phase, kept out of the calculation) and of every absent candidate is
+// greatest, and returns that least. Positive: some potentials the present
+// phases allow keep every absent phase and q out; negative: none do, q
+// would form. pi is left there and the absent candidates' df updated.
+double best_free_distance(Workspace& ws, int q);
 // With one free direction of pi: true when absent candidate `c`, a mixture
 // written once of two constituents, is held out by the balance although
 // below every single plane the present phases allow (held_by_balance.cpp:

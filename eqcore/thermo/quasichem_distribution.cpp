@@ -466,7 +466,10 @@ bool internal_equilibrium(const QuasichemModel& model, double T, std::span<const
         return own.solve(T, n, v, dmu);
     }
     if (!model.distribution_) model.distribution_ = std::make_unique<QuasichemDistribution>(model);
-    return model.distribution_->solve(T, n, v, dmu);
+    // A start from the last solution can fail where the material moved far
+    // (the other end of the composition range); the failed solve forgets
+    // it, so the second attempt starts cold.
+    return model.distribution_->solve(T, n, v, dmu) || model.distribution_->solve(T, n, v, dmu);
 }
 
 }  // namespace eqcore

@@ -78,6 +78,23 @@ TEST(QuasichemDistribution, WarmStartsReachTheColdSolution) {
         }
 }
 
+// A trace at one end of the binary liquid, then the same trace at the
+// other end: the start from the last solution fails there, and the solve
+// must then start afresh rather than report no distribution.
+TEST(QuasichemDistribution, TraceMovedToTheOtherEnd) {
+    const System sys = qc_load("qc_example_1.dat");
+    const QuasichemModel m(sys, testing::qc_phase(sys, "LIQ_Q1"));
+    const std::size_t K = sz(m.layout().variables);
+    for (const double trace : {1e-31, 1e-32, 1e-40})
+        for (const std::vector<double>& n : {std::vector<double>{1.0, trace}, std::vector<double>{trace, 1.0}}) {
+            std::vector<double> warm(K), cold(K);
+            ASSERT_TRUE(internal_equilibrium(m, 300.0, n, warm)) << "trace " << trace;
+            QuasichemDistribution fresh(m);
+            ASSERT_TRUE(fresh.solve(300.0, n, cold, {}));
+            for (std::size_t k = 0; k < K; ++k) EXPECT_NEAR(warm[k], cold[k], 1e-9 * cold[k] + 1e-300) << k;
+        }
+}
+
 // Sweeps of nearby compositions at one temperature (each solve starting
 // from the last one's factorisation and taking chord steps), majors and a
 // trace moving, on every liquid of the example files: each distribution and

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "check/checked_equilibrate.hpp"
+#include "interstitial_scan.hpp"
 #include "robust_util.hpp"
+#include "thermo/models.hpp"
 #include "thermo/standard.hpp"
 
 namespace eqcore::robust {
@@ -32,6 +34,27 @@ TEST(TangentDistance, AgCuLiquidAgainstBothSolids) {
     const double D = least_tangent_distance(sys, liquid, T, kPstd, pi, {1, 1}, 4, 1, &x);
     EXPECT_NEAR(D * kR * T, 778.289, 1e-3);
     EXPECT_NEAR(x[1], 0.2495, 1e-3);
+}
+
+// An interstitial phase (Fe)(C,Va)3 whose least distance lies at a small
+// carbon fraction: the search must reach it from its starts rather than
+// stall at the carbon-free end (where the distance is 0.017 RT higher). The
+// reference is a scan of the site fraction.
+TEST(TangentDistance, InterstitialMinimumNearTheMetalEnd) {
+    const System sys = read_dat(example("fe-c.dat"));
+    const double T = 1866.5386;
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.977414, 0.022586};
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, at(T));
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    const int bcc = phase_of(sys, "BCC_A2");
+    const auto model = make_model(sys, bcc);
+    const double scan = scanned_distance(sys, *model, bcc, T, r.element_potential);
+    std::vector<double> x;
+    const double D = least_tangent_distance(sys, bcc, T, kPstd, r.element_potential, {1, 1}, 4, 1, &x);
+    EXPECT_LE(D, scan + 1e-9);
+    EXPECT_NEAR(x[0], 0.00533, 1e-4);
 }
 
 class Rejects : public ::testing::Test {
