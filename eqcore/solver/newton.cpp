@@ -207,11 +207,13 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     };
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
+    double used_shift = 0.0;  // the multiple of I added to C's diagonal
     if (nc == 0) {
         for (double shift = 0.0;; shift = shift == 0.0 ? 0.1 : 4.0 * shift) {
             fill_C(shift, true);
             if (cholesky_factor(C, sz(m), 1e-10) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
+                used_shift = shift;
                 break;
             }
             // Near the solution the assemblage as a whole may be stable
@@ -230,7 +232,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     } else {
         fill_C(0.0, false);
         site_ratio_columns(ws, c);
-        ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
+        used_shift = factor_projected(ws, m, nc, C);
+        ws.shifted = used_shift > 0.0 || ws.shifted;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of B = D^1/2 [A r]
     // at a time (column j at B + j m). W keeps D^1/2 A (column j at W + j m)
@@ -276,6 +279,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             KE[j * E + k] = e;
         }
     }
+    exact_trace_rows(ws, c, used_shift);
 }
 
 // Null space of the stoichiometry rows of the present constituents: the

@@ -403,6 +403,11 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // then gives t <- Z (Z'CZ)^-1 Z' t.
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
 void solve_projected(Workspace& ws, int m, int k, double* t);
+// Rewrites the rows of V and y of candidate c's trace constituents (below
+// 1e-8 of their sublattice) from their own rows of its block (factorised
+// with `shift` on the diagonal), so that the step's v / sqrt(n) is as
+// precise for them as for the majors.
+void exact_trace_rows(Workspace& ws, const Candidate& c, double shift);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
