@@ -258,6 +258,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             cholesky_solve(C, sz(m), t);
         }
     }
+    exact_trace_rows(ws, c, used_shift, B);
     for (int i = 0; i < m; ++i) {
         const int s = c.first + i;
         double* vr = ws.V.data() + sz(s) * sz(E);
@@ -279,7 +280,6 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             KE[j * E + k] = e;
         }
     }
-    exact_trace_rows(ws, c, used_shift);
 }
 
 // Null space of the stoichiometry rows of the present constituents: the

@@ -16,8 +16,11 @@
 //     rho_g = w_m - (C z)_m / sqrt(n_m).
 // Every term is at the scale of the majors: the change is as precise as
 // theirs. The rows are linear in dpi, so they are written back as rows of
-// V and y (times sqrt(n_s)), which the step reads as before. This holds for
-// any model: it uses only the block the model's own curvature built.
+// V and y (times sqrt(n_s)) before the phase's part of the reduced system
+// is formed from them: the element balances that system closes are then
+// those of the changes the step takes (an element held by nothing but a
+// trace closes exactly). This holds for any model: it uses only the block
+// the model's own curvature built.
 #include <algorithm>
 #include <cmath>
 
@@ -33,15 +36,15 @@ std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 // x of the phase, shift on the diagonal) that the rows below need.
 struct BlockRow {
     const Workspace& ws;
-    const Candidate& c;
+    bool ideal;
     const double* x;
+    const int* var;      // the model's variable of each constituent
+    std::size_t pm;      // the model's number of variables (dmuex is pm x pm)
     double shift;
-    double floor;  // a fraction at or below it adds no curvature (as in the block)
+    double floor;        // a fraction at or below it adds no curvature (as in the block)
 
     double excess(int i, int k) const {
-        if (c.ideal || x[i] <= floor || x[k] <= floor) return 0.0;
-        const std::size_t pm = sz(c.model->layout().variables);
-        const int* var = ws.slot_var.data() + c.first;
+        if (ideal || x[i] <= floor || x[k] <= floor) return 0.0;
         return ws.dmuex[sz(var[i]) * pm + sz(var[k])] / ws.RT;
     }
     double diagonal(int i) const { return 1.0 + shift + x[i] * excess(i, i); }
@@ -51,11 +54,13 @@ struct BlockRow {
 
 }  // namespace
 
-void exact_trace_rows(Workspace& ws, const Candidate& c, double shift) {
+void exact_trace_rows(Workspace& ws, const Candidate& c, double shift, double* B) {
     const int E = ws.E, m = c.count;
-    const BlockRow row{ws, c, ws.xtry.data(), shift, std::exp(kLnFloor + 1.0)};
+    const BlockRow row{ws,    c.ideal, ws.xtry.data(), ws.slot_var.data() + c.first, sz(c.model->layout().variables),
+                       shift, std::exp(kLnFloor + 1.0)};
     const double root_N = std::sqrt(c.N);
-    auto vrow = [&](int k) { return ws.V.data() + sz(c.first + k) * sz(E); };
+    auto V = [&](int k, int j) -> double& { return B[j * m + k]; };
+    auto y = [&](int k) -> double& { return B[E * m + k]; };
     double* rho = ws.per_element.data();
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
@@ -77,29 +82,26 @@ void exact_trace_rows(Workspace& ws, const Candidate& c, double shift) {
                 const double ck =
                     (k == mj ? row.diagonal(mj) : std::sqrt(row.x[mj]) * row.over_root(mj, k)) / root_m;
                 if (ck == 0.0) continue;
-                const double* vk = vrow(k);
-                for (int j = 0; j < E; ++j) rho[j] -= ck * vk[j];
-                rho0 += ck * ws.y[sz(c.first + k)];
+                for (int j = 0; j < E; ++j) rho[j] -= ck * V(k, j);
+                rho0 += ck * y(k);
             }
         }
         for (int i = b; i < e; ++i) {
             const int s = c.first + i;
             if (!(ws.lnx[sz(s)] < kLnMajor)) continue;
-            double* vs = vrow(i);
             const double* as = ws.arow(s);
-            for (int j = 0; j < E; ++j) vs[j] = as[j] - rho[j];
-            double cst = -ws.res[sz(s)] - rho0;  // dln_s = (vs . dpi + cst) / C_ss
+            for (int j = 0; j < E; ++j) V(i, j) = as[j] - rho[j];
+            double cst = -ws.res[sz(s)] - rho0;  // dln_s = (V_i . dpi + cst) / C_ss
             for (int k = 0; k < m; ++k) {
                 const double ck = k == i ? 0.0 : row.over_root(i, k) / root_N;
                 if (ck == 0.0) continue;
-                const double* vk = vrow(k);
-                for (int j = 0; j < E; ++j) vs[j] -= ck * vk[j];
-                cst += ck * ws.y[sz(c.first + k)];
+                for (int j = 0; j < E; ++j) V(i, j) -= ck * V(k, j);
+                cst += ck * y(k);
             }
             // Back in the scaled form v = V dpi - y that the step divides by sqrt(n_s).
             const double f = std::sqrt(ws.n[sz(s)]) / row.diagonal(i);
-            for (int j = 0; j < E; ++j) vs[j] *= f;
-            ws.y[sz(s)] = -cst * f;
+            for (int j = 0; j < E; ++j) V(i, j) *= f;
+            y(i) = -cst * f;
         }
     }
 }

@@ -406,8 +406,9 @@ void solve_projected(Workspace& ws, int m, int k, double* t);
 // Rewrites the rows of V and y of candidate c's trace constituents (below
 // 1e-8 of their sublattice) from their own rows of its block (factorised
 // with `shift` on the diagonal), so that the step's v / sqrt(n) is as
-// precise for them as for the majors.
-void exact_trace_rows(Workspace& ws, const Candidate& c, double shift);
+// precise for them as for the majors. B holds V by columns (column j at
+// B + j m), then y, for the phase's m constituents.
+void exact_trace_rows(Workspace& ws, const Candidate& c, double shift, double* B);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);
