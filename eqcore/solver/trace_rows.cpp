@@ -32,76 +32,80 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-// The entries of one row of candidate c's block (m constituents, fractions
-// x of the phase, shift on the diagonal) that the rows below need.
-struct BlockRow {
-    const Workspace& ws;
-    bool ideal;
-    const double* x;
-    const int* var;      // the model's variable of each constituent
-    std::size_t pm;      // the model's number of variables (dmuex is pm x pm)
-    double shift;
-    double floor;        // a fraction at or below it adds no curvature (as in the block)
-
-    double excess(int i, int k) const {
-        if (ideal || x[i] <= floor || x[k] <= floor) return 0.0;
-        return ws.dmuex[sz(var[i]) * pm + sz(var[k])] / ws.RT;
+// start - sum_k coef[k] V(k, .) into out (entry j at out[j * stride]), and
+// the constant cst + sum_k coef[k] y(k) (returned). V and y by columns in
+// B, m constituents; entries with coef[k] = 0 take no part.
+double combine(const double* coef, int m, int E, const double* start, double cst, const double* B, double* out,
+               int stride) {
+    for (int j = 0; j < E; ++j) {
+        const double* col = B + j * m;
+        double t = start[j];
+        for (int k = 0; k < m; ++k)
+            if (coef[k] != 0.0) t -= coef[k] * col[k];
+        out[j * stride] = t;
     }
-    double diagonal(int i) const { return 1.0 + shift + x[i] * excess(i, i); }
-    // C_ik / sqrt(x_i) for k != i: sqrt(x_k) e_ik / RT, with no division.
-    double over_root(int i, int k) const { return std::sqrt(x[k]) * excess(i, k); }
-};
+    const double* y = B + E * m;
+    for (int k = 0; k < m; ++k)
+        if (coef[k] != 0.0) cst += coef[k] * y[k];
+    return cst;
+}
 
 }  // namespace
 
 void exact_trace_rows(Workspace& ws, const Candidate& c, double shift, double* B) {
     const int E = ws.E, m = c.count;
-    const BlockRow row{ws,    c.ideal, ws.xtry.data(), ws.slot_var.data() + c.first, sz(c.model->layout().variables),
-                       shift, std::exp(kLnFloor + 1.0)};
+    bool any = false;
+    for (int s = c.first; s < c.first + m; ++s) any = any || ws.lnx[sz(s)] < kLnMajor;
+    if (!any) return;
+    const double* x = ws.xtry.data();
+    const int* var = ws.slot_var.data() + c.first;
+    const std::size_t pm = sz(c.model->layout().variables);
+    // A fraction at or below the floor adds no curvature (as in the block).
+    const double floor = std::exp(kLnFloor + 1.0);
+    auto excess = [&](int i, int k) {
+        if (c.ideal || x[i] <= floor || x[k] <= floor) return 0.0;
+        return ws.dmuex[sz(var[i]) * pm + sz(var[k])] / ws.RT;
+    };
+    auto diagonal = [&](int i) { return 1.0 + shift + x[i] * excess(i, i); };
+    double* root = ws.wtmp.data();  // sqrt(x_k)
+    for (int k = 0; k < m; ++k) root[k] = std::sqrt(x[k]);
+    double* coef = ws.trace_coef.data();
+    double* start = coef + m;  // a row's first part (E entries)
     const double root_N = std::sqrt(c.N);
-    auto V = [&](int k, int j) -> double& { return B[j * m + k]; };
-    auto y = [&](int k) -> double& { return B[E * m + k]; };
     double* rho = ws.per_element.data();
+    double rho0 = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
         const int b = ws.grp_begin[sz(g)] - c.first, e = ws.grp_end[sz(g)] - c.first;
-        bool any = false;
+        any = false;
         for (int i = b; i < e; ++i) any = any || ws.lnx[sz(c.first + i)] < kLnMajor;
         if (!any) continue;
-        // rho_g as a row in dpi (rho) and a constant (rho0); zero with one group.
+        // rho_g = w_m - (C z)_m / sqrt(n_m) as a row in dpi (rho) and a
+        // constant (rho0); zero with one group.
         std::fill(rho, rho + E, 0.0);
-        double rho0 = 0.0;
+        rho0 = 0.0;
         if (c.groups > 1) {
             int mj = b;
-            for (int i = b; i < e; ++i) mj = ws.n[sz(c.first + i)] > ws.n[sz(c.first + mj)] ? i : mj;
-            const double* am = ws.arow(c.first + mj);
+            for (int i = b; i < e; ++i) mj = ws.n[sz(c.first + mj)] < ws.n[sz(c.first + i)] ? i : mj;
             const double root_m = std::sqrt(ws.n[sz(c.first + mj)]);
-            for (int j = 0; j < E; ++j) rho[j] = am[j];
-            rho0 = -ws.res[sz(c.first + mj)];
-            for (int k = 0; k < m; ++k) {
-                // (C z)_m / sqrt(n_m), entry by entry.
-                const double ck =
-                    (k == mj ? row.diagonal(mj) : std::sqrt(row.x[mj]) * row.over_root(mj, k)) / root_m;
-                if (ck == 0.0) continue;
-                for (int j = 0; j < E; ++j) rho[j] -= ck * V(k, j);
-                rho0 += ck * y(k);
-            }
+            for (int k = 0; k < m; ++k) coef[k] = (k == mj ? diagonal(mj) : root[mj] * (root[k] * excess(mj, k))) / root_m;
+            rho0 = combine(coef, m, E, ws.arow(c.first + mj), -ws.res[sz(c.first + mj)], B, rho, 1);
         }
         for (int i = b; i < e; ++i) {
             const int s = c.first + i;
-            if (!(ws.lnx[sz(s)] < kLnMajor)) continue;
+            // A trace's diagonal is 1 plus its tiny fraction times its own
+            // curvature: anything far from 1 is no trace of this form, and
+            // its solved row is kept rather than divided by it.
+            const double d = diagonal(i);
+            if (!(ws.lnx[sz(s)] < kLnMajor) || !(d > 0.5)) continue;
+            for (int k = 0; k < m; ++k) coef[k] = k == i ? 0.0 : root[k] * excess(i, k) / root_N;
             const double* as = ws.arow(s);
-            for (int j = 0; j < E; ++j) V(i, j) = as[j] - rho[j];
-            double cst = -ws.res[sz(s)] - rho0;  // dln_s = (V_i . dpi + cst) / C_ss
-            for (int k = 0; k < m; ++k) {
-                const double ck = k == i ? 0.0 : row.over_root(i, k) / root_N;
-                if (ck == 0.0) continue;
-                for (int j = 0; j < E; ++j) V(i, j) -= ck * V(k, j);
-                cst += ck * y(k);
-            }
-            // Back in the scaled form v = V dpi - y that the step divides by sqrt(n_s).
-            const double f = std::sqrt(ws.n[sz(s)]) / row.diagonal(i);
-            for (int j = 0; j < E; ++j) V(i, j) *= f;
-            y(i) = -cst * f;
+            for (int j = 0; j < E; ++j) start[j] = as[j] - rho[j];
+            const double cst = combine(coef, m, E, start, -ws.res[sz(s)] - rho0, B, B + i, m);
+            // Back in the scaled form v = V dpi - y that the step divides by
+            // sqrt(n_s): dln_s = (V_i . dpi + cst) / C_ss.
+            const double f = std::sqrt(ws.n[sz(s)]) / d;
+            for (int j = 0; j < E; ++j) B[j * m + i] *= f;
+            B[E * m + i] = -cst * f;
         }
     }
 }

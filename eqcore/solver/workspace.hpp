@@ -288,6 +288,7 @@ struct Workspace {
     std::vector<char> added_present;
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
+    std::vector<double> trace_coef;       // exact_trace_rows: one row's coefficients (M), then its start (E)
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
     // Stability memory of every candidate (TangentMemory): per slot the
     // composition of least distance at the cached potentials (tp_x), the
