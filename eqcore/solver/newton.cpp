@@ -848,11 +848,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             backed_up = false;
             continue;
         }
-        // Every step kept doubles the trust again, a short one too: only
-        // long steps are backed up, so a trust below them would otherwise
-        // stay where the last take-back left it (a trace falling e-fold
-        // over 16 iterations, until the iterations ran out).
-        if (trust < HUGE_VAL) trust *= 2.0;
+        if (backed_up) trust *= 2.0;
         backed_up = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
