@@ -177,6 +177,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     };
     const int nc = c.groups - 1;
     bool indefinite = false;  // C factorised as it is by LU (not positive definite)
+    double used_shift = 0.0;  // the multiple of I added to C's diagonal
     if (nc == 0) {
         double least = kNoBound;  // bound on C's least eigenvalue from the failed attempts
         for (double shift = 0.0;; shift = next_shift(shift, least)) {
@@ -184,6 +185,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             const std::size_t failed = cholesky_failed_row(C, sz(m), 1e-10);
             if (failed == sz(m) || shift > 1e8) {
                 ws.shifted = ws.shifted || shift > 0.0;
+                used_shift = shift;
                 break;
             }
             least = std::min(least, least_eigenvalue_bound(C, sz(m), failed, T, sz(m), 1.0, shift));
@@ -203,7 +205,8 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     } else {
         fill_C(0.0, false);
         site_ratio_columns(ws, c);
-        ws.shifted = factor_projected(ws, m, nc, C) > 0.0 || ws.shifted;
+        used_shift = factor_projected(ws, m, nc, C);
+        ws.shifted = used_shift > 0.0 || ws.shifted;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of B = D^1/2 [A r]
     // at a time (column j at B + j m). W keeps D^1/2 A (column j at W + j m)
@@ -228,6 +231,7 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
             cholesky_solve(C, sz(m), t);
         }
     }
+    exact_trace_rows(ws, c, used_shift, B);
     for (int i = 0; i < m; ++i) {
         const int s = c.first + i;
         double* vr = ws.V.data() + sz(s) * sz(E);

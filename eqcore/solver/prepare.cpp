@@ -263,6 +263,7 @@ void build(Workspace& ws, const EquilibriumProblem& pr) {
     ws.step.assign(sz(NC), 0.0);
     ws.xtry.assign(M, 0.0);
     ws.wtmp.assign(M, 0.0);
+    ws.trace_coef.assign(M + sz(E), 0.0);
     ws.tp_grad.assign(M, 0.0);
     ws.tp_dir.assign(M, 0.0);
     ws.tp_try.assign(M, 0.0);

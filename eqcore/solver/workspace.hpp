@@ -288,6 +288,7 @@ struct Workspace {
     std::vector<char> added_present;
     std::vector<double> xtry, xbest;      // stability search compositions
     std::vector<double> wtmp;             // one phase, its slot order: scratch
+    std::vector<double> trace_coef;       // exact_trace_rows: one row's coefficients (M), then its start (E)
     std::vector<double> tp_grad, tp_dir, tp_try;  // tangent-plane search of a phase with sublattices
     // Stability memory of every candidate (TangentMemory): per slot the
     // composition of least distance at the cached potentials (tp_x), the
@@ -414,6 +415,12 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // then gives t <- Z (Z'CZ)^-1 Z' t.
 double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
 void solve_projected(Workspace& ws, int m, int k, double* t);
+// Rewrites the rows of V and y of candidate c's trace constituents (below
+// 1e-8 of their sublattice) from their own rows of its block (factorised
+// with `shift` on the diagonal), so that the step's v / sqrt(n) is as
+// precise for them as for the majors. B holds V by columns (column j at
+// B + j m), then y, for the phase's m constituents.
+void exact_trace_rows(Workspace& ws, const Candidate& c, double shift, double* B);
 
 // Chemical potentials of the present phases at the current amounts.
 void evaluate_mu(Workspace& ws);

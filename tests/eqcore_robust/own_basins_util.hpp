@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -47,6 +48,23 @@ inline Printed printed_from(const std::string& path, const std::string& file, co
 }
 inline Printed printed(const std::string& folder, const std::string& file, const std::string& rest) {
     return printed_from(sibling_data(folder, file), file, rest);
+}
+
+// The lines of a list of printed states in this folder's data (each the
+// data file's path from the repository's root, then the state), and the
+// state of one such line.
+inline std::vector<std::string> state_lines(const std::string& list) {
+    std::ifstream in(test_data(list));
+    EXPECT_TRUE(in) << list;
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) out.push_back(line);
+    return out;
+}
+inline Printed printed_line(const std::string& line) {
+    const std::string path = line.substr(0, line.find(' '));
+    const std::string file = path.substr(path.rfind('/') + 1);
+    return printed_from(std::string(EQCORE_TESTS_DIR) + "/../" + path, file, line.substr(path.size() + 1));
 }
 
 // Adds `mol` of the first constituent called `name` of phase `phase`.

@@ -6,7 +6,6 @@
 // acceptance check (which does not share the solver's code) and, in the
 // binary file, its G must equal the binary brute force.
 #include <cmath>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -82,22 +81,15 @@ TEST(TraceResiduals, ElementHeldOnlyByATrace) {
 // Every state of the two files the check rejected this way (seed 3 of the
 // harness): each, cold and warm, now passes the check.
 TEST(TraceResiduals, EveryStateOnceRejected) {
-    std::ifstream in(test_data("trace-residual-states.txt"));
-    ASSERT_TRUE(in) << "trace-residual-states.txt";
-    std::string line;
-    int states = 0;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        const std::string path = line.substr(0, line.find(' '));
-        const std::string file = path.substr(path.rfind('/') + 1);
-        const Printed s = printed_from(std::string(EQCORE_TESTS_DIR) + "/../" + path, file, line.substr(path.size() + 1));
+    const std::vector<std::string> lines = state_lines("trace-residual-states.txt");
+    for (const std::string& line : lines) {
+        const Printed s = printed_line(line);
         for (const EquilibriumResult& r : cold_and_warm(s)) {
             ASSERT_TRUE(r.succeeded()) << line << "\n" << r.message;
             EXPECT_TRUE(accepted(s.pr, r)) << line;
         }
-        ++states;
     }
-    EXPECT_EQ(states, 26);
+    EXPECT_EQ(lines.size(), 26u);
 }
 
 }  // namespace
