@@ -316,9 +316,15 @@ void Binary::search(const Sampled& s, Point& pt, double mu, bool held) const {
     }
 }
 
-std::string describe(const System& sys, const std::vector<std::pair<int, double>>& parts) {
+// "PHASE (x X; y y1 y2 ...) + ...": each phase with its fraction of the
+// second element and its internal fractions.
+std::string describe(const System& sys, const std::vector<std::pair<int, const Point*>>& parts) {
     std::ostringstream os;
-    for (const auto& [p, x] : parts) os << (os.tellp() > 0 ? " + " : "") << sys.phases[usz(p)].name << " (x " << x << ")";
+    for (const auto& [p, pt] : parts) {
+        os << (os.tellp() > 0 ? " + " : "") << sys.phases[usz(p)].name << " (x " << pt->x << "; y";
+        for (double v : pt->y) os << " " << v;
+        os << ")";
+    }
     return os.str();
 }
 
@@ -359,7 +365,7 @@ GridMinimum Binary::minimum(int points) const {
         for (std::size_t i = 0; i < std::min<std::size_t>(3, at_feed.size()); ++i) {
             Point q = at_feed[i];
             search(phases_[k], q, 0.0, true);
-            if (q.g * atoms_ < best.G) best = {q.g * atoms_, describe(sys_, {{phases_[k].phase, q.x}})};
+            if (q.g * atoms_ < best.G) best = {q.g * atoms_, describe(sys_, {{phases_[k].phase, &q}})};
         }
     }
     // Pairs of different phases: the best lever combination over the lower
@@ -400,7 +406,7 @@ GridMinimum Binary::minimum(int points) const {
             pr.r = std::move(r);
         }
         if (pr.G * atoms_ < best.G)
-            best = {pr.G * atoms_, describe(sys_, {{phases_[pr.p].phase, pr.l.x}, {phases_[pr.q].phase, pr.r.x}})};
+            best = {pr.G * atoms_, describe(sys_, {{phases_[pr.p].phase, &pr.l}, {phases_[pr.q].phase, &pr.r}})};
     }
     return best;
 }
