@@ -14,6 +14,8 @@ namespace eqcore::robust {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr std::size_t kSingleStarts = 8;  // refined single-phase points per phase
+constexpr double kApart = 0.1;            // least fraction difference between two of them
 std::size_t usz(int v) { return static_cast<std::size_t>(v); }
 
 // One phase's internal state: fractions on each block (a sublattice, or the
@@ -362,8 +364,21 @@ GridMinimum Binary::minimum(int points) const {
         for (Point q : grids[k])
             if (to_feed(phases_[k], q)) at_feed.push_back(std::move(q));
         std::sort(at_feed.begin(), at_feed.end(), [](const Point& a, const Point& b) { return a.g < b.g; });
-        for (std::size_t i = 0; i < std::min<std::size_t>(3, at_feed.size()); ++i) {
-            Point q = at_feed[i];
+        // The best points of distinct basins (fractions apart by kApart or
+        // more): a coarse grid may rank a deep narrow basin below others.
+        std::vector<const Point*> starts;
+        for (const Point& q : at_feed) {
+            if (starts.size() == kSingleStarts) break;
+            bool apart = true;
+            for (const Point* o : starts) {
+                double d = 0.0;
+                for (std::size_t i = 0; i < q.y.size(); ++i) d = std::max(d, std::abs(q.y[i] - o->y[i]));
+                apart = apart && d >= kApart;
+            }
+            if (apart) starts.push_back(&q);
+        }
+        for (const Point* start : starts) {
+            Point q = *start;
             search(phases_[k], q, 0.0, true);
             if (q.g * atoms_ < best.G) best = {q.g * atoms_, describe(sys_, {{phases_[k].phase, &q}})};
         }
