@@ -70,7 +70,8 @@ TEST_P(InventedFiles, SolvedAtTheGridMinimum) {
 // Three sublattices: a liquid trace beside the phase inside its gap, the
 // phase alone with vacancies on two sublattices, and rich in B on all
 // three; magnetic phases across Tc (ferro- and antiferromagnetic end
-// members); the associate liquid beside the compound at its gap's edge,
+// members), and with Tc and beta changing sign inside the phase (two
+// magnetic phases on either side of a compound); the associate liquid beside the compound at its gap's edge,
 // and at both ends of its gap.
 INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"sl3-gap.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 0.9"},
@@ -79,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"slm-afm.dat", "mixed T=400 K P=100000 Pa (warm from 430 K) feed: AB_s/AB_s 1 LIQ/B 0.6"},
     HardState{"slm-afm.dat", "mixed T=1050 K P=100000 Pa (warm from 1020 K) feed: BCCM/A:Va 1 FCCM/B:Va 0.7"},
     HardState{"slm-afm.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: FCCM/A:Va 1 FCCM/B:Va 1.2"},
+    HardState{"slm-sign.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: BCCX/A:Va 1 FCCX/B:Va 0.8"},
+    HardState{"slm-sign.dat", "mixed T=350 K P=100000 Pa (warm from 380 K) feed: AB_s/AB_s 1 LIQ/B 0.4"},
     HardState{"rk4-gap.dat", "mixed T=500 K P=100000 Pa (warm from 530 K) feed: SOLQ/A 1 SOLQ/B 0.9"},
     HardState{"rk4-gap.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: SOLQ/A 1 SOLQ/B 0.35"},
     HardState{"rk4-gap.dat", "mixed T=700 K P=100000 Pa (warm from 730 K) feed: A2B3_s/A2B3_s 1 LIQ4/B 0.5"}));
