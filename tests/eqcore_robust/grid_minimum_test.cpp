@@ -69,10 +69,10 @@ TEST_P(InventedFiles, SolvedAtTheGridMinimum) {
 
 // Three sublattices: a liquid trace beside the phase inside its gap, the
 // phase alone with vacancies on two sublattices, and rich in B on all
-// three; magnetic phases across Tc (ferro- and antiferromagnetic end
-// members), and with Tc and beta changing sign inside the phase (two
-// magnetic phases on either side of a compound); the associate liquid beside the compound at its gap's edge,
-// and at both ends of its gap.
+// three. Magnetic phases across Tc (ferro- and antiferromagnetic end
+// members), and with Tc and beta changing sign inside the phase (one
+// alone, and the two side by side). The associate liquid beside the
+// compound at its gap's edge, and at both ends of its gap.
 INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"sl3-gap.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 0.9"},
     HardState{"sl3-gap.dat", "mixed T=1100 K P=100000 Pa (warm from 1130 K) feed: AB2_s/AB2_s 1 A3B_s/A3B_s 1.3"},
