@@ -86,6 +86,24 @@ INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"rk4-gap.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: SOLQ/A 1 SOLQ/B 0.35"},
     HardState{"rk4-gap.dat", "mixed T=700 K P=100000 Pa (warm from 730 K) feed: A2B3_s/A2B3_s 1 LIQ4/B 0.5"}));
 
+// A result the brute force beats is one the check must reject. At 262 K
+// the phase's distance has many minima near its deepest basin (A:A:Va);
+// they once filled every basin the check tries, and the one that holds the
+// feed alone (B on the second sublattice instead of the third, 65 J lower
+// or more) was never tried.
+TEST(GridMinimum, CheckRejectsWhatTheBruteForceBeats) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "lean T=262.36788883918587 K P=84867.629890854354 Pa (warm from 265.71355849404517 K) "
+                                   "feed: SL3/A:A:Va 0.17832148482236865 SL3/B:Va:B 0.081963606982442261");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P);
+    for (const EquilibriumResult& r : cold_and_warm(s)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        if (r.G > bf.G + 1e-9 * std::abs(bf.G)) {
+            EXPECT_TRUE(rejected_naming(s.pr, r, "SL3", 0.0)) << bf.assemblage;
+        }
+    }
+}
+
 // The ionic liquid with a neutral and a gap between its metal and its salt,
 // beside the compounds, against the ionic brute force.
 TEST(InventedIonicFile, SolvedAtTheOneInstanceMinimum) {
