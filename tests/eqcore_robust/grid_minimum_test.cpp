@@ -118,5 +118,21 @@ TEST(InventedIonicFile, SolvedAtTheOneInstanceMinimum) {
     }
 }
 
+// A pair energy of 16000 T J/mol: the liquid's pair distribution cannot be
+// found, and the model says so by an exception. The calculation fails with
+// that reason instead of letting it escape (the solver never throws), and
+// the next calculation of the same solver still runs.
+TEST(InventedExtremeFile, ModelThatCannotBeEvaluatedFailsTheCalculation) {
+    const Printed s = printed_from(test_data("qc-extreme.dat"), "qc-extreme.dat",
+                                   "mixed T=2500 K P=100000 Pa (warm from 2470 K) feed: LIQQ/A 1 LIQQ/B 0.5");
+    Solver solver;
+    EquilibriumResult r;
+    ASSERT_NO_THROW(r = solver.equilibrate(s.pr, s.c));
+    EXPECT_EQ(r.status, SolverStatus::no_convergence);
+    EXPECT_NE(r.message.find("quadruplet distribution"), std::string::npos) << r.message;
+    ASSERT_NO_THROW(r = solver.equilibrate(s.pr, s.c));
+    EXPECT_FALSE(r.succeeded());
+}
+
 }  // namespace
 }  // namespace eqcore::robust
