@@ -120,7 +120,7 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
         // parameters): the calculation fails with the model's reason, and
         // the half-done state is not remembered for the next one.
         st = SolverStatus::no_convergence;
-        out.message = std::string(status_name(st)) + ": " + e.what();
+        out.message = e.what();
         forget();
     }
     out.status = st;
