@@ -17,6 +17,7 @@ namespace {
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
 constexpr int kMostBasins = 4;    // compositions below the plane tried, lowest first
+constexpr double kSameBasin = 1e-2;  // largest fraction difference of two minima taken for one basin
 constexpr int kRounds = 12;       // programmes per composition
 constexpr std::size_t kMostColumns = 400;
 constexpr int kSteps = 30;  // moves of the phase's one composition
@@ -350,7 +351,7 @@ OwnBasinsFinding own_basins(const OwnBasinsInput& in, int p, const std::vector<s
     for (const TangentMinimum& m : minima) {
         if (!(m.D < -tol_df) || static_cast<int>(basins.size()) >= kMostBasins) break;
         bool seen = false;
-        for (const auto& x : basins) seen = seen || max_difference(x, m.x) < 1e-3;
+        for (const auto& x : basins) seen = seen || max_difference(x, m.x) < kSameBasin;
         if (!seen) basins.push_back(m.x);
     }
     const std::vector<Column> common = search.common(p);

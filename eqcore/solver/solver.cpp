@@ -3,6 +3,7 @@
 #include "solver/solver.hpp"
 
 #include <cmath>
+#include <exception>
 #include <string>
 
 #include "solver/streams.hpp"
@@ -95,22 +96,32 @@ void Solver::equilibrate(const EquilibriumProblem& problem, const Conditions& co
     out.message.clear();
     const int iterations0 = ws.iterations, calculations0 = ws.calculations;
     SolverStatus st = check(problem, cond, out.message);
-    if (st == SolverStatus::ok) {
-        problem.elements(ws.b_in);
-        st = detail::prepare(ws, problem, ws.b_in, out.message);
-    }
-    if (st == SolverStatus::ok) {
-        const double H_in = detail::held_feeds_enthalpy(ws, problem);
-        if (cond.target.kind == TargetKind::none) {
-            detail::set_conditions(ws, cond.T, cond.P);
-            st = detail::solve_tp(ws, options_.warm_start, out.message);
-            if (st == SolverStatus::ok) {
-                out.H_in = H_in;
-                detail::fill_result(ws, out);
-            }
-        } else {
-            st = detail::temperature_target(ws, cond, H_in, out, out.message);
+    try {
+        if (st == SolverStatus::ok) {
+            problem.elements(ws.b_in);
+            st = detail::prepare(ws, problem, ws.b_in, out.message);
         }
+        if (st == SolverStatus::ok) {
+            const double H_in = detail::held_feeds_enthalpy(ws, problem);
+            if (cond.target.kind == TargetKind::none) {
+                detail::set_conditions(ws, cond.T, cond.P);
+                st = detail::solve_tp(ws, options_.warm_start, out.message);
+                if (st == SolverStatus::ok) {
+                    out.H_in = H_in;
+                    detail::fill_result(ws, out);
+                }
+            } else {
+                st = detail::temperature_target(ws, cond, H_in, out, out.message);
+            }
+        }
+    } catch (const std::exception& e) {
+        // A phase model that cannot be evaluated where the calculation
+        // took it (a quasichemical distribution not found under extreme
+        // parameters): the calculation fails with the model's reason, and
+        // the half-done state is not remembered for the next one.
+        st = SolverStatus::no_convergence;
+        out.message = e.what();
+        forget();
     }
     out.status = st;
     out.iterations = ws.iterations - iterations0;

@@ -1,0 +1,138 @@
+// The brute-force grid minimum of binary materials checked against closed
+// forms, then hard states of the invented files (phases with gaps inside
+// one phase written once, three sublattices with vacancies, magnetic
+// sublattice phases with negative Tc and beta, four-constituent polynomial
+// phases) solved cold and warm against it.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "grid_minimum.hpp"
+#include "ionic_brute_force.hpp"
+#include "own_basins_util.hpp"
+#include "robust_util.hpp"
+
+namespace eqcore::robust {
+namespace {
+
+TEST(GridMinimum, AgCuExampleMatchesItsClosedForms) {
+    const System sys = read_dat(example("ag-cu-example.dat"));
+    // 0.6 Ag + 0.4 Cu: one liquid at 1400 K; both solids at 1000 K (the
+    // liquid is above them at every composition there).
+    EXPECT_NEAR(binary_grid_minimum(sys, {0.6, 0.4}, 1400.0, 1e5).G, -87963.173, 2e-3);
+    EXPECT_NEAR(binary_grid_minimum(sys, {0.6, 0.4}, 1000.0, 1e5).G, 0.6 * -55898.722 + 0.4 * -46204.849, 2e-3);
+}
+
+// A liquid with a gap, written once, and AB(s): the least G over the
+// assemblages with the liquid once is the liquid alone at the feed or the
+// liquid on the A side beside AB(s) (B side: none below the feed), from
+// the liquid's closed form; never the two liquids of the gap.
+TEST(GridMinimum, GapWrittenOnceIsOneInstance) {
+    const System sys = read_dat(test_data("gap-c11-300.dat"));
+    const double T = 1000.0, RT = kR * T, x_f = 0.3;
+    const auto liquid = [&](double x) {  // J per mol of atoms
+        return 1500.0 * x + RT * (x * std::log(x) + (1.0 - x) * std::log(1.0 - x)) +
+               x * (1.0 - x) * (24000.0 + 6000.0 * (1.0 - 2.0 * x));
+    };
+    const double ab = 744.306586 / 2.0;  // per mol of atoms at x = 0.5
+    double best = liquid(x_f);
+    for (int i = 1; i < 300000; ++i) {
+        const double x = x_f * i / 300000.0;
+        best = std::min(best, liquid(x) + (ab - liquid(x)) * (x_f - x) / (0.5 - x));
+    }
+    const GridMinimum bf = binary_grid_minimum(sys, {0.7, 0.3}, T, 1e5);
+    EXPECT_NEAR(bf.G, best, 1e-6) << bf.assemblage;
+}
+
+// States of the invented files (the stress harness's lines): the solver,
+// cold and warm, at the brute-force minimum.
+struct HardState {
+    const char* file;
+    const char* line;
+};
+
+class InventedFiles : public ::testing::TestWithParam<HardState> {};
+
+TEST_P(InventedFiles, SolvedAtTheGridMinimum) {
+    const HardState& h = GetParam();
+    const Printed s = printed_from(test_data(h.file), h.file, h.line);
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    for (const EquilibriumResult& r : cold_and_warm(s)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(s.pr, r));
+        EXPECT_LE(r.G, bf.G + 1e-9 * std::abs(bf.G)) << bf.assemblage;
+        EXPECT_GE(r.G, bf.G - 1e-6 * std::abs(bf.G)) << bf.assemblage;
+    }
+}
+
+// Three sublattices: a liquid trace beside the phase inside its gap, the
+// phase alone with vacancies on two sublattices, and rich in B on all
+// three. Magnetic phases across Tc (ferro- and antiferromagnetic end
+// members), and with Tc and beta changing sign inside the phase (one
+// alone, and the two side by side). The associate liquid beside the
+// compound at its gap's edge, and at both ends of its gap.
+INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
+    HardState{"sl3-gap.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 0.9"},
+    HardState{"sl3-gap.dat", "mixed T=1100 K P=100000 Pa (warm from 1130 K) feed: AB2_s/AB2_s 1 A3B_s/A3B_s 1.3"},
+    HardState{"sl3-gap.dat", "mixed T=800 K P=100000 Pa (warm from 770 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 4"},
+    HardState{"slm-afm.dat", "mixed T=400 K P=100000 Pa (warm from 430 K) feed: AB_s/AB_s 1 LIQ/B 0.6"},
+    HardState{"slm-afm.dat", "mixed T=1050 K P=100000 Pa (warm from 1020 K) feed: BCCM/A:Va 1 FCCM/B:Va 0.7"},
+    HardState{"slm-afm.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: FCCM/A:Va 1 FCCM/B:Va 1.2"},
+    HardState{"slm-sign.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: BCCX/A:Va 1 FCCX/B:Va 0.8"},
+    HardState{"slm-sign.dat", "mixed T=350 K P=100000 Pa (warm from 380 K) feed: AB_s/AB_s 1 LIQ/B 0.4"},
+    HardState{"rk4-gap.dat", "mixed T=500 K P=100000 Pa (warm from 530 K) feed: SOLQ/A 1 SOLQ/B 0.9"},
+    HardState{"rk4-gap.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: SOLQ/A 1 SOLQ/B 0.35"},
+    HardState{"rk4-gap.dat", "mixed T=700 K P=100000 Pa (warm from 730 K) feed: A2B3_s/A2B3_s 1 LIQ4/B 0.5"}));
+
+// A result the brute force beats is one the check must reject. At 262 K
+// the phase's distance has many minima near its deepest basin (A:A:Va);
+// they once filled every basin the check tries, and the one that holds the
+// feed alone (B on the second sublattice instead of the third, 65 J lower
+// or more) was never tried.
+TEST(GridMinimum, CheckRejectsWhatTheBruteForceBeats) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "lean T=262.36788883918587 K P=84867.629890854354 Pa (warm from 265.71355849404517 K) "
+                                   "feed: SL3/A:A:Va 0.17832148482236865 SL3/B:Va:B 0.081963606982442261");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P);
+    for (const EquilibriumResult& r : cold_and_warm(s)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        if (r.G > bf.G + 1e-9 * std::abs(bf.G)) {
+            EXPECT_TRUE(rejected_naming(s.pr, r, "SL3", 0.0)) << bf.assemblage;
+        }
+    }
+}
+
+// The ionic liquid with a neutral and a gap between its metal and its salt,
+// beside the compounds, against the ionic brute force.
+TEST(InventedIonicFile, SolvedAtTheOneInstanceMinimum) {
+    for (const char* line : {"mixed T=1200 K P=100000 Pa (warm from 1230 K) feed: A2B_s/A2B_s 1 A_s/A_s 0.8",
+                             "mixed T=900 K P=100000 Pa (warm from 870 K) feed: A2B_s/A2B_s 1 A_s/A_s 3",
+                             "mixed T=1500 K P=100000 Pa (warm from 1470 K) feed: AB2_s/AB2_s 1 IONLIQ/B 0.5"}) {
+        SCOPED_TRACE(line);
+        const Printed s = printed_from(test_data("ion-gap.dat"), "ion-gap.dat", line);
+        const double least =
+            testing::ionic_one_instance_minimum(s.sys, phase_of(s.sys, "IONLIQ"), s.pr.elements(), s.c.T, s.c.P, 120);
+        at_minimum(s, cold_and_warm(s), least, 1e-6);
+    }
+}
+
+// A pair energy of 16000 T J/mol: the liquid's pair distribution cannot be
+// found, and the model says so by an exception. The calculation fails with
+// that reason instead of letting it escape (the solver never throws), and
+// the next calculation of the same solver still runs.
+TEST(InventedExtremeFile, ModelThatCannotBeEvaluatedFailsTheCalculation) {
+    const Printed s = printed_from(test_data("qc-extreme.dat"), "qc-extreme.dat",
+                                   "mixed T=2500 K P=100000 Pa (warm from 2470 K) feed: LIQQ/A 1 LIQQ/B 0.5");
+    Solver solver;
+    EquilibriumResult r;
+    ASSERT_NO_THROW(r = solver.equilibrate(s.pr, s.c));
+    EXPECT_EQ(r.status, SolverStatus::no_convergence);
+    EXPECT_NE(r.message.find("quadruplet distribution"), std::string::npos) << r.message;
+    ASSERT_NO_THROW(r = solver.equilibrate(s.pr, s.c));
+    EXPECT_FALSE(r.succeeded());
+}
+
+}  // namespace
+}  // namespace eqcore::robust
