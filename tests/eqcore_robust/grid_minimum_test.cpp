@@ -69,7 +69,10 @@ TEST_P(InventedFiles, SolvedAtTheGridMinimum) {
 
 // Three sublattices: a liquid trace beside the phase inside its gap, the
 // phase alone with vacancies on two sublattices, and rich in B on all
-// three. Magnetic phases across Tc (ferro- and antiferromagnetic end
+// three; the phase alone holding the whole feed in its basin of mostly
+// vacancies on the second and third sublattices, where every start that
+// mixes another phase in slides back to its higher basin (13 kJ and 65 J
+// higher). Magnetic phases across Tc (ferro- and antiferromagnetic end
 // members), and with Tc and beta changing sign inside the phase (one
 // alone, and the two side by side). The associate liquid beside the
 // compound at its gap's edge, and at both ends of its gap.
@@ -77,6 +80,10 @@ INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"sl3-gap.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 0.9"},
     HardState{"sl3-gap.dat", "mixed T=1100 K P=100000 Pa (warm from 1130 K) feed: AB2_s/AB2_s 1 A3B_s/A3B_s 1.3"},
     HardState{"sl3-gap.dat", "mixed T=800 K P=100000 Pa (warm from 770 K) feed: SL3/A:A:Va 1 SL3/B:Va:B 4"},
+    HardState{"sl3-gap.dat", "lean T=558.37829024280154 K P=508199.75157432829 Pa (warm from 585.83943539354709 K) "
+                             "feed: SL3/A:A:Va 27.533641338007005 SL3/B:Va:B 6.1306420970916085"},
+    HardState{"sl3-gap.dat", "lean T=262.36788883918587 K P=84867.629890854354 Pa (warm from 265.71355849404517 K) "
+                             "feed: SL3/A:A:Va 0.17832148482236865 SL3/B:Va:B 0.081963606982442261"},
     HardState{"slm-afm.dat", "mixed T=400 K P=100000 Pa (warm from 430 K) feed: AB_s/AB_s 1 LIQ/B 0.6"},
     HardState{"slm-afm.dat", "mixed T=1050 K P=100000 Pa (warm from 1020 K) feed: BCCM/A:Va 1 FCCM/B:Va 0.7"},
     HardState{"slm-afm.dat", "mixed T=450 K P=100000 Pa (warm from 480 K) feed: FCCM/A:Va 1 FCCM/B:Va 1.2"},
