@@ -355,18 +355,21 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
     return true;
 }
 
-bool alone_start(Workspace& ws, int who, const std::vector<double>& x) {
+bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool sampled) {
     const Candidate& c = ws.cand[sz(who)];
     const std::size_t m = sz(c.count);
-    // Seeds: x, then the phase's sampled compositions (corners, midpoints,
+    // Seeds: x, or the phase's sampled compositions (corners, midpoints,
     // centroid): the basin that holds the feed alone need not be x's.
-    std::vector<std::vector<double>> seeds{x};
-    reserve_program(ws, lp_column_count(ws, c), sz(lp_column_count(ws, c)) * m);
-    ws.lp_used = 0;
-    lp_sample_columns(ws, who);
-    for (int k = 0; k < ws.lp_used; ++k) {
-        seeds.emplace_back(m);
-        fractions_of_column(ws, c, ws.lp_x.data() + ws.lp_xoff[sz(k)], seeds.back().data());
+    std::vector<std::vector<double>> seeds;
+    if (!sampled) seeds.push_back(x);
+    if (sampled) {
+        reserve_program(ws, lp_column_count(ws, c), sz(lp_column_count(ws, c)) * m);
+        ws.lp_used = 0;
+        lp_sample_columns(ws, who);
+        for (int k = 0; k < ws.lp_used; ++k) {
+            seeds.emplace_back(m);
+            fractions_of_column(ws, c, ws.lp_x.data() + ws.lp_xoff[sz(k)], seeds.back().data());
+        }
     }
     reserve_program(ws, 2 + c.count, (m + 2) * m);
     // The program of the phase's columns alone: y and y moved a share
