@@ -103,11 +103,20 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         };
         // From the program's assemblage with the phase at one composition
         // near xb, then from the program's own (its columns of the phase
-        // merged); called after basin_start found a lower assemblage at xb.
+        // merged), then from the phase alone holding the feed in xb's basin,
+        // then in the basin of the phase's sampled composition where it
+        // holds the feed at least G (the answer may be the phase alone,
+        // away from xb where the balance takes it: the starts that mix
+        // other phases in can slide back to the state held); called after
+        // basin_start found a lower assemblage at xb.
         const auto leave_for = [&](const std::vector<double>& xb) {
             if (one_instance_start(ws, who, xb) && lower(true)) return true;
             before.restore(ws);
-            return basin_start(ws, who, xb, G0) == BasinVerdict::move && lower(true);
+            if (basin_start(ws, who, xb, G0) == BasinVerdict::move && lower(true)) return true;
+            before.restore(ws);
+            if (alone_start(ws, who, xb, false) && lower(true)) return true;
+            before.restore(ws);
+            return alone_start(ws, who, xb, true) && lower(true);
         };
         // Where the program finds an assemblage with the phase at x's basin
         // lower (basin_start.cpp): from that assemblage. Then, where it

@@ -609,6 +609,16 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
 // neighbourhood's reach the balance holds the phase where it is, and the
 // only balanced start found is the state itself.
 bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
+// With the state restored: `who` alone holding the whole feed, started in
+// one basin of its own: from each seed (x, or with `sampled` the phase's
+// sampled compositions) the program of the phase's columns only, at the seed and
+// at the seed moved towards each constituent of each sublattice by the
+// shortest step (found by bisection) with which they balance; of these
+// assemblages (the columns merged into one instance, every other phase
+// absent) the one where the phase's G is least is the iterate. False
+// (nothing changed but the program and ws.pi) where the feed lies outside
+// what the phase alone can hold.
+bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool sampled);
 // With the state restored: another basin of `who` below the state's plane,
 // the one on the other side of its present composition from x (a phase
 // inside its gap between two basins). Its distance descends from the
