@@ -63,6 +63,39 @@ struct Snapshot {
     }
 };
 
+// The linear program basin_start leaves (its columns, amounts and
+// buffers): towards_start builds on it after leave_for's starts, each of
+// which solves programs of its own in the same buffers.
+struct ProgramCopy {
+    std::vector<double> tab, cost, col, z, x;
+    std::vector<int> basis, owner, xoff;
+    int cols = 0, used = 0;
+    void take(const Workspace& ws) {
+        tab = ws.lp_tab;
+        cost = ws.lp_cost;
+        col = ws.lp_col;
+        z = ws.lp_z;
+        x = ws.lp_x;
+        basis = ws.lp_basis;
+        owner = ws.lp_owner;
+        xoff = ws.lp_xoff;
+        cols = ws.lp_cols;
+        used = ws.lp_used;
+    }
+    void restore(Workspace& ws) const {
+        ws.lp_tab = tab;
+        ws.lp_cost = cost;
+        ws.lp_col = col;
+        ws.lp_z = z;
+        ws.lp_x = x;
+        ws.lp_basis = basis;
+        ws.lp_owner = owner;
+        ws.lp_xoff = xoff;
+        ws.lp_cols = cols;
+        ws.lp_used = used;
+    }
+};
+
 // The present mixture written once, not ideal, with the most negative
 // distance at another composition of itself (that composition in `x`), or
 // -1 (self_search.cpp: screened, searched where the screen finds it below
@@ -94,6 +127,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         if (who < 0) return SolverStatus::ok;
         Snapshot before;
         before.take(ws);
+        ProgramCopy program;
         const double G0 = state_G(ws);
         std::string m;
         // Converged from the iterate as it stands (warm) or from the cold
@@ -126,9 +160,15 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // composition (x is only the deepest below the plane; a proof
         // covers x's basin alone), decided the same way. Last, where x's
         // basin is not decided, after a warm start, from the cold start.
+        // The move's starts reuse the program's buffers: towards_start
+        // gets the verdict's program back, as if they had not been tried.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
         const bool decided = verdict == BasinVerdict::stay;
-        if (verdict == BasinVerdict::move && leave_for(x)) continue;
+        if (verdict == BasinVerdict::move) {
+            program.take(ws);
+            if (leave_for(x)) continue;
+            program.restore(ws);
+        }
         before.restore(ws);
         if (!decided && towards_start(ws, who, x) && lower(true)) continue;
         before.restore(ws);
