@@ -115,6 +115,27 @@ TEST(GridMinimum, PhaseAloneHoldsTheFeedInItsOtherBasin) {
     }
 }
 
+// Magnetic phase with Tc and beta changing sign, moved out of its higher
+// basin: every start of the move fails (none ends lower), then the start
+// towards x, from the move's program with the other phases' columns, finds
+// the lower state (BCCX beside AB_s, 17 J lower at 624 K). The failed
+// starts solve programs of their own in the same buffers; reading those
+// instead, the start towards x had no other phase to balance with and the
+// higher state was returned.
+TEST(GridMinimum, FailedMoveStartsLeaveTheNextStartItsProgram) {
+    for (const char* line :
+         {"rich T=623.9448145797578 K P=4866310.2679576399 Pa (warm from 630.34679508872887 K) "
+          "feed: BCCX/A:Va 0.43898499412296182 FCCX/B:Va 0.57066856095675855",
+          "mixed T=615.85110234959552 K P=2990483.5564349927 Pa (warm from 605.56322951213394 K) "
+          "feed: BCCX/A:Va 0.11971295855969177 FCCX/A:B 1.815599689320293 LIQ/A 0.037295382115976772 "
+          "BCCX/A:B 2.0815014178748985 LIQ/A 1.7627065727269977 BCCX/A:Va 0.011807330447189313"}) {
+        SCOPED_TRACE(line);
+        const Printed s = printed_from(test_data("slm-sign.dat"), "slm-sign.dat", line);
+        const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+        at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+    }
+}
+
 // A result the brute force beats is one the check must reject. At 262 K
 // the phase's distance has many minima near its deepest basin (A:A:Va);
 // they once filled every basin the check tries, and the one that holds the
