@@ -240,6 +240,7 @@ struct Workspace {
     // variables (reflections of their QR), and C projected onto the
     // directions that keep them.
     std::vector<double> cons, cons_tau, Cz;
+    bool cz_lu = false;  // Cz holds an LU factor (pivots in cpiv), not a Cholesky one
     std::vector<double> rnew;             // per slot: residual at the new potentials
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
@@ -411,9 +412,11 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // A phase's scaled block C (m x m) restricted to the directions orthogonal
 // to the k constraint columns the caller put in ws.cons (m x k): factorises
 // Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
-// definite (C is overwritten); returns the shift (0: exact). solve_projected
-// then gives t <- Z (Z'CZ)^-1 Z' t.
-double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+// definite (C is overwritten); returns the shift (0: exact). With `exact`
+// a block that is not positive definite but not singular is factorised as
+// it is instead (by LU: ws.cz_lu set, the shift 0). solve_projected then
+// gives t <- Z (Z'CZ)^-1 Z' t.
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C, bool exact = false);
 void solve_projected(Workspace& ws, int m, int k, double* t);
 // Rewrites the rows of V and y of candidate c's trace constituents (below
 // 1e-8 of their sublattice) from their own rows of its block (factorised
