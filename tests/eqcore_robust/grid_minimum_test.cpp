@@ -136,6 +136,19 @@ TEST(GridMinimum, FailedMoveStartsLeaveTheNextStartItsProgram) {
     }
 }
 
+// The phase alone holds the feed inside the concave part of its own
+// energy (its block not positive definite there, the state as a whole
+// stable): Newton with the block shifted converged only linearly and ran
+// out of iterations, so cold failed and warm kept the higher state beside
+// the liquid (405 J above by the check).
+TEST(GridMinimum, PhaseAloneInsideItsSpinodalConverges) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "rich T=495.06073120969677 K P=707385.8316625919 Pa (warm from 474.44131291207646 K) "
+                                   "feed: SL3/A:A:Va 5.131094841821926 SL3/B:Va:B 3.1580458765401707");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+}
+
 // A result the brute force beats is one the check must reject. At 262 K
 // the phase's distance has many minima near its deepest basin (A:A:Va);
 // they once filled every basin the check tries, and the one that holds the
