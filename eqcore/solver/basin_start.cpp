@@ -452,6 +452,36 @@ bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::v
     return D < -ws.opt.stability_tol && from_x > kApart && from_y0 > kApart;
 }
 
+bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vector<double>>& tried,
+                      std::vector<double>& xk) {
+    const Candidate& c = ws.cand[sz(who)];
+    const TangentMemory& t = ws.tpm[sz(who)];
+    constexpr int kB = TangentMemory::kBasins;
+    if (k >= t.basins || ws.basin_own[sz(kB) * sz(who) + sz(k)] != 0) return false;
+    const std::size_t m = sz(c.count);
+    const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(c.first) + sz(k) * m;
+    xk.assign(bx, bx + m);
+    std::vector<double> y0(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    // Apart from the present composition and the basins decided, before
+    // the descent (one that starts in a basin decided lands there) and
+    // after it.
+    const auto apart = [&]() {
+        const auto from = [&](const std::vector<double>& y) {
+            double d = 0.0;
+            for (std::size_t q = 0; q < m; ++q) d = std::max(d, std::abs(xk[q] - y[q]));
+            return d > kApart;
+        };
+        if (!from(y0)) return false;
+        for (const std::vector<double>& y : tried)
+            if (y.size() == m && !from(y)) return false;
+        return true;
+    };
+    if (!apart()) return false;
+    const double D = descend_distance(ws, c, xk.data());
+    return D < -ws.opt.stability_tol && apart();
+}
+
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
     const int NC = static_cast<int>(ws.cand.size());
     const int generated = kRounds * NC + 1 + ws.cand[sz(who)].count;  // and the phase's neighbourhood

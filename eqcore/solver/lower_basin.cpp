@@ -173,9 +173,23 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         if (!decided && towards_start(ws, who, x) && lower(true)) continue;
         before.restore(ws);
         std::vector<double>& x2 = ws.basin_other;
-        if (opposite_basin(ws, who, x, x2) && basin_start(ws, who, x2, G0) == BasinVerdict::move && leave_for(x2))
-            continue;
+        const bool opposite = opposite_basin(ws, who, x, x2);
+        if (opposite && basin_start(ws, who, x2, G0) == BasinVerdict::move && leave_for(x2)) continue;
         before.restore(ws);
+        // The other minima the phase's search remembers, decided the same
+        // way (the lower state may be the phase in a basin of its own that
+        // is neither x's nor the opposite one).
+        std::vector<std::vector<double>> tried{x};
+        if (opposite) tried.push_back(x2);
+        std::vector<double> xk;
+        bool left = false;
+        for (int k = 0; k < TangentMemory::kBasins && !left; ++k) {
+            if (!remembered_basin(ws, who, k, tried, xk)) continue;
+            tried.push_back(xk);
+            left = basin_start(ws, who, xk, G0) == BasinVerdict::move && leave_for(xk);
+            if (!left) before.restore(ws);
+        }
+        if (left) continue;
         if (!decided && !cold_tried) {
             cold_tried = true;
             ws.have_solution = false;

@@ -629,6 +629,15 @@ bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool samp
 // x2 where it lies below the plane by more than the stability tolerance
 // and apart from both x and the present composition.
 bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2);
+// With the state restored: the minimum k of `who`'s distance that its
+// stability search remembers (not at its present composition), descended
+// again at the state's potentials into xk; true where that lies below the
+// plane by more than the stability tolerance and apart from the present
+// composition and from each composition in `tried` (the basins already
+// decided). The phase alone may hold the feed in a basin that is neither
+// the deepest nor the one opposite it.
+bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vector<double>>& tried,
+                      std::vector<double>& xk);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'
