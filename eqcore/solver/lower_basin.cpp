@@ -12,7 +12,7 @@
 // far as the balance allows (none where it cannot move: the state itself
 // is that start). The phase's basin on the other side of its present
 // composition, where one lies below the plane, is decided the same way
-// (x is only the deepest). Last, where x's basin is undecided after a warm
+// (x is only the deepest), then each other minimum its search remembers. Last, where x's basin is undecided after a warm
 // start, the cold start is tried; the lower
 // converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the

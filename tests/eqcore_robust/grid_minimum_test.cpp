@@ -136,6 +136,18 @@ TEST(GridMinimum, FailedMoveStartsLeaveTheNextStartItsProgram) {
     }
 }
 
+// The phase alone holds the feed in a third basin of its own (B on the
+// second sublattice, mostly vacancies on the third): neither the deepest
+// basin (A on the second) nor the one opposite it leads lower, and the
+// state beside that pair was kept 43 J above the grid minimum.
+TEST(GridMinimum, PhaseAloneInARememberedBasinOfItsOwn) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "rich T=332.6183745995653 K P=3615.2401372100376 Pa (warm from 334.0795805273018 K) "
+                                   "feed: SL3/A:A:Va 0.6866272547808311 SL3/B:Va:B 0.3235115933836081");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+}
+
 // The phase alone holds the feed inside the concave part of its own
 // energy (its block not positive definite there, the state as a whole
 // stable): Newton with the block shifted converged only linearly and ran
