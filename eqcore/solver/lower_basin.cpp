@@ -12,9 +12,9 @@
 // far as the balance allows (none where it cannot move: the state itself
 // is that start). The phase's basin on the other side of its present
 // composition, where one lies below the plane, is decided the same way
-// (x is only the deepest), then each other minimum its search remembers. Last, where x's basin is undecided after a warm
-// start, the cold start is tried; the lower
-// converged state is kept, a few hops at most. Ideal
+// (x is only the deepest), then each other minimum its search remembers.
+// Last, where x's basin is undecided after a warm start, the cold start
+// is tried; the lower converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
 // searched fully only where the screen finds them below their plane.
@@ -158,8 +158,9 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // moved towards x as far as the balance allows. Then, a proof or
         // not, the phase's basin on the other side of its present
         // composition (x is only the deepest below the plane; a proof
-        // covers x's basin alone), decided the same way. Last, where x's
-        // basin is not decided, after a warm start, from the cold start.
+        // covers x's basin alone), decided the same way, then the other
+        // minima the phase's search remembers. Last, where x's basin is
+        // not decided, after a warm start, from the cold start.
         // The move's starts reuse the program's buffers: towards_start
         // gets the verdict's program back, as if they had not been tried.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
