@@ -41,6 +41,7 @@ constexpr double kShortestTowards = 1.0 / 64.0;  // of the way to x: the shortes
 constexpr int kRefineTowards = 5;     // bisections of the longest balanced step towards x
 constexpr double kApart = 1e-2;       // largest fraction difference of two compositions of one basin
 constexpr double kInterior = 0.9;     // share of the way to the simplex's edge an opposite start goes
+constexpr int kRefineAlone = 10;      // bisections of the shortest step that lets the phase alone hold the feed
 
 // Room in the program's buffers for `cols` columns of compositions `xlen`
 // long (the start's sizes cover the sampled columns only).
@@ -203,12 +204,13 @@ void drop_columns_of(Workspace& ws, int ci) {
 }
 
 // Candidate `who` as columns at y (fractions) and at compositions a step
-// kStar from y towards each of its constituents: one column alone admits
-// the phase only where the balance leaves exactly its composition (a feed
-// that compounds make up exactly), while columns within that small
-// neighbourhood merge into one instance near y. Adds at most 1 + count
-// columns (unpriced ones without `priced`: lp_add_column).
-void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y, bool priced = true) {
+// (kStar unless given) from y towards each of its constituents: one column
+// alone admits the phase only where the balance leaves exactly its
+// composition (a feed that compounds make up exactly), while columns
+// within that small neighbourhood merge into one instance near y. Adds at
+// most 1 + count columns (unpriced ones without `priced`: lp_add_column).
+void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y, bool priced = true,
+                       double step = kStar) {
     const Candidate& c = ws.cand[sz(who)];
     double* col = ws.xtry.data();
     column_of_fractions(ws, c, y.data(), col);
@@ -217,8 +219,8 @@ void add_neighbourhood(Workspace& ws, int who, const std::vector<double>& y, boo
     for (int g = c.group0; g < c.group0 + c.groups; ++g)
         for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
             std::copy(y.begin(), y.end(), star.begin());
-            for (int q = ws.grp_begin[sz(g)]; q < ws.grp_end[sz(g)]; ++q) star[sz(q - c.first)] *= 1.0 - kStar;
-            star[sz(s - c.first)] += kStar;
+            for (int q = ws.grp_begin[sz(g)]; q < ws.grp_end[sz(g)]; ++q) star[sz(q - c.first)] *= 1.0 - step;
+            star[sz(s - c.first)] += step;
             column_of_fractions(ws, c, star.data(), col);
             lp_add_column(ws, who, col, priced);
         }
@@ -353,6 +355,73 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x) {
     return true;
 }
 
+bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool sampled) {
+    const Candidate& c = ws.cand[sz(who)];
+    const std::size_t m = sz(c.count);
+    // Seeds: x, or the phase's sampled compositions (corners, midpoints,
+    // centroid): the basin that holds the feed alone need not be x's.
+    std::vector<std::vector<double>> seeds;
+    if (!sampled) seeds.push_back(x);
+    if (sampled) {
+        reserve_program(ws, lp_column_count(ws, c), sz(lp_column_count(ws, c)) * m);
+        ws.lp_used = 0;
+        lp_sample_columns(ws, who);
+        for (int k = 0; k < ws.lp_used; ++k) {
+            seeds.emplace_back(m);
+            fractions_of_column(ws, c, ws.lp_x.data() + ws.lp_xoff[sz(k)], seeds.back().data());
+        }
+    }
+    reserve_program(ws, 2 + c.count, (m + 2) * m);
+    // The program of the phase's columns alone: y and y moved a share
+    // `step` of the way to each constituent of each sublattice. The
+    // compositions these columns balance grow with the step (each column at
+    // a shorter step is a mix of y and the one at the longer), so the
+    // shortest step that balances is bisected between none and the whole
+    // way: the phase holds the feed as near y as this neighbourhood allows.
+    const auto balances_with = [&](const std::vector<double>& y, double step, bool solved) {
+        ws.lp_used = 0;
+        add_neighbourhood(ws, who, y, solved, step);
+        return ws.lp_used > 0 && (solved ? solve_lp(ws) : lp_balances(ws));
+    };
+    const auto shortest_step = [&](const std::vector<double>& y) {
+        if (!balances_with(y, 1.0, false)) return -1.0;
+        double none = 0.0, step = 1.0;
+        for (int i = 0; i < kRefineAlone; ++i) {
+            const double mid = 0.5 * (none + step);
+            (balances_with(y, mid, false) ? step : none) = mid;
+        }
+        return balances_with(y, step, true) ? step : -1.0;
+    };
+    // Each seed's balanced start, the phase's columns merged into the one
+    // composition the start gives it, judged by the phase's G there (the
+    // whole feed in it): the least is the start.
+    std::vector<double> merged(m);
+    double best = HUGE_VAL, best_step = -1.0;
+    std::size_t at_best = 0;
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        const double step = shortest_step(seeds[i]);
+        if (step < 0.0) continue;
+        double units = 0.0;
+        std::fill(merged.begin(), merged.end(), 0.0);
+        for (int k = 0; k < ws.lp_used; ++k) {
+            units += ws.lp_z[sz(k)];
+            for (std::size_t q = 0; q < m; ++q) merged[q] += ws.lp_z[sz(k)] * ws.lp_x[sz(ws.lp_xoff[sz(k)]) + q];
+        }
+        if (!(units > 0.0)) continue;
+        for (double& v : merged) v /= units;
+        if (!lp_add_column(ws, who, merged.data())) continue;
+        const double G = units * ws.lp_cost[sz(ws.lp_used - 1)];
+        if (G < best) {
+            best = G;
+            best_step = step;
+            at_best = i;
+        }
+    }
+    if (best_step < 0.0 || !balances_with(seeds[at_best], best_step, true)) return false;
+    start_from_lp(ws, true);
+    return true;
+}
+
 bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2) {
     const Candidate& c = ws.cand[sz(who)];
     const std::size_t m = sz(c.count);
@@ -381,6 +450,36 @@ bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::v
         from_y0 = std::max(from_y0, std::abs(x2[k] - y0[k]));
     }
     return D < -ws.opt.stability_tol && from_x > kApart && from_y0 > kApart;
+}
+
+bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vector<double>>& tried,
+                      std::vector<double>& xk) {
+    const Candidate& c = ws.cand[sz(who)];
+    const TangentMemory& t = ws.tpm[sz(who)];
+    constexpr int kB = TangentMemory::kBasins;
+    if (k >= t.basins || ws.basin_own[sz(kB) * sz(who) + sz(k)] != 0) return false;
+    const std::size_t m = sz(c.count);
+    const double* bx = ws.tp_basin_x.data() + sz(kB) * sz(c.first) + sz(k) * m;
+    xk.assign(bx, bx + m);
+    std::vector<double> y0(m);
+    fractions_of_column(ws, c, ws.n.data() + c.first, y0.data());
+    // Apart from the present composition and the basins decided, before
+    // the descent (one that starts in a basin decided lands there) and
+    // after it.
+    const auto apart = [&]() {
+        const auto from = [&](const std::vector<double>& y) {
+            double d = 0.0;
+            for (std::size_t q = 0; q < m; ++q) d = std::max(d, std::abs(xk[q] - y[q]));
+            return d > kApart;
+        };
+        if (!from(y0)) return false;
+        for (const std::vector<double>& y : tried)
+            if (y.size() == m && !from(y)) return false;
+        return true;
+    };
+    if (!apart()) return false;
+    const double D = descend_distance(ws, c, xk.data());
+    return D < -ws.opt.stability_tol && apart();
 }
 
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {

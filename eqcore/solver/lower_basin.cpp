@@ -12,9 +12,9 @@
 // far as the balance allows (none where it cannot move: the state itself
 // is that start). The phase's basin on the other side of its present
 // composition, where one lies below the plane, is decided the same way
-// (x is only the deepest). Last, where x's basin is undecided after a warm
-// start, the cold start is tried; the lower
-// converged state is kept, a few hops at most. Ideal
+// (x is only the deepest), then each other minimum its search remembers.
+// Last, where x's basin is undecided after a warm start, the cold start
+// is tried; the lower converged state is kept, a few hops at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
 // searched fully only where the screen finds them below their plane.
@@ -63,6 +63,39 @@ struct Snapshot {
     }
 };
 
+// The linear program basin_start leaves (its columns, amounts and
+// buffers): towards_start builds on it after leave_for's starts, each of
+// which solves programs of its own in the same buffers.
+struct ProgramCopy {
+    std::vector<double> tab, cost, col, z, x;
+    std::vector<int> basis, owner, xoff;
+    int cols = 0, used = 0;
+    void take(const Workspace& ws) {
+        tab = ws.lp_tab;
+        cost = ws.lp_cost;
+        col = ws.lp_col;
+        z = ws.lp_z;
+        x = ws.lp_x;
+        basis = ws.lp_basis;
+        owner = ws.lp_owner;
+        xoff = ws.lp_xoff;
+        cols = ws.lp_cols;
+        used = ws.lp_used;
+    }
+    void restore(Workspace& ws) const {
+        ws.lp_tab = tab;
+        ws.lp_cost = cost;
+        ws.lp_col = col;
+        ws.lp_z = z;
+        ws.lp_x = x;
+        ws.lp_basis = basis;
+        ws.lp_owner = owner;
+        ws.lp_xoff = xoff;
+        ws.lp_cols = cols;
+        ws.lp_used = used;
+    }
+};
+
 // The present mixture written once, not ideal, with the most negative
 // distance at another composition of itself (that composition in `x`), or
 // -1 (self_search.cpp: screened, searched where the screen finds it below
@@ -94,6 +127,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         if (who < 0) return SolverStatus::ok;
         Snapshot before;
         before.take(ws);
+        ProgramCopy program;
         const double G0 = state_G(ws);
         std::string m;
         // Converged from the iterate as it stands (warm) or from the cold
@@ -103,11 +137,20 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         };
         // From the program's assemblage with the phase at one composition
         // near xb, then from the program's own (its columns of the phase
-        // merged); called after basin_start found a lower assemblage at xb.
+        // merged), then from the phase alone holding the feed in xb's basin,
+        // then in the basin of the phase's sampled composition where it
+        // holds the feed at least G (the answer may be the phase alone,
+        // away from xb where the balance takes it: the starts that mix
+        // other phases in can slide back to the state held); called after
+        // basin_start found a lower assemblage at xb.
         const auto leave_for = [&](const std::vector<double>& xb) {
             if (one_instance_start(ws, who, xb) && lower(true)) return true;
             before.restore(ws);
-            return basin_start(ws, who, xb, G0) == BasinVerdict::move && lower(true);
+            if (basin_start(ws, who, xb, G0) == BasinVerdict::move && lower(true)) return true;
+            before.restore(ws);
+            if (alone_start(ws, who, xb, false) && lower(true)) return true;
+            before.restore(ws);
+            return alone_start(ws, who, xb, true) && lower(true);
         };
         // Where the program finds an assemblage with the phase at x's basin
         // lower (basin_start.cpp): from that assemblage. Then, where it
@@ -115,18 +158,39 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // moved towards x as far as the balance allows. Then, a proof or
         // not, the phase's basin on the other side of its present
         // composition (x is only the deepest below the plane; a proof
-        // covers x's basin alone), decided the same way. Last, where x's
-        // basin is not decided, after a warm start, from the cold start.
+        // covers x's basin alone), decided the same way, then the other
+        // minima the phase's search remembers. Last, where x's basin is
+        // not decided, after a warm start, from the cold start.
+        // The move's starts reuse the program's buffers: towards_start
+        // gets the verdict's program back, as if they had not been tried.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
         const bool decided = verdict == BasinVerdict::stay;
-        if (verdict == BasinVerdict::move && leave_for(x)) continue;
+        if (verdict == BasinVerdict::move) {
+            program.take(ws);
+            if (leave_for(x)) continue;
+            program.restore(ws);
+        }
         before.restore(ws);
         if (!decided && towards_start(ws, who, x) && lower(true)) continue;
         before.restore(ws);
         std::vector<double>& x2 = ws.basin_other;
-        if (opposite_basin(ws, who, x, x2) && basin_start(ws, who, x2, G0) == BasinVerdict::move && leave_for(x2))
-            continue;
+        const bool opposite = opposite_basin(ws, who, x, x2);
+        if (opposite && basin_start(ws, who, x2, G0) == BasinVerdict::move && leave_for(x2)) continue;
         before.restore(ws);
+        // The other minima the phase's search remembers, decided the same
+        // way (the lower state may be the phase in a basin of its own that
+        // is neither x's nor the opposite one).
+        std::vector<std::vector<double>> tried{x};
+        if (opposite) tried.push_back(x2);
+        std::vector<double> xk;
+        bool left = false;
+        for (int k = 0; k < TangentMemory::kBasins && !left; ++k) {
+            if (!remembered_basin(ws, who, k, tried, xk)) continue;
+            tried.push_back(xk);
+            left = basin_start(ws, who, xk, G0) == BasinVerdict::move && leave_for(xk);
+            if (!left) before.restore(ws);
+        }
+        if (left) continue;
         if (!decided && !cold_tried) {
             cold_tried = true;
             ws.have_solution = false;

@@ -105,9 +105,22 @@ void reflect_lower(const double* v, double tau, int m, int i, double* row) {
     for (int j = 1; j <= i; ++j) row[j] -= s * v[j];
 }
 
+// The free block as it is, not positive definite, factorised by LU with
+// pivoting (ws.Cz, ws.cpiv) where it is not singular: both triangles from
+// its lower one (the block is symmetric; only that triangle is formed).
+bool factor_indefinite(Workspace& ws, int m, int k, std::span<const double> C) {
+    const int f = m - k;
+    const std::span<double> Cz(ws.Cz.data(), sz(f * f));
+    for (int i = 0; i < f; ++i)
+        for (int j = 0; j <= i; ++j) Cz[sz(i * f + j)] = Cz[sz(j * f + i)] = C[sz((i + k) * m + k + j)] + 0.0;
+    ws.cz_lu = lu_factor(Cz, sz(f), std::span<std::size_t>(ws.cpiv.data(), sz(f)), kMinPivot);
+    return ws.cz_lu;
+}
+
 }  // namespace
 
-double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C, bool exact) {
+    ws.cz_lu = false;
     if (m == 2 && k == 1) return factor_pair(ws, C);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
@@ -136,6 +149,10 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
         const std::size_t failed = cholesky_failed_row(Cz, sz(f), kMinPivot);
         if (failed == sz(f) || shift > 1e8) return shift;
         least = std::min(least, least_eigenvalue_bound(Cz, sz(f), failed, C.data() + sz(k * m + k), sz(m), 0.0, shift));
+        // Near the solution the assemblage as a whole may be stable where
+        // this phase alone is not: Newton's own step, with the block as it
+        // is, converges there quadratically (a shifted one only linearly).
+        if (shift == 0.0 && exact && factor_indefinite(ws, m, k, C)) return 0.0;
     }
 }
 
@@ -148,7 +165,13 @@ void solve_projected(Workspace& ws, int m, int k, double* t) {
     } else {
         apply_qt(G, sz(m), sz(k), tau, t);
     }
-    cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + k, sz(f)));
+    const std::span<double> free(t + k, sz(f));
+    if (ws.cz_lu) {
+        lu_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f),
+                 std::span<const std::size_t>(ws.cpiv.data(), sz(f)), free);
+    } else {
+        cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), free);
+    }
     std::fill(t, t + k, 0.0);
     if (k == 1) {
         reflect_one(G.data(), tau[0], m, t, 1);

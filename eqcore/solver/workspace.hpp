@@ -240,6 +240,7 @@ struct Workspace {
     // variables (reflections of their QR), and C projected onto the
     // directions that keep them.
     std::vector<double> cons, cons_tau, Cz;
+    bool cz_lu = false;  // Cz holds an LU factor (pivots in cpiv), not a Cholesky one
     std::vector<double> rnew;             // per slot: residual at the new potentials
     std::vector<double> V, y;             // per slot: C^-1 X^1/2 A rows, C^-1 X^1/2 mu
     std::vector<double> dln;              // per slot: composition change, log form
@@ -411,9 +412,11 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // A phase's scaled block C (m x m) restricted to the directions orthogonal
 // to the k constraint columns the caller put in ws.cons (m x k): factorises
 // Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
-// definite (C is overwritten); returns the shift (0: exact). solve_projected
-// then gives t <- Z (Z'CZ)^-1 Z' t.
-double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+// definite (C is overwritten); returns the shift (0: exact). With `exact`
+// a block that is not positive definite but not singular is factorised as
+// it is instead (by LU: ws.cz_lu set, the shift 0). solve_projected then
+// gives t <- Z (Z'CZ)^-1 Z' t.
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C, bool exact = false);
 void solve_projected(Workspace& ws, int m, int k, double* t);
 // Rewrites the rows of V and y of candidate c's trace constituents (below
 // 1e-8 of their sublattice) from their own rows of its block (factorised
@@ -609,6 +612,16 @@ bool one_instance_start(Workspace& ws, int who, const std::vector<double>& x);
 // neighbourhood's reach the balance holds the phase where it is, and the
 // only balanced start found is the state itself.
 bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
+// With the state restored: `who` alone holding the whole feed, started in
+// one basin of its own: from each seed (x, or with `sampled` the phase's
+// sampled compositions) the program of the phase's columns only, at the seed and
+// at the seed moved towards each constituent of each sublattice by the
+// shortest step (found by bisection) with which they balance; of these
+// assemblages (the columns merged into one instance, every other phase
+// absent) the one where the phase's G is least is the iterate. False
+// (nothing changed but the program and ws.pi) where the feed lies outside
+// what the phase alone can hold.
+bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool sampled);
 // With the state restored: another basin of `who` below the state's plane,
 // the one on the other side of its present composition from x (a phase
 // inside its gap between two basins). Its distance descends from the
@@ -616,6 +629,15 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
 // x2 where it lies below the plane by more than the stability tolerance
 // and apart from both x and the present composition.
 bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2);
+// With the state restored: the minimum k of `who`'s distance that its
+// stability search remembers (not at its present composition), descended
+// again at the state's potentials into xk; true where that lies below the
+// plane by more than the stability tolerance and apart from the present
+// composition and from each composition in `tried` (the basins already
+// decided). The phase alone may hold the feed in a basin that is neither
+// the deepest nor the one opposite it.
+bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vector<double>>& tried,
+                      std::vector<double>& xk);
 
 // Fills `out` from the converged state (amounts in mol, potentials in J/mol,
 // phase and system properties); `out.H_in` must already hold the streams'

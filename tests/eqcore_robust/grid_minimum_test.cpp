@@ -86,6 +86,81 @@ INSTANTIATE_TEST_SUITE_P(HardStates, InventedFiles, ::testing::Values(
     HardState{"rk4-gap.dat", "mixed T=600 K P=100000 Pa (warm from 630 K) feed: SOLQ/A 1 SOLQ/B 0.35"},
     HardState{"rk4-gap.dat", "mixed T=700 K P=100000 Pa (warm from 730 K) feed: A2B3_s/A2B3_s 1 LIQ4/B 0.5"}));
 
+// The phase alone holds the whole feed, in a basin of its own away from
+// the composition of least distance at the state's potentials (mostly
+// vacancies on the second and third sublattices): every start that mixes
+// another phase in slides back to its higher basin (13 kJ, 65 J and 4 kJ
+// higher once). At 558 K and 431 K the start from that composition finds
+// the basin; at 262 K and 255 K only the start from the sampled
+// composition where the phase holds the feed at least G does.
+TEST(GridMinimum, PhaseAloneHoldsTheFeedInItsOtherBasin) {
+    for (const char* line :
+         {"lean T=558.37829024280154 K P=508199.75157432829 Pa (warm from 585.83943539354709 K) "
+          "feed: SL3/A:A:Va 27.533641338007005 SL3/B:Va:B 6.1306420970916085",
+          "lean T=262.36788883918587 K P=84867.629890854354 Pa (warm from 265.71355849404517 K) "
+          "feed: SL3/A:A:Va 0.17832148482236865 SL3/B:Va:B 0.081963606982442261",
+          "lean T=431.56074648317315 K P=107061.8164256928 Pa (warm from 432.70445310743054 K) "
+          "feed: SL3/A:A:Va 6.2689202875690535 SL3/B:Va:B 2.5325267360274095",
+          "lean T=255.4865251894216 K P=100000 Pa (warm from 245.41475950726942 K) "
+          "feed: SL3/A:A:Va 0.54483660903633846 SL3/B:Va:B 0.25464005769652087"}) {
+        SCOPED_TRACE(line);
+        const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat", line);
+        const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+        for (const EquilibriumResult& r : cold_and_warm(s)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(s.pr, r));
+            EXPECT_LE(r.G, bf.G + 1e-9 * std::abs(bf.G)) << bf.assemblage;
+            EXPECT_GE(r.G, bf.G - 1e-6 * std::abs(bf.G)) << bf.assemblage;
+        }
+    }
+}
+
+// Magnetic phase with Tc and beta changing sign, moved out of its higher
+// basin: every start of the move fails (none ends lower), then the start
+// towards x, from the move's program with the other phases' columns, finds
+// the lower state (BCCX beside AB_s, 17 J lower at 624 K). The failed
+// starts solve programs of their own in the same buffers; reading those
+// instead, the start towards x had no other phase to balance with and the
+// higher state was returned.
+TEST(GridMinimum, FailedMoveStartsLeaveTheNextStartItsProgram) {
+    for (const char* line :
+         {"rich T=623.9448145797578 K P=4866310.2679576399 Pa (warm from 630.34679508872887 K) "
+          "feed: BCCX/A:Va 0.43898499412296182 FCCX/B:Va 0.57066856095675855",
+          "mixed T=615.85110234959552 K P=2990483.5564349927 Pa (warm from 605.56322951213394 K) "
+          "feed: BCCX/A:Va 0.11971295855969177 FCCX/A:B 1.815599689320293 LIQ/A 0.037295382115976772 "
+          "BCCX/A:B 2.0815014178748985 LIQ/A 1.7627065727269977 BCCX/A:Va 0.011807330447189313"}) {
+        SCOPED_TRACE(line);
+        const Printed s = printed_from(test_data("slm-sign.dat"), "slm-sign.dat", line);
+        const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+        at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+    }
+}
+
+// The phase alone holds the feed in a third basin of its own (B on the
+// second sublattice, mostly vacancies on the third): neither the deepest
+// basin (A on the second) nor the one opposite it leads lower, and the
+// state beside that pair was kept 43 J above the grid minimum.
+TEST(GridMinimum, PhaseAloneInARememberedBasinOfItsOwn) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "rich T=332.6183745995653 K P=3615.2401372100376 Pa (warm from 334.0795805273018 K) "
+                                   "feed: SL3/A:A:Va 0.6866272547808311 SL3/B:Va:B 0.3235115933836081");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+}
+
+// The phase alone holds the feed inside the concave part of its own
+// energy (its block not positive definite there, the state as a whole
+// stable): Newton with the block shifted converged only linearly and ran
+// out of iterations, so cold failed and warm kept the higher state beside
+// the liquid (405 J above by the check).
+TEST(GridMinimum, PhaseAloneInsideItsSpinodalConverges) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "rich T=495.06073120969677 K P=707385.8316625919 Pa (warm from 474.44131291207646 K) "
+                                   "feed: SL3/A:A:Va 5.131094841821926 SL3/B:Va:B 3.1580458765401707");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+}
+
 // A result the brute force beats is one the check must reject. At 262 K
 // the phase's distance has many minima near its deepest basin (A:A:Va);
 // they once filled every basin the check tries, and the one that holds the

@@ -8,6 +8,7 @@
 // (inside a spinodal: the shift), columns from balanced to 1e-150 : 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -22,14 +23,17 @@ struct Projected {
     std::vector<double> t;
 };
 
-Projected solve(int m, int k, std::vector<double> C, const std::vector<double>& G, std::vector<double> t) {
+Projected solve(int m, int k, std::vector<double> C, const std::vector<double>& G, std::vector<double> t,
+                bool exact = false, bool* lu = nullptr) {
     detail::Workspace ws;
     ws.cons = G;
     ws.cons_tau.assign(static_cast<std::size_t>(k), 0.0);
     ws.Cz.assign(static_cast<std::size_t>((m - k) * (m - k)), 0.0);
+    ws.cpiv.assign(static_cast<std::size_t>(m), 0);
     Projected p;
-    p.shift = detail::factor_projected(ws, m, k, C);
+    p.shift = detail::factor_projected(ws, m, k, C, exact);
     detail::solve_projected(ws, m, k, t.data());
+    if (lu != nullptr) *lu = ws.cz_lu;
     p.t = t;
     return p;
 }
@@ -143,6 +147,70 @@ TEST(ProjectedSingleColumn, AgreesWithTheGeneralPathAndSolvesTheSystem) {
         if (one.shift > 0.0) ++shifted;
     }
     EXPECT_GT(shifted, 50);  // the indefinite case is exercised
+}
+
+// Exact steps (Newton near a solution where the phase alone is inside its
+// spinodal): the block as it is, indefinite or not, one and two constraint
+// columns, three to seven unknowns. The defining equations with no shift:
+// G' t = 0 and C t - t_in in the span of G (its part off G, from the
+// normal equations of G, is zero). A positive definite block takes the
+// Cholesky path as without `exact`, bit for bit.
+TEST(ProjectedExact, IndefiniteBlockSolvedAsItIs) {
+    std::mt19937 rng(23);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    int indefinite = 0;
+    for (int trial = 0; trial < 600; ++trial) {
+        const int m = 3 + trial % 5, k = 1 + trial % 2;
+        const auto n = static_cast<std::size_t>(m), kk = static_cast<std::size_t>(k);
+        std::vector<double> C(n * n), G(n * kk), t(n);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = 0; j <= i; ++j) C[i * n + j] = C[j * n + i] = (i == j ? 1.0 : 0.0) + 1.5 * u(rng);
+        for (double& g : G) g = 0.01 + std::abs(u(rng));
+        for (double& v : t) v = u(rng);
+        bool lu = false;
+        const Projected exact = solve(m, k, C, G, t, true, &lu);
+        const Projected shifted = solve(m, k, C, G, t);
+        if (!lu) {
+            EXPECT_EQ(exact.shift, shifted.shift) << "trial " << trial;
+            EXPECT_EQ(exact.t, shifted.t) << "trial " << trial;
+            continue;
+        }
+        ++indefinite;
+        EXPECT_EQ(exact.shift, 0.0);
+        EXPECT_GT(shifted.shift, 0.0) << "trial " << trial;  // Cholesky failed on the block
+        // r = C t - t_in; its part off G: r - G (G'G)^-1 G' r (k <= 2).
+        std::vector<double> r(n), gr(kk, 0.0), gg(kk * kk, 0.0), gt(kk, 0.0);
+        double out = 0.0, csize = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            double v = -t[i];
+            for (std::size_t j = 0; j < n; ++j) {
+                v += C[i * n + j] * exact.t[j];
+                csize = std::max(csize, std::abs(C[i * n + j]));
+            }
+            r[i] = v;
+            out += std::abs(exact.t[i]) + std::abs(t[i]);
+            for (std::size_t a = 0; a < kk; ++a) {
+                gr[a] += G[i * kk + a] * v;
+                gt[a] += G[i * kk + a] * exact.t[i];
+                for (std::size_t b = 0; b < kk; ++b) gg[a * kk + b] += G[i * kk + a] * G[i * kk + b];
+            }
+        }
+        std::vector<double> w(kk);
+        if (k == 1) {
+            w[0] = gr[0] / gg[0];
+        } else {
+            const double det = gg[0] * gg[3] - gg[1] * gg[2];
+            w[0] = (gg[3] * gr[0] - gg[1] * gr[1]) / det;
+            w[1] = (gg[0] * gr[1] - gg[2] * gr[0]) / det;
+        }
+        for (std::size_t a = 0; a < kk; ++a) EXPECT_NEAR(gt[a], 0.0, 1e-12 * out) << "trial " << trial;
+        for (std::size_t i = 0; i < n; ++i) {
+            double off = r[i];
+            for (std::size_t a = 0; a < kk; ++a) off -= G[i * kk + a] * w[a];
+            EXPECT_NEAR(off, 0.0, 1e-9 * out * (1.0 + csize)) << "trial " << trial;
+        }
+    }
+    EXPECT_GT(indefinite, 100);  // the indefinite case is exercised
 }
 
 }  // namespace
