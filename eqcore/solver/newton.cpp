@@ -574,7 +574,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // composition thrown into another basin, or a cycle of such steps. Such
     // a step is taken back and retaken shorter, the largest composition
     // change bounded by `trust` (which doubles again with every step kept).
-    bool backed_up = false;
+    // Steps within a trust below that length are never backed up, so the
+    // trust also doubles after a step it cut was kept and the residuals
+    // fell (`trust_cut`): else one step taken back would bound every later
+    // step to a sixteenth of it.
+    bool backed_up = false, trust_cut = false;
     bool retaken = false;  // a step that made the system singular was retaken (once per call)
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
@@ -751,7 +755,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 retaken = true;
                 take_back(ws);
                 trust = 0.25 * back_len;
-                backed_up = false;
+                backed_up = trust_cut = false;
                 continue;
             }
             // Singular with the free directions held: what is left of the
@@ -822,11 +826,11 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
             take_back(ws);
             trust = 0.25 * back_len;
-            backed_up = false;
+            backed_up = trust_cut = false;
             continue;
         }
-        if (backed_up) trust *= 2.0;
-        backed_up = false;
+        if (backed_up || (trust_cut && mu_res < last_mu_res)) trust *= 2.0;
+        backed_up = trust_cut = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
         // Step length: rising majors by at most e^3, traces to at most 1e-4.
@@ -850,6 +854,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (max_dl * lam > trust) lam = trust / max_dl;
         int leaving = -1;
         lam = limit_phase_steps(ws, lam, total, mu_res, balance, zero_holds, leaving);
+        trust_cut = trust < HUGE_VAL && leaving < 0 && max_dl * lam >= (1.0 - 1e-12) * trust;
         const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
         const bool converged = step_converged(ws, measured);
         bool chasing = step_chases_traces(ws, measured, last_mu_res, last_balance);
