@@ -440,7 +440,8 @@ bool balance_free_directions(Workspace& ws) {
 // same for the constituents of one sublattice (its multiplier kappa_g) and
 // sum_g a_g kappa_g = 0 (the phase touches the plane); what is measured is
 // the departure from both, each scaled to a formula unit.
-void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl) {
+void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl,
+                        int& max_at) {
     const int E = ws.E;
     double touch = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
@@ -459,7 +460,10 @@ void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, do
             ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
             if (at_floor) continue;
             mu_res = std::max(mu_res, ws.grp_sites[sz(g)] * std::abs(dev));
-            max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
+            if (std::abs(ws.dln[sz(s)]) > max_dl) {
+                max_dl = std::abs(ws.dln[sz(s)]);
+                max_at = s;
+            }
         }
     }
     mu_res = std::max(mu_res, std::abs(touch));
@@ -575,10 +579,14 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // a step is taken back and retaken shorter, the largest composition
     // change bounded by `trust` (which doubles again with every step kept).
     // Steps within a trust below that length are never backed up, so the
-    // trust also doubles after a step it cut was kept and the residuals
-    // fell (`trust_cut`): else one step taken back would bound every later
-    // step to a sixteenth of it.
+    // trust also doubles while it keeps cutting the fall of the same
+    // constituent, by a change that does not grow (`trust_cut`, `cut_at`,
+    // `cut_dl`: a trace falling steadily towards the rounding of an exact
+    // feed, which a falling step cannot throw into another basin): else one
+    // step taken back would bound every later step to a sixteenth of it.
     bool backed_up = false, trust_cut = false;
+    int cut_at = -1;      // the slot whose change the trust cut last
+    double cut_dl = 0.0;  // and that change uncut
     bool retaken = false;  // a step that made the system singular was retaken (once per call)
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
@@ -792,6 +800,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // Residuals at the new potentials and the constituents' changes.
         double mu_res = 0.0;
         double max_dl = 0.0, max_t = 0.0;  // largest composition and mixture amount changes
+        int max_at = -1;  // the slot of the largest composition change
         row = E;
         for (int ci = 0; ci < NC; ++ci) {
             const Candidate& c = ws.cand[sz(ci)];
@@ -805,7 +814,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             max_t = std::max(max_t, std::abs(ws.step[sz(ci)]));
             if (c.groups > 1) {
-                sublattice_changes(ws, c, dpi, mu_res, max_dl);
+                sublattice_changes(ws, c, dpi, mu_res, max_dl, max_at);
                 continue;
             }
             for (int s = c.first; s < c.first + c.count; ++s) {
@@ -820,7 +829,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                     for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
                     ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
                 }
-                if (!at_floor) max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
+                if (!at_floor && std::abs(ws.dln[sz(s)]) > max_dl) {
+                    max_dl = std::abs(ws.dln[sz(s)]);
+                    max_at = s;
+                }
             }
         }
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
@@ -829,7 +841,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             backed_up = trust_cut = false;
             continue;
         }
-        if (backed_up || (trust_cut && mu_res < last_mu_res)) trust *= 2.0;
+        const bool same_fall =
+            trust_cut && max_at >= 0 && max_at == cut_at && ws.dln[sz(max_at)] < 0.0 && max_dl <= (1.0 + 1e-9) * cut_dl;
+        if (backed_up || same_fall) trust *= 2.0;
         backed_up = trust_cut = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
@@ -855,6 +869,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         int leaving = -1;
         lam = limit_phase_steps(ws, lam, total, mu_res, balance, zero_holds, leaving);
         trust_cut = trust < HUGE_VAL && leaving < 0 && max_dl * lam >= (1.0 - 1e-12) * trust;
+        cut_at = max_at;
+        cut_dl = max_dl;
         const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
         const bool converged = step_converged(ws, measured);
         bool chasing = step_chases_traces(ws, measured, last_mu_res, last_balance);

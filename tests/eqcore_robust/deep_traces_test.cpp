@@ -105,7 +105,10 @@ TEST(DeepTraces, VacanciesOfAnExactCarbideFallingToTheRounding) {
                                  1.7097017535400152},
                            Exact{"stoichiometric T=358.50553063487945 K P=58378.404923868387 Pa (warm from "
                                  "356.78646783085708 K) feed: BCC_R/Co:C 36.228633429436606",
-                                 36.228633429436606}}) {
+                                 36.228633429436606},
+                           Exact{"stoichiometric T=339.34736358547377 K P=52122.364408704467 Pa (warm from "
+                                 "352.65730819706801 K) feed: BCC_R/Co:C 0.10037592991761712",
+                                 0.10037592991761712}}) {
         SCOPED_TRACE(e.line);
         const Printed s = printed("eqcore_data", "sublattice-models.dat", e.line);
         const int bcc = phase_of(s.sys, "BCC_R");
