@@ -440,8 +440,7 @@ bool balance_free_directions(Workspace& ws) {
 // same for the constituents of one sublattice (its multiplier kappa_g) and
 // sum_g a_g kappa_g = 0 (the phase touches the plane); what is measured is
 // the departure from both, each scaled to a formula unit.
-void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl,
-                        int& max_at) {
+void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, double& mu_res, double& max_dl) {
     const int E = ws.E;
     double touch = 0.0;
     for (int g = c.group0; g < c.group0 + c.groups; ++g) {
@@ -460,10 +459,7 @@ void sublattice_changes(Workspace& ws, const Candidate& c, const double* dpi, do
             ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
             if (at_floor) continue;
             mu_res = std::max(mu_res, ws.grp_sites[sz(g)] * std::abs(dev));
-            if (std::abs(ws.dln[sz(s)]) > max_dl) {
-                max_dl = std::abs(ws.dln[sz(s)]);
-                max_at = s;
-            }
+            max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
         }
     }
     mu_res = std::max(mu_res, std::abs(touch));
@@ -479,6 +475,16 @@ bool trace_phase(const Workspace& ws) {
     for (const Candidate& c : ws.cand)
         if (c.present && !c.pure && c.ideal && c.added == 0 && c.N < kTracePhase * total) return true;
     return false;
+}
+
+// The first slot of a present mixture whose composition change |dln| is
+// `change` (the largest one, found by the loops that measure the step).
+int slot_changing_by(const Workspace& ws, double change) {
+    for (const Candidate& c : ws.cand)
+        if (c.present && !c.pure)
+            for (int s = c.first; s < c.first + c.count; ++s)
+                if (std::abs(ws.dln[sz(s)]) == change) return s;
+    return -1;
 }
 
 // Back to the state before the last long step (kept in ws.back_*).
@@ -800,7 +806,6 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // Residuals at the new potentials and the constituents' changes.
         double mu_res = 0.0;
         double max_dl = 0.0, max_t = 0.0;  // largest composition and mixture amount changes
-        int max_at = -1;  // the slot of the largest composition change
         row = E;
         for (int ci = 0; ci < NC; ++ci) {
             const Candidate& c = ws.cand[sz(ci)];
@@ -814,7 +819,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             }
             max_t = std::max(max_t, std::abs(ws.step[sz(ci)]));
             if (c.groups > 1) {
-                sublattice_changes(ws, c, dpi, mu_res, max_dl, max_at);
+                sublattice_changes(ws, c, dpi, mu_res, max_dl);
                 continue;
             }
             for (int s = c.first; s < c.first + c.count; ++s) {
@@ -829,10 +834,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                     for (int j = 0; j < E; ++j) v += vr[j] * dpi[j];
                     ws.dln[sz(s)] = v / std::sqrt(ws.n[sz(s)]);
                 }
-                if (!at_floor && std::abs(ws.dln[sz(s)]) > max_dl) {
-                    max_dl = std::abs(ws.dln[sz(s)]);
-                    max_at = s;
-                }
+                if (!at_floor) max_dl = std::max(max_dl, std::abs(ws.dln[sz(s)]));
             }
         }
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
@@ -841,6 +843,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             backed_up = trust_cut = false;
             continue;
         }
+        // The slot of the largest composition change (only while the trust
+        // bounds the steps: else nothing asks for it).
+        const int max_at = trust < HUGE_VAL ? slot_changing_by(ws, max_dl) : -1;
         const bool same_fall =
             trust_cut && max_at >= 0 && max_at == cut_at && ws.dln[sz(max_at)] < 0.0 && max_dl <= (1.0 + 1e-9) * cut_dl;
         if (backed_up || same_fall) trust *= 2.0;
