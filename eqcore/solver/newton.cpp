@@ -843,9 +843,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             backed_up = trust_cut = false;
             continue;
         }
-        // The slot of the largest composition change (only while the trust
-        // bounds the steps: else nothing asks for it).
-        const int max_at = trust < HUGE_VAL ? slot_changing_by(ws, max_dl) : -1;
+        // The slot of the largest composition change (only after a step the
+        // trust cut, and for one it cuts: nothing else asks for it).
+        int max_at = trust_cut ? slot_changing_by(ws, max_dl) : -1;
         const bool same_fall =
             trust_cut && max_at >= 0 && max_at == cut_at && ws.dln[sz(max_at)] < 0.0 && max_dl <= (1.0 + 1e-9) * cut_dl;
         if (backed_up || same_fall) trust *= 2.0;
@@ -874,6 +874,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         int leaving = -1;
         lam = limit_phase_steps(ws, lam, total, mu_res, balance, zero_holds, leaving);
         trust_cut = trust < HUGE_VAL && leaving < 0 && max_dl * lam >= (1.0 - 1e-12) * trust;
+        if (trust_cut && max_at < 0) max_at = slot_changing_by(ws, max_dl);
         cut_at = max_at;
         cut_dl = max_dl;
         const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
