@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <string>
 
@@ -393,7 +394,14 @@ AcceptanceReport check_equilibrium(const EquilibriumProblem& problem, const Equi
         return fail("temperature " + num(r.T) + " K or pressure " + num(r.P) + " Pa is not a positive number");
     for (double v : r.element_potential)
         if (!std::isfinite(v)) return fail("an element potential is " + num(v));
-    Checker(problem, r, options, rep).run();
+    // A model that cannot be evaluated where the check needs it (its
+    // internal state not found) leaves the result unverified: a fault of
+    // the state, named, never an exception out of the check.
+    try {
+        Checker(problem, r, options, rep).run();
+    } catch (const std::exception& e) {
+        fail(std::string("a model could not be evaluated: ") + e.what());
+    }
     return rep;
 }
 

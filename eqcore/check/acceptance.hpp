@@ -65,7 +65,8 @@ struct AcceptanceReport {
 };
 
 // Checks `r` (a successful result) for the material and statuses of
-// `problem`. A result whose status is not ok is reported as a fault.
+// `problem`. A result whose status is not ok is reported as a fault, and so
+// is one a model cannot be evaluated for (never throws on that).
 AcceptanceReport check_equilibrium(const EquilibriumProblem& problem, const EquilibriumResult& r,
                                    const AcceptanceOptions& options = {});
 

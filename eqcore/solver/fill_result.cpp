@@ -203,8 +203,7 @@ void fill_result(Workspace& ws, EquilibriumResult& out) {
             double df = driving_force(ws, ci);
             if (c.held_by_balance) {
                 df = c.held_D;
-                ws.xbest[0] = c.held_x;
-                ws.xbest[1] = 1.0 - c.held_x;
+                std::copy(c.held_x.begin(), c.held_x.end(), ws.xbest.begin());
             }
             pr.driving_force = -df * ws.RT;
             if (!c.identity) {

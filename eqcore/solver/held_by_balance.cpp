@@ -15,17 +15,20 @@
 // With M a single point this is the ordinary tangent-plane test.
 //
 // The case handled: one free direction n of the potentials (M is a segment
-// or a line pi0 + w n) and p a mixture of two constituents in one group.
-// Along the line D_p(x; w) = D_p(x; 0) - w s(x), s(x) = sum_k x_k a_k.n
-// linear in x and zero at one composition x_c (p at the feed's side
-// boundary), where D_p does not depend on w. So max_j D_p(x; w_j) is the
-// distance at the largest w_j on the side s < 0 and at the least w_j on the
-// side s > 0, and the distance on each side only rises as w moves further
-// out: the certificate holds iff D_p(x_c) >= 0 and, at the far end of M in
-// each direction (or far enough), the distance is >= 0 on the side that
-// end raises. Each side is checked by descents from starts spread over it
-// (a local minimum inside the side must be >= 0; one that leaves the side
-// crosses x_c, checked already).
+// or a line pi0 + w n) and p a mixture of one mixing group. Along the line
+// D_p(x; w) = D_p(x; 0) - w s(x), s(x) = sum_k x_k a_k.n linear in x and
+// zero on a slice of p's simplex (p at the feed's side boundary), where D_p
+// does not depend on w. So max_j D_p(x; w_j) is the distance at the
+// largest w_j on the side s < 0 and at the least w_j on the side s > 0,
+// and the distance on each side only rises as w moves further out: the
+// certificate holds iff the least distance on the slice is >= 0 and, at
+// the far end of M in each direction (or far enough), the distance is >= 0
+// on the side that end raises. Each side is checked by descents from starts
+// spread over it (a local minimum inside the side must be >= 0; one that
+// leaves the side crosses the slice, checked already). With two slots the
+// slice is one point and the starts lie on the one segment from it to the
+// side's vertex; with more, on the segments from each vertex of the slice
+// to each vertex of the simplex on the side.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -37,16 +40,23 @@ namespace {
 
 std::size_t sz(int v) { return static_cast<std::size_t>(v); }
 
-constexpr int kSideStarts = 32;   // descents per side
+constexpr int kSideStarts = 32;   // descents per side (two slots)
+constexpr int kSegmentStarts = 12;  // descents per segment of a side (more slots)
 constexpr double kFirstStep = 0.5;  // /RT per unit of the free direction
 constexpr double kFarthest = 512.0; // a tilt that far raises a side beyond any basin
 constexpr int kBisections = 30;
 
 struct Line {
     std::vector<double> pi0, dir;  // pi = pi0 + w dir
-    double sigma[2] = {0.0, 0.0};  // a_k.dir of p's two slots
-    double xc = 0.0;               // fraction of p's first slot where s(x) = 0
+    std::vector<double> sigma;     // a_k.dir of p's slots
+    std::vector<std::vector<double>> slice;  // the vertices of the slice s(x) = 0
 };
+
+double tilt(const Line& L, const double* x) {
+    double s = 0.0;
+    for (std::size_t k = 0; k < L.sigma.size(); ++k) s += L.sigma[k] * x[k];
+    return s;
+}
 
 void move_to(Workspace& ws, const Line& L, double w) {
     for (int j = 0; j < ws.E; ++j) ws.pi[sz(j)] = L.pi0[sz(j)] + w * L.dir[sz(j)];
@@ -64,32 +74,34 @@ int first_in(Workspace& ws, const Line& L, int p, double w, double tol) {
     return -1;
 }
 
-// Least distance of p at pi0 + side w dir (w >= 0) over the side of x_c
-// that moving towards `side` raises (s(x) side < 0): the least value seen
-// at starts spread over it and at the ends of the descents from them that
-// stay inside; its composition (p's first fraction) in x0.
-double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, double w, double& x0) {
+// Least distance of p at pi0 + side w dir (w >= 0) over the side of the
+// slice that moving towards `side` raises (s(x) side < 0): the least value
+// seen at starts spread over it and at the ends of the descents from them
+// that stay inside; its composition in x0.
+double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, double w, std::vector<double>& x0) {
     move_to(ws, L, side * w);
-    // s(x) has the sign of s at x_0 = 1, sigma[0], for x_0 > x_c.
-    const bool upper = side * L.sigma[0] < 0.0;
-    const double end = upper ? 1.0 : 0.0;
+    const int m = c.count;
+    const int per_segment = m == 2 ? kSideStarts : kSegmentStarts;
     double least = 1e300;
-    double y[2];
-    for (int i = 0; i < kSideStarts; ++i) {
-        const double t = (i + 0.5) / kSideStarts;
-        y[0] = L.xc + t * (end - L.xc);
-        y[1] = 1.0 - y[0];
-        const double D0 = distance_at(ws, c, y);
-        if (D0 < least) {
-            least = D0;
-            x0 = y[0];
-        }
-        const double D = descend_distance(ws, c, y);
-        const bool inside = upper ? y[0] > L.xc : y[0] < L.xc;
-        if (inside && D < least) {
-            least = D;
-            x0 = y[0];
-        }
+    std::vector<double> y(sz(m));
+    for (int k = 0; k < m; ++k) {
+        if (!(side * L.sigma[sz(k)] < 0.0)) continue;  // a vertex of the simplex on this side
+        for (const std::vector<double>& v : L.slice)
+            for (int i = 0; i < per_segment; ++i) {
+                const double t = (i + 0.5) / per_segment;
+                for (int q = 0; q < m; ++q) y[sz(q)] = (1.0 - t) * v[sz(q)] + (q == k ? t : 0.0);
+                const double D0 = distance_at(ws, c, y.data());
+                if (D0 < least) {
+                    least = D0;
+                    x0 = y;
+                }
+                const double D = descend_distance(ws, c, y.data());
+                const bool inside = side * tilt(L, y.data()) < 0.0;
+                if (inside && D < least) {
+                    least = D;
+                    x0 = y;
+                }
+            }
     }
     return least;
 }
@@ -115,32 +127,43 @@ bool hold_out_by_balance(Workspace& ws, int p, int& enters_with) {
     enters_with = -1;
     Candidate& c = ws.cand[sz(p)];
     if (ws.null_dim != 1 || ws.exact_dim != 1 || c.present || c.pure || c.ideal || c.family >= 0 || c.groups != 1 ||
-        c.count != 2)
+        c.count < 2)
         return false;
     if (!free_leaves_present_mixtures(ws) || !present_hold_material(ws)) return false;
+    const int m = c.count;
     Line L;
     L.pi0 = ws.pi;  // rare path: may allocate
     L.dir.assign(ws.null.begin(), ws.null.begin() + ws.E);
-    L.sigma[0] = ws.adot(c.first, L.dir.data());
-    L.sigma[1] = ws.adot(c.first + 1, L.dir.data());
-    const double scale = std::abs(L.sigma[0]) + std::abs(L.sigma[1]);
-    // Both slots on the same side of the plane's tilt: one tilt raises p
+    L.sigma.resize(sz(m));
+    double scale = 0.0, below = 0.0, above = 0.0;
+    for (int k = 0; k < m; ++k) {
+        L.sigma[sz(k)] = ws.adot(c.first + k, L.dir.data());
+        scale += std::abs(L.sigma[sz(k)]);
+    }
+    // A tilt too small to tell from rounding counts as none.
+    for (double& v : L.sigma) {
+        if (std::abs(v) < 1e-9 * scale) v = 0.0;
+        below = std::min(below, v);
+        above = std::max(above, v);
+    }
+    // Every slot on the same side of the plane's tilt: one tilt raises p
     // everywhere, which the ordinary shift of the free potential tries.
-    if (!(L.sigma[0] * L.sigma[1] < 0.0) || std::min(std::abs(L.sigma[0]), std::abs(L.sigma[1])) < 1e-9 * scale)
-        return false;
-    L.xc = L.sigma[1] / (L.sigma[1] - L.sigma[0]);
+    if (!(below < 0.0 && above > 0.0)) return false;
+    slice_vertices(L.sigma, L.slice);
     const double tol = 0.1 * ws.opt.stability_tol;
     bool held = first_in(ws, L, p, 0.0, tol) < 0;
-    // p at the feed's side boundary: the same distance for every w.
-    const double xc[2] = {L.xc, 1.0 - L.xc};
-    double margin = held ? distance_at(ws, c, xc) : -1.0;
-    double margin_x = L.xc;
+    // p on the slice: the same distance for every w.
+    std::vector<double> margin_x = L.slice[0];
+    double margin = -1.0;
+    if (held) margin = m == 2 ? distance_at(ws, c, margin_x.data()) : least_on_slice(ws, c, L.sigma, L.slice, margin_x);
     held = held && margin >= -tol;
+    std::vector<double> x0;
     for (int side = -1; side <= 1 && held; side += 2) {
         // Out along this direction while the other phases stay out, until
         // the side it raises holds no negative distance; at the far end of
         // M (found by bisection) that is decisive.
-        double lo = 0.0, w = kFirstStep, least = -1.0, x0 = L.xc;
+        double lo = 0.0, w = kFirstStep, least = -1.0;
+        x0 = margin_x;
         int bound = -1;  // the phase that ends M this way
         while (w <= kFarthest) {
             bound = first_in(ws, L, p, side * w, tol);
@@ -171,8 +194,7 @@ bool hold_out_by_balance(Workspace& ws, int p, int& enters_with) {
             // below it: the two enter together (p alone cannot take up any
             // of the feed the present phases make up).
             move_to(ws, L, side * lo);
-            ws.xbest[0] = x0;
-            ws.xbest[1] = 1.0 - x0;
+            std::copy(x0.begin(), x0.end(), ws.xbest.begin());
             enters_with = bound;
             return false;
         }

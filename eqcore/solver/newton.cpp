@@ -478,6 +478,16 @@ bool trace_phase(const Workspace& ws) {
     return false;
 }
 
+// The first slot of a present mixture whose composition change |dln| is
+// `change` (the largest one, found by the loops that measure the step).
+int slot_changing_by(const Workspace& ws, double change) {
+    for (const Candidate& c : ws.cand)
+        if (c.present && !c.pure)
+            for (int s = c.first; s < c.first + c.count; ++s)
+                if (std::abs(ws.dln[sz(s)]) == change) return s;
+    return -1;
+}
+
 // Back to the state before the last long step (kept in ws.back_*).
 void take_back(Workspace& ws) {
     std::copy(ws.back_n.begin(), ws.back_n.end(), ws.n.begin());
@@ -575,7 +585,15 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // composition thrown into another basin, or a cycle of such steps. Such
     // a step is taken back and retaken shorter, the largest composition
     // change bounded by `trust` (which doubles again with every step kept).
-    bool backed_up = false;
+    // Steps within a trust below that length are never backed up, so the
+    // trust also doubles while it keeps cutting the fall of the same
+    // constituent, by a change that does not grow (`trust_cut`, `cut_at`,
+    // `cut_dl`: a trace falling steadily towards the rounding of an exact
+    // feed, which a falling step cannot throw into another basin): else one
+    // step taken back would bound every later step to a sixteenth of it.
+    bool backed_up = false, trust_cut = false;
+    int cut_at = -1;      // the slot whose change the trust cut last
+    double cut_dl = 0.0;  // and that change uncut
     bool retaken = false;  // a step that made the system singular was retaken (once per call)
     double back_mu = 0.0, back_len = 0.0, trust = HUGE_VAL;
     int zero_holds = 0;  // steps taken past a stoichiometric phase held at zero
@@ -752,7 +770,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 retaken = true;
                 take_back(ws);
                 trust = 0.25 * back_len;
-                backed_up = false;
+                backed_up = trust_cut = false;
                 continue;
             }
             // Singular with the free directions held: what is left of the
@@ -823,11 +841,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (backed_up && !(mu_res <= std::max(4.0 * back_mu, 1.0))) {
             take_back(ws);
             trust = 0.25 * back_len;
-            backed_up = false;
+            backed_up = trust_cut = false;
             continue;
         }
-        if (backed_up) trust *= 2.0;
-        backed_up = false;
+        // The slot of the largest composition change (only after a step the
+        // trust cut, and for one it cuts: nothing else asks for it).
+        int max_at = trust_cut ? slot_changing_by(ws, max_dl) : -1;
+        const bool same_fall =
+            trust_cut && max_at >= 0 && max_at == cut_at && ws.dln[sz(max_at)] < 0.0 && max_dl <= (1.0 + 1e-9) * cut_dl;
+        if (backed_up || same_fall) trust *= 2.0;
+        backed_up = trust_cut = false;
         if (!std::isfinite(mu_res)) return NewtonOutcome::diverged;
         if (last_indefinite && mu_res > last_mu_res) exact_ok = false;
         // Step length: rising majors by at most e^3, traces to at most 1e-4.
@@ -851,6 +874,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (max_dl * lam > trust) lam = trust / max_dl;
         int leaving = -1;
         lam = limit_phase_steps(ws, lam, total, mu_res, balance, zero_holds, leaving);
+        trust_cut = trust < HUGE_VAL && leaving < 0 && max_dl * lam >= (1.0 - 1e-12) * trust;
+        if (trust_cut && max_at < 0) max_at = slot_changing_by(ws, max_dl);
+        cut_at = max_at;
+        cut_dl = max_dl;
         const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
         const bool converged = step_converged(ws, measured);
         bool chasing = step_chases_traces(ws, measured, last_mu_res, last_balance);

@@ -49,9 +49,10 @@ struct Candidate {
     int same_as = -1;       // an earlier copy with the same data and slots (-1: none): one function
     // Absent, held out by the balance rather than by one plane (see
     // hold_out_by_balance): its certified least distance / RT and the
-    // fraction of its first slot where it is reached.
+    // composition where it is reached.
     bool held_by_balance = false;
-    double held_D = 0.0, held_x = 0.0;
+    double held_D = 0.0;
+    std::vector<double> held_x;  // by slot
     int group0 = 0;         // its mixing groups: ws.grp_* [group0, group0 + groups)
     int groups = 1;
     double sites = 1.0;     // internal amount per formula unit (sum of the groups' site numbers)
@@ -563,6 +564,16 @@ double best_free_distance(Workspace& ws, int q);
 // side is held out; pi is left at that end, where c is to enter together
 // with that phase, and ws.xbest at c's composition below the plane there.
 bool hold_out_by_balance(Workspace& ws, int c, int& enters_with);
+// The vertices of the slice sum_k sigma_k x_k = 0 of the simplex of
+// len(sigma) fractions: on each edge between slots of opposite sigma, and
+// each slot with sigma 0 (slice_minimum.cpp).
+void slice_vertices(const std::vector<double>& sigma, std::vector<std::vector<double>>& corner);
+// The least distance / RT of candidate c, a mixture of one mixing group, at
+// ws.pi over its compositions on that slice (slot order; sigma of both
+// signs, `corner` its vertices), found by descents from the vertices and
+// points between them (slice_minimum.cpp); its composition in `best`.
+double least_on_slice(Workspace& ws, const Candidate& c, const std::vector<double>& sigma,
+                      const std::vector<std::vector<double>>& corner, std::vector<double>& best);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.

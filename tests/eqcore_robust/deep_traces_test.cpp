@@ -86,5 +86,53 @@ TEST(DeepTraces, ElementHeldOnlyByATraceOfACarbide) {
     EXPECT_EQ(lines.size(), 6u);
 }
 
+// A carbide bcc (Co)(C,Va)3 fed exactly at CoC3, its vacancies falling
+// e-fold per step towards the rounding of the carbon balance. A long step
+// taken back cuts the trust in composition changes to 1/16, and steps
+// that short are never backed up; unless the steps it cuts regrow it, the
+// vacancies fall e-fold per 16 iterations until the iterations run out.
+// Nothing else
+// holds cobalt or carbon, so G is the end member's at the feed (the
+// vacancies at 1e-16 change it by far less than 1e-12). Beside it, a trace
+// of the carbide beside fcc iron that took the same cut path.
+TEST(DeepTraces, VacanciesOfAnExactCarbideFallingToTheRounding) {
+    struct Exact {
+        const char* line;
+        double mol;  // of the end member Co:C
+    };
+    for (const Exact& e : {Exact{"stoichiometric T=345.37583706014482 K P=100000 Pa (warm from 356.21145591261086 K) "
+                                 "feed: BCC_R/Co:C 1.7097017535400152",
+                                 1.7097017535400152},
+                           Exact{"stoichiometric T=358.50553063487945 K P=58378.404923868387 Pa (warm from "
+                                 "356.78646783085708 K) feed: BCC_R/Co:C 36.228633429436606",
+                                 36.228633429436606},
+                           Exact{"stoichiometric T=339.34736358547377 K P=52122.364408704467 Pa (warm from "
+                                 "352.65730819706801 K) feed: BCC_R/Co:C 0.10037592991761712",
+                                 0.10037592991761712}}) {
+        SCOPED_TRACE(e.line);
+        const Printed s = printed("eqcore_data", "sublattice-models.dat", e.line);
+        const int bcc = phase_of(s.sys, "BCC_R");
+        std::vector<double> n(usz(s.sys.phases[usz(bcc)].count), 0.0);
+        n[4] = e.mol;  // Co:C
+        const double G_end = phase_props(s.sys, bcc, s.c.T, s.c.P, n).G;
+        for (const EquilibriumResult& r : cold_and_warm(s)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(s.pr, r));
+            EXPECT_NEAR(r.G, G_end, 1e-12 * std::abs(G_end));
+        }
+    }
+    const Printed beside = printed("eqcore_data", "sublattice-models.dat",
+                                   "trace T=972.77726180563934 K P=11864.71001166168 Pa (warm from 959.95925734008438 K) "
+                                   "feed: LIQ_M/Fe 0.060495509942395283 LIQ_M/Fe 0.072931337681588132 BCC_R/Co:C "
+                                   "1.0605506178877495e-11");
+    const std::vector<EquilibriumResult> out = cold_and_warm(beside);
+    for (const EquilibriumResult& r : out) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(beside.pr, r));
+        EXPECT_EQ(phases_present(beside.sys, r), (std::vector<std::string>{"FCC_M", "BCC_R"}));
+    }
+    EXPECT_NEAR(out[0].G, out[1].G, 1e-12 * std::abs(out[1].G));
+}
+
 }  // namespace
 }  // namespace eqcore::robust

@@ -209,5 +209,21 @@ TEST(InventedExtremeFile, ModelThatCannotBeEvaluatedFailsTheCalculation) {
     EXPECT_FALSE(r.succeeded());
 }
 
+// The same liquid absent beside B(s) (the solver succeeds): the check has
+// to evaluate it and cannot. It reports the state as unverified, naming
+// the model's reason, instead of letting the exception out.
+TEST(InventedExtremeFile, CheckReportsAModelItCannotEvaluate) {
+    const Printed s = printed_from(test_data("qc-extreme.dat"), "qc-extreme.dat",
+                                   "trace T=1134.8375303283574 K P=3002.0144023672974 Pa (warm from "
+                                   "1085.9395318854354 K) feed: B_s/B_s 2.036952818766693 AB2_s/AB2_s "
+                                   "6.7895007667437562e-13");
+    const EquilibriumResult r = Solver().equilibrate(s.pr, s.c);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    AcceptanceReport rep;
+    ASSERT_NO_THROW(rep = check_equilibrium(s.pr, r));
+    EXPECT_FALSE(rep.ok);
+    EXPECT_NE(rep.summary().find("a model could not be evaluated: phase LIQQ"), std::string::npos) << rep.summary();
+}
+
 }  // namespace
 }  // namespace eqcore::robust
