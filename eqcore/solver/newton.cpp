@@ -205,8 +205,9 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     } else {
         fill_C(0.0, false);
         site_ratio_columns(ws, c);
-        used_shift = factor_projected(ws, m, nc, C);
+        used_shift = factor_projected(ws, m, nc, C, ws.exact_steps);
         ws.shifted = used_shift > 0.0 || ws.shifted;
+        ws.indefinite = ws.indefinite || ws.projected_lu;
     }
     // V = C^-1 D^1/2 A and y = C^-1 D^1/2 r, one column of B = D^1/2 [A r]
     // at a time (column j at B + j m). W keeps D^1/2 A (column j at W + j m)

@@ -29,7 +29,7 @@ constexpr double kMinPivot = 1e-10;
 // ws.cons) and tau are the QR's; of Q'CQ only the free entry (1, 1) is
 // formed: from column 0 its entry 1, from column 1 its entry 1, then row 1.
 // ws.Cz holds the one-by-one Cholesky factor.
-double factor_pair(Workspace& ws, std::span<const double> C) {
+double factor_pair(Workspace& ws, std::span<const double> C, bool exact) {
     double* v = ws.cons.data();
     double norm2 = 0.0;
     norm2 += v[0] * v[0];
@@ -52,6 +52,11 @@ double factor_pair(Workspace& ws, std::span<const double> C) {
     };
     const double c10 = reflected(C[0], C[2]), c11 = reflected(C[1], C[3]);
     const double q = reflected(c10, c11);
+    if (exact && q < -kMinPivot) {
+        ws.Cz[0] = q;  // one by one: its own LU factor
+        ws.projected_lu = true;
+        return 0.0;
+    }
     for (double shift = 0.0;; shift = next_shift(shift, kNoBound)) {
         const double d = q + shift;
         if (d > kMinPivot) {
@@ -79,8 +84,12 @@ void solve_pair(const Workspace& ws, double* t) {
         a[1] -= s * v[1];
     };
     reflect(t);
-    t[1] = t[1] / ws.Cz[0];
-    t[1] = t[1] / ws.Cz[0];
+    if (ws.projected_lu) {
+        t[1] = t[1] / ws.Cz[0];
+    } else {
+        t[1] = t[1] / ws.Cz[0];
+        t[1] = t[1] / ws.Cz[0];
+    }
     t[0] = 0.0;
     reflect(t);
 }
@@ -105,10 +114,25 @@ void reflect_lower(const double* v, double tau, int m, int i, double* row) {
     for (int j = 1; j <= i; ++j) row[j] -= s * v[j];
 }
 
+// The free block (rows and columns k.. of C, its lower triangle as the
+// transform above leaves it) in full, LU-factorised in ws.Cz; false where
+// singular.
+bool factor_free_block_lu(Workspace& ws, std::span<const double> C, int m, int k) {
+    const int f = m - k;
+    double* Z = ws.Cz.data();
+    for (int i = 0; i < f; ++i)
+        for (int j = 0; j <= i; ++j) Z[i * f + j] = Z[j * f + i] = C[sz((i + k) * m + k + j)] + 0.0;
+    if (!lu_factor(std::span<double>(Z, sz(f * f)), sz(f), std::span<std::size_t>(ws.cpiv.data(), sz(f)), kMinPivot))
+        return false;
+    ws.projected_lu = true;
+    return true;
+}
+
 }  // namespace
 
-double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
-    if (m == 2 && k == 1) return factor_pair(ws, C);
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C, bool exact) {
+    ws.projected_lu = false;
+    if (m == 2 && k == 1) return factor_pair(ws, C, exact);
     const std::span<double> G(ws.cons.data(), sz(m * k)), tau(ws.cons_tau.data(), sz(k));
     householder_qr(G, sz(m), sz(k), tau);
     // C <- Q' C Q: the free block is its last m - k rows and columns, so the
@@ -135,6 +159,11 @@ double factor_projected(Workspace& ws, int m, int k, std::span<double> C) {
         }
         const std::size_t failed = cholesky_failed_row(Cz, sz(f), kMinPivot);
         if (failed == sz(f) || shift > 1e8) return shift;
+        // Near the solution the assemblage as a whole may be stable where
+        // this block is not (a phase written once held inside its spinodal
+        // by the balance): the block as it is gives Newton's own step,
+        // which converges quadratically there (a shifted one only linearly).
+        if (shift == 0.0 && exact && factor_free_block_lu(ws, C, m, k)) return 0.0;
         least = std::min(least, least_eigenvalue_bound(Cz, sz(f), failed, C.data() + sz(k * m + k), sz(m), 0.0, shift));
     }
 }
@@ -148,7 +177,12 @@ void solve_projected(Workspace& ws, int m, int k, double* t) {
     } else {
         apply_qt(G, sz(m), sz(k), tau, t);
     }
-    cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + k, sz(f)));
+    if (ws.projected_lu) {
+        lu_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f),
+                 std::span<const std::size_t>(ws.cpiv.data(), sz(f)), std::span<double>(t + k, sz(f)));
+    } else {
+        cholesky_solve(std::span<const double>(ws.Cz.data(), sz(f * f)), sz(f), std::span<double>(t + k, sz(f)));
+    }
     std::fill(t, t + k, 0.0);
     if (k == 1) {
         reflect_one(G.data(), tau[0], m, t, 1);

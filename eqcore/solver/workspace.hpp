@@ -213,6 +213,9 @@ struct Workspace {
     // shifted; `indefinite` records that one was.
     bool exact_steps = false;
     bool indefinite = false;
+    // The last factor_projected factorised its free block as it is (LU in
+    // ws.Cz, pivots in ws.cpiv), not by Cholesky: solve_projected follows.
+    bool projected_lu = false;
     int calculations = 0;         // fixed-T,P calculations done
 
     // --- buffers
@@ -411,9 +414,11 @@ ExcessResult remainder_at(Workspace& ws, const Candidate& c, const double* x, bo
 // A phase's scaled block C (m x m) restricted to the directions orthogonal
 // to the k constraint columns the caller put in ws.cons (m x k): factorises
 // Z'CZ in ws.Cz, shifted by a multiple of I where it is not positive
-// definite (C is overwritten); returns the shift (0: exact). solve_projected
-// then gives t <- Z (Z'CZ)^-1 Z' t.
-double factor_projected(Workspace& ws, int m, int k, std::span<double> C);
+// definite (C is overwritten); returns the shift (0: exact). With `exact`
+// (Newton near its solution) a block that is not positive definite is
+// factorised as it is where it is not singular: no shift, and
+// ws.projected_lu set. solve_projected then gives t <- Z (Z'CZ)^-1 Z' t.
+double factor_projected(Workspace& ws, int m, int k, std::span<double> C, bool exact = false);
 void solve_projected(Workspace& ws, int m, int k, double* t);
 // Rewrites the rows of V and y of candidate c's trace constituents (below
 // 1e-8 of their sublattice) from their own rows of its block (factorised
