@@ -85,5 +85,27 @@ TEST(LeverMinimum, BinaryMaterialsMatchTheBinaryBruteForce) {
     }
 }
 
+// The three-sublattice phase of sl3-ternary.dat held by the balance where
+// its own block is not positive definite (inside its spinodal): shifted
+// Newton steps converge only linearly there and ran out of iterations;
+// Newton's own steps through the indefinite block converge. Cold and warm,
+// accepted and not above the brute-force minimum.
+class IndefiniteSublatticeBlock : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(IndefiniteSublatticeBlock, ConvergesToTheLeverMinimum) {
+    const Printed s = printed_from(test_data("sl3-ternary.dat"), "sl3-ternary.dat", GetParam());
+    const LeverMinimum bf = lever_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P);
+    ASSERT_TRUE(bf.found);
+    for (const EquilibriumResult& r : cold_and_warm(s)) {
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(s.pr, r));
+        EXPECT_LE(r.G, bf.G + 1e-9 * std::abs(bf.G)) << bf.assemblage;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HardStates, IndefiniteSublatticeBlock, ::testing::Values(
+    "lean T=438.1139459954785 K P=7426612.0105412612 Pa (warm from 437.54161970383285 K) feed: SL3C/A:Va:Va 0.088175541090908291 SL3C/B:Va:Va 0.04482723277337098",
+    "stoichiometric T=266.69613951260033 K P=622844.41837106366 Pa (warm from 273.24072390010264 K) feed: SL3C/A:Va:Va 4.3136256515277287 SL3C/B:Va:Va 4.3136256515277287"));
+
 }  // namespace
 }  // namespace eqcore::robust
