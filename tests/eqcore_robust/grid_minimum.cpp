@@ -222,19 +222,10 @@ GridMinimum Binary::minimum(int points) const {
         for (Point q : grids[k])
             if (to_feed(phases_[k], q)) at_feed.push_back(std::move(q));
         std::sort(at_feed.begin(), at_feed.end(), [](const Point& a, const Point& b) { return a.g < b.g; });
-        // The best points of distinct basins (fractions apart by kApart or
-        // more): a coarse grid may rank a deep narrow basin below others.
+        std::vector<const std::vector<double>*> ys;
+        for (const Point& q : at_feed) ys.push_back(&q.y);
         std::vector<const Point*> starts;
-        for (const Point& q : at_feed) {
-            if (starts.size() == kSingleStarts) break;
-            bool apart = true;
-            for (const Point* o : starts) {
-                double d = 0.0;
-                for (std::size_t i = 0; i < q.y.size(); ++i) d = std::max(d, std::abs(q.y[i] - o->y[i]));
-                apart = apart && d >= kApart;
-            }
-            if (apart) starts.push_back(&q);
-        }
+        for (std::size_t i : distinct_states(ys, kSingleStarts, kApart)) starts.push_back(&at_feed[i]);
         for (const Point* start : starts) {
             Point q = *start;
             search(phases_[k], q, 0.0, true);

@@ -296,19 +296,10 @@ double Lever::alone(std::size_t k, Point& best) const {
     for (Point q : grids_[k])
         if (project(phases_[k], q, {})) at_feed.push_back(std::move(q));
     std::sort(at_feed.begin(), at_feed.end(), [](const Point& a, const Point& b) { return a.g < b.g; });
-    // The best points of distinct basins (fractions apart by kApart or
-    // more): a coarse grid may rank a deep narrow basin below others.
+    std::vector<const std::vector<double>*> ys;
+    for (const Point& q : at_feed) ys.push_back(&q.y);
     std::vector<const Point*> starts;
-    for (const Point& q : at_feed) {
-        if (starts.size() == kAloneStarts) break;
-        bool apart = true;
-        for (const Point* o : starts) {
-            double d = 0.0;
-            for (std::size_t i = 0; i < q.y.size(); ++i) d = std::max(d, std::abs(q.y[i] - o->y[i]));
-            apart = apart && d >= kApart;
-        }
-        if (apart) starts.push_back(&q);
-    }
+    for (std::size_t i : distinct_states(ys, kAloneStarts, kApart)) starts.push_back(&at_feed[i]);
     double g = kInf;
     for (const Point* start : starts) {
         Point q = *start;

@@ -1,6 +1,7 @@
 #include "phase_grid.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <stdexcept>
 
@@ -171,6 +172,21 @@ std::vector<std::vector<double>> sampled_vertices(const SampledPhase& s) {
         for (std::size_t l = 0; l < at.size(); ++l) y[usz(s.offset[l]) + at[l]] = 1.0;
         out.push_back(std::move(y));
     });
+    return out;
+}
+
+std::vector<std::size_t> distinct_states(const std::vector<const std::vector<double>*>& ys, std::size_t count,
+                                         double apart) {
+    std::vector<std::size_t> out;
+    for (std::size_t k = 0; k < ys.size() && out.size() < count; ++k) {
+        bool far = true;
+        for (std::size_t o : out) {
+            double d = 0.0;
+            for (std::size_t i = 0; i < ys[k]->size(); ++i) d = std::max(d, std::abs((*ys[k])[i] - (*ys[o])[i]));
+            far = far && d >= apart;
+        }
+        if (far) out.push_back(k);
+    }
     return out;
 }
 

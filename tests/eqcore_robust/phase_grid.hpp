@@ -37,4 +37,11 @@ std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points)
 // Every vertex of the product of simplices (one constituent per block).
 std::vector<std::vector<double>> sampled_vertices(const SampledPhase& s);
 
+// Of states in order of preference, the first `count` whose fractions
+// differ from every one taken before by `apart` or more in some fraction
+// (the best points of distinct basins: a coarse grid may rank a deep
+// narrow basin below others); their positions.
+std::vector<std::size_t> distinct_states(const std::vector<const std::vector<double>*>& ys, std::size_t count,
+                                         double apart);
+
 }  // namespace eqcore::robust
