@@ -514,12 +514,13 @@ void Lever::search_once(Assemblage& a) const {
 
 void Lever::refine(Assemblage& a) const {
     search(a);
-    // A member the search drove towards zero share: the assemblage without
-    // it, another member moved so that the rest hold the feed, searched on.
+    // Each member left out in turn: another member moved so that the rest
+    // hold the feed, searched on, kept where G is lower (a member the
+    // search could only drive towards zero share, or one the grid's
+    // points forced in beside a phase off its tie line).
     for (bool dropped = true; dropped && a.cols.size() > 1;) {
         dropped = false;
         for (std::size_t m = 0; m < a.cols.size() && !dropped; ++m) {
-            if (a.share[m] > 1e-2) continue;
             for (std::size_t r = 0; r < a.cols.size() && !dropped; ++r) {
                 if (r == m) continue;
                 Assemblage b = a;
