@@ -553,9 +553,14 @@ std::string Lever::describe(const Assemblage& a) const {
 }
 
 LeverMinimum Lever::minimum(int points) {
+    // Fractions on the grid reach well below the scarcest element's share,
+    // so that a trace of it can be held by the grid's points.
+    double scarcest = 1.0;
+    for (double v : f_) scarcest = std::min(scarcest, v);
+    const double floor = std::min(1e-9, 1e-3 * scarcest);
     for (const SampledPhase& s : phases_) {
         std::vector<Point> g;
-        for (std::vector<double>& y : sampled_grid(s, points)) {
+        for (std::vector<double>& y : sampled_grid(s, points, floor)) {
             Point pt;
             pt.y = std::move(y);
             evaluate(s, pt);

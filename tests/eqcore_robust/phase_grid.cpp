@@ -19,10 +19,9 @@ bool holds_other(const Constituent& c, const std::vector<int>& elements) {
 
 // Every composition of a simplex of `m` corners at resolution `r`, with a
 // floor so that no fraction is exactly zero.
-std::vector<std::vector<double>> simplex_grid(int m, int r) {
+std::vector<std::vector<double>> simplex_grid(int m, int r, double floor) {
     std::vector<std::vector<double>> out;
     std::vector<int> c(usz(m), 0);
-    const double floor = 1e-9;
     auto emit = [&]() {
         std::vector<double> y(usz(m));
         double sum = 0.0;
@@ -134,7 +133,7 @@ std::vector<double> sampled_amounts(const System& sys, const SampledPhase& s, co
     return n;
 }
 
-std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points) {
+std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points, double floor) {
     // The largest resolution whose product of simplex sizes stays within `points`.
     auto count = [&](int r) {
         double n = 1.0;
@@ -151,7 +150,7 @@ std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points)
     std::vector<std::vector<std::vector<double>>> blocks;
     std::vector<std::size_t> sizes;
     for (const auto& u : s.usable) {
-        blocks.push_back(simplex_grid(static_cast<int>(u.size()), r));
+        blocks.push_back(simplex_grid(static_cast<int>(u.size()), r, floor));
         sizes.push_back(blocks.back().size());
     }
     std::vector<std::vector<double>> out;

@@ -31,8 +31,8 @@ std::vector<double> sampled_amounts(const System& sys, const SampledPhase& s, co
 
 // Every flat state of the product of the blocks' simplex grids, at the
 // largest resolution whose count stays within `points`; no fraction is
-// exactly zero.
-std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points);
+// below `floor` (none exactly zero).
+std::vector<std::vector<double>> sampled_grid(const SampledPhase& s, int points, double floor = 1e-9);
 
 // Every vertex of the product of simplices (one constituent per block).
 std::vector<std::vector<double>> sampled_vertices(const SampledPhase& s);
