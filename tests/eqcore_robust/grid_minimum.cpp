@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <sstream>
 #include <stdexcept>
 
+#include "phase_grid.hpp"
 #include "thermo/models.hpp"
 #include "thermo/phase_props.hpp"
 
@@ -18,15 +18,7 @@ constexpr std::size_t kSingleStarts = 8;  // refined single-phase points per pha
 constexpr double kApart = 0.1;            // least fraction difference between two of them
 std::size_t usz(int v) { return static_cast<std::size_t>(v); }
 
-// One phase's internal state: fractions on each block (a sublattice, or the
-// whole phase), over the block's usable constituents, stored flat.
-struct Sampled {
-    int phase = 0;
-    bool product = false;                 // a sublattice phase: amounts are products of site fractions
-    std::vector<std::vector<int>> usable; // per block: positions usable (within the sublattice / phase)
-    std::vector<int> offset;              // per block: where its fractions start in the flat vector
-    int size = 0;                         // flat length
-};
+using Sampled = SampledPhase;
 
 struct Point {
     double x = 0.0, g = kInf;  // fraction of the second element, J per mol of atoms
@@ -42,20 +34,12 @@ public:
         if (el_.size() != 2) throw std::invalid_argument("binary_grid_minimum: the material must hold two elements");
         x_f_ = b[usz(el_[1])] / (b[usz(el_[0])] + b[usz(el_[1])]);
         atoms_ = b[usz(el_[0])] + b[usz(el_[1])];
-        for (int p = 0; p < sys.phase_count(); ++p) add_phase(p);
+        phases_ = sampled_phases(sys, el_);
     }
 
     GridMinimum minimum(int points) const;
 
 private:
-    bool holds_other(const Constituent& c) const {
-        for (std::size_t j = 0; j < c.stoich.size(); ++j)
-            if (c.stoich[j] != 0.0 && j != usz(el_[0]) && j != usz(el_[1])) return true;
-        return false;
-    }
-    void add_phase(int p);
-    // Amounts of the phase's constituents at flat fractions y.
-    std::vector<double> amounts(const Sampled& s, const std::vector<double>& y) const;
     // (x, g) at y; g infinite where undefined.
     void evaluate(const Sampled& s, Point& pt) const;
     double content_x(const Sampled& s, const std::vector<double>& y, double& atoms) const;
@@ -75,75 +59,8 @@ private:
     std::vector<Sampled> phases_;
 };
 
-void Binary::add_phase(int p) {
-    const Phase& ph = sys_.phases[usz(p)];
-    if (ph.dormant) return;
-    if (ph.model == Model::subg || ph.model == Model::subq || ph.model == Model::subi)
-        throw std::invalid_argument("binary_grid_minimum: phase " + ph.name + " has a model it cannot sample");
-    Sampled s;
-    s.phase = p;
-    if (ph.model == Model::subl) {
-        const Sublattices& sl = ph.sublattice;
-        s.product = true;
-        const int L = sl.count();
-        s.usable.assign(usz(L), {});
-        // A constituent is usable where an end member holding it has only the two elements.
-        for (int l = 0; l < L; ++l)
-            for (int i = 0; i < static_cast<int>(sl.names[usz(l)].size()); ++i)
-                for (int e = 0; e < ph.count; ++e)
-                    if (sl.member[usz(e * L + l)] == i && !holds_other(sys_.constituent(p, e))) {
-                        s.usable[usz(l)].push_back(i);
-                        break;
-                    }
-        std::size_t combinations = 1;
-        for (const auto& u : s.usable) combinations *= u.size();
-        std::size_t found = 0;
-        for (int e = 0; e < ph.count; ++e) {
-            bool all = true;
-            for (int l = 0; l < L; ++l) {
-                const auto& u = s.usable[usz(l)];
-                all = all && std::find(u.begin(), u.end(), sl.member[usz(e * L + l)]) != u.end();
-            }
-            found += all ? 1 : 0;
-        }
-        if (combinations == 0) return;
-        if (found != combinations)
-            throw std::invalid_argument("binary_grid_minimum: phase " + ph.name + " lacks end members");
-    } else {
-        s.usable.assign(1, {});
-        for (int k = 0; k < ph.count; ++k)
-            if (!holds_other(sys_.constituent(p, k))) s.usable[0].push_back(k);
-        if (s.usable[0].empty()) return;
-    }
-    for (const auto& u : s.usable) {
-        s.offset.push_back(s.size);
-        s.size += static_cast<int>(u.size());
-    }
-    phases_.push_back(std::move(s));
-}
-
-std::vector<double> Binary::amounts(const Sampled& s, const std::vector<double>& y) const {
-    const Phase& ph = sys_.phases[usz(s.phase)];
-    std::vector<double> n(usz(ph.count), 0.0);
-    if (!s.product) {
-        for (std::size_t i = 0; i < s.usable[0].size(); ++i) n[usz(s.usable[0][i])] = y[i];
-        return n;
-    }
-    const int L = ph.sublattice.count();
-    for (int e = 0; e < ph.count; ++e) {
-        double v = 1.0;
-        for (int l = 0; l < L && v != 0.0; ++l) {
-            const auto& u = s.usable[usz(l)];
-            const auto it = std::find(u.begin(), u.end(), ph.sublattice.member[usz(e * L + l)]);
-            v = it == u.end() ? 0.0 : v * y[usz(s.offset[usz(l)]) + static_cast<std::size_t>(it - u.begin())];
-        }
-        n[usz(e)] = v;
-    }
-    return n;
-}
-
 double Binary::content_x(const Sampled& s, const std::vector<double>& y, double& atoms) const {
-    const std::vector<double> n = amounts(s, y);
+    const std::vector<double> n = sampled_amounts(sys_, s, y);
     double a = 0.0, second = 0.0;
     for (int k = 0; k < sys_.phases[usz(s.phase)].count; ++k) {
         const Constituent& c = sys_.constituent(s.phase, k);
@@ -159,70 +76,17 @@ void Binary::evaluate(const Sampled& s, Point& pt) const {
     pt.x = content_x(s, pt.y, atoms);
     pt.g = kInf;
     if (!(atoms > 1e-12)) return;
-    const double G = phase_props(models_[s.phase], T_, P_, amounts(s, pt.y)).G;
+    const double G = phase_props(models_[s.phase], T_, P_, sampled_amounts(sys_, s, pt.y)).G;
     if (std::isfinite(G)) pt.g = G / atoms;
 }
 
-// Every composition of a simplex of `m` corners at resolution `r`, with a
-// floor so that no fraction is exactly zero.
-std::vector<std::vector<double>> simplex_grid(int m, int r) {
-    std::vector<std::vector<double>> out;
-    std::vector<int> c(usz(m), 0);
-    const double floor = 1e-9;
-    auto emit = [&]() {
-        std::vector<double> y(usz(m));
-        double sum = 0.0;
-        for (int i = 0; i < m; ++i) sum += (y[usz(i)] = std::max(double(c[usz(i)]) / r, floor));
-        for (double& v : y) v /= sum;
-        out.push_back(std::move(y));
-    };
-    if (m == 1) {
-        out.push_back({1.0});
-        return out;
-    }
-    // Enumerate c_0 .. c_{m-2}; the last takes the rest.
-    std::function<void(int, int)> rec = [&](int i, int left) {
-        if (i == m - 1) {
-            c[usz(i)] = left;
-            emit();
-            return;
-        }
-        for (int v = 0; v <= left; ++v) {
-            c[usz(i)] = v;
-            rec(i + 1, left - v);
-        }
-    };
-    rec(0, r);
-    return out;
-}
-
 std::vector<Point> Binary::grid(const Sampled& s, int points) const {
-    // The largest resolution whose product of simplex sizes stays within `points`.
-    auto count = [&](int r) {
-        double n = 1.0;
-        for (const auto& u : s.usable) {
-            const int m = static_cast<int>(u.size());
-            double c = 1.0;
-            for (int i = 1; i < m; ++i) c = c * (r + i) / i;
-            n *= c;
-        }
-        return n;
-    };
-    int r = 1;
-    while (r < 4000 && count(r + 1) <= points) ++r;
-    std::vector<std::vector<std::vector<double>>> blocks;
-    for (const auto& u : s.usable) blocks.push_back(simplex_grid(static_cast<int>(u.size()), r));
     std::vector<Point> out;
-    std::vector<std::size_t> at(blocks.size(), 0);
-    while (true) {
+    for (std::vector<double>& y : sampled_grid(s, points)) {
         Point pt;
-        for (std::size_t l = 0; l < blocks.size(); ++l)
-            pt.y.insert(pt.y.end(), blocks[l][at[l]].begin(), blocks[l][at[l]].end());
+        pt.y = std::move(y);
         evaluate(s, pt);
         if (std::isfinite(pt.g)) out.push_back(std::move(pt));
-        std::size_t l = 0;
-        while (l < blocks.size() && ++at[l] == blocks[l].size()) at[l++] = 0;
-        if (l == blocks.size()) break;
     }
     return out;
 }
@@ -230,19 +94,13 @@ std::vector<Point> Binary::grid(const Sampled& s, int points) const {
 std::vector<double> Binary::extreme_vertex(const Sampled& s, bool greatest) const {
     std::vector<double> best;
     double best_x = greatest ? -kInf : kInf;
-    std::vector<std::size_t> at(s.usable.size(), 0);
-    while (true) {
-        std::vector<double> y(usz(s.size), 0.0);
-        for (std::size_t l = 0; l < at.size(); ++l) y[usz(s.offset[l]) + at[l]] = 1.0;
+    for (const std::vector<double>& y : sampled_vertices(s)) {
         double atoms = 0.0;
         const double x = content_x(s, y, atoms);
         if (atoms > 0.0 && (greatest ? x > best_x : x < best_x)) {
             best_x = x;
             best = y;
         }
-        std::size_t l = 0;
-        while (l < at.size() && ++at[l] == s.usable[l].size()) at[l++] = 0;
-        if (l == at.size()) break;
     }
     return best;
 }
@@ -364,19 +222,10 @@ GridMinimum Binary::minimum(int points) const {
         for (Point q : grids[k])
             if (to_feed(phases_[k], q)) at_feed.push_back(std::move(q));
         std::sort(at_feed.begin(), at_feed.end(), [](const Point& a, const Point& b) { return a.g < b.g; });
-        // The best points of distinct basins (fractions apart by kApart or
-        // more): a coarse grid may rank a deep narrow basin below others.
+        std::vector<const std::vector<double>*> ys;
+        for (const Point& q : at_feed) ys.push_back(&q.y);
         std::vector<const Point*> starts;
-        for (const Point& q : at_feed) {
-            if (starts.size() == kSingleStarts) break;
-            bool apart = true;
-            for (const Point* o : starts) {
-                double d = 0.0;
-                for (std::size_t i = 0; i < q.y.size(); ++i) d = std::max(d, std::abs(q.y[i] - o->y[i]));
-                apart = apart && d >= kApart;
-            }
-            if (apart) starts.push_back(&q);
-        }
+        for (std::size_t i : distinct_states(ys, kSingleStarts, kApart)) starts.push_back(&at_feed[i]);
         for (const Point* start : starts) {
             Point q = *start;
             search(phases_[k], q, 0.0, true);
