@@ -376,7 +376,8 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
             for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
                 if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && holds_rounding_only(ws, ws.cand[sz(ci)]))
                     drop_phase(ws, ci);
-            const bool free = free_directions(ws) == 1 && ws.exact_dim == 1 && free_leaves_present_mixtures(ws);
+            const int nd = free_directions(ws);
+            const bool free = nd >= 1 && ws.exact_dim == nd && free_leaves_present_mixtures(ws);
             v = free ? best_free_distance(ws, q) : driving_force(ws, q);
             return SolverStatus::ok;
         }

@@ -141,6 +141,54 @@ TEST(TargetChecks, CompoundMeltingAtItsOwnComposition) {
     }
 }
 
+// A ternary compound fed alone leaves the element potentials free in two
+// directions. It melts congruently where the liquid's own potentials at its
+// composition give its energy (bisection on the liquid model alone); with
+// every other solid above that plane by a margin (checked at the root), the
+// plane certifies the compound alone below that temperature and the liquid
+// above it, so no other temperature is right, from any estimate.
+TEST(TargetChecks, TernaryCompoundMeltingWithTwoFreeDirections) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/melt-ternary.dat"));
+    const int liquid = phase_of(sys, "LIQ");
+    const Constituent& compound = sys.constituent(phase_of(sys, "ABC_s"), 0);
+    const auto model = make_model(sys, liquid);
+    auto liquid_mu = [&](double T) {
+        const std::vector<double> n = {1.0, 1.0, 1.0};
+        std::vector<double> mu(3);
+        phase_props(*model, T, kPstd, n, mu);
+        return mu;
+    };
+    auto excess = [&](double T) {
+        const std::vector<double> mu = liquid_mu(T);
+        return mu[0] + mu[1] + mu[2] - gibbs0(compound, T);
+    };
+    double lo = 400.0, hi = 900.0;
+    ASSERT_GT(excess(lo), 0.0);
+    ASSERT_LT(excess(hi), 0.0);
+    for (int i = 0; i < 60; ++i) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    const double Tm = 0.5 * (lo + hi);
+    const std::vector<double> mu = liquid_mu(Tm);
+    for (const char* solid : {"A_s", "B_s", "C_s", "AB2C_s"}) {
+        const Constituent& c = sys.constituent(phase_of(sys, solid), 0);
+        double plane = 0.0;
+        for (std::size_t j = 0; j < 3; ++j) plane += c.stoich[j] * mu[j];
+        EXPECT_GT(gibbs0(c, Tm) - plane, 1000.0) << solid;
+    }
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {1.0, 1.0, 1.0};
+    for (const double T0 : {300.0, 600.0, 900.0, 1500.0}) {
+        SCOPED_TRACE("estimate " + std::to_string(T0));
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_NEAR(r.T, Tm, 0.01);
+        EquilibriumProblem reduced = pr;
+        reduced.phase_entered[static_cast<std::size_t>(liquid)] = 0;
+        EXPECT_TRUE(accepted(reduced, r));
+        EXPECT_NEAR(distance_of(sys, liquid, r), 0.0, 1e-7);
+    }
+}
+
 // The root nearest the estimate when the walk's steps on both sides reach a
 // root in the same round: from 1638.353 K the dew point of the Ga-In liquid
 // (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
