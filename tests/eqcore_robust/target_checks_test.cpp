@@ -189,6 +189,35 @@ TEST(TargetChecks, TernaryCompoundMeltingWithTwoFreeDirections) {
     }
 }
 
+// The same compound beside a more stable AB2C_s: it melts into the liquid
+// and AB2C_s below its congruent point, where the least distance over the
+// two free directions has its maximum at a kink (the liquid and AB2C_s
+// equal). Every estimate gives one temperature, and calculations with every
+// phase entered find the compound alone just below it and the liquid just
+// above it.
+TEST(TargetChecks, TernaryCompoundMeltingIntoLiquidAndCompound) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/melt-peritectic.dat"));
+    const int liquid = phase_of(sys, "LIQ");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {1.0, 1.0, 1.0};
+    std::vector<double> roots;
+    for (const double T0 : {300.0, 600.0, 900.0, 1500.0}) {
+        SCOPED_TRACE("estimate " + std::to_string(T0));
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        roots.push_back(r.T);
+        EXPECT_NEAR(r.T, roots.front(), 0.001);
+    }
+    Solver tp;
+    for (const double dT : {-0.02, 0.02}) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(roots.front() + dT));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_EQ(r.phases[static_cast<std::size_t>(liquid)].present, dT > 0.0) << "at T* " << dT << " K";
+    }
+}
+
 // The root nearest the estimate when the walk's steps on both sides reach a
 // root in the same round: from 1638.353 K the dew point of the Ga-In liquid
 // (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
