@@ -218,6 +218,31 @@ TEST(TargetChecks, TernaryCompoundMeltingIntoLiquidAndCompound) {
     }
 }
 
+// Two compounds of four elements, fed together, leave two free directions:
+// the hcp phase may look about to form at some potentials of that range,
+// but calculations with every phase entered never find it present between
+// the limits, so the target is not met (from either side of the melting).
+TEST(TargetChecks, TwoCompoundsOfFourElementsKeepAPhaseOut) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const int hcp = phase_of(sys, "HCP#1");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {3.0, 1.0, 1.0, 1.0};  // Au3Pt + RhIr
+    Solver tp;
+    for (double T = 300.0; T <= 3000.0; T += 100.0) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        ASSERT_TRUE(accepted(pr, r)) << T << " K";
+        ASSERT_FALSE(r.phases[static_cast<std::size_t>(hcp)].present) << T << " K";
+    }
+    for (const double T0 : {500.0, 1500.0}) {
+        Conditions c = target(TargetKind::formation, hcp, T0);
+        c.T_high = 3000.0;
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, c);
+        EXPECT_EQ(r.status, SolverStatus::target_not_met) << "estimate " << T0 << ": T " << r.T;
+    }
+}
+
 // The root nearest the estimate when the walk's steps on both sides reach a
 // root in the same round: from 1638.353 K the dew point of the Ga-In liquid
 // (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
