@@ -183,7 +183,9 @@ double least_with_slope(Workspace& ws, int q, int k, double* slopes) {
 // reach over the ellipsoid bounds the maximum from above: the search ends
 // once that bound is within `tol` of the best value. The start is a ball
 // around the current pi, widened (around the best point) while the best
-// point lies near its wall. pi is left at the best point.
+// point lies near its wall. A value above 1e-6 is returned as soon as one
+// is found: a lower bound of the maximum with the maximum's sign. pi is
+// left at the best point.
 double best_free_distance_k(Workspace& ws, int q, int k) {
     const std::size_t E = sz(ws.E), K = sz(k);
     const double* null = ws.null.data();
@@ -197,6 +199,7 @@ double best_free_distance_k(Workspace& ws, int q, int k) {
         }
     };
     const double tol = 1e-11;
+    const double kClearlyOut = 1e-6;
     double best = -std::numeric_limits<double>::infinity();
     double radius = 64.0;
     for (int round = 0; round < 4; ++round, radius *= 8.0) {
@@ -226,7 +229,11 @@ double best_free_distance_k(Workspace& ws, int q, int k) {
             }
             const double reach = std::sqrt(gPg);
             upper = std::min(upper, f + reach);
-            if (upper - best <= tol) break;
+            // A least clearly above zero already proves that q stays out:
+            // the walk needs only the sign, and the root search reads such a
+            // value only to choose its next step (near a root every value is
+            // found as exactly as the tolerance asks).
+            if (best > kClearlyOut || upper - best <= tol) break;
             // Deep cut: keep only {w : g.(w - c) >= best - f}.
             const double alpha = (best - f) / reach;
             if (alpha >= 1.0) break;  // no better point left in the ellipsoid
@@ -238,6 +245,7 @@ double best_free_distance_k(Workspace& ws, int q, int k) {
             for (std::size_t a = 0; a < K; ++a)
                 for (std::size_t b = 0; b < K; ++b) P[a * K + b] = shrink * (P[a * K + b] - pull * Pg[a] * Pg[b] / gPg);
         }
+        if (best > kClearlyOut) break;
         double moved = 0.0;
         for (std::size_t d = 0; d < K; ++d) moved += (best_w[d] - centre0[d]) * (best_w[d] - centre0[d]);
         if (std::sqrt(moved) < 0.5 * radius) break;  // the maximum lies well inside the ball
