@@ -250,6 +250,10 @@ double best_free_distance_k(Workspace& ws, int q, int k) {
         for (std::size_t d = 0; d < K; ++d) moved += (best_w[d] - centre0[d]) * (best_w[d] - centre0[d]);
         if (std::sqrt(moved) < 0.5 * radius) break;  // the maximum lies well inside the ball
     }
+    if (!std::isfinite(best)) {  // no finite value anywhere: q's own at the calculation's pi
+        ws.pi = pi0;
+        return driving_force(ws, q);
+    }
     set_pi(best_w);
     return best;
 }
