@@ -243,6 +243,28 @@ TEST(TargetChecks, TwoCompoundsOfFourElementsKeepAPhaseOut) {
     }
 }
 
+// Without A2B_s the ionic liquid (written once, with a gap) is held on one
+// basin and jumps to the other at 1346.56 K; A2B_s's driving force jumps
+// there from +0.5 RT to -0.3 RT without vanishing. With every phase entered
+// A2B_s is present on both sides of that temperature, so it is no answer:
+// the target must fail rather than report it.
+TEST(TargetChecks, JumpOfTheOtherPhasesIsNoRoot) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/ion-gap.dat"));
+    const int compound = phase_of(sys, "A2B_s");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.877037, 0.122963};
+    Solver tp;
+    for (const double T : {1340.0, 1350.0}) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        ASSERT_TRUE(accepted(pr, r)) << T << " K";
+        ASSERT_TRUE(r.phases[static_cast<std::size_t>(compound)].present) << T << " K";
+    }
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, compound, 1101.339));
+    EXPECT_FALSE(r.succeeded() && r.T > 1340.0 && r.T < 1350.0) << "T " << r.T;
+}
+
 // The root nearest the estimate when the walk's steps on both sides reach a
 // root in the same round: from 1638.353 K the dew point of the Ga-In liquid
 // (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
