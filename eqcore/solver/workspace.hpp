@@ -547,9 +547,9 @@ bool free_leaves_present_mixtures(const Workspace& ws);
 // number) that leave the present phases as they are: moves pi within them
 // to where the least driving force of `q` (a target's phase, kept out of
 // the calculation) and of every absent candidate is greatest, and returns
-// that least. Positive: some potentials the present
-// phases allow keep every absent phase and q out; negative: none do, q
-// would form. pi is left there and the absent candidates' df updated.
+// that least. Positive: some potentials the present phases allow keep
+// every absent phase and q out; negative: none do, q would form. pi is
+// left there and the absent candidates' df updated.
 double best_free_distance(Workspace& ws, int q);
 // With one free direction of pi: true when absent candidate `c`, a mixture
 // written once of two constituents, is held out by the balance although
