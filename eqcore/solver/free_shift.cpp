@@ -6,8 +6,9 @@
 // space (a minimum of functions linear in w), with gradient -a_x.n_q at its
 // best composition x: the least step that brings its linearisation to 0
 // approaches the zero from below. For a formation target, the same space
-// (one free direction) is searched for the position where the least of
-// those distances and the target phase's is greatest (best_free_distance).
+// is searched for the position where the least of those distances and the
+// target phase's is greatest (best_free_distance: a golden-section search
+// along one direction, an ellipsoid method over several).
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -156,7 +157,118 @@ bool shift_free_potential(Workspace& ws, int ci) {
     return false;
 }
 
+namespace {
+
+// The least driving force of q and of every absent candidate that takes
+// part, at the current pi; `slopes` (k entries) gets the gradient along the
+// first k free directions of the candidate that gives it, a supergradient
+// of that least (each distance is concave along the free directions).
+double least_with_slope(Workspace& ws, int q, int k, double* slopes) {
+    double least = std::numeric_limits<double>::infinity();
+    for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+        const Candidate& c = ws.cand[sz(o)];
+        if (c.present || (c.excluded && o != q)) continue;
+        const double d = driving_force(ws, o);
+        if (!(d < least)) continue;
+        least = d;
+        for (int j = 0; j < k; ++j) slopes[j] = slope(ws, c, j);  // xbest is still c's
+    }
+    return least;
+}
+
+// Greatest least distance over k >= 2 free directions: an ellipsoid method
+// with deep cuts. Every point better than the best value found so far lies
+// on the side of the cut where the supergradient rises, so the maximum stays
+// inside the ellipsoid, and the value at its centre plus the supergradient's
+// reach over the ellipsoid bounds the maximum from above: the search ends
+// once that bound is within `tol` of the best value. The start is a ball
+// around the current pi, widened (around the best point) while the best
+// point lies near its wall. A value above 1e-6 is returned as soon as one
+// is found: a lower bound of the maximum with the maximum's sign. pi is
+// left at the best point.
+double best_free_distance_k(Workspace& ws, int q, int k) {
+    const std::size_t E = sz(ws.E), K = sz(k);
+    const double* null = ws.null.data();
+    std::vector<double> pi0 = ws.pi;  // rare path: may allocate
+    std::vector<double> c(K, 0.0), best_w(K, 0.0), g(K), Pg(K), P(K * K);
+    auto set_pi = [&](const std::vector<double>& w) {
+        for (std::size_t j = 0; j < E; ++j) {
+            double v = pi0[j];
+            for (std::size_t d = 0; d < K; ++d) v += w[d] * null[d * E + j];
+            ws.pi[j] = v;
+        }
+    };
+    const double tol = 1e-11;
+    const double kClearlyOut = 1e-6;
+    double best = -std::numeric_limits<double>::infinity();
+    double radius = 64.0;
+    for (int round = 0; round < 4; ++round, radius *= 8.0) {
+        c = best_w;
+        const std::vector<double> centre0 = c;
+        std::fill(P.begin(), P.end(), 0.0);
+        for (std::size_t d = 0; d < K; ++d) P[d * K + d] = radius * radius;
+        double upper = std::numeric_limits<double>::infinity();
+        for (int it = 0; it < 4000; ++it) {
+            set_pi(c);
+            const double f = least_with_slope(ws, q, k, g.data());
+            if (!std::isfinite(f)) break;
+            if (f > best) {
+                best = f;
+                best_w = c;
+            }
+            double gPg = 0.0;
+            for (std::size_t a = 0; a < K; ++a) {
+                double v = 0.0;
+                for (std::size_t b = 0; b < K; ++b) v += P[a * K + b] * g[b];
+                Pg[a] = v;
+                gPg += g[a] * v;
+            }
+            if (!(gPg > 0.0)) {  // a flat least: c is its maximum
+                upper = f;
+                break;
+            }
+            const double reach = std::sqrt(gPg);
+            upper = std::min(upper, f + reach);
+            // A least clearly above zero already proves that q stays out:
+            // the walk needs only the sign, and the root search reads such a
+            // value only to choose its next step (near a root every value is
+            // found as exactly as the tolerance asks).
+            if (best > kClearlyOut || upper - best <= tol) break;
+            // Deep cut: keep only {w : g.(w - c) >= best - f}.
+            const double alpha = (best - f) / reach;
+            if (alpha >= 1.0) break;  // no better point left in the ellipsoid
+            const double n = static_cast<double>(k);
+            const double step = (1.0 + n * alpha) / (n + 1.0);
+            const double shrink = n * n * (1.0 - alpha * alpha) / (n * n - 1.0);
+            const double pull = 2.0 * (1.0 + n * alpha) / ((n + 1.0) * (1.0 + alpha));
+            for (std::size_t a = 0; a < K; ++a) c[a] += step * Pg[a] / reach;
+            for (std::size_t a = 0; a < K; ++a)
+                for (std::size_t b = 0; b < K; ++b) P[a * K + b] = shrink * (P[a * K + b] - pull * Pg[a] * Pg[b] / gPg);
+        }
+        if (best > kClearlyOut) break;
+        double moved = 0.0;
+        for (std::size_t d = 0; d < K; ++d) moved += (best_w[d] - centre0[d]) * (best_w[d] - centre0[d]);
+        if (std::sqrt(moved) < 0.5 * radius) break;  // the maximum lies well inside the ball
+    }
+    if (!std::isfinite(best)) {  // no finite value anywhere: q's own at the calculation's pi
+        ws.pi = pi0;
+        return driving_force(ws, q);
+    }
+    set_pi(best_w);
+    return best;
+}
+
+}  // namespace
+
 double best_free_distance(Workspace& ws, int q) {
+    if (ws.exact_dim >= 2) {
+        const double best = best_free_distance_k(ws, q, ws.exact_dim);
+        for (int o = 0; o < static_cast<int>(ws.cand.size()); ++o) {
+            Candidate& k = ws.cand[sz(o)];
+            if (!k.present && !k.excluded) k.df = driving_force(ws, o);
+        }
+        return best;
+    }
     const double* n = ws.null.data();
     const std::vector<double> pi0 = ws.pi;  // rare path: may allocate
     // The least driving force of q and of every absent candidate that takes

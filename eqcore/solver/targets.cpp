@@ -341,6 +341,10 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
     return SolverStatus::ok;
 }
 
+// |value| / RT at the end of a target's root search above which the search
+// closed on a jump, not a zero (at a zero it is of order slope x T_tol).
+constexpr double kJumpNotRoot = 1e-6;
+
 SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
                           std::string& message) {
     const Target& tg = cond.target;
@@ -376,7 +380,8 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
             for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci)
                 if (ws.cand[sz(ci)].present && ws.cand[sz(ci)].pure && holds_rounding_only(ws, ws.cand[sz(ci)]))
                     drop_phase(ws, ci);
-            const bool free = free_directions(ws) == 1 && ws.exact_dim == 1 && free_leaves_present_mixtures(ws);
+            const int nd = free_directions(ws);
+            const bool free = nd >= 1 && ws.exact_dim == nd && free_leaves_present_mixtures(ws);
             v = free ? best_free_distance(ws, q) : driving_force(ws, q);
             return SolverStatus::ok;
         }
@@ -420,6 +425,16 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
                 froot = f2;
             }
         }
+    }
+    // A bracket closed on a jump of the function rather than on a zero: the
+    // equilibrium without q (or with q alone) changes abruptly there — a
+    // phase written once leaving one of its basins — and q's condition
+    // never holds. That temperature is no answer.
+    if (st == SolverStatus::ok && std::abs(froot) > kJumpNotRoot) {
+        message = std::string(precipitation ? "precipitation" : "formation") + " target on " + name +
+                  ": the driving force jumps at " + std::to_string(root) +
+                  " K (the equilibrium of the other phases changes abruptly) and vanishes nowhere near it";
+        st = SolverStatus::no_convergence;
     }
     if (st == SolverStatus::ok) {
         // The state at the root through f itself: a formation target's

@@ -547,12 +547,13 @@ bool shift_free_potential(Workspace& ws, int c);
 // True when no constituent of a present mixture depends on the free
 // directions of pi (moving pi along them changes no present phase).
 bool free_leaves_present_mixtures(const Workspace& ws);
-// With one free direction of pi that leaves the present phases as they are:
-// moves pi along it to where the least driving force of `q` (a target's
-// phase, kept out of the calculation) and of every absent candidate is
-// greatest, and returns that least. Positive: some potentials the present
-// phases allow keep every absent phase and q out; negative: none do, q
-// would form. pi is left there and the absent candidates' df updated.
+// With free directions of pi (the first ws.exact_dim of ws.null, any
+// number) that leave the present phases as they are: moves pi within them
+// to where the least driving force of `q` (a target's phase, kept out of
+// the calculation) and of every absent candidate is greatest, and returns
+// that least. Positive: some potentials the present phases allow keep
+// every absent phase and q out; negative: none do, q would form. pi is
+// left there and the absent candidates' df updated.
 double best_free_distance(Workspace& ws, int q);
 // With one free direction of pi: true when absent candidate `c`, a mixture
 // written once of two constituents, is held out by the balance although

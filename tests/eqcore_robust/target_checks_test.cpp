@@ -141,6 +141,130 @@ TEST(TargetChecks, CompoundMeltingAtItsOwnComposition) {
     }
 }
 
+// A ternary compound fed alone leaves the element potentials free in two
+// directions. It melts congruently where the liquid's own potentials at its
+// composition give its energy (bisection on the liquid model alone); with
+// every other solid above that plane by a margin (checked at the root), the
+// plane certifies the compound alone below that temperature and the liquid
+// above it, so no other temperature is right, from any estimate.
+TEST(TargetChecks, TernaryCompoundMeltingWithTwoFreeDirections) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/melt-ternary.dat"));
+    const int liquid = phase_of(sys, "LIQ");
+    const Constituent& compound = sys.constituent(phase_of(sys, "ABC_s"), 0);
+    const auto model = make_model(sys, liquid);
+    auto liquid_mu = [&](double T) {
+        const std::vector<double> n = {1.0, 1.0, 1.0};
+        std::vector<double> mu(3);
+        phase_props(*model, T, kPstd, n, mu);
+        return mu;
+    };
+    auto excess = [&](double T) {
+        const std::vector<double> mu = liquid_mu(T);
+        return mu[0] + mu[1] + mu[2] - gibbs0(compound, T);
+    };
+    double lo = 400.0, hi = 900.0;
+    ASSERT_GT(excess(lo), 0.0);
+    ASSERT_LT(excess(hi), 0.0);
+    for (int i = 0; i < 60; ++i) (excess(0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    const double Tm = 0.5 * (lo + hi);
+    const std::vector<double> mu = liquid_mu(Tm);
+    for (const char* solid : {"A_s", "B_s", "C_s", "AB2C_s"}) {
+        const Constituent& c = sys.constituent(phase_of(sys, solid), 0);
+        double plane = 0.0;
+        for (std::size_t j = 0; j < 3; ++j) plane += c.stoich[j] * mu[j];
+        EXPECT_GT(gibbs0(c, Tm) - plane, 1000.0) << solid;
+    }
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {1.0, 1.0, 1.0};
+    for (const double T0 : {300.0, 600.0, 900.0, 1500.0}) {
+        SCOPED_TRACE("estimate " + std::to_string(T0));
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_NEAR(r.T, Tm, 0.01);
+        EquilibriumProblem reduced = pr;
+        reduced.phase_entered[static_cast<std::size_t>(liquid)] = 0;
+        EXPECT_TRUE(accepted(reduced, r));
+        EXPECT_NEAR(distance_of(sys, liquid, r), 0.0, 1e-7);
+    }
+}
+
+// The same compound beside a more stable AB2C_s: it melts into the liquid
+// and AB2C_s below its congruent point, where the least distance over the
+// two free directions has its maximum at a kink (the liquid and AB2C_s
+// equal). Every estimate gives one temperature, and calculations with every
+// phase entered find the compound alone just below it and the liquid just
+// above it.
+TEST(TargetChecks, TernaryCompoundMeltingIntoLiquidAndCompound) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/melt-peritectic.dat"));
+    const int liquid = phase_of(sys, "LIQ");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {1.0, 1.0, 1.0};
+    std::vector<double> roots;
+    for (const double T0 : {300.0, 600.0, 900.0, 1500.0}) {
+        SCOPED_TRACE("estimate " + std::to_string(T0));
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, liquid, T0));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        roots.push_back(r.T);
+        EXPECT_NEAR(r.T, roots.front(), 0.001);
+    }
+    Solver tp;
+    for (const double dT : {-0.02, 0.02}) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(roots.front() + dT));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        EXPECT_TRUE(accepted(pr, r));
+        EXPECT_EQ(r.phases[static_cast<std::size_t>(liquid)].present, dT > 0.0) << "at T* " << dT << " K";
+    }
+}
+
+// Two compounds of four elements, fed together, leave two free directions:
+// the hcp phase may look about to form at some potentials of that range,
+// but calculations with every phase entered never find it present between
+// the limits, so the target is not met (from either side of the melting).
+TEST(TargetChecks, TwoCompoundsOfFourElementsKeepAPhaseOut) {
+    const System sys = read_dat(example("hard/hard-quaternary.dat"));
+    const int hcp = phase_of(sys, "HCP#1");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {3.0, 1.0, 1.0, 1.0};  // Au3Pt + RhIr
+    Solver tp;
+    for (double T = 300.0; T <= 3000.0; T += 100.0) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        ASSERT_TRUE(accepted(pr, r)) << T << " K";
+        ASSERT_FALSE(r.phases[static_cast<std::size_t>(hcp)].present) << T << " K";
+    }
+    for (const double T0 : {500.0, 1500.0}) {
+        Conditions c = target(TargetKind::formation, hcp, T0);
+        c.T_high = 3000.0;
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, c);
+        EXPECT_EQ(r.status, SolverStatus::target_not_met) << "estimate " << T0 << ": T " << r.T;
+    }
+}
+
+// Without A2B_s the ionic liquid (written once, with a gap) is held on one
+// basin and jumps to the other at 1346.56 K; A2B_s's driving force jumps
+// there from +0.5 RT to -0.3 RT without vanishing. With every phase entered
+// A2B_s is present on both sides of that temperature, so it is no answer:
+// the target must fail rather than report it.
+TEST(TargetChecks, JumpOfTheOtherPhasesIsNoRoot) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/ion-gap.dat"));
+    const int compound = phase_of(sys, "A2B_s");
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {0.877037, 0.122963};
+    Solver tp;
+    for (const double T : {1340.0, 1350.0}) {
+        const EquilibriumResult r = tp.equilibrate(pr, at(T));
+        ASSERT_TRUE(r.succeeded()) << r.message;
+        ASSERT_TRUE(accepted(pr, r)) << T << " K";
+        ASSERT_TRUE(r.phases[static_cast<std::size_t>(compound)].present) << T << " K";
+    }
+    Solver solver;
+    const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, compound, 1101.339));
+    EXPECT_FALSE(r.succeeded() && r.T > 1340.0 && r.T < 1350.0) << "T " << r.T;
+}
+
 // The root nearest the estimate when the walk's steps on both sides reach a
 // root in the same round: from 1638.353 K the dew point of the Ga-In liquid
 // (2445.5 K, 807 K up) is bracketed first, but the solidus near 898 K lies
