@@ -345,6 +345,55 @@ SolverStatus enthalpy_target(Workspace& ws, const Conditions& cond, double H_in,
 // closed on a jump, not a zero (at a zero it is of order slope x T_tol).
 constexpr double kJumpNotRoot = 1e-6;
 
+// Share of the material, below which a phase is counted absent when the
+// side of a target's root is confirmed (a phase only just in or out there
+// carries far less).
+constexpr double kConfirmShare = 1e-6;
+
+// What a target watches in a state: for a formation target the instances of
+// q's phase present (q and the other copies of its mixture: a copy may take
+// its twin's place), for a precipitation target every phase present.
+int watched_present(const Workspace& ws, int q, bool precipitation) {
+    double total = 0.0;
+    for (const Candidate& c : ws.cand)
+        if (c.present) total += c.N;
+    const int family = ws.cand[sz(q)].family;
+    int count = 0;
+    for (int ci = 0; ci < static_cast<int>(ws.cand.size()); ++ci) {
+        const Candidate& c = ws.cand[sz(ci)];
+        const bool watched = precipitation || ci == q || (family >= 0 && c.family == family);
+        if (watched && c.present && c.N > kConfirmShare * total) ++count;
+    }
+    return count;
+}
+
+// The target's function says, on one side of its root, that q stays out (a
+// formation target) or that q holds the material alone (a precipitation
+// target). It reads that from the equilibrium without q (or of q alone),
+// the state ws holds at T; where a present phase written once is held in
+// one of its basins by the balance, q can still form there by an abrupt
+// change of the others, which no driving force against that equilibrium
+// shows. The equilibrium with every phase entered at T decides: true when
+// it holds no more of what the target watches.
+bool out_side_confirmed(Workspace& ws, int q, bool precipitation, double T, double P, std::string& message) {
+    const int reduced = watched_present(ws, q, precipitation);
+    std::vector<char> excluded(ws.cand.size());
+    for (std::size_t ci = 0; ci < ws.cand.size(); ++ci) {
+        excluded[ci] = ws.cand[ci].excluded ? 1 : 0;
+        ws.cand[ci].excluded = false;
+    }
+    set_conditions(ws, T, P);
+    std::string ignored;
+    const bool agrees = solve_tp(ws, false, ignored) != SolverStatus::ok || watched_present(ws, q, precipitation) <= reduced;
+    for (std::size_t ci = 0; ci < ws.cand.size(); ++ci) ws.cand[ci].excluded = excluded[ci] != 0;
+    if (!agrees)
+        message = std::to_string(T) + " K, where the target says " +
+                  (precipitation ? "nothing precipitates" : "the phase stays out") +
+                  ", is not so with every phase entered: " + (precipitation ? "another phase" : "it") +
+                  " forms there by an abrupt change of the other phases";
+    return agrees;
+}
+
 SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, EquilibriumResult& out,
                           std::string& message) {
     const Target& tg = cond.target;
@@ -435,6 +484,24 @@ SolverStatus phase_target(Workspace& ws, const Conditions& cond, double H_in, Eq
                   ": the driving force jumps at " + std::to_string(root) +
                   " K (the equilibrium of the other phases changes abruptly) and vanishes nowhere near it";
         st = SolverStatus::no_convergence;
+    }
+    // Confirm the side the function calls "out" with every phase entered,
+    // 0.01 K from the root: far enough that q's driving force there is
+    // clearly positive, near enough that no other change lies between.
+    if (st == SolverStatus::ok) {
+        const double step = std::max(10.0 * ws.opt.T_tol, 0.01);
+        const double above = std::min(hi, root + step), below = std::max(lo, root - step);
+        double v_out = 0.0;
+        st = f(above, v_out);
+        double T_out = above;
+        if (st == SolverStatus::ok && !(v_out > 0.0)) {
+            T_out = below;
+            st = f(below, v_out);
+        }
+        if (st == SolverStatus::ok && !out_side_confirmed(ws, q, precipitation, T_out, cond.P, message)) {
+            message = std::string(precipitation ? "precipitation" : "formation") + " target on " + name + ": " + message;
+            st = SolverStatus::no_convergence;
+        }
     }
     if (st == SolverStatus::ok) {
         // The state at the root through f itself: a formation target's

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grid_minimum.hpp"
 #include "interstitial_scan.hpp"
 #include "robust_util.hpp"
 #include "thermo/models.hpp"
@@ -263,6 +264,33 @@ TEST(TargetChecks, JumpOfTheOtherPhasesIsNoRoot) {
     Solver solver;
     const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, compound, 1101.339));
     EXPECT_FALSE(r.succeeded() && r.T > 1340.0 && r.T < 1350.0) << "T " << r.T;
+}
+
+// Without FCCM the equilibrium is AB_s beside BCCM at its B-rich end, BCCM
+// (written once) held there by the balance although its other basin lies
+// lower against that plane; FCCM's driving force against it vanishes only at
+// 328.75 K. With every phase entered FCCM takes the B-rich end from 392.89 K
+// down (the brute force shows it at 330 and 360 K), letting BCCM move to its
+// other basin. So FCCM starts to form at 392.89 K, with a finite amount at
+// once, and 328.75 K is no answer: the target must not report it (nor any
+// temperature the brute force does not bracket).
+TEST(TargetChecks, FormationHiddenBehindAPhaseHeldInOneBasin) {
+    const System sys = read_dat(tests_file("eqcore_robust/data/slm-afm.dat"));
+    const int fcc = phase_of(sys, "FCCM");
+    const std::vector<double> b = {0.034495, 0.965505};
+    const auto fcc_in_grid = [&](double T) {
+        return binary_grid_minimum(sys, b, T, 1e5).assemblage.find("FCCM") != std::string::npos;
+    };
+    ASSERT_TRUE(fcc_in_grid(330.0));
+    ASSERT_TRUE(fcc_in_grid(360.0));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = b;
+    for (const double estimate : {1697.509, 500.0}) {
+        Solver solver;
+        const EquilibriumResult r = solver.equilibrate(pr, target(TargetKind::formation, fcc, estimate));
+        if (!r.succeeded()) continue;
+        EXPECT_NE(fcc_in_grid(r.T - 0.5), fcc_in_grid(r.T + 0.5)) << "from " << estimate << " K: " << r.T << " K";
+    }
 }
 
 // The root nearest the estimate when the walk's steps on both sides reach a
