@@ -279,7 +279,7 @@ TEST(TargetChecks, FormationHiddenBehindAPhaseHeldInOneBasin) {
     const int fcc = phase_of(sys, "FCCM");
     const std::vector<double> b = {0.034495, 0.965505};
     const auto fcc_in_grid = [&](double T) {
-        return binary_grid_minimum(sys, b, T, 1e5).assemblage.find("FCCM") != std::string::npos;
+        return binary_grid_minimum(sys, b, T, 1e5, 20000).assemblage.find("FCCM") != std::string::npos;
     };
     ASSERT_TRUE(fcc_in_grid(330.0));
     ASSERT_TRUE(fcc_in_grid(360.0));
