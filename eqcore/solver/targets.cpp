@@ -10,7 +10,10 @@
 //                   about to separate from q.
 // The root is bracketed (enthalpy: along the slope; phase targets: walking
 // outward on both sides of the estimate, so the nearest root is found) and
-// then refined by secant steps with bisection as a safeguard.
+// then refined by secant steps with bisection as a safeguard. A phase
+// target's root is an answer only if the function vanishes there (not a
+// jump) and the equilibrium with every phase entered agrees, just on the
+// side the function calls "out", that q has not formed.
 #include <algorithm>
 #include <cmath>
 #include <limits>
