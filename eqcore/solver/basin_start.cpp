@@ -422,6 +422,12 @@ bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool samp
     return true;
 }
 
+void present_fractions(const Workspace& ws, int who, std::vector<double>& y) {
+    const Candidate& c = ws.cand[sz(who)];
+    y.resize(sz(c.count));
+    fractions_of_column(ws, c, ws.n.data() + c.first, y.data());
+}
+
 bool opposite_basin(Workspace& ws, int who, const std::vector<double>& x, std::vector<double>& x2) {
     const Candidate& c = ws.cand[sz(who)];
     const std::size_t m = sz(c.count);

@@ -160,7 +160,10 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // composition (x is only the deepest below the plane; a proof
         // covers x's basin alone), decided the same way, then the other
         // minima the phase's search remembers. Last, where x's basin is
-        // not decided, after a warm start, from the cold start.
+        // decided (the proof covers that basin alone), the phase alone
+        // holding the feed from its present composition (the answer can lie
+        // between it and x, in no basin tried); where it is not decided,
+        // after a warm start, from the cold start.
         // The move's starts reuse the program's buffers: towards_start
         // gets the verdict's program back, as if they had not been tried.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
@@ -191,6 +194,11 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             if (!left) before.restore(ws);
         }
         if (left) continue;
+        if (decided) {
+            present_fractions(ws, who, xk);  // a buffer free again here
+            if (alone_start(ws, who, xk, false) && lower(true)) continue;
+            before.restore(ws);
+        }
         if (!decided && !cold_tried) {
             cold_tried = true;
             ws.have_solution = false;

@@ -634,6 +634,8 @@ bool towards_start(Workspace& ws, int who, const std::vector<double>& x);
 // (nothing changed but the program and ws.pi) where the feed lies outside
 // what the phase alone can hold.
 bool alone_start(Workspace& ws, int who, const std::vector<double>& x, bool sampled);
+// The present composition of `who` (its internal fractions) in y.
+void present_fractions(const Workspace& ws, int who, std::vector<double>& y);
 // With the state restored: another basin of `who` below the state's plane,
 // the one on the other side of its present composition from x (a phase
 // inside its gap between two basins). Its distance descends from the

@@ -161,6 +161,19 @@ TEST(GridMinimum, PhaseAloneInsideItsSpinodalConverges) {
     at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
 }
 
+// Warm from 425 K the state is the liquid beside the phase at A:Va:B; x's
+// basin (A:A:Va) is proven not to lead lower, and the answer, the phase
+// alone holding the feed, lies between its present composition and x, in
+// no basin the search remembers: it was kept 20.9 J above. The phase alone
+// started from its present composition reaches it.
+TEST(GridMinimum, PhaseAloneFromItsPresentComposition) {
+    const Printed s = printed_from(test_data("sl3-gap.dat"), "sl3-gap.dat",
+                                   "lean T=439.90463378454444 K P=100000 Pa (warm from 425.47734171142287 K) "
+                                   "feed: SL3/A:A:Va 0.18412240069049138 SL3/B:Va:B 0.10539746091384952");
+    const GridMinimum bf = binary_grid_minimum(s.sys, s.pr.elements(), s.c.T, s.c.P, 20000);
+    at_minimum(s, cold_and_warm(s), bf.G, 1e-6);
+}
+
 // A result the brute force beats is one the check must reject. At 262 K
 // the phase's distance has many minima near its deepest basin (A:A:Va);
 // they once filled every basin the check tries, and the one that holds the
