@@ -540,7 +540,9 @@ BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, d
     if (!solved()) {
         // The phase at x alone may not hold what the others leave; near x it may.
         add_neighbourhood(ws, who, x, false);
-        if (!solved()) return BasinVerdict::unsure;
+        if (!lp_balances(ws)) return BasinVerdict::unbalanced;
+        lp_price_columns(ws);
+        if (!solve_lp(ws)) return BasinVerdict::unsure;
     }
     const double below_G0 = G0 - kBelowBy * (1.0 + std::abs(G0));
     double material = 0.0;

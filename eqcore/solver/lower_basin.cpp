@@ -8,13 +8,15 @@
 // that basin's gap. Where one can, the state is redone from the program's
 // balanced assemblage with the phase at one composition moved from x, from
 // the program's own assemblage; then, and where the program decides
-// nothing, from a balanced assemblage with the phase moved towards x as
-// far as the balance allows (none where it cannot move: the state itself
-// is that start). The phase's basin on the other side of its present
+// nothing or finds that no assemblage holds the phase near x, from a
+// balanced assemblage with the phase moved towards x as far as the
+// balance allows (none where it cannot move: the state itself is that
+// start). The phase's basin on the other side of its present
 // composition, where one lies below the plane, is decided the same way
 // (x is only the deepest), then each other minimum its search remembers.
-// Last, where x's basin is undecided after a warm start, the cold start
-// is tried; the lower converged state is kept, a few hops at most. Ideal
+// Last, where the program could not decide x's basin after a warm start,
+// the cold start is tried; the lower converged state is kept, a few hops
+// at most. Ideal
 // mixtures and the gas have no second basin and are not searched; the
 // others are screened by their distance at a few spread compositions and
 // searched fully only where the screen finds them below their plane.
@@ -153,21 +155,24 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             return alone_start(ws, who, xb, true) && lower(true);
         };
         // Where the program finds an assemblage with the phase at x's basin
-        // lower (basin_start.cpp): from that assemblage. Then, where it
-        // decides nothing (no proof that none is lower), from the phase
-        // moved towards x as far as the balance allows. Then, a proof or
-        // not, the phase's basin on the other side of its present
-        // composition (x is only the deepest below the plane; a proof
-        // covers x's basin alone), decided the same way, then the other
-        // minima the phase's search remembers. Last, where x's basin is
-        // decided (the proof covers that basin alone), the phase alone
+        // lower (basin_start.cpp): from that assemblage. Then, unless it
+        // proved that none there is lower, from the phase moved towards x as
+        // far as the balance allows (where no assemblage holds the phase
+        // near x, a lower one, if any, has it between). Then, a proof or not,
+        // the phase's basin on the other side of its present composition
+        // (x is only the deepest below the plane; a proof covers x's basin
+        // alone), decided the same way, then the other minima the phase's
+        // search remembers. Last, where x's basin is proven not to lead
+        // lower (the proof covers that basin alone), the phase alone
         // holding the feed from its present composition (the answer can lie
-        // between it and x, in no basin tried); where it is not decided,
+        // between it and x, in no basin tried); where the program could not
+        // be solved at x, or found a lower assemblage that no start reached,
         // after a warm start, from the cold start.
         // The move's starts reuse the program's buffers: towards_start
         // gets the verdict's program back, as if they had not been tried.
         const BasinVerdict verdict = basin_start(ws, who, x, G0);
         const bool decided = verdict == BasinVerdict::stay;
+        const bool undecided = verdict == BasinVerdict::move || verdict == BasinVerdict::unsure;
         if (verdict == BasinVerdict::move) {
             program.take(ws);
             if (leave_for(x)) continue;
@@ -199,7 +204,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             if (alone_start(ws, who, xk, false) && lower(true)) continue;
             before.restore(ws);
         }
-        if (!decided && !cold_tried) {
+        if (undecided && !cold_tried) {
             cold_tried = true;
             ws.have_solution = false;
             if (lower(false)) continue;

@@ -600,10 +600,13 @@ inline double state_G(const Workspace& ws) {
 // below G0, which bounds every assemblage with the phase in x's basin, or
 // at the last round the value plus the material times the least distance
 // per unit content found is not below G0 by more than 1e-7 per mol.
-// `unsure`: the program could not balance, or was still adding columns at
-// its last round without that bound. Only `move` changes more than the
-// program's buffers and ws.pi.
-enum class BasinVerdict { stay, move, unsure };
+// `unbalanced`: no assemblage holds the phase at x or near it (the
+// program with its neighbourhood's columns cannot meet the balances), so
+// none with the phase there is lower either. `unsure`: the program could
+// not be solved, or was still adding columns at its last round without
+// that bound. Only `move` changes more than the program's buffers and
+// ws.pi.
+enum class BasinVerdict { stay, move, unbalanced, unsure };
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
 // After basin_start: the same program with `who` at one composition only
 // (its columns generated across its gap would otherwise merge into one

@@ -251,9 +251,9 @@ TEST(BasinStart, IonicMeltSlagLeavesItsMetallicBasinOnlyAfterManyRoundsOfColumns
 // Ionic melt at 1600 K with more sulphur than CaS and MnS can take: the
 // slag holds it in its sulphide basin, below its plane in an MnO-rich
 // oxide basin. No assemblage with the slag near that composition balances
-// (the oxide melt cannot take the sulphur), so the program decides nothing
-// and the state with the slag moved there is tried, and the cold start:
-// both fall back, and the state is kept. Independent of the solver,
+// (the oxide melt cannot take the sulphur), so none there is lower: the
+// state with the slag moved towards it as far as the balance allows is
+// tried, falls back, and the state is kept. Independent of the solver,
 // besides the check: the search over the slag once at free amounts beside
 // the solids, started from the answer, finds nothing lower.
 TEST(BasinStart, IonicMeltSlagKeepsTheSulphurWhereItsOxideBasinCannotBalance) {
