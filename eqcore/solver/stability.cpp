@@ -76,24 +76,24 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
     double* dir = ws.tp_dir.data();
     double* trial = ws.tp_try.data();
     const double* pi = ws.pi.data();
-    // D at y; with `derivatives` also its gradient in grad and the
+    // D at y and its gradient in grad; with `hessian` also the
     // remainder's Hessian in ws.dmuex.
     // a_s.pi - mu°_s of every slot: fixed during the descent.
     Scratch potential_buf(sz(m));
     double* potential = potential_buf.span().data();
     for (int q = 0; q < m; ++q) potential[q] = ws.adot(c.first + q, pi) - ws.g0[sz(c.first + q)];
-    auto value = [&](const double* at, bool derivatives) {
+    auto value = [&](const double* at, bool hessian) {
         for (int g = c.group0; g < c.group0 + k; ++g)
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s)
                 w[s - c.first] = ws.grp_share[sz(g)] * at[s - c.first];
-        remainder_at(ws, c, w, true, derivatives);
+        remainder_at(ws, c, w, true, hessian);
         double D = 0.0;
         for (int g = c.group0; g < c.group0 + k; ++g)
             for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) {
                 const int q = s - c.first;
                 const double e = std::log(at[q]) - potential[q] + ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
                 D += ws.grp_sites[sz(g)] * at[q] * e;
-                if (derivatives) grad[q] = ws.grp_sites[sz(g)] * e;
+                grad[q] = ws.grp_sites[sz(g)] * e;
             }
         return D;
     };
@@ -139,6 +139,10 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
     }
     double D = value(y, true);
     if (mf == 0) return D;  // one composition only
+    // Whether ws.dmuex holds the Hessian at y: the step after the last
+    // exact one is evaluated without it (the descent usually stops
+    // there), and it is taken at y only where another step follows.
+    bool hessian_at_y = true;
     int exact_steps = 0;
     for (int it = 0; it < 100; ++it) {
         const int ball = balls != nullptr ? balls->holding(y, D, m) : -1;
@@ -156,6 +160,10 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
                 res = std::max(res, std::abs(grad[s - c.first] - mean) / ws.grp_sites[sz(g)]);
         }
         if (res < 1e-12) break;
+        if (!hessian_at_y) {
+            D = value(y, true);
+            hessian_at_y = true;
+        }
         // The scaled block and the sublattice sums as constraint columns,
         // over the free unknowns; the step of every other slot is 0.
         const std::span<double> C(ws.C.data(), sz(mf * mf));
@@ -204,8 +212,11 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         const double scale = std::max(1.0, std::abs(D));
         const bool final_steps = -slope <= 1e-12 * scale && exact_steps < 2 && t == 1.0;
         // The first two trials, one of which is usually taken, are evaluated
-        // with the derivatives the next step needs (grad and ws.dmuex are not
-        // used before that; D is the same with or without them).
+        // with the Hessian the next step needs (ws.dmuex is not used before
+        // that; D and grad are the same with or without it), but for an
+        // exact step near the minimum, after which the descent usually
+        // stops.
+        const bool with_hessian = !final_steps;
         int taken = -1;
         for (int ls = 0; ls < 40; ++ls, t *= 0.5) {
             for (int g = c.group0; g < c.group0 + k; ++g) {
@@ -217,7 +228,7 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
                 }
                 for (int s = ws.grp_begin[sz(g)]; s < ws.grp_end[sz(g)]; ++s) trial[s - c.first] /= sum;
             }
-            Dt = value(trial, ls <= 1);
+            Dt = value(trial, with_hessian && ls <= 1);
             if (std::isfinite(Dt) && (Dt <= D + 1e-4 * t * slope || (final_steps && Dt <= D + 1e-14 * scale))) {
                 moved = true;
                 taken = ls;
@@ -228,7 +239,9 @@ double sublattice_descent(Workspace& ws, const Candidate& c, double* y, const Ba
         std::copy(trial, trial + m, y);
         if (final_steps) ++exact_steps;
         const bool small = !final_steps && D - Dt <= 1e-15 * scale;
-        D = taken <= 1 ? Dt : value(y, true);
+        // grad is at y: the trial taken was the last one evaluated.
+        D = Dt;
+        hessian_at_y = with_hessian && taken <= 1;
         if (small) break;
     }
     return D;
