@@ -45,6 +45,7 @@ constexpr int kSegmentStarts = 12;  // descents per segment of a side (more slot
 constexpr double kFirstStep = 0.5;  // /RT per unit of the free direction
 constexpr double kFarthest = 512.0; // a tilt that far raises a side beyond any basin
 constexpr int kBisections = 30;
+constexpr double kInside = 0.02;    // share of the side's centre in a start (more slots)
 
 struct Line {
     std::vector<double> pi0, dir;  // pi = pi0 + w dir
@@ -77,11 +78,30 @@ int first_in(Workspace& ws, const Line& L, int p, double w, double tol) {
 // Least distance of p at pi0 + side w dir (w >= 0) over the side of the
 // slice that moving towards `side` raises (s(x) side < 0): the least value
 // seen at starts spread over it and at the ends of the descents from them
-// that stay inside; its composition in x0.
+// that stay inside; its composition in x0. With more than two slots the
+// segments from the slice's vertices to the simplex's run along its edges
+// (every slice vertex lies on an edge), where a descent cannot raise a
+// fraction that is zero: each start is moved a share kInside of the way to
+// the side's centre, so that every fraction can move.
 double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, double w, std::vector<double>& x0) {
     move_to(ws, L, side * w);
     const int m = c.count;
     const int per_segment = m == 2 ? kSideStarts : kSegmentStarts;
+    // The side's centre: the mean of its vertices (the slice's and the
+    // simplex's on this side).
+    std::vector<double> centre(sz(m), 0.0);
+    int vertices = 0;
+    for (int k = 0; k < m; ++k)
+        if (side * L.sigma[sz(k)] < 0.0) {
+            centre[sz(k)] += 1.0;
+            ++vertices;
+        }
+    for (const std::vector<double>& v : L.slice) {
+        for (int q = 0; q < m; ++q) centre[sz(q)] += v[sz(q)];
+        ++vertices;
+    }
+    for (double& v : centre) v /= vertices;
+    const double to_centre = m == 2 ? 0.0 : kInside;
     double least = 1e300;
     std::vector<double> y(sz(m));
     for (int k = 0; k < m; ++k) {
@@ -89,7 +109,8 @@ double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, do
         for (const std::vector<double>& v : L.slice)
             for (int i = 0; i < per_segment; ++i) {
                 const double t = (i + 0.5) / per_segment;
-                for (int q = 0; q < m; ++q) y[sz(q)] = (1.0 - t) * v[sz(q)] + (q == k ? t : 0.0);
+                for (int q = 0; q < m; ++q)
+                    y[sz(q)] = (1.0 - to_centre) * ((1.0 - t) * v[sz(q)] + (q == k ? t : 0.0)) + to_centre * centre[sz(q)];
                 const double D0 = distance_at(ws, c, y.data());
                 if (D0 < least) {
                     least = D0;

@@ -13,6 +13,7 @@
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
 
+#include "lever_minimum.hpp"
 #include "own_basins_util.hpp"
 #include "robust_util.hpp"
 
@@ -227,6 +228,31 @@ TEST(BalanceHold, CheckRejectsAnAssemblageTheFreePotentialsCannotHold) {
     for (const std::string& f : rep.faults)
         named = named || f.find("absent phase LIQUID would form") == 0;
     EXPECT_TRUE(named) << rep.summary();
+}
+
+// AB2C_s takes all of B and C (B:C exactly 2), A_s the rest of A: the
+// potentials are free along one direction, which tilts the ternary liquid.
+// From 437 K the liquid, A-rich with a little C, beside ABC_s and AB2C_s
+// is lower (66 J at 437.8 K); it lies off the simplex's edges, where the
+// proof that the balance holds the liquid out had started its descents
+// (a fraction at zero stays there), and the compounds were reported.
+// Against the three-element brute force, an upper bound of the minimum
+// that does not trust the solver or the check.
+TEST(BalanceHold, CompoundWithASpareElementLetsTheLiquidFormOffTheEdges) {
+    const System sys = read_dat(test_data("melt-ternary.dat"));
+    EquilibriumProblem pr = EquilibriumProblem::all_entered(sys);
+    pr.element_amount = {4.7639940269053707, 6.8368673114444807, 3.4184336557222403};
+    for (const double T : {437.0, 440.0, 445.0}) {
+        SCOPED_TRACE(::testing::Message() << T << " K");
+        const LeverMinimum bf = lever_grid_minimum(sys, pr.element_amount, T, kPstd);
+        ASSERT_TRUE(bf.found);
+        for (const EquilibriumResult& r : cold_and_warm(pr, T)) {
+            ASSERT_TRUE(r.succeeded()) << r.message;
+            EXPECT_TRUE(accepted(pr, r));
+            EXPECT_LE(r.G, bf.G + 1e-9) << bf.assemblage;
+            EXPECT_TRUE(r.phases[usz(phase_of(sys, "LIQ"))].present);
+        }
+    }
 }
 
 }  // namespace
