@@ -31,9 +31,9 @@ double balance_residual(Workspace& ws, int* worst) {
     for (int j = 0; j < ws.E; ++j) {
         const double b = ws.b[sz(j)];
         const double off = std::abs(held[sz(j)] - b);
-        // An element with no material held at all counts as entirely off.
+        // Any amount of an element the material lacks is entirely off; a
+        // NaN amount is as far off as any.
         const double rel = b > 0.0 ? off / b : (off > 0.0 ? HUGE_VAL : 0.0);
-        // NaN amounts are as far off as any.
         if (!(rel <= largest)) {
             largest = std::isnan(rel) ? HUGE_VAL : rel;
             if (worst) *worst = j;

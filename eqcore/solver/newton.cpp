@@ -961,10 +961,10 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // an amount no present phase can take up), however short the step.
         // Open along a direction no present constituent depends on, it stays
         // so whatever the steps: the assemblage cannot hold the material.
-        // Left open by converged steps twice in a row, no nearer to closing,
-        // with no direction held for the traces to balance: the part left
-        // open is one no step of this assemblage reaches (just inside the
-        // tolerance along such a direction, beyond it in some element).
+        // Left open by two more converged steps, each no nearer to closing
+        // it, with no direction held for the traces to balance: the part
+        // left open is one no step of this assemblage reaches (just inside
+        // the tolerance along such a direction, beyond it in some element).
         if (converged) {
             const double open = balance_residual(ws);
             if (!(open <= ws.opt.balance_tol)) {

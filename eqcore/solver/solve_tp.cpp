@@ -401,10 +401,6 @@ SolverStatus retry_released(Workspace& ws, std::string& message) {
     return st;
 }
 
-}  // namespace
-
-namespace {
-
 // The calculation's answer holds the material: a state whose amounts miss
 // an element's balance by more than the tolerance is no equilibrium of
 // this material, however it was reached, and is neither reported nor kept
