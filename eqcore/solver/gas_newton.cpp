@@ -224,7 +224,7 @@ bool gas_newton(Workspace& ws, int& removed, NewtonOutcome& outcome, NewtonCarry
             outcome = NewtonOutcome::phase_removed;
             return true;
         }
-        if (converged) {
+        if (converged && balance_residual(ws) <= ws.opt.balance_tol) {
             outcome = NewtonOutcome::converged;
             return true;
         }

@@ -601,6 +601,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // the balance by a factor near e (traces removed e-fold per step).
     int trace_chase = 0;
     double last_balance = HUGE_VAL;
+    // Converged steps in a row that left the balance open, and how far.
+    int open_steps = 0;
+    double last_open = HUGE_VAL;
     // Idle iterations in a row (see below) and the state before the last one.
     int idle = 0;
     std::vector<double> idle_n, idle_lnx;
@@ -879,7 +882,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         cut_at = max_at;
         cut_dl = max_dl;
         const StepMeasures measured{mu_res, balance, lam, max_dl, max_t, leaving, nd != ws.exact_dim};
-        const bool converged = step_converged(ws, measured);
+        bool converged = step_converged(ws, measured);
         bool chasing = step_chases_traces(ws, measured, last_mu_res, last_balance);
         // (Ideal mixtures and compounds only: where a mixture has a
         // remainder, flat residuals may be its own slow settling.)
@@ -951,6 +954,26 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 }
             }
             c.N = Nnew;
+        }
+        // Converged only where the state reached holds the material: with
+        // directions held by border rows the linear model leaves the balance
+        // open along them (a feed off the present compounds' composition by
+        // an amount no present phase can take up), however short the step.
+        // Open along a direction no present constituent depends on, it stays
+        // so whatever the steps: the assemblage cannot hold the material.
+        // Left open by two more converged steps, each no nearer to closing
+        // it, with no direction held for the traces to balance: the part
+        // left open is one no step of this assemblage reaches (just inside
+        // the tolerance along such a direction, beyond it in some element).
+        if (converged) {
+            const double open = balance_residual(ws);
+            if (!(open <= ws.opt.balance_tol)) {
+                if (open_where_fixed(ws)) return NewtonOutcome::diverged;
+                open_steps = nd == ws.exact_dim && open >= 0.5 * last_open ? open_steps + 1 : 0;
+                if (open_steps >= 2) return NewtonOutcome::diverged;
+                last_open = open;
+                converged = false;
+            }
         }
         idle = idle_step && ws.n == idle_n && ws.lnx == idle_lnx ? idle_before + 1 : 0;
         if (idle == kIdleRepeats) return NewtonOutcome::diverged;

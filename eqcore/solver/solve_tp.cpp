@@ -401,12 +401,25 @@ SolverStatus retry_released(Workspace& ws, std::string& message) {
     return st;
 }
 
+// The calculation's answer holds the material: a state whose amounts miss
+// an element's balance by more than the tolerance is no equilibrium of
+// this material, however it was reached, and is neither reported nor kept
+// as the start of the next calculation.
+SolverStatus held_material(Workspace& ws, SolverStatus st, std::string& message) {
+    if (st != SolverStatus::ok) return st;
+    const std::string fault = balance_fault(ws);
+    if (fault.empty()) return st;
+    ws.have_solution = false;
+    message = fault;
+    return SolverStatus::no_convergence;
+}
+
 }  // namespace
 
 SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     const bool had_solution = warm && ws.have_solution;
     const SolverStatus st = converge_tp(ws, warm, message);
-    if (st != SolverStatus::ok || !ws.opt.leave_higher_basins) return st;
+    if (st != SolverStatus::ok || !ws.opt.leave_higher_basins) return held_material(ws, st, message);
     // A warm calculation that restarted from the linear program (or found
     // no phase to start from) holds the cold start's converged state at
     // these conditions already: leaving a higher basin does not redo it.
@@ -414,7 +427,7 @@ SolverStatus solve_tp(Workspace& ws, bool warm, std::string& message) {
     ws.leaving = true;
     const SolverStatus left = leave_higher_basins(ws, started_warm, message);
     ws.leaving = false;
-    return left;
+    return held_material(ws, left, message);
 }
 
 }  // namespace eqcore::detail

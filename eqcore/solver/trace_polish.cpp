@@ -14,8 +14,9 @@
 // that only such traces hold is the exception: their amounts are its
 // balance, and its potential moves instead (by their residuals' mean, in
 // the amounts' weights), which no other constituent feels. A polish that
-// would move an element's balance by more than its tolerance is taken
-// back, and the state is left as Newton gave it.
+// would move an element's balance by more than its tolerance, or leave it
+// beyond its tolerance, is taken back, and the state is left as Newton
+// gave it.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -144,6 +145,7 @@ void polish_traces(Workspace& ws) {
         if (c.present && !c.pure && !c.ideal)
             for (int s = c.first; s < c.first + c.count && !any; ++s) any = is_trace(ws.lnx[sz(s)]);
     if (!any) return;
+    const double before = balance_residual(ws);
     const std::vector<double> n0 = ws.n, lnx0 = ws.lnx, pi0 = ws.pi;
     std::vector<double> N0(ws.cand.size());
     for (std::size_t i = 0; i < ws.cand.size(); ++i) N0[i] = ws.cand[i].N;
@@ -156,6 +158,8 @@ void polish_traces(Workspace& ws) {
         if (moved <= 0.1 * ws.opt.mu_tol) break;
     }
     if (ok) ok = balance_shift(ws, n0) <= ws.opt.balance_tol;
+    // Nor may it take a balance Newton left within its tolerance beyond it.
+    if (ok) ok = balance_residual(ws) <= std::max(ws.opt.balance_tol, before);
     // evaluate_mu rewrote the logarithms the last result held (ws.ln_y):
     // what they were taken at no longer says what they are.
     std::fill(ws.ln_y_n.begin(), ws.ln_y_n.end(), std::numeric_limits<double>::quiet_NaN());

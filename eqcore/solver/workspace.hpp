@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "data/system.hpp"
@@ -248,6 +249,7 @@ struct Workspace {
     std::vector<double> res;              // per slot: mu/RT - a.pi at the previous potentials
     std::vector<double> lnx;              // per slot: ln of the mole fraction in its phase
     std::vector<double> per_element;      // per element: scratch
+    std::vector<double> balance_held;     // per element: what the present phases hold (balance_residual)
     // Directions of pi the present phases leave free (all material in phases
     // whose compositions span fewer than E dimensions): E x null_dim, by column.
     std::vector<double> null;
@@ -575,6 +577,19 @@ void slice_vertices(const std::vector<double>& sigma, std::vector<std::vector<do
 // points between them (slice_minimum.cpp); its composition in `best`.
 double least_on_slice(Workspace& ws, const Candidate& c, const std::vector<double>& sigma,
                       const std::vector<std::vector<double>>& corner, std::vector<double>& best);
+
+// The largest element balance residual |b - A n| / b of the present
+// phases' amounts (the measure of opt.balance_tol); the element's index in
+// *worst (-1 when every balance holds exactly). A NaN amount counts as an
+// infinite residual.
+double balance_residual(Workspace& ws, int* worst = nullptr);
+// Whether the balance is open beyond its tolerance along a direction no
+// present constituent depends on (the first ws.exact_dim of ws.null): no
+// amounts of the present phases can close it there.
+bool open_where_fixed(Workspace& ws);
+// A message naming the element whose balance is furthest off when that is
+// beyond opt.balance_tol; empty when every balance holds.
+std::string balance_fault(Workspace& ws);
 
 // Full calculation at the current T and P: start, iterate, add and remove
 // phases. Uses the remembered solution when `warm` and one exists.
