@@ -224,10 +224,7 @@ bool gas_newton(Workspace& ws, int& removed, NewtonOutcome& outcome, NewtonCarry
             outcome = NewtonOutcome::phase_removed;
             return true;
         }
-        // Without free directions the linear model balances the elements
-        // exactly, and a converged step leaves them balanced; with them the
-        // amounts reached are measured.
-        if (converged && (ws.null_dim == 0 || balance_residual(ws) <= ws.opt.balance_tol)) {
+        if (converged && balance_residual(ws) <= ws.opt.balance_tol) {
             outcome = NewtonOutcome::converged;
             return true;
         }
