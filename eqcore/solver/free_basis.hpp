@@ -29,18 +29,14 @@ public:
     // of the rows at or below 1e-10 of the largest), then those only the
     // weighted rows leave free (below 1e-3 of the largest, at least `exact`
     // of them), orthogonal to the exact ones, in echelon form with pivots on
-    // the scarcest elements first. A held direction along which the feed
-    // carries material that the major rows (stoichiometric phases, rows of
-    // weight 1e-3 or more) cannot hold, beyond 1e-12 of the largest element
-    // amount, is not free: the present phases must hold it. Writes them row
-    // by row to `null` (held x E, each of unit length; size at least E * E)
-    // and returns held.
+    // the scarcest elements first. Writes them row by row to `null` (held x
+    // E, each of unit length; size at least E * E) and returns held.
     int finish(double* null, int& exact);
 
 private:
     int E_ = 0;
     bool broken_ = false;
-    std::vector<double> b_, scale_, rx_, ra_, rw_, rm_;  // rx_: the row being folded in; rm_: the major rows
+    std::vector<double> b_, scale_, rx_, ra_, rw_;  // rx_: the row being folded in
 };
 
 }  // namespace eqcore::detail
