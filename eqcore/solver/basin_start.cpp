@@ -18,7 +18,9 @@
 // stays where it is (inside its gap, no Newton calculation spent) only
 // on a proof: the columns converged with the value not below G, or a
 // bound from the last round's columns shows no assemblage can be lower.
-// A program that cannot balance or has not converged decides nothing.
+// A program that cannot balance even with the phase's neighbourhood of x
+// shows that no assemblage holds the phase there (nor, so, a lower one);
+// one that cannot be solved or has not converged decides nothing.
 #include <algorithm>
 #include <cmath>
 #include <vector>
