@@ -129,14 +129,12 @@ double side_least(Workspace& ws, const Line& L, const Candidate& c, int side, do
 
 // The present phases hold the material: the feed is made up exactly (a
 // free direction that traces would fix is no freedom of the balance).
-bool present_hold_material(const Workspace& ws) {
+bool present_hold_material(Workspace& ws) {
     double material = 0.0;
     for (int j = 0; j < ws.E; ++j) material += ws.b[sz(j)];
+    balance_residual(ws);  // what the present phases hold, in ws.balance_held
     for (int j = 0; j < ws.E; ++j) {
-        double held = 0.0;
-        for (const Candidate& c : ws.cand)
-            if (c.present)
-                for (int s = c.first; s < c.first + c.count; ++s) held += ws.n[sz(s)] * ws.arow(s)[j];
+        const double held = ws.balance_held[sz(j)];
         if (!(std::abs(held - ws.b[sz(j)]) <= 1e-10 * (ws.b[sz(j)] + 1e-6 * material))) return false;
     }
     return true;
