@@ -4,7 +4,9 @@
 // Hessian, Grad for the gradient alone), ValueVars plain numbers (for values
 // alone). All do the same arithmetic on the values (and Grad and Hess on the
 // gradients) in the same order, so a result does not depend on which further
-// derivatives were asked for.
+// derivatives were asked for. With the Hessian, a site variable and a sum or
+// difference of them are Lin (no curvature), so that a product with one adds
+// only the gradients' outer product, not a Hessian times a zero one.
 #include "thermo/ionic_liquid_terms.hpp"
 
 #include <cmath>
@@ -20,6 +22,7 @@ namespace {
 // evaluations that need no Hessian.
 template <int L>
 struct Grad {
+    using Var = Grad;  // a site variable: a Grad like any other
     double v = 0.0;
     double g[static_cast<std::size_t>(L)] = {};
 
@@ -65,11 +68,66 @@ struct Grad {
     }
 };
 
+template <int L>
+struct Hess;
+
+// A value with its gradient in L variables and a Hessian of zero: a site
+// variable, a constant, or a sum or difference of them. Its arithmetic is
+// Grad's; a product of two is a Hess.
+template <int L>
+struct Lin {
+    double v = 0.0;
+    double g[static_cast<std::size_t>(L)] = {};
+
+    static Lin variable(int i, double x) {
+        Lin r;
+        r.v = x;
+        r.g[i] = 1.0;
+        return r;
+    }
+    friend Lin operator+(Lin a, const Lin& b) {
+        a.v += b.v;
+        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
+        return a;
+    }
+    friend Lin operator-(Lin a, const Lin& b) {
+        a.v -= b.v;
+        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
+        return a;
+    }
+    friend Lin operator*(Lin a, double c) {
+        a.v *= c;
+        for (int i = 0; i < L; ++i) a.g[i] *= c;
+        return a;
+    }
+    friend Hess<L> operator*(const Lin& a, const Lin& b) {
+        Hess<L> r;
+        r.v = a.v * b.v;
+        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = a.g[i] * b.g[j] + a.g[j] * b.g[i];
+        return r;
+    }
+    // a^k for an integer k >= 1.
+    friend Hess<L> pow(const Lin& a, int k) {
+        const double p2 = k >= 2 ? std::pow(a.v, k - 2) : 0.0;
+        const double f1 = k * std::pow(a.v, k - 1), f2 = k * (k - 1) * p2;
+        Hess<L> r;
+        r.v = std::pow(a.v, k);
+        for (int i = 0; i < L; ++i) r.g[i] = f1 * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = f2 * a.g[i] * a.g[j];
+        return r;
+    }
+};
+
 // A value with its gradient and Hessian (lower triangle, packed) in L
 // variables: Jet's second-order arithmetic, term for term in the same
-// order, at a size fixed when compiled.
+// order, at a size fixed when compiled. Where one factor is Lin, the
+// products leave out its Hessian's terms (zeros).
 template <int L>
 struct Hess {
+    using Var = Lin<L>;
     static constexpr int P = L * (L + 1) / 2;
     double v = 0.0;
     double g[static_cast<std::size_t>(L)] = {};
@@ -77,10 +135,8 @@ struct Hess {
 
     Hess() = default;
     Hess(JetShape, double c) : v(c) {}
-    static Hess variable(JetShape s, int i, double x) {
-        Hess r(s, x);
-        r.g[i] = 1.0;
-        return r;
+    Hess(const Lin<L>& a) : v(a.v) {  // NOLINT(google-explicit-constructor): a Lin is a Hess of zero curvature
+        for (int i = 0; i < L; ++i) g[i] = a.g[i];
     }
     void add_scaled(double c, const Hess& b) {
         v += c * b.v;
@@ -113,6 +169,22 @@ struct Hess {
             for (int j = 0; j <= i; ++j, ++q) r.h[q] = a.v * b.h[q] + b.v * a.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
         return r;
     }
+    friend Hess operator*(const Hess& a, const Lin<L>& b) {
+        Hess r;
+        r.v = a.v * b.v;
+        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = b.v * a.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
+        return r;
+    }
+    friend Hess operator*(const Lin<L>& a, const Hess& b) {
+        Hess r;
+        r.v = a.v * b.v;
+        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
+        for (int i = 0, q = 0; i < L; ++i)
+            for (int j = 0; j <= i; ++j, ++q) r.h[q] = a.v * b.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
+        return r;
+    }
     // a^k for an integer k >= 1.
     friend Hess pow(const Hess& a, int k) {
         const double p2 = k >= 2 ? std::pow(a.v, k - 2) : 0.0;
@@ -134,6 +206,7 @@ template <class J, int L>
 class TermVars {
 public:
     using Value = J;
+    using Var = typename J::Var;
     TermVars(const int (&z)[static_cast<std::size_t>(L)], const double* zval, JetShape shape) {
         for (int j = 0; j < L; ++j) {
             bool seen = false;
@@ -141,15 +214,19 @@ public:
             if (!seen) z_[n_++] = z[j];
         }
         const JetShape js{n_, shape.second};
-        for (int k = 0; k < n_; ++k) var_[k] = Value::variable(js, k, zval[z_[k]]);
+        for (int k = 0; k < n_; ++k) var_[k] = variable(js, k, zval[z_[k]]);
         sum_ = Value(js, 0.0);
     }
-    const Value& operator()(int zi) const {
+    const Var& operator()(int zi) const {
         for (int k = 0; k < n_; ++k)
             if (z_[k] == zi) return var_[k];
         throw std::logic_error("ionic liquid: site variable not declared for the term");
     }
-    Value constant(double c) const { return Value(JetShape{}, c); }
+    Var constant(double c) const {
+        Var r;
+        r.v = c;
+        return r;
+    }
     void add(const Value& basis, const ParameterT& c) {
         sum_.add_scaled(c.v, basis);
         t_ += c.d1 * basis.v;
@@ -175,9 +252,16 @@ private:
         }
     }
 
+    static Var variable(JetShape js, int k, double x) {
+        if constexpr (std::is_same_v<Var, Value>)
+            return Value::variable(js, k, x);
+        else
+            return Var::variable(k, x);
+    }
+
     int n_ = 0;
     int z_[static_cast<std::size_t>(L)] = {};
-    Value var_[static_cast<std::size_t>(L)];
+    Var var_[static_cast<std::size_t>(L)];
     Value sum_;
     double t_ = 0.0, tt_ = 0.0;
 };
@@ -215,9 +299,8 @@ double pow(double a, int k) { return std::pow(a, k); }
 
 // The Redlich-Kister series base * sum_k L_k d^k, d = a - b (formed only
 // for a series of more than one coefficient set).
-template <class V>
-void add_series(V& v, const typename V::Value& base, const typename V::Value& a, const typename V::Value& b,
-                const ParameterT* Lt, std::size_t sets) {
+template <class V, class A>
+void add_series(V& v, const typename V::Value& base, const A& a, const A& b, const ParameterT* Lt, std::size_t sets) {
     v.add(base, Lt[0]);
     if (sets < 2) return;
     const auto d = a - b;
@@ -229,17 +312,17 @@ void add_series(V& v, const typename V::Value& base, const typename V::Value& a,
 }
 
 // The Muggianu ternary pre * a b c sum_l L_l (u_l + (1 - a - b - c) / 3).
-template <class V>
-void add_ternary(V& v, const typename V::Value& pre, const typename V::Value& a, const typename V::Value& b,
-                 const typename V::Value& c, const ParameterT* Lt, std::size_t sets) {
+template <class V, class P, class A, class B, class C>
+void add_ternary(V& v, const P& pre, const A& a, const B& b, const C& c, const ParameterT* Lt, std::size_t sets) {
     const auto p = pre * a * b * c;
     if (sets == 1) {
         v.add(p, Lt[0]);
         return;
     }
     const auto rest = (v.constant(1.0) - a - b - c) * (1.0 / 3.0);
-    const typename V::Value* arg[3] = {&a, &b, &c};
-    for (std::size_t l = 0; l < 3; ++l) v.add(p * (*arg[l] + rest), Lt[l]);
+    v.add(p * (a + rest), Lt[0]);
+    v.add(p * (b + rest), Lt[1]);
+    v.add(p * (c + rest), Lt[2]);
 }
 
 template <template <int> class Vars>
