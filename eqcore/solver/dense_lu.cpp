@@ -180,6 +180,55 @@ void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> 
 
 namespace {
 
+// cholesky_solve on B columns one after another in x (column j at x + j n)
+// together: each entry of l is read once for all of them, the partial sums
+// stay in registers, and every column takes cholesky_solve's operations in
+// its order (the terms of a column's leading zeros subtract zeros).
+template <std::size_t B>
+void cholesky_solve_block(std::span<const double> l, std::size_t n, double* x) {
+    std::size_t first[B];
+    std::size_t f = n;
+    for (std::size_t j = 0; j < B; ++j) {
+        first[j] = 0;
+        while (first[j] < n && x[j * n + first[j]] == 0.0) ++first[j];
+        f = std::min(f, first[j]);
+    }
+    double acc[B];
+    for (std::size_t i = f; i < n; ++i) {
+        const double* li = l.data() + i * n;
+        for (std::size_t j = 0; j < B; ++j) acc[j] = x[j * n + i];
+        for (std::size_t k = f; k < i; ++k) {
+            const double lik = li[k];
+            for (std::size_t j = 0; j < B; ++j) acc[j] -= lik * x[j * n + k];
+        }
+        for (std::size_t j = 0; j < B; ++j)
+            if (i >= first[j]) x[j * n + i] = acc[j] / li[i];
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        for (std::size_t j = 0; j < B; ++j) acc[j] = x[j * n + i];
+        for (std::size_t k = i + 1; k < n; ++k) {
+            const double lki = l[k * n + i];
+            for (std::size_t j = 0; j < B; ++j) acc[j] -= lki * x[j * n + k];
+        }
+        const double lii = l[i * n + i];
+        for (std::size_t j = 0; j < B; ++j) x[j * n + i] = acc[j] / lii;
+    }
+}
+
+}  // namespace
+
+void cholesky_solve_columns(std::span<const double> l, std::size_t n, std::span<double> b, std::size_t cols) {
+    std::size_t j = 0;
+    for (; j + 4 <= cols; j += 4) cholesky_solve_block<4>(l, n, b.data() + j * n);
+    if (j + 2 <= cols) {
+        cholesky_solve_block<2>(l, n, b.data() + j * n);
+        j += 2;
+    }
+    if (j < cols) cholesky_solve(l, n, b.subspan(j * n, n));
+}
+
+namespace {
+
 // x <- (I - tau v v') x with v column j of g from row j down.
 void reflect(std::span<const double> g, std::size_t m, std::size_t k, std::size_t j, double tau, double* x,
              std::size_t stride) {

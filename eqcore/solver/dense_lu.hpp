@@ -44,6 +44,9 @@ inline bool cholesky_factor(std::span<double> a, std::size_t n, double min_pivot
 // Solves A x = rhs in place with a factorisation from cholesky_factor
 // (reads its lower triangle only).
 void cholesky_solve(std::span<const double> l, std::size_t n, std::span<double> rhs);
+// The same for `cols` right-hand sides one after another in b (column j at
+// b + j n), each solved exactly as cholesky_solve would solve it alone.
+void cholesky_solve_columns(std::span<const double> l, std::size_t n, std::span<double> b, std::size_t cols);
 
 // Householder QR of the m x k row-major matrix `g` (k <= m), in place: the
 // reflection vectors go to the columns of g (from the diagonal down), their

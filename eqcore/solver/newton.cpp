@@ -222,14 +222,16 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     }
     for (int i = 0; i < m; ++i) root[i] *= ws.res[sz(c.first + i)];
     std::copy(W, W + E * m, B);
-    for (int j = 0; j <= E; ++j) {
-        const std::span<double> t(B + j * m, sz(m));
-        if (nc > 0) {
-            solve_projected(ws, m, nc, t.data());
-        } else if (indefinite) {
-            lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)), t);
-        } else {
-            cholesky_solve(C, sz(m), t);
+    if (nc == 0 && !indefinite) {
+        cholesky_solve_columns(C, sz(m), std::span<double>(B, sz((E + 1) * m)), sz(E + 1));
+    } else {
+        for (int j = 0; j <= E; ++j) {
+            const std::span<double> t(B + j * m, sz(m));
+            if (nc > 0) {
+                solve_projected(ws, m, nc, t.data());
+            } else {
+                lu_solve(C, sz(m), std::span<const std::size_t>(ws.cpiv.data(), sz(m)), t);
+            }
         }
     }
     exact_trace_rows(ws, c, used_shift, B);

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <limits>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "solver/dense_lu.hpp"
@@ -194,6 +195,20 @@ TEST(Cholesky, UsesTheLowerTriangleAloneAndSolvesTheSystem) {
         cholesky_solve(full, n, x);
         cholesky_solve(lower, n, y);
         for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(x[i], y[i]) << "trial " << trial;
+        // Up to eleven right-hand sides at once (past one block of eight),
+        // some with leading zeros (sparse columns): each column exactly as
+        // the single solve gives it.
+        {
+            std::mt19937 rng_cols(static_cast<unsigned>(trial));
+            const std::size_t cols = 1 + static_cast<std::size_t>(trial % 11);
+            std::vector<double> many(cols * n);
+            for (std::size_t j = 0; j < cols; ++j)
+                for (std::size_t i = 0; i < n; ++i) many[j * n + i] = i < j % (n + 1) ? 0.0 : u(rng_cols);
+            std::vector<double> each = many;
+            for (std::size_t j = 0; j < cols; ++j) cholesky_solve(lower, n, std::span<double>(each.data() + j * n, n));
+            detail::cholesky_solve_columns(lower, n, many, cols);
+            for (std::size_t k = 0; k < cols * n; ++k) ASSERT_EQ(many[k], each[k]) << "trial " << trial << " entry " << k;
+        }
         // Backward stable: A x - b of the order of rounding of |A| |x|.
         for (std::size_t i = 0; i < n; ++i) {
             double r = -b[i], scale = std::abs(b[i]);
