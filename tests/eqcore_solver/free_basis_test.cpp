@@ -96,7 +96,7 @@ Basis reference(const Rows& r) {
 Basis folded(const Rows& r) {
     FreeBasis fb;
     fb.start(r.E, r.b.data());
-    for (std::size_t i = 0; i < r.a.size(); ++i) fb.add(r.a[i].data(), r.weight[i], r.unit[i] != 0);
+    for (std::size_t i = 0; i < r.a.size(); ++i) fb.add(r.a[i].data(), r.weight[i], r.unit[i] != 0, 0.0);
     std::vector<double> null(static_cast<std::size_t>(r.E * r.E), 0.0);
     Basis out;
     out.held = fb.finish(null.data(), out.exact);
