@@ -106,8 +106,8 @@ Mat null_of(const Mat& R, double rel, int& dim) {
 // compound beside it), it stays with the traces. The kept directions,
 // orthonormal, become rows exact .. exact + h' of N; returns h'.
 template <class Mat>
-int keep_uncarried(Mat& N, int exact, int h, const std::vector<double>& rm, const std::vector<double>& rs,
-                   const std::vector<double>& b) {
+int keep_uncarried(Mat& N, int exact, int h, const std::vector<double>& rm,
+                   const std::vector<double>& rs, const std::vector<double>& b) {
     using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
     const int E = static_cast<int>(N.cols());
     double bmax = 0.0;
@@ -115,11 +115,13 @@ int keep_uncarried(Mat& N, int exact, int h, const std::vector<double>& rm, cons
     // The feed less its projection onto the major rows' span.
     Mat left(E, 1);
     for (int j = 0; j < E; ++j) left(j, 0) = b[sz(j)];
-    Eigen::JacobiSVD<Mat> svd(Mat(Eigen::Map<const RowMajor>(rm.data(), E, E)), Eigen::ComputeFullV);
+    Eigen::JacobiSVD<Mat> svd(Mat(Eigen::Map<const RowMajor>(rm.data(), E, E)),
+                              Eigen::ComputeFullV);
     const auto& sv = svd.singularValues();
     const double top = sv.size() > 0 ? sv(0) : 0.0;
     for (Eigen::Index k = 0; k < sv.size(); ++k)
-        if (sv(k) > 1e-10 * top) left -= svd.matrixV().col(k) * (svd.matrixV().col(k).transpose() * left);
+        if (sv(k) > 1e-10 * top)
+            left -= svd.matrixV().col(k) * (svd.matrixV().col(k).transpose() * left);
     const Mat c = N.middleRows(exact, h) * left;
     const double carried = c.norm();
     if (!(carried > kCarriedMaterial * bmax)) return h;
@@ -149,8 +151,10 @@ int keep_uncarried(Mat& N, int exact, int h, const std::vector<double>& rm, cons
 }
 
 template <class Mat>
-int finish_with(int E, const std::vector<double>& ra, const std::vector<double>& rw, const std::vector<double>& rm,
-                const std::vector<double>& rs, const std::vector<double>& scale_in, const std::vector<double>& b, double* null, int& exact) {
+int finish_with(int E, const std::vector<double>& ra, const std::vector<double>& rw,
+                const std::vector<double>& rm, const std::vector<double>& rs,
+                const std::vector<double>& scale_in, const std::vector<double>& b, double* null,
+                int& exact) {
     using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
     // Rows of full rank have no exact directions, and weighted no held
     // ones either (the common cases, settled without an SVD).
@@ -268,7 +272,8 @@ int FreeBasis::finish(double* null, int& exact) {
     exact = 0;
     if (broken_) return 0;
     using Capped = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kFreeBasisCap, kFreeBasisCap>;
-    if (E_ <= kFreeBasisCap) return finish_with<Capped>(E_, ra_, rw_, rm_, rs_, scale_, b_, null, exact);
+    if (E_ <= kFreeBasisCap)
+        return finish_with<Capped>(E_, ra_, rw_, rm_, rs_, scale_, b_, null, exact);
     return finish_with<Eigen::MatrixXd>(E_, ra_, rw_, rm_, rs_, scale_, b_, null, exact);
 }
 

@@ -37,9 +37,8 @@ public:
     // weight 1e-3 or more) cannot hold, beyond 1e-12 of the largest element
     // amount, is not free where a phase present at a trace amount depends on
     // it through its main constituents (rows of share 1e-3 or more): that
-    // phase must hold it. Writes them row
-    // by row to `null` (held x E, each of unit length; size at least E * E)
-    // and returns held.
+    // phase must hold it. Writes them row by row to `null` (held x E, each
+    // of unit length; size at least E * E) and returns held.
     int finish(double* null, int& exact);
 
 private:

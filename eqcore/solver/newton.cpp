@@ -258,7 +258,9 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
 
 // The square root of an amount's share of the whole it belongs to (0 for a
 // whole that holds nothing).
-double share_of(double n, double whole) { return whole > 0.0 ? std::sqrt(n / whole) : 0.0; }
+double share_of(double n, double whole) {
+    return whole > 0.0 ? std::sqrt(n / whole) : 0.0;
+}
 
 }  // namespace
 
@@ -308,7 +310,8 @@ int free_directions(Workspace& ws) {
             continue;
         }
         for (int s = c.first; s < c.first + c.count; ++s)
-            basis.add(ws.arow(s), c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]), c.pure, c.pure ? 0.0 : share_of(ws.n[sz(s)], c.N));
+            basis.add(ws.arow(s), c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]), c.pure,
+                      c.pure ? 0.0 : share_of(ws.n[sz(s)], c.N));
     }
     // Directions no present constituent depends on at all (exactly free:
     // G does not change along them) come first; those only traces fix
