@@ -22,21 +22,31 @@ public:
     void start(int E, const double* b);
     // Adds one row `a` (size E). Its weighted copy is weight * a / sqrt(b),
     // rescaled to unit length when `unit` (a stoichiometric phase fixes its
-    // direction whatever its amount). Rows with a value that is not finite
-    // mark the set as broken: finish then reports no directions.
-    void add(const double* a, double weight, bool unit);
+    // direction whatever its amount). `share` (a mixture's row) is the
+    // square root of the constituent's fraction of its phase (of its
+    // sublattice): what weight the row would have were the phase the whole
+    // material. Rows with a value that is not finite mark the set as
+    // broken: finish then reports no directions.
+    void add(const double* a, double weight, bool unit, double share);
     // The directions: the `exact` ones no row depends on (singular values
     // of the rows at or below 1e-10 of the largest), then those only the
     // weighted rows leave free (below 1e-3 of the largest, at least `exact`
     // of them), orthogonal to the exact ones, in echelon form with pivots on
-    // the scarcest elements first. Writes them row by row to `null` (held x
-    // E, each of unit length; size at least E * E) and returns held.
+    // the scarcest elements first. A held direction along which the feed
+    // carries material that the major rows (stoichiometric phases, rows of
+    // weight 1e-3 or more) cannot hold, beyond 1e-12 of the largest element
+    // amount, is not free where a phase present at a trace amount depends on
+    // it through its main constituents (rows of share 1e-3 or more): that
+    // phase must hold it. Writes them row by row to `null` (held x E, each
+    // of unit length; size at least E * E) and returns held.
     int finish(double* null, int& exact);
 
 private:
     int E_ = 0;
     bool broken_ = false;
-    std::vector<double> b_, scale_, rx_, ra_, rw_;  // rx_: the row being folded in
+    // rx_: the row being folded in; rm_: the major rows; rs_: the mixtures'
+    // rows weighted by their shares
+    std::vector<double> b_, scale_, rx_, ra_, rw_, rm_, rs_;
 };
 
 }  // namespace eqcore::detail

@@ -258,6 +258,12 @@ void assemble_mixture(Workspace& ws, Candidate& c, std::size_t d, int row) {
     }
 }
 
+// The square root of an amount's share of the whole it belongs to (0 for a
+// whole that holds nothing).
+double share_of(double n, double whole) {
+    return whole > 0.0 ? std::sqrt(n / whole) : 0.0;
+}
+
 }  // namespace
 
 // Null space of the stoichiometry rows of the present constituents: the
@@ -296,16 +302,18 @@ int free_directions(Workspace& ws) {
             }
             for (int g = 0; g < c.groups; ++g) {
                 const int gg = c.group0 + g;
+                const double Ng = ws.group_amount(gg);
                 for (int s = ws.grp_begin[sz(gg)]; s < ws.grp_end[sz(gg)]; ++s) {
                     for (int j = 0; j < E; ++j)
                         row[j] = unit[j] + ws.grp_sites[sz(gg)] * (ws.arow(s)[j] - mean[g * E + j]);
-                    basis.add(row, std::sqrt(ws.n[sz(s)]), c.pure);
+                    basis.add(row, std::sqrt(ws.n[sz(s)]), c.pure, share_of(ws.n[sz(s)], Ng));
                 }
             }
             continue;
         }
         for (int s = c.first; s < c.first + c.count; ++s)
-            basis.add(ws.arow(s), c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]), c.pure);
+            basis.add(ws.arow(s), c.pure ? 1.0 : std::sqrt(ws.n[sz(s)]), c.pure,
+                      c.pure ? 0.0 : share_of(ws.n[sz(s)], c.N));
     }
     // Directions no present constituent depends on at all (exactly free:
     // G does not change along them) come first; those only traces fix

@@ -92,6 +92,20 @@ TEST(IonicMeltStates, MeltInsideItsSpinodalConvergesToTheTolerance) {
                           {"SLAG", "S", 3.2202565724265589e-11}});
 }
 
+// An oxide melt of the exact ratio of metal to oxygen with a trace of
+// CaS(s) beside it: the direction of the potentials that sets that ratio is
+// fixed only by the melt's vacancies (traces within it), while the feed
+// carries along it the calcium that CaS(s) holds. It stays with the traces
+// that fix it; resolved by Newton instead (as a direction a phase at a trace
+// amount must hold), Newton stopped converging.
+TEST(IonicMeltStates, ExactOxideMeltBesideATraceSulphide) {
+    const System sys = read_dat(ionic_file("ionic_melt.dat"));
+    expect_both_accepted(sys, 304.97116873899131, 8629.7800001295109, 298.04064784506443,
+                         {{"SLAG", "Fe+2:O-2", 0.045043930200029815},
+                          {"SLAG", "Mn+2:O-2", 0.055421509223490116},
+                          {"CaS(s)", "CaS(s)", 1.1777547957182016e-08}});
+}
+
 // An exactly stoichiometric CaO feed: the melt at that composition has no
 // vacancy and is the record Ca+2:O-2 alone (per CaO, G = G(Ca+2:O-2) / 2,
 // no mixing), so CaO(s) melts where G°(CaO(s)) = G(Ca+2:O-2) / 2, at
