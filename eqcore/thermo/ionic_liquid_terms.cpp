@@ -17,40 +17,46 @@ namespace eqcore {
 
 namespace {
 
-// A value with its gradient in L variables: Jet's first-order arithmetic,
-// term for term in the same order, at a size fixed when compiled, for
-// evaluations that need no Hessian.
-template <int L>
-struct Grad {
-    using Var = Grad;  // a site variable: a Grad like any other
+// A value with its gradient in L variables and the first-order arithmetic
+// Grad and Lin share (sums, differences, multiples), each of its own type D.
+template <class D, int L>
+struct FirstOrder {
     double v = 0.0;
     double g[static_cast<std::size_t>(L)] = {};
 
+    friend D operator+(D a, const D& b) {
+        a.v += b.v;
+        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
+        return a;
+    }
+    friend D operator-(D a, const D& b) {
+        a.v -= b.v;
+        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
+        return a;
+    }
+    friend D operator*(D a, double c) {
+        a.v *= c;
+        for (int i = 0; i < L; ++i) a.g[i] *= c;
+        return a;
+    }
+};
+
+// Jet's first-order arithmetic, term for term in the same order, at a size
+// fixed when compiled, for evaluations that need no Hessian.
+template <int L>
+struct Grad : FirstOrder<Grad<L>, L> {
+    using Var = Grad;  // a site variable: a Grad like any other
+
     Grad() = default;
-    Grad(JetShape, double c) : v(c) {}
+    Grad(JetShape, double c) { this->v = c; }
     static Grad variable(JetShape s, int i, double x) {
         Grad r(s, x);
         r.g[i] = 1.0;
         return r;
     }
     void add_scaled(double c, const Grad& b) {
-        v += c * b.v;
-        for (int i = 0; i < L; ++i) g[i] += c * b.g[i];
-    }
-    friend Grad operator+(Grad a, const Grad& b) {
-        a.v += b.v;
-        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
-        return a;
-    }
-    friend Grad operator-(Grad a, const Grad& b) {
-        a.v -= b.v;
-        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
-        return a;
-    }
-    friend Grad operator*(Grad a, double c) {
-        a.v *= c;
-        for (int i = 0; i < L; ++i) a.g[i] *= c;
-        return a;
+        this->v += c * b.v;
+        for (int i = 0; i < L; ++i) this->g[i] += c * b.g[i];
     }
     friend Grad operator*(const Grad& a, const Grad& b) {
         Grad r;
@@ -71,34 +77,15 @@ struct Grad {
 template <int L>
 struct Hess;
 
-// A value with its gradient in L variables and a Hessian of zero: a site
-// variable, a constant, or a sum or difference of them. Its arithmetic is
-// Grad's; a product of two is a Hess.
+// A value with a Hessian of zero: a site variable, a constant, or a sum or
+// difference of them. Its arithmetic is Grad's; a product of two is a Hess.
 template <int L>
-struct Lin {
-    double v = 0.0;
-    double g[static_cast<std::size_t>(L)] = {};
-
+struct Lin : FirstOrder<Lin<L>, L> {
     static Lin variable(int i, double x) {
         Lin r;
         r.v = x;
         r.g[i] = 1.0;
         return r;
-    }
-    friend Lin operator+(Lin a, const Lin& b) {
-        a.v += b.v;
-        for (int i = 0; i < L; ++i) a.g[i] += b.g[i];
-        return a;
-    }
-    friend Lin operator-(Lin a, const Lin& b) {
-        a.v -= b.v;
-        for (int i = 0; i < L; ++i) a.g[i] -= b.g[i];
-        return a;
-    }
-    friend Lin operator*(Lin a, double c) {
-        a.v *= c;
-        for (int i = 0; i < L; ++i) a.g[i] *= c;
-        return a;
     }
     friend Hess<L> operator*(const Lin& a, const Lin& b) {
         Hess<L> r;
@@ -177,14 +164,7 @@ struct Hess {
             for (int j = 0; j <= i; ++j, ++q) r.h[q] = b.v * a.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
         return r;
     }
-    friend Hess operator*(const Lin<L>& a, const Hess& b) {
-        Hess r;
-        r.v = a.v * b.v;
-        for (int i = 0; i < L; ++i) r.g[i] = a.v * b.g[i] + b.v * a.g[i];
-        for (int i = 0, q = 0; i < L; ++i)
-            for (int j = 0; j <= i; ++j, ++q) r.h[q] = a.v * b.h[q] + a.g[i] * b.g[j] + a.g[j] * b.g[i];
-        return r;
-    }
+    friend Hess operator*(const Lin<L>& a, const Hess& b) { return b * a; }
     // a^k for an integer k >= 1.
     friend Hess pow(const Hess& a, int k) {
         const double p2 = k >= 2 ? std::pow(a.v, k - 2) : 0.0;
