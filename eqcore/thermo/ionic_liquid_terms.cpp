@@ -81,7 +81,7 @@ struct Hess;
 // difference of them. Its arithmetic is Grad's; a product of two is a Hess.
 template <int L>
 struct Lin : FirstOrder<Lin<L>, L> {
-    static Lin variable(int i, double x) {
+    static Lin variable(JetShape, int i, double x) {
         Lin r;
         r.v = x;
         r.g[i] = 1.0;
@@ -194,7 +194,7 @@ public:
             if (!seen) z_[n_++] = z[j];
         }
         const JetShape js{n_, shape.second};
-        for (int k = 0; k < n_; ++k) var_[k] = variable(js, k, zval[z_[k]]);
+        for (int k = 0; k < n_; ++k) var_[k] = Var::variable(js, k, zval[z_[k]]);
         sum_ = Value(js, 0.0);
     }
     const Var& operator()(int zi) const {
@@ -230,13 +230,6 @@ private:
             }
             s.H[z_[k] * s.nz + z_[k]] += sum_.h[q++];
         }
-    }
-
-    static Var variable(JetShape js, int k, double x) {
-        if constexpr (std::is_same_v<Var, Value>)
-            return Value::variable(js, k, x);
-        else
-            return Var::variable(k, x);
     }
 
     int n_ = 0;
