@@ -490,6 +490,30 @@ bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vect
     return D < -ws.opt.stability_tol && apart();
 }
 
+bool hull_start(Workspace& ws) {
+    const int NC = static_cast<int>(ws.cand.size());
+    int cols = kRounds * NC;
+    std::size_t xlen = sz(cols) * sz(ws.max_phase_count);
+    for (const Candidate& c : ws.cand) {
+        const int n = lp_column_count(ws, c);
+        cols += n;
+        xlen += sz(n) * sz(c.count);
+    }
+    reserve_program(ws, cols, xlen);
+    ws.lp_used = 0;
+    ws.basin_seeds.clear();
+    for (int ci = 0; ci < NC; ++ci)
+        if (!ws.cand[sz(ci)].excluded) lp_sample_columns(ws, ci, true);
+    if (!solve_lp(ws)) return false;
+    for (int round = 1; round <= kRounds; ++round) {
+        if (!generate_columns(ws, cols) && !generate_columns(ws, cols, -1, true)) break;
+        if (!solve_lp(ws)) return false;
+    }
+    start_from_lp(ws, true);
+    own_splits(ws);
+    return true;
+}
+
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
     const int NC = static_cast<int>(ws.cand.size());
     const int generated = kRounds * NC + 1 + ws.cand[sz(who)].count;  // and the phase's neighbourhood

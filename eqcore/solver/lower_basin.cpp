@@ -7,8 +7,7 @@
 // (basin_start.cpp); where it proves that none can, the phase stays inside
 // that basin's gap. Where one can, the state is redone from the program's
 // balanced assemblage with the phase at one composition moved from x, from
-// the program's own assemblage; then, and where the program decides
-// nothing or finds that no assemblage holds the phase near x, from a
+// the program's own assemblage; then, whatever the program decided, from a
 // balanced assemblage with the phase moved towards x as far as the
 // balance allows (none where it cannot move: the state itself is that
 // start). The phase's basin on the other side of its present
@@ -155,10 +154,14 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             return alone_start(ws, who, xb, true) && lower(true);
         };
         // Where the program finds an assemblage with the phase at x's basin
-        // lower (basin_start.cpp): from that assemblage. Then, unless it
-        // proved that none there is lower, from the phase moved towards x as
-        // far as the balance allows (where no assemblage holds the phase
-        // near x, a lower one, if any, has it between). Then, a proof or not,
+        // lower (basin_start.cpp): from that assemblage. Then, a proof or
+        // not, from the phase moved towards x as far as the balance allows
+        // (where no assemblage holds the phase near x, a lower one, if any,
+        // has it between; and the proof covers the program's compositions
+        // near x, not those the balance leaves a phase that holds an excess
+        // of the feed: SL3C beside BC_s holding the A and B beyond it, its
+        // least distance at A alone, the lower state with B beside A on the
+        // same sublattice). Then, a proof or not,
         // the phase's basin on the other side of its present composition
         // (x is only the deepest below the plane; a proof covers x's basin
         // alone), decided the same way, then the other minima the phase's
@@ -179,7 +182,7 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
             program.restore(ws);
         }
         before.restore(ws);
-        if (!decided && towards_start(ws, who, x) && lower(true)) continue;
+        if (towards_start(ws, who, x) && lower(true)) continue;
         before.restore(ws);
         std::vector<double>& x2 = ws.basin_other;
         const bool opposite = opposite_basin(ws, who, x, x2);

@@ -221,6 +221,7 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
     // The last addition may be redone as an exchange (see below).
     bool redo_as_exchange = false;
     bool restarted = false;
+    bool hull_started = false;  // the start refined by column generation, after a cycle
     int stalled = -1;  // the phase added before Newton ended unfinished with nothing unstable
     for (int round = 0; round < ws.opt.max_assemblages; ++round) {
         int removed = -1;
@@ -269,12 +270,15 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
                 remove_phase(ws, tiny);
                 continue;
             }
-            // The restart spreads the mixtures with their excess potentials:
-            // the program's solution is the same, and the same spread would
-            // repeat the start that just failed (a solution spread across its
-            // gap, a trace element sent out of every present phase).
+            // The restart's program is refined by column generation, so
+            // that it holds the mixtures at their own minima below its plane
+            // (the sampled program's solution would be the first start's),
+            // and spreads the mixtures with their excess potentials: the
+            // same spread would repeat the start that just failed (a
+            // solution spread across its gap, a trace element sent out of
+            // every present phase).
             if (!restarted) {
-                if (!initial_lp(ws, true)) break;
+                if (!hull_start(ws)) break;
                 restarted = true;
                 last_added = -1;
                 continue;
@@ -300,10 +304,10 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             // added were unstable only at potentials no converged state had
             // (a mixture grown to several times the material beside a
             // compound), so the start was poor, not the assemblage. Once,
-            // the calculation starts again from the linear program with the
-            // excess spread, as after a singular verdict. (A warm
+            // the calculation starts again from the refined program with
+            // the excess spread, as after a singular verdict. (A warm
             // calculation goes on cold, which does this.)
-            if (started_warm || restarted || !initial_lp(ws, true)) break;
+            if (started_warm || restarted || !hull_start(ws)) break;
             restarted = true;
             unfinished_rounds = 0;
             last_added = -1;
@@ -320,10 +324,10 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             best = -1;
         // Nothing unstable where Newton stopped unfinished: the start was
         // poor, not the assemblage; the calculation starts again from the
-        // linear program with the excess spread (as after a singular
+        // refined program with the excess spread (as after a singular
         // verdict, and at most once).
         if (best < 0 && unfinished) {
-            if (restarted || !initial_lp(ws, true)) break;
+            if (restarted || !hull_start(ws)) break;
             restarted = true;
             stalled = last_added;
             last_added = -1;
@@ -345,12 +349,16 @@ SolverStatus converge_tp(Workspace& ws, bool warm, std::string& message) {
             if (started_warm) return converge_tp(ws, false, message);
             if (!unfinished && leave_cycle(ws)) return SolverStatus::ok;
             ws.have_solution = false;
-            // A cold calculation not yet restarted starts once more from
-            // the linear program with the excess spread (as after a
-            // singular verdict): the cycle may be the start's (a compound
-            // entering beside two copies of a solution, each time driving
-            // one out, where the answer holds another phase instead).
-            if (!restarted && initial_lp(ws, true)) {
+            // A cold calculation starts once more (once) from the linear
+            // program, refined by column generation, with the excess spread
+            // (as after a singular verdict): the cycle may be the start's (a
+            // compound entering beside two copies of a solution, each time
+            // driving one out, where the answer holds another phase instead;
+            // a compound between two mixtures whose lever holds the feed
+            // lower, each entering at a trace beside it and leaving again).
+            if (!hull_started) {
+                hull_started = true;
+                if (!hull_start(ws)) break;
                 restarted = true;
                 unfinished_rounds = 0;
                 last_added = -1;

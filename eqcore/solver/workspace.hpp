@@ -622,6 +622,14 @@ inline double state_G(const Workspace& ws) {
 // that bound. Only `move` changes more than the program's buffers and
 // ws.pi.
 enum class BasinVerdict { stay, move, unbalanced, unsure };
+// A start from the program over every candidate's sampled compositions,
+// refined by column generation (each mixture's compositions below the
+// program's plane added, a few rounds at most) before its assemblage
+// becomes the iterate (start_from_lp with the excess spread): the program
+// then sees the assemblage of the mixtures' own minima that lies below a
+// compound between them, which no sampled composition may reach. False
+// when the program cannot be solved.
+bool hull_start(Workspace& ws);
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0);
 // After basin_start: the same program with `who` at one composition only
 // (its columns generated across its gap would otherwise merge into one

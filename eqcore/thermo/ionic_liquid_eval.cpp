@@ -275,11 +275,13 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         live[sz(e)] = 1;
         for (int k = 0; k < col_[sz(e)].n; ++k) live[sz(e)] = live[sz(e)] && u[col_[sz(e)].idx[k]] > 0.0;
     }
-    auto dLam = [&](int a) {
+    // dLambda/du_a, once per ion.
+    double dlam[n1];
+    for (int a = 0; a < K; ++a) {
         double d = alpha[a] > 0.0 ? alpha[a] / u[a] : 0.0;
         if (a < nc_) d -= delta * nu[a] / Z;
-        return d;
-    };
+        dlam[a] = d;
+    }
     for (int e = 0; e < nr; ++e) {
         if (grad.empty()) break;
         if (!live[sz(e)]) {
@@ -290,7 +292,7 @@ ExcessResult IonicLiquidModel::evaluate(double T, std::span<const double> w, std
         double bphi = 0.0, blam = 0.0;
         for (int k = 0; k < c.n; ++k) {
             bphi += c.coef[k] * gu[c.idx[k]];
-            blam += c.coef[k] * dLam(c.idx[k]);
+            blam += c.coef[k] * dlam[c.idx[k]];
         }
         // ln mh_e: ln u_i + ln u_j - ln Z for a pair, ln u_B - ln(copies nu_C) for a neutral's copy.
         const double ln_mh = copies_[sz(e)] > 0.0 ? lnu[c.idx[0]] - copy_log_[sz(e)] : lnu[c.idx[0]] + lnu[c.idx[1]] - lnZ;

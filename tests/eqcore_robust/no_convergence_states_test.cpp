@@ -175,6 +175,27 @@ const FormerFailure kStates[] = {
     {"quaternary_au3pt_with_rhir_at_1e_12",
      "examples/hard/hard-quaternary.dat trace T=1481.3575335969663 K P=100000 Pa (warm from 1518.6057484624771 K) "
      "feed: Au3Pt(s)/Au3Pt(s) 1.0190846450932263 RhIr(s)/RhIr(s) 5.898691976122756e-12"},
+    // The same feed between 1071 and 1073.6 K, where AgCu2(s) lies above
+    // the liquid and fcc: from the start's AgCu2(s) the liquid, the fcc
+    // and a bcc each entered at a trace beside it, the three together made
+    // the system singular in silver and copper, and the one at a trace
+    // left again (cold: "keeps entering and leaving", or no convergence
+    // after a plain restart).
+    {"ternary_agcu2_melting_with_nickel_at_1071_k",
+     "examples/hard/hard-ternary.dat trace T=1071 K P=5005923.4917288581 Pa (warm from 1100 K) "
+     "feed: AgCu2(s)/AgCu2(s) 25.055910361426207 BCC#1/Ni(bcc) 3.9593982942121553e-11"},
+    {"ternary_agcu2_melting_with_nickel_at_1072_k",
+     "examples/hard/hard-ternary.dat trace T=1072 K P=5005923.4917288581 Pa (warm from 1100 K) "
+     "feed: AgCu2(s)/AgCu2(s) 25.055910361426207 BCC#1/Ni(bcc) 3.9593982942121553e-11"},
+    {"ternary_agcu2_melting_with_nickel_at_1073_k",
+     "examples/hard/hard-ternary.dat trace T=1073 K P=5005923.4917288581 Pa (warm from 1100 K) "
+     "feed: AgCu2(s)/AgCu2(s) 25.055910361426207 BCC#1/Ni(bcc) 3.9593982942121553e-11"},
+    {"ternary_agcu2_melting_with_nickel_at_1073_5_k",
+     "examples/hard/hard-ternary.dat trace T=1073.5 K P=5005923.4917288581 Pa (warm from 1100 K) "
+     "feed: AgCu2(s)/AgCu2(s) 25.055910361426207 BCC#1/Ni(bcc) 3.9593982942121553e-11"},
+    {"ternary_agcu2_melting_with_nickel_at_1073_6_k",
+     "examples/hard/hard-ternary.dat trace T=1073.6 K P=5005923.4917288581 Pa (warm from 1100 K) "
+     "feed: AgCu2(s)/AgCu2(s) 25.055910361426207 BCC#1/Ni(bcc) 3.9593982942121553e-11"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Reproductions, NoConvergenceStates, ::testing::ValuesIn(kStates),
