@@ -635,6 +635,16 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         refresh_lnx(ws);
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     }
+    // Directions no present constituent depends on (the charges of a melt of
+    // neutral salts) make the Newton matrix singular, yet its rounding may
+    // let the factorisation pass: the step then moves pi along them by an
+    // arbitrary amount, and the rounding of that move, at the scale of the
+    // majors' rows, swamps the row of an element the material holds only as
+    // a trace (its balance stalls at 1e-10 of its amount). They are held by
+    // border rows from the start, as where the factorisation fails; the
+    // searches for more free directions below start from them (`held0`).
+    int held0 = 0;
+    if (ws.null_dim == 0 && free_directions(ws) > 0) ws.null_dim = held0 = ws.exact_dim;
     for (int it = carry.it; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         // An iteration cut short (retried or continued) breaks a run of idle ones.
@@ -728,7 +738,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // Directions held free instead would also fix that phase's
             // composition while its amount is still settling (and no
             // composition might then sum to one).
-            if (nd == 0 && !loose && !scaled && !scaling_failed && trace_phase(ws)) {
+            if (nd == held0 && !loose && !scaled && !scaling_failed && trace_phase(ws)) {
                 scaled = true;
                 --it;
                 --ws.iterations;
@@ -738,7 +748,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 scaled = false;
                 scaling_failed = true;
             }
-            if (nd == 0 && free_directions(ws) > 0) {
+            if (nd == held0 && free_directions(ws) > held0) {
                 --it;
                 --ws.iterations;
                 continue;
@@ -763,7 +773,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // Nearly singular but the present phases determine pi (traces
             // far below the major constituents): go on with the tiny pivots;
             // the convergence test still decides whether the answer holds.
-            if (!loose && nd == 0) {
+            if (!loose && nd == held0) {
                 loose = true;
                 --it;
                 --ws.iterations;
@@ -811,7 +821,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // rounding of the matrix: a direction that only traces far below
         // their element's amount fix. Held free, as when the factorisation
         // fails, rather than stepped along.
-        if (nd == 0 && !loose && !in_compounds && max_abs(dpi, E) > kMaxPotentialStep && free_directions(ws) > 0) {
+        if (nd == held0 && !loose && !in_compounds && max_abs(dpi, E) > kMaxPotentialStep &&
+            free_directions(ws) > held0) {
             --it;
             --ws.iterations;
             continue;
