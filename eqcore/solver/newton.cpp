@@ -636,15 +636,12 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     }
     // Directions no present constituent depends on (the charges of a melt of
-    // neutral salts) make the Newton matrix singular, yet its rounding may
-    // let the factorisation pass: the step then moves pi along them by an
-    // arbitrary amount, and the rounding of that move, at the scale of the
-    // majors' rows, swamps the row of an element the material holds only as
-    // a trace (its balance stalls at 1e-10 of its amount). They are held by
-    // border rows from the start, as where the factorisation fails; the
-    // searches for more free directions below start from them (`held0`).
-    int held0 = 0;
-    if (ws.null_dim == 0 && free_directions(ws) > 0) ws.null_dim = held0 = ws.exact_dim;
+    // neutral salts) are held by border rows from the start, as where the
+    // factorisation fails (exact_directions.cpp: rounding may let it pass,
+    // and the step along them then swamps the balance of an element held
+    // only as a trace). The searches for more free directions below start
+    // from them (`held0`).
+    const int held0 = ws.null_dim == 0 ? hold_exact_directions(ws) : 0;
     for (int it = carry.it; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         // An iteration cut short (retried or continued) breaks a run of idle ones.
