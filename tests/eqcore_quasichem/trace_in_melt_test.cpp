@@ -91,7 +91,8 @@ void solve_and_check(const System& sys, const char* melt, const std::vector<Fed>
         const AcceptanceReport rep = check_equilibrium(pr, *r);
         EXPECT_TRUE(rep.ok) << rep.summary();
         EXPECT_LE(worst_balance(sys, b, *r), 1e-12);
-        for (int p = 0; p < sys.phase_count(); ++p) EXPECT_EQ(r->phases[sz(p)].present, p == liq) << sys.phases[sz(p)].name;
+        for (int p = 0; p < sys.phase_count(); ++p)
+            EXPECT_EQ(r->phases[sz(p)].present, p == liq) << sys.phases[sz(p)].name;
     }
 }
 
@@ -130,8 +131,9 @@ TEST(TraceInMelt, LithiumTracesOfEverySizeKeepTheirBalance) {
             for (const double share : {1e-6, 1e-7, 1e-8, 1e-9, 1e-10})
                 for (const double T : {1800.0, 2500.0, 3500.0}) {
                     SCOPED_TRACE(::testing::Message() << file << ": " << trace << " " << share << ", " << T << " K");
-                    solve_and_check(sys, "LIQ_Q3", {{"LIQ_Q3", "MgF2", 4.4325571}, {"LIQ_Q3", trace, share * 4.4325571}},
-                                    T, 1e5, T - 100.0);
+                    const double melt = 4.4325571;
+                    solve_and_check(sys, "LIQ_Q3", {{"LIQ_Q3", "MgF2", melt}, {"LIQ_Q3", trace, share * melt}}, T,
+                                    1e5, T - 100.0);
                 }
     }
 }
