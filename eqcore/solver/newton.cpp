@@ -635,6 +635,13 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         refresh_lnx(ws);
         if (ws.gauge_dim > 0) fix_gauge(ws, ws.pi.data());
     }
+    // Directions no present constituent depends on (the charges of a melt of
+    // neutral salts) are held by border rows from the start, as where the
+    // factorisation fails (exact_directions.cpp: rounding may let it pass,
+    // and the step along them then swamps the balance of an element held
+    // only as a trace). The searches for more free directions below start
+    // from them (`held0`).
+    const int held0 = ws.null_dim == 0 ? hold_exact_directions(ws) : 0;
     for (int it = carry.it; it < ws.opt.max_newton; ++it) {
         ++ws.iterations;
         // An iteration cut short (retried or continued) breaks a run of idle ones.
@@ -728,7 +735,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // Directions held free instead would also fix that phase's
             // composition while its amount is still settling (and no
             // composition might then sum to one).
-            if (nd == 0 && !loose && !scaled && !scaling_failed && trace_phase(ws)) {
+            if (nd == held0 && !loose && !scaled && !scaling_failed && trace_phase(ws)) {
                 scaled = true;
                 --it;
                 --ws.iterations;
@@ -738,7 +745,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
                 scaled = false;
                 scaling_failed = true;
             }
-            if (nd == 0 && free_directions(ws) > 0) {
+            if (nd == held0 && free_directions(ws) > held0) {
                 --it;
                 --ws.iterations;
                 continue;
@@ -763,7 +770,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
             // Nearly singular but the present phases determine pi (traces
             // far below the major constituents): go on with the tiny pivots;
             // the convergence test still decides whether the answer holds.
-            if (!loose && nd == 0) {
+            if (!loose && nd == held0) {
                 loose = true;
                 --it;
                 --ws.iterations;
@@ -811,7 +818,8 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // rounding of the matrix: a direction that only traces far below
         // their element's amount fix. Held free, as when the factorisation
         // fails, rather than stepped along.
-        if (nd == 0 && !loose && !in_compounds && max_abs(dpi, E) > kMaxPotentialStep && free_directions(ws) > 0) {
+        if (nd == held0 && !loose && !in_compounds && max_abs(dpi, E) > kMaxPotentialStep &&
+            free_directions(ws) > held0) {
             --it;
             --ws.iterations;
             continue;

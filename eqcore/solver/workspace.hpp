@@ -542,6 +542,10 @@ void potentials_from_compound_basis(Workspace& ws, double* dpi);
 // The directions of pi the present phases leave free, into ws.null and
 // ws.null_dim (ws.exact_dim of them exactly free); returns null_dim.
 int free_directions(Workspace& ws);
+// The directions of pi no present constituent depends on, found and held
+// (ws.null_dim = ws.exact_dim of them, the first of ws.null); returns how
+// many (0: none, nothing changed).
+int hold_exact_directions(Workspace& ws);
 // With free directions of pi (ws.null_dim > 0): moves pi along them until
 // absent candidate `c` has no negative driving force, provided no other
 // absent candidate then has one. Returns false (pi unchanged) otherwise.
