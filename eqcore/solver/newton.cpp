@@ -583,6 +583,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     bool scaling_failed = false;  // ... and singular all the same
     bool balanced = false, traced = false;
     int rebalanced = 0;
+    double rebalanced_at = HUGE_VAL;
     int polishes = 0;
     // Exact steps through indefinite blocks once the residuals are small
     // and full steps are taken; given up for this assemblage if one of them
@@ -907,6 +908,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         if (chasing)
             for (const Candidate& c : ws.cand) chasing = chasing && (!c.present || c.pure || c.ideal);
         trace_chase = chasing ? trace_chase + 1 : 0;
+        const double balance_before = last_balance;
         last_balance = balance;
         last_mu_res = mu_res;
         last_full = lam == 1.0 && leaving < 0;
@@ -1012,9 +1014,19 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // closing. Directions found free far from the solution (a first step
         // that sent majors down to traces) may be fixed by the majors again:
         // look again and let Newton close the balance along those; along
-        // the directions still free, balance the traces anew (a few times).
-        if (!converged && settled && nd > ws.exact_dim && balanced && rebalanced < 3) {
+        // the directions still free, balance the traces anew: three times,
+        // then where Newton's steps leave the balance where it was (after
+        // the third, far from its tolerance), as long as each round at
+        // least halves what the last one left (the traces that fix a
+        // direction can take up their balance a fraction at a time, where
+        // Newton moves the majors beside them between rounds).
+        const bool stalled = balance >= 0.9 * balance_before;
+        const bool far = balance > kFarOpen * ws.opt.balance_tol;
+        if (!converged && settled && nd > ws.exact_dim && balanced &&
+            (rebalanced < kRebalances || (stalled && (far || rebalanced > kRebalances) &&
+                                          rebalanced < kMostRebalances && balance < 0.5 * rebalanced_at))) {
             ++rebalanced;
+            rebalanced_at = balance;
             if (free_directions(ws) < nd) continue;
             traced = balance_free_directions(ws);
             refresh_lnx(ws);

@@ -21,6 +21,9 @@ constexpr double kExactFrom = 0.1;    // residual / RT below which blocks are no
 constexpr double kMaxPotentialStep = 1e4;  // change of a potential (/RT) no Newton step may take
 constexpr int kTraceChase = 2;        // steps of an e-fold trace chase before free directions are sought
 constexpr int kFreeSearchAt = 20;     // the iteration at which free directions of pi are sought again
+constexpr int kRebalances = 3;        // rounds of the traces' balance along held directions, progress or not
+constexpr int kMostRebalances = 30;   // ... and at most, while each halves what the last one left
+constexpr double kFarOpen = 100.0;    // balance / its tolerance from which a stalled Newton takes more
 
 inline std::size_t zu(int v) { return static_cast<std::size_t>(v); }
 

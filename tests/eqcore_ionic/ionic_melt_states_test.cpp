@@ -34,10 +34,13 @@ struct Feed {
 };
 
 // Cold and warm results of a state, each accepted by the check; both the
-// same equilibrium.
-void expect_both_accepted(const System& sys, double T, double P, double T_near, std::initializer_list<Feed> feed) {
+// same equilibrium: every amount (with `traces_fixed`), or G alone where
+// the state's traces are resolved only to the balance tolerance of the
+// majors they sit beside.
+void expect_both_accepted(const System& sys, double T, double P, double T_near, std::initializer_list<Feed> feed,
+                          bool traces_fixed = true, const char* file = "ionic_melt.dat") {
     StressState st;
-    st.label = "ionic_melt.dat";
+    st.label = file;
     st.T = T;
     st.P = P;
     st.T_near = T_near;
@@ -54,7 +57,10 @@ void expect_both_accepted(const System& sys, double T, double P, double T_near, 
                                               << j.detail;
     }
     if (cold.succeeded() && warm.succeeded()) {
-        EXPECT_LT(result_difference(cold, warm, &sys), 1e-9) << st.describe(sys);
+        if (traces_fixed)
+            EXPECT_LT(result_difference(cold, warm, &sys), 1e-9) << st.describe(sys);
+        else
+            EXPECT_NEAR(cold.G, warm.G, 1e-9 * std::abs(warm.G)) << st.describe(sys);
     }
 }
 
@@ -104,6 +110,24 @@ TEST(IonicMeltStates, ExactOxideMeltBesideATraceSulphide) {
                          {{"SLAG", "Fe+2:O-2", 0.045043930200029815},
                           {"SLAG", "Mn+2:O-2", 0.055421509223490116},
                           {"CaS(s)", "CaS(s)", 1.1777547957182016e-08}});
+}
+
+// Iron beside CaS(s) with an FeO trace of 3e-12 mol in the reciprocal melt:
+// the direction of the potentials that splits CaS(s) into Ca and S is fixed
+// only by traces of the melt (Ca+2:Va, Fe+2:S-2 and neutral S, 1e-10 mol),
+// whose balance the traces take up a third at a time. From a cold start
+// Newton stopped after three such rounds with the balance at 3e-9 of the
+// material and ran out of iterations; it now goes on while each round at
+// least halves what is left. Those traces are resolved only to the
+// balance tolerance of Ca and S (1e-12 of 0.016 mol, 1e-4 of their own
+// amounts), so cold and warm agree in G.
+TEST(IonicMeltStates, IronBesideASulphideWithAnOxideTraceConvergesCold) {
+    const System sys = read_dat(ionic_file("ionic_melt_reciprocal.dat"));
+    expect_both_accepted(sys, 1224.9267981655189, 1417.9304315229235, 1271.3118463136975,
+                         {{"SLAG", "Ca+2:S-2", 0.015940404254222981},
+                          {"Fe(s)", "Fe(s)", 0.082257021887277654},
+                          {"SLAG", "Fe+2:O-2", 2.9963080888812267e-12}},
+                         false, "ionic_melt_reciprocal.dat");
 }
 
 // An exactly stoichiometric CaO feed: the melt at that composition has no
