@@ -61,6 +61,20 @@ void reserve_program(Workspace& ws, int cols, std::size_t xlen) {
     if (ws.lp_x.size() < xlen) ws.lp_x.resize(xlen);
 }
 
+// Room for every candidate's sampled columns and `more` columns of any
+// phase besides; returns the program's capacity in columns.
+int reserve_with_samples(Workspace& ws, int more) {
+    int cols = more;
+    std::size_t xlen = sz(more) * sz(ws.max_phase_count);
+    for (const Candidate& c : ws.cand) {
+        const int n = lp_column_count(ws, c);
+        cols += n;
+        xlen += sz(n) * sz(c.count);
+    }
+    reserve_program(ws, cols, xlen);
+    return cols;
+}
+
 // Fractions within each sublattice (y) to a column's composition (x):
 // the amounts of one formula unit for a phase with sublattices.
 void column_of_fractions(const Workspace& ws, const Candidate& c, const double* y, double* x) {
@@ -492,14 +506,7 @@ bool remembered_basin(Workspace& ws, int who, int k, const std::vector<std::vect
 
 bool hull_start(Workspace& ws) {
     const int NC = static_cast<int>(ws.cand.size());
-    int cols = kRounds * NC;
-    std::size_t xlen = sz(cols) * sz(ws.max_phase_count);
-    for (const Candidate& c : ws.cand) {
-        const int n = lp_column_count(ws, c);
-        cols += n;
-        xlen += sz(n) * sz(c.count);
-    }
-    reserve_program(ws, cols, xlen);
+    const int cols = reserve_with_samples(ws, kRounds * NC);
     ws.lp_used = 0;
     ws.basin_seeds.clear();
     for (int ci = 0; ci < NC; ++ci)
@@ -517,14 +524,7 @@ bool hull_start(Workspace& ws) {
 BasinVerdict basin_start(Workspace& ws, int who, const std::vector<double>& x, double G0) {
     const int NC = static_cast<int>(ws.cand.size());
     const int generated = kRounds * NC + 1 + ws.cand[sz(who)].count;  // and the phase's neighbourhood
-    int cols = NC + 1 + generated;
-    std::size_t xlen = sz(NC + 1 + generated) * sz(ws.max_phase_count);
-    for (const Candidate& c : ws.cand) {
-        const int n = lp_column_count(ws, c);
-        cols += n;
-        xlen += sz(n) * sz(c.count);
-    }
-    reserve_program(ws, cols, xlen);
+    const int cols = reserve_with_samples(ws, NC + 1 + generated);
 
     ws.lp_used = 0;
     ws.basin_seeds.clear();

@@ -158,10 +158,10 @@ SolverStatus leave_higher_basins(Workspace& ws, bool warm, std::string& message)
         // not, from the phase moved towards x as far as the balance allows
         // (where no assemblage holds the phase near x, a lower one, if any,
         // has it between; and the proof covers the program's compositions
-        // near x, not those the balance leaves a phase that holds an excess
-        // of the feed: SL3C beside BC_s holding the A and B beyond it, its
-        // least distance at A alone, the lower state with B beside A on the
-        // same sublattice). Then, a proof or not,
+        // near x, not those the balance leaves a phase that holds a small
+        // excess of the feed beside a compound: its least distance may lie
+        // at a composition that cannot hold that excess, the lower state at
+        // one that can). Then, a proof or not,
         // the phase's basin on the other side of its present composition
         // (x is only the deepest below the plane; a proof covers x's basin
         // alone), decided the same way, then the other minima the phase's
