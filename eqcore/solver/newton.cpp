@@ -572,6 +572,43 @@ void evaluate_mu(Workspace& ws) {
     }
 }
 
+// The residuals of the iterate as it stands, from its chemical potentials
+// alone (no curvature): whether every one and every balance lies far inside
+// its tolerance. Called after a full step so short that the step after it
+// would move nothing beyond the rounding of what it corrects: the state is
+// then Newton's answer as it is. Compounds and mixtures of one mixing group
+// only (false, nothing measured, with another). Leaves ws.mu and ws.res
+// at the iterate.
+namespace {
+bool settled_as_it_stands(Workspace& ws) {
+    double mu_res = 0.0;
+    for (Candidate& c : ws.cand) {
+        if (!c.present) continue;
+        if (c.pure) {
+            ws.mu[sz(c.first)] = ws.g0[sz(c.first)];
+            mu_res = std::max(mu_res, std::abs(ws.g0[sz(c.first)] - ws.adot(c.first, ws.pi.data())));
+            continue;
+        }
+        if (c.groups > 1) return false;
+        if (!c.ideal) {
+            const double invN = 1.0 / c.N;
+            for (int k = 0; k < c.count; ++k) ws.xtry[sz(k)] = ws.n[sz(c.first + k)] * invN;
+            remainder_at(ws, c, ws.xtry.data(), true, false);
+        }
+        for (int s = c.first; s < c.first + c.count; ++s) {
+            double mu = ws.g0[sz(s)] + ws.lnx[sz(s)];
+            if (!c.ideal) mu += ws.muex[sz(ws.slot_var[sz(s)])] / ws.RT;
+            ws.mu[sz(s)] = mu;
+            const double r = mu - ws.adot(s, ws.pi.data());
+            ws.res[sz(s)] = r;
+            const bool at_floor = ws.lnx[sz(s)] <= kLnFloor + 1.0 && r > 0.0;
+            if (!at_floor) mu_res = std::max(mu_res, ws.res_weight[sz(s)] * std::abs(r));
+        }
+    }
+    return mu_res <= kSettledShare * ws.opt.mu_tol && balance_residual(ws) <= kSettledShare * ws.opt.balance_tol;
+}
+}  // namespace
+
 NewtonOutcome newton(Workspace& ws, int& removed) {
     const int E = ws.E;
     const int NC = static_cast<int>(ws.cand.size());
@@ -590,6 +627,9 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
     // does not bring the residuals down.
     double last_mu_res = HUGE_VAL;
     bool last_full = false, last_indefinite = false, exact_ok = true;
+    // The last step was full and short enough for the state after it to be
+    // taken as it stands where its residuals allow (settled_as_it_stands).
+    bool last_short = false;
     // A long step (a composition changing by a factor e^(1/4) or more) with a non-ideal
     // mixture present, or one from a shifted block (a phase inside its spinodal, where the step follows no
     // Newton model of G) may throw the residuals far up: a phase's
@@ -660,6 +700,21 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         // Free directions of pi, when the present phases leave some, are
         // held fixed by border rows.
         const int nd = ws.null_dim;
+        // After a full, short step from an exact block with no direction
+        // held: the state as it stands, where its residuals are already far
+        // inside their tolerances, without the last step's curvature.
+        if (last_short && nd == 0 && !scaled && !loose && !ws.shifted && !ws.indefinite && settled_as_it_stands(ws)) {
+            double moved = 0.0;
+            if (polishes < 5) {
+                moved = own_splits(ws);
+                ++polishes;
+                if (moved > 0.0) refresh_lnx(ws);
+            }
+            if (!(moved > 1e-12)) {
+                polish_traces(ws);
+                return NewtonOutcome::converged;
+            }
+        }
         const std::size_t d = sz(dim + nd);
         std::fill(ws.K.begin(), ws.K.begin() + static_cast<std::ptrdiff_t>(d * d), 0.0);
         std::fill(ws.rhs.begin(), ws.rhs.begin() + static_cast<std::ptrdiff_t>(d), 0.0);
@@ -912,6 +967,7 @@ NewtonOutcome newton(Workspace& ws, int& removed) {
         last_balance = balance;
         last_mu_res = mu_res;
         last_full = lam == 1.0 && leaving < 0;
+        last_short = last_full && !trust_cut && max_dl * (max_dl + max_t) <= kShortStep;
         if (ws.indefinite && !last_full) exact_ok = false;
         last_indefinite = ws.indefinite;
         bool risky = ws.shifted;  // a long step counts with a present mixture that has a remainder

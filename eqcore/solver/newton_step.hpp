@@ -24,6 +24,8 @@ constexpr int kFreeSearchAt = 20;     // the iteration at which free directions 
 constexpr int kRebalances = 3;        // rounds of the traces' balance along held directions, progress or not
 constexpr int kMostRebalances = 30;   // ... and at most, while each halves what the last one left
 constexpr double kFarOpen = 100.0;    // balance / its tolerance from which a stalled Newton takes more
+constexpr double kShortStep = 1e-10;  // max_dl (max_dl + max_t) of a step after which the state may stand
+constexpr double kSettledShare = 1e-2;  // share of the tolerances the residuals of a state that stands are within
 
 inline std::size_t zu(int v) { return static_cast<std::size_t>(v); }
 
